@@ -1,0 +1,520 @@
+#include "document/doc_node.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "document/doc_format.h"
+#include "document/file_stream.h"
+#include "document/text_encoding.h"
+
+namespace lumora {
+
+// Reads node records from a block of bytes, checking every count against
+// the bytes that are left before anything is allocated from it.
+class DocumentReader {
+public:
+    DocumentReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::size_t Consumed() const { return at_; }
+
+    bool Magic()
+    {
+        std::uint32_t magic = 0;
+        return Fixed(magic) && magic == kDocumentMagic;
+    }
+
+    // The record after its magic.
+    bool Body(DocNode& node, int depth)
+    {
+        if (depth > DocNode::kMaxDepth || !Narrow(node.name_))
+            return false;
+        std::uint32_t attributeCount = 0;
+        // Each attribute takes at least a name count and a type byte.
+        if (!Fixed(attributeCount) || attributeCount > Left() / 2)
+            return false;
+        for (std::uint32_t i = 0; i < attributeCount; ++i) {
+            auto attribute = Attribute();
+            if (!attribute)
+                return false;
+            node.attributes_.Insert(std::move(attribute));
+        }
+        std::uint32_t childCount = 0;
+        // Each child record takes at least 13 bytes.
+        if (!Fixed(childCount) || childCount > Left() / 13)
+            return false;
+        for (std::uint32_t i = 0; i < childCount; ++i) {
+            auto child = std::make_unique<DocNode>();
+            if (!Magic() || !Body(*child, depth + 1))
+                return false;
+            node.children_.Insert(std::move(child));
+        }
+        return true;
+    }
+
+private:
+    std::size_t Left() const { return size_ - at_; }
+
+    bool Bytes(void* target, std::size_t n)
+    {
+        if (n > Left())
+            return false;
+        if (n != 0)
+            std::memcpy(target, data_ + at_, n);
+        at_ += n;
+        return true;
+    }
+
+    template <typename T>
+    bool Fixed(T& value)
+    {
+        return Bytes(&value, sizeof value);
+    }
+
+    bool Count(std::uint32_t& count)
+    {
+        std::uint8_t small = 0;
+        if (!Fixed(small))
+            return false;
+        if (small != 0xFF) {
+            count = small;
+            return true;
+        }
+        std::uint16_t medium = 0;
+        if (!Fixed(medium))
+            return false;
+        if (medium != 0xFFFF) {
+            count = medium;
+            return true;
+        }
+        return Fixed(count);
+    }
+
+    bool Narrow(std::string& text)
+    {
+        std::uint32_t n = 0;
+        if (!Count(n) || n > Left())
+            return false;
+        text.assign(reinterpret_cast<const char*>(data_ + at_), n);
+        at_ += n;
+        return true;
+    }
+
+    bool Wide(std::u16string& text)
+    {
+        std::uint32_t n = 0;
+        if (!Count(n) || n > Left() / 2)
+            return false;
+        text.resize(n);
+        return Bytes(text.data(), std::size_t{n} * 2);
+    }
+
+    std::unique_ptr<DocAttribute> Attribute()
+    {
+        std::string name;
+        std::uint8_t code = 0;
+        if (!Narrow(name) || !Fixed(code))
+            return nullptr;
+        auto attribute = std::make_unique<DocAttribute>(std::move(name));
+        auto type = static_cast<ValueType>(code);
+        switch (type) {
+        case ValueType::Unset:
+        case ValueType::Int:
+        case ValueType::Bool:
+        case ValueType::Raw32A:
+        case ValueType::Raw32B: {
+            std::uint32_t word = 0;
+            if (!Fixed(word))
+                return nullptr;
+            attribute->SetWord(type, word);
+            break;
+        }
+        case ValueType::Raw64: {
+            Raw64Block block{};
+            if (!Bytes(block.data(), block.size()))
+                return nullptr;
+            attribute->SetRaw64(block);
+            break;
+        }
+        case ValueType::String: {
+            std::string text;
+            if (!Narrow(text))
+                return nullptr;
+            attribute->SetString(std::move(text));
+            break;
+        }
+        case ValueType::WString: {
+            std::u16string text;
+            if (!Wide(text))
+                return nullptr;
+            attribute->SetWString(std::move(text));
+            break;
+        }
+        case ValueType::Blob: {
+            std::uint32_t n = 0;
+            if (!Fixed(n) || n > Left())
+                return nullptr;
+            MemoryStream blob;
+            if (n != 0 && (!blob.SetSize(n) || blob.Write(data_ + at_, n) != n))
+                return nullptr;
+            at_ += n;
+            blob.Seek(0, SeekOrigin::Begin);
+            attribute->SetBlob(std::move(blob));
+            break;
+        }
+        default:
+            attribute->SetBareType(code);
+            break;
+        }
+        return attribute;
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// Collects a document's bytes in chunks and hands each chunk to the stream
+// in one call, remembering whether any byte went missing.
+class DocumentWriter {
+public:
+    explicit DocumentWriter(ByteStream& stream) : stream_(stream) { buffer_.reserve(kChunk); }
+    ~DocumentWriter() { Flush(); }
+
+    bool Ok()
+    {
+        Flush();
+        return ok_;
+    }
+
+    void Node(const DocNode& node)
+    {
+        Fixed(kDocumentMagic);
+        Narrow(node.Name());
+        Fixed(static_cast<std::uint32_t>(node.Attributes().size()));
+        for (const auto& attribute : node.Attributes())
+            Attribute(*attribute);
+        Fixed(static_cast<std::uint32_t>(node.Children().size()));
+        for (const auto& child : node.Children())
+            Node(*child);
+    }
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    void Bytes(const void* data, std::size_t n)
+    {
+        auto bytes = static_cast<const std::uint8_t*>(data);
+        if (buffer_.size() + n > kChunk)
+            Flush();
+        if (n >= kChunk) {
+            Pass(bytes, n);
+            return;
+        }
+        buffer_.insert(buffer_.end(), bytes, bytes + n);
+    }
+
+    template <typename T>
+    void Fixed(T value)
+    {
+        Bytes(&value, sizeof value);
+    }
+
+    void Count(std::uint32_t n)
+    {
+        if (n < 0xFF) {
+            Fixed(static_cast<std::uint8_t>(n));
+            return;
+        }
+        Fixed(std::uint8_t{0xFF});
+        if (n < 0xFFFF) {
+            Fixed(static_cast<std::uint16_t>(n));
+            return;
+        }
+        Fixed(std::uint16_t{0xFFFF});
+        Fixed(n);
+    }
+
+    void Narrow(const std::string& text)
+    {
+        Count(static_cast<std::uint32_t>(text.size()));
+        Bytes(text.data(), text.size());
+    }
+
+    void Attribute(const DocAttribute& attribute)
+    {
+        Narrow(attribute.Name());
+        Fixed(static_cast<std::uint8_t>(attribute.TypeCode()));
+        switch (attribute.Type()) {
+        case ValueType::Unset:
+        case ValueType::Int:
+        case ValueType::Bool:
+        case ValueType::Raw32A:
+        case ValueType::Raw32B:
+            Fixed(attribute.Word());
+            break;
+        case ValueType::Raw64:
+            Bytes(attribute.Raw64()->data(), 8);
+            break;
+        case ValueType::String:
+            Narrow(*attribute.String());
+            break;
+        case ValueType::WString: {
+            const std::u16string& text = *attribute.WString();
+            Count(static_cast<std::uint32_t>(text.size()));
+            Bytes(text.data(), text.size() * 2);
+            break;
+        }
+        case ValueType::Blob: {
+            const MemoryStream* blob = attribute.Blob();
+            Fixed(blob->Size());
+            Bytes(blob->Data(), blob->Size());
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void Pass(const std::uint8_t* data, std::size_t n)
+    {
+        while (n > 0) {
+            auto part = static_cast<std::uint32_t>(std::min<std::size_t>(n, 1u << 30));
+            if (stream_.Write(data, part) != part) {
+                ok_ = false;
+                return;
+            }
+            data += part;
+            n -= part;
+        }
+    }
+
+    void Flush()
+    {
+        if (!buffer_.empty())
+            Pass(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+
+    ByteStream& stream_;
+    std::vector<std::uint8_t> buffer_;
+    bool ok_ = true;
+};
+
+void DocNode::Clear()
+{
+    children_.Clear();
+    attributes_.Clear();
+}
+
+DocNode* DocNode::Child(std::string_view name, ChildMode mode)
+{
+    if (DocNode* found = children_.Find(name))
+        return found;
+    if (mode == ChildMode::Find)
+        return nullptr;
+    return children_.Insert(std::make_unique<DocNode>(std::string(name)));
+}
+
+const DocNode* DocNode::Child(std::string_view name) const
+{
+    return children_.Find(name);
+}
+
+DocNode* DocNode::AddChild(std::string_view name)
+{
+    if (children_.Find(name))
+        return nullptr;
+    return children_.Insert(std::make_unique<DocNode>(std::string(name)));
+}
+
+DocAttribute* DocNode::FindAttribute(std::string_view name) const
+{
+    return attributes_.Find(name);
+}
+
+DocAttribute* DocNode::AddAttribute(std::string_view name)
+{
+    if (attributes_.Find(name))
+        return nullptr;
+    return attributes_.Insert(std::make_unique<DocAttribute>(std::string(name)));
+}
+
+DocAttribute* DocNode::SetAttribute(std::unique_ptr<DocAttribute> attribute)
+{
+    return attributes_.Replace(std::move(attribute));
+}
+
+void DocNode::SetInt(std::string_view name, std::int32_t value)
+{
+    auto attribute = std::make_unique<DocAttribute>(std::string(name));
+    attribute->SetInt(value);
+    SetAttribute(std::move(attribute));
+}
+
+void DocNode::SetBool(std::string_view name, bool value)
+{
+    auto attribute = std::make_unique<DocAttribute>(std::string(name));
+    attribute->SetBool(value);
+    SetAttribute(std::move(attribute));
+}
+
+void DocNode::SetString(std::string_view name, std::string value)
+{
+    auto attribute = std::make_unique<DocAttribute>(std::string(name));
+    attribute->SetString(std::move(value));
+    SetAttribute(std::move(attribute));
+}
+
+void DocNode::SetWString(std::string_view name, std::u16string value)
+{
+    auto attribute = std::make_unique<DocAttribute>(std::string(name));
+    attribute->SetWString(std::move(value));
+    SetAttribute(std::move(attribute));
+}
+
+namespace {
+
+const DocAttribute* Typed(const DocNode& node, std::string_view name, ValueType type)
+{
+    const DocAttribute* attribute = node.FindAttribute(name);
+    return attribute && attribute->Type() == type ? attribute : nullptr;
+}
+
+}  // namespace
+
+std::int32_t DocNode::GetInt(std::string_view name, std::int32_t fallback) const
+{
+    const DocAttribute* attribute = Typed(*this, name, ValueType::Int);
+    return attribute ? static_cast<std::int32_t>(attribute->Word()) : fallback;
+}
+
+bool DocNode::GetBool(std::string_view name, bool fallback) const
+{
+    // Only the low byte of the stored word counts.
+    const DocAttribute* attribute = Typed(*this, name, ValueType::Bool);
+    return attribute ? (attribute->Word() & 0xFF) != 0 : fallback;
+}
+
+std::string DocNode::GetString(std::string_view name, const std::string& fallback) const
+{
+    const DocAttribute* attribute = Typed(*this, name, ValueType::String);
+    return attribute ? *attribute->String() : fallback;
+}
+
+std::u16string DocNode::GetWString(std::string_view name, const std::u16string& fallback) const
+{
+    const DocAttribute* attribute = Typed(*this, name, ValueType::WString);
+    return attribute ? *attribute->WString() : fallback;
+}
+
+MemoryStream* DocNode::GetBlob(std::string_view name, MemoryStream* fallback) const
+{
+    const DocAttribute* attribute = Typed(*this, name, ValueType::Blob);
+    return attribute ? attribute->Blob() : fallback;
+}
+
+const std::string& DocNode::RequireString(std::string_view name) const
+{
+    static const std::string empty;
+    const DocAttribute* attribute = Typed(*this, name, ValueType::String);
+    return attribute ? *attribute->String() : empty;
+}
+
+const std::u16string& DocNode::RequireWString(std::string_view name) const
+{
+    static const std::u16string empty;
+    const DocAttribute* attribute = Typed(*this, name, ValueType::WString);
+    return attribute ? *attribute->WString() : empty;
+}
+
+bool DocNode::ReadFrom(ByteStream& stream)
+{
+    Clear();
+    // The record is parsed from one block of bytes: a memory stream's own
+    // buffer, or the rest of any other stream read at once.
+    MemoryStream pulled;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::uint32_t start = stream.Position();
+    auto* memory = dynamic_cast<MemoryStream*>(&stream);
+    if (memory) {
+        data = memory->Data() ? memory->Data() + start : nullptr;
+        size = memory->Size() - start;
+    } else {
+        std::uint32_t size32 = stream.Size();
+        std::uint32_t left = size32 > start ? size32 - start : 0;
+        if (left != 0 && (!pulled.SetSize(left) || stream.Read(pulled.Data(), left) != left))
+            return false;
+        data = pulled.Data();
+        size = pulled.Size();
+    }
+
+    DocumentReader reader(data, size);
+    bool magicOk = reader.Magic();
+    bool ok = magicOk && reader.Body(*this, 0);
+    // Bytes after the record stay unread.
+    stream.Seek(static_cast<std::int32_t>(start + reader.Consumed()), SeekOrigin::Begin);
+    if (!ok) {
+        Clear();
+        return false;
+    }
+    return true;
+}
+
+void DocNode::WriteTo(ByteStream& stream) const
+{
+    WriteAllTo(stream);
+}
+
+bool DocNode::WriteAllTo(ByteStream& stream) const
+{
+    DocumentWriter writer(stream);
+    writer.Node(*this);
+    return writer.Ok();
+}
+
+bool DocNode::LoadFromFile(const std::u16string& path)
+{
+    FileStream file;
+    if (!file.Open(path, OpenMode::Read))
+        return false;
+    return ReadFrom(file);
+}
+
+namespace {
+
+// Makes a finished rename last across a power cut.
+void SyncFolderOf(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool DocNode::SaveToFile(const std::u16string& path) const
+{
+    std::u16string temporary = path + u".tmp";
+    FileStream file;
+    if (!file.Open(temporary, OpenMode::Write))
+        return false;
+    bool ok = WriteAllTo(file) && file.Sync();
+    file.Close();
+    std::string from = ToUtf8(temporary);
+    std::string to = ToUtf8(path);
+    if (!ok || std::rename(from.c_str(), to.c_str()) != 0) {
+        std::remove(from.c_str());
+        return false;
+    }
+    SyncFolderOf(to);
+    return true;
+}
+
+}  // namespace lumora

@@ -1,0 +1,50 @@
+// lumora-data: builds, inspects and publishes Lumora's data files.
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "tools/commands.h"
+
+namespace {
+
+struct Verb {
+    std::string_view name;
+    int (*run)(const lumora::tools::Arguments&);
+    std::string_view usage;
+};
+
+constexpr Verb kVerbs[] = {
+    {"dump", lumora::tools::RunDump, "dump FILE"},
+    {"build", lumora::tools::RunBuild, "build JSON OUT"},
+    {"lang", lumora::tools::RunLang, "lang DIR OUT"},
+    {"import-m3u", lumora::tools::RunImportM3u, "import-m3u --version V [--channels CSV] OUT.lmch IN.m3u..."},
+    {"list", lumora::tools::RunList,
+     "list CATALOGUE [--languages PACK] [--settings CFG] [--country C] [--category K] [--favourites]"},
+    {"resources", lumora::tools::RunResources, "resources [--flags DIR] OUT.velt"},
+    {"splash", lumora::tools::RunSplash, "splash PNG OUT.velt"},
+    {"publish", lumora::tools::RunPublish, "publish CATALOGUE DIR"},
+};
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: lumora-data VERB ARGS...\n");
+    for (const Verb& verb : kVerbs)
+        std::fprintf(stderr, "  lumora-data %.*s\n", int(verb.usage.size()), verb.usage.data());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return Usage();
+    std::string_view name = argv[1];
+    for (const Verb& verb : kVerbs) {
+        if (verb.name == name)
+            return verb.run(lumora::tools::Arguments(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "lumora-data: unknown verb '%s'\n", argv[1]);
+    return Usage();
+}
