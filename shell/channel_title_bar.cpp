@@ -1,0 +1,74 @@
+#include "shell/channel_title_bar.h"
+
+#include <QPainter>
+
+#include "catalogue/resources.h"
+
+namespace lumora {
+namespace {
+
+constexpr QRgb kNameColour = qRgb(250, 250, 255);
+constexpr QRgb kStatusColour = qRgb(200, 200, 210);
+constexpr int kTextInset = 3;  // left and right of both lines
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+
+void DrawTextLine(QPainter& painter, const QRect& rect, const QString& text,
+              const std::optional<QFont>& font, QRgb colour)
+{
+    if (text.isEmpty())
+        return;
+    if (font)
+        painter.setFont(*font);
+    painter.setPen(QColor(colour));
+    painter.drawText(rect, kTextFlags, text);
+}
+
+}  // namespace
+
+ChannelTitleBar::ChannelTitleBar(QWidget* parent) : QWidget(parent)
+{
+    // Every pixel is painted from the off-screen picture.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ChannelTitleBar::setChannelName(const QString& name)
+{
+    if (name == channelName_)
+        return;
+    channelName_ = name;
+    update();
+}
+
+void ChannelTitleBar::setStatus(const QString& status)
+{
+    if (status == status_)
+        return;
+    status_ = status;
+    update();
+}
+
+QSize ChannelTitleBar::sizeHint() const
+{
+    return QSize(8 * BarHeight(), BarHeight());
+}
+
+void ChannelTitleBar::paintEvent(QPaintEvent*)
+{
+    const qreal ratio = devicePixelRatioF();
+    QImage buffer(size() * ratio, QImage::Format_RGB888);
+    buffer.setDevicePixelRatio(ratio);
+    const QBrush background = BackgroundBrush();
+    buffer.fill(background.style() == Qt::NoBrush ? QColor(Qt::black) : background.color());
+    {
+        QPainter painter(&buffer);
+        const int b = BarHeight();
+        DrawBarBackground(painter, QRect(0, 0, width(), b));
+        const int textWidth = width() - 2 * kTextInset;
+        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_, SmallBoldFont(), kNameColour);
+        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_, SmallFont(), kStatusColour);
+    }
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), buffer);
+}
+
+}  // namespace lumora

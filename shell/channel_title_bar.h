@@ -1,0 +1,38 @@
+#pragma once
+
+// The bar at the top of the playing screen: the current channel's name on
+// the upper line (small bold font, RGB(250, 250, 255)) and the player's
+// status on the lower line (small font, RGB(200, 200, 210)), over the bar
+// background, composed off-screen and copied in one block.
+//
+// Threads: the UI thread only. The player's status reports from other
+// threads reach setStatus through queued calls.
+
+#include <QString>
+#include <QWidget>
+
+namespace lumora {
+
+class ChannelTitleBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChannelTitleBar(QWidget* parent = nullptr);
+
+    // The current channel's display name; empty when no channel is current.
+    void setChannelName(const QString& name);
+    const QString& channelName() const { return channelName_; }
+    // The status line; empty at creation.
+    void setStatus(const QString& status);
+    const QString& status() const { return status_; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString channelName_;
+    QString status_;
+};
+
+}  // namespace lumora

@@ -1,0 +1,96 @@
+#include "shell/control_bar.h"
+
+#include <QPainter>
+
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "shell/image_button.h"
+#include "shell/volume_slider.h"
+
+namespace lumora {
+namespace {
+
+constexpr int kDefaultVolume = 50;
+
+}  // namespace
+
+ControlBar::ControlBar(QWidget* parent)
+    : QWidget(parent),
+      playButton_(new ImageButton(this)),
+      fullScreenButton_(new ImageButton(this)),
+      volumeSlider_(new VolumeSlider(this))
+{
+    playButton_->setObjectName(QStringLiteral("playButton"));
+    fullScreenButton_->setObjectName(QStringLiteral("fullScreenButton"));
+    volumeSlider_->setObjectName(QStringLiteral("volumeSlider"));
+    playButton_->setImages(PlayImages());
+    fullScreenButton_->setImages(FullScreenImages());
+    setVolume(GetIntSetting(kSoundVolume, kDefaultVolume));
+
+    connect(playButton_, &ImageButton::clicked, this, &ControlBar::onPlayStopClicked);
+    connect(fullScreenButton_, &ImageButton::clicked, this, &ControlBar::fullScreenClicked);
+    connect(volumeSlider_, &VolumeSlider::valueChanged, this, [this](int value) {
+        if (!settingVolume_)
+            emit volumeChanged(value);
+    });
+    layoutControls();
+}
+
+void ControlBar::setPlaying(bool playing)
+{
+    if (playing == playing_)
+        return;
+    playing_ = playing;
+    playButton_->setImages(playing ? StopImages() : PlayImages());
+}
+
+void ControlBar::setVolume(int volume)
+{
+    settingVolume_ = true;
+    volumeSlider_->setValue(volume);
+    settingVolume_ = false;
+}
+
+int ControlBar::volume() const
+{
+    return volumeSlider_->value();
+}
+
+QSize ControlBar::sizeHint() const
+{
+    const int b = BarHeight();
+    const int s = b * 5 / 6;
+    return QSize(b / 2 + 2 * s + b + 3 * b + b / 2, b);
+}
+
+void ControlBar::onPlayStopClicked()
+{
+    if (playing_)
+        emit stopClicked();
+    else
+        emit playClicked();
+}
+
+void ControlBar::layoutControls()
+{
+    const int b = BarHeight();
+    const int s = b * 5 / 6;
+    const int t = (b - s) / 2;
+    playButton_->setGeometry(b / 2, t, s, s);
+    fullScreenButton_->setGeometry(b + s, t, s, s);
+    volumeSlider_->setGeometry(b / 2 + 2 * s + b, t, 3 * b, s);
+}
+
+void ControlBar::resizeEvent(QResizeEvent*)
+{
+    layoutControls();
+}
+
+void ControlBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    DrawBarBackground(painter, QRect(0, 0, width(), BarHeight()));
+}
+
+}  // namespace lumora
