@@ -1,0 +1,119 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "document/memory_stream.h"
+
+// The catalogue update: the check against the update server's marker, the
+// download that replaces "Channels.lmch", and the decisions around them. This
+// part knows nothing of windows or of the HTTP library: the transfer is a
+// function handed in (FetchUrl in the program, anything in tests), and the
+// catalogue's version and path are copied into an UpdateSource on the UI
+// thread before any worker starts.
+namespace lumora {
+
+// Outcome values of one update run.
+enum UpdateOutcomeValue : int {
+    kUpdateConnectionError = -1,  // the marker or the catalogue could not be fetched or used
+    kUpdateNone = 0,              // no newer catalogue (or the dialog was ended first)
+    kUpdateReplaced = 1,          // "Channels.lmch" was replaced
+};
+
+// Process-wide update state. Written by worker threads and read by the UI
+// thread, hence atomic.
+//   UpdateOutcome      result of the last check or update run (-1, 0, 1).
+//   updatePending      the background check found a newer catalogue that has
+//                      not been downloaded yet.
+//   autoUpdatePrompted the automatic update has been started in this run;
+//                      never cleared.
+extern std::atomic<int> UpdateOutcome;
+extern std::atomic<bool> updatePending;
+extern std::atomic<bool> autoUpdatePrompted;
+
+// Text keys of the update's dialog heading, wait text and messages.
+inline constexpr std::string_view kTextCheckUpdates = "str_check_updates";
+inline constexpr std::string_view kTextWait = "str_wait";
+inline constexpr std::string_view kTextDownChannels = "str_down_channels";
+inline constexpr std::string_view kMsgErrorConnection = "msg_error_connection";
+inline constexpr std::string_view kMsgCatalogueUpdated = "msg_cupdated";
+inline constexpr std::string_view kMsgNoUpdates = "msg_noupdates";
+
+// Puts the three values above back to their start values (tests only).
+void ResetUpdateState();
+
+// Fetches one URL; null when the transfer failed. Called on worker threads.
+using FetchFunction = std::function<std::unique_ptr<MemoryStream>(const std::u16string& url)>;
+
+// Everything a check or a download needs, copied on the UI thread so that
+// workers never read the live catalogue.
+struct UpdateSource {
+    std::u16string server;          // e.g. u"http://updates.example.org:8080"
+    std::string catalogueVersion;   // version text of the catalogue in use
+    std::u16string cataloguePath;   // full path of the catalogue file in use
+    FetchFunction fetch;
+};
+
+// Addresses on the update server: the server followed by the fixed paths
+// (trailing slashes of the server are dropped so the path is not doubled).
+std::u16string MarkerUrl(std::u16string_view server);
+std::u16string CatalogueUrl(std::u16string_view server);
+
+// Version texts: decimal numbers separated by dots, such as "1.0.12.3".
+using VersionNumbers = std::array<std::int32_t, 4>;
+
+// The first four dot-separated pieces as numbers (empty pieces skipped; each
+// piece's leading decimal integer, blanks and a sign allowed; 0 without
+// digits). Never fails: any text gives four numbers.
+VersionNumbers ParseVersion(std::string_view text);
+
+// 0 when equal; i + 1 when a's number i is the first greater one, -(i + 1)
+// when it is the first smaller one. "1.2" equals "1.2.0.0"; "1.10" > "1.9".
+int CompareVersions(std::string_view a, std::string_view b);
+
+// True for a well-formed version text: one or more runs of decimal digits
+// separated by single dots. Used to tell a catalogue or marker from an
+// arbitrary document before it is trusted.
+bool IsVersionText(std::string_view text);
+
+// Result of asking the server whether a newer catalogue exists.
+enum class CheckAnswer {
+    Newer,        // the marker names a newer version
+    NotNewer,     // equal, older, not a document, or no usable version
+    Unreachable,  // the marker could not be fetched
+};
+CheckAnswer AskForNewerCatalogue(const UpdateSource& source);
+
+// True when the marker names a newer version than the catalogue in use;
+// sets UpdateOutcome to -1 when the marker cannot be fetched. Blocking;
+// worker threads only.
+bool CheckCatalogueUpdate(const UpdateSource& source);
+
+// Checks that `body` reads as a document whose root name is a version text
+// and then writes it over `path`: to "PATH.tmp" first, flushed, then renamed
+// over the old file. The old file is untouched on every failure.
+// `beforeReplace` (may be empty) is asked just before the rename; false
+// abandons the replacement.
+enum class StoreResult { Stored, NotACatalogue, WriteFailed, Abandoned };
+StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
+                           const std::function<bool()>& beforeReplace = {});
+
+// The check at start: when `enabled` (the "AutoCU" setting), starts a
+// detached worker that sets updatePending to the answer of
+// CheckCatalogueUpdate. The future (invalid when nothing was started) is
+// ready when the worker is done; the program does not wait for it, tests do.
+std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source);
+
+// The timer's half of the automatic update, called on every tick on the UI
+// thread: true (once per process run) when a pending update should be
+// started now because the main window is the active window. The caller then
+// sends ID_CHANNEL_UPDATE to the main window.
+bool ShouldStartAutomaticUpdate(bool mainWindowActive);
+
+}  // namespace lumora

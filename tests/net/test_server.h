@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace lumora::testing {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// tests/net/test_server.py serving `root` on 127.0.0.1 at a free port,
+// started by the constructor and stopped by the destructor.
+class TestServer {
+public:
+    explicit TestServer(std::filesystem::path root);
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    bool Running() const { return port_ > 0; }
+    int Port() const { return port_; }
+    // "http://127.0.0.1:PORT"
+    std::u16string Base() const;
+    std::u16string Url(std::string_view path) const;
+
+    // Sets the behaviour for one path ({"mode": ...}, see test_server.py).
+    void SetRule(const std::string& path, const std::string& ruleJson);
+    void ClearRules();
+    // The paths requested so far, in order.
+    std::vector<std::string> Requests() const;
+
+private:
+    void WriteRules() const;
+
+    std::filesystem::path root_;
+    std::vector<std::pair<std::string, std::string>> rules_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound for a moment, then freed).
+int UnusedPort();
+
+std::string ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace lumora::testing
