@@ -1,0 +1,389 @@
+#include "catalogue/catalogue.h"
+
+#include <array>
+#include <charconv>
+#include <utility>
+
+#include "catalogue/channel_views.h"
+#include "catalogue/languages.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "catalogue/text_format.h"
+#include "document/text_encoding.h"
+
+namespace lumora {
+
+namespace {
+
+// The nine categories, created in this order by every load.
+constexpr std::array<std::string_view, 9> kCategoryKeys = {"l", "mu", "n", "r", "sp", "e", "mo", "k", "ad"};
+
+constexpr std::string_view kCategoryTextPrefix = "cat_";
+constexpr std::string_view kNameTextPrefix = "c_";
+constexpr std::string_view kFlagPrefix = "f_";
+constexpr std::string_view kUnitTextKey = "str_kb";
+
+// Catalogue file attributes.
+constexpr std::string_view kNameAttribute = "n";
+constexpr std::string_view kPAttribute = "p";
+constexpr std::string_view kCategoryAttribute = "c";
+constexpr std::string_view kBitRateAttribute = "b";
+constexpr std::string_view kAddressAttribute = "u";
+// Per-channel state attributes in the settings.
+constexpr std::string_view kStreamIndexAttribute = "cu";
+constexpr std::string_view kFavouriteAttribute = "f";
+
+constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
+constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";
+constexpr char16_t kFullTitleFormat[] = u"%s %s";
+constexpr char16_t kSubtitleFormat[] = u"%s (%d%s)";
+
+Catalogue* processCatalogue = nullptr;
+
+ResourceImageLookup& ImageLookup()
+{
+    static ResourceImageLookup lookup;
+    return lookup;
+}
+
+CatalogueMessageSink& MessageSink()
+{
+    static CatalogueMessageSink sink;
+    return sink;
+}
+
+void ShowEntryMessage(const char16_t* format, const Country& country, const Channel& channel)
+{
+    const CatalogueMessageSink& sink = MessageSink();
+    if (sink)
+        sink(FormatText(format, {country.displayName, channel.name}));
+}
+
+// The UI text of prefix + key, or the key itself widened when it has none.
+std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::string_view key)
+{
+    scratch.assign(prefix).append(key);
+    const std::u16string& text = LookupText(scratch);
+    return text.empty() ? FromUtf8(key) : text;
+}
+
+std::map<std::string, ChannelState> StateOfNode(const DocNode* channels)
+{
+    std::map<std::string, ChannelState> state;
+    if (channels == nullptr)
+        return state;
+    for (const auto& child : channels->Children()) {
+        state.emplace(child->Name(), ChannelState{child->GetBool(kFavouriteAttribute, false),
+                                                  child->GetInt(kStreamIndexAttribute, 0)});
+    }
+    return state;
+}
+
+// Stream nodes are numbered from 0; the first missing number ends the list.
+void ReadStreams(const DocNode& node, Channel& channel)
+{
+    // Stream nodes are among the children, so their count bounds the list.
+    channel.streams.reserve(node.Children().size());
+    char number[16];
+    for (int n = 0;; ++n) {
+        auto end = std::to_chars(number, number + sizeof number, n).ptr;
+        const DocNode* streamNode = node.Child(std::string_view(number, end - number));
+        if (streamNode == nullptr)
+            return;
+        channel.streams.push_back(
+            {streamNode->GetInt(kBitRateAttribute, 0), streamNode->RequireWString(kAddressAttribute)});
+    }
+}
+
+void ApplyState(const ChannelState& state, Channel& channel)
+{
+    channel.favourite = state.favourite;
+    // A stored index that no longer names a stream falls back to the first.
+    bool inside = state.streamIndex >= 0 && static_cast<std::size_t>(state.streamIndex) < channel.streams.size();
+    channel.streamIndex = inside ? state.streamIndex : 0;
+}
+
+}  // namespace
+
+void SetResourceImageLookup(ResourceImageLookup lookup)
+{
+    ImageLookup() = std::move(lookup);
+}
+
+void SetCatalogueMessageSink(CatalogueMessageSink sink)
+{
+    MessageSink() = std::move(sink);
+}
+
+Catalogue* TheCatalogue()
+{
+    return processCatalogue;
+}
+
+std::vector<Channel*>& AllChannels()
+{
+    static std::vector<Channel*> channels;
+    return channels;
+}
+
+const Stream* SelectedStream(const Channel& channel)
+{
+    if (channel.streams.empty())
+        return nullptr;
+    std::size_t index = static_cast<std::size_t>(channel.streamIndex);
+    return index < channel.streams.size() ? &channel.streams[index] : &channel.streams.front();
+}
+
+// What one load needs beside the document: where the per-channel state
+// comes from (the settings at a load, the old records at a reload), the
+// unit text of the subtitles and a buffer for building text keys.
+struct Catalogue::BuildContext {
+    const DocNode* stateNode = nullptr;
+    const std::map<std::string, ChannelState>* carried = nullptr;
+    const std::u16string& unit = LookupText(kUnitTextKey);
+    std::string key;
+
+    bool FindState(const std::string& id, ChannelState& state) const
+    {
+        if (carried != nullptr) {
+            auto found = carried->find(id);
+            if (found == carried->end())
+                return false;
+            state = found->second;
+            return true;
+        }
+        if (stateNode == nullptr)
+            return false;
+        const DocNode* child = stateNode->Child(id);
+        if (child == nullptr)
+            return false;
+        state = {child->GetBool(kFavouriteAttribute, false), child->GetInt(kStreamIndexAttribute, 0)};
+        return true;
+    }
+};
+
+Catalogue::~Catalogue()
+{
+    ReleaseCatalogue();
+    if (processCatalogue == this)
+        processCatalogue = nullptr;
+}
+
+void Catalogue::BecomeProcessWide()
+{
+    if (processCatalogue != this && processCatalogue != nullptr)
+        processCatalogue->current_ = nullptr;
+    processCatalogue = this;
+}
+
+bool Catalogue::LoadCatalogue(const std::u16string& path)
+{
+    ReleaseCatalogue();
+    BecomeProcessWide();
+    AllChannels().clear();
+    path_ = path;
+
+    DocNode document;
+    if (!document.LoadFromFile(path)) {
+        // Nothing to show, but the marks from the settings are kept so the
+        // next save does not lose them.
+        heldState_ = StateOfNode(ChannelStateNode());
+        return false;
+    }
+    version_ = document.Name();
+    CreateCategories();
+    BuildContext context;
+    context.stateNode = ChannelStateNode();
+    BuildCountries(document, context);
+    SortAllChannels();
+    if (!HasChannels())
+        heldState_ = StateOfNode(context.stateNode);
+
+    std::u16string currentId = GetStringSetting(kCurChannel, u"");
+    if (!currentId.empty())
+        current_ = FindChannel(ToUtf8(currentId));
+    return true;
+}
+
+bool Catalogue::ReloadCatalogue()
+{
+    BecomeProcessWide();
+    current_ = nullptr;
+    // The old records hold the marks as they stand now; take them before
+    // the records are freed.
+    std::map<std::string, ChannelState> carried = CollectState();
+    FreeCountries();
+
+    DocNode document;
+    if (!document.LoadFromFile(path_)) {
+        heldState_ = std::move(carried);
+        return false;
+    }
+    version_ = document.Name();
+    // A first load that found no file made no categories; without them
+    // every channel of the new file would be an unknown category.
+    if (categories_.empty())
+        CreateCategories();
+    BuildContext context;
+    context.carried = &carried;
+    BuildCountries(document, context);
+    SortAllChannels();
+    heldState_.clear();
+    if (!HasChannels())
+        heldState_ = std::move(carried);
+    return true;
+}
+
+void Catalogue::ReleaseCatalogue()
+{
+    FreeCountries();
+    categories_.clear();
+    heldState_.clear();
+    version_.clear();
+    path_.clear();
+}
+
+void Catalogue::FreeCountries()
+{
+    current_ = nullptr;
+    // Nothing may keep pointing at the freed records.
+    if (processCatalogue == this)
+        AllChannels().clear();
+    countries_.clear();
+    heldState_.clear();
+}
+
+bool Catalogue::HasChannels() const
+{
+    for (const auto& [code, country] : countries_) {
+        if (!country->channels.empty())
+            return true;
+    }
+    return false;
+}
+
+void Catalogue::CreateCategories()
+{
+    std::string scratch;
+    for (std::string_view key : kCategoryKeys) {
+        auto category = std::make_unique<Category>();
+        category->key = key;
+        category->displayName = DisplayName(scratch, kCategoryTextPrefix, key);
+        categories_.emplace(category->key, std::move(category));
+    }
+}
+
+void Catalogue::BuildCountries(const DocNode& root, BuildContext& context)
+{
+    std::size_t channelCount = 0;
+    for (const auto& node : root.Children())
+        channelCount += node->Children().size();
+    AllChannels().reserve(AllChannels().size() + channelCount);
+
+    for (const auto& node : root.Children())
+        countries_.emplace(node->Name(), BuildCountry(*node, context));
+}
+
+std::unique_ptr<Country> Catalogue::BuildCountry(const DocNode& node, BuildContext& context)
+{
+    auto country = std::make_unique<Country>();
+    country->code = node.Name();
+    if (const ResourceImageLookup& lookup = ImageLookup()) {
+        context.key.assign(kFlagPrefix).append(country->code);
+        country->flag = lookup(context.key);
+    }
+    country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
+    for (const auto& child : node.Children())
+        BuildChannel(*child, *country, context);
+    return country;
+}
+
+void Catalogue::BuildChannel(const DocNode& node, Country& country, BuildContext& context)
+{
+    // Children of one node have unique names, so this never finds one.
+    auto [slot, added] = country.channels.try_emplace(node.Name(), std::make_unique<Channel>());
+    if (!added)
+        return;
+    Channel& channel = *slot->second;
+    // Listed before anything is read, so even a channel with errors shows.
+    AllChannels().push_back(&channel);
+
+    channel.country = &country;
+    channel.id.reserve(country.code.size() + 1 + node.Name().size());
+    channel.id.append(country.code).append(1, '_').append(node.Name());
+
+    context.key.assign(kNameTextPrefix).append(channel.id);
+    const std::u16string& localName = LookupText(context.key);
+    channel.name = localName.empty() ? node.RequireWString(kNameAttribute) : localName;
+    channel.pText = node.RequireString(kPAttribute);
+
+    channel.category = FindCategory(node.RequireString(kCategoryAttribute));
+    if (channel.category == nullptr)
+        ShowEntryMessage(kWrongCategoryMessage, country, channel);
+
+    ReadStreams(node, channel);
+    if (channel.streams.empty())
+        ShowEntryMessage(kNoUrlMessage, country, channel);
+
+    ChannelState state;
+    if (context.FindState(channel.id, state))
+        ApplyState(state, channel);
+
+    const Stream* selected = SelectedStream(channel);
+    channel.subtitle = FormatText(kSubtitleFormat, {country.displayName, selected ? selected->bitRate : 0, context.unit});
+    channel.fullTitle = FormatText(kFullTitleFormat, {country.displayName, channel.name});
+}
+
+Category* Catalogue::FindCategory(std::string_view key) const
+{
+    auto found = categories_.find(std::string(key));
+    return found == categories_.end() ? nullptr : found->second.get();
+}
+
+Channel* Catalogue::FindChannel(std::string_view id) const
+{
+    for (const auto& [code, country] : countries_) {
+        if (id.size() <= code.size() || id.compare(0, code.size(), code) != 0 || id[code.size()] != '_')
+            continue;
+        auto found = country->channels.find(std::string(id.substr(code.size() + 1)));
+        if (found != country->channels.end())
+            return found->second.get();
+    }
+    return nullptr;
+}
+
+std::map<std::string, ChannelState> Catalogue::CollectState() const
+{
+    if (!HasChannels())
+        return heldState_;
+    std::map<std::string, ChannelState> state;
+    // Country-code then node-name order: of two channels with one id the
+    // first one's state counts, as in WriteChannelState.
+    for (const auto& [code, country] : countries_) {
+        for (const auto& [name, channel] : country->channels)
+            state.emplace(channel->id, ChannelState{channel->favourite, channel->streamIndex});
+    }
+    return state;
+}
+
+void Catalogue::WriteChannelState(DocNode& channels) const
+{
+    if (!HasChannels()) {
+        for (const auto& [id, state] : heldState_) {
+            DocNode* child = channels.AddChild(id);
+            if (child != nullptr && state.favourite)
+                child->SetBool(kFavouriteAttribute, true);
+        }
+        return;
+    }
+    for (const auto& [code, country] : countries_) {
+        for (const auto& [name, channel] : country->channels) {
+            // AddChild refuses a second child of one id: the first channel wins.
+            DocNode* child = channels.AddChild(channel->id);
+            if (child != nullptr && channel->favourite)
+                child->SetBool(kFavouriteAttribute, true);
+        }
+    }
+}
+
+}  // namespace lumora

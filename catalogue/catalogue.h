@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/channel.h"
+#include "document/doc_node.h"
+
+namespace lumora {
+
+// Platform services the catalogue needs, installed by the shell (and by the
+// data tool and tests). Without them flags are absent and the per-entry
+// messages are dropped. Install them on the UI thread before loading.
+using ResourceImageLookup = std::function<const ResourceImage*(std::string_view name)>;
+void SetResourceImageLookup(ResourceImageLookup lookup);
+// The sink receives each per-entry message ("... - Wrong category!",
+// "... - No url!") while the catalogue is being built: it must not touch
+// the catalogue or AllChannels, and a hostile file can send one message per
+// channel, so whatever it shows should be bounded.
+using CatalogueMessageSink = std::function<void(const std::u16string& text)>;
+void SetCatalogueMessageSink(CatalogueMessageSink sink);
+
+// The state a channel carries between runs: its favourite mark and the
+// index of its chosen stream.
+struct ChannelState {
+    bool favourite = false;
+    std::int32_t streamIndex = 0;
+};
+
+// The channel catalogue: countries with their channels, the nine categories,
+// the current channel and the version of the file. One per process; the
+// object whose LoadCatalogue ran last is the process-wide one.
+//
+// Threads: everything on the UI thread, except that the update worker may
+// read copies of Version() and Path() taken on the UI thread.
+class Catalogue {
+public:
+    Catalogue() = default;
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+    // Releases the records; the process-wide pointer forgets this object.
+    ~Catalogue();
+
+    // Builds the catalogue from the file at the full path (favourite marks
+    // and chosen streams from the settings, the current channel from the
+    // setting "cur_channel") and makes this the process-wide catalogue.
+    // False when the file could not be read: the catalogue is then empty.
+    bool LoadCatalogue(const std::u16string& path);
+    // Rebuilds countries and channels from the remembered path after an
+    // update; every Channel is destroyed, so stop playback first. Favourite
+    // marks and chosen streams are carried over by channel id; no channel is
+    // current afterwards. False when the file could not be read: no country
+    // is left and the version stays.
+    bool ReloadCatalogue();
+    // Frees every record.
+    void ReleaseCatalogue();
+
+    Category* FindCategory(std::string_view key) const;
+    // The first channel with exactly that id (countries in code order).
+    Channel* FindChannel(std::string_view id) const;
+
+    const std::string& Version() const { return version_; }
+    const std::u16string& Path() const { return path_; }
+
+    Channel* CurrentChannel() const { return current_; }
+    // Used by SetCurrentChannel (channel views); null makes none current.
+    void MakeCurrent(Channel* channel) { current_ = channel; }
+
+    const std::map<std::string, std::unique_ptr<Country>>& Countries() const { return countries_; }
+    const std::map<std::string, std::unique_ptr<Category>>& Categories() const { return categories_; }
+
+    // Adds one child per channel, named by its id, with "f" = true for a
+    // favourite. Of two channels with one id the first in country-code and
+    // node-name order is written. While the catalogue holds no channel at
+    // all (its file is missing or damaged) the marks it was given are
+    // written back unchanged, so they are not lost.
+    void WriteChannelState(DocNode& channels) const;
+
+private:
+    struct BuildContext;
+
+    bool HasChannels() const;
+    void BecomeProcessWide();
+    void FreeCountries();
+    void CreateCategories();
+    void BuildCountries(const DocNode& root, BuildContext& context);
+    std::unique_ptr<Country> BuildCountry(const DocNode& node, BuildContext& context);
+    void BuildChannel(const DocNode& node, Country& country, BuildContext& context);
+    std::map<std::string, ChannelState> CollectState() const;
+
+    std::u16string path_;
+    std::string version_;
+    std::map<std::string, std::unique_ptr<Country>> countries_;
+    std::map<std::string, std::unique_ptr<Category>> categories_;
+    Channel* current_ = nullptr;
+    // Per-channel state kept while there are no channel records to hold it.
+    std::map<std::string, ChannelState> heldState_;
+};
+
+// The process-wide catalogue; null before the first LoadCatalogue.
+Catalogue* TheCatalogue();
+// Every channel of the process-wide catalogue, in the order of
+// SortAllChannels (channel views).
+std::vector<Channel*>& AllChannels();
+// The channel's stream at its stream index; null when it has no streams.
+const Stream* SelectedStream(const Channel& channel);
+
+}  // namespace lumora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lumora {
+
+// A decoded interface picture (a flag). Defined by the resources code; the
+// core only passes references on.
+struct ResourceImage;
+
+struct Country;
+struct Category;
+
+// One address of a channel, with its bit rate in kbit/s.
+struct Stream {
+    std::int32_t bitRate = 0;
+    std::u16string address;
+};
+
+// One of the nine fixed channel categories.
+struct Category {
+    std::string key;
+    std::u16string displayName;
+};
+
+// A live channel of the catalogue, owned by its country.
+struct Channel {
+    Country* country = nullptr;
+    Category* category = nullptr;  // null when the file names an unknown category
+    std::string id;                // country code + "_" + node name
+    std::u16string name;
+    std::string pText;             // the node's "p", kept as read
+    std::vector<Stream> streams;
+    std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
+    bool favourite = false;
+    std::u16string fullTitle;      // "country name" + " " + "channel name": the sort key
+    std::u16string subtitle;       // "country name (bit rate + unit)"
+};
+
+// A country of the catalogue, owning its channels by node name.
+struct Country {
+    std::string code;
+    const ResourceImage* flag = nullptr;
+    std::u16string displayName;
+    std::map<std::string, std::unique_ptr<Channel>> channels;
+};
+
+}  // namespace lumora

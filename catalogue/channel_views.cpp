@@ -1,0 +1,115 @@
+#include "catalogue/channel_views.h"
+
+#include <algorithm>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/languages.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "catalogue/text_format.h"
+#include "document/text_encoding.h"
+
+namespace lumora {
+
+namespace {
+
+constexpr std::string_view kAllCountriesKey = "str_all_countries";
+constexpr std::string_view kAllChannelsKey = "str_all_channels";
+constexpr char16_t kTabCaptionFormat[] = u"%s (%d)";
+
+// The chooser lists its records by display text; the "all" entry stays on top.
+template <typename Map>
+std::vector<FilterOption> Options(std::string_view allKey, const Map* records)
+{
+    std::vector<FilterOption> options;
+    options.push_back({LookupText(allKey), nullptr});
+    if (records == nullptr)
+        return options;
+    options.reserve(records->size() + 1);
+    for (const auto& [key, record] : *records)
+        options.push_back({record->displayName, record.get()});
+    std::stable_sort(options.begin() + 1, options.end(),
+                     [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
+    return options;
+}
+
+}  // namespace
+
+void SortAllChannels()
+{
+    std::vector<Channel*>& channels = AllChannels();
+    // Sorting (title, channel) pairs keeps every comparison away from the
+    // scattered Channel records. char16_t is unsigned, so the comparison is
+    // by code unit as it should be.
+    struct SortKey {
+        std::u16string_view title;
+        Channel* channel;
+    };
+    std::vector<SortKey> keys;
+    keys.reserve(channels.size());
+    for (Channel* channel : channels)
+        keys.push_back({channel->fullTitle, channel});
+    std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) { return a.title < b.title; });
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        channels[i] = keys[i].channel;
+}
+
+std::vector<Channel*> FilterChannels(const Country* country, const Category* category)
+{
+    const std::vector<Channel*>& channels = AllChannels();
+    if (country == nullptr && category == nullptr)
+        return channels;
+    std::vector<Channel*> matching;
+    for (Channel* channel : channels) {
+        if ((country == nullptr || channel->country == country) &&
+            (category == nullptr || channel->category == category))
+            matching.push_back(channel);
+    }
+    return matching;
+}
+
+std::vector<Channel*> FavouriteChannels()
+{
+    std::vector<Channel*> favourites;
+    for (Channel* channel : AllChannels()) {
+        if (channel->favourite)
+            favourites.push_back(channel);
+    }
+    return favourites;
+}
+
+void AddFavourite(Channel& channel)
+{
+    channel.favourite = true;
+}
+
+void RemoveFavourite(Channel& channel)
+{
+    channel.favourite = false;
+}
+
+void SetCurrentChannel(Channel& channel)
+{
+    if (Catalogue* catalogue = TheCatalogue())
+        catalogue->MakeCurrent(&channel);
+    SetStringSetting(kCurChannel, FromUtf8(channel.id));
+}
+
+std::vector<FilterOption> CountryOptions()
+{
+    const Catalogue* catalogue = TheCatalogue();
+    return Options(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr);
+}
+
+std::vector<FilterOption> CategoryOptions()
+{
+    const Catalogue* catalogue = TheCatalogue();
+    return Options(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr);
+}
+
+std::u16string TabCaption(std::string_view key, std::size_t count)
+{
+    return FormatText(kTabCaptionFormat, {LookupText(key), count});
+}
+
+}  // namespace lumora

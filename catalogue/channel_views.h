@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/channel.h"
+
+namespace lumora {
+
+// The ways the channel list presents the catalogue. Every view is computed
+// from AllChannels on demand and keeps its order.
+//
+// Threads: the UI thread only.
+
+// Orders AllChannels by full title, comparing UTF-16 code units (no locale
+// rules, upper case before lower case). Channels with equal titles end up in
+// no particular order.
+void SortAllChannels();
+
+// The channels of AllChannels whose country is `country` and whose category
+// is `category`; null stands for "all". A channel without a category only
+// matches "all".
+std::vector<Channel*> FilterChannels(const Country* country, const Category* category);
+// The favourites, in AllChannels order; the filters do not apply.
+std::vector<Channel*> FavouriteChannels();
+
+void AddFavourite(Channel& channel);
+void RemoveFavourite(Channel& channel);
+
+// Makes the channel the catalogue's current one and stores its id in the
+// setting "cur_channel". Called whenever playback of a channel starts.
+void SetCurrentChannel(Channel& channel);
+
+// One entry of a filter chooser: the text shown and the Country* or
+// Category* it stands for (null for the "all" entry).
+struct FilterOption {
+    std::u16string text;
+    const void* value = nullptr;
+};
+// "All countries" first, then the countries ordered by display name.
+std::vector<FilterOption> CountryOptions();
+// "All channels" first, then the categories ordered by display name.
+std::vector<FilterOption> CategoryOptions();
+
+// A tab caption: the text of `key` formatted with "%s (%d)" and the count.
+std::u16string TabCaption(std::string_view key, std::size_t count);
+
+}  // namespace lumora

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "document/doc_node.h"
+
+namespace lumora {
+
+// The process-wide settings store: three maps (boolean, integer, wide
+// string) keyed by narrow setting names, filled from "Settings.cfg" at
+// start-up and written back completely at shut-down, together with the
+// catalogue's per-channel state.
+//
+// Threads: the UI thread only. Nothing here is locked.
+
+// Remembers the full path of "Settings.cfg" and fills the maps from it. A
+// missing or damaged file leaves the maps as they are; every setting then
+// takes its default at its first read. The loaded document is kept for
+// ChannelStateNode.
+void LoadSettings(const std::u16string& path);
+
+// Writes a new file to the remembered path: root "set", child "options"
+// with one attribute per setting and child "channels" with the catalogue's
+// per-channel state. The old file is replaced atomically. False when the
+// file could not be written (nothing else changes).
+bool SaveSettings();
+
+// Getters return the stored value; when the name is absent they store the
+// fallback first, so the setting is part of the next save.
+bool GetBoolSetting(std::string_view name, bool fallback);
+std::int32_t GetIntSetting(std::string_view name, std::int32_t fallback);
+std::u16string GetStringSetting(std::string_view name, const std::u16string& fallback);
+
+void SetBoolSetting(std::string_view name, bool value);
+void SetIntSetting(std::string_view name, std::int32_t value);
+void SetStringSetting(std::string_view name, const std::u16string& value);
+
+// The node "channels" of the loaded settings file (per-channel state), or
+// null when the file was missing, damaged or had none.
+const DocNode* ChannelStateNode();
+
+// Empties the maps, the loaded document and the remembered path.
+void ResetSettings();
+
+}  // namespace lumora

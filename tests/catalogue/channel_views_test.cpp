@@ -1,0 +1,184 @@
+#include "catalogue/channel_views.h"
+
+#include "catalogue/setting_names.h"
+#include "catalogue_test_support.h"
+
+namespace lumora {
+namespace {
+
+using testing::Ids;
+using testing::LanguageSpec;
+
+class ChannelViewsTest : public testing::CatalogueTestBase {
+protected:
+    std::u16string cataloguePath = folder.File("Channels.lmch");
+    std::u16string settingsPath = folder.File("Settings.cfg");
+
+    void SetUp() override
+    {
+        CatalogueTestBase::SetUp();
+        testing::WriteLanguagePack(folder.File("Languages.lngp"),
+                                   {{0, LanguageSpec{u"English", u"en",
+                                                     {{"c_de", u"Germany"}, {"c_at", u"Austria"}, {"c_fr", u"France"},
+                                                      {"cat_n", u"News"}, {"cat_e", u"Entertainment"},
+                                                      {"cat_sp", u"Sport"}, {"tab_channels", u"Channels"},
+                                                      {"tab_favorites", u"100% Favourites"},
+                                                      {"str_all_countries", u"All countries"},
+                                                      {"str_all_channels", u"All channels"}}}}});
+        LoadLanguages(folder.File("Languages.lngp"));
+    }
+
+    static testing::ChannelSpec Channel(std::string node, std::u16string name, std::string category)
+    {
+        return {std::move(node), std::move(name), std::move(category), {{0, 100, u"http://s"}}};
+    }
+
+    void LoadSample()
+    {
+        testing::WriteCatalogue(cataloguePath, "v",
+                                {{"de", {Channel("a", u"abc", "n"), Channel("b", u"ABC", "e"), Channel("c", u"Abc", "n"),
+                                         Channel("d", u"Zulu", "sp")}},
+                                 {"at", {Channel("x", u"ORF", "n"), Channel("y", u"Lost", "??")}},
+                                 {"fr", {Channel("m", u"M6", "e")}}});
+        ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    }
+
+    lumora::Channel& Find(std::string_view id) { return *catalogue.FindChannel(id); }
+
+    Catalogue catalogue;
+};
+
+TEST_F(ChannelViewsTest, AllChannelsAreOrderedByCodeUnits)
+{
+    LoadSample();
+    // Country names first; within Germany upper case sorts before lower case.
+    EXPECT_EQ(Ids(AllChannels()),
+              (std::vector<std::string>{"at_y", "at_x", "fr_m", "de_b", "de_c", "de_d", "de_a"}));
+}
+
+TEST_F(ChannelViewsTest, SortingComparesUnsignedCodeUnits)
+{
+    testing::WriteCatalogue(cataloguePath, "v",
+                            {{"q", {Channel("1", u"\uFF21", "n"), Channel("2", u"\u00E9", "n"), Channel("3", u"e", "n"),
+                                    Channel("4", u"\U0001F600", "n"), Channel("5", u"E", "n")}}});
+    ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    // Surrogates (0xD83D) sort below 0xFF21 in code-unit order.
+    EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"q_5", "q_3", "q_2", "q_4", "q_1"}));
+}
+
+TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide)
+{
+    testing::WriteCatalogue(cataloguePath, "v",
+                            {{"de", {Channel("a", u"Same", "n"), Channel("z", u"Zed", "n"), Channel("b", u"Same", "n")}}});
+    ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    std::vector<std::string> ids = Ids(AllChannels());
+    ASSERT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids[2], "de_z");
+    EXPECT_TRUE((ids[0] == "de_a" && ids[1] == "de_b") || (ids[0] == "de_b" && ids[1] == "de_a"));
+}
+
+TEST_F(ChannelViewsTest, FiltersKeepTheSortedOrderAndMatchByRecord)
+{
+    LoadSample();
+    const Country* germany = catalogue.Countries().at("de").get();
+    const Country* austria = catalogue.Countries().at("at").get();
+    const Category* news = catalogue.FindCategory("n");
+    EXPECT_EQ(Ids(FilterChannels(germany, nullptr)), (std::vector<std::string>{"de_b", "de_c", "de_d", "de_a"}));
+    EXPECT_EQ(Ids(FilterChannels(nullptr, news)), (std::vector<std::string>{"at_x", "de_c", "de_a"}));
+    EXPECT_EQ(Ids(FilterChannels(germany, news)), (std::vector<std::string>{"de_c", "de_a"}));
+    // The channel with an unknown category only shows without a category filter.
+    EXPECT_EQ(Ids(FilterChannels(austria, nullptr)), (std::vector<std::string>{"at_y", "at_x"}));
+    EXPECT_EQ(Ids(FilterChannels(austria, catalogue.FindCategory("e"))), std::vector<std::string>{});
+    EXPECT_EQ(FilterChannels(nullptr, nullptr).size(), 7u);
+    // A record of the same name from elsewhere does not match.
+    Country lookalike;
+    lookalike.code = "de";
+    EXPECT_TRUE(FilterChannels(&lookalike, nullptr).empty());
+}
+
+TEST_F(ChannelViewsTest, FavouritesFollowTheSortedOrder)
+{
+    LoadSample();
+    EXPECT_EQ(TabCaption("tab_favorites", FavouriteChannels().size()), u"100% Favourites (0)");
+    AddFavourite(Find("de_a"));
+    AddFavourite(Find("at_x"));
+    AddFavourite(Find("at_x"));  // twice: still one entry
+    EXPECT_EQ(Ids(FavouriteChannels()), (std::vector<std::string>{"at_x", "de_a"}));
+    RemoveFavourite(Find("at_x"));
+    EXPECT_EQ(Ids(FavouriteChannels()), (std::vector<std::string>{"de_a"}));
+    RemoveFavourite(Find("de_a"));
+    EXPECT_TRUE(FavouriteChannels().empty());
+    EXPECT_EQ(TabCaption("tab_favorites", FavouriteChannels().size()), u"100% Favourites (0)");
+    EXPECT_EQ(TabCaption("tab_channels", 7), u"Channels (7)");
+}
+
+TEST_F(ChannelViewsTest, AnEmptyCatalogueGivesEmptyViews)
+{
+    EXPECT_FALSE(catalogue.LoadCatalogue(folder.File("missing.lmch")));
+    EXPECT_TRUE(FilterChannels(nullptr, nullptr).empty());
+    EXPECT_TRUE(FavouriteChannels().empty());
+    EXPECT_EQ(CountryOptions().size(), 1u);
+    EXPECT_EQ(CategoryOptions().size(), 1u);
+    EXPECT_EQ(TabCaption("tab_channels", 0), u"Channels (0)");
+    SortAllChannels();
+}
+
+TEST_F(ChannelViewsTest, ChooserEntriesStartWithAllThenFollowTheirTexts)
+{
+    LoadSample();
+    std::vector<FilterOption> countries = CountryOptions();
+    ASSERT_EQ(countries.size(), 4u);
+    EXPECT_EQ(countries[0].text, u"All countries");
+    EXPECT_EQ(countries[0].value, nullptr);
+    EXPECT_EQ(countries[1].text, u"Austria");
+    EXPECT_EQ(countries[1].value, catalogue.Countries().at("at").get());
+    EXPECT_EQ(countries[3].text, u"Germany");
+
+    std::vector<FilterOption> categories = CategoryOptions();
+    ASSERT_EQ(categories.size(), 10u);
+    EXPECT_EQ(categories[0].text, u"All channels");
+    EXPECT_EQ(categories[0].value, nullptr);
+    // Keys without a text show as themselves, and lower-case keys sort after
+    // the capitalised texts.
+    std::vector<std::u16string> texts;
+    for (const FilterOption& option : categories)
+        texts.push_back(option.text);
+    EXPECT_EQ(texts, (std::vector<std::u16string>{u"All channels", u"Entertainment", u"News", u"Sport", u"ad",
+                                                  u"k", u"l", u"mo", u"mu", u"r"}));
+    EXPECT_EQ(categories[2].value, catalogue.FindCategory("n"));
+}
+
+TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart)
+{
+    LoadSettings(settingsPath);
+    LoadSample();
+    SetCurrentChannel(Find("fr_m"));
+    EXPECT_EQ(catalogue.CurrentChannel(), &Find("fr_m"));
+    EXPECT_EQ(GetStringSetting(kCurChannel, u""), u"fr_m");
+    ASSERT_TRUE(SaveSettings());
+
+    ResetSettings();
+    LoadSettings(settingsPath);
+    Catalogue restarted;
+    ASSERT_TRUE(restarted.LoadCatalogue(cataloguePath));
+    ASSERT_NE(restarted.CurrentChannel(), nullptr);
+    EXPECT_EQ(restarted.CurrentChannel()->id, "fr_m");
+}
+
+TEST_F(ChannelViewsTest, FavouritesSurviveARestart)
+{
+    LoadSettings(settingsPath);
+    LoadSample();
+    AddFavourite(Find("de_c"));
+    AddFavourite(Find("at_y"));
+    ASSERT_TRUE(SaveSettings());
+
+    ResetSettings();
+    LoadSettings(settingsPath);
+    Catalogue restarted;
+    ASSERT_TRUE(restarted.LoadCatalogue(cataloguePath));
+    EXPECT_EQ(Ids(FavouriteChannels()), (std::vector<std::string>{"at_y", "de_c"}));
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,160 @@
+#include "catalogue/languages.h"
+
+#include "catalogue/setting_names.h"
+#include "catalogue_test_support.h"
+
+namespace lumora {
+namespace {
+
+using testing::LanguageSpec;
+
+class LanguagesTest : public testing::CatalogueTestBase {
+protected:
+    std::u16string path = folder.File("Languages.lngp");
+
+    static LanguageSpec English()
+    {
+        return {u"English", u"en", {{"app_kavri", u"Lumora"}, {"menu_play", u"Play"}, {"static_country", u"Country"}}};
+    }
+    static LanguageSpec German()
+    {
+        return {u"Deutsch", u"de", {{"app_kavri", u"Lumora DE"}, {"menu_play", u"Abspielen"}}};
+    }
+};
+
+TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent)
+{
+    SetStringSetting(kLanguage, u"de");
+    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    LoadLanguages(path);
+    ASSERT_EQ(LanguageCount(), 2);
+    EXPECT_EQ(LanguageName(1), u"Deutsch");
+    EXPECT_EQ(LanguageCode(0), u"en");
+    EXPECT_EQ(CurrentLanguage(), 1);
+    EXPECT_EQ(LookupText("menu_play"), u"Abspielen");
+    EXPECT_EQ(AppTitle(), u"Lumora DE");
+    EXPECT_EQ(LookupText("static_country"), u"");  // only English has it
+    EXPECT_EQ(FindLanguage(u"de"), 1);
+    EXPECT_EQ(FindLanguage(u"DE"), -1);
+    EXPECT_EQ(FindLanguage(u"fr"), -1);
+}
+
+TEST_F(LanguagesTest, WithoutTheSettingEnglishIsUsedAndStored)
+{
+    testing::WriteLanguagePack(path, {{0, German()}, {1, English()}});
+    LoadLanguages(path);
+    EXPECT_EQ(CurrentLanguage(), 1);
+    EXPECT_EQ(GetStringSetting(kLanguage, u"zz"), u"en");
+}
+
+TEST_F(LanguagesTest, NumberingStopsAtTheFirstGap)
+{
+    testing::WriteLanguagePack(path, {{0, English()}, {2, German()}});
+    LoadLanguages(path);
+    EXPECT_EQ(LanguageCount(), 1);
+    EXPECT_EQ(FindLanguage(u"de"), -1);
+}
+
+TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins)
+{
+    LanguageSpec second = English();
+    second.name = u"English (second)";
+    second.texts = {{"menu_play", u"Second"}};
+    testing::WriteLanguagePack(path, {{0, English()}, {1, second}});
+    LoadLanguages(path);
+    EXPECT_EQ(CurrentLanguage(), 0);
+    EXPECT_EQ(FindLanguage(u"en"), 0);
+    EXPECT_EQ(LookupText("menu_play"), u"Play");
+}
+
+TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent)
+{
+    for (LanguageSpec broken : {LanguageSpec{u"", u"de", {}}, LanguageSpec{u"Deutsch", u"", {}}}) {
+        ResetSettings();
+        testing::WriteLanguagePack(path, {{0, English()}, {1, broken}, {2, German()}});
+        LoadLanguages(path);
+        EXPECT_EQ(LanguageCount(), 1);
+        EXPECT_EQ(CurrentLanguage(), -1);
+        EXPECT_EQ(LookupText("menu_play"), u"");
+        // The selection step never ran, so the setting was not read.
+        EXPECT_EQ(GetStringSetting(kLanguage, u"zz"), u"zz");
+    }
+}
+
+TEST_F(LanguagesTest, BadFilesGiveNoLanguages)
+{
+    testing::WriteLanguagePack(path, {{0, English()}}, "lang_doc_1.1");
+    LoadLanguages(path);
+    EXPECT_EQ(LanguageCount(), 0);
+    EXPECT_EQ(LookupText("menu_play"), u"");
+
+    testing::WriteBytes(folder.Path("Languages.lngp"), "garbage");
+    LoadLanguages(path);
+    EXPECT_EQ(LanguageCount(), 0);
+
+    LoadLanguages(folder.File("missing.lngp"));
+    EXPECT_EQ(LanguageCount(), 0);
+    EXPECT_EQ(AppTitle(), u"");
+}
+
+TEST_F(LanguagesTest, OnlyTheWideTextAttributeIsAText)
+{
+    DocNode root("lang_doc_1.0");
+    DocNode* language = root.AddChild("lang_0");
+    language->SetWString("language", u"English");
+    language->SetWString("ext", u"en");
+    language->AddChild("only_other")->SetWString("tooltip", u"a tip");
+    language->AddChild("narrow_text")->SetString("text", "narrow");
+    language->AddChild("empty_entry");
+    language->AddChild("both")->SetWString("text", u"Both");
+    language->Child("both")->SetWString("tooltip", u"tip");
+    ASSERT_TRUE(root.SaveToFile(path));
+    LoadLanguages(path);
+    EXPECT_EQ(LookupText("only_other"), u"");
+    EXPECT_EQ(LookupText("narrow_text"), u"");
+    EXPECT_EQ(LookupText("empty_entry"), u"");
+    EXPECT_EQ(LookupText("both"), u"Both");
+    EXPECT_EQ(LookupText("Both"), u"");  // keys are case-sensitive
+}
+
+TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting)
+{
+    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    LoadLanguages(path);
+    SelectLanguage(1);
+    EXPECT_EQ(LookupText("menu_play"), u"Abspielen");
+    EXPECT_EQ(GetStringSetting(kLanguage, u"zz"), u"en");
+    // A chooser without a selection changes nothing.
+    SelectLanguage(-1);
+    SelectLanguage(2);
+    EXPECT_EQ(CurrentLanguage(), 1);
+    EXPECT_EQ(LanguageName(-1), u"");
+    EXPECT_EQ(LanguageCode(5), u"");
+}
+
+TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys)
+{
+    testing::WriteLanguagePack(path, {{0, English()}});
+    LoadLanguages(path);
+    EXPECT_EQ(LocalisedText(u"menu_play"), std::optional<std::u16string>(u"Play"));
+    EXPECT_EQ(LocalisedText(u"static_language"), std::nullopt);  // the key stays visible
+    EXPECT_EQ(LocalisedText(u"Some caption"), std::nullopt);
+    EXPECT_EQ(LocalisedText(u""), std::nullopt);
+}
+
+TEST_F(LanguagesTest, ReleaseEmptiesThePack)
+{
+    testing::WriteLanguagePack(path, {{0, English()}});
+    LoadLanguages(path);
+    ReleaseLanguages();
+    EXPECT_EQ(LanguageCount(), 0);
+    EXPECT_EQ(LookupText("menu_play"), u"");
+    ReleaseLanguages();  // twice is harmless
+    // A second load replaces the pack instead of adding to it.
+    LoadLanguages(path);
+    LoadLanguages(path);
+    EXPECT_EQ(LanguageCount(), 1);
+}
+
+}  // namespace
+}  // namespace lumora
