@@ -10,7 +10,7 @@ packages=(
   famfamfam-flag-png iso-codes libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  ffmpeg python3 xvfb xauth
+  ffmpeg python3 xvfb xauth xdotool
 )
 
 missing=()

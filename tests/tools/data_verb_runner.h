@@ -1,0 +1,105 @@
+#pragma once
+
+// Helpers for the tests that drive lumora-data's data-making verbs through
+// the real executable: a scratch folder per test, a runner that captures the
+// exit code and stderr, and file helpers.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "document/doc_node.h"
+#include "document/text_encoding.h"
+
+namespace lumora::tools::verbtest {
+
+// A fresh folder named after the running test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("lumora-h2-") + test->test_suite_name() + "-" + test->name() + "-" +
+                           std::to_string(::getpid());
+        for (char& c : name) {
+            if (c == '/')
+                c = '_';
+        }
+        path_ = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    ASSERT_TRUE(file.good()) << path;
+}
+
+inline std::string ReadBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string errors;  // what the tool wrote to stderr
+};
+
+// Runs lumora-data with the arguments, stderr captured in `scratch`.
+inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<std::string>& args)
+{
+    auto quote = [](const std::string& text) {
+        std::string quoted = "'";
+        for (char c : text) {
+            if (c == '\'')
+                quoted += "'\\''";
+            else
+                quoted += c;
+        }
+        return quoted + "'";
+    };
+    std::string errorsFile = scratch / "tool-stderr.txt";
+    std::string command = quote(LUMORA_DATA_EXE);
+    for (const std::string& arg : args)
+        command += " " + quote(arg);
+    command += " >/dev/null 2>" + quote(errorsFile);
+    int status = std::system(command.c_str());
+    ToolResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.errors = ReadBytes(errorsFile);
+    return result;
+}
+
+inline bool LoadDocument(const std::string& path, DocNode& document)
+{
+    return document.LoadFromFile(FromUtf8(path));
+}
+
+}  // namespace lumora::tools::verbtest
