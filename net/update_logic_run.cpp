@@ -80,6 +80,9 @@ int OutcomeOfStore(StoreResult result)
         // same as an unreachable file.
         return kUpdateConnectionError;
     case StoreResult::WriteFailed:
+        // The new catalogue could not be put in place: the user must hear
+        // that the update failed, not that there was none.
+        return kUpdateConnectionError;
     case StoreResult::Abandoned:
         break;
     }

@@ -306,12 +306,12 @@ TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed)
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 }
 
-TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsNoUpdate)
+TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsAFailure)
 {
     UpdateSource source = Source();
     source.cataloguePath = FromUtf8((user.Path() / "gone" / "Channels.lmch").string());
-    EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateNone);
-    EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"}));
+    EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateConnectionError);
+    EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"}));
     ExpectOldCatalogueKept("other folder");
 }
 

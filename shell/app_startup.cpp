@@ -1,0 +1,182 @@
+#include "shell/app_startup.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QScreen>
+#include <QTimer>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "net/fetch_url.h"
+#include "shell/data_folders.h"
+#include "shell/main_frame.h"
+#include "shell/shell_hooks.h"
+#include "shell/show_text_message.h"
+#include "shell/single_instance.h"
+
+namespace lumora {
+namespace {
+
+// The splash gets this long to appear before the main window is built.
+constexpr int kSplashHeadStartMs = 300;
+
+std::unique_ptr<Catalogue>& ProcessCatalogue() {
+    static std::unique_ptr<Catalogue> catalogue;
+    return catalogue;
+}
+
+// Counts the catalogue's messages of one load, so that a catalogue with
+// thousands of bad entries costs the user a few boxes, not thousands.
+struct CatalogueMessageCount {
+    int shown = 0;
+    int withheld = 0;
+};
+CatalogueMessageCount& MessageCount() {
+    static CatalogueMessageCount count;
+    return count;
+}
+
+void ShowCatalogueMessage(const std::u16string& text) {
+    CatalogueMessageCount& count = MessageCount();
+    if (count.shown >= kMaxCatalogueMessageBoxes) {
+        ++count.withheld;
+        return;
+    }
+    ++count.shown;
+    // No owner, the default caption, a single OK button.
+    ShowPlainMessage(nullptr, QString::fromStdU16String(text), QString());
+}
+
+// Runs one catalogue load with its messages counted, then tells how many
+// were withheld.
+template <typename Load>
+bool WithBoundedMessages(Load load) {
+    MessageCount() = {};
+    const bool loaded = load();
+    if (const int withheld = MessageCount().withheld; withheld > 0) {
+        ShowPlainMessage(nullptr,
+                         QStringLiteral("%1 more entries of the channel catalogue were not "
+                                        "accepted.")
+                             .arg(withheld),
+                         QString());
+    }
+    MessageCount() = {};
+    return loaded;
+}
+
+int ScreenDpiY() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return qRound(screen->logicalDotsPerInchY());
+    return 96;
+}
+
+std::u16string Path(const QString& path) {
+    return path.toStdU16String();
+}
+
+// The splash is a window of the UI thread: it paints while events are
+// served, so start-up serves them for the splash's head start instead of
+// sleeping.
+void GiveSplashHeadStart() {
+    QEventLoop loop;
+    QTimer::singleShot(kSplashHeadStartMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void BringRunningWindowToFront() {
+    if (MainFrame* frame = TheMainFrame()) {
+        frame->BringToFront();
+    } else if (QWidget* dialog = QApplication::activeModalWidget()) {
+        // The first-run dialog is still open.
+        dialog->raise();
+        dialog->activateWindow();
+    }
+}
+
+}  // namespace
+
+Catalogue& CreateProcessCatalogue(const std::u16string& path) {
+    ReleaseProcessCatalogue();
+    ProcessCatalogue() = std::make_unique<Catalogue>();
+    Catalogue& catalogue = *ProcessCatalogue();
+    WithBoundedMessages([&] { return catalogue.LoadCatalogue(path); });
+    return catalogue;
+}
+
+bool ReloadProcessCatalogue() {
+    Catalogue* catalogue = ProcessCatalogue().get();
+    if (catalogue == nullptr)
+        return false;
+    return WithBoundedMessages([&] { return catalogue->ReloadCatalogue(); });
+}
+
+void ReleaseProcessCatalogue() {
+    if (auto& catalogue = ProcessCatalogue()) {
+        catalogue->ReleaseCatalogue();
+        catalogue.reset();
+    }
+}
+
+void InstallCatalogueHooks() {
+    // The flag lookup is installed by LoadInterfaceResources.
+    SetCatalogueMessageSink(&ShowCatalogueMessage);
+}
+
+FetchFunction FetchForUpdates() {
+    return [](const std::u16string& url) { return FetchUrl(url); };
+}
+
+int RunLumora(QApplication& application, const QString& commandLine) {
+    SingleInstanceGuard guard;
+    if (const int guarded = guard.Acquire(commandLine);
+        guarded < 0 || guarded == kGuardHandedOver)
+        return guarded;
+    QObject::connect(&guard, &SingleInstanceGuard::activationRequested, &application,
+                     [] { BringRunningWindowToFront(); });
+    // The program ends when its main window closes, with the window's code,
+    // not when the last dialog before it closes.
+    application.setQuitOnLastWindowClosed(false);
+
+    LoadSettings(Path(UserDataPath(QString::fromLatin1(kSettingsFileName))));
+    LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
+    LoadInterfaceResources(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
+                           Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))),
+                           ScreenDpiY());
+    InstallCatalogueHooks();
+
+    int exitCode = kFirstRunCancelledExitCode;
+    bool startMainWindow = true;
+    if (GetBoolSetting(kFirstRun, true)) {
+        if (RunFirstRunDialog(QApplication::activeWindow()))
+            SetBoolSetting(kFirstRun, false);
+        else
+            startMainWindow = false;  // "first_run" stays, so the dialog comes again
+    }
+
+    if (startMainWindow) {
+        if (StartLoadingDialog())
+            GiveSplashHeadStart();
+        // The window is gone before the settings are saved; the catalogue it
+        // made lives on until after the save.
+        MainFrame frame;
+        // The message loop ends with 1 when the main window is closed.
+        QObject::connect(&frame, &MainFrame::closed, &application,
+                         [] { QCoreApplication::exit(kNormalExitCode); });
+        frame.BringToFront();
+        exitCode = application.exec();
+    }
+
+    SaveSettings();
+    ReleaseProcessCatalogue();
+    ReleaseInterfaceResources();
+    ReleaseLanguages();
+    SetCatalogueMessageSink({});
+    return exitCode;
+}
+
+}  // namespace lumora

@@ -1,0 +1,48 @@
+#pragma once
+
+// The program from start to end: the single-instance guard, the settings,
+// the language pack and the interface resources, the first-run dialog, the
+// splash, the main window and its event loop, then the settings saved and
+// everything released in the reverse order of loading.
+//
+// Threads: the UI thread (the one that made the QApplication).
+
+#include <string>
+
+#include <QString>
+
+#include "net/update_logic.h"
+
+class QApplication;
+
+namespace lumora {
+
+class Catalogue;
+
+// Exit codes.
+inline constexpr int kNormalExitCode = 1;          // the main window was closed
+inline constexpr int kFirstRunCancelledExitCode = 0;
+
+// Runs the program in an existing QApplication and returns its exit code:
+// 1 after a normal exit; 1 when another instance took over; 0 when the
+// first-run dialog was cancelled; a negative value when the single-instance
+// lock could not be made. `commandLine` is handed to a running instance.
+int RunLumora(QApplication& application, const QString& commandLine);
+
+// The process-wide catalogue. The player view creates it while the main
+// window is built; shut-down releases it. Messages about bad catalogue
+// entries are shown as message boxes, at most kMaxCatalogueMessageBoxes per
+// load, followed by one box saying how many more there were.
+inline constexpr int kMaxCatalogueMessageBoxes = 5;
+Catalogue& CreateProcessCatalogue(const std::u16string& path);
+bool ReloadProcessCatalogue();
+void ReleaseProcessCatalogue();
+
+// Installs the catalogue's message sink (message boxes, bounded as above)
+// and the flag lookup of the interface resources.
+void InstallCatalogueHooks();
+
+// FetchUrl as the update code takes it.
+FetchFunction FetchForUpdates();
+
+}  // namespace lumora

@@ -1,0 +1,413 @@
+#include "shell/channel_list_dialog.h"
+
+#include <algorithm>
+#include <functional>
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "catalogue/channel_views.h"
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "shell/channel_list_view.h"
+#include "shell/commands.h"
+#include "shell/dialog_fonts.h"
+#include "shell/localise.h"
+#include "shell/menu_pop_sound.h"
+#include "shell/soft_key_bar.h"
+
+namespace lumora {
+namespace {
+
+const QColor kActiveCaptionColour(250, 250, 255);
+const QColor kInactiveCaptionColour(150, 150, 155);
+
+// What the dialog keeps between its openings in one run (never stored).
+struct RememberedState {
+    int channelRow = 0;
+    int favouriteRow = 0;
+    int countryEntry = 0;
+    int categoryEntry = 0;
+};
+RememberedState& Remembered() {
+    static RememberedState state;
+    return state;
+}
+
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
+// The one-pixel frame around a control, in the frame pen, one pixel outside
+// it on every side. QPainter's outline of (x, y, w, h) covers x..x+w, so the
+// grown rectangle is given one pixel smaller than it is.
+void DrawControlFrame(QPainter& painter, const QWidget* control) {
+    const QRect grown = control->geometry().adjusted(-1, -1, 1, 1);
+    painter.drawRect(grown.adjusted(0, 0, -1, -1));
+}
+
+}  // namespace
+
+// The two tab captions across the top of the dialog, BarHeight high. A tap
+// picks the tab by the half it falls in; with the keyboard focus Left and
+// Right do the same.
+class ChannelTabStrip final : public QWidget {
+public:
+    ChannelTabStrip(QWidget* parent, std::function<void(int)> tabChosen)
+        : QWidget(parent), tabChosen_(std::move(tabChosen)) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        // Tab reaches the strip; a tap does not take the focus from the list.
+        setFocusPolicy(Qt::TabFocus);
+    }
+
+    void SetState(int currentTab, const QString& channels, const QString& favourites) {
+        currentTab_ = currentTab;
+        captions_[0] = channels;
+        captions_[1] = favourites;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const int w = width();
+        const int bar = BarHeight();
+        painter.fillRect(rect(), BackgroundBrush());
+        DrawBarBackground(painter, QRect(0, 0, w, bar));
+        if (BoldFont())
+            painter.setFont(*BoldFont());
+        const QRect areas[2] = {QRect(0, 0, w / 2, 5 * bar / 6), QRect(w / 2, 0, w - w / 2, 5 * bar / 6)};
+        for (int tab = 0; tab < 2; ++tab) {
+            painter.setPen(tab == currentTab_ ? kActiveCaptionColour : kInactiveCaptionColour);
+            painter.drawText(areas[tab], Qt::AlignCenter | Qt::TextSingleLine, captions_[tab]);
+        }
+        if (hasFocus()) {
+            // The keyboard focus: a dotted box around the current caption.
+            const QRect& area = areas[currentTab_ == 1 ? 1 : 0];
+            QRect box = painter.fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextSingleLine,
+                                                           captions_[currentTab_ == 1 ? 1 : 0]);
+            box = box.adjusted(-3, 0, 2, -1).intersected(rect().adjusted(0, 0, -1, -1));
+            painter.setPen(QPen(kActiveCaptionColour, 1, Qt::DotLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(box);
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton)
+            return;
+        const QPoint at = event->position().toPoint();
+        if (at.y() > BarHeight())
+            return;
+        tabChosen_(at.x() > width() / 2 ? 1 : 0);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+        case Qt::Key_Left:
+            tabChosen_(0);
+            break;
+        case Qt::Key_Right:
+            tabChosen_(1);
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        update();
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QWidget::focusOutEvent(event);
+        update();
+    }
+
+private:
+    std::function<void(int)> tabChosen_;
+    int currentTab_ = 0;
+    QString captions_[2];
+};
+
+ChannelListDialog::ChannelListDialog(QWidget* owner)
+    : DialogFrame(owner, DialogSize::FullScreen, TitleStrip::Hidden) {
+    setModal(true);
+    setFont(DialogTextFont());
+    setWindowTitle(Text("menu_channels"));
+
+    tabStrip_ = new ChannelTabStrip(this, [this](int tab) { SwitchTab(tab); });
+    countryLabel_ = new QLabel(this);
+    countryChooser_ = new QComboBox(this);
+    categoryLabel_ = new QLabel(this);
+    categoryChooser_ = new QComboBox(this);
+    channelList_ = new ChannelListView(this, ChannelListKind::Channels);
+    favouritesList_ = new ChannelListView(this, ChannelListKind::Favourites);
+    SetControlId(countryLabel_, kCountryLabelId);
+    SetControlId(countryChooser_, kCountryChooserId);
+    SetControlId(categoryLabel_, kCategoryLabelId);
+    SetControlId(categoryChooser_, kCategoryChooserId);
+    SetControlId(channelList_, kChannelListId);
+    SetControlId(favouritesList_, kFavouritesListId);
+    setTabOrder(tabStrip_, countryChooser_);
+    setTabOrder(countryChooser_, categoryChooser_);
+    setTabOrder(categoryChooser_, channelList_);
+    setTabOrder(channelList_, favouritesList_);
+
+    // 1. The result is clear; the tab comes from the settings.
+    playRequested_ = false;
+    chosen_ = nullptr;
+    currentTab_ = GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab ? kFavouritesTab : kChannelTab;
+
+    // 2. and 3. The labels and the choosers at their remembered entries.
+    SetWindowTextByKey(categoryLabel_, "static_genre");
+    FillChooser(categoryChooser_, false);
+    SetWindowTextByKey(countryLabel_, "static_country");
+    FillChooser(countryChooser_, true);
+
+    // 5. The lists and their menus.
+    for (ChannelListView* list : {channelList_, favouritesList_}) {
+        connect(list, &ChannelListView::playRequested, this, [this] { DispatchCommand(ID_CHANNELS); });
+        connect(list, &ChannelListView::menuCommand, this, [this, list](int command) {
+            menuList_ = list;
+            DispatchCommand(command);
+        });
+    }
+
+    // 6. The rows.
+    FillChannelList();
+    FillFavouritesList();
+
+    // 7. The soft keys.
+    SoftKeys()->SetKey(SoftKey::Left, Text("menu_play"), ID_CHANNELS);
+    SoftKeys()->SetKey(SoftKey::Right, Text("menu_close"), kCloseCommand);
+
+    // 8. The remembered rows (scrolled into view once the lists have their
+    //    size, see showEvent).
+    channelList_->SelectRow(Remembered().channelRow);
+    favouritesList_->SelectRow(Remembered().favouriteRow);
+
+    // 9. The tab.
+    ShowTab(currentTab_);
+
+    // The choosers refilter from now on.
+    connect(countryChooser_, &QComboBox::currentIndexChanged, this,
+            [this] { OnFilterChanged(countryChooser_); });
+    connect(categoryChooser_, &QComboBox::currentIndexChanged, this,
+            [this] { OnFilterChanged(categoryChooser_); });
+}
+
+ChannelListDialog::~ChannelListDialog() {
+    SetIntSetting(kSelTab, currentTab_);
+}
+
+void ChannelListDialog::ForgetRememberedState() {
+    Remembered() = {};
+}
+
+QWidget* ChannelListDialog::TabStrip() const {
+    return tabStrip_;
+}
+
+ChannelListView* ChannelListDialog::VisibleList() const {
+    return currentTab_ == kFavouritesTab ? favouritesList_ : channelList_;
+}
+
+const QString& ChannelListDialog::TabCaption(int tab) const {
+    return captions_[tab == kFavouritesTab ? 1 : 0];
+}
+
+void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
+    if (BoldFont())
+        chooser->setFont(*BoldFont());
+    const std::vector<FilterOption> options = countries ? CountryOptions() : CategoryOptions();
+    // The options come sorted by name with the entry for all first; the
+    // entry for all gets its own text at position 0.
+    for (std::size_t i = 1; i < options.size(); ++i) {
+        chooser->addItem(QString::fromStdU16String(options[i].text),
+                         QVariant::fromValue(reinterpret_cast<quintptr>(options[i].value)));
+    }
+    chooser->insertItem(0, Text(countries ? "str_all_countries" : "str_all_channels"),
+                        QVariant::fromValue(quintptr{0}));
+    const int remembered = countries ? Remembered().countryEntry : Remembered().categoryEntry;
+    // An entry that no longer exists (the catalogue changed) falls back to
+    // the entry for all, so a filter is always defined.
+    chooser->setCurrentIndex(remembered >= 0 && remembered < chooser->count() ? remembered : 0);
+}
+
+void ChannelListDialog::FillChannelList() {
+    const auto* country =
+        reinterpret_cast<const Country*>(countryChooser_->currentData().value<quintptr>());
+    const auto* category =
+        reinterpret_cast<const Category*>(categoryChooser_->currentData().value<quintptr>());
+    channelList_->SetChannels(FilterChannels(country, category));
+    UpdateTabCaptions();
+}
+
+void ChannelListDialog::FillFavouritesList() {
+    favouritesList_->SetChannels(FavouriteChannels());
+    UpdateTabCaptions();
+}
+
+void ChannelListDialog::UpdateTabCaptions() {
+    captions_[0] = QString::fromStdU16String(
+        ::lumora::TabCaption("tab_channels", static_cast<std::size_t>(channelList_->RowCount())));
+    captions_[1] = QString::fromStdU16String(
+        ::lumora::TabCaption("tab_favorites", static_cast<std::size_t>(favouritesList_->RowCount())));
+    tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
+}
+
+void ChannelListDialog::ShowTab(int tab) {
+    currentTab_ = tab == kFavouritesTab ? kFavouritesTab : kChannelTab;
+    const bool channels = currentTab_ == kChannelTab;
+    // A focused control that is about to be hidden hands the focus to the
+    // list that is shown; the tab strip keeps it.
+    QWidget* focused = focusWidget();
+    const bool moveFocus = focused != nullptr && focused != tabStrip_;
+    for (QWidget* control : {static_cast<QWidget*>(countryLabel_), static_cast<QWidget*>(countryChooser_),
+                             static_cast<QWidget*>(categoryLabel_), static_cast<QWidget*>(categoryChooser_),
+                             static_cast<QWidget*>(channelList_)})
+        control->setVisible(channels);
+    favouritesList_->setVisible(!channels);
+    if (moveFocus)
+        VisibleList()->setFocus(Qt::OtherFocusReason);
+    tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
+    update();
+}
+
+void ChannelListDialog::SwitchTab(int tab) {
+    if (tab == currentTab_)
+        return;
+    PlayMenuPopSound();
+    ShowTab(tab);
+}
+
+void ChannelListDialog::OnFilterChanged(QComboBox* chooser) {
+    FillChannelList();
+    if (chooser == countryChooser_)
+        Remembered().countryEntry = chooser->currentIndex();
+    else
+        Remembered().categoryEntry = chooser->currentIndex();
+}
+
+bool ChannelListDialog::OnCommand(int command) {
+    switch (command) {
+    case ID_CHANNELS:
+    case ChannelListView::kMenuPlay:
+        Play();
+        return true;
+    case kCloseCommand:
+    case IDCANCEL:  // Esc closes the way the right soft key does
+        Close();
+        return true;
+    case ChannelListView::kMenuAddFavourite:
+        AddSelectedToFavourites();
+        return true;
+    case ChannelListView::kMenuRemoveFavourite:
+        RemoveMenuChannelFromFavourites();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ChannelListDialog::Play() {
+    Channel* channel = VisibleList()->SelectedChannel();
+    if (channel == nullptr)
+        return;
+    RememberRows();
+    playRequested_ = true;
+    chosen_ = channel;
+    done(kDialogResultOk);
+}
+
+void ChannelListDialog::Close() {
+    RememberRows();
+    done(kDialogResultCancel);
+}
+
+void ChannelListDialog::RememberRows() {
+    Remembered().channelRow = channelList_->SelectedRow();
+    Remembered().favouriteRow = favouritesList_->SelectedRow();
+}
+
+void ChannelListDialog::AddSelectedToFavourites() {
+    Channel* channel = channelList_->SelectedChannel();
+    if (channel == nullptr)
+        return;
+    AddFavourite(*channel);
+    FillFavouritesList();
+}
+
+void ChannelListDialog::RemoveMenuChannelFromFavourites() {
+    ChannelListView* list = menuList_ != nullptr ? menuList_ : VisibleList();
+    Channel* channel = list->SelectedChannel();
+    if (channel == nullptr)
+        return;
+    RemoveFavourite(*channel);
+    FillFavouritesList();
+}
+
+void ChannelListDialog::OnSize(int width, int height) {
+    const int bar = BarHeight();
+    const int margin = BarMargin();
+    const int chooserLeft = 3 * bar + bar / 6 + margin;
+    // The choosers are one bar apart; they keep a line free between their
+    // frames.
+    const int chooserHeight = std::min(countryChooser_->sizeHint().height(), bar - 3);
+    tabStrip_->setGeometry(0, 0, width, bar);
+    countryLabel_->setGeometry(margin, bar + margin + bar / 12, 3 * bar, 2 * bar / 3);
+    countryChooser_->setGeometry(chooserLeft, bar + margin, 6 * bar, chooserHeight);
+    categoryLabel_->setGeometry(margin, 2 * bar + margin + bar / 12, 3 * bar, 2 * bar / 3);
+    categoryChooser_->setGeometry(chooserLeft, 2 * bar + margin, 6 * bar, chooserHeight);
+    channelList_->setGeometry(margin, margin + 3 * bar, std::max(0, width - 2 * margin),
+                              std::max(0, height - 2 * margin - 3 * bar));
+    favouritesList_->setGeometry(margin, margin + bar, std::max(0, width - 2 * margin),
+                                 std::max(0, height - 2 * margin - bar));
+}
+
+void ChannelListDialog::PaintClient(QPainter& painter) {
+    painter.setPen(FramePen());
+    painter.setBrush(Qt::NoBrush);
+    if (currentTab_ == kChannelTab) {
+        DrawControlFrame(painter, channelList_);
+        DrawControlFrame(painter, countryChooser_);
+        DrawControlFrame(painter, categoryChooser_);
+    } else {
+        DrawControlFrame(painter, favouritesList_);
+    }
+}
+
+void ChannelListDialog::showEvent(QShowEvent* event) {
+    DialogFrame::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    // Now that the lists have their size, the remembered rows come into view.
+    for (ChannelListView* list : {channelList_, favouritesList_}) {
+        if (const int row = list->SelectedRow(); row >= 0)
+            list->scrollTo(list->model()->index(row, 0), QAbstractItemView::EnsureVisible);
+    }
+    VisibleList()->setFocus(Qt::OtherFocusReason);
+}
+
+void ChannelListDialog::closeEvent(QCloseEvent* event) {
+    // The dialog ends only through its commands.
+    event->ignore();
+}
+
+ChannelChoice RunChannelListModal(QWidget* owner) {
+    ChannelListDialog dialog(owner);
+    dialog.exec();
+    return {dialog.PlayRequested(), dialog.ChosenChannel()};
+}
+
+}  // namespace lumora

@@ -1,0 +1,120 @@
+#pragma once
+
+// The channel list: a full-screen modal dialog with two tabs drawn as a
+// strip across its top. The channel tab holds a country chooser and a
+// category chooser above the list of the matching channels; the favourites
+// tab holds the list of the channels marked as favourites. A channel is
+// played by the left soft key, a double click, Enter, or its tap-and-hold
+// menu, which also adds it to or removes it from the favourites.
+//
+// Between openings in one run the dialog remembers the selected row of
+// each list and the chosen country and category; the current tab is the
+// setting "sel_tab", written when the dialog is destroyed.
+//
+// Keyboard: arrows move in the focused list or chooser, Enter plays, F1 and
+// F2 are the soft keys, Tab and Shift+Tab go round tab strip, choosers and
+// list, Left and Right on the focused tab strip switch tabs, Esc closes.
+//
+// Threads: the UI thread only.
+
+#include <QString>
+
+#include "shell/dialog_frame.h"
+#include "shell/shell_hooks.h"
+
+class QComboBox;
+class QLabel;
+
+namespace lumora {
+
+struct Channel;
+class ChannelListView;
+class ChannelTabStrip;
+
+class ChannelListDialog final : public DialogFrame {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 201;
+    // Controls.
+    static constexpr int kCountryLabelId = 1014;
+    static constexpr int kCountryChooserId = 1015;
+    static constexpr int kCategoryLabelId = 1016;
+    static constexpr int kCategoryChooserId = 1017;
+    static constexpr int kChannelListId = 1003;
+    static constexpr int kFavouritesListId = 1053;
+    // Commands besides ID_CHANNELS (play) and the row menus' commands
+    // (ChannelListView).
+    static constexpr int kCloseCommand = 102;
+    // Tabs.
+    static constexpr int kChannelTab = 0;
+    static constexpr int kFavouritesTab = 1;
+
+    explicit ChannelListDialog(QWidget* owner);
+    // Writes the current tab to "sel_tab".
+    ~ChannelListDialog() override;
+
+    // The result, read after the modal run.
+    bool PlayRequested() const { return playRequested_; }
+    Channel* ChosenChannel() const { return chosen_; }
+
+    int CurrentTab() const { return currentTab_; }
+    // Shows the tab (0 or 1) without a sound, as the initialisation does.
+    void ShowTab(int tab);
+    // What a tap on the tab strip or Left/Right on it does: a sound and the
+    // tab, when it is not the current one already.
+    void SwitchTab(int tab);
+    // "tab_channels (n)" and "tab_favorites (n)".
+    const QString& TabCaption(int tab) const;
+
+    QComboBox* CountryChooser() const { return countryChooser_; }
+    QComboBox* CategoryChooser() const { return categoryChooser_; }
+    ChannelListView* ChannelList() const { return channelList_; }
+    ChannelListView* FavouritesList() const { return favouritesList_; }
+    QWidget* TabStrip() const;
+    // The list of the current tab.
+    ChannelListView* VisibleList() const;
+
+    // Tests: forget the remembered rows and choosers, as at program start.
+    static void ForgetRememberedState();
+
+protected:
+    bool OnCommand(int command) override;
+    void OnSize(int width, int height) override;
+    void PaintClient(QPainter& painter) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FillChooser(QComboBox* chooser, bool countries);
+    void FillChannelList();
+    void FillFavouritesList();
+    void UpdateTabCaptions();
+    void OnFilterChanged(QComboBox* chooser);
+    void Play();
+    void Close();
+    void RememberRows();
+    void AddSelectedToFavourites();
+    void RemoveMenuChannelFromFavourites();
+
+    bool playRequested_ = false;
+    Channel* chosen_ = nullptr;
+    int currentTab_ = kChannelTab;
+    QString captions_[2];
+    bool shownOnce_ = false;
+
+    QLabel* countryLabel_ = nullptr;
+    QComboBox* countryChooser_ = nullptr;
+    QLabel* categoryLabel_ = nullptr;
+    QComboBox* categoryChooser_ = nullptr;
+    ChannelListView* channelList_ = nullptr;
+    ChannelListView* favouritesList_ = nullptr;
+    ChannelTabStrip* tabStrip_ = nullptr;
+    // The list whose row menu sent the last menu command.
+    ChannelListView* menuList_ = nullptr;
+};
+
+// Runs the channel list modally, owned by `owner`, and returns what the
+// user chose (the shell's RunChannelListDialog).
+ChannelChoice RunChannelListModal(QWidget* owner);
+
+}  // namespace lumora

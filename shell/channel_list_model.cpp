@@ -1,0 +1,52 @@
+#include "shell/channel_list_model.h"
+
+#include <algorithm>
+
+#include "catalogue/channel.h"
+
+namespace lumora {
+
+ChannelListModel::ChannelListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+void ChannelListModel::SetChannels(std::vector<Channel*> channels) {
+    beginResetModel();
+    channels_ = std::move(channels);
+    endResetModel();
+}
+
+Channel* ChannelListModel::ChannelAt(int row) const {
+    if (row < 0 || row >= static_cast<int>(channels_.size()))
+        return nullptr;
+    return channels_[static_cast<std::size_t>(row)];
+}
+
+int ChannelListModel::RowOf(const Channel* channel) const {
+    const auto found = std::find(channels_.begin(), channels_.end(), channel);
+    return found == channels_.end() ? -1 : static_cast<int>(found - channels_.begin());
+}
+
+int ChannelListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(channels_.size());
+}
+
+QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
+    const Channel* channel = ChannelAt(index.isValid() ? index.row() : -1);
+    if (channel == nullptr)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdU16String(channel->name);
+    case kChannelRole:
+        return QVariant::fromValue(reinterpret_cast<quintptr>(channel));
+    default:
+        return {};
+    }
+}
+
+Channel* ChannelOfIndex(const QModelIndex& index) {
+    if (!index.isValid())
+        return nullptr;
+    return reinterpret_cast<Channel*>(index.data(ChannelListModel::kChannelRole).value<quintptr>());
+}
+
+}  // namespace lumora

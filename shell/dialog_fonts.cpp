@@ -1,0 +1,17 @@
+#include "shell/dialog_fonts.h"
+
+#include <QGuiApplication>
+
+#include "catalogue/resources.h"
+
+namespace lumora {
+
+QFont DialogTextFont() {
+    if (!BoldFont())
+        return QGuiApplication::font();
+    QFont font = *BoldFont();
+    font.setBold(false);
+    return font;
+}
+
+}  // namespace lumora

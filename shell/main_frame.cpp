@@ -1,0 +1,144 @@
+#include "shell/main_frame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "net/catalogue_update.h"
+#include "net/fetch_url.h"
+#include "shell/app_startup.h"
+#include "shell/commands.h"
+#include "shell/dialog_frame.h"
+#include "shell/shell_hooks.h"
+#include "shell/show_text_message.h"
+#include "shell/single_instance.h"
+#include "shell/soft_key_bar.h"
+
+namespace lumora {
+namespace {
+
+MainFrame* mainFrame = nullptr;
+
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
+}  // namespace
+
+MainFrame* TheMainFrame() {
+    return mainFrame;
+}
+
+MainFrame::MainFrame(PlayerViewOptions options) {
+    mainFrame = this;
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The class name is the first title; the localised one follows at once.
+    setWindowTitle(QString::fromLatin1(kClassName));
+    const QString title = QString::fromStdU16String(AppTitle());
+    if (!title.isEmpty())
+        setWindowTitle(title);
+
+    menu_ = new QMenu(this);
+    softKeys_ = new SoftKeyBar(this);
+    BuildMenu();
+    connect(softKeys_, &SoftKeyBar::commandTriggered, this, &MainFrame::OnCommand);
+
+    view_ = new PlayerView(this, std::move(options));
+    connect(view_, &PlayerView::commandRequested, this, &MainFrame::OnCommand);
+    setFocusProxy(view_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view_, 1);
+    layout->addWidget(softKeys_);
+    softKeys_->setFixedHeight(BarHeight());
+
+    auto* exit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    exit->setContext(Qt::WindowShortcut);
+    connect(exit, &QShortcut::activated, this, [this] { OnCommand(ID_APP_EXIT); });
+
+    resize(HandheldWindowSize());
+}
+
+MainFrame::~MainFrame() {
+    if (mainFrame == this)
+        mainFrame = nullptr;
+}
+
+void MainFrame::BuildMenu() {
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_fullscreen"), ID_FULLSCREEN);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_settings"), ID_SETTINGS);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_channel_update"), ID_CHANNEL_UPDATE);
+    menu_->addSeparator();
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
+    menu_->addSeparator();
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_exit"), ID_APP_EXIT);
+    softKeys_->SetKey(SoftKey::Left, Text("menu_channels"), ID_CHANNELS);
+    softKeys_->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
+}
+
+void MainFrame::OnCommand(int command) {
+    switch (command) {
+    case ID_CHANNELS:
+        RunChannelList();
+        break;
+    case ID_FULLSCREEN:
+        view_->OnMessage(UM_FULLSCREEN);
+        break;
+    case ID_CHANNEL_UPDATE:
+        RunUpdate();
+        break;
+    case ID_SETTINGS:
+        RunSettingsDialog(QApplication::activeWindow());
+        break;
+    case ID_APP_ABOUT:
+        RunAboutDialog(QApplication::activeWindow());
+        break;
+    case ID_APP_EXIT:
+        // Posted, as the close message is: the command's caller returns first.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainFrame::RunChannelList() {
+    const ChannelChoice choice = RunChannelListDialog(QApplication::activeWindow());
+    repaint();
+    if (choice.playRequested && choice.channel != nullptr)
+        view_->OnMessage(UM_PLAY, choice.channel);
+}
+
+void MainFrame::RunUpdate() {
+    UpdateUi ui;
+    ui.runDialog = [](const std::shared_ptr<UpdateRun>& run) {
+        RunUpdateDialog(QApplication::activeWindow(), run);
+    };
+    ui.stopPlayback = [this] { view_->OnMessage(UM_STOP); };
+    ui.reloadCatalogue = [this] {
+        ReloadProcessCatalogue();
+        view_->OnCatalogueReloaded();
+    };
+    ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
+    RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates()), ui);
+}
+
+void MainFrame::BringToFront() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closed();
+}
+
+}  // namespace lumora

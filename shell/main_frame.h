@@ -1,0 +1,61 @@
+#pragma once
+
+// The main window: the PlayerView above the two soft keys. The left key
+// opens the channel list (ID_CHANNELS); the right key opens the menu of
+// full screen, settings, catalogue update, about and exit. Every command
+// goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
+// timer, tests.
+//
+// Closing the window says so (closed); start-up ends the event loop then,
+// with exit code 1.
+//
+// Threads: the UI thread only.
+
+#include <QMenu>
+#include <QWidget>
+
+#include "shell/player_view.h"
+
+namespace lumora {
+
+class SoftKeyBar;
+
+class MainFrame : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainFrame(PlayerViewOptions options = {});
+    ~MainFrame() override;
+
+    // Runs a command by its identifier (commands.h); unknown ones are ignored.
+    void OnCommand(int command);
+
+    // Shows the window at the front and gives it the focus (a second
+    // instance was started).
+    void BringToFront();
+
+    PlayerView& View() { return *view_; }
+    SoftKeyBar& SoftKeys() { return *softKeys_; }
+    // The popup of the right soft key.
+    QMenu& MenuPopup() { return *menu_; }
+
+signals:
+    // The window was closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    void RunChannelList();
+    void RunUpdate();
+
+    QMenu* menu_ = nullptr;
+    PlayerView* view_ = nullptr;
+    SoftKeyBar* softKeys_ = nullptr;
+};
+
+// The main window while it exists, else null.
+MainFrame* TheMainFrame();
+
+}  // namespace lumora

@@ -1,0 +1,226 @@
+#include "shell/player_view.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPointer>
+#include <QThread>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/channel_views.h"
+#include "catalogue/resources.h"
+#include "net/catalogue_update.h"
+#include "net/update_logic.h"
+#include "player/media_player_host.h"
+#include "player/output_registry.h"
+#include "shell/app_startup.h"
+#include "shell/channel_title_bar.h"
+#include "shell/commands.h"
+#include "shell/control_bar.h"
+#include "shell/data_folders.h"
+#include "shell/shell_hooks.h"
+
+namespace lumora {
+namespace {
+
+// What the title bar says when the chosen channel has no stream at all. The
+// language pack has no text for it, and without it the user would see
+// nothing happen.
+const QString kNoStreamStatus = QStringLiteral("This channel has no stream address.");
+
+// Where the player is first created, before the first layout places it.
+constexpr int kFirstPlayerInset = 4;
+constexpr int kFirstPlayerBottomReserve = 32;
+
+std::unique_ptr<MediaOutput> MakeMediaPlayerHost(QWidget* parent, const QRect& rect) {
+    return std::make_unique<MediaPlayerHost>(parent, rect);
+}
+
+}  // namespace
+
+PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+
+    // 1. The tick counter starts at 0; the view hears the player from now on.
+    tickCount_ = 0;
+    SetStatusListener(this);
+
+    // 2. The catalogue.
+    const std::u16string cataloguePath = options.cataloguePath.empty()
+                                             ? PrepareUserCatalogue().toStdU16String()
+                                             : options.cataloguePath;
+    CreateProcessCatalogue(cataloguePath);
+
+    // 3. The bars.
+    controlBar_ = new ControlBar(this);
+    titleBar_ = new ChannelTitleBar(this);
+    connect(controlBar_, &ControlBar::playClicked, this, [this] { OnMessage(UM_PLAY); });
+    connect(controlBar_, &ControlBar::stopClicked, this, [this] { OnMessage(UM_STOP); });
+    connect(controlBar_, &ControlBar::fullScreenClicked, this, [this] { OnMessage(UM_FULLSCREEN); });
+    connect(controlBar_, &ControlBar::volumeChanged, this, [](int volume) { ApplyVolume(volume); });
+    ShowCurrentChannelName();
+
+    // 4. The player, first in the client area less a border; the first
+    //    layout moves it to its place.
+    const QRect first = rect().adjusted(kFirstPlayerInset, kFirstPlayerInset, -kFirstPlayerInset,
+                                        -kFirstPlayerInset - kFirstPlayerBottomReserve);
+    const PlayerFactory factory = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
+    player_ = factory(this, first);
+    if (player_ && player_->Window() != nullptr)
+        player_->Window()->show();
+
+    // 5. The automatic update check ("AutoCU").
+    StartUpdateCheckAtStart(FetchForUpdates());
+
+    // 6. The timer.
+    timer_.setInterval(kTimerPeriodMs);
+    connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
+    timer_.start();
+    LayOut();
+}
+
+PlayerView::~PlayerView() {
+    timer_.stop();
+    if (TheStatusListener() == this)
+        SetStatusListener(nullptr);
+    if (player_) {
+        player_->Stop();
+        player_.reset();
+    }
+}
+
+void PlayerView::OnMessage(int message, Channel* channel) {
+    switch (message) {
+    case UM_PLAY:
+        Play(channel);
+        break;
+    case UM_STOP:
+        Stop();
+        break;
+    case UM_FULLSCREEN:
+        if (player_)
+            player_->ToggleFullScreen();
+        break;
+    default:
+        break;
+    }
+}
+
+void PlayerView::Play(Channel* channel) {
+    if (player_)
+        player_->Stop();
+    if (channel == nullptr && TheCatalogue() != nullptr)
+        channel = TheCatalogue()->CurrentChannel();
+    if (channel == nullptr)
+        return;
+    SetCurrentChannel(*channel);
+    ShowCurrentChannelName();
+    const Stream* stream = SelectedStream(*channel);
+    if (stream == nullptr) {
+        // Nothing to play: say so, and leave the button offering play.
+        SetPlaying(false);
+        SetStatus(kNoStreamStatus);
+        return;
+    }
+    SetPlaying(true);
+    if (player_)
+        player_->Play(stream->address);
+}
+
+void PlayerView::Stop() {
+    if (player_)
+        player_->Stop();
+    SetPlaying(false);
+}
+
+void PlayerView::OnCatalogueReloaded() {
+    ShowCurrentChannelName();
+}
+
+void PlayerView::OnPlayerStatus(int code, const std::u16string& text) {
+    if (QThread::currentThread() != thread()) {
+        // A report from another thread: the widgets change on the UI thread.
+        QPointer<PlayerView> view(this);
+        QMetaObject::invokeMethod(
+            this, [view, code, text] { if (view) view->OnPlayerStatus(code, text); },
+            Qt::QueuedConnection);
+        return;
+    }
+    SetStatus(QString::fromStdU16String(text));
+    if (code < 0)
+        SetPlaying(false);
+}
+
+void PlayerView::Tick() {
+    tickCount_ += kTimerPeriodMs;
+
+    // A newer catalogue found by the check at start is offered once, when no
+    // dialog is open.
+    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
+        emit commandRequested(ID_CHANNEL_UPDATE);
+
+    if (tickCount_ == kTimerPeriodMs)
+        EndLoadingDialog();
+
+    // The player can leave full screen by itself; the layout follows.
+    const bool fullScreen = player_ && player_->IsFullScreen();
+    if (wasFullScreen_ && !fullScreen)
+        LayOut();
+    wasFullScreen_ = fullScreen;
+}
+
+QRect PlayerView::PlayerRect() const {
+    const int bar = BarHeight();
+    const int margin = bar / 8;
+    return QRect(margin, bar + margin, width() - 2 * margin, height() - 2 * (bar + margin));
+}
+
+void PlayerView::LayOut() {
+    const int bar = BarHeight();
+    if (player_) {
+        const QRect place = PlayerRect();
+        player_->Move(place.x(), place.y(), std::max(0, place.width()), std::max(0, place.height()));
+    }
+    titleBar_->setGeometry(0, 0, width(), bar);
+    controlBar_->setGeometry(0, height() - bar, width(), bar);
+}
+
+void PlayerView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void PlayerView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int bar = BarHeight();
+    painter.fillRect(QRect(0, bar, width(), height() - 2 * bar), BackgroundBrush());
+    QWidget* playerWindow = player_ ? player_->Window() : nullptr;
+    if (playerWindow == nullptr || !playerWindow->isVisible() || playerWindow->isWindow())
+        return;
+    // The frame lies one pixel outside the player on every side. QPainter's
+    // outline of (x, y, w, h) covers x..x+w, so the grown rectangle is given
+    // one pixel smaller than it is.
+    painter.setPen(FramePen());
+    painter.setBrush(Qt::NoBrush);
+    const QRect grown = playerWindow->geometry().adjusted(-1, -1, 1, 1);
+    painter.drawRect(grown.adjusted(0, 0, -1, -1));
+}
+
+void PlayerView::SetPlaying(bool playing) {
+    playing_ = playing;
+    controlBar_->setPlaying(playing);
+}
+
+void PlayerView::SetStatus(const QString& text) {
+    statusText_ = text;
+    titleBar_->setStatus(text);
+}
+
+void PlayerView::ShowCurrentChannelName() {
+    const Catalogue* catalogue = TheCatalogue();
+    const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
+    titleBar_->setChannelName(current != nullptr ? QString::fromStdU16String(current->name)
+                                                 : QString());
+}
+
+}  // namespace lumora

@@ -1,0 +1,100 @@
+#pragma once
+
+// The playing screen: the ChannelTitleBar at the top (channel name and the
+// player's status), the player in the middle and the ControlBar at the
+// bottom. The view loads the channel catalogue when it is created, starts
+// the automatic update check, runs the half-second timer and is the
+// player's StatusListener.
+//
+// Threads: the UI thread only (OnPlayerStatus hands reports made on other
+// threads over to the UI thread first).
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QTimer>
+#include <QWidget>
+
+#include "player/status_listener.h"
+
+namespace lumora {
+
+struct Channel;
+class ChannelTitleBar;
+class ControlBar;
+class MediaOutput;
+
+// Makes the view's player as a child of `parent` in `rect`.
+using PlayerFactory = std::function<std::unique_ptr<MediaOutput>(QWidget* parent, const QRect& rect)>;
+
+struct PlayerViewOptions {
+    // Full path of the catalogue; empty: the user's "Channels.lmch"
+    // (copied from the shipped default at the first start).
+    std::u16string cataloguePath;
+    // Empty: the program's MediaPlayerHost (libmpv).
+    PlayerFactory playerFactory;
+};
+
+class PlayerView : public QWidget, public StatusListener {
+    Q_OBJECT
+public:
+    static constexpr int kTimerPeriodMs = 500;
+
+    explicit PlayerView(QWidget* parent, PlayerViewOptions options = {});
+    ~PlayerView() override;
+
+    // The view's messages: UM_PLAY (channel, or null for the current
+    // channel), UM_STOP, UM_FULLSCREEN (channel unused). Others are ignored.
+    void OnMessage(int message, Channel* channel = nullptr);
+
+    // The catalogue was rebuilt (after an update): no channel is current any
+    // more, so the title bar forgets the name.
+    void OnCatalogueReloaded();
+
+    // The player's report: the status line goes to the title bar; a negative
+    // code puts the control bar back into the not-playing state.
+    void OnPlayerStatus(int code, const std::u16string& text) override;
+
+    // One tick of the 500 ms timer (public so tests can step it).
+    void Tick();
+    int TickCount() const { return tickCount_; }
+
+    // Places the bars and the player for the current size.
+    void LayOut();
+
+    ChannelTitleBar* TitleBar() const { return titleBar_; }
+    ControlBar* Controls() const { return controlBar_; }
+    MediaOutput* Player() const { return player_.get(); }
+    // The status line last given to the title bar.
+    const QString& StatusText() const { return statusText_; }
+    // True while the control bar is in the playing state.
+    bool Playing() const { return playing_; }
+
+signals:
+    // A command for the main window (the automatic update).
+    void commandRequested(int command);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Play(Channel* channel);
+    void Stop();
+    void SetPlaying(bool playing);
+    void SetStatus(const QString& text);
+    void ShowCurrentChannelName();
+    QRect PlayerRect() const;
+
+    ChannelTitleBar* titleBar_ = nullptr;
+    ControlBar* controlBar_ = nullptr;
+    std::unique_ptr<MediaOutput> player_;
+    QTimer timer_;
+    int tickCount_ = 0;
+    bool wasFullScreen_ = false;
+    bool playing_ = false;
+    QString statusText_;
+};
+
+}  // namespace lumora

@@ -1,0 +1,127 @@
+#include "shell/settings_dialog.h"
+
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "shell/commands.h"
+#include "shell/dialog_fonts.h"
+#include "shell/localise.h"
+#include "shell/show_text_message.h"
+#include "shell/soft_key_bar.h"
+
+namespace lumora {
+namespace {
+
+constexpr char16_t kDefaultLanguage[] = u"en";
+
+// Template positions, in dialog units, below the title strip.
+const QRect kLanguageLabelUnits(6, 22, 52, 10);
+const QRect kLanguageChooserUnits(60, 20, 90, 12);
+const QRect kUpdateCheckUnits(6, 40, 150, 12);
+
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
+}  // namespace
+
+void FillLanguageChooser(QComboBox& chooser) {
+    chooser.clear();
+    for (int i = 0; i < LanguageCount(); ++i)
+        chooser.addItem(QString::fromStdU16String(LanguageName(i)));
+    chooser.setCurrentIndex(FindLanguage(GetStringSetting(kLanguage, kDefaultLanguage)));
+}
+
+std::u16string ChosenLanguageCode(const QComboBox& chooser) {
+    const int index = chooser.currentIndex();
+    if (index < 0 || index >= LanguageCount())
+        return GetStringSetting(kLanguage, kDefaultLanguage);
+    return LanguageCode(index);
+}
+
+SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::FullScreen) {
+    setModal(true);
+    setFont(DialogTextFont());
+    // The template's texts are keys; the localisation replaces them.
+    setWindowTitle(QStringLiteral("menu_settings"));
+    languageLabel_ = new QLabel(QStringLiteral("static_language"), this);
+    languages_ = new QComboBox(this);
+    updateCheck_ = new QCheckBox(QStringLiteral("check_cupdate"), this);
+    SetControlId(languages_, kLanguageChooserId);
+    SetControlId(languageLabel_, kLanguageLabelId);
+    SetControlId(updateCheck_, kUpdateCheckId);
+    ApplyDialogColours(updateCheck_);
+    // The box grows with the text at high resolutions.
+    const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
+    updateCheck_->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
+
+    // 1. The texts.
+    LocaliseWindowTree(this);
+    // 2. The languages.
+    FillLanguageChooser(*languages_);
+    // 3. The update check.
+    updateCheck_->setChecked(GetBoolSetting(kAutoCU, true));
+    // 4. The soft keys.
+    SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
+    SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
+
+    // Every choice the user makes, also of the language already shown.
+    connect(languages_, &QComboBox::activated, this,
+            [this] { ShowTextMessage(this, "msg_lang_restart", kMessageStyleOk); });
+    languages_->setFocus(Qt::OtherFocusReason);
+}
+
+SettingsDialog::~SettingsDialog() = default;
+
+bool SettingsDialog::OnCommand(int command) {
+    switch (command) {
+    case ID_SOFTKEY_DONE:
+        Store();
+        done(kDialogResultOk);
+        return true;
+    case ID_SOFTKEY_CANCEL:
+        done(kDialogResultCancel);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SettingsDialog::Store() {
+    SetStringSetting(kLanguage, ChosenLanguageCode(*languages_));
+    SetBoolSetting(kAutoCU, updateCheck_->isChecked());
+}
+
+void SettingsDialog::OnSize(int width, int) {
+    // The template positions; a text longer than the screen is cut at its
+    // right margin rather than running off it.
+    const int rightEdge = width - BarMargin();
+    auto place = [rightEdge, this](QWidget* control, const QRect& units) {
+        QRect area = MapDialogRect(units);
+        area.setWidth(std::max(0, std::min(area.width(), rightEdge - area.left())));
+        control->setGeometry(area);
+    };
+    place(languageLabel_, kLanguageLabelUnits);
+    place(languages_, kLanguageChooserUnits);
+    place(updateCheck_, kUpdateCheckUnits);
+    // The chooser keeps the height it needs for its font.
+    languages_->resize(languages_->width(), languages_->sizeHint().height());
+    updateCheck_->resize(std::max(updateCheck_->width(),
+                                  std::min(updateCheck_->sizeHint().width(), rightEdge - updateCheck_->x())),
+                         std::max(updateCheck_->height(), updateCheck_->sizeHint().height()));
+}
+
+int RunSettingsModal(QWidget* owner) {
+    SettingsDialog dialog(owner);
+    return dialog.exec();
+}
+
+}  // namespace lumora

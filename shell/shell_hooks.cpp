@@ -1,0 +1,68 @@
+#include "shell/shell_hooks.h"
+
+#include "net/update_logic_run.h"
+#include "shell/about_dialog.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/first_run_dialog.h"
+#include "shell/loading_dialog.h"
+#include "shell/settings_dialog.h"
+#include "shell/update_dialog.h"
+
+namespace lumora {
+
+ShellHooks& TheShellHooks() {
+    static ShellHooks hooks;
+    return hooks;
+}
+
+bool RunFirstRunDialog(QWidget* owner) {
+    if (auto& hook = TheShellHooks().firstRunDialog)
+        return hook(owner);
+    return RunFirstRunModal(owner);
+}
+
+bool StartLoadingDialog() {
+    if (auto& hook = TheShellHooks().startLoadingDialog)
+        return hook();
+    return ShowLoadingDialog();
+}
+
+void EndLoadingDialog() {
+    if (auto& hook = TheShellHooks().endLoadingDialog) {
+        hook();
+        return;
+    }
+    CloseLoadingDialog();
+}
+
+ChannelChoice RunChannelListDialog(QWidget* owner) {
+    if (auto& hook = TheShellHooks().channelListDialog)
+        return hook(owner);
+    return RunChannelListModal(owner);
+}
+
+void RunSettingsDialog(QWidget* owner) {
+    if (auto& hook = TheShellHooks().settingsDialog) {
+        hook(owner);
+        return;
+    }
+    RunSettingsModal(owner);
+}
+
+void RunAboutDialog(QWidget* owner) {
+    if (auto& hook = TheShellHooks().aboutDialog) {
+        hook(owner);
+        return;
+    }
+    RunAboutModal(owner);
+}
+
+void RunUpdateDialog(QWidget* owner, const std::shared_ptr<UpdateRun>& run) {
+    if (auto& hook = TheShellHooks().updateDialog) {
+        hook(owner, run);
+        return;
+    }
+    RunUpdateWaitDialog(owner, run);
+}
+
+}  // namespace lumora

@@ -1,0 +1,38 @@
+#include "shell/show_text_message.h"
+
+#include <QMessageBox>
+
+#include "catalogue/languages.h"
+
+namespace lumora {
+namespace {
+
+MessagePresenter& Presenter() {
+    static MessagePresenter presenter;
+    return presenter;
+}
+
+int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int /*style*/) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    box.exec();
+    return kMessageResultOk;
+}
+
+}  // namespace
+
+int ShowPlainMessage(QWidget* owner, const QString& text, const QString& caption, int style) {
+    if (Presenter())
+        return Presenter()(owner, text, caption, style);
+    return ShowMessageBox(owner, text, caption, style);
+}
+
+int ShowTextMessage(QWidget* owner, std::string_view key, int style) {
+    return ShowPlainMessage(owner, QString::fromStdU16String(LookupText(key)),
+                            QString::fromStdU16String(AppTitle()), style);
+}
+
+void SetMessagePresenter(MessagePresenter presenter) {
+    Presenter() = std::move(presenter);
+}
+
+}  // namespace lumora

@@ -1,0 +1,917 @@
+// The dialogs: the channel list (opening state, filters, captions,
+// favourites, tap-and-hold menus, keyboard, playing through the main
+// window, what is remembered), the settings and first-run dialogs, the
+// splash and the About dialog, with pictures of each at two resolutions.
+
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/channel_views.h"
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "net/update_logic.h"
+#include "shell/about_dialog.h"
+#include "shell/app_startup.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/channel_list_model.h"
+#include "shell/channel_list_view.h"
+#include "shell/channel_row_delegate.h"
+#include "shell/channel_title_bar.h"
+#include "shell/commands.h"
+#include "shell/data_folders.h"
+#include "shell/first_run_dialog.h"
+#include "shell/loading_dialog.h"
+#include "shell/main_frame.h"
+#include "shell/menu_pop_sound.h"
+#include "shell/settings_dialog.h"
+#include "shell/shell_hooks.h"
+#include "shell/soft_key_bar.h"
+#include "shell_test_support.h"
+
+namespace lumora {
+namespace {
+
+using test::FakeOutput;
+using test::TestChannel;
+
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
+// Acts on the modal dialog of type Dialog as soon as it is up, inside its
+// own event loop. A dialog still open after a few seconds is ended with 99,
+// so a failing test never hangs.
+template <typename Dialog>
+void WhenModal(std::function<void(Dialog&)> action) {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            if ((*waited += 10) > 5000) {
+                timer->deleteLater();
+                timer->stop();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        action(*dialog);
+        QTimer::singleShot(5000, dialog, [dialog] {
+            if (dialog->isVisible())
+                dialog->done(99);
+        });
+    });
+    timer->start(10);
+}
+
+// Shows a dialog as the program does and lets it lay itself out.
+void Show(QWidget& dialog) {
+    dialog.show();
+    QApplication::processEvents();
+}
+
+class DialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        ResetUpdateState();
+        // No background check against a server unless a test asks for it.
+        SetBoolSetting(kAutoCU, false);
+        test::LoadShippedInterface(96);
+        ChannelListDialog::ForgetRememberedState();
+        cataloguePath_ = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+    }
+
+    void TearDown() override {
+        frame_.reset();
+        ReleaseProcessCatalogue();
+        TheShellHooks() = {};
+        ResetSettings();
+    }
+
+    // A small catalogue: two German channels, one French, the test card.
+    std::vector<TestChannel> Channels() {
+        return {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/eins.ts"}},
+                {"de", "two", u"Zwei", "sp", {u"http://127.0.0.1:9/zwei.ts"}},
+                {"fr", "three", u"Trois", "n", {u"http://127.0.0.1:9/trois.ts"}},
+                {"int", "TestCard", u"Lumora Test Card", "e", {u"av://lavfi:testsrc2=size=640x360:rate=25"}}};
+    }
+
+    void LoadCatalogue() {
+        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", Channels()));
+        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        ASSERT_NE(TheCatalogue(), nullptr);
+        ASSERT_EQ(AllChannels().size(), 4u);
+    }
+
+    MainFrame& MakeFrame() {
+        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", Channels()));
+        PlayerViewOptions options;
+        options.cataloguePath = cataloguePath_.toStdU16String();
+        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
+            auto output = std::make_unique<FakeOutput>(parent, rect);
+            player_ = output.get();
+            return output;
+        };
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->resize(360, 640);
+        return *frame_;
+    }
+
+    static Channel* Find(std::string_view id) { return TheCatalogue()->FindChannel(id); }
+
+    static QStringList Names(const ChannelListView& list) {
+        QStringList names;
+        for (int row = 0; row < list.RowCount(); ++row)
+            names << list.model()->index(row, 0).data().toString();
+        return names;
+    }
+
+    static int EntryOf(const QComboBox& chooser, const QString& text) { return chooser.findText(text); }
+
+    test::IsolatedUserFolders folders_;
+    QString cataloguePath_;
+    std::unique_ptr<MainFrame> frame_;
+    FakeOutput* player_ = nullptr;
+};
+
+// ---------------------------------------------------------------- channel list
+
+TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
+    LoadCatalogue();
+    AddFavourite(*Find("fr_three"));
+    SetIntSetting(kSelTab, 1);
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+
+    EXPECT_EQ(dialog.CurrentTab(), ChannelListDialog::kFavouritesTab);
+    EXPECT_TRUE(dialog.FavouritesList()->isVisible());
+    EXPECT_FALSE(dialog.ChannelList()->isVisible());
+    EXPECT_FALSE(dialog.CountryChooser()->isVisible());
+
+    // Both choosers at their entries for all, the others sorted by name.
+    QComboBox& countries = *dialog.CountryChooser();
+    EXPECT_EQ(countries.currentIndex(), 0);
+    EXPECT_EQ(countries.itemText(0), Text("str_all_countries"));
+    EXPECT_EQ(countries.count(), 4);
+    EXPECT_EQ(countries.itemText(1), Text("c_fr"));   // France
+    EXPECT_EQ(countries.itemText(2), Text("c_de"));   // Germany
+    EXPECT_EQ(countries.itemText(3), Text("c_int"));  // International
+    EXPECT_EQ(dialog.CategoryChooser()->currentIndex(), 0);
+    EXPECT_EQ(dialog.CategoryChooser()->itemText(0), Text("str_all_channels"));
+    EXPECT_EQ(dialog.CategoryChooser()->count(), 10);  // all + the nine categories
+
+    // Every channel, ordered by country name and channel name; first rows selected.
+    EXPECT_EQ(Names(*dialog.ChannelList()),
+              QStringList({"Trois", "Eins", "Zwei", "Lumora Test Card"}));
+    EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 0);
+    EXPECT_EQ(dialog.FavouritesList()->SelectedRow(), 0);
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+
+    // The soft keys play and close.
+    EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Left), Text("menu_play"));
+    EXPECT_EQ(dialog.SoftKeys()->KeyCommand(SoftKey::Left), ID_CHANNELS);
+    EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Right), Text("menu_close"));
+    EXPECT_EQ(dialog.SoftKeys()->KeyCommand(SoftKey::Right), ChannelListDialog::kCloseCommand);
+}
+
+TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    QComboBox& countries = *dialog.CountryChooser();
+    QComboBox& categories = *dialog.CategoryChooser();
+
+    countries.setCurrentIndex(EntryOf(countries, Text("c_de")));
+    EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins", "Zwei"}));
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (2)");
+    // A refilled list has no selected row: play does nothing, the dialog stays.
+    EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
+    dialog.DispatchCommand(ID_CHANNELS);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.PlayRequested());
+    // And a tap and hold without a selected row has no menu.
+    EXPECT_EQ(dialog.ChannelList()->MenuForSelection(), nullptr);
+
+    categories.setCurrentIndex(EntryOf(categories, Text("cat_n")));
+    EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins"}));
+
+    categories.setCurrentIndex(EntryOf(categories, Text("cat_mu")));
+    EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (0)");
+
+    // Back to all countries: the category filter alone.
+    countries.setCurrentIndex(0);
+    categories.setCurrentIndex(EntryOf(categories, Text("cat_n")));
+    EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Trois", "Eins"}));
+}
+
+TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    ChannelListView& channels = *dialog.ChannelList();
+    ChannelListView& favourites = *dialog.FavouritesList();
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (0)");
+
+    // "Eins" through its tap-and-hold menu: play, a separator, add.
+    channels.SelectRow(1);
+    QMenu* menu = channels.MenuForSelection();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[0]->text(), Text("menu_play"));
+    EXPECT_TRUE(menu->actions()[1]->isSeparator());
+    EXPECT_EQ(menu->actions()[2]->text(), Text("menu_add_favorites"));
+    menu->actions()[2]->trigger();
+    EXPECT_TRUE(Find("de_one")->favourite);
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(Names(favourites), QStringList({"Eins"}));
+
+    channels.SelectRow(3);
+    dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
+    EXPECT_EQ(Names(favourites), QStringList({"Eins", "Lumora Test Card"}));
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (2)");
+
+    // A favourite offers removal on the channel tab too.
+    channels.SelectRow(1);
+    menu = channels.MenuForSelection();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions()[2]->text(), Text("menu_remove_favorites"));
+
+    // Removing from the favourites list's own menu takes that list's row.
+    dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+    favourites.SelectRow(1);
+    menu = favourites.MenuForSelection();
+    ASSERT_NE(menu, nullptr);
+    menu->actions()[2]->trigger();
+    EXPECT_FALSE(Find("int_TestCard")->favourite);
+    EXPECT_TRUE(Find("de_one")->favourite);
+    EXPECT_EQ(Names(favourites), QStringList({"Eins"}));
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");
+}
+
+TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    ChannelListView& list = *dialog.ChannelList();
+    QWidget* viewport = list.viewport();
+
+    // A right click selects the row under it and opens its menu.
+    const QPoint third = list.visualRect(list.model()->index(2, 0)).center();
+    QTest::mouseClick(viewport, Qt::RightButton, {}, third);
+    QContextMenuEvent context(QContextMenuEvent::Mouse, third, viewport->mapToGlobal(third));
+    QApplication::sendEvent(viewport, &context);
+    EXPECT_EQ(list.SelectedRow(), 2);
+    QMenu* menu = list.MenuForSelection();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+    // Bottom-aligned to the tap point.
+    EXPECT_LE(menu->geometry().bottom(), viewport->mapToGlobal(third).y());
+    menu->hide();
+
+    // A long press that does not move does the same.
+    const QPoint first = list.visualRect(list.model()->index(0, 0)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, first);
+    EXPECT_EQ(list.SelectedRow(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, ChannelListView::kTapAndHoldMs * 4));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, first);
+    menu->hide();
+
+    // A short tap opens nothing.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, third);
+    QTest::qWait(ChannelListView::kTapAndHoldMs + 200);
+    EXPECT_FALSE(menu->isVisible());
+}
+
+TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    QWidget* strip = dialog.TabStrip();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->height(), BarHeight());
+    const int sounds = MenuPopSoundRequests();
+
+    // A tap on the active tab changes nothing and is silent.
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() / 4, BarHeight() / 2));
+    EXPECT_EQ(dialog.CurrentTab(), 0);
+    EXPECT_EQ(MenuPopSoundRequests(), sounds);
+
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() * 3 / 4, BarHeight() / 2));
+    EXPECT_EQ(dialog.CurrentTab(), 1);
+    EXPECT_EQ(MenuPopSoundRequests(), sounds + 1);
+    EXPECT_TRUE(dialog.FavouritesList()->isVisible());
+    EXPECT_FALSE(dialog.CategoryChooser()->isVisible());
+
+    // With the focus on the strip, Left and Right switch the tabs.
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    strip->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(strip->hasFocus());
+    QTest::keyClick(strip, Qt::Key_Left);
+    EXPECT_EQ(dialog.CurrentTab(), 0);
+    EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
+    QTest::keyClick(strip, Qt::Key_Left);
+    EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
+    EXPECT_TRUE(strip->hasFocus());
+
+    // Tab goes from the strip through both choosers to the list and round.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CountryChooser());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.ChannelList());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
+}
+
+TEST_F(DialogsTest, KeyboardMovesTheSelectionAndEnterPlays) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
+        ChannelListView* list = d.ChannelList();
+        EXPECT_TRUE(list->hasFocus());
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(list->SelectedRow(), 2);
+        QTest::keyClick(list, Qt::Key_Up);
+        EXPECT_EQ(list->SelectedRow(), 1);
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.exec(), kDialogResultOk);
+    EXPECT_TRUE(dialog.PlayRequested());
+    EXPECT_EQ(dialog.ChosenChannel(), Find("de_one"));
+}
+
+TEST_F(DialogsTest, PlayFromTheListReachesThePlayerAndTheTitleBar) {
+    MainFrame& frame = MakeFrame();
+    frame.show();
+    // F1 in the dialog is its left soft key, play; the test card is found by
+    // typing the start of its name.
+    WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
+        QTest::keyClicks(d.ChannelList(), QStringLiteral("Lumora"));
+        EXPECT_EQ(d.ChannelList()->SelectedChannel(), Find("int_TestCard"));
+        QTest::keyClick(&d, Qt::Key_F1);
+    });
+    frame.OnCommand(ID_CHANNELS);
+    ASSERT_EQ(player_->played.size(), 1u);
+    EXPECT_EQ(player_->played.back(), u"av://lavfi:testsrc2=size=640x360:rate=25");
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), Find("int_TestCard"));
+    EXPECT_EQ(GetStringSetting(kCurChannel, u""), u"int_TestCard");
+    EXPECT_EQ(frame.View().TitleBar()->channelName(), QStringLiteral("Lumora Test Card"));
+    EXPECT_TRUE(frame.View().Playing());
+
+    // A double click on a row plays too.
+    WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
+        ChannelListView* list = d.ChannelList();
+        const QPoint row = list->visualRect(list->model()->index(0, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+    });
+    frame.OnCommand(ID_CHANNELS);
+    ASSERT_EQ(player_->played.size(), 2u);
+    EXPECT_EQ(frame.View().TitleBar()->channelName(), QStringLiteral("Trois"));
+
+    // Closed by the right soft key, nothing more is played.
+    WhenModal<ChannelListDialog>([](ChannelListDialog& d) { QTest::keyClick(&d, Qt::Key_F2); });
+    frame.OnCommand(ID_CHANNELS);
+    EXPECT_EQ(player_->played.size(), 2u);
+}
+
+TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
+    LoadCatalogue();
+    {
+        ChannelListDialog dialog(nullptr);
+        WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
+            QComboBox* countries = d.CountryChooser();
+            countries->setCurrentIndex(EntryOf(*countries, Text("c_de")));
+            d.ChannelList()->SelectRow(1);
+            d.DispatchCommand(ChannelListDialog::kCloseCommand);
+        });
+        EXPECT_EQ(dialog.exec(), kDialogResultCancel);
+        EXPECT_FALSE(dialog.PlayRequested());
+    }
+    {
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_EQ(dialog.CountryChooser()->currentText(), Text("c_de"));
+        EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins", "Zwei"}));
+        EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 1);
+        // A list without a selected row is remembered as -1: nothing selected.
+        dialog.ChannelList()->SelectRow(-1);
+        dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+        // Esc closes as the right soft key does.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
+    {
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_EQ(dialog.CurrentTab(), 1);
+        EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
+        dialog.ShowTab(ChannelListDialog::kChannelTab);
+        // The window's own close request is not a way out.
+        dialog.close();
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
+    }
+    EXPECT_EQ(GetIntSetting(kSelTab, -1), 0);
+}
+
+TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
+    const QString settingsPath = folders_.DataHome() + QStringLiteral("/Settings.cfg");
+    LoadSettings(settingsPath.toStdU16String());
+    SetBoolSetting(kAutoCU, false);
+    LoadCatalogue();
+    {
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        dialog.ChannelList()->SelectRow(2);
+        dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
+        dialog.SwitchTab(ChannelListDialog::kFavouritesTab);
+        dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
+    }
+    ASSERT_TRUE(SaveSettings());
+    ReleaseProcessCatalogue();
+
+    // The next run.
+    ResetSettings();
+    ChannelListDialog::ForgetRememberedState();
+    LoadSettings(settingsPath.toStdU16String());
+    EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelListDialog::kFavouritesTab);
+    EXPECT_EQ(Names(*dialog.FavouritesList()), QStringList({"Zwei"}));
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 0);
+    EXPECT_EQ(dialog.FavouritesList()->SelectedRow(), 0);
+}
+
+TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
+    LoadCatalogue();
+    {
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        dialog.CountryChooser()->setCurrentIndex(3);
+        dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
+    }
+    // A catalogue with a single country.
+    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    EXPECT_EQ(dialog.CountryChooser()->currentIndex(), 0);
+    EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins"}));
+}
+
+TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
+    LoadCatalogue();
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    ChannelListView& list = *dialog.ChannelList();
+    const int rowHeight = 3 * BarHeight() / 2;
+    EXPECT_EQ(list.visualRect(list.model()->index(1, 0)).height(), rowHeight);
+    EXPECT_EQ(list.visualRect(list.model()->index(1, 0)).top(), rowHeight);
+    EXPECT_EQ(ChannelRowDelegate::RowHeight(), rowHeight);
+
+    const QImage shot = list.viewport()->grab().toImage();
+    // Row 0 is selected: light grey; row 1 white; black lines between rows.
+    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight / 2)), QColor(192, 192, 192));
+    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight + rowHeight / 2)), QColor(Qt::white));
+    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() / 2, rowHeight - 1)), QColor(Qt::black));
+    // Row 1 ("Eins", Germany) shows the German flag at (2s, T).
+    const ResourceImage* flag = FindResourceImage("f_de");
+    ASSERT_NE(flag, nullptr);
+    const int top = rowHeight + (rowHeight - 11) / 2;
+    EXPECT_EQ(QColor(shot.pixel(2 + 8, top + 1)), QColor(flag->image.pixel(8, 1)));
+    EXPECT_EQ(QColor(shot.pixel(2 + 8, top + 9)), QColor(flag->image.pixel(8, 9)));
+    // Text in the row: some dark pixels right of the flag in both halves.
+    auto darkIn = [&](int y0, int y1) {
+        int dark = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 24; x < 150; ++x)
+                dark += qGray(shot.pixel(x, y)) < 100 ? 1 : 0;
+        return dark;
+    };
+    EXPECT_GT(darkIn(rowHeight + 1, rowHeight + rowHeight / 2), 10);
+    EXPECT_GT(darkIn(rowHeight + rowHeight / 2, 2 * rowHeight - 2), 10);
+    // Frames in the frame pen's colour around the list.
+    const QImage whole = dialog.grab().toImage();
+    EXPECT_EQ(QColor(whole.pixel(list.geometry().topLeft() - QPoint(1, 1))), FramePen().color());
+    EXPECT_EQ(QColor(whole.pixel(dialog.CountryChooser()->geometry().bottomRight() + QPoint(1, 1))),
+              FramePen().color());
+}
+
+// ------------------------------------------------------------------- settings
+
+TEST_F(DialogsTest, SettingsCancelChangesNothingEvenAfterALanguageChoice) {
+    ASSERT_GE(LanguageCount(), 2);
+    SetStringSetting(kLanguage, u"en");
+    SetBoolSetting(kAutoCU, true);
+    test::RecordedMessages messages;
+    SettingsDialog dialog(nullptr);
+    WhenModal<SettingsDialog>([&](SettingsDialog& d) {
+        EXPECT_EQ(d.windowTitle(), Text("menu_settings"));
+        EXPECT_EQ(d.UpdateCheck()->text(), Text("check_cupdate"));
+        EXPECT_TRUE(d.UpdateCheck()->isChecked());
+        QComboBox* languages = d.LanguageChooser();
+        EXPECT_EQ(languages->count(), LanguageCount());
+        EXPECT_EQ(languages->currentIndex(), FindLanguage(u"en"));
+        languages->setFocus();
+        QTest::keyClick(languages, Qt::Key_Down);
+        EXPECT_NE(languages->currentIndex(), FindLanguage(u"en"));
+        d.UpdateCheck()->setChecked(false);
+        QTest::keyClick(&d, Qt::Key_F2);
+    });
+    EXPECT_EQ(dialog.exec(), kDialogResultCancel);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], Text("msg_lang_restart"));
+    EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"en");
+    EXPECT_TRUE(GetBoolSetting(kAutoCU, false));
+    // The language of this run does not change.
+    EXPECT_EQ(CurrentLanguage(), FindLanguage(u"en"));
+}
+
+TEST_F(DialogsTest, SettingsConfirmStoresLanguageAndUpdateCheck) {
+    SetBoolSetting(kAutoCU, true);
+    test::RecordedMessages messages;
+    const int german = FindLanguage(u"de");
+    ASSERT_GE(german, 0);
+    SettingsDialog dialog(nullptr);
+    WhenModal<SettingsDialog>([&](SettingsDialog& d) {
+        d.LanguageChooser()->setCurrentIndex(german);
+        QTest::mouseClick(d.UpdateCheck(), Qt::LeftButton);
+        QTest::keyClick(&d, Qt::Key_F1);
+    });
+    EXPECT_EQ(dialog.exec(), kDialogResultOk);
+    EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"de");
+    EXPECT_FALSE(GetBoolSetting(kAutoCU, true));
+}
+
+TEST_F(DialogsTest, UnknownStoredLanguageOrNoPackKeepsTheStoredCode) {
+    SetStringSetting(kLanguage, u"xx");
+    {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_EQ(dialog.LanguageChooser()->currentIndex(), -1);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"xx");
+    }
+    ReleaseLanguages();
+    {
+        FirstRunDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_EQ(dialog.LanguageChooser()->count(), 0);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_TRUE(dialog.Confirmed());
+        EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"xx");
+    }
+    {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        // Without a pack the keys stay visible rather than leaving blanks.
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("menu_settings"));
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"xx");
+    }
+}
+
+// Counts the connections a server on 127.0.0.1 receives.
+class CountingServer {
+public:
+    CountingServer() {
+        server_.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++connections;
+                socket->close();
+                socket->deleteLater();
+            }
+        });
+    }
+    std::u16string Address() const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()).toStdU16String();
+    }
+    int connections = 0;
+
+private:
+    QTcpServer server_;
+};
+
+TEST_F(DialogsTest, UpdateCheckSwitchedOffStartsNoCheckAtTheNextStart) {
+    CountingServer server;
+    const QString settingsPath = folders_.DataHome() + QStringLiteral("/Settings.cfg");
+    LoadSettings(settingsPath.toStdU16String());
+    SetStringSetting(kUpdateServer, server.Address());
+
+    // While "AutoCU" is on, a start asks the server.
+    SetBoolSetting(kAutoCU, true);
+    MakeFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections > 0; }, 5000));
+    frame_.reset();
+    ReleaseProcessCatalogue();
+
+    {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_TRUE(dialog.UpdateCheck()->isChecked());
+        dialog.UpdateCheck()->setChecked(false);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+    }
+    ASSERT_TRUE(SaveSettings());
+
+    // The next start.
+    ResetSettings();
+    ResetUpdateState();
+    LoadSettings(settingsPath.toStdU16String());
+    EXPECT_FALSE(GetBoolSetting(kAutoCU, true));
+    const int before = server.connections;
+    MakeFrame();
+    QTest::qWait(1500);
+    EXPECT_EQ(server.connections, before);
+}
+
+// ------------------------------------------------------------------ first run
+
+TEST_F(DialogsTest, FirstRunRelabelsItselfAndItsSoftKeysLive) {
+    const int german = FindLanguage(u"de");
+    const int english = FindLanguage(u"en");
+    ASSERT_GE(german, 0);
+    ASSERT_GE(english, 0);
+    FirstRunDialog dialog(nullptr);
+    Show(dialog);
+    EXPECT_FALSE(dialog.Confirmed());
+    EXPECT_EQ(dialog.LanguageChooser()->currentIndex(), english);
+    EXPECT_EQ(dialog.windowTitle(), Text("str_attention"));
+    EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Left), Text("button_continue"));
+    EXPECT_EQ(dialog.SoftKeys()->KeyCommand(SoftKey::Left), ID_SOFTKEY_DONE);
+    EXPECT_EQ(dialog.SoftKeys()->KeyCommand(SoftKey::Right), ID_SOFTKEY_CANCEL);
+    const QString englishTitle = dialog.windowTitle();
+    const QString englishContinue = dialog.SoftKeys()->KeyText(SoftKey::Left);
+
+    // The user picks German: everything follows at once.
+    dialog.LanguageChooser()->setCurrentIndex(german);
+    emit dialog.LanguageChooser()->activated(german);
+    EXPECT_EQ(CurrentLanguage(), german);
+    EXPECT_NE(dialog.windowTitle(), englishTitle);
+    EXPECT_EQ(dialog.windowTitle(), Text("str_attention"));
+    EXPECT_EQ(dialog.Notice()->text(), Text("static_attentionx"));
+    EXPECT_EQ(dialog.LanguageLabel()->text(), Text("static_language"));
+    EXPECT_NE(dialog.SoftKeys()->KeyText(SoftKey::Left), englishContinue);
+    EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Left), Text("button_continue"));
+    EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Right), Text("button_cancel"));
+
+    dialog.DispatchCommand(ID_SOFTKEY_DONE);
+    EXPECT_TRUE(dialog.Confirmed());
+    EXPECT_EQ(dialog.result(), kDialogResultOk);
+    EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"de");
+}
+
+TEST_F(DialogsTest, FirstRunCancelAndTheFramesOwnCommandsLeaveItUnconfirmed) {
+    for (int command : {ID_SOFTKEY_CANCEL, IDOK, IDCANCEL}) {
+        SCOPED_TRACE(command);
+        SetStringSetting(kLanguage, u"en");
+        FirstRunDialog dialog(nullptr);
+        WhenModal<FirstRunDialog>([command](FirstRunDialog& d) {
+            d.LanguageChooser()->setCurrentIndex(FindLanguage(u"fr"));
+            d.DispatchCommand(command);
+        });
+        dialog.exec();
+        EXPECT_FALSE(dialog.Confirmed());
+        EXPECT_EQ(GetStringSetting(kLanguage, u"?"), u"en");
+    }
+    // Through the shell's entry, Esc.
+    WhenModal<FirstRunDialog>([](FirstRunDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    EXPECT_FALSE(RunFirstRunDialog(nullptr));
+    WhenModal<FirstRunDialog>([](FirstRunDialog& d) { QTest::keyClick(&d, Qt::Key_F1); });
+    EXPECT_TRUE(RunFirstRunDialog(nullptr));
+}
+
+TEST_F(DialogsTest, CancelledFirstStartEndsWithZeroAndAsksAgainNextTime) {
+    // The program's own start-up, with the data of the build.
+    OverrideShippedDataFolder(test::BuildDir());
+    ResetSettings();
+    ReleaseLanguages();
+    WhenModal<FirstRunDialog>([](FirstRunDialog& d) { QTest::keyClick(&d, Qt::Key_F2); });
+    auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_NE(application, nullptr);
+    const int code = RunLumora(*application, QString());
+    application->setQuitOnLastWindowClosed(true);
+    OverrideShippedDataFolder(QString());
+    EXPECT_EQ(code, kFirstRunCancelledExitCode);
+    EXPECT_EQ(TheMainFrame(), nullptr);
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+
+    // The settings were saved, with "first_run" still true.
+    const QString settingsPath = folders_.UserFolder() + QStringLiteral("/Settings.cfg");
+    ASSERT_TRUE(QFile::exists(settingsPath));
+    ResetSettings();
+    LoadSettings(settingsPath.toStdU16String());
+    EXPECT_TRUE(GetBoolSetting(kFirstRun, false));
+    test::LoadShippedInterface(96);
+}
+
+// --------------------------------------------------------------------- splash
+
+TEST_F(DialogsTest, SplashPictureIsHalvedOrDoubledToFitTheWindow) {
+    struct Row {
+        QSize image;
+        int clientWidth;
+        QSize shown;
+    };
+    const Row rows[] = {
+        {{1000, 600}, 240, {125, 75}},  // wider: halved until it fits
+        {{480, 320}, 240, {240, 160}},  // twice as wide: halved once
+        {{241, 100}, 240, {120, 50}},
+        {{240, 160}, 240, {240, 160}},  // as wide: unscaled
+        {{200, 100}, 240, {200, 100}},  // between half and full: unscaled
+        {{120, 80}, 240, {120, 80}},    // exactly half: unscaled
+        {{120, 80}, 241, {120, 80}},    // half of an odd width, rounded down
+        {{119, 80}, 240, {238, 160}},   // narrower than half: doubled
+        {{25, 10}, 240, {200, 80}},     // doubled until at least half
+        {{1, 1}, 5, {2, 2}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 in %3").arg(row.image.width()).arg(row.image.height()).arg(row.clientWidth).toStdString());
+        const SplashPlacement placement = PlaceSplashImage(row.image, row.clientWidth, 70);
+        EXPECT_EQ(placement.image.size(), row.shown);
+        EXPECT_EQ(placement.image.left(), (row.clientWidth - row.shown.width()) / 2);
+        EXPECT_EQ(placement.image.top(), 70);
+        EXPECT_EQ(placement.growUp, 2 * row.shown.height() / 3);
+        EXPECT_EQ(placement.grow, 4 * row.shown.height() / 3);
+    }
+    // An empty picture places nothing (and never loops).
+    EXPECT_TRUE(PlaceSplashImage({0, 0}, 240, 70).image.isEmpty());
+    EXPECT_TRUE(PlaceSplashImage({100, 0}, 240, 70).image.isEmpty());
+    EXPECT_TRUE(PlaceSplashImage({0, 100}, 0, 70).image.isEmpty());
+}
+
+TEST_F(DialogsTest, SplashGrowsAroundItsPictureAndEndsAtTheFirstTick) {
+    ASSERT_NE(SplashImage(), nullptr);
+    ASSERT_TRUE(StartLoadingDialog());
+    LoadingDialog* splash = TheLoadingDialog();
+    ASSERT_NE(splash, nullptr);
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_EQ(splash->windowTitle(), QString::fromStdU16String(AppTitle()));
+    const QRect image = splash->ImageRect();
+    ASSERT_FALSE(image.isEmpty());
+    const QSize picture = SplashImage()->image.size();
+    EXPECT_EQ(image.size(), PlaceSplashImage(picture, splash->width(), image.top()).image.size());
+    EXPECT_EQ(splash->height(), image.top() + 4 * image.height() / 3);
+    EXPECT_EQ(image.left(), (splash->width() - image.width()) / 2);
+    // The picture is painted into its rectangle, below the title strip.
+    const QImage shot = splash->grab().toImage();
+    const QImage scaled = SplashImage()->image.scaled(image.size());
+    const QPoint probe(image.width() / 2, image.height() / 2);
+    EXPECT_EQ(QColor(shot.pixel(image.topLeft() + probe)), QColor(scaled.pixel(probe)));
+    EXPECT_EQ(QColor(shot.pixel(image.topLeft() + QPoint(1, 1))), QColor(scaled.pixel(1, 1)));
+
+    // The player view's first tick ends it.
+    MainFrame& frame = MakeFrame();
+    frame.View().Tick();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+    // Later ends find nothing to close.
+    EndLoadingDialog();
+    frame.View().Tick();
+}
+
+TEST_F(DialogsTest, SplashClosedByTheUserIsNeverUsedAgain) {
+    ASSERT_TRUE(ShowLoadingDialog());
+    QPointer<LoadingDialog> splash = TheLoadingDialog();
+    ASSERT_TRUE(splash);
+    QTest::keyClick(splash.data(), Qt::Key_Escape);
+    EXPECT_EQ(splash->result(), kDialogResultCancel);
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(splash);
+    EndLoadingDialog();  // nothing to end, nothing touched
+
+    // Command 1 ends it with 1.
+    ASSERT_TRUE(ShowLoadingDialog());
+    splash = TheLoadingDialog();
+    splash->DispatchCommand(IDOK);
+    EXPECT_EQ(splash->result(), kDialogResultOk);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(splash);
+}
+
+TEST_F(DialogsTest, SplashWithoutPictureKeepsItsTemplateSize) {
+    LoadInterfaceResources((test::BuildDir() + "/Resources.velt").toStdU16String(), u"/nonexistent/cbuild.velt", 96);
+    ASSERT_EQ(SplashImage(), nullptr);
+    LoadingDialog splash(nullptr);
+    Show(splash);
+    EXPECT_TRUE(splash.ImageRect().isEmpty());
+    EXPECT_EQ(splash.size(), splash.MapDialogRect(QRect(QPoint(0, 0), LoadingDialog::kTemplateUnits)).size());
+    splash.done(kDialogResultOk);
+}
+
+// ---------------------------------------------------------------------- about
+
+TEST_F(DialogsTest, AboutShowsTitleVersionAddressesAndRights) {
+    AboutDialog dialog(nullptr);
+    Show(dialog);
+    EXPECT_EQ(dialog.windowTitle(), Text("menu_about") + " " + QString::fromStdU16String(AppTitle()));
+    EXPECT_EQ(dialog.VersionBlock()->text(),
+              QString::fromStdU16String(AppTitle()) + "\n" + Text("str_version").replace("%s", "2.0.1"));
+    EXPECT_TRUE(dialog.VersionBlock()->text().contains("2.0.1"));
+    EXPECT_TRUE(dialog.Addresses()->text().contains("https://lumora.example.org"));
+    EXPECT_EQ(dialog.Copyright()->text(), Text("static_copyright"));
+    ASSERT_FALSE(dialog.Icon()->pixmap().isNull());
+    const int bar = BarHeight();
+    const int width = dialog.ClientRect().width();
+    const int height = dialog.ClientRect().height();
+    EXPECT_EQ(dialog.VersionBlock()->geometry(), QRect(2 * bar, 5 * bar / 4, width - 4 * bar, 5 * bar / 4));
+    EXPECT_EQ(dialog.Addresses()->geometry(), QRect(4 * bar / 3, 5 * bar, width - 8 * bar / 3, 5 * bar / 4));
+    EXPECT_EQ(dialog.Copyright()->geometry(),
+              QRect(bar / 8, height - 4 * bar / 3, width - 2 * (bar / 8), 4 * bar / 3));
+
+    // The OK soft key ends it with 1; Esc with 2.
+    QTest::keyClick(&dialog, Qt::Key_F2);
+    EXPECT_EQ(dialog.result(), kDialogResultOk);
+    AboutDialog again(nullptr);
+    Show(again);
+    QTest::keyClick(&again, Qt::Key_Escape);
+    EXPECT_EQ(again.result(), kDialogResultCancel);
+}
+
+// ---------------------------------------------------------------- screenshots
+
+TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
+    for (int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        test::LoadShippedInterface(dpi);
+        ReleaseProcessCatalogue();
+        LoadCatalogue();
+        AddFavourite(*Find("de_two"));
+        const QSize area = QSize(360, 600) * dpi / 96;
+        auto shoot = [&](DialogFrame& dialog, const QString& name) {
+            Show(dialog);
+            if (dialog.SizeMode() == DialogSize::FullScreen)
+                dialog.resize(area);
+            QApplication::processEvents();
+            test::SaveScreenshot(dialog, QStringLiteral("dialog_%1_%2dpi").arg(name).arg(dpi));
+        };
+        {
+            SetIntSetting(kSelTab, 0);
+            ChannelListDialog dialog(nullptr);
+            EXPECT_EQ(BarHeight(), dpi == 96 ? 24 : 48);
+            shoot(dialog, "channel_list");
+            // The choosers and the list keep clear of each other's frames.
+            EXPECT_LT(dialog.CountryChooser()->geometry().bottom() + 1,
+                      dialog.CategoryChooser()->geometry().top() - 1);
+            EXPECT_LT(dialog.CategoryChooser()->geometry().bottom() + 1, dialog.ChannelList()->geometry().top() - 1);
+            dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+            shoot(dialog, "channel_list_favourites");
+        }
+        {
+            SettingsDialog dialog(nullptr);
+            shoot(dialog, "settings");
+        }
+        {
+            FirstRunDialog dialog(nullptr);
+            shoot(dialog, "first_run");
+            const int bar = BarHeight();
+            const QRect client = dialog.ClientRect();
+            EXPECT_EQ(dialog.Notice()->geometry(),
+                      QRect(bar / 8, bar / 8 + bar, client.width() - bar / 4, client.height() - 2 * (bar / 8 + bar)));
+            EXPECT_EQ(dialog.LanguageChooser()->geometry().topLeft(), QPoint(4 * bar, client.height() - bar));
+        }
+        {
+            AboutDialog dialog(nullptr);
+            shoot(dialog, "about");
+        }
+        {
+            LoadingDialog dialog(nullptr);
+            shoot(dialog, "loading");
+            dialog.done(kDialogResultOk);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,513 @@
+// The main window: commands by identifier, the soft keys and their keyboard
+// keys, the road of a play request, full screen, volume, the timer, and
+// pictures of the window at two resolutions.
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "document/doc_node.h"
+#include "net/update_logic.h"
+#include "player/media_player_host.h"
+#include "player/output_registry.h"
+#include "player/video_widget.h"
+#include "shell/app_startup.h"
+#include "shell/channel_title_bar.h"
+#include "shell/commands.h"
+#include "shell/control_bar.h"
+#include "shell/main_frame.h"
+#include "shell/shell_hooks.h"
+#include "shell/soft_key_bar.h"
+#include "shell_test_support.h"
+
+namespace lumora {
+namespace {
+
+using test::FakeOutput;
+using test::TestChannel;
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        ResetUpdateState();
+        // No background check against a server in these tests.
+        SetBoolSetting(kAutoCU, false);
+        test::LoadShippedInterface(96);
+        cataloguePath_ = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+    }
+
+    void TearDown() override {
+        frame_.reset();
+        ReleaseProcessCatalogue();
+        TheShellHooks() = {};
+    }
+
+    // Builds the main window over a catalogue of these channels.
+    MainFrame& MakeFrame(const std::vector<TestChannel>& channels) {
+        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
+        PlayerViewOptions options;
+        options.cataloguePath = cataloguePath_.toStdU16String();
+        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
+            auto output = std::make_unique<FakeOutput>(parent, rect);
+            player_ = output.get();
+            return output;
+        };
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->resize(360, 640);
+        return *frame_;
+    }
+
+    bool ShowActive() {
+        frame_->show();
+        frame_->activateWindow();
+        return QTest::qWaitForWindowActive(frame_.get());
+    }
+
+    Channel* FindChannel(std::string_view id) { return TheCatalogue()->FindChannel(id); }
+
+    std::vector<TestChannel> TwoChannels() {
+        return {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/eins.ts?x=1&y=%20"}},
+                {"fr", "two", u"Deux", "mu", {u"rtmp://example.invalid/live/deux", u"http://b"}}};
+    }
+
+    test::IsolatedUserFolders folders_;
+    QString cataloguePath_;
+    std::unique_ptr<MainFrame> frame_;
+    FakeOutput* player_ = nullptr;
+};
+
+TEST_F(MainFrameTest, CommandsReachTheirDialogsAndThePlayer) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    int settingsRuns = 0;
+    int aboutRuns = 0;
+    TheShellHooks().settingsDialog = [&](QWidget*) { ++settingsRuns; };
+    TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
+    TheShellHooks().channelListDialog = [&](QWidget*) {
+        return ChannelChoice{true, FindChannel("fr_two")};
+    };
+
+    frame.OnCommand(ID_SETTINGS);
+    frame.OnCommand(ID_APP_ABOUT);
+    EXPECT_EQ(settingsRuns, 1);
+    EXPECT_EQ(aboutRuns, 1);
+
+    frame.OnCommand(ID_CHANNELS);
+    ASSERT_EQ(player_->played.size(), 1u);
+    EXPECT_EQ(player_->played.back(), u"rtmp://example.invalid/live/deux");
+
+    frame.OnCommand(ID_FULLSCREEN);
+    EXPECT_TRUE(player_->IsFullScreen());
+    frame.OnCommand(ID_FULLSCREEN);
+    EXPECT_FALSE(player_->IsFullScreen());
+
+    // Unknown identifiers change nothing.
+    frame.OnCommand(12345);
+    frame.OnCommand(UM_PLAY);
+    EXPECT_EQ(player_->played.size(), 1u);
+}
+
+TEST_F(MainFrameTest, ChannelListClosedWithoutChoicePlaysNothing) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    TheShellHooks().channelListDialog = [&](QWidget*) {
+        return ChannelChoice{false, FindChannel("de_one")};
+    };
+    frame.OnCommand(ID_CHANNELS);
+    EXPECT_TRUE(player_->played.empty());
+    EXPECT_FALSE(frame.View().Playing());
+}
+
+TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    SoftKeyBar& keys = frame.SoftKeys();
+    EXPECT_EQ(keys.KeyCommand(SoftKey::Left), ID_CHANNELS);
+    EXPECT_EQ(keys.KeyText(SoftKey::Left), QString::fromStdU16String(LookupText("menu_channels")));
+    EXPECT_EQ(keys.KeyText(SoftKey::Right), QString::fromStdU16String(LookupText("menu_menu")));
+    ASSERT_EQ(keys.KeyMenu(SoftKey::Right), &frame.MenuPopup());
+
+    const std::vector<std::pair<const char*, int>> expected = {
+        {"menu_fullscreen", ID_FULLSCREEN}, {"menu_settings", ID_SETTINGS},
+        {"menu_channel_update", ID_CHANNEL_UPDATE}, {nullptr, 0},
+        {"menu_about", ID_APP_ABOUT}, {nullptr, 0}, {"menu_exit", ID_APP_EXIT}};
+    const auto actions = frame.MenuPopup().actions();
+    ASSERT_EQ(actions.size(), qsizetype(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (expected[i].first == nullptr) {
+            EXPECT_TRUE(actions[i]->isSeparator());
+            continue;
+        }
+        EXPECT_EQ(actions[i]->text(), QString::fromStdU16String(LookupText(expected[i].first)));
+        EXPECT_EQ(actions[i]->data().toInt(), expected[i].second);
+    }
+    // The shipped pack has every text of the window.
+    EXPECT_FALSE(keys.KeyText(SoftKey::Left).isEmpty());
+    EXPECT_FALSE(actions[0]->text().isEmpty());
+
+    // A menu entry goes the same road as the command.
+    int aboutRuns = 0;
+    TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
+    actions[4]->trigger();
+    EXPECT_EQ(aboutRuns, 1);
+}
+
+TEST_F(MainFrameTest, KeyboardPressesTheSoftKeysAndCtrlQExits) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(ShowActive());
+    int listRuns = 0;
+    TheShellHooks().channelListDialog = [&](QWidget*) {
+        ++listRuns;
+        return ChannelChoice{};
+    };
+
+    QTest::keyClick(&frame, Qt::Key_F1);
+    EXPECT_EQ(listRuns, 1);
+
+    // A tap on the left key does the same.
+    SoftKeyBar& keys = frame.SoftKeys();
+    QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.KeyRect(SoftKey::Left).center());
+    EXPECT_EQ(listRuns, 2);
+
+    QTest::keyClick(&frame, Qt::Key_F2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.MenuPopup().isVisible(); }));
+    // The menu opens above the key.
+    EXPECT_LE(frame.MenuPopup().geometry().bottom(), keys.mapToGlobal(QPoint(0, 0)).y());
+    frame.MenuPopup().hide();
+
+    ASSERT_TRUE(ShowActive());
+    QSignalSpy closed(&frame, &MainFrame::closed);
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    // The exit command is posted: the window closes once events are served.
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !frame.isVisible(); }));
+    EXPECT_EQ(closed.size(), 1);
+}
+
+TEST_F(MainFrameTest, PlayRequestStartsTheChannelAndFollowsThePlayer) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    PlayerView& view = frame.View();
+    Channel* channel = FindChannel("de_one");
+    ASSERT_NE(channel, nullptr);
+
+    view.OnMessage(UM_PLAY, channel);
+    // Stopped first, then the address exactly as the catalogue holds it.
+    ASSERT_EQ(player_->calls, (std::vector<std::string>{"stop", "play"}));
+    EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/eins.ts?x=1&y=%20");
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), channel);
+    EXPECT_EQ(GetStringSetting(kCurChannel, u""), u"de_one");
+    EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Eins"));
+    EXPECT_TRUE(view.Controls()->isPlaying());
+
+    view.OnPlayerStatus(0, u"Buffering 40%");
+    EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Buffering 40%"));
+    EXPECT_TRUE(view.Controls()->isPlaying());
+
+    view.OnPlayerStatus(-1, u"Cannot connect");
+    EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Cannot connect"));
+    EXPECT_FALSE(view.Controls()->isPlaying());
+
+    // The play button (null channel) plays the current channel again.
+    emit view.Controls()->playClicked();
+    EXPECT_EQ(player_->played.size(), 2u);
+    EXPECT_TRUE(view.Controls()->isPlaying());
+
+    emit view.Controls()->stopClicked();
+    EXPECT_EQ(player_->calls.back(), "stop");
+    EXPECT_FALSE(view.Controls()->isPlaying());
+}
+
+TEST_F(MainFrameTest, PlayWithoutAnyChannelOnlyStops) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    PlayerView& view = frame.View();
+    ASSERT_EQ(TheCatalogue()->CurrentChannel(), nullptr);
+    view.OnMessage(UM_PLAY);
+    EXPECT_EQ(player_->calls, std::vector<std::string>{"stop"});
+    EXPECT_FALSE(view.Controls()->isPlaying());
+    EXPECT_TRUE(view.TitleBar()->channelName().isEmpty());
+}
+
+TEST_F(MainFrameTest, ChannelWithoutStreamsSaysSoAndDoesNotPlay) {
+    test::RecordedMessages messages;  // the catalogue reports the entry
+    MainFrame& frame = MakeFrame({{"de", "mute", u"Stumm", "n", {}}});
+    PlayerView& view = frame.View();
+    Channel* channel = FindChannel("de_mute");
+    ASSERT_NE(channel, nullptr);
+    view.OnMessage(UM_PLAY, channel);
+    EXPECT_TRUE(player_->played.empty());
+    EXPECT_FALSE(view.Controls()->isPlaying());
+    EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Stumm"));
+    EXPECT_FALSE(view.TitleBar()->status().isEmpty());
+}
+
+TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    PlayerView& view = frame.View();
+    view.OnMessage(UM_PLAY, FindChannel("de_one"));
+    QThread* worker = QThread::create([&view] { view.OnPlayerStatus(-1, u"Lost"); });
+    worker->start();
+    worker->wait();
+    delete worker;
+    EXPECT_TRUE(view.Controls()->isPlaying());  // not yet: handed over
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.TitleBar()->status() == QStringLiteral("Lost"); }));
+    EXPECT_FALSE(view.Controls()->isPlaying());
+}
+
+TEST_F(MainFrameTest, LayoutFollowsBarHeightAndSurvivesFullScreen) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    frame.show();
+    PlayerView& view = frame.View();
+    const int bar = BarHeight();
+    const int margin = bar / 8;
+    ASSERT_EQ(bar, 24);
+    const QRect expected(margin, bar + margin, view.width() - 2 * margin,
+                         view.height() - 2 * (bar + margin));
+    EXPECT_EQ(player_->Window()->geometry(), expected);
+    EXPECT_EQ(view.TitleBar()->geometry(), QRect(0, 0, view.width(), bar));
+    EXPECT_EQ(view.Controls()->geometry(), QRect(0, view.height() - bar, view.width(), bar));
+    EXPECT_EQ(frame.SoftKeys().height(), bar);
+
+    // Through the menu, twice: back to the same layout.
+    frame.OnCommand(ID_FULLSCREEN);
+    view.Tick();
+    EXPECT_TRUE(player_->Window()->isWindow());
+    frame.OnCommand(ID_FULLSCREEN);
+    view.Tick();
+    EXPECT_EQ(player_->Window()->geometry(), expected);
+
+    // The player leaves full screen by itself: one tick puts it back.
+    view.OnMessage(UM_FULLSCREEN);
+    view.Tick();
+    player_->LeaveFullScreenByItself();
+    EXPECT_NE(player_->Window()->geometry(), expected);
+    view.Tick();
+    EXPECT_EQ(player_->Window()->geometry(), expected);
+}
+
+TEST_F(MainFrameTest, VolumeGoesToThePlayerAndTheSettings) {
+    SetIntSetting(kSoundVolume, 35);
+    MainFrame& frame = MakeFrame(TwoChannels());
+    ControlBar& controls = *frame.View().Controls();
+    EXPECT_EQ(controls.volume(), 35);
+    // The saved volume is not pushed to the player until the slider moves.
+    EXPECT_EQ(player_->volume, -1);
+    emit controls.volumeChanged(70);
+    EXPECT_EQ(player_->volume, 70);
+    EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 70);
+}
+
+TEST_F(MainFrameTest, FirstTickEndsTheSplashOnce) {
+    int ends = 0;
+    TheShellHooks().endLoadingDialog = [&] { ++ends; };
+    MainFrame& frame = MakeFrame(TwoChannels());
+    frame.View().Tick();
+    frame.View().Tick();
+    frame.View().Tick();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(frame.View().TickCount(), 1500);
+}
+
+TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
+    test::RecordedMessages messages;
+    MainFrame& frame = MakeFrame(TwoChannels());
+    int updateRuns = 0;
+    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) { ++updateRuns; };
+    updatePending = true;
+
+    // Another window is active (a dialog is open): not yet.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    frame.View().Tick();
+    EXPECT_EQ(updateRuns, 0);
+
+    ASSERT_TRUE(ShowActive());
+    frame.View().Tick();
+    EXPECT_EQ(updateRuns, 1);
+    // The dialog did not start the run: "no update" is reported.
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_noupdates")));
+
+    updatePending = true;
+    frame.View().Tick();
+    frame.View().Tick();
+    EXPECT_EQ(updateRuns, 1);
+}
+
+// An update server on 127.0.0.1 serving a folder, for the life of the object.
+class LocalUpdateServer {
+public:
+    LocalUpdateServer() {
+        server_.setProcessChannelMode(QProcess::MergedChannels);
+        server_.start(QStringLiteral("python3"),
+                      {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
+                       QStringLiteral("0"), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
+                       QStringLiteral("--directory"), folder_.path()});
+        if (!server_.waitForStarted())
+            return;
+        QByteArray output;
+        while (!output.contains("port") && server_.waitForReadyRead(5000))
+            output += server_.readAll();
+        const qsizetype at = output.indexOf("port ");
+        if (at >= 0)
+            port_ = output.mid(at + 5).split(' ').front().toInt();
+    }
+    ~LocalUpdateServer() {
+        server_.kill();
+        server_.waitForFinished();
+    }
+    QString Folder() const { return folder_.path() + QStringLiteral("/downloads/mobile"); }
+    std::u16string Address() const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(port_).toStdU16String();
+    }
+    int Port() const { return port_; }
+
+private:
+    QTemporaryDir folder_;
+    QProcess server_;
+    int port_ = 0;
+};
+
+TEST_F(MainFrameTest, UpdateStopsPlaybackThenReloadsAndTellsTheUser) {
+    test::RecordedMessages messages;
+    LocalUpdateServer server;
+    ASSERT_GT(server.Port(), 0);
+    ASSERT_TRUE(QDir().mkpath(server.Folder()));
+    DocNode marker("2.0");
+    ASSERT_TRUE(marker.SaveToFile((server.Folder() + QStringLiteral("/cupdate.dat")).toStdU16String()));
+    ASSERT_TRUE(test::WriteCatalogue(server.Folder() + QStringLiteral("/Channels.lmch"), "2.0",
+                                     {{"it", "new", u"Nuovo", "n", {u"http://new"}}}));
+
+    MainFrame& frame = MakeFrame(TwoChannels());
+    SetStringSetting(kUpdateServer, server.Address());
+    frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+    player_->calls.clear();
+
+    frame.OnCommand(ID_CHANNEL_UPDATE);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_cupdated")));
+    EXPECT_EQ(player_->calls, std::vector<std::string>{"stop"});
+    EXPECT_FALSE(frame.View().Controls()->isPlaying());
+    EXPECT_EQ(TheCatalogue()->Version(), "2.0");
+    EXPECT_NE(FindChannel("it_new"), nullptr);
+    EXPECT_EQ(FindChannel("de_one"), nullptr);
+    // The old channel is gone, and so is its name above the player.
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), nullptr);
+    EXPECT_TRUE(frame.View().TitleBar()->channelName().isEmpty());
+}
+
+TEST_F(MainFrameTest, UpdateFromADeadServerSaysSoAndKeepsTheCatalogue) {
+    test::RecordedMessages messages;
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 deadPort = probe.serverPort();
+    probe.close();
+
+    MainFrame& frame = MakeFrame(TwoChannels());
+    SetStringSetting(kUpdateServer, QStringLiteral("http://127.0.0.1:%1").arg(deadPort).toStdU16String());
+    frame.OnCommand(ID_CHANNEL_UPDATE);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_error_connection")));
+    EXPECT_EQ(TheCatalogue()->Version(), "1.0");
+    EXPECT_NE(FindChannel("de_one"), nullptr);
+}
+
+TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
+    test::RecordedMessages messages;
+    InstallCatalogueHooks();
+    std::vector<TestChannel> broken;
+    for (int i = 0; i < 300; ++i)
+        broken.push_back({"de", "c" + std::to_string(i), u"Kaputt", "n", {}});
+    MakeFrame(broken);
+    ASSERT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
+    EXPECT_TRUE(messages.texts.front().contains(QStringLiteral("No url!")));
+    EXPECT_TRUE(messages.texts.back().startsWith(QStringLiteral("295 more")));
+
+    // The next load counts afresh.
+    messages.texts.clear();
+    ReloadProcessCatalogue();
+    EXPECT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
+    SetCatalogueMessageSink({});
+}
+
+TEST_F(MainFrameTest, RealPlayerShowsThePictureOfAChannel) {
+    // A short clip made by ffmpeg from a test source, played from its path.
+    QTemporaryDir clips;
+    const QString clip = clips.filePath(QStringLiteral("bars.ts"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                  QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-t"),
+                  QStringLiteral("10"), QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), clip});
+    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+        GTEST_SKIP() << "ffmpeg could not make a test clip";
+
+    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
+                                     {{"de", "bars", u"Testbild", "n", {clip.toStdU16String()}}}));
+    PlayerViewOptions options;
+    options.cataloguePath = cataloguePath_.toStdU16String();
+    frame_ = std::make_unique<MainFrame>(std::move(options));  // the program's own player
+    frame_->resize(360, 640);
+    frame_->show();
+    PlayerView& view = frame_->View();
+    auto* host = dynamic_cast<MediaPlayerHost*>(view.Player());
+    ASSERT_NE(host, nullptr);
+    if (!host->Ready())
+        GTEST_SKIP() << "mpv could not start here";
+
+    view.OnMessage(UM_PLAY, FindChannel("de_bars"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->Video()->FramesRendered() > 3; }, 10000));
+    EXPECT_TRUE(view.Controls()->isPlaying());
+    EXPECT_FALSE(view.TitleBar()->status().isEmpty());
+    const QImage image = frame_->grab().toImage();
+    const QRect picture = host->Window()->geometry();
+    // The test picture is colourful: its middle is not the black of an
+    // empty player.
+    EXPECT_NE(QColor(image.pixel(picture.center())).rgb(), QColor(Qt::black).rgb());
+    test::SaveScreenshot(*frame_, QStringLiteral("main_window_playing"));
+
+    view.OnMessage(UM_STOP);
+    EXPECT_FALSE(view.Controls()->isPlaying());
+}
+
+TEST_F(MainFrameTest, ScreenshotsAt96And192Dpi) {
+    for (int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        frame_.reset();
+        test::LoadShippedInterface(dpi);
+        MainFrame& frame = MakeFrame(TwoChannels());
+        frame.resize(360 * dpi / 96, 640 * dpi / 96);
+        frame.show();
+        QApplication::processEvents();
+        frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+        frame.View().OnPlayerStatus(0, u"Buffering 40%");
+        const int bar = BarHeight();
+        EXPECT_EQ(bar, dpi == 96 ? 24 : 48);
+        EXPECT_EQ(frame.SoftKeys().height(), bar);
+        EXPECT_EQ(frame.View().TitleBar()->height(), bar);
+        const QImage image = frame.grab().toImage();
+        // The frame around the player is drawn in the frame pen's colour.
+        const QPoint corner = player_->Window()->geometry().topLeft() - QPoint(1, 1);
+        EXPECT_EQ(QColor(image.pixel(corner)), FramePen().color());
+        // Between the bars the background brush shows beside the frame.
+        EXPECT_EQ(QColor(image.pixel(0, bar + 1)), BackgroundBrush().color());
+        test::SaveScreenshot(frame, QStringLiteral("main_window_%1dpi").arg(dpi));
+    }
+}
+
+}  // namespace
+}  // namespace lumora

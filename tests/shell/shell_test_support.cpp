@@ -1,0 +1,161 @@
+#include "shell_test_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/languages.h"
+#include "catalogue/resources.h"
+#include "document/doc_node.h"
+#include "document/text_encoding.h"
+#include "shell/show_text_message.h"
+
+namespace lumora::test {
+namespace {
+
+// One application object for the whole run; another test file of this
+// executable may have made it already.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QCoreApplication::instance() != nullptr)
+            return;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "shell_tests";
+        static char* argv[] = {name, nullptr};
+        application_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override {
+        ReleaseInterfaceResources();
+        ReleaseLanguages();
+        application_.reset();
+    }
+
+private:
+    std::unique_ptr<QApplication> application_;
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+}  // namespace
+
+QString BuildDir() {
+    return QStringLiteral(LUMORA_BUILD_DIR);
+}
+
+QString SaveScreenshot(QWidget& widget, const QString& name) {
+    const QString folder = BuildDir() + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    widget.grab().toImage().save(path);
+    return path;
+}
+
+IsolatedUserFolders::IsolatedUserFolders()
+    : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldRuntimeDir_(qgetenv("XDG_RUNTIME_DIR")) {
+    QFile::setPermissions(runtime_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+}
+
+IsolatedUserFolders::~IsolatedUserFolders() {
+    auto restore = [](const char* name, const QByteArray& value) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    restore("XDG_DATA_HOME", oldDataHome_);
+    restore("XDG_RUNTIME_DIR", oldRuntimeDir_);
+}
+
+bool WriteCatalogue(const QString& path, const std::string& version,
+                    const std::vector<TestChannel>& channels) {
+    DocNode root(version);
+    for (const TestChannel& channel : channels) {
+        DocNode* country = root.Child(channel.country, ChildMode::CreateIfMissing);
+        DocNode* node = country->AddChild(channel.key);
+        node->SetWString("n", channel.name);
+        node->SetString("p", "1");
+        node->SetString("c", channel.category);
+        for (std::size_t i = 0; i < channel.addresses.size(); ++i) {
+            DocNode* stream = node->AddChild(std::to_string(i));
+            stream->SetInt("b", 500);
+            stream->SetWString("u", channel.addresses[i]);
+        }
+    }
+    return root.SaveToFile(path.toStdU16String());
+}
+
+FakeOutput::FakeOutput(QWidget* parent, const QRect& rect) : MediaOutput("m"), parent_(parent) {
+    window_ = new QWidget(parent);
+    window_->setGeometry(rect);
+    window_->setAutoFillBackground(true);
+    QPalette palette = window_->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    window_->setPalette(palette);
+    ready_ = true;
+}
+
+FakeOutput::~FakeOutput() {
+    if (window_ != nullptr && window_->isWindow())
+        delete window_;
+}
+
+void FakeOutput::Play(const std::u16string& url) {
+    played.push_back(url);
+    calls.push_back("play");
+}
+
+void FakeOutput::Stop() {
+    calls.push_back("stop");
+}
+
+void FakeOutput::SetVolume(int value) {
+    volume = value;
+    calls.push_back("volume");
+}
+
+void FakeOutput::ToggleFullScreen() {
+    if (fullScreen_) {
+        LeaveFullScreenByItself();
+        return;
+    }
+    fullScreen_ = true;
+    window_->setParent(nullptr);
+    window_->setGeometry(0, 0, 800, 600);
+    window_->show();
+}
+
+void FakeOutput::LeaveFullScreenByItself() {
+    fullScreen_ = false;
+    window_->setParent(parent_);
+    // Back in the parent somewhere; the view's layout puts it in its place.
+    window_->setGeometry(0, 0, 10, 10);
+    window_->show();
+}
+
+RecordedMessages::RecordedMessages() {
+    SetMessagePresenter([this](QWidget*, const QString& text, const QString&, int) {
+        texts.push_back(text);
+        return kMessageResultOk;
+    });
+}
+
+RecordedMessages::~RecordedMessages() {
+    SetMessagePresenter({});
+}
+
+void LoadShippedInterface(int dpi) {
+    const QString build = BuildDir();
+    LoadInterfaceResources((build + QStringLiteral("/Resources.velt")).toStdU16String(),
+                           (build + QStringLiteral("/cbuild.velt")).toStdU16String(), dpi);
+    LoadLanguages((build + QStringLiteral("/Languages.lngp")).toStdU16String());
+}
+
+}  // namespace lumora::test

@@ -1,0 +1,92 @@
+#pragma once
+
+// Helpers of the shell's widget tests: the application object, isolated user
+// folders, small catalogues, a fake player and recorded message boxes.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "player/media_output.h"
+
+class QWidget;
+
+namespace lumora::test {
+
+// The folder of the build: the program, the shipped data files, screenshots.
+QString BuildDir();
+
+// Saves the widget's picture to <build>/screenshots/<name>.png.
+QString SaveScreenshot(QWidget& widget, const QString& name);
+
+// Points XDG_DATA_HOME and XDG_RUNTIME_DIR at fresh temporary folders for
+// the object's life and puts the old values back afterwards.
+class IsolatedUserFolders {
+public:
+    IsolatedUserFolders();
+    ~IsolatedUserFolders();
+    QString DataHome() const { return data_.path(); }
+    QString RuntimeDir() const { return runtime_.path(); }
+    QString UserFolder() const { return data_.path() + QStringLiteral("/lumora"); }
+
+private:
+    QTemporaryDir data_;
+    QTemporaryDir runtime_;
+    QByteArray oldDataHome_;
+    QByteArray oldRuntimeDir_;
+};
+
+// A channel of a test catalogue; no addresses means no stream nodes.
+struct TestChannel {
+    std::string country;
+    std::string key;
+    std::u16string name;
+    std::string category = "n";
+    std::vector<std::u16string> addresses;
+};
+// Writes a catalogue document with the given version and channels.
+bool WriteCatalogue(const QString& path, const std::string& version,
+                    const std::vector<TestChannel>& channels);
+
+// A player that only records what it is told. Its window is a plain child
+// widget; full screen makes the window top-level, as the real player does.
+class FakeOutput : public MediaOutput {
+public:
+    FakeOutput(QWidget* parent, const QRect& rect);
+    ~FakeOutput() override;
+    void Play(const std::u16string& url) override;
+    void Stop() override;
+    void SetVolume(int volume) override;
+    void ToggleFullScreen() override;
+    bool IsFullScreen() const override { return fullScreen_; }
+    // What the player's own Esc does: leaves full screen without the view.
+    void LeaveFullScreenByItself();
+
+    std::vector<std::u16string> played;
+    // Every call in order: "play", "stop", "volume".
+    std::vector<std::string> calls;
+    int volume = -1;
+
+private:
+    QWidget* parent_;
+    bool fullScreen_ = false;
+};
+
+// Replaces the message boxes with a recorder for the object's life.
+class RecordedMessages {
+public:
+    RecordedMessages();
+    ~RecordedMessages();
+    QStringList texts;
+};
+
+// Loads the shipped interface resources and language pack of the build at
+// the given DPI (the settings pick the language).
+void LoadShippedInterface(int dpi);
+
+}  // namespace lumora::test

@@ -1,0 +1,196 @@
+// The program from start to exit, run in this process through its start-up
+// function: a normal exit saves the settings the run read and returns 1, a
+// second instance started meanwhile exits with 1 and brings this one to the
+// front, and a cancelled first run ends with 0 without a main window.
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "document/doc_node.h"
+#include "net/update_logic.h"
+#include "shell/app_startup.h"
+#include "shell/data_folders.h"
+#include "shell/main_frame.h"
+#include "shell/shell_hooks.h"
+#include "shell_test_support.h"
+
+namespace lumora {
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        ResetUpdateState();
+        OverrideShippedDataFolder(test::BuildDir());
+        settingsPath_ = folders_.UserFolder() + QStringLiteral("/Settings.cfg");
+    }
+    void TearDown() override {
+        TheShellHooks() = {};
+        OverrideShippedDataFolder({});
+        ResetSettings();
+    }
+
+    // A settings file of an earlier run: no update check (nothing here may
+    // reach a server), a volume of its own.
+    void WriteEarlierSettings() {
+        ResetSettings();
+        LoadSettings(settingsPath_.toStdU16String());
+        QDir().mkpath(folders_.UserFolder());
+        SetBoolSetting(kAutoCU, false);
+        SetIntSetting(kSoundVolume, 35);
+        ASSERT_TRUE(SaveSettings());
+        ResetSettings();
+    }
+
+    // The attributes of the node "options" of the saved settings file.
+    std::map<std::string, std::string> SavedOptions() {
+        DocNode root;
+        std::map<std::string, std::string> options;
+        if (!root.LoadFromFile(settingsPath_.toStdU16String()))
+            return options;
+        const DocNode* node = root.Child("options");
+        if (node == nullptr)
+            return options;
+        for (const auto& attribute : node->Attributes()) {
+            const std::string& name = attribute->Name();
+            if (name == kFirstRun || name == kAutoCU)
+                options[name] = node->GetBool(name, false) ? "true" : "false";
+            else if (name == kSoundVolume)
+                options[name] = std::to_string(node->GetInt(name, -1));
+            else if (name == kLanguage)
+                options[name] = QString::fromStdU16String(node->GetWString(name)).toStdString();
+            else
+                options[name] = "?";
+        }
+        return options;
+    }
+
+    test::IsolatedUserFolders folders_;
+    QString settingsPath_;
+};
+
+// Runs `step` every `periodMs` until it answers true or the returned timer
+// is destroyed.
+std::unique_ptr<QTimer> Repeat(int periodMs, std::function<bool()> step) {
+    auto timer = std::make_unique<QTimer>();
+    QTimer* raw = timer.get();
+    QObject::connect(raw, &QTimer::timeout, raw, [raw, step] {
+        if (step())
+            raw->stop();
+    });
+    raw->start(periodMs);
+    return timer;
+}
+
+TEST_F(StartupTest, NormalExitReturnsOneAndSavesWhatTheRunRead) {
+    WriteEarlierSettings();
+    int firstRuns = 0;
+    TheShellHooks().firstRunDialog = [&](QWidget*) {
+        ++firstRuns;
+        return true;
+    };
+    // Nothing may keep the test waiting for ever.
+    QTimer guardTimer;
+    guardTimer.setSingleShot(true);
+    QObject::connect(&guardTimer, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guardTimer.start(20000);
+
+    // While the program runs: another window takes the front, a second
+    // instance starts, and this one must come back to the front; then Ctrl+Q.
+    auto other = std::make_unique<QWidget>();
+    std::unique_ptr<QProcess> second;
+    bool secondDone = false;
+    int secondExit = -1;
+    bool raised = false;
+    const auto driver = Repeat(20, [&] {
+        MainFrame* frame = TheMainFrame();
+        if (frame == nullptr || !frame->isVisible())
+            return false;
+        if (!second) {
+            other->show();
+            other->activateWindow();
+            if (!QTest::qWaitForWindowActive(other.get()))
+                return false;
+            second = std::make_unique<QProcess>();
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            second->setProcessEnvironment(environment);
+            QObject::connect(second.get(), &QProcess::finished, qApp, [&](int code) {
+                secondExit = code;
+                secondDone = true;
+            });
+            second->start(test::BuildDir() + QStringLiteral("/lumora"), {QStringLiteral("--x")});
+            return false;
+        }
+        if (!secondDone)
+            return false;
+        raised = QTest::qWaitForWindowActive(frame, 3000);
+        QTest::keyClick(frame, Qt::Key_Q, Qt::ControlModifier);
+        return true;
+    });
+
+    const int exitCode = RunLumora(*qApp, QString());
+    EXPECT_EQ(exitCode, kNormalExitCode);
+    EXPECT_EQ(firstRuns, 1);  // the earlier run had not set "first_run" yet
+    EXPECT_TRUE(secondDone);
+    EXPECT_EQ(secondExit, 1);
+    EXPECT_TRUE(raised);
+
+    const auto options = SavedOptions();
+    EXPECT_EQ(options.at("first_run"), "false");
+    EXPECT_EQ(options.at("AutoCU"), "false");
+    EXPECT_EQ(options.at("sound_volume"), "35");
+    EXPECT_EQ(options.at("Language"), "en");
+    // The user got a catalogue of his own from the shipped default.
+    EXPECT_TRUE(QFile::exists(folders_.UserFolder() + QStringLiteral("/Channels.lmch")));
+    EXPECT_EQ(TheMainFrame(), nullptr);
+}
+
+TEST_F(StartupTest, FirstRunConfirmedIsRememberedAndCancelledEndsWithZero) {
+    // The very first start, cancelled: code 0, no main window, no catalogue,
+    // the settings saved with "first_run" still true.
+    int mainWindows = 0;
+    TheShellHooks().firstRunDialog = [&](QWidget*) {
+        SetBoolSetting(kAutoCU, false);  // keep the later run off the network
+        return false;
+    };
+    auto watcher = Repeat(20, [&] {
+        if (TheMainFrame() != nullptr)
+            ++mainWindows;
+        return false;
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kFirstRunCancelledExitCode);
+    watcher.reset();
+    EXPECT_EQ(mainWindows, 0);
+    EXPECT_FALSE(QFile::exists(folders_.UserFolder() + QStringLiteral("/Channels.lmch")));
+    EXPECT_EQ(SavedOptions().at("first_run"), "true");
+
+    // The next start asks again; confirmed, it is not asked any more.
+    ResetSettings();
+    int asked = 0;
+    TheShellHooks().firstRunDialog = [&](QWidget*) {
+        ++asked;
+        return true;
+    };
+    const auto closer = Repeat(20, [&] {
+        MainFrame* frame = TheMainFrame();
+        if (frame == nullptr || !frame->isVisible())
+            return false;
+        frame->close();
+        return true;
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(SavedOptions().at("first_run"), "false");
+}
+
+}  // namespace
+}  // namespace lumora
