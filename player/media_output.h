@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace lumora {
+
+// An output the program plays through. The base registers itself in the
+// OutputRegistry under its name for its whole life and leaves it when it is
+// destroyed. Every player operation is a no-op while the output is not
+// ready.
+//
+// Threads: the UI thread only, like the window it owns.
+class MediaOutput {
+public:
+    explicit MediaOutput(std::string name);
+    virtual ~MediaOutput();
+
+    MediaOutput(const MediaOutput&) = delete;
+    MediaOutput& operator=(const MediaOutput&) = delete;
+
+    // Gives the address, unchanged, to the player and starts it.
+    virtual void Play(const std::u16string& url) = 0;
+    virtual void Stop() = 0;
+    // Places the output's window at client coordinates of its parent,
+    // keeping its stacking order. Works whenever the window exists.
+    virtual void Move(int x, int y, int width, int height);
+    // Volume 0..100.
+    virtual void SetVolume(int volume);
+    virtual void ToggleFullScreen();
+    virtual bool IsFullScreen() const;
+
+    // The output's child window; null until created.
+    QWidget* Window() const { return window_; }
+    bool Ready() const { return ready_; }
+    const std::string& Name() const { return name_; }
+
+protected:
+    QWidget* window_ = nullptr;
+    bool ready_ = false;
+
+private:
+    std::string name_;
+};
+
+}  // namespace lumora

@@ -1,0 +1,187 @@
+#include "player/video_widget.h"
+
+#include <cstdlib>
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include <mpv/render.h>
+
+namespace lumora {
+
+namespace {
+
+constexpr std::size_t kRowAlignment = 64;
+
+std::size_t AlignedStride(int width) {
+    const std::size_t bytes = std::size_t(width) * 4;
+    return (bytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+}
+
+}  // namespace
+
+void VideoWidget::RenderContextDeleter::operator()(mpv_render_context* context) const {
+    mpv_render_context_set_update_callback(context, nullptr, nullptr);
+    mpv_render_context_free(context);
+}
+
+void VideoWidget::AlignedFree::operator()(unsigned char* bytes) const {
+    std::free(bytes);
+}
+
+VideoWidget::VideoWidget(QWidget* parent) : QWidget(parent) {
+    // The renderer paints every pixel; Qt need not clear first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+VideoWidget::~VideoWidget() {
+    Detach();
+}
+
+bool VideoWidget::Attach(mpv_handle* mpv) {
+    Detach();
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* context = nullptr;
+    if (mpv_render_context_create(&context, mpv, params) < 0)
+        return false;
+    render_.reset(context);
+    framesRendered_ = 0;
+    mpv_render_context_set_update_callback(context, &VideoWidget::OnRenderUpdate, this);
+    return true;
+}
+
+void VideoWidget::Detach() {
+    // The deleter clears the update callback before freeing the context.
+    render_.reset();
+    frame_ = QImage();
+    pixels_.reset();
+    update();
+}
+
+void VideoWidget::OnRenderUpdate(void* context) {
+    // mpv's thread: only queue the work for the UI thread. Calls still
+    // queued when the widget is destroyed are dropped with it.
+    auto* widget = static_cast<VideoWidget*>(context);
+    if (widget->updateQueued_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(widget, [widget] { widget->ProcessRenderUpdate(); },
+                              Qt::QueuedConnection);
+}
+
+void VideoWidget::ProcessRenderUpdate() {
+    updateQueued_.store(false);
+    if (!render_)
+        return;
+    if (mpv_render_context_update(render_.get()) & MPV_RENDER_UPDATE_FRAME) {
+        // Render now rather than in the next paint: mpv's video thread
+        // waits until each frame has been rendered, so a late render holds
+        // up playback and channel changes.
+        if (RenderAtWidgetSize()) {
+            ++framesRendered_;
+            emit FrameRendered();
+        }
+        frameDue_ = true;
+        update();
+    }
+}
+
+bool VideoWidget::RenderAtWidgetSize() {
+    const QSize pixels = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    if (pixels.isEmpty() || !EnsureFrameBuffer(pixels))
+        return false;
+    RenderFrame(pixels);
+    return true;
+}
+
+bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
+    const qreal ratio = devicePixelRatioF();
+    if (frame_.size() == pixels && frame_.devicePixelRatio() == ratio && pixels_)
+        return true;
+    frame_ = QImage();
+    stride_ = AlignedStride(pixels.width());
+    pixels_.reset(static_cast<unsigned char*>(
+        std::aligned_alloc(kRowAlignment, stride_ * std::size_t(pixels.height()))));
+    if (!pixels_)
+        return false;
+    // "bgr0" in memory is 0x00RRGGBB per pixel on little-endian machines:
+    // the layout of Format_RGB32, whose unused byte Qt ignores.
+    // frame_ only wraps pixels_; nothing may change it afterwards, or it
+    // would detach from the buffer mpv renders into.
+    frame_ = QImage(pixels_.get(), pixels.width(), pixels.height(), qsizetype(stride_),
+                    QImage::Format_RGB32);
+    frame_.setDevicePixelRatio(ratio);
+    return true;
+}
+
+void VideoWidget::RenderFrame(const QSize& pixels) {
+    int size[2] = {pixels.width(), pixels.height()};
+    int blockForTargetTime = 0;  // otherwise each render waits ~40 ms on the UI thread
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, size},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride_},
+        {MPV_RENDER_PARAM_SW_POINTER, pixels_.get()},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(render_.get(), params);
+}
+
+void VideoWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    // A new size (or the first paint) needs the current frame rendered
+    // again; otherwise the last rendered frame is shown as it is.
+    const bool current = frame_.size() == pixels && frame_.devicePixelRatio() == ratio;
+    const bool rendered = render_ && (current || RenderAtWidgetSize());
+    if (!rendered) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    painter.drawImage(QPoint(0, 0), frame_);
+    if (frameDue_) {
+        frameDue_ = false;
+        ++framesPainted_;
+    }
+}
+
+void VideoWidget::SetFullScreen(bool fullScreen) {
+    if (fullScreen == IsFullScreen())
+        return;
+    if (fullScreen) {
+        geometryBeforeFullScreen_ = geometry();
+        setWindowFlag(Qt::Window, true);
+        showFullScreen();
+    } else {
+        setWindowFlag(Qt::Window, false);
+        setGeometry(geometryBeforeFullScreen_);
+        show();
+    }
+}
+
+bool VideoWidget::IsFullScreen() const {
+    return isWindow() && isFullScreen();
+}
+
+void VideoWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && IsFullScreen()) {
+        SetFullScreen(false);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void VideoWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (IsFullScreen()) {
+        SetFullScreen(false);
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+}  // namespace lumora

@@ -1,0 +1,261 @@
+// The player against real streams on 127.0.0.1.
+
+#include <memory>
+
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "player/media_player_host.h"
+#include "player/output_registry.h"
+#include "player/player_event_sink.h"
+#include "player/video_widget.h"
+#include "player_test_support.h"
+
+namespace lumora::test {
+namespace {
+
+// Generous bounds: a failure must arrive well within mpv's network timeout.
+constexpr int kStartTimeoutMs = 8000;
+constexpr int kFailureTimeoutMs = 15000;
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        errorLatch.store(false);
+        buffering.store(false);
+        parent_.resize(400, 300);
+        parent_.show();
+        host_ = std::make_unique<MediaPlayerHost>(&parent_, QRect(40, 30, 320, 240),
+                                                  PlayerOptions{"null"});
+        ASSERT_TRUE(host_->Ready()) << QString::fromStdU16String(host_->Diagnostic()).toStdString();
+        host_->Window()->show();
+    }
+
+    void TearDown() override {
+        host_.reset();
+        ResetSettings();
+    }
+
+    bool WaitForText(const std::u16string& text, int timeoutMs = kStartTimeoutMs) {
+        return QTest::qWaitFor([&] { return recorder_.Saw(text); }, timeoutMs);
+    }
+
+    bool WaitForFailure(int timeoutMs = kFailureTimeoutMs) {
+        return QTest::qWaitFor([&] { return recorder_.Last() && recorder_.Last()->code < 0; },
+                               timeoutMs);
+    }
+
+    // Plays the address until frames are painted; checks the report order
+    // and that the picture shows the test pattern.
+    void ExpectPlaysPattern(const std::u16string& url, const QString& screenshot) {
+        host_->Play(url);
+        ASSERT_TRUE(WaitForText(u"Playing")) << "no Playing report";
+        const int connecting = recorder_.IndexOf(u"Connecting...");
+        ASSERT_GE(connecting, 0);
+        EXPECT_LT(connecting, recorder_.IndexOf(u"Playing"));
+        EXPECT_EQ(recorder_.reports[recorder_.IndexOf(u"Playing")].code, kStatusInformation);
+        for (const Report& report : recorder_.reports)
+            EXPECT_TRUE(report.onUiThread);
+
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host_->Video()->FramesRendered() >= 5; },
+                                    kStartTimeoutMs));
+        const QImage picture = host_->Video()->grab().toImage();
+        SaveScreenshot(picture, screenshot);
+        // A 16:9 picture in a 4:3 window keeps black bars: 75% is lit.
+        EXPECT_GT(ShareNotBlack(picture), 0.7);
+        // testsrc2 is a patchwork of saturated colours.
+        EXPECT_GT(CoarseColourCount(picture), 20);
+
+        // Playing is not buffering: the poll has ended by itself.
+        EXPECT_FALSE(buffering.load());
+        EXPECT_FALSE(host_->Sink().Poll().IsRunning());
+    }
+
+    QWidget parent_;
+    StatusRecorder recorder_;
+    std::unique_ptr<MediaPlayerHost> host_;
+};
+
+TEST_F(PlaybackTest, TransportStreamOverHttpPlaysAndStops) {
+    StreamServer server;
+    ExpectPlaysPattern(server.Url("stream.ts"), "player_ts");
+
+    host_->Stop();
+    ASSERT_TRUE(WaitForText(u"Stopped"));
+    EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
+    EXPECT_EQ(host_->State(), PlayerState::kStopped);
+}
+
+TEST_F(PlaybackTest, HlsPlays) {
+    StreamServer server;
+    ExpectPlaysPattern(server.Url("hls/index.m3u8"), "player_hls");
+}
+
+TEST_F(PlaybackTest, OfflineTestCardPlaysAndFollowsResizes) {
+    ExpectPlaysPattern(u"av://lavfi:testsrc2=size=640x360:rate=25", "player_test_card");
+
+    // A new size is rendered anew at once, not scaled from the old frame.
+    host_->Move(0, 0, 160, 90);
+    const QImage small = host_->Video()->grab().toImage();
+    SaveScreenshot(small, "player_test_card_small");
+    EXPECT_EQ(small.size(), QSize(160, 90));
+    EXPECT_GT(ShareNotBlack(small), 0.9);  // 16:9 in 16:9: no bars
+}
+
+struct FailureRow {
+    const char* name;
+    enum class Source { kDeadPort, kMissingPage, kWebPage, kEmptyAddress } source;
+    std::u16string text;
+    int code;
+};
+
+void PrintTo(const FailureRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class PlaybackFailureTest : public PlaybackTest,
+                            public ::testing::WithParamInterface<FailureRow> {};
+
+TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
+    const FailureRow& row = GetParam();
+    StreamServer server;
+    std::u16string url;
+    switch (row.source) {
+    case FailureRow::Source::kDeadPort:
+        url = QString("http://127.0.0.1:%1/stream.ts").arg(DeadPort()).toStdU16String();
+        break;
+    case FailureRow::Source::kMissingPage: url = server.Url("no-such-stream.ts"); break;
+    case FailureRow::Source::kWebPage: url = server.Url("page.html"); break;
+    case FailureRow::Source::kEmptyAddress: url = u""; break;
+    }
+    host_->Play(url);
+    ASSERT_TRUE(WaitForFailure());
+    EXPECT_EQ(recorder_.Last()->text, row.text);
+    EXPECT_EQ(recorder_.Last()->code, row.code);
+    EXPECT_TRUE(errorLatch.load());
+    EXPECT_FALSE(buffering.load());
+
+    // The latch keeps the failure on the status line.
+    const std::size_t count = recorder_.reports.size();
+    host_->Stop();
+    QTest::qWait(200);
+    EXPECT_EQ(recorder_.reports.size(), count);
+    EXPECT_FALSE(host_->Sink().Poll().IsRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, PlaybackFailureTest,
+    ::testing::Values(
+        FailureRow{"DeadPort", FailureRow::Source::kDeadPort, u"Cannot connect", kStatusNotPlaying},
+        FailureRow{"MissingPage", FailureRow::Source::kMissingPage, u"Stream not found", kStatusNotFound},
+        FailureRow{"WebPage", FailureRow::Source::kWebPage, u"Unrecognized stream format",
+                   kStatusNotPlaying},
+        FailureRow{"EmptyAddress", FailureRow::Source::kEmptyAddress, u"Stream not found",
+                   kStatusNotFound}),
+    [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
+
+TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
+    // Paced at about the stream's own rate, so mpv cannot read ahead far.
+    StreamServer server({"--pace", "200000"});
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    server.Kill();
+    ASSERT_TRUE(WaitForFailure());
+    EXPECT_EQ(recorder_.Last()->text, u"Stream lost");
+    EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
+    // Not a failure of the control: nothing is latched.
+    EXPECT_FALSE(errorLatch.load());
+    EXPECT_FALSE(host_->Sink().Poll().IsRunning());
+}
+
+TEST_F(PlaybackTest, ServerDyingByItselfMidStreamIsStreamLost) {
+    StreamServer server({"--pace", "200000", "--die-after", "300000"});
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    ASSERT_TRUE(WaitForFailure());
+    EXPECT_EQ(recorder_.Last()->text, u"Stream lost");
+    EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
+}
+
+TEST_F(PlaybackTest, NextChannelAfterFailureReportsAgain) {
+    StreamServer server;
+    host_->Play(server.Url("missing.ts"));
+    ASSERT_TRUE(WaitForFailure());
+    ASSERT_TRUE(errorLatch.load());
+
+    // What the view does for UM_PLAY: stop, then play.
+    host_->Stop();
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    EXPECT_FALSE(errorLatch.load());
+    EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
+}
+
+TEST_F(PlaybackTest, SwitchingChannelsEndsOldStreamQuietly) {
+    StreamServer server;
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    recorder_.reports.clear();
+
+    host_->Stop();
+    host_->Play(server.Url("hls/index.m3u8"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    for (const Report& report : recorder_.reports)
+        EXPECT_GE(report.code, 0) << QString::fromStdU16String(report.text).toStdString();
+    EXPECT_LT(recorder_.IndexOf(u"Stopped"), recorder_.IndexOf(u"Connecting..."));
+}
+
+TEST_F(PlaybackTest, VolumeReachesPlayerAndSetting) {
+    ApplyVolume(30);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->PlayerVolume() == 30.0; }, 3000));
+    EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 30);
+
+    // Out of range values are clamped before they reach mpv or the file.
+    ApplyVolume(250);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->PlayerVolume() == 100.0; }, 3000));
+    EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 100);
+    ApplyVolume(-5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->PlayerVolume() == 0.0; }, 3000));
+    EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 0);
+}
+
+TEST_F(PlaybackTest, FullScreenTogglesBackToItsPlace) {
+    const QRect before = host_->Window()->geometry();
+    EXPECT_FALSE(host_->IsFullScreen());
+    host_->ToggleFullScreen();
+    EXPECT_TRUE(host_->IsFullScreen());
+    EXPECT_TRUE(host_->Window()->isWindow());
+    host_->ToggleFullScreen();
+    EXPECT_FALSE(host_->IsFullScreen());
+    EXPECT_EQ(host_->Window()->parentWidget(), &parent_);
+    EXPECT_EQ(host_->Window()->geometry(), before);
+
+    // The player leaves full screen by itself on Esc.
+    host_->ToggleFullScreen();
+    QTest::keyClick(host_->Window(), Qt::Key_Escape);
+    EXPECT_FALSE(host_->IsFullScreen());
+}
+
+TEST_F(PlaybackTest, MoveAndDestructionLeaveNoTrace) {
+    host_->Move(5, 6, 200, 100);
+    EXPECT_EQ(host_->Window()->geometry(), QRect(5, 6, 200, 100));
+    EXPECT_EQ(OutputRegistry::Instance().Find("m"), host_.get());
+    EXPECT_EQ(CurrentPlayerHost(), host_.get());
+
+    StreamServer server;
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(WaitForText(u"Playing"));
+    // Destroyed while playing: the render context goes before the core, and
+    // callbacks still queued are dropped.
+    host_.reset();
+    QTest::qWait(100);
+    EXPECT_EQ(OutputRegistry::Instance().Find("m"), nullptr);
+    EXPECT_EQ(CurrentPlayerHost(), nullptr);
+}
+
+}  // namespace
+}  // namespace lumora::test
