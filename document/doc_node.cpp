@@ -1,5 +1,6 @@
 #include "document/doc_node.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -34,6 +35,7 @@ public:
         // Each attribute takes at least a name count and a type byte.
         if (!Fixed(attributeCount) || attributeCount > Left() / 2)
             return false;
+        node.attributes_.Reserve(std::min<std::uint32_t>(attributeCount, kReserveLimit));
         for (std::uint32_t i = 0; i < attributeCount; ++i) {
             auto attribute = Attribute();
             if (!attribute)
@@ -44,6 +46,7 @@ public:
         // Each child record takes at least 13 bytes.
         if (!Fixed(childCount) || childCount > Left() / 13)
             return false;
+        node.children_.Reserve(std::min<std::uint32_t>(childCount, kReserveLimit));
         for (std::uint32_t i = 0; i < childCount; ++i) {
             auto child = std::make_unique<DocNode>();
             if (!Magic() || !Body(*child, depth + 1))
@@ -54,6 +57,10 @@ public:
     }
 
 private:
+    // Lists are sized from their counts up to this many entries; longer ones
+    // grow as their entries arrive, so a false count costs little memory.
+    static constexpr std::uint32_t kReserveLimit = 1024;
+
     std::size_t Left() const { return size_ - at_; }
 
     bool Bytes(void* target, std::size_t n)
@@ -175,16 +182,80 @@ private:
     std::size_t at_ = 0;
 };
 
-// Collects a document's bytes in chunks and hands each chunk to the stream
-// in one call, remembering whether any byte went missing.
+// Writes a tree's records. Into a memory stream the bytes go straight to its
+// buffer, sized once for the whole tree (growing it step by step costs more
+// than a sizing walk over the tree); any other stream gets them in chunks,
+// one Write call per chunk. Remembers whether any byte went missing.
 class DocumentWriter {
 public:
-    explicit DocumentWriter(ByteStream& stream) : stream_(stream) { buffer_.reserve(kChunk); }
-    ~DocumentWriter() { Flush(); }
+    explicit DocumentWriter(ByteStream& stream) : stream_(stream) {}
 
-    bool Ok()
+    bool Write(const DocNode& node)
     {
+        if (auto* memory = dynamic_cast<MemoryStream*>(&stream_))
+            return WriteInto(*memory, node);
+        chunk_.reset(new std::uint8_t[kChunk]);  // not zeroed: each byte is written before it is passed on
+        at_ = chunk_.get();
+        end_ = at_ + kChunk;
+        Node(node);
         Flush();
+        return ok_;
+    }
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    static std::uint64_t CountSize(std::uint64_t n) { return n < 0xFF ? 1 : n < 0xFFFF ? 3 : 7; }
+
+    // The exact number of bytes Node() writes.
+    static std::uint64_t SizeOf(const DocNode& node)
+    {
+        std::uint64_t size = 4 + CountSize(node.Name().size()) + node.Name().size() + 4 + 4;
+        for (const auto& attribute : node.Attributes())
+            size += SizeOf(*attribute);
+        for (const auto& child : node.Children())
+            size += SizeOf(*child);
+        return size;
+    }
+
+    static std::uint64_t SizeOf(const DocAttribute& attribute)
+    {
+        std::uint64_t size = CountSize(attribute.Name().size()) + attribute.Name().size() + 1;
+        switch (attribute.Type()) {
+        case ValueType::Unset:
+        case ValueType::Int:
+        case ValueType::Bool:
+        case ValueType::Raw32A:
+        case ValueType::Raw32B:
+            return size + 4;
+        case ValueType::Raw64:
+            return size + 8;
+        case ValueType::String: {
+            std::uint64_t n = attribute.String() ? attribute.String()->size() : 0;
+            return size + CountSize(n) + n;
+        }
+        case ValueType::WString: {
+            std::uint64_t n = attribute.WString() ? attribute.WString()->size() : 0;
+            return size + CountSize(n) + 2 * n;
+        }
+        case ValueType::Blob:
+            return size + 4 + (attribute.Blob() ? attribute.Blob()->Size() : 0);
+        default:
+            return size;
+        }
+    }
+
+    bool WriteInto(MemoryStream& memory, const DocNode& node)
+    {
+        std::uint32_t start = memory.Position();
+        std::uint64_t end = start + SizeOf(node);
+        if (end > UINT32_MAX || (end > memory.Size() && !memory.SetSize(static_cast<std::uint32_t>(end))))
+            return false;
+        at_ = memory.Data() + start;
+        end_ = memory.Data() + end;
+        Node(node);
+        ok_ = ok_ && at_ == end_;
+        memory.Seek(static_cast<std::int32_t>(static_cast<std::uint32_t>(end)), SeekOrigin::Begin);
         return ok_;
     }
 
@@ -200,19 +271,15 @@ public:
             Node(*child);
     }
 
-private:
-    static constexpr std::size_t kChunk = 64 * 1024;
-
     void Bytes(const void* data, std::size_t n)
     {
-        auto bytes = static_cast<const std::uint8_t*>(data);
-        if (buffer_.size() + n > kChunk)
-            Flush();
-        if (n >= kChunk) {
-            Pass(bytes, n);
+        if (n <= static_cast<std::size_t>(end_ - at_)) {
+            if (n != 0)
+                std::memcpy(at_, data, n);
+            at_ += n;
             return;
         }
-        buffer_.insert(buffer_.end(), bytes, bytes + n);
+        Spill(static_cast<const std::uint8_t*>(data), n);
     }
 
     template <typename T>
@@ -254,27 +321,53 @@ private:
         case ValueType::Raw32B:
             Fixed(attribute.Word());
             break;
-        case ValueType::Raw64:
-            Bytes(attribute.Raw64()->data(), 8);
+        // A kind set without its payload (SetWord or SetBareType with a code
+        // of 5 to 8) is written with an empty one, so the file stays readable.
+        case ValueType::Raw64: {
+            static constexpr Raw64Block kZero{};
+            Bytes(attribute.Raw64() ? attribute.Raw64()->data() : kZero.data(), 8);
             break;
+        }
         case ValueType::String:
-            Narrow(*attribute.String());
+            Narrow(attribute.String() ? *attribute.String() : std::string());
             break;
         case ValueType::WString: {
-            const std::u16string& text = *attribute.WString();
-            Count(static_cast<std::uint32_t>(text.size()));
-            Bytes(text.data(), text.size() * 2);
+            const std::u16string* text = attribute.WString();
+            std::size_t units = text ? text->size() : 0;
+            Count(static_cast<std::uint32_t>(units));
+            if (units != 0)
+                Bytes(text->data(), units * 2);
             break;
         }
         case ValueType::Blob: {
             const MemoryStream* blob = attribute.Blob();
-            Fixed(blob->Size());
-            Bytes(blob->Data(), blob->Size());
+            std::uint32_t size = blob ? blob->Size() : 0;
+            Fixed(size);
+            if (size != 0)
+                Bytes(blob->Data(), size);
             break;
         }
         default:
             break;
         }
+    }
+
+    // The bytes do not fit the window: pass the chunk on and start a new one.
+    // A memory stream's window was sized for the whole tree, so it never
+    // gets here; should it, the bytes are reported missing.
+    void Spill(const std::uint8_t* data, std::size_t n)
+    {
+        if (!chunk_) {
+            ok_ = false;
+            return;
+        }
+        Flush();
+        if (n >= kChunk) {
+            Pass(data, n);
+            return;
+        }
+        std::memcpy(at_, data, n);
+        at_ += n;
     }
 
     void Pass(const std::uint8_t* data, std::size_t n)
@@ -292,13 +385,15 @@ private:
 
     void Flush()
     {
-        if (!buffer_.empty())
-            Pass(buffer_.data(), buffer_.size());
-        buffer_.clear();
+        if (chunk_ && at_ != chunk_.get())
+            Pass(chunk_.get(), static_cast<std::size_t>(at_ - chunk_.get()));
+        at_ = chunk_.get();
     }
 
     ByteStream& stream_;
-    std::vector<std::uint8_t> buffer_;
+    std::unique_ptr<std::uint8_t[]> chunk_;
+    std::uint8_t* at_ = nullptr;
+    std::uint8_t* end_ = nullptr;
     bool ok_ = true;
 };
 
@@ -429,6 +524,37 @@ const std::u16string& DocNode::RequireWString(std::string_view name) const
     return attribute ? *attribute->WString() : empty;
 }
 
+namespace {
+
+// Reads everything the stream still holds. The size a stream reports is only
+// a hint: a pipe reports none and may hand out its bytes in small pieces.
+bool PullRest(ByteStream& stream, MemoryStream& into)
+{
+    std::uint32_t size = stream.Size();
+    std::uint32_t position = stream.Position();
+    constexpr std::uint32_t kChunk = 64 * 1024;
+    // One byte more than announced, so a stream that tells the truth is read
+    // in a single round.
+    std::uint32_t left = size > position ? size - position : 0;
+    std::uint32_t chunk = left < UINT32_MAX - kChunk ? std::max(left + 1, kChunk) : kChunk;
+    for (;; chunk = kChunk) {
+        std::uint32_t held = into.Size();
+        if (std::uint64_t{held} + chunk > UINT32_MAX || !into.SetSize(held + chunk))
+            return false;
+        std::uint32_t got = 0;
+        while (got < chunk) {
+            std::uint32_t n = stream.Read(into.Data() + held + got, chunk - got);
+            if (n == 0)
+                break;
+            got += n;
+        }
+        if (got < chunk)
+            return into.SetSize(held + got);
+    }
+}
+
+}  // namespace
+
 bool DocNode::ReadFrom(ByteStream& stream)
 {
     Clear();
@@ -443,9 +569,7 @@ bool DocNode::ReadFrom(ByteStream& stream)
         data = memory->Data() ? memory->Data() + start : nullptr;
         size = memory->Size() - start;
     } else {
-        std::uint32_t size32 = stream.Size();
-        std::uint32_t left = size32 > start ? size32 - start : 0;
-        if (left != 0 && (!pulled.SetSize(left) || stream.Read(pulled.Data(), left) != left))
+        if (!PullRest(stream, pulled))
             return false;
         data = pulled.Data();
         size = pulled.Size();
@@ -470,9 +594,7 @@ void DocNode::WriteTo(ByteStream& stream) const
 
 bool DocNode::WriteAllTo(ByteStream& stream) const
 {
-    DocumentWriter writer(stream);
-    writer.Node(*this);
-    return writer.Ok();
+    return DocumentWriter(stream).Write(*this);
 }
 
 bool DocNode::LoadFromFile(const std::u16string& path)

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardItemModel>
 
 #include "catalogue/channel_views.h"
 #include "catalogue/languages.h"
@@ -44,12 +45,16 @@ QString Text(std::string_view key) {
     return QString::fromStdU16String(LookupText(key));
 }
 
-// The one-pixel frame around a control, in the frame pen, one pixel outside
-// it on every side. QPainter's outline of (x, y, w, h) covers x..x+w, so the
-// grown rectangle is given one pixel smaller than it is.
+// The one-pixel frame around a control, in the frame pen's colour, one
+// pixel outside it on every side: four solid lines, drawn as fills (a
+// stroked rectangle costs far more and gives the same pixels).
 void DrawControlFrame(QPainter& painter, const QWidget* control) {
     const QRect grown = control->geometry().adjusted(-1, -1, 1, 1);
-    painter.drawRect(grown.adjusted(0, 0, -1, -1));
+    const QColor colour = FramePen().color();
+    painter.fillRect(QRect(grown.left(), grown.top(), grown.width(), 1), colour);
+    painter.fillRect(QRect(grown.left(), grown.bottom(), grown.width(), 1), colour);
+    painter.fillRect(QRect(grown.left(), grown.top(), 1, grown.height()), colour);
+    painter.fillRect(QRect(grown.right(), grown.top(), 1, grown.height()), colour);
 }
 
 }  // namespace
@@ -195,7 +200,10 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     channelList_->SelectRow(Remembered().channelRow);
     favouritesList_->SelectRow(Remembered().favouriteRow);
 
-    // 9. The tab.
+    // 9. The tab. The controls get their places first: a control shown
+    //    without a size of its own would measure itself.
+    const QRect area = FullScreenArea();
+    OnSize(area.width(), std::max(0, area.height() - BarHeight()));
     ShowTab(currentTab_);
 
     // The choosers refilter from now on.
@@ -228,15 +236,27 @@ const QString& ChannelListDialog::TabCaption(int tab) const {
 void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
     if (BoldFont())
         chooser->setFont(*BoldFont());
+    // The chooser's size is set by the layout; measuring every entry for a
+    // size hint would cost more than filling it.
+    chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    chooser->setMinimumContentsLength(8);
     const std::vector<FilterOption> options = countries ? CountryOptions() : CategoryOptions();
     // The options come sorted by name with the entry for all first; the
-    // entry for all gets its own text at position 0.
-    for (std::size_t i = 1; i < options.size(); ++i) {
-        chooser->addItem(QString::fromStdU16String(options[i].text),
-                         QVariant::fromValue(reinterpret_cast<quintptr>(options[i].value)));
-    }
-    chooser->insertItem(0, Text(countries ? "str_all_countries" : "str_all_channels"),
-                        QVariant::fromValue(quintptr{0}));
+    // entry for all gets its own text at position 0. The entries go into
+    // the chooser's model in one insertion rather than one by one.
+    QList<QStandardItem*> entries;
+    entries.reserve(static_cast<qsizetype>(options.size()));
+    auto entry = [](const QString& text, const void* value) {
+        auto* item = new QStandardItem(text);
+        item->setData(QVariant::fromValue(reinterpret_cast<quintptr>(value)), Qt::UserRole);
+        return item;
+    };
+    entries.append(entry(Text(countries ? "str_all_countries" : "str_all_channels"), nullptr));
+    for (std::size_t i = 1; i < options.size(); ++i)
+        entries.append(entry(QString::fromStdU16String(options[i].text), options[i].value));
+    auto* model = new QStandardItemModel(chooser);
+    model->appendColumn(entries);
+    chooser->setModel(model);
     const int remembered = countries ? Remembered().countryEntry : Remembered().categoryEntry;
     // An entry that no longer exists (the catalogue changed) falls back to
     // the entry for all, so a filter is always defined.
@@ -375,8 +395,8 @@ void ChannelListDialog::OnSize(int width, int height) {
 }
 
 void ChannelListDialog::PaintClient(QPainter& painter) {
-    painter.setPen(FramePen());
-    painter.setBrush(Qt::NoBrush);
+    if (!FramePen().color().isValid())
+        return;
     if (currentTab_ == kChannelTab) {
         DrawControlFrame(painter, channelList_);
         DrawControlFrame(painter, countryChooser_);

@@ -25,6 +25,12 @@ int ChannelListModel::RowOf(const Channel* channel) const {
     return found == channels_.end() ? -1 : static_cast<int>(found - channels_.begin());
 }
 
+QModelIndex ChannelListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || column != 0 || row < 0 || row >= static_cast<int>(channels_.size()))
+        return {};
+    return createIndex(row, 0);
+}
+
 int ChannelListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(channels_.size());
 }

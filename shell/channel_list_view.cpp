@@ -5,6 +5,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include "catalogue/channel.h"
 #include "catalogue/languages.h"
@@ -13,6 +17,21 @@
 
 namespace lumora {
 namespace {
+
+// The flat "Windows" scroll bar of Qt, the handheld's own look, and a
+// fraction of the cost of the default style's shaded one, which every
+// filter change repaints. Null when the style is not available.
+QStyle* PlainScrollBarStyle() {
+    static QPointer<QStyle> style;
+    static bool made = false;
+    if (!made) {
+        made = true;
+        style = QStyleFactory::create(QStringLiteral("Windows"));
+        if (style != nullptr)
+            style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
 
 QString Text(const char* key) {
     return QString::fromStdU16String(LookupText(key));
@@ -35,9 +54,8 @@ ChannelListView::ChannelListView(QWidget* parent, ChannelListKind kind)
     setFrameShape(QFrame::NoFrame);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setFocusPolicy(Qt::StrongFocus);
-
-    addMenu_ = BuildMenu("menu_add_favorites", kMenuAddFavourite);
-    removeMenu_ = BuildMenu("menu_remove_favorites", kMenuRemoveFavourite);
+    if (QStyle* plain = PlainScrollBarStyle())
+        verticalScrollBar()->setStyle(plain);
 
     holdTimer_.setSingleShot(true);
     holdTimer_.setInterval(kTapAndHoldMs);
@@ -86,14 +104,26 @@ void ChannelListView::SelectRow(int row) {
         return;
     }
     setCurrentIndex(index);
-    scrollTo(index, QAbstractItemView::EnsureVisible);
+    // A hidden list has no rows laid out yet; it scrolls when it is shown.
+    if (isVisible())
+        scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 
 QMenu* ChannelListView::MenuForSelection() const {
     const Channel* channel = SelectedChannel();
     if (channel == nullptr)
         return nullptr;
-    return channel->favourite ? removeMenu_ : addMenu_;
+    // The menus are made when first needed: most openings of the dialog
+    // never show one.
+    auto* self = const_cast<ChannelListView*>(this);
+    if (channel->favourite) {
+        if (removeMenu_ == nullptr)
+            self->removeMenu_ = self->BuildMenu("menu_remove_favorites", kMenuRemoveFavourite);
+        return removeMenu_;
+    }
+    if (addMenu_ == nullptr)
+        self->addMenu_ = self->BuildMenu("menu_add_favorites", kMenuAddFavourite);
+    return addMenu_;
 }
 
 bool ChannelListView::OpenMenu(const QPoint& globalPos) {

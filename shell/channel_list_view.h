@@ -78,8 +78,8 @@ private:
 
     ChannelListKind kind_;
     ChannelListModel* model_ = nullptr;
-    QMenu* addMenu_ = nullptr;     // popup 0
-    QMenu* removeMenu_ = nullptr;  // popup 1
+    QMenu* addMenu_ = nullptr;     // popup 0, made when first needed
+    QMenu* removeMenu_ = nullptr;  // popup 1, made when first needed
     QTimer holdTimer_;
     QPoint pressPos_;  // viewport coordinates of the press being timed
 };

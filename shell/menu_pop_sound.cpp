@@ -1,6 +1,8 @@
 #include "shell/menu_pop_sound.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 
@@ -69,12 +71,21 @@ void PlayOnWorker() {
 
 #endif
 
+// At exit, a sound still being started gets a moment to finish, so that the
+// worker is not inside the library while the process tears it down.
+void WaitForWorkerAtExit() {
+    for (int waited = 0; playing.load() && waited < 1000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 }  // namespace
 
 void PlayMenuPopSound() {
     ++requests;
     if (playing.exchange(true))
         return;
+    static const bool waitRegistered = std::atexit(&WaitForWorkerAtExit) == 0;
+    (void)waitRegistered;
     try {
         std::thread(&PlayOnWorker).detach();
     } catch (const std::system_error&) {

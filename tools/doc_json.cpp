@@ -1,7 +1,10 @@
 #include "tools/doc_json.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <unordered_map>

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -524,6 +525,114 @@ TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
     EXPECT_EQ(QColor(whole.pixel(list.geometry().topLeft() - QPoint(1, 1))), FramePen().color());
     EXPECT_EQ(QColor(whole.pixel(dialog.CountryChooser()->geometry().bottomRight() + QPoint(1, 1))),
               FramePen().color());
+}
+
+TEST_F(DialogsTest, WithoutAnyCatalogueTheListIsEmptyAndNothingPlays) {
+    ASSERT_EQ(TheCatalogue(), nullptr);
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    EXPECT_EQ(dialog.CountryChooser()->count(), 1);
+    EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (0)");
+    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (0)");
+    dialog.DispatchCommand(ID_CHANNELS);
+    dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
+    dialog.DispatchCommand(ChannelListView::kMenuRemoveFavourite);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.PlayRequested());
+    QTest::keyClick(dialog.ChannelList(), Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+// Dark pixels between the name's first line and the subtitle of row 0.
+int DarkPixelsBelowFirstNameLine(ChannelListDialog& dialog) {
+    const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
+    const int rowHeight = ChannelRowDelegate::RowHeight();
+    const int s = std::max(1, rowHeight / 32);
+    const int nameBottom = QFontMetrics(*BoldFont()).height();
+    const int subtitleTop = rowHeight - 4 * s - QFontMetrics(*SmallFont()).height();
+    int dark = 0;
+    for (int y = nameBottom; y < subtitleTop; ++y)
+        for (int x = 24 * s; x < shot.width() - 2; ++x)
+            dark += qGray(shot.pixel(x, y)) < 100 ? 1 : 0;
+    return dark;
+}
+
+TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
+    for (int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        test::LoadShippedInterface(dpi);
+        const std::u16string longName =
+            u"A channel with a very long name that cannot fit on one line of the list, not even at all";
+        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", {{"de", "long", longName, "n", {u"http://a"}}}));
+        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        dialog.resize(QSize(360, 600) * dpi / 96);
+        QApplication::processEvents();
+        const int rowHeight = ChannelRowDelegate::RowHeight();
+        const QFontMetrics bold(*BoldFont());
+        const int subtitleTop = rowHeight - 4 * std::max(1, rowHeight / 32) - QFontMetrics(*SmallFont()).height();
+        if (subtitleTop < 2 * bold.height()) {
+            // One line fits: the name is shortened, the gap stays clear.
+            EXPECT_EQ(DarkPixelsBelowFirstNameLine(dialog), 0);
+        }
+        // Nothing is drawn below the row.
+        const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
+        for (int x = 0; x < shot.width(); ++x)
+            ASSERT_EQ(QColor(shot.pixel(x, rowHeight + 5)), QColor(Qt::white)) << x;
+        test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_long_name_%1dpi").arg(dpi));
+    }
+}
+
+TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
+    // A kept layout is checked against the record it is used for, so a new
+    // catalogue whose record reuses an old one's memory shows its own name.
+    for (const std::u16string& name : {std::u16string(u"Erste"), std::u16string(u"Zweite")}) {
+        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", {{"de", "same", name, "n", {u"http://a"}}}));
+        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        ChannelListDialog dialog(nullptr);
+        Show(dialog);
+        const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
+        QImage expected(shot.size(), shot.format());
+        expected.fill(Qt::white);
+        QPainter painter(&expected);
+        painter.setFont(*BoldFont());
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(24, QFontMetrics(*BoldFont()).ascent()), QString::fromStdU16String(name));
+        painter.end();
+        // The first line's ink matches the record's own name.
+        int differing = 0;
+        const int lineHeight = QFontMetrics(*BoldFont()).height();
+        for (int y = 1; y < lineHeight; ++y)
+            for (int x = 24; x < 150; ++x)
+                differing += (qGray(shot.pixel(x, y)) < 128) != (qGray(expected.pixel(x, y)) < 128) ? 1 : 0;
+        EXPECT_LT(differing, 15) << QString::fromStdU16String(name).toStdString();
+    }
+}
+
+TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
+    CreateProcessCatalogue((test::BuildDir() + QStringLiteral("/Channels.lmch")).toStdU16String());
+    ASSERT_GT(AllChannels().size(), 10000u);
+    ChannelListDialog dialog(nullptr);
+    Show(dialog);
+    ChannelListView& list = *dialog.ChannelList();
+    EXPECT_EQ(list.RowCount(), static_cast<int>(AllChannels().size()));
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + QStringLiteral(" (%1)").arg(AllChannels().size()));
+    test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_shipped"));
+    // End goes to the last row and scrolls it into view.
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_End);
+    EXPECT_EQ(list.SelectedRow(), list.RowCount() - 1);
+    const QRect last = list.visualRect(list.model()->index(list.RowCount() - 1, 0));
+    EXPECT_GE(last.top(), 0);
+    EXPECT_LE(last.bottom(), list.viewport()->height() - 1);
+    test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_shipped_end"));
+    // The test card is found by typing its name.
+    QTest::keyClick(&list, Qt::Key_Home);
+    QTest::keyClicks(&list, QStringLiteral("Lumora Test"));
+    ASSERT_NE(list.SelectedChannel(), nullptr);
+    EXPECT_EQ(list.SelectedChannel()->id, "int_TestCard");
 }
 
 // ------------------------------------------------------------------- settings
