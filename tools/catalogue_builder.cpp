@@ -47,15 +47,6 @@ std::string LowerAscii(std::string_view text)
     return lower;
 }
 
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool IsCatalogueCountry(std::string_view code)
 {
     return IsCountryCode(code) || code == kInternationalCode;
@@ -126,6 +117,15 @@ std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames)
         }
     }
     return kOtherCategory;
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
 }
 
 std::vector<std::string> SplitGroupTitle(std::string_view groupTitle)

@@ -31,6 +31,10 @@ struct ImportCounts {
 std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames);
 
 // "News;Music" -> {"News", "Music"}.
+// Blanks and tabs off both ends.
+std::string_view TrimBlanks(std::string_view text);
+// A ";"-separated list of names (a group-title or the database's
+// categories), each trimmed, empty ones left out.
 std::vector<std::string> SplitGroupTitle(std::string_view groupTitle);
 
 // The country a playlist's file name stands for ("hu.m3u", "us_pluto.m3u"),

@@ -1,5 +1,7 @@
 #include "tools/channel_database.h"
 
+#include "tools/catalogue_builder.h"
+
 #include <algorithm>
 #include <fstream>
 #include <optional>
@@ -11,29 +13,6 @@ namespace {
 // The database is a few megabytes; anything far larger is not one.
 constexpr std::uintmax_t kMaxDatabaseBytes = 256u * 1024 * 1024;
 
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::vector<std::string> SplitCategories(std::string_view text)
-{
-    std::vector<std::string> categories;
-    while (!text.empty()) {
-        std::size_t semicolon = text.find(';');
-        std::string_view one = TrimBlanks(text.substr(0, semicolon));
-        if (!one.empty())
-            categories.emplace_back(one);
-        if (semicolon == std::string_view::npos)
-            break;
-        text.remove_prefix(semicolon + 1);
-    }
-    return categories;
-}
 
 std::optional<std::size_t> ColumnOf(const std::vector<std::string>& header, std::string_view name)
 {
@@ -145,7 +124,7 @@ bool ChannelDatabase::Parse(std::string_view text, std::string& error)
             return false;
         }
         ChannelRecord record;
-        record.categories = SplitCategories(fields[*categoriesColumn]);
+        record.categories = SplitGroupTitle(fields[*categoriesColumn]);
         std::string_view nsfw = TrimBlanks(fields[*nsfwColumn]);
         record.nsfw = nsfw == "TRUE" || nsfw == "true" || nsfw == "1";
         records_.insert_or_assign(std::move(fields[*idColumn]), std::move(record));
