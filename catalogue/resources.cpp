@@ -395,6 +395,15 @@ const ImageSet& StopImages() { return State().stopImages; }
 const ImageSet& FullScreenImages() { return State().fullScreenImages; }
 const ImageSet& ThumbImages() { return State().thumbImages; }
 
+QImage BackgroundBuffer(const QSize& size, qreal ratio)
+{
+    QImage buffer(size * ratio, QImage::Format_RGB888);
+    buffer.setDevicePixelRatio(ratio);
+    const QBrush background = BackgroundBrush();
+    buffer.fill(background.style() == Qt::NoBrush ? QColor(Qt::black) : background.color());
+    return buffer;
+}
+
 void DrawBarBackground(QPainter& painter, const QRect& target)
 {
     const QImage& bar = BarBitmap();

@@ -81,6 +81,11 @@ const ImageSet& ThumbImages();       // (BarHeight / 4) x (BarHeight / 2) each
 // columns 0-4 at the left 5 pixels, column 5 stretched over the middle,
 // columns 5-9 at the right 5 pixels, the bitmap's height stretched to the
 // target's. Paints nothing while BarBitmap is null.
+// A 24-bit off-screen picture of `size` logical pixels at `ratio`, filled
+// with the interface background (black when there is none): what the bars
+// draw into before they copy it to the screen.
+QImage BackgroundBuffer(const QSize& size, qreal ratio);
+
 void DrawBarBackground(QPainter& painter, const QRect& target);
 
 // Test and drawing helpers with the platform's exact pixel rules, exposed

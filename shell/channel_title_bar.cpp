@@ -55,10 +55,7 @@ QSize ChannelTitleBar::sizeHint() const
 void ChannelTitleBar::paintEvent(QPaintEvent*)
 {
     const qreal ratio = devicePixelRatioF();
-    QImage buffer(size() * ratio, QImage::Format_RGB888);
-    buffer.setDevicePixelRatio(ratio);
-    const QBrush background = BackgroundBrush();
-    buffer.fill(background.style() == Qt::NoBrush ? QColor(Qt::black) : background.color());
+    QImage buffer = BackgroundBuffer(size(), ratio);
     {
         QPainter painter(&buffer);
         const int b = BarHeight();

@@ -82,10 +82,7 @@ QSize VolumeSlider::sizeHint() const
 void VolumeSlider::paintEvent(QPaintEvent*)
 {
     const qreal ratio = devicePixelRatioF();
-    QImage buffer(size() * ratio, QImage::Format_RGB888);
-    buffer.setDevicePixelRatio(ratio);
-    const QBrush background = BackgroundBrush();
-    buffer.fill(background.style() == Qt::NoBrush ? QColor(Qt::black) : background.color());
+    QImage buffer = BackgroundBuffer(size(), ratio);
     {
         QPainter painter(&buffer);
         DrawTrack(painter, width());
