@@ -7,6 +7,7 @@ set -u
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libmpv-dev libcurl4-openssl-dev nlohmann-json3-dev
+  libavformat-dev libavcodec-dev libavutil-dev libavdevice-dev
   famfamfam-flag-png iso-codes libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -24,6 +24,8 @@ constexpr Verb kVerbs[] = {
     {"resources", lumora::tools::RunResources, "resources [--flags DIR] OUT.velt"},
     {"splash", lumora::tools::RunSplash, "splash PNG OUT.velt"},
     {"publish", lumora::tools::RunPublish, "publish CATALOGUE DIR"},
+    {"check", lumora::tools::RunCheck,
+     "check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] [--drop-dead] [--only COUNTRY,...]"},
 };
 
 int Usage()
