@@ -1,7 +1,6 @@
 #include "probe/stream_probe.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -112,6 +111,13 @@ public:
 private:
     AVDictionary* dictionary_ = nullptr;
 };
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                                                      [&](char p, char t) { return p == lower(t); });
+}
 
 // A header value from a catalogue goes into the request as it is, so one
 // that could end the header line early is not sent at all.
@@ -237,7 +243,7 @@ private:
         return false;
     }
 
-    bool IsTestPattern() const { return request_.address.starts_with(kLavfiPrefix); }
+    bool IsTestPattern() const { return StartsWithIgnoringCase(request_.address, kLavfiPrefix); }
 
     ProbeResult OpenAndMeasure()
     {
@@ -279,8 +285,7 @@ private:
         if (IsTestPattern()) {
             url = url.substr(kLavfiPrefix.size());
             format = av_find_input_format("lavfi");
-        } else if (url.size() > kMmsPrefix.size() && std::equal(kMmsPrefix.begin(), kMmsPrefix.end(), url.begin(),
-                                                                 [](char a, char b) { return a == std::tolower(b); })) {
+        } else if (StartsWithIgnoringCase(url, kMmsPrefix)) {
             // "mms://" is MMS over HTTP first, as players try it.
             url = "mmsh://" + url.substr(kMmsPrefix.size());
         }

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -63,24 +64,48 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
     return value;
 }
 
+// "de, AT" -> {"de", "AT"}: the codes as typed, blanks trimmed.
 std::set<std::string> CountryList(const std::string& text)
 {
     std::set<std::string> countries;
     std::size_t start = 0;
     while (start <= text.size()) {
-        std::size_t comma = text.find(',', start);
-        std::string code = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        for (char& c : code) {
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        }
-        if (!code.empty())
-            countries.insert(code);
-        if (comma == std::string::npos)
-            break;
+        std::size_t comma = std::min(text.find(',', start), text.size());
+        std::size_t first = text.find_first_not_of(' ', start);
+        std::size_t last = text.find_last_not_of(' ', comma == 0 ? 0 : comma - 1);
+        if (first < comma && last != std::string::npos && last >= first)
+            countries.insert(text.substr(first, last - first + 1));
         start = comma + 1;
     }
     return countries;
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The catalogue's own spelling of each code typed after --only ("DE" finds
+// "de"); false, with a message, for a code the catalogue does not have.
+bool ResolveCountries(const DocNode& catalogue, CheckScope& scope)
+{
+    std::set<std::string> resolved;
+    for (const std::string& code : scope.countries) {
+        const DocNode* match = catalogue.Child(code);
+        for (std::size_t i = 0; match == nullptr && i < catalogue.Children().size(); ++i) {
+            if (SameIgnoringCase(catalogue.Children()[i]->Name(), code))
+                match = catalogue.Children()[i].get();
+        }
+        if (match == nullptr) {
+            std::fprintf(stderr, "lumora-data check: the catalogue has no country '%s'\n", code.c_str());
+            return false;
+        }
+        resolved.insert(match->Name());
+    }
+    scope.countries = std::move(resolved);
+    return true;
 }
 
 // Nothing, with the exit code set, when the command line is wrong.
@@ -270,12 +295,8 @@ int RunCheck(const Arguments& args)
         std::fprintf(stderr, "lumora-data check: %s: cannot be read as a document\n", options->input.c_str());
         return 1;
     }
-    for (const std::string& country : options->scope.countries) {
-        if (input.Child(country) == nullptr) {
-            std::fprintf(stderr, "lumora-data check: the catalogue has no country '%s'\n", country.c_str());
-            return 1;
-        }
-    }
+    if (!ResolveCountries(input, options->scope))
+        return 1;
 
     const Clock::time_point start = Clock::now();
     const std::vector<CatalogueStream> streams = CollectStreams(input, options->scope);

@@ -1,5 +1,6 @@
 #include "tools/check_report.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "document/file_stream.h"
@@ -56,6 +57,8 @@ std::string CheckReportText(const std::vector<CatalogueStream>& streams, const s
 
 bool WriteCheckReport(const std::string& path, const std::string& text)
 {
+    if (text.size() > UINT32_MAX)
+        return false;
     const std::string temporary = path + ".tmp";
     bool written = false;
     {

@@ -1,10 +1,12 @@
 #include "probe_test_support.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,21 +27,55 @@ bool Run(const std::string& command)
     return std::system(command.c_str()) == 0;
 }
 
-bool MakeMedia(const std::filesystem::path& root)
+// stream.ts and hls/ in `folder`.
+bool Encode(const std::filesystem::path& folder)
 {
-    const std::string folder = root.string();
+    const std::string out = folder.string();
     const std::string sources =
         "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=frequency=440 -t 8 "
         "-c:v libx264 -preset ultrafast -g 25 -b:v 600k -minrate 600k -maxrate 600k -bufsize 300k "
         "-x264-params nal-hrd=cbr -c:a aac -b:a 64k";
-    std::filesystem::create_directories(root / "hls");
+    std::filesystem::create_directories(folder / "hls");
+    return Run("ffmpeg -nostdin -loglevel error -y " + sources + " -f mpegts '" + out + "/stream.ts'") &&
+           Run("ffmpeg -nostdin -loglevel error -y -i '" + out +
+               "/stream.ts' -c copy -f hls -hls_time 2 -hls_list_size 0 '" + out + "/hls/index.m3u8'");
+}
+
+// The encoded media are made once per build tree; test programs that run at
+// the same time take turns through a lock file.
+bool EncodedMedia(const std::filesystem::path& cache)
+{
+    std::error_code error;
+    std::filesystem::create_directories(cache, error);
+    int lock = open((cache / "lock").c_str(), O_CREAT | O_RDWR, 0644);
+    if (lock < 0)
+        return false;
+    flock(lock, LOCK_EX);
+    bool ready = std::filesystem::exists(cache / "complete");
+    if (!ready && Encode(cache)) {
+        std::ofstream(cache / "complete") << "made by ffmpeg for the probe tests\n";
+        ready = true;
+    }
+    flock(lock, LOCK_UN);
+    close(lock);
+    return ready;
+}
+
+// Each test program serves a copy of its own, so the logs it reads are its own.
+bool MakeMedia(const std::filesystem::path& root)
+{
+    const std::filesystem::path cache = LUMORA_PROBE_MEDIA_DIR;
+    if (!EncodedMedia(cache))
+        return false;
+    std::error_code error;
+    std::filesystem::copy(cache / "stream.ts", root / "stream.ts", error);
+    if (!error)
+        std::filesystem::copy(cache / "hls", root / "hls", std::filesystem::copy_options::recursive, error);
     std::ofstream(root / "page.html") << "<!DOCTYPE html><html><body><h1>Welcome</h1>"
                                          "<p>This is a web page, not a stream.</p></body></html>\n";
     std::ofstream(root / "local.m3u8") << "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:8\n"
-                                          "#EXTINF:8.0,\nfile://" << folder << "/stream.ts\n#EXT-X-ENDLIST\n";
-    return Run("ffmpeg -nostdin -loglevel error -y " + sources + " -f mpegts '" + folder + "/stream.ts'") &&
-           Run("ffmpeg -nostdin -loglevel error -y -i '" + folder +
-               "/stream.ts' -c copy -f hls -hls_time 2 -hls_list_size 0 '" + folder + "/hls/index.m3u8'");
+                                          "#EXTINF:8.0,\nfile://" << root.string() << "/stream.ts\n#EXT-X-ENDLIST\n";
+    return !error;
 }
 
 // The first line the server prints, "PORT n"; waits at most 20 s.
