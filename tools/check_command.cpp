@@ -281,6 +281,26 @@ void PrintSummary(const std::vector<CatalogueStream>& streams, const std::vector
         std::printf("  %-16s %zu\n", std::string(result).c_str(), count);
 }
 
+void PrintWritten(const CheckOptions& options, const RankedCatalogue& ranked)
+{
+    std::printf("wrote %s: %zu channels", options.output.c_str(), ranked.channels);
+    if (options.dead == DeadChannels::Drop)
+        std::printf(", %zu without a working stream left out", ranked.dropped);
+    std::printf("\n");
+}
+
+// Whether a file can be made next to `path` (its "PATH.tmp", removed again).
+bool CanWrite(const std::string& path)
+{
+    const std::string probe = path + ".tmp";
+    std::FILE* file = std::fopen(probe.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    std::remove(probe.c_str());
+    return true;
+}
+
 }  // namespace
 
 int RunCheck(const Arguments& args)
@@ -297,6 +317,13 @@ int RunCheck(const Arguments& args)
     }
     if (!ResolveCountries(input, options->scope))
         return 1;
+    // Found out now rather than after an hour of probing.
+    for (const std::optional<std::string>& path : {std::optional(options->output), options->report}) {
+        if (path && !CanWrite(*path)) {
+            std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", path->c_str());
+            return 1;
+        }
+    }
 
     const Clock::time_point start = Clock::now();
     const std::vector<CatalogueStream> streams = CollectStreams(input, options->scope);
@@ -308,29 +335,24 @@ int RunCheck(const Arguments& args)
         std::fprintf(stderr, "lumora-data check: stopped; %s was not written\n", options->output.c_str());
         return 128 + signal;
     }
-
     std::vector<ProbeResult> results;
+    for (std::size_t request : plan.requestOfStream)
+        results.push_back((*probed)[request]);
     ResultOfStream resultOfStream;
-    results.reserve(streams.size());
-    for (std::size_t i = 0; i < streams.size(); ++i)
-        results.push_back((*probed)[plan.requestOfStream[i]]);
     for (std::size_t i = 0; i < streams.size(); ++i)
         resultOfStream[streams[i].node] = &results[i];
 
     RankedCatalogue ranked = RankStreams(input, options->scope, resultOfStream, options->dead);
-    if (options->report && !WriteCheckReport(*options->report, CheckReportText(streams, results))) {
-        std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", options->report->c_str());
-        return 1;
-    }
     if (!ranked.document->SaveToFile(FromUtf8(options->output))) {
         std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", options->output.c_str());
         return 1;
     }
+    if (options->report && !WriteCheckReport(*options->report, CheckReportText(streams, results))) {
+        std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", options->report->c_str());
+        return 1;
+    }
     PrintSummary(streams, results, probes, SecondsSince(start));
-    std::printf("wrote %s: %zu channels", options->output.c_str(), ranked.channels);
-    if (options->dead == DeadChannels::Drop)
-        std::printf(", %zu without a working stream left out", ranked.dropped);
-    std::printf("\n");
+    PrintWritten(*options, ranked);
     return 0;
 }
 

@@ -187,6 +187,9 @@ TEST(CheckCommandLine, RefusesWhatItCannotDo)
         {{"check", in, out, "--only", "zz"}, 1},
         {{"check", scratch / "not-a-document", out}, 1},
         {{"check", scratch / "missing.lmch", out}, 1},
+        // Refused before any probing, not after it.
+        {{"check", in, scratch / "no-folder/out.lmch"}, 1},
+        {{"check", in, out, "--report", scratch / "no-folder/report.csv"}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.back());
