@@ -20,6 +20,7 @@
 
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "probe/probe_engine.h"
 #include "probe/probe_pool.h"
 #include "tools/check_report.h"
 #include "tools/checked_catalogue.h"
@@ -329,6 +330,11 @@ int RunCheck(const Arguments& args)
     const std::vector<CatalogueStream> streams = CollectStreams(input, options->scope);
     ProbePlan plan = PlanProbes(streams, *options);
     const std::size_t probes = plan.requests.size();
+    std::string problem;
+    if (probes > 0 && LoadProbeEngine(&problem) == nullptr) {
+        std::fprintf(stderr, "lumora-data check: %s\n", problem.c_str());
+        return 1;
+    }
     int signal = 0;
     std::optional<std::vector<ProbeResult>> probed = RunProbes(std::move(plan.requests), options->jobs, signal);
     if (!probed) {

@@ -1,0 +1,77 @@
+#include "probe/probe_engine.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace lumora {
+namespace {
+
+constexpr const char* kModuleName = "lumora-probe-engine.so";
+
+std::vector<std::filesystem::path> ModuleFolders()
+{
+    std::vector<std::filesystem::path> folders;
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        folders.push_back(self.parent_path());
+    // LUMORA_PROBE_ENGINE_DIRS: the build tree's output folder and the
+    // installed one, separated by ':'.
+    std::string known = LUMORA_PROBE_ENGINE_DIRS;
+    for (std::size_t start = 0; start <= known.size();) {
+        std::size_t colon = std::min(known.find(':', start), known.size());
+        if (colon > start)
+            folders.emplace_back(known.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return folders;
+}
+
+struct LoadedEngine {
+    ProbeEntry entry = nullptr;
+    std::string problem;
+};
+
+// The module stays loaded until the process ends: probes may run on any
+// thread until then.
+LoadedEngine Load()
+{
+    LoadedEngine loaded;
+    for (const std::filesystem::path& folder : ModuleFolders()) {
+        std::filesystem::path module = folder / kModuleName;
+        if (!std::filesystem::exists(module))
+            continue;
+        void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* why = dlerror();
+            loaded.problem = module.string() + ": " + (why ? why : "cannot be loaded");
+            continue;
+        }
+        loaded.entry = reinterpret_cast<ProbeEntry>(dlsym(handle, kProbeEntryName));
+        if (loaded.entry != nullptr)
+            return loaded;
+        loaded.problem = module.string() + ": has no " + kProbeEntryName;
+        dlclose(handle);
+    }
+    if (loaded.problem.empty())
+        loaded.problem = std::string("the probing engine ") + kModuleName + " was not found";
+    return loaded;
+}
+
+}  // namespace
+
+ProbeEntry LoadProbeEngine(std::string* problem)
+{
+    static std::once_flag once;
+    static LoadedEngine engine;
+    std::call_once(once, [] { engine = Load(); });
+    if (engine.entry == nullptr && problem != nullptr)
+        *problem = engine.problem;
+    return engine.entry;
+}
+
+}  // namespace lumora
