@@ -233,13 +233,24 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// "45 s", "12 min", "2 h 5 min"
+std::string DurationText(long long seconds)
+{
+    if (seconds < 120)
+        return std::to_string(seconds) + " s";
+    long long minutes = (seconds + 30) / 60;
+    if (minutes < 120)
+        return std::to_string(minutes) + " min";
+    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
 // "  120/400 checked, 61 working, 35.2/s, about 8 s left", redrawn in place.
 void ShowProgress(const ProbePool& pool, Clock::time_point start)
 {
     double seconds = SecondsSince(start);
     std::size_t done = pool.Done();
     double rate = seconds > 0 ? double(done) / seconds : 0;
-    std::string left = rate > 0 ? std::to_string(std::llround(double(pool.Total() - done) / rate)) + " s" : "?";
+    std::string left = rate > 0 ? DurationText(std::llround(double(pool.Total() - done) / rate)) : "?";
     std::fprintf(stderr, "\r%6zu/%zu checked, %zu working, %.1f/s, about %s left\033[K", done, pool.Total(),
                  pool.Working(), rate, left.c_str());
     std::fflush(stderr);
