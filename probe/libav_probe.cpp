@@ -304,8 +304,10 @@ private:
         std::vector<int> chosen;
         for (unsigned i = 0; i < context.nb_streams; ++i) {
             AVStream* stream = context.streams[i];
-            bool media = stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ||
-                         stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+            // A stream of no known codec is a demuxer's guess at noise.
+            bool media = (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ||
+                          stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) &&
+                         stream->codecpar->codec_id != AV_CODEC_ID_NONE;
             if (media && (variant == nullptr || ProgramHasStream(*variant, i)))
                 chosen.push_back(int(i));
             else
