@@ -135,8 +135,12 @@ void MediaPlayerHost::OnMpvWakeup(void* context) {
 }
 
 void MediaPlayerHost::Play(const std::u16string& url) {
-    if (!ready_)
+    if (!ready_) {
+        // No libmpv, or mpv refused to start: the play request fails
+        // visibly instead of leaving the status empty.
+        EnterFailed(PlayerFailure::kCannotPlay);
         return;
+    }
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
     const char* command[] = {"loadfile", address.constData(), "replace", nullptr};
     if (mpv_command_async(mpv_.get(), std::uint64_t(Request::kLoadFile), command) < 0)

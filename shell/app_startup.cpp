@@ -1,11 +1,12 @@
 #include "shell/app_startup.h"
 
+#include <clocale>
 #include <memory>
 
 #include <QApplication>
-#include <QEventLoop>
+#include <QIcon>
 #include <QScreen>
-#include <QTimer>
+#include <QStringList>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
@@ -13,7 +14,9 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "net/fetch_url.h"
+#include "player/mpv_library.h"
 #include "shell/data_folders.h"
+#include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
@@ -22,7 +25,8 @@
 namespace lumora {
 namespace {
 
-// The splash gets this long to appear before the main window is built.
+// The splash gets at most this long to appear before the main window is
+// built; start-up goes on as soon as it has been painted.
 constexpr int kSplashHeadStartMs = 300;
 
 std::unique_ptr<Catalogue>& ProcessCatalogue() {
@@ -79,15 +83,6 @@ std::u16string Path(const QString& path) {
     return path.toStdU16String();
 }
 
-// The splash is a window of the UI thread: it paints while events are
-// served, so start-up serves them for the splash's head start instead of
-// sleeping.
-void GiveSplashHeadStart() {
-    QEventLoop loop;
-    QTimer::singleShot(kSplashHeadStartMs, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void BringRunningWindowToFront() {
     if (MainFrame* frame = TheMainFrame()) {
         frame->BringToFront();
@@ -131,6 +126,23 @@ FetchFunction FetchForUpdates() {
     return [](const std::u16string& url) { return FetchUrl(url); };
 }
 
+int RunProgram(int argc, char* argv[]) {
+    // First of all: the dynamic loader's work on libmpv and its libraries
+    // overlaps everything up to the creation of the player.
+    MpvLibrary::StartLoading();
+    QApplication application(argc, argv);
+    // QApplication sets the user's locale; mpv refuses to start under a
+    // LC_NUMERIC other than "C".
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("lumora"));
+    QApplication::setDesktopFileName(QStringLiteral("lumora"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumora")));
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    return RunLumora(application, arguments.join(QLatin1Char(' ')));
+}
+
 int RunLumora(QApplication& application, const QString& commandLine) {
     SingleInstanceGuard guard;
     if (const int guarded = guard.Acquire(commandLine);
@@ -160,7 +172,9 @@ int RunLumora(QApplication& application, const QString& commandLine) {
 
     if (startMainWindow) {
         if (StartLoadingDialog())
-            GiveSplashHeadStart();
+            // The splash is a window of the UI thread: it paints while
+            // events are served, so start-up serves them until it has.
+            WaitForLoadingDialogPainted(kSplashHeadStartMs);
         // The window is gone before the settings are saved; the catalogue it
         // made lives on until after the save.
         MainFrame frame;

@@ -23,6 +23,11 @@ class Catalogue;
 inline constexpr int kNormalExitCode = 1;          // the main window was closed
 inline constexpr int kFirstRunCancelledExitCode = 0;
 
+// The whole program, as main() runs it: starts opening libmpv on a worker
+// thread (player/mpv_library.h), makes the QApplication, then runs
+// RunLumora with the arguments joined as the command line.
+int RunProgram(int argc, char* argv[]);
+
 // Runs the program in an existing QApplication and returns its exit code:
 // 1 after a normal exit; 1 when another instance took over; 0 when the
 // first-run dialog was cancelled; a negative value when the single-instance

@@ -1,9 +1,11 @@
 #include "shell/loading_dialog.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 
 #include "catalogue/languages.h"
 #include "catalogue/resources.h"
@@ -81,6 +83,14 @@ void LoadingDialog::showEvent(QShowEvent* event) {
     DialogFrame::showEvent(event);
 }
 
+void LoadingDialog::paintEvent(QPaintEvent* event) {
+    DialogFrame::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        emit FirstPainted();
+    }
+}
+
 void LoadingDialog::PlaceAroundImage() {
     if (image_.isNull())
         return;
@@ -118,6 +128,18 @@ bool ShowLoadingDialog() {
     // Painted now, before the main window keeps the event loop busy.
     QCoreApplication::processEvents();
     return true;
+}
+
+void WaitForLoadingDialogPainted(int limitMs) {
+    LoadingDialog* splash = PublishedSplash();
+    if (splash == nullptr || splash->Painted())
+        return;
+    QEventLoop loop;
+    QObject::connect(splash, &LoadingDialog::FirstPainted, &loop, &QEventLoop::quit);
+    // Closed with Esc before it was painted.
+    QObject::connect(splash, &QObject::destroyed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void CloseLoadingDialog() {

@@ -49,11 +49,18 @@ public:
 
     // The picture's rectangle; empty without a splash picture.
     QRect ImageRect() const { return imageRect_; }
+    // True once the dialog has been painted.
+    bool Painted() const { return painted_; }
+
+signals:
+    // After the first paint.
+    void FirstPainted();
 
 protected:
     void OnSize(int width, int height) override;
     void PaintClient(QPainter& painter) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void PlaceAroundImage();
@@ -62,11 +69,18 @@ private:
     QRect imageRect_;
     QLabel* loadingText_ = nullptr;
     bool initialised_ = false;
+    bool painted_ = false;
 };
 
 // Shows the splash (the shell's StartLoadingDialog); true when it is on
 // screen. A splash that is still open is left as it is.
 bool ShowLoadingDialog();
+// Serves events until the splash has been painted once, at most
+// `limitMs`: the splash is on screen before the main window, which keeps
+// the UI thread busy while it is built, and start-up waits no longer than
+// the painting takes. Returns at once without an open splash or when it
+// has been painted already.
+void WaitForLoadingDialogPainted(int limitMs);
 // Ends the splash with 1 when it is still open (the shell's
 // EndLoadingDialog); nothing otherwise.
 void CloseLoadingDialog();

@@ -4,6 +4,7 @@
 // splash and the About dialog, with pictures of each at two resolutions.
 
 #include <functional>
+#include <memory>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -877,6 +878,18 @@ TEST_F(DialogsTest, SplashPictureIsHalvedOrDoubledToFitTheWindow) {
     EXPECT_TRUE(PlaceSplashImage({0, 0}, 240, 70).image.isEmpty());
     EXPECT_TRUE(PlaceSplashImage({100, 0}, 240, 70).image.isEmpty());
     EXPECT_TRUE(PlaceSplashImage({0, 100}, 0, 70).image.isEmpty());
+}
+
+TEST_F(DialogsTest, TheSplashHeadStartEndsWithItsFirstPaint) {
+    auto splash = std::make_unique<LoadingDialog>(nullptr);
+    splash->show();
+    // The limit only bounds the wait: it ends with the splash's first paint.
+    WaitForLoadingDialogPainted(60000);
+    EXPECT_TRUE(splash->Painted());
+    splash.reset();
+    // Without a splash there is nothing to wait for.
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+    WaitForLoadingDialogPainted(60000);
 }
 
 TEST_F(DialogsTest, SplashGrowsAroundItsPictureAndEndsAtTheFirstTick) {

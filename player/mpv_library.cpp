@@ -1,0 +1,61 @@
+#include "player/mpv_library.h"
+
+#include <dlfcn.h>
+
+#include <mutex>
+#include <thread>
+
+namespace lumora {
+namespace {
+
+struct Loader {
+    std::once_flag started;
+    std::once_flag joined;
+    // A jthread joins when the process ends, also when nobody waited for it
+    // (a second instance that hands over and exits).
+    std::jthread worker;
+    // Written by the worker before it ends; read after the join.
+    void* handle = nullptr;
+};
+
+Loader& TheLoader() {
+    static Loader loader;
+    return loader;
+}
+
+void* Open(const char* fileName) {
+    // RTLD_NOW: every relocation is done on the worker, none later on the
+    // UI thread. The library stays open until the process ends: mpv's
+    // threads may outlive any point where closing it would be safe.
+    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* WaitForHandle() {
+    Loader& loader = TheLoader();
+    MpvLibrary::StartLoading();
+    std::call_once(loader.joined, [&loader] {
+        if (loader.worker.joinable())
+            loader.worker.join();
+    });
+    return loader.handle;
+}
+
+}  // namespace
+
+void MpvLibrary::StartLoading(const char* fileName) {
+    Loader& loader = TheLoader();
+    std::call_once(loader.started, [&loader, fileName] {
+        loader.worker = std::jthread([&loader, fileName] { loader.handle = Open(fileName); });
+    });
+}
+
+bool MpvLibrary::Available() {
+    return WaitForHandle() != nullptr;
+}
+
+void* MpvLibrary::Symbol(const char* name) {
+    void* handle = WaitForHandle();
+    return handle != nullptr ? dlsym(handle, name) : nullptr;
+}
+
+}  // namespace lumora
