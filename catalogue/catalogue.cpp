@@ -80,18 +80,18 @@ std::map<std::string, ChannelState> StateOfNode(const DocNode* channels)
 }
 
 // Stream nodes are numbered from 0; the first missing number ends the list.
-void ReadStreams(const DocNode& node, Channel& channel)
+void ReadStreams(DocView::Node node, Channel& channel)
 {
     // Stream nodes are among the children, so their count bounds the list.
-    channel.streams.reserve(node.Children().size());
+    channel.streams.reserve(node.ChildCount());
     char number[16];
+    DocView::Node streamNode = node;
     for (int n = 0;; ++n) {
         auto end = std::to_chars(number, number + sizeof number, n).ptr;
-        const DocNode* streamNode = node.Child(std::string_view(number, end - number));
-        if (streamNode == nullptr)
+        if (!node.FindChild(std::string_view(number, end - number), streamNode))
             return;
         channel.streams.push_back(
-            {streamNode->GetInt(kBitRateAttribute, 0), streamNode->RequireWString(kAddressAttribute)});
+            {streamNode.GetInt(kBitRateAttribute, 0), streamNode.RequireWString(kAddressAttribute)});
     }
 }
 
@@ -183,18 +183,18 @@ bool Catalogue::LoadCatalogue(const std::u16string& path)
     AllChannels().clear();
     path_ = path;
 
-    DocNode document;
+    DocView document;
     if (!document.LoadFromFile(path)) {
         // Nothing to show, but the marks from the settings are kept so the
         // next save does not lose them.
         heldState_ = StateOfNode(ChannelStateNode());
         return false;
     }
-    version_ = document.Name();
+    version_ = document.Root().Name();
     CreateCategories();
     BuildContext context;
     context.stateNode = ChannelStateNode();
-    BuildCountries(document, context);
+    BuildCountries(document.Root(), context);
     SortAllChannels();
     if (!HasChannels())
         heldState_ = StateOfNode(context.stateNode);
@@ -214,19 +214,19 @@ bool Catalogue::ReloadCatalogue()
     std::map<std::string, ChannelState> carried = CollectState();
     FreeCountries();
 
-    DocNode document;
+    DocView document;
     if (!document.LoadFromFile(path_)) {
         heldState_ = std::move(carried);
         return false;
     }
-    version_ = document.Name();
+    version_ = document.Root().Name();
     // A first load that found no file made no categories; without them
     // every channel of the new file would be an unknown category.
     if (categories_.empty())
         CreateCategories();
     BuildContext context;
     context.carried = &carried;
-    BuildCountries(document, context);
+    BuildCountries(document.Root(), context);
     SortAllChannels();
     heldState_.clear();
     if (!HasChannels())
@@ -273,18 +273,26 @@ void Catalogue::CreateCategories()
     }
 }
 
-void Catalogue::BuildCountries(const DocNode& root, BuildContext& context)
+void Catalogue::BuildCountries(DocView::Node root, BuildContext& context)
 {
     std::size_t channelCount = 0;
-    for (const auto& node : root.Children())
-        channelCount += node->Children().size();
+    for (DocView::Node node : root.Children())
+        channelCount += node.ChildCount();
     AllChannels().reserve(AllChannels().size() + channelCount);
 
-    for (const auto& node : root.Children())
-        countries_.emplace(node->Name(), BuildCountry(*node, context));
+    for (DocView::Node node : root.Children()) {
+        // Of two country nodes with one code the first counts, as in a
+        // document tree; the second is not built at all, so none of its
+        // channels is listed.
+        if (countries_.count(std::string(node.Name())) != 0)
+            continue;
+        auto country = BuildCountry(node, context);
+        std::string code = country->code;
+        countries_.emplace(std::move(code), std::move(country));
+    }
 }
 
-std::unique_ptr<Country> Catalogue::BuildCountry(const DocNode& node, BuildContext& context)
+std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContext& context)
 {
     auto country = std::make_unique<Country>();
     country->code = node.Name();
@@ -293,17 +301,19 @@ std::unique_ptr<Country> Catalogue::BuildCountry(const DocNode& node, BuildConte
         country->flag = lookup(context.key);
     }
     country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
-    for (const auto& child : node.Children())
-        BuildChannel(*child, *country, context);
+    for (DocView::Node child : node.Children())
+        BuildChannel(child, *country, context);
     return country;
 }
 
-void Catalogue::BuildChannel(const DocNode& node, Country& country, BuildContext& context)
+void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext& context)
 {
-    // Children of one node have unique names, so this never finds one.
-    auto [slot, added] = country.channels.try_emplace(node.Name(), std::make_unique<Channel>());
+    // Of two channel nodes with one name the first counts, as in a
+    // document tree.
+    auto [slot, added] = country.channels.try_emplace(std::string(node.Name()));
     if (!added)
         return;
+    slot->second = std::make_unique<Channel>();
     Channel& channel = *slot->second;
     // Listed before anything is read, so even a channel with errors shows.
     AllChannels().push_back(&channel);

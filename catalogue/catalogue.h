@@ -10,6 +10,7 @@
 
 #include "catalogue/channel.h"
 #include "document/doc_node.h"
+#include "document/doc_view.h"
 
 namespace lumora {
 
@@ -88,9 +89,11 @@ private:
     void BecomeProcessWide();
     void FreeCountries();
     void CreateCategories();
-    void BuildCountries(const DocNode& root, BuildContext& context);
-    std::unique_ptr<Country> BuildCountry(const DocNode& node, BuildContext& context);
-    void BuildChannel(const DocNode& node, Country& country, BuildContext& context);
+    // The file is read as a DocView: no tree of heap records is built and
+    // freed on the way to the channels.
+    void BuildCountries(DocView::Node root, BuildContext& context);
+    std::unique_ptr<Country> BuildCountry(DocView::Node node, BuildContext& context);
+    void BuildChannel(DocView::Node node, Country& country, BuildContext& context);
     std::map<std::string, ChannelState> CollectState() const;
 
     std::u16string path_;

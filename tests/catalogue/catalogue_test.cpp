@@ -1,5 +1,8 @@
 #include "catalogue/catalogue.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "catalogue/channel_views.h"
 #include "catalogue/setting_names.h"
 #include "catalogue_test_support.h"
@@ -241,6 +244,48 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks)
         ASSERT_NE(channels.Child("de_zdf"), nullptr);
         EXPECT_FALSE(channels.Child("de_zdf")->GetBool("f", false));
     }
+}
+
+// Files whose names were changed in place, so that two nodes share one name
+// (no writer of the program makes such a file).
+TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
+{
+    CollectMessages();
+    testing::WriteCatalogue(cataloguePath, "1",
+                            {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
+                             {"d2", {Plain("x", u"Second Germany", "bad")}}});
+    std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A name in the file: its one-byte length, then its bytes.
+    const auto stored = [](const std::string& name) { return std::string(1, char(name.size())) + name; };
+    for (auto [from, to] : {std::pair<std::string, std::string>{"zd2", "ard"}, {"d2", "de"}}) {
+        const auto at = bytes.find(stored(from));
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at, from.size() + 1, stored(to));
+    }
+    testing::WriteBytes(folder.Path("Channels.lmch"), bytes);
+
+    Catalogue catalogue;
+    ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    EXPECT_EQ(catalogue.Countries().size(), 1u);
+    EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"de_ard"}));
+    EXPECT_EQ(catalogue.FindChannel("de_ard")->name, u"Das Erste");
+    // The dropped nodes name an unknown category, but are never built.
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut)
+{
+    CollectMessages();
+    testing::WriteCatalogue(cataloguePath, "1", {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
+    std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    testing::WriteBytes(folder.Path("Channels.lmch"), bytes.substr(0, bytes.size() - 1));
+
+    Catalogue catalogue;
+    EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
+    EXPECT_TRUE(AllChannels().empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds)
