@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   ffmpeg python3 xvfb xauth xdotool
+  mpv  # the command-line player: the start-up benchmark's reference
 )
 
 missing=()

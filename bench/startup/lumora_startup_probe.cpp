@@ -1,9 +1,11 @@
-// Lumora's start-up as the program runs it, with time marks: the same work
-// as the program's main() (shell/main.cpp), then RunLumora, watched from
-// the outside by event filters. Nothing in the product is changed or
-// configured for it. When the main window is on screen the probe closes it,
-// so the program takes its normal way out; then it prints its time marks
-// (startup_marks.h) and ends with the program's exit code.
+// Lumora's start-up as the program runs it: the probe's main() calls the
+// program's own start-up function (RunProgram, the whole of the program's
+// main()), watched from the outside by event filters that a Qt start-up
+// function installs as soon as the QApplication exists. Nothing in the
+// product is changed or configured for it. When the main window is on
+// screen the probe closes it, so the program takes its normal way out; then
+// it prints its time marks (startup_marks.h) and ends with the program's
+// exit code.
 //
 //   lumora_startup_probe [SHIPPED_DATA_DIR]
 //
@@ -13,6 +15,7 @@
 // folder whose Settings.cfg has "first_run" false.
 //
 // Marks besides those of every start-up program:
+//   application                   the QApplication is being made
 //   splash_shown, splash_exposed  the loading dialog is shown, on screen
 //   frame_building                the main window's first child is made
 //   view_building                 the player view's first child is made:
@@ -20,13 +23,10 @@
 //   view_child_N                  the view's N-th child (N from 1)
 //   frame_show                    the main window is shown
 
-#include <clocale>
 #include <iterator>
 
 #include <QApplication>
-#include <QIcon>
 #include <QPointer>
-#include <QStringList>
 
 #include "shell/app_startup.h"
 #include "shell/data_folders.h"
@@ -88,43 +88,43 @@ private:
     int viewChildren_ = 0;
 };
 
+Marks& TheMarks() {
+    static Marks marks;
+    return marks;
+}
+
+// Installed from inside the QApplication's constructor, before the program
+// goes on with its start-up.
+void WatchStartup() {
+    Marks& marks = TheMarks();
+    marks.Add("application");
+    static StartupMilestones milestones(marks);
+    static lumora::bench::WindowShownWatcher watcher(
+        marks,
+        [](QWindow* window) {
+            const lumora::MainFrame* frame = lumora::TheMainFrame();
+            return frame != nullptr && window == frame->windowHandle();
+        },
+        [] {
+            if (lumora::MainFrame* frame = lumora::TheMainFrame())
+                frame->close();
+        });
+}
+Q_COREAPP_STARTUP_FUNCTION(WatchStartup)
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    Marks marks;
+    Marks& marks = TheMarks();
     marks.Add("main");
-    int exitCode = 0;
-    {
-        // As the program's main() does.
-        QApplication application(argc, argv);
-        std::setlocale(LC_NUMERIC, "C");
-        QApplication::setApplicationName(QStringLiteral("lumora"));
-        QApplication::setDesktopFileName(QStringLiteral("lumora"));
-        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumora")));
-        marks.Add("application");
-
-        QStringList arguments = QApplication::arguments();
-        lumora::OverrideShippedDataFolder(arguments.size() > 1 ? arguments.at(1)
-                                                               : QStringLiteral(LUMORA_BUILD_DIR));
-
-        StartupMilestones milestones(marks);
-        lumora::bench::WindowShownWatcher watcher(
-            marks,
-            [](QWindow* window) {
-                const lumora::MainFrame* frame = lumora::TheMainFrame();
-                return frame != nullptr && window == frame->windowHandle();
-            },
-            [] {
-                if (lumora::MainFrame* frame = lumora::TheMainFrame())
-                    frame->close();
-            });
-        // The program hands its arguments to a running instance; the probe
-        // has none to hand.
-        exitCode = lumora::RunLumora(application, QString());
-        marks.Add("ended");
-        if (!watcher.Shown())
-            exitCode = 2;
-    }
+    lumora::OverrideShippedDataFolder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(LUMORA_BUILD_DIR));
+    // The program hands its arguments to a running instance; the probe has
+    // none to hand.
+    char* programOnly[] = {argv[0], nullptr};
+    int exitCode = lumora::RunProgram(1, programOnly);
+    marks.Add("ended");
+    if (!marks.Has("shown"))
+        exitCode = 2;
     marks.Print();
     return exitCode;
 }

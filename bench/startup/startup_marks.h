@@ -1,8 +1,8 @@
 #pragma once
 
-// Time marks shared by the two start-up programs (lumora_startup_probe and
-// minimal_window): each mark is printed as "mark NAME NANOSECONDS" on the
-// boot-time clock, which every process of the machine shares, so the script
+// Time marks of the start-up probe (lumora_startup_probe): each mark is
+// printed as "mark NAME NANOSECONDS" on the boot-time clock, which every
+// process of the machine shares, so the script
 // that starts the program can subtract its own clock reading taken just
 // before the start. The kernel's own record of the process start is printed
 // too ("proc_start"), though only to the kernel's tick (usually 10 ms).
