@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "player/needed_libraries.h"
+
 namespace lumora {
 namespace {
 
@@ -24,6 +26,9 @@ Loader& TheLoader() {
 }
 
 void* Open(const char* fileName) {
+    // One library at a time first, so that a plugin the UI thread opens
+    // meanwhile waits for one library, not for all of them.
+    OpenNeededLibrariesFirst(fileName);
     // RTLD_NOW: every relocation is done on the worker, none later on the
     // UI thread. The library stays open until the process ends: mpv's
     // threads may outlive any point where closing it would be safe.

@@ -12,11 +12,10 @@
 // functions found here. Where libmpv is missing, mpv_create() returns null
 // and the player reports that it cannot start.
 //
-// FIXME: the dynamic loader holds one lock for a whole dlopen, so a plugin
-// that Qt opens meanwhile (the platform plugin in the QApplication, image
-// plugins) waits until libmpv and all its libraries are in. Opening
-// libmpv's libraries one at a time, those without needs first, would let
-// those waits end after one library.
+// The dynamic loader holds one lock for a whole dlopen, so a plugin that Qt
+// opens meanwhile (the platform plugin in the QApplication, image plugins)
+// would wait until libmpv and all its libraries are in; the worker opens
+// them one at a time (needed_libraries.h), so such a wait ends after one.
 //
 // Threads: any. StartLoading and Symbol may be called from several threads
 // at once; the library is opened exactly once.
