@@ -95,6 +95,27 @@ void ReadStreams(DocView::Node node, Channel& channel)
     }
 }
 
+void ComposeSubtitle(Channel& channel, const std::u16string& unit)
+{
+    const Stream* selected = SelectedStream(channel);
+    channel.subtitle =
+        FormatText(kSubtitleFormat, {channel.country->displayName, selected ? selected->bitRate : 0, unit});
+    channel.searchText.clear();
+}
+
+// The state child of one channel in the settings.
+void WriteState(DocNode& channels, const std::string& id, const ChannelState& state)
+{
+    DocNode* child = channels.AddChild(id);
+    if (child == nullptr)
+        return;
+    if (state.favourite)
+        child->SetBool(kFavouriteAttribute, true);
+    // The first stream is the default; only another choice is written.
+    if (state.streamIndex != 0)
+        child->SetInt(kStreamIndexAttribute, state.streamIndex);
+}
+
 void ApplyState(const ChannelState& state, Channel& channel)
 {
     channel.favourite = state.favourite;
@@ -132,6 +153,15 @@ const Stream* SelectedStream(const Channel& channel)
         return nullptr;
     std::size_t index = static_cast<std::size_t>(channel.streamIndex);
     return index < channel.streams.size() ? &channel.streams[index] : &channel.streams.front();
+}
+
+bool ChooseStream(Channel& channel, std::size_t index)
+{
+    if (index >= channel.streams.size() || channel.country == nullptr)
+        return false;
+    channel.streamIndex = static_cast<std::int32_t>(index);
+    ComposeSubtitle(channel, LookupText(kUnitTextKey));
+    return true;
 }
 
 // What one load needs beside the document: where the per-channel state
@@ -339,8 +369,7 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     if (context.FindState(channel.id, state))
         ApplyState(state, channel);
 
-    const Stream* selected = SelectedStream(channel);
-    channel.subtitle = FormatText(kSubtitleFormat, {country.displayName, selected ? selected->bitRate : 0, context.unit});
+    ComposeSubtitle(channel, context.unit);
     channel.fullTitle = FormatText(kFullTitleFormat, {country.displayName, channel.name});
 }
 
@@ -379,19 +408,14 @@ std::map<std::string, ChannelState> Catalogue::CollectState() const
 void Catalogue::WriteChannelState(DocNode& channels) const
 {
     if (!HasChannels()) {
-        for (const auto& [id, state] : heldState_) {
-            DocNode* child = channels.AddChild(id);
-            if (child != nullptr && state.favourite)
-                child->SetBool(kFavouriteAttribute, true);
-        }
+        for (const auto& [id, state] : heldState_)
+            WriteState(channels, id, state);
         return;
     }
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels) {
             // AddChild refuses a second child of one id: the first channel wins.
-            DocNode* child = channels.AddChild(channel->id);
-            if (child != nullptr && channel->favourite)
-                child->SetBool(kFavouriteAttribute, true);
+            WriteState(channels, channel->id, ChannelState{channel->favourite, channel->streamIndex});
         }
     }
 }

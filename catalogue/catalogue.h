@@ -76,7 +76,7 @@ public:
     const std::map<std::string, std::unique_ptr<Category>>& Categories() const { return categories_; }
 
     // Adds one child per channel, named by its id, with "f" = true for a
-    // favourite. Of two channels with one id the first in country-code and
+    // favourite and the Int "cu" for a chosen stream other than the first. Of two channels with one id the first in country-code and
     // node-name order is written. While the catalogue holds no channel at
     // all (its file is missing or damaged) the marks it was given are
     // written back unchanged, so they are not lost.
@@ -112,5 +112,9 @@ Catalogue* TheCatalogue();
 std::vector<Channel*>& AllChannels();
 // The channel's stream at its stream index; null when it has no streams.
 const Stream* SelectedStream(const Channel& channel);
+// Makes the stream at `index` the channel's chosen one (kept in the
+// settings as "cu") and composes the subtitle for its bit rate again. False,
+// changing nothing, when the channel has no such stream.
+bool ChooseStream(Channel& channel, std::size_t index);
 
 }  // namespace lumora

@@ -39,6 +39,9 @@ struct Channel {
     bool favourite = false;
     std::u16string fullTitle;      // "country name" + " " + "channel name": the sort key
     std::u16string subtitle;       // "country name (bit rate + unit)"
+    // Name and subtitle folded for searching (SearchChannels); made by the
+    // first search that needs it, emptied when the subtitle changes.
+    std::u16string searchText;
 };
 
 // A country of the catalogue, owning its channels by node name.

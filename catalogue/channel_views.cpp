@@ -19,7 +19,7 @@ constexpr char16_t kTabCaptionFormat[] = u"%s (%d)";
 
 // The chooser lists its records by display text; the "all" entry stays on top.
 template <typename Map>
-std::vector<FilterOption> Options(std::string_view allKey, const Map* records)
+std::vector<FilterOption> Options(std::string_view allKey, const Map* records, const TextOrdering& ordering)
 {
     std::vector<FilterOption> options;
     options.push_back({LookupText(allKey), nullptr});
@@ -28,8 +28,13 @@ std::vector<FilterOption> Options(std::string_view allKey, const Map* records)
     options.reserve(records->size() + 1);
     for (const auto& [key, record] : *records)
         options.push_back({record->displayName, record.get()});
-    std::stable_sort(options.begin() + 1, options.end(),
-                     [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
+    if (ordering) {
+        std::stable_sort(options.begin() + 1, options.end(),
+                         [&ordering](const FilterOption& a, const FilterOption& b) { return ordering(a.text, b.text); });
+    } else {
+        std::stable_sort(options.begin() + 1, options.end(),
+                         [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
+    }
     return options;
 }
 
@@ -95,16 +100,29 @@ void SetCurrentChannel(Channel& channel)
     SetStringSetting(kCurChannel, FromUtf8(channel.id));
 }
 
-std::vector<FilterOption> CountryOptions()
+Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current, ZapDirection direction)
 {
-    const Catalogue* catalogue = TheCatalogue();
-    return Options(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr);
+    if (channels.empty())
+        return nullptr;
+    const auto found = std::find(channels.begin(), channels.end(), current);
+    const bool next = direction == ZapDirection::Next;
+    if (found == channels.end())
+        return next ? channels.front() : channels.back();
+    const std::size_t count = channels.size();
+    const std::size_t at = static_cast<std::size_t>(found - channels.begin());
+    return channels[next ? (at + 1) % count : (at + count - 1) % count];
 }
 
-std::vector<FilterOption> CategoryOptions()
+std::vector<FilterOption> CountryOptions(const TextOrdering& ordering)
 {
     const Catalogue* catalogue = TheCatalogue();
-    return Options(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr);
+    return Options(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr, ordering);
+}
+
+std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering)
+{
+    const Catalogue* catalogue = TheCatalogue();
+    return Options(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr, ordering);
 }
 
 std::u16string TabCaption(std::string_view key, std::size_t count)

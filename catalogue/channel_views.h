@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,18 @@ void RemoveFavourite(Channel& channel);
 // setting "cur_channel". Called whenever playback of a channel starts.
 void SetCurrentChannel(Channel& channel);
 
+// The previous or the next channel of a list (zapping).
+enum class ZapDirection { Previous, Next };
+// The channel before or after `current` in `channels`, wrapping at the ends.
+// When `current` is not in the list, Next gives the first channel and
+// Previous the last; an empty list gives null.
+Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current, ZapDirection direction);
+
+// An order of display texts: true when `a` goes before `b`. The shell gives
+// the collation of the interface language; without one, texts are compared
+// by UTF-16 code unit.
+using TextOrdering = std::function<bool(const std::u16string& a, const std::u16string& b)>;
+
 // One entry of a filter chooser: the text shown and the Country* or
 // Category* it stands for (null for the "all" entry).
 struct FilterOption {
@@ -40,9 +53,9 @@ struct FilterOption {
     const void* value = nullptr;
 };
 // "All countries" first, then the countries ordered by display name.
-std::vector<FilterOption> CountryOptions();
+std::vector<FilterOption> CountryOptions(const TextOrdering& ordering = {});
 // "All channels" first, then the categories ordered by display name.
-std::vector<FilterOption> CategoryOptions();
+std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering = {});
 
 // A tab caption: the text of `key` formatted with "%s (%d)" and the count.
 std::u16string TabCaption(std::string_view key, std::size_t count);

@@ -14,6 +14,7 @@ constexpr std::string_view kRootNode = "set";
 constexpr std::string_view kOptionsNode = "options";
 constexpr std::string_view kChannelsNode = "channels";
 constexpr std::string_view kFavouriteAttribute = "f";
+constexpr std::string_view kStreamIndexAttribute = "cu";
 
 template <typename Value>
 using SettingMap = std::map<std::string, Value, std::less<>>;
@@ -72,16 +73,21 @@ void ReadOptions(const DocNode& options, SettingsStore& store)
     }
 }
 
-// Without a catalogue (the first-run dialog was cancelled) the marks read at
-// start-up are written back as they were, so the user's favourites survive.
+// Without a catalogue (the first-run dialog was cancelled) the marks and
+// chosen streams read at start-up are written back as they were, so the
+// user's choices survive.
 void CopyChannelState(const DocNode* from, DocNode& to)
 {
     if (from == nullptr)
         return;
     for (const auto& channel : from->Children()) {
         DocNode* copy = to.AddChild(channel->Name());
-        if (copy != nullptr && channel->GetBool(kFavouriteAttribute, false))
+        if (copy == nullptr)
+            continue;
+        if (channel->GetBool(kFavouriteAttribute, false))
             copy->SetBool(kFavouriteAttribute, true);
+        if (const std::int32_t stream = channel->GetInt(kStreamIndexAttribute, 0); stream != 0)
+            copy->SetInt(kStreamIndexAttribute, stream);
     }
 }
 

@@ -3,22 +3,28 @@
 #include <algorithm>
 #include <functional>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
 
+#include "catalogue/catalogue.h"
+#include "catalogue/channel_search.h"
 #include "catalogue/channel_views.h"
 #include "catalogue/languages.h"
 #include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "shell/channel_list_model.h"
 #include "shell/channel_list_view.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
+#include "shell/interface_collation.h"
 #include "shell/localise.h"
 #include "shell/menu_pop_sound.h"
 #include "shell/soft_key_bar.h"
@@ -43,6 +49,21 @@ RememberedState& Remembered() {
 
 QString Text(std::string_view key) {
     return QString::fromStdU16String(LookupText(key));
+}
+
+// The filter value of a chooser entry (null for the entry for all).
+template <typename Record>
+const Record* EntryRecord(const QComboBox* chooser) {
+    return reinterpret_cast<const Record*>(chooser->currentData().value<quintptr>());
+}
+
+// The record behind the remembered entry of a chooser, as the chooser would
+// list it now; null (all) when the entry no longer exists.
+template <typename Record>
+const Record* RememberedRecord(const std::vector<FilterOption>& options, int entry) {
+    if (entry <= 0 || static_cast<std::size_t>(entry) >= options.size())
+        return nullptr;
+    return static_cast<const Record*>(options[static_cast<std::size_t>(entry)].value);
 }
 
 // The one-pixel frame around a control, in the frame pen's colour, one
@@ -154,6 +175,8 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     countryChooser_ = new QComboBox(this);
     categoryLabel_ = new QLabel(this);
     categoryChooser_ = new QComboBox(this);
+    searchLabel_ = new QLabel(this);
+    searchField_ = new QLineEdit(this);
     channelList_ = new ChannelListView(this, ChannelListKind::Channels);
     favouritesList_ = new ChannelListView(this, ChannelListKind::Favourites);
     SetControlId(countryLabel_, kCountryLabelId);
@@ -162,9 +185,12 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     SetControlId(categoryChooser_, kCategoryChooserId);
     SetControlId(channelList_, kChannelListId);
     SetControlId(favouritesList_, kFavouritesListId);
+    SetControlId(searchLabel_, kSearchLabelId);
+    SetControlId(searchField_, kSearchFieldId);
     setTabOrder(tabStrip_, countryChooser_);
     setTabOrder(countryChooser_, categoryChooser_);
-    setTabOrder(categoryChooser_, channelList_);
+    setTabOrder(categoryChooser_, searchField_);
+    setTabOrder(searchField_, channelList_);
     setTabOrder(channelList_, favouritesList_);
 
     // 1. The result is clear; the tab comes from the settings.
@@ -178,6 +204,14 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     SetWindowTextByKey(countryLabel_, "static_country");
     FillChooser(countryChooser_, true);
 
+    // The search row: empty at every opening.
+    SetWindowTextByKey(searchLabel_, "static_search");
+    if (BoldFont())
+        searchField_->setFont(*BoldFont());
+    searchField_->setClearButtonEnabled(true);
+    searchField_->installEventFilter(this);
+    connect(searchField_, &QLineEdit::textChanged, this, &ChannelListDialog::OnSearchEdited);
+
     // 5. The lists and their menus.
     for (ChannelListView* list : {channelList_, favouritesList_}) {
         connect(list, &ChannelListView::playRequested, this, [this] { DispatchCommand(ID_CHANNELS); });
@@ -185,6 +219,9 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
             menuList_ = list;
             DispatchCommand(command);
         });
+        connect(list, &ChannelListView::streamChosen, this,
+                [this, list](int index) { ChooseStreamAndPlay(list, index); });
+        connect(list, &ChannelListView::searchTyped, this, &ChannelListDialog::StartSearch);
     }
 
     // 6. The rows.
@@ -221,6 +258,14 @@ void ChannelListDialog::ForgetRememberedState() {
     Remembered() = {};
 }
 
+std::vector<Channel*> ChannelListDialog::RememberedChannels() {
+    if (GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab)
+        return FavouriteChannels();
+    const TextOrdering ordering = InterfaceCollation();
+    return FilterChannels(RememberedRecord<Country>(CountryOptions(ordering), Remembered().countryEntry),
+                          RememberedRecord<Category>(CategoryOptions(ordering), Remembered().categoryEntry));
+}
+
 QWidget* ChannelListDialog::TabStrip() const {
     return tabStrip_;
 }
@@ -240,7 +285,8 @@ void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
     // size hint would cost more than filling it.
     chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     chooser->setMinimumContentsLength(8);
-    const std::vector<FilterOption> options = countries ? CountryOptions() : CategoryOptions();
+    const TextOrdering ordering = InterfaceCollation();
+    const std::vector<FilterOption> options = countries ? CountryOptions(ordering) : CategoryOptions(ordering);
     // The options come sorted by name with the entry for all first; the
     // entry for all gets its own text at position 0. The entries go into
     // the chooser's model in one insertion rather than one by one.
@@ -264,24 +310,86 @@ void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
 }
 
 void ChannelListDialog::FillChannelList() {
-    const auto* country =
-        reinterpret_cast<const Country*>(countryChooser_->currentData().value<quintptr>());
-    const auto* category =
-        reinterpret_cast<const Category*>(categoryChooser_->currentData().value<quintptr>());
-    channelList_->SetChannels(FilterChannels(country, category));
+    channels_ = FilterChannels(EntryRecord<Country>(countryChooser_), EntryRecord<Category>(categoryChooser_));
+    ShowRows(channelList_, channels_, SelectionAfterRefill());
     UpdateTabCaptions();
 }
 
 void ChannelListDialog::FillFavouritesList() {
-    favouritesList_->SetChannels(FavouriteChannels());
+    favourites_ = FavouriteChannels();
+    ShowRows(favouritesList_, favourites_, SelectionAfterRefill());
     UpdateTabCaptions();
 }
 
+ChannelListDialog::Selection ChannelListDialog::SelectionAfterRefill() const {
+    // A refilled list has no selected row, unless a search picks its match.
+    return searchField_->text().isEmpty() ? Selection::None : Selection::FirstMatch;
+}
+
+void ChannelListDialog::ShowRows(ChannelListView* list, const std::vector<Channel*>& all, Selection selection) {
+    const std::u16string query = searchField_->text().toStdU16String();
+    const Channel* selected = selection == Selection::KeepChannel ? list->SelectedChannel() : nullptr;
+    list->SetChannels(query.empty() ? all : SearchChannels(all, query));
+    if (selection == Selection::FirstMatch)
+        list->SelectRow(0);
+    else if (selected != nullptr)
+        list->SelectRow(std::max(0, list->Model().RowOf(selected)));
+}
+
+void ChannelListDialog::OnSearchEdited() {
+    // While typing the best match is ready for Enter; once the search is
+    // cleared the channel found stays selected in the whole list.
+    const std::u16string query = searchField_->text().toStdU16String();
+    const Selection selection = query.empty() ? Selection::KeepChannel : Selection::FirstMatch;
+    // A character typed onto the search only narrows the rows shown: the
+    // next search looks among them alone.
+    const bool narrows = SearchNarrows(shownQuery_, query);
+    ShowRows(channelList_, narrows ? channelList_->Model().Channels() : channels_, selection);
+    ShowRows(favouritesList_, narrows ? favouritesList_->Model().Channels() : favourites_, selection);
+    shownQuery_ = query;
+}
+
+void ChannelListDialog::StartSearch(const QString& text) {
+    // A search never starts with a blank.
+    if (searchField_->text().isEmpty() && text.trimmed().isEmpty())
+        return;
+    searchField_->setFocus(Qt::OtherFocusReason);
+    searchField_->setText(searchField_->text() + text);
+}
+
+bool ChannelListDialog::ClearSearch() {
+    if (searchField_->text().isEmpty())
+        return false;
+    searchField_->clear();
+    VisibleList()->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+bool ChannelListDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != searchField_ || event->type() != QEvent::KeyPress)
+        return DialogFrame::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // The search field moves the selection in the list it narrows.
+        QApplication::sendEvent(VisibleList(), key);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        DispatchCommand(ID_CHANNELS);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ChannelListDialog::UpdateTabCaptions() {
-    captions_[0] = QString::fromStdU16String(
-        ::lumora::TabCaption("tab_channels", static_cast<std::size_t>(channelList_->RowCount())));
-    captions_[1] = QString::fromStdU16String(
-        ::lumora::TabCaption("tab_favorites", static_cast<std::size_t>(favouritesList_->RowCount())));
+    // The captions count the whole lists, whatever the search shows.
+    captions_[0] = QString::fromStdU16String(::lumora::TabCaption("tab_channels", channels_.size()));
+    captions_[1] = QString::fromStdU16String(::lumora::TabCaption("tab_favorites", favourites_.size()));
     tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
 }
 
@@ -297,8 +405,9 @@ void ChannelListDialog::ShowTab(int tab) {
                              static_cast<QWidget*>(channelList_)})
         control->setVisible(channels);
     favouritesList_->setVisible(!channels);
-    if (moveFocus)
+    if (moveFocus && focused != searchField_)
         VisibleList()->setFocus(Qt::OtherFocusReason);
+    PlaceSearchRow();
     tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
     update();
 }
@@ -324,8 +433,11 @@ bool ChannelListDialog::OnCommand(int command) {
     case ChannelListView::kMenuPlay:
         Play();
         return true;
+    case IDCANCEL:  // Esc clears a search, then closes the way the right soft key does
+        if (!ClearSearch())
+            Close();
+        return true;
     case kCloseCommand:
-    case IDCANCEL:  // Esc closes the way the right soft key does
         Close();
         return true;
     case ChannelListView::kMenuAddFavourite:
@@ -355,8 +467,26 @@ void ChannelListDialog::Close() {
 }
 
 void ChannelListDialog::RememberRows() {
-    Remembered().channelRow = channelList_->SelectedRow();
-    Remembered().favouriteRow = favouritesList_->SelectedRow();
+    // The next opening starts without a search: a row found by searching is
+    // remembered by its place in the whole list.
+    auto rowInWhole = [](const ChannelListView* list, const std::vector<Channel*>& whole) {
+        const Channel* selected = list->SelectedChannel();
+        if (selected == nullptr)
+            return -1;
+        const auto found = std::find(whole.begin(), whole.end(), selected);
+        return found == whole.end() ? -1 : static_cast<int>(found - whole.begin());
+    };
+    Remembered().channelRow = rowInWhole(channelList_, channels_);
+    Remembered().favouriteRow = rowInWhole(favouritesList_, favourites_);
+}
+
+void ChannelListDialog::ChooseStreamAndPlay(ChannelListView* list, int index) {
+    Channel* channel = list->SelectedChannel();
+    if (channel == nullptr || index < 0 || !ChooseStream(*channel, static_cast<std::size_t>(index)))
+        return;
+    menuList_ = list;
+    if (list == VisibleList())
+        Play();
 }
 
 void ChannelListDialog::AddSelectedToFavourites() {
@@ -388,10 +518,24 @@ void ChannelListDialog::OnSize(int width, int height) {
     countryChooser_->setGeometry(chooserLeft, bar + margin, 6 * bar, chooserHeight);
     categoryLabel_->setGeometry(margin, 2 * bar + margin + bar / 12, 3 * bar, 2 * bar / 3);
     categoryChooser_->setGeometry(chooserLeft, 2 * bar + margin, 6 * bar, chooserHeight);
-    channelList_->setGeometry(margin, margin + 3 * bar, std::max(0, width - 2 * margin),
-                              std::max(0, height - 2 * margin - 3 * bar));
-    favouritesList_->setGeometry(margin, margin + bar, std::max(0, width - 2 * margin),
-                                 std::max(0, height - 2 * margin - bar));
+    // Each list starts one row lower than it would without the search row.
+    channelList_->setGeometry(margin, margin + 4 * bar, std::max(0, width - 2 * margin),
+                              std::max(0, height - 2 * margin - 4 * bar));
+    favouritesList_->setGeometry(margin, margin + 2 * bar, std::max(0, width - 2 * margin),
+                                 std::max(0, height - 2 * margin - 2 * bar));
+    PlaceSearchRow();
+}
+
+void ChannelListDialog::PlaceSearchRow() {
+    // Under the choosers on the channel tab, under the tab strip on the
+    // favourites tab: always right above the list it narrows.
+    const int bar = BarHeight();
+    const int margin = BarMargin();
+    const int top = (currentTab_ == kChannelTab ? 3 * bar : bar) + margin;
+    const int left = 3 * bar + bar / 6 + margin;
+    const int height = std::min(searchField_->sizeHint().height(), bar - 3);
+    searchLabel_->setGeometry(margin, top + bar / 12, 3 * bar, 2 * bar / 3);
+    searchField_->setGeometry(left, top, 6 * bar, height);
 }
 
 void ChannelListDialog::PaintClient(QPainter& painter) {
@@ -404,6 +548,7 @@ void ChannelListDialog::PaintClient(QPainter& painter) {
     } else {
         DrawControlFrame(painter, favouritesList_);
     }
+    DrawControlFrame(painter, searchField_);
 }
 
 void ChannelListDialog::showEvent(QShowEvent* event) {

@@ -7,15 +7,26 @@
 // played by the left soft key, a double click, Enter, or its tap-and-hold
 // menu, which also adds it to or removes it from the favourites.
 //
+// A search row above each list narrows the current tab to the channels
+// whose name or subtitle holds the typed text (case and accents aside);
+// the tab captions keep counting the whole lists. The search is not kept
+// between openings.
+//
 // Between openings in one run the dialog remembers the selected row of
 // each list and the chosen country and category; the current tab is the
-// setting "sel_tab", written when the dialog is destroyed.
+// setting "sel_tab", written when the dialog is destroyed. The choosers
+// list their entries in the order of the interface language.
 //
-// Keyboard: arrows move in the focused list or chooser, Enter plays, F1 and
-// F2 are the soft keys, Tab and Shift+Tab go round tab strip, choosers and
-// list, Left and Right on the focused tab strip switch tabs, Esc closes.
+// Keyboard: arrows move in the focused list or chooser (also from the
+// search field), Enter plays, a printable character typed in a list starts
+// the search with it, F1 and F2 are the soft keys, Tab and Shift+Tab go
+// round tab strip, choosers, search field and list, Left and Right on the
+// focused tab strip switch tabs, Esc clears the search and then closes.
 //
 // Threads: the UI thread only.
+
+#include <string>
+#include <vector>
 
 #include <QString>
 
@@ -24,6 +35,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 
 namespace lumora {
 
@@ -42,6 +54,8 @@ public:
     static constexpr int kCategoryChooserId = 1017;
     static constexpr int kChannelListId = 1003;
     static constexpr int kFavouritesListId = 1053;
+    static constexpr int kSearchLabelId = 1060;
+    static constexpr int kSearchFieldId = 1061;
     // Commands besides ID_CHANNELS (play) and the row menus' commands
     // (ChannelListView).
     static constexpr int kCloseCommand = 102;
@@ -70,6 +84,7 @@ public:
     QComboBox* CategoryChooser() const { return categoryChooser_; }
     ChannelListView* ChannelList() const { return channelList_; }
     ChannelListView* FavouritesList() const { return favouritesList_; }
+    QLineEdit* SearchField() const { return searchField_; }
     QWidget* TabStrip() const;
     // The list of the current tab.
     ChannelListView* VisibleList() const;
@@ -77,7 +92,14 @@ public:
     // Tests: forget the remembered rows and choosers, as at program start.
     static void ForgetRememberedState();
 
+    // The channels of the list the user last chose from: the favourites, or
+    // the channels of the remembered country and category, by the tab in
+    // "sel_tab" (the search aside). What zapping steps through.
+    static std::vector<Channel*> RememberedChannels();
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     bool OnCommand(int command) override;
     void OnSize(int width, int height) override;
     void PaintClient(QPainter& painter) override;
@@ -88,6 +110,16 @@ private:
     void FillChooser(QComboBox* chooser, bool countries);
     void FillChannelList();
     void FillFavouritesList();
+    // Shows the rows of `all` that match the search, then selects the first
+    // row, the channel that was selected before, or nothing.
+    enum class Selection { FirstMatch, KeepChannel, None };
+    void ShowRows(ChannelListView* list, const std::vector<Channel*>& all, Selection selection);
+    Selection SelectionAfterRefill() const;
+    void OnSearchEdited();
+    void StartSearch(const QString& text);
+    bool ClearSearch();
+    void PlaceSearchRow();
+    void ChooseStreamAndPlay(ChannelListView* list, int index);
     void UpdateTabCaptions();
     void OnFilterChanged(QComboBox* chooser);
     void Play();
@@ -108,7 +140,14 @@ private:
     QComboBox* categoryChooser_ = nullptr;
     ChannelListView* channelList_ = nullptr;
     ChannelListView* favouritesList_ = nullptr;
+    QLabel* searchLabel_ = nullptr;
+    QLineEdit* searchField_ = nullptr;
     ChannelTabStrip* tabStrip_ = nullptr;
+    // The whole lists, before the search.
+    std::vector<Channel*> channels_;
+    std::vector<Channel*> favourites_;
+    // The search both lists show now.
+    std::u16string shownQuery_;
     // The list whose row menu sent the last menu command.
     ChannelListView* menuList_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "shell/channel_list_view.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QUrl>
 
 #include "catalogue/channel.h"
 #include "catalogue/languages.h"
@@ -35,6 +37,33 @@ QStyle* PlainScrollBarStyle() {
 
 QString Text(const char* key) {
     return QString::fromStdU16String(LookupText(key));
+}
+
+// Where a stream comes from, for the streams menu: the host of its address,
+// or the start of the address when it has none.
+QString StreamSource(const std::u16string& address) {
+    const QString text = QString::fromStdU16String(address);
+    const QString host = QUrl(text).host();
+    constexpr int kLongest = 40;
+    if (!host.isEmpty())
+        return host;
+    return text.size() <= kLongest ? text : text.left(kLongest - 1) + QChar(0x2026);
+}
+
+// "2: 1500 kb/s · cdn.example.net": number from 1, bit rate and unit, source.
+QString StreamEntryText(int index, const Stream& stream) {
+    return QStringLiteral("%1: %2%3 \u00B7 %4")
+        .arg(index + 1)
+        .arg(stream.bitRate)
+        .arg(Text("str_kb"), StreamSource(stream.address));
+}
+
+// A printable character (a blank too: it may go on a search begun).
+bool IsTyping(const QKeyEvent& event) {
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event.text();
+    return !text.isEmpty() && text.at(0).isPrint();
 }
 
 }  // namespace
@@ -71,9 +100,18 @@ ChannelListView::~ChannelListView() = default;
 QMenu* ChannelListView::BuildMenu(const char* secondKey, int secondCommand) {
     auto* menu = new QMenu(this);
     menu->addAction(Text("menu_play"))->setData(kMenuPlay);
+    if (streamsMenu_ == nullptr) {
+        streamsMenu_ = new QMenu(Text("menu_streams"), this);
+        connect(streamsMenu_, &QMenu::triggered, this, [this](QAction* action) {
+            emit streamChosen(action->data().toInt());
+        });
+    }
     menu->addSeparator();
     menu->addAction(Text(secondKey))->setData(secondCommand);
-    connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+    connect(menu, &QMenu::triggered, this, [this, menu](QAction* action) {
+        // The streams submenu's choices pass through here too.
+        if (action->parent() != menu)
+            return;
         if (const int command = action->data().toInt(); command != 0)
             emit menuCommand(command);
     });
@@ -116,14 +154,36 @@ QMenu* ChannelListView::MenuForSelection() const {
     // The menus are made when first needed: most openings of the dialog
     // never show one.
     auto* self = const_cast<ChannelListView*>(this);
+    QMenu* menu = nullptr;
     if (channel->favourite) {
         if (removeMenu_ == nullptr)
             self->removeMenu_ = self->BuildMenu("menu_remove_favorites", kMenuRemoveFavourite);
-        return removeMenu_;
+        menu = removeMenu_;
+    } else {
+        if (addMenu_ == nullptr)
+            self->addMenu_ = self->BuildMenu("menu_add_favorites", kMenuAddFavourite);
+        menu = addMenu_;
     }
-    if (addMenu_ == nullptr)
-        self->addMenu_ = self->BuildMenu("menu_add_favorites", kMenuAddFavourite);
-    return addMenu_;
+    self->FillStreamsMenu(*menu, *channel);
+    return menu;
+}
+
+void ChannelListView::FillStreamsMenu(QMenu& menu, const Channel& channel) {
+    streamsMenu_->clear();
+    // The entry stands right after "menu_play", and only for a choice.
+    QAction* entry = streamsMenu_->menuAction();
+    menu.removeAction(entry);
+    if (channel.streams.size() < 2)
+        return;
+    menu.insertAction(menu.actions().value(1), entry);
+    auto* choices = new QActionGroup(streamsMenu_);
+    for (std::size_t i = 0; i < channel.streams.size(); ++i) {
+        QAction* stream = streamsMenu_->addAction(StreamEntryText(static_cast<int>(i), channel.streams[i]));
+        stream->setData(static_cast<int>(i));
+        stream->setCheckable(true);
+        stream->setChecked(static_cast<std::int32_t>(i) == channel.streamIndex);
+        choices->addAction(stream);
+    }
 }
 
 bool ChannelListView::OpenMenu(const QPoint& globalPos) {
@@ -142,6 +202,13 @@ void ChannelListView::keyPressEvent(QKeyEvent* event) {
         // used either way, so it never reaches the dialog.
         if (SelectedRow() >= 0)
             emit playRequested();
+        event->accept();
+        return;
+    }
+    if (IsTyping(*event)) {
+        // Instead of the view's own jump to a row starting with the letter
+        // (and Space, which would only select the current row again).
+        emit searchTyped(event->text());
         event->accept();
         return;
     }

@@ -7,8 +7,10 @@
 // A tap and hold (a long left press that does not move), a right click or
 // the context-menu key on a selected row opens the row's menu: "menu_play",
 // a separator and "menu_add_favorites", or "menu_remove_favorites" when the
-// channel already is a favourite. A double click and Enter ask to play the
-// selected row.
+// channel already is a favourite. When the channel has more than one
+// stream, "menu_streams" after "menu_play" lists them ("2: 1500 kb/s ·
+// host"), the chosen one checked. A double click and Enter ask to play the
+// selected row; a printable character starts a search with it.
 //
 // Threads: the UI thread only.
 
@@ -64,6 +66,12 @@ signals:
     void playRequested();
     // A command of the row menu was chosen.
     void menuCommand(int command);
+    // The stream at this index (from 0) of the selected row's channel was
+    // chosen in the row menu.
+    void streamChosen(int index);
+    // A printable character (or a blank) was typed while the list had the
+    // focus.
+    void searchTyped(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -74,12 +82,14 @@ protected:
 
 private:
     QMenu* BuildMenu(const char* secondKey, int secondCommand);
+    void FillStreamsMenu(QMenu& menu, const Channel& channel);
     void OnTapAndHold();
 
     ChannelListKind kind_;
     ChannelListModel* model_ = nullptr;
     QMenu* addMenu_ = nullptr;     // popup 0, made when first needed
     QMenu* removeMenu_ = nullptr;  // popup 1, made when first needed
+    QMenu* streamsMenu_ = nullptr;  // the submenu of both, filled per opening
     QTimer holdTimer_;
     QPoint pressPos_;  // viewport coordinates of the press being timed
 };

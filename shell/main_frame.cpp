@@ -9,7 +9,9 @@
 #include "catalogue/resources.h"
 #include "net/catalogue_update.h"
 #include "net/fetch_url.h"
+#include "catalogue/catalogue.h"
 #include "shell/app_startup.h"
+#include "shell/channel_list_dialog.h"
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
 #include "shell/shell_hooks.h"
@@ -60,6 +62,7 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     auto* exit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     exit->setContext(Qt::WindowShortcut);
     connect(exit, &QShortcut::activated, this, [this] { OnCommand(ID_APP_EXIT); });
+    AddZapKeys();
 
     resize(HandheldWindowSize());
 }
@@ -126,6 +129,37 @@ void MainFrame::RunUpdate() {
     };
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
     RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates()), ui);
+}
+
+void MainFrame::AddZapKeys() {
+    // Shortcuts rather than key handlers: they reach the window whichever
+    // control has the focus, and the volume slider keeps Left/Right.
+    struct ZapKey {
+        int key;
+        ZapDirection direction;
+    };
+    const ZapKey keys[] = {
+        {Qt::Key_Up, ZapDirection::Previous},         {Qt::Key_Down, ZapDirection::Next},
+        {Qt::Key_PageUp, ZapDirection::Previous},     {Qt::Key_PageDown, ZapDirection::Next},
+        {Qt::Key_Back, ZapDirection::Previous},       {Qt::Key_Forward, ZapDirection::Next},
+        {Qt::Key_ChannelDown, ZapDirection::Previous}, {Qt::Key_ChannelUp, ZapDirection::Next},
+    };
+    for (const ZapKey& zap : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(zap.key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        connect(shortcut, &QShortcut::activated, this, [this, direction = zap.direction] { Zap(direction); });
+    }
+}
+
+bool MainFrame::Zap(ZapDirection direction) {
+    const Catalogue* catalogue = TheCatalogue();
+    const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
+    Channel* next = ZapNeighbour(ChannelListDialog::RememberedChannels(), current, direction);
+    if (next == nullptr)
+        return false;
+    view_->OnMessage(UM_PLAY, next);
+    return true;
 }
 
 void MainFrame::BringToFront() {

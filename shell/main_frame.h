@@ -6,6 +6,9 @@
 // goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
 // timer, tests.
 //
+// Up/Down, Page Up/Page Down and the channel and media keys step to the
+// previous/next channel (Zap); the volume slider keeps Left/Right.
+//
 // Closing the window says so (closed); start-up ends the event loop then,
 // with exit code 1.
 //
@@ -14,6 +17,7 @@
 #include <QMenu>
 #include <QWidget>
 
+#include "catalogue/channel_views.h"
 #include "shell/player_view.h"
 
 namespace lumora {
@@ -33,6 +37,13 @@ public:
     // instance was started).
     void BringToFront();
 
+    // Plays the channel before or after the current one in the list the
+    // user last chose from in the channel list (its tab, country and
+    // category; ChannelListDialog::RememberedChannels), wrapping at the
+    // ends; without a current channel in that list, the first or last.
+    // False when that list is empty.
+    bool Zap(ZapDirection direction);
+
     PlayerView& View() { return *view_; }
     SoftKeyBar& SoftKeys() { return *softKeys_; }
     // The popup of the right soft key.
@@ -47,6 +58,7 @@ protected:
 
 private:
     void BuildMenu();
+    void AddZapKeys();
     void RunChannelList();
     void RunUpdate();
 

@@ -202,9 +202,9 @@ TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent)
     EXPECT_EQ(catalogue.CurrentChannel(), nullptr);
 }
 
-TEST_F(CatalogueTest, TheNextSaveDropsStreamIndexesAndUnknownIds)
+TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds)
 {
-    testing::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"gone_x", true, 0}});
+    testing::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}, {"gone_x", true, 0}});
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -218,7 +218,8 @@ TEST_F(CatalogueTest, TheNextSaveDropsStreamIndexesAndUnknownIds)
         names.push_back(child->Name());
     EXPECT_EQ(names, (std::vector<std::string>{"de_ard", "de_zdf", "fr_tf1"}));
     EXPECT_TRUE(channels->Child("de_ard")->GetBool("f", false));
-    EXPECT_EQ(channels->Child("de_ard")->FindAttribute("cu"), nullptr);
+    EXPECT_EQ(channels->Child("de_ard")->GetInt("cu", 0), 1);
+    // The first stream is the default and is not written.
     EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
 }
 
@@ -240,7 +241,7 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks)
         catalogue.WriteChannelState(channels);
         ASSERT_NE(channels.Child("de_ard"), nullptr);
         EXPECT_TRUE(channels.Child("de_ard")->GetBool("f", false));
-        EXPECT_EQ(channels.Child("de_ard")->FindAttribute("cu"), nullptr);
+        EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
         ASSERT_NE(channels.Child("de_zdf"), nullptr);
         EXPECT_FALSE(channels.Child("de_zdf")->GetBool("f", false));
     }

@@ -182,3 +182,49 @@ TEST_F(ChannelViewsTest, FavouritesSurviveARestart)
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+TEST_F(ChannelViewsTest, ZappingStepsThroughTheListAndWraps)
+{
+    LoadSample();
+    const std::vector<lumora::Channel*> list = FilterChannels(catalogue.Countries().at("de").get(), nullptr);
+    // de_b, de_c, de_d, de_a
+    struct ZapCase {
+        const char* from;  // null: no current channel
+        ZapDirection direction;
+        const char* expected;
+    };
+    const ZapCase cases[] = {
+        {"de_b", ZapDirection::Next, "de_c"},     {"de_c", ZapDirection::Previous, "de_b"},
+        {"de_a", ZapDirection::Next, "de_b"},     {"de_b", ZapDirection::Previous, "de_a"},
+        {"fr_m", ZapDirection::Next, "de_b"},     {"fr_m", ZapDirection::Previous, "de_a"},
+        {nullptr, ZapDirection::Next, "de_b"},    {nullptr, ZapDirection::Previous, "de_a"},
+    };
+    for (const ZapCase& row : cases) {
+        const lumora::Channel* from = row.from ? &Find(row.from) : nullptr;
+        lumora::Channel* next = ZapNeighbour(list, from, row.direction);
+        ASSERT_NE(next, nullptr);
+        EXPECT_EQ(next->id, row.expected) << (row.from ? row.from : "none");
+    }
+    const std::vector<lumora::Channel*> one = {&Find("fr_m")};
+    EXPECT_EQ(ZapNeighbour(one, &Find("fr_m"), ZapDirection::Next), &Find("fr_m"));
+    EXPECT_EQ(ZapNeighbour({}, &Find("fr_m"), ZapDirection::Previous), nullptr);
+}
+
+TEST_F(ChannelViewsTest, ChoosersTakeTheOrderingTheyAreGiven)
+{
+    LoadSample();
+    // Reverse order as a stand-in for a collation; "all" stays first.
+    const TextOrdering reverse = [](const std::u16string& a, const std::u16string& b) { return b < a; };
+    std::vector<std::u16string> texts;
+    for (const FilterOption& option : CountryOptions(reverse))
+        texts.push_back(option.text);
+    EXPECT_EQ(texts, (std::vector<std::u16string>{u"All countries", u"Germany", u"France", u"Austria"}));
+    EXPECT_EQ(CategoryOptions(reverse).front().value, nullptr);
+    EXPECT_EQ(CategoryOptions(reverse)[1].text, u"r");
+}
+
+}  // namespace
+}  // namespace lumora

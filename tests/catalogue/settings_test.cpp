@@ -73,7 +73,7 @@ TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile)
     EXPECT_EQ(state->Child("de_a")->GetInt("cu", 0), 1);
 }
 
-TEST_F(SettingsTest, WithoutACatalogueTheMarksAreWrittenBackWithoutStreamIndexes)
+TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack)
 {
     WriteRichSettingsFile();
     LoadSettings(path);
@@ -82,7 +82,7 @@ TEST_F(SettingsTest, WithoutACatalogueTheMarksAreWrittenBackWithoutStreamIndexes
     const DocNode* channel = std::as_const(*saved).Child("channels")->Child("de_a");
     ASSERT_NE(channel, nullptr);
     EXPECT_TRUE(channel->GetBool("f", false));
-    EXPECT_EQ(channel->FindAttribute("cu"), nullptr);
+    EXPECT_EQ(channel->GetInt("cu", 0), 1);
 }
 
 TEST_F(SettingsTest, GettersStoreTheirDefaults)

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QTcpServer>
@@ -337,15 +338,18 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
     EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
     EXPECT_TRUE(strip->hasFocus());
 
-    // Tab goes from the strip through both choosers to the list and round.
+    // Tab goes from the strip through both choosers and the search field to
+    // the list and round.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.CountryChooser());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.SearchField());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.ChannelList());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
+    EXPECT_EQ(QApplication::focusWidget(), dialog.SearchField());
 }
 
 TEST_F(DialogsTest, KeyboardMovesTheSelectionAndEnterPlays) {

@@ -1,0 +1,275 @@
+// Finding and switching channels: the search in the channel list, zapping
+// in the main window, choosing a channel's stream from the row menu, and
+// choosers in the order of the interface language.
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/languages.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "document/doc_node.h"
+#include "net/update_logic.h"
+#include "shell/app_startup.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/channel_list_model.h"
+#include "shell/channel_list_view.h"
+#include "shell/channel_title_bar.h"
+#include "shell/commands.h"
+#include "shell/control_bar.h"
+#include "shell/interface_collation.h"
+#include "shell/main_frame.h"
+#include "shell/shell_hooks.h"
+#include "shell/volume_slider.h"
+#include "shell_test_support.h"
+
+namespace lumora {
+namespace {
+
+using test::FakeOutput;
+using test::TestChannel;
+
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
+QStringList Names(const ChannelListView& list) {
+    QStringList names;
+    for (int row = 0; row < list.RowCount(); ++row)
+        names << list.model()->index(row, 0).data().toString();
+    return names;
+}
+
+class ChannelSwitchingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        ResetUpdateState();
+        SetBoolSetting(kAutoCU, false);
+        test::LoadShippedInterface(96);
+        ChannelListDialog::ForgetRememberedState();
+    }
+
+    void TearDown() override {
+        frame_.reset();
+        ReleaseProcessCatalogue();
+        TheShellHooks() = {};
+        ResetSettings();
+    }
+
+    // Germany sorts as Café Eins, München TV, Zwei.
+    MainFrame& MakeFrame() {
+        const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+        const std::vector<TestChannel> channels = {
+            {"de", "zwei", u"Zwei", "sp", {u"http://127.0.0.1:9/zwei.ts"}},
+            {"de", "cafe", u"Café Eins", "n",
+             {u"http://cdn.example.net/eins.ts", u"http://backup.example.org:8080/eins-hd.ts"}},
+            {"de", "muenchen", u"München TV", "n", {u"http://127.0.0.1:9/m.ts"}},
+            {"fr", "trois", u"Trois", "n", {u"http://127.0.0.1:9/trois.ts"}}};
+        EXPECT_TRUE(test::WriteCatalogue(path, "1.0", channels));
+        PlayerViewOptions options;
+        options.cataloguePath = path.toStdU16String();
+        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
+            auto output = std::make_unique<FakeOutput>(parent, rect);
+            player_ = output.get();
+            return output;
+        };
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->resize(360, 640);
+        return *frame_;
+    }
+
+    static Channel* Find(std::string_view id) { return TheCatalogue()->FindChannel(id); }
+
+    static void ShowActive(QWidget& window) {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    test::IsolatedUserFolders folders_;
+    std::unique_ptr<MainFrame> frame_;
+    FakeOutput* player_ = nullptr;
+};
+
+TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
+    MakeFrame();
+    ChannelListDialog dialog(nullptr);
+    ShowActive(dialog);
+    ChannelListView& list = *dialog.ChannelList();
+    ASSERT_TRUE(list.hasFocus());
+
+    // Type-to-search: the characters land in the search field.
+    QTest::keyClicks(&list, QStringLiteral("munchen"));
+    EXPECT_EQ(dialog.SearchField()->text(), QStringLiteral("munchen"));
+    EXPECT_TRUE(dialog.SearchField()->hasFocus());
+    EXPECT_EQ(Names(list), QStringList({"München TV"}));
+    EXPECT_EQ(list.SelectedRow(), 0);
+    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");  // the whole list's count
+
+    // Esc clears the search first; the channel found stays selected.
+    QTest::keyClick(dialog.SearchField(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.SearchField()->text().isEmpty());
+    EXPECT_EQ(list.RowCount(), 4);
+    EXPECT_EQ(list.SelectedChannel(), Find("de_muenchen"));
+
+    // Down in the search field moves in the list; Return plays.
+    QTest::keyClicks(&list, QStringLiteral("EI"));
+    EXPECT_EQ(Names(list), QStringList({"Café Eins", "Zwei"}));
+    QTest::keyClick(dialog.SearchField(), Qt::Key_Down);
+    EXPECT_EQ(list.SelectedChannel(), Find("de_zwei"));
+    QTest::keyClick(dialog.SearchField(), Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    ASSERT_TRUE(dialog.PlayRequested());
+    frame_->View().OnMessage(UM_PLAY, dialog.ChosenChannel());
+    EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/zwei.ts");
+
+    // The next opening starts without a search, on the channel played.
+    ChannelListDialog next(nullptr);
+    ShowActive(next);
+    EXPECT_TRUE(next.SearchField()->text().isEmpty());
+    EXPECT_EQ(next.ChannelList()->SelectedChannel(), Find("de_zwei"));
+    // With the search empty, Esc closes.
+    QTest::keyClick(next.ChannelList(), Qt::Key_Escape);
+    EXPECT_FALSE(next.isVisible());
+    EXPECT_EQ(next.result(), kDialogResultCancel);
+}
+
+TEST_F(ChannelSwitchingTest, ZappingStepsThroughTheListLastChosenAndWraps) {
+    MainFrame& frame = MakeFrame();
+    {
+        ChannelListDialog dialog(nullptr);
+        dialog.CountryChooser()->setCurrentIndex(dialog.CountryChooser()->findText(Text("c_de")));
+        dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
+    }
+    ShowActive(frame);
+    frame.View().OnMessage(UM_PLAY, Find("de_zwei"));
+
+    struct ZapStep {
+        Qt::Key key;
+        const char* expected;
+    };
+    const ZapStep steps[] = {{Qt::Key_Down, "de_cafe"},     {Qt::Key_Up, "de_zwei"},
+                             {Qt::Key_Up, "de_muenchen"},   {Qt::Key_PageDown, "de_zwei"},
+                             {Qt::Key_Forward, "de_cafe"},  {Qt::Key_Back, "de_zwei"},
+                             {Qt::Key_ChannelUp, "de_cafe"}, {Qt::Key_PageUp, "de_zwei"}};
+    for (const ZapStep& step : steps) {
+        // Media keys have no ASCII text; QTest::keyClick would refuse them.
+        QTest::sendKeyEvent(QTest::Click, &frame, step.key, char(0), Qt::NoModifier);
+        ASSERT_EQ(TheCatalogue()->CurrentChannel(), Find(step.expected)) << step.expected;
+        EXPECT_EQ(frame.View().TitleBar()->channelName(), QString::fromStdU16String(Find(step.expected)->name));
+    }
+    EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/zwei.ts");
+
+    // The volume slider keeps Left/Right; Up/Down still zap from it.
+    VolumeSlider* slider = frame.View().Controls()->volumeSlider();
+    slider->setFocus(Qt::TabFocusReason);
+    const int volume = slider->value();
+    QTest::keyClick(slider, Qt::Key_Left);
+    EXPECT_EQ(slider->value(), volume - 5);
+    QTest::keyClick(slider, Qt::Key_Down);
+    EXPECT_EQ(slider->value(), volume - 5);
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), Find("de_cafe"));
+
+    // An empty list (the favourites tab without favourites) plays nothing.
+    SetIntSetting(kSelTab, ChannelListDialog::kFavouritesTab);
+    const std::size_t played = player_->played.size();
+    EXPECT_FALSE(frame.Zap(ZapDirection::Next));
+    EXPECT_EQ(player_->played.size(), played);
+}
+
+TEST_F(ChannelSwitchingTest, StreamChosenFromTheRowMenuPlaysAndIsSaved) {
+    const QString settingsPath = folders_.DataHome() + QStringLiteral("/Settings.cfg");
+    LoadSettings(settingsPath.toStdU16String());
+    SetBoolSetting(kAutoCU, false);
+    MakeFrame();
+    ChannelListDialog dialog(nullptr);
+    ShowActive(dialog);
+    ChannelListView& list = *dialog.ChannelList();
+
+    // One stream: no streams entry.
+    list.SelectRow(list.Model().RowOf(Find("de_muenchen")));
+    QMenu* menu = list.MenuForSelection();
+    ASSERT_NE(menu, nullptr);
+    auto streamsEntry = [&menu] {
+        const QList<QAction*> actions = menu->actions();
+        auto found = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->menu() != nullptr; });
+        return found == actions.end() ? nullptr : *found;
+    };
+    EXPECT_EQ(streamsEntry(), nullptr);
+    EXPECT_EQ(menu->actions().size(), 3);
+
+    // Two streams: numbered, with bit rate and host, the chosen one checked.
+    list.SelectRow(list.Model().RowOf(Find("de_cafe")));
+    menu = list.MenuForSelection();
+    ASSERT_NE(streamsEntry(), nullptr);
+    EXPECT_EQ(streamsEntry()->text(), Text("menu_streams"));
+    EXPECT_EQ(menu->actions().indexOf(streamsEntry()), 1);  // right after "menu_play"
+    const QList<QAction*> streams = streamsEntry()->menu()->actions();
+    ASSERT_EQ(streams.size(), 2);
+    EXPECT_EQ(streams[0]->text(), QStringLiteral("1: 500") + Text("str_kb") + QStringLiteral(" \u00B7 cdn.example.net"));
+    EXPECT_EQ(streams[1]->text(),
+              QStringLiteral("2: 500") + Text("str_kb") + QStringLiteral(" \u00B7 backup.example.org"));
+    EXPECT_TRUE(streams[0]->isChecked());
+    EXPECT_FALSE(streams[1]->isChecked());
+
+    streams[1]->trigger();
+    ASSERT_TRUE(dialog.PlayRequested());
+    EXPECT_EQ(dialog.ChosenChannel(), Find("de_cafe"));
+    frame_->View().OnMessage(UM_PLAY, dialog.ChosenChannel());
+    EXPECT_EQ(player_->played.back(), u"http://backup.example.org:8080/eins-hd.ts");
+
+    // Saved as "cu" of the channel; the first stream is not written.
+    ASSERT_TRUE(SaveSettings());
+    DocNode saved;
+    ASSERT_TRUE(saved.LoadFromFile(settingsPath.toStdU16String()));
+    const DocNode* channels = std::as_const(saved).Child("channels");
+    ASSERT_NE(channels, nullptr);
+    EXPECT_EQ(channels->Child("de_cafe")->GetInt("cu", 0), 1);
+    EXPECT_EQ(channels->Child("de_muenchen")->FindAttribute("cu"), nullptr);
+}
+
+TEST_F(ChannelSwitchingTest, ChoosersSortAsTheReaderOfTheLanguageExpects) {
+    struct CollationCase {
+        const char* language;
+        std::vector<std::u16string> expected;
+    };
+    const CollationCase cases[] = {
+        {"de", {u"Afghanistan", u"Ägypten", u"albanien", u"Zypern"}},
+        {"fr", {u"Espagne", u"Estonie", u"États-Unis", u"Éthiopie", u"zambie"}},
+        {"pl", {u"Litwa", u"luksemburg", u"Łotwa", u"Zimbabwe"}},
+        {"el", {u"άλφα", u"Βήτα", u"γάμμα", u"Ωμέγα"}},
+    };
+    for (const CollationCase& row : cases) {
+        std::vector<std::u16string> texts = row.expected;
+        std::reverse(texts.begin(), texts.end());
+        std::sort(texts.begin(), texts.end(), CollationOf(QString::fromLatin1(row.language)));
+        EXPECT_EQ(texts, row.expected) << row.language;
+    }
+
+    // The country chooser in the interface language, German here.
+    SelectLanguage(FindLanguage(u"de"));
+    const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+    std::vector<TestChannel> channels;
+    for (const char* code : {"zw", "eg", "cy", "al", "af"})
+        channels.push_back({code, "x", u"X", "n", {u"http://127.0.0.1:9/x.ts"}});
+    ASSERT_TRUE(test::WriteCatalogue(path, "1.0", channels));
+    CreateProcessCatalogue(path.toStdU16String());
+    ChannelListDialog dialog(nullptr);
+    QStringList entries;
+    for (int i = 1; i < dialog.CountryChooser()->count(); ++i)
+        entries << dialog.CountryChooser()->itemText(i);
+    EXPECT_EQ(entries, QStringList({"Afghanistan", "Ägypten", "Albanien", "Simbabwe", "Zypern"}));
+}
+
+}  // namespace
+}  // namespace lumora
