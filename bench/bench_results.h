@@ -16,7 +16,7 @@ namespace lumora::bench {
 inline std::string FormatFigure(double value, const char* unit)
 {
     char text[64];
-    const int decimals = value < 10 ? 2 : value < 100 ? 1 : 0;
+    const int decimals = value < 1 ? 3 : value < 10 ? 2 : value < 100 ? 1 : 0;
     std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
     return text;
 }
@@ -35,14 +35,20 @@ inline void AppendRow(const std::string& what, const std::string& ours, const st
     }
 }
 
+// A ratio with two decimals, or two significant digits below 0.1.
+inline std::string FormatRatio(double ratio)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, ratio < 0.1 ? "%.2gx" : "%.2fx", ratio);
+    return text;
+}
+
 // A target on the ratio of our figure to the peer's: ours / peer <= limit.
 inline void RecordRatio(const std::string& what, double ours, double peer, const char* unit, double limit)
 {
     const double ratio = peer > 0 ? ours / peer : 0;
-    char ratioText[32];
-    char targetText[32];
-    std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
-    std::snprintf(targetText, sizeof targetText, "<= %.2fx", limit);
+    const std::string ratioText = FormatRatio(ratio);
+    const std::string targetText = "<= " + FormatRatio(limit);
     AppendRow(what, FormatFigure(ours, unit), FormatFigure(peer, unit), ratioText, targetText,
               peer > 0 && ratio <= limit);
 }

@@ -15,8 +15,13 @@ COLUMNS = ("what", "ours", "peer", "ratio", "target", "verdict")
 
 
 def figure(value, unit):
-    decimals = 2 if value < 10 else 1 if value < 100 else 0
+    decimals = 3 if value < 1 else 2 if value < 10 else 1 if value < 100 else 0
     return f"{value:.{decimals}f} {unit}"
+
+
+def ratio_text(ratio):
+    """Two decimals, or two significant digits below 0.1."""
+    return f"{ratio:.2g}x" if ratio < 0.1 else f"{ratio:.2f}x"
 
 
 def append_row(what, ours, peer, ratio, target, met):
@@ -31,7 +36,7 @@ def append_row(what, ours, peer, ratio, target, met):
 def record_ratio(what, ours, peer, unit, limit):
     """A target on ours / peer <= limit."""
     ratio = ours / peer if peer > 0 else 0.0
-    append_row(what, figure(ours, unit), figure(peer, unit), f"{ratio:.2f}x", f"<= {limit:.2f}x",
+    append_row(what, figure(ours, unit), figure(peer, unit), ratio_text(ratio), f"<= {ratio_text(limit)}",
                peer > 0 and ratio <= limit)
 
 

@@ -227,8 +227,10 @@ bool WriteCatalogue(const std::filesystem::path& folder) {
     static constexpr const char* kCategories[] = {"l", "mu", "n", "r", "sp", "e", "mo", "k", "ad"};
     std::vector<int> sizes(kCountries);
     int left = kChannels;
+    // Each country a fifth of what is left, keeping one for each to come.
     for (int c = 0; c < kCountries; ++c) {
-        sizes[c] = c + 1 == kCountries ? left : std::max(1, left / 5);
+        const int later = kCountries - c - 1;
+        sizes[c] = later == 0 ? left : std::max(1, (left - later) / 5);
         left -= sizes[c];
     }
     lumora::DocNode root("2026.12.1");

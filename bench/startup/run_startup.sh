@@ -62,9 +62,11 @@ categories = ["l", "mu", "n", "r", "sp", "e", "mo", "k", "ad"]
 def code(i):
     return chr(ord("a") + i // 26) + chr(ord("a") + i % 26)
 def catalogue(total, countries):
+    # Each country a fifth of what is left, keeping one for each to come.
     sizes, left = [], total
     for c in range(countries):
-        size = left if c == countries - 1 else max(1, left // 5)
+        later = countries - c - 1
+        size = left if later == 0 else max(1, (left - later) // 5)
         sizes.append(size)
         left -= size
     root, serial = {"name": "2026.12.1", "children": []}, 0
