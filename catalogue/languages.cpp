@@ -134,6 +134,12 @@ const std::u16string& LookupText(std::string_view key)
     return text == entry->second.texts.end() ? EmptyText() : text->second;
 }
 
+std::u16string LookupTextOr(std::string_view key, std::u16string_view english)
+{
+    const std::u16string& text = LookupText(key);
+    return text.empty() ? std::u16string(english) : text;
+}
+
 std::u16string AppTitle()
 {
     return LookupText(kAppTitleKey);

@@ -25,6 +25,10 @@ void ReleaseLanguages();
 // when there is no current language, no entry or no such text. The
 // reference stays valid until the pack is released.
 const std::u16string& LookupText(std::string_view key);
+// The same for texts the program added to the pack's keys: a pack made
+// before a key existed (or one that lacks it) shows the English text given
+// here rather than nothing.
+std::u16string LookupTextOr(std::string_view key, std::u16string_view english);
 // The application title, the text of "app_kavri".
 std::u16string AppTitle();
 

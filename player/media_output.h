@@ -35,10 +35,15 @@ public:
     QWidget* Window() const { return window_; }
     bool Ready() const { return ready_; }
     const std::string& Name() const { return name_; }
+    // What could not be started, in the user's language: why the output
+    // cannot play at all (not ready), or why it plays without a picture
+    // (ready). Empty when everything started.
+    const std::u16string& StartFailure() const { return startFailure_; }
 
 protected:
     QWidget* window_ = nullptr;
     bool ready_ = false;
+    std::u16string startFailure_;
 
 private:
     std::string name_;

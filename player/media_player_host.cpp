@@ -6,7 +6,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "catalogue/stream_address.h"
 #include "player/player_event_sink.h"
+#include "player/player_texts.h"
 #include "player/video_widget.h"
 
 namespace lumora {
@@ -15,8 +17,10 @@ namespace {
 
 MediaPlayerHost* currentHost = nullptr;
 
-// Reply ids of asynchronous requests and observed properties.
-enum class Request : std::uint64_t { kLoadFile = 1, kStop, kSetVolume };
+// Reply ids of asynchronous requests and observed properties. A loadfile's
+// reply id is kLoadFileFirst plus the number of its play request.
+enum class Request : std::uint64_t { kStop = 1, kSetVolume, kResumeCheck };
+constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
 enum class Observed : std::uint64_t { kPausedForCache = 100, kCacheBufferingState, kVolume };
 
 // How long a failed stream waits for the log line that names the cause.
@@ -24,31 +28,42 @@ constexpr int kFailureCauseWaitMs = 200;
 
 constexpr const char* kPausedForCache = "paused-for-cache";
 constexpr const char* kCacheBufferingState = "cache-buffering-state";
+constexpr const char* kDemuxerCacheState = "demuxer-cache-state";
 constexpr const char* kVolume = "volume";
 
 // mpv tells a refused port from a 404 only in its log lines.
-PlayerFailure FailureFromLogLine(std::string_view line) {
+PlaybackEnd FailureFromLogLine(std::string_view line) {
     for (std::string_view cause : {"HTTP error 4", "No such file or directory"}) {
         if (line.find(cause) != std::string_view::npos)
-            return PlayerFailure::kNotFound;
+            return PlaybackEnd::kNotFound;
     }
     for (std::string_view cause : {"Connection refused", "timed out", "Failed to resolve",
                                    "No route to host", "Network is unreachable"}) {
         if (line.find(cause) != std::string_view::npos)
-            return PlayerFailure::kCannotConnect;
+            return PlaybackEnd::kCannotConnect;
     }
-    return PlayerFailure::kNone;
+    return PlaybackEnd::kNone;
 }
 
-std::u16string FailureText(PlayerFailure failure) {
+std::u16string FailureText(PlaybackEnd failure) {
     switch (failure) {
-    case PlayerFailure::kCannotConnect: return u"Cannot connect";
-    case PlayerFailure::kNotFound: return u"Stream not found";
-    case PlayerFailure::kUnknownFormat: return u"Unrecognized stream format";
-    case PlayerFailure::kNone:
-    case PlayerFailure::kCannotPlay: break;
+    case PlaybackEnd::kCannotConnect: return Localised(kTextCannotConnect);
+    case PlaybackEnd::kNotFound: return Localised(kTextNotFound);
+    case PlaybackEnd::kUnknownFormat: return Localised(kTextUnknownFormat);
+    default: break;
     }
-    return u"Cannot play stream";
+    return Localised(kTextCannotPlay);
+}
+
+// The value of `key` in an mpv node map, or null.
+const mpv_node* MapValue(const mpv_node& map, std::string_view key) {
+    if (map.format != MPV_FORMAT_NODE_MAP || map.u.list == nullptr)
+        return nullptr;
+    for (int i = 0; i < map.u.list->num; ++i) {
+        if (map.u.list->keys[i] == key)
+            return &map.u.list->values[i];
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -65,6 +80,8 @@ struct MediaPlayerHost::Event {
     int error = 0;
     int reason = 0;
     std::int64_t entry = -1;
+    // Playlist entries an end-file of reason redirect put in its place.
+    int insertedEntries = 0;
     bool hasValue = false;
     bool flag = false;
     std::int64_t integer = 0;
@@ -87,6 +104,9 @@ void MediaPlayerHost::Start(QWidget* parent, const QRect& rect, const PlayerOpti
     failureCauseTimer_.setSingleShot(true);
     failureCauseTimer_.setInterval(kFailureCauseWaitMs);
     QObject::connect(&failureCauseTimer_, &QTimer::timeout, [this] { SettlePendingFailure(); });
+    connectDeadline_.setSingleShot(true);
+    connectDeadline_.setInterval(options.connectDeadlineMs);
+    QObject::connect(&connectDeadline_, &QTimer::timeout, [this] { OnConnectDeadline(); });
 
     video_ = new VideoWidget(parent);
     video_->setGeometry(rect);
@@ -97,7 +117,7 @@ void MediaPlayerHost::Start(QWidget* parent, const QRect& rect, const PlayerOpti
     std::setlocale(LC_NUMERIC, "C");
     mpv_ = CreateConfiguredMpv(options);
     if (!mpv_) {
-        diagnostic_ = u"The media player could not be started.";
+        startFailure_ = Localised(kTextPlayerFailed);
         return;
     }
     mpv_request_log_messages(mpv_.get(), "warn");
@@ -107,9 +127,12 @@ void MediaPlayerHost::Start(QWidget* parent, const QRect& rect, const PlayerOpti
                          kCacheBufferingState, MPV_FORMAT_INT64);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::kVolume), kVolume, MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
-    // Without a picture the player still plays the sound.
-    if (!video_->Attach(mpv_.get()))
-        diagnostic_ = u"The video output could not be started.";
+    if (!video_->Attach(mpv_.get(), options.renderApi)) {
+        // Without a picture the player still plays the sound; mpv is told
+        // not to decode pictures it has nowhere to show.
+        mpv_set_property_string(mpv_.get(), "vid", "no");
+        startFailure_ = Localised(kTextVideoFailed);
+    }
     ready_ = true;
 }
 
@@ -138,18 +161,45 @@ void MediaPlayerHost::Play(const std::u16string& url) {
     if (!ready_) {
         // No libmpv, or mpv refused to start: the play request fails
         // visibly instead of leaving the status empty.
-        EnterFailed(PlayerFailure::kCannotPlay);
+        FailRequest(PlaybackEnd::kCannotPlay);
         return;
     }
+    // Whatever the previous request still has to say goes unsaid: the user
+    // has moved on.
+    CloseRequest();
+    request_ = PlayRequest{request_.id + 1};
+    if (!IsPlayableAddress(url)) {
+        // The address never reaches mpv; what played before ends, so the
+        // status line tells the truth.
+        SendStop();
+        FailRequest(PlaybackEnd::kCannotPlay);
+        return;
+    }
+    request_.open = true;
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
     const char* command[] = {"loadfile", address.constData(), "replace", nullptr};
-    if (mpv_command_async(mpv_.get(), std::uint64_t(Request::kLoadFile), command) < 0)
-        OnLoadFileRejected();
+    if (mpv_command_async(mpv_.get(), kLoadFileFirst + request_.id, command) < 0) {
+        FailRequest(PlaybackEnd::kCannotPlay);
+        return;
+    }
+    connectDeadline_.start();
 }
 
 void MediaPlayerHost::Stop() {
     if (!ready_)
         return;
+    SendStop();
+    const bool wasOpen = request_.open;
+    CloseRequest();
+    if (!wasOpen)
+        return;
+    // Told at once: the end-file that follows belongs to a closed request.
+    state_ = PlayerState::kStopped;
+    pausedForCache_ = false;
+    sink_->Buffering(false);
+}
+
+void MediaPlayerHost::SendStop() {
     const char* command[] = {"stop", nullptr};
     mpv_command_async(mpv_.get(), std::uint64_t(Request::kStop), command);
 }
@@ -175,16 +225,24 @@ bool MediaPlayerHost::IsFullScreen() const {
     return ready_ && video_ && video_->IsFullScreen();
 }
 
+PlaybackEnd MediaPlayerHost::End() const {
+    switch (state_) {
+    case PlayerState::kStopped: return PlaybackEnd::kStopped;
+    case PlayerState::kEnded: return PlaybackEnd::kStreamLost;
+    case PlayerState::kFailed: return failure_;
+    default: return PlaybackEnd::kNone;
+    }
+}
+
 std::u16string MediaPlayerHost::StatusText() const {
     switch (state_) {
     case PlayerState::kIdle: return u"";
-    case PlayerState::kOpening: return u"Connecting...";
-    case PlayerState::kBuffering:
-        return u"Buffering " + QString::number(cachePercent_).toStdU16String() + u"%";
-    case PlayerState::kPlaying: return u"Playing";
-    case PlayerState::kStopped: return u"Stopped";
+    case PlayerState::kOpening: return Localised(kTextConnecting);
+    case PlayerState::kBuffering: return BufferingText(cachePercent_);
+    case PlayerState::kPlaying: return Localised(kTextPlaying);
+    case PlayerState::kStopped: return Localised(kTextStopped);
     case PlayerState::kFailed: return FailureText(failure_);
-    case PlayerState::kEnded: return u"Stream lost";
+    case PlayerState::kEnded: return Localised(kTextStreamLost);
     }
     return u"";
 }
@@ -223,6 +281,26 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
         copy.entry = end->playlist_entry_id;
         copy.reason = end->reason;
         copy.error = end->error;
+        copy.insertedEntries = end->playlist_insert_num_entries;
+        break;
+    }
+    case MPV_EVENT_COMMAND_REPLY: {
+        // loadfile answers with the playlist entry it made.
+        const auto* reply = static_cast<const mpv_event_command*>(event.data);
+        if (const mpv_node* id = MapValue(reply->result, "playlist_entry_id");
+            id != nullptr && id->format == MPV_FORMAT_INT64)
+            copy.entry = id->u.int64;
+        break;
+    }
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+        // Only demuxer-cache-state is asked for: did the demuxer reach the
+        // end of the stream?
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (event.error < 0 || property->format != MPV_FORMAT_NODE)
+            break;
+        const mpv_node* eof = MapValue(*static_cast<const mpv_node*>(property->data), "eof");
+        copy.hasValue = true;
+        copy.flag = eof != nullptr && eof->format == MPV_FORMAT_FLAG && eof->u.flag != 0;
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
@@ -254,8 +332,12 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
     case MPV_EVENT_END_FILE: OnEndFile(event); break;
     case MPV_EVENT_LOG_MESSAGE: NoteLogLine(event.text); break;
     case MPV_EVENT_COMMAND_REPLY:
-        if (event.replyId == std::uint64_t(Request::kLoadFile) && event.error < 0)
-            OnLoadFileRejected();
+        if (event.replyId == kLoadFileFirst + request_.id)
+            OnLoadFileReply(event);
+        break;
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+        if (event.replyId == std::uint64_t(Request::kResumeCheck))
+            OnResumeCheck(event);
         break;
     case MPV_EVENT_PROPERTY_CHANGE:
         switch (Observed(event.replyId)) {
@@ -278,13 +360,41 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
     }
 }
 
+bool MediaPlayerHost::BelongsToRequest(std::int64_t entry) const {
+    return request_.open && request_.firstEntry >= 0 && entry >= request_.firstEntry;
+}
+
+void MediaPlayerHost::CloseRequest() {
+    request_.open = false;
+    failurePending_ = false;
+    failureCauseTimer_.stop();
+    connectDeadline_.stop();
+}
+
+void MediaPlayerHost::OnLoadFileReply(const Event& event) {
+    if (!request_.open)
+        return;
+    if (event.error < 0) {
+        // mpv refused the request itself; no start-file will follow.
+        FailRequest(PlaybackEnd::kCannotPlay);
+        return;
+    }
+    // mpv before 0.33 does not name the entry; then every entry counts.
+    request_.firstEntry = event.entry >= 0 ? event.entry : 0;
+    request_.entriesLeft = 1;
+}
+
 void MediaPlayerHost::OnStartFile(std::int64_t entry) {
-    // The previous stream's failure is told before the new stream starts.
-    SettlePendingFailure();
+    if (!BelongsToRequest(entry))
+        return;
+    // An earlier entry of this request failed and mpv moved on to the next
+    // one by itself: that was not the request's failure.
+    failurePending_ = false;
+    failureCauseTimer_.stop();
     currentEntry_ = entry;
     state_ = PlayerState::kOpening;
-    failure_ = PlayerFailure::kNone;
-    logHint_ = PlayerFailure::kNone;
+    failure_ = PlaybackEnd::kNone;
+    logHint_ = PlaybackEnd::kNone;
     firstFrameSeen_ = false;
     cachePercent_ = 0;
     // Connecting counts as buffering: the status line stays fresh, and a
@@ -293,9 +403,10 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
 }
 
 void MediaPlayerHost::OnPlaybackRestart() {
-    if (state_ != PlayerState::kOpening && state_ != PlayerState::kBuffering)
+    if (!request_.open || (state_ != PlayerState::kOpening && state_ != PlayerState::kBuffering))
         return;
     firstFrameSeen_ = true;
+    connectDeadline_.stop();
     if (pausedForCache_)
         return;
     state_ = PlayerState::kPlaying;
@@ -304,51 +415,90 @@ void MediaPlayerHost::OnPlaybackRestart() {
 
 void MediaPlayerHost::OnPausedForCache(bool paused) {
     pausedForCache_ = paused;
+    if (!request_.open)
+        return;
     if (paused && (state_ == PlayerState::kPlaying || state_ == PlayerState::kOpening)) {
         state_ = PlayerState::kBuffering;
+        // The cache's percentage is stale for a moment when buffering
+        // starts; a rebuffer starts from nothing.
+        cachePercent_ = 0;
         sink_->Buffering(true);
     } else if (!paused && state_ == PlayerState::kBuffering) {
         if (firstFrameSeen_) {
-            state_ = PlayerState::kPlaying;
-            sink_->Buffering(false);
+            // mpv also resumes when the stream has ended, to play what is
+            // left: ask whether the demuxer is at the end before saying
+            // "Playing", so a lost stream goes straight to "Stream lost".
+            mpv_get_property_async(mpv_.get(), std::uint64_t(Request::kResumeCheck),
+                                   kDemuxerCacheState, MPV_FORMAT_NODE);
         } else {
             state_ = PlayerState::kOpening;
         }
     }
 }
 
-void MediaPlayerHost::OnEndFile(const Event& event) {
-    if (event.entry != currentEntry_)
+void MediaPlayerHost::OnResumeCheck(const Event& event) {
+    const bool atEnd = event.hasValue && event.flag;
+    if (!request_.open || state_ != PlayerState::kBuffering || pausedForCache_ || atEnd)
         return;
+    state_ = PlayerState::kPlaying;
+    sink_->Buffering(false);
+}
+
+void MediaPlayerHost::OnEndFile(const Event& event) {
+    if (!BelongsToRequest(event.entry))
+        return;
+    if (event.reason == MPV_END_FILE_REASON_REDIRECT) {
+        // A playlist: its entries take its place, and the next start-file
+        // is the first of them.
+        request_.entriesLeft += event.insertedEntries - 1;
+        if (request_.entriesLeft <= 0)
+            FailRequest(PlaybackEnd::kCannotPlay);  // an empty playlist
+        return;
+    }
+    --request_.entriesLeft;
+    const bool userStop =
+        event.reason == MPV_END_FILE_REASON_STOP || event.reason == MPV_END_FILE_REASON_QUIT;
+    if (request_.entriesLeft > 0 && !userStop)
+        return;  // mpv goes on with the request's next entry by itself
     switch (event.reason) {
     case MPV_END_FILE_REASON_ERROR:
-        if (event.error == MPV_ERROR_UNKNOWN_FORMAT)
-            EnterFailed(PlayerFailure::kUnknownFormat);
-        else if (logHint_ != PlayerFailure::kNone)
-            EnterFailed(logHint_);
-        else
-            AwaitFailureCause();
+        OnEntryFailed(event);
         return;
     case MPV_END_FILE_REASON_EOF:
         // Channels are live: a server that dies or stalls, or a live source
         // that vanishes, ends as "eof". Reported as not playing, unlatched.
         state_ = PlayerState::kEnded;
         break;
-    case MPV_END_FILE_REASON_STOP:
-    case MPV_END_FILE_REASON_QUIT:
+    default:
         state_ = PlayerState::kStopped;
         break;
-    default:
-        return;  // a redirect: the next start-file follows
     }
+    CloseRequest();
     pausedForCache_ = false;
     sink_->Buffering(false);
 }
 
+void MediaPlayerHost::OnEntryFailed(const Event& event) {
+    if (event.error == MPV_ERROR_UNKNOWN_FORMAT)
+        FailRequest(PlaybackEnd::kUnknownFormat);
+    else if (logHint_ != PlaybackEnd::kNone)
+        FailRequest(logHint_);
+    else
+        AwaitFailureCause();
+}
+
+void MediaPlayerHost::OnConnectDeadline() {
+    if (!request_.open || firstFrameSeen_)
+        return;
+    // Silent servers keep mpv opening for minutes: end it here.
+    SendStop();
+    FailRequest(PlaybackEnd::kCannotConnect);
+}
+
 void MediaPlayerHost::AwaitFailureCause() {
-    // mpv delivers its log lines on a queue of their own, often after the
-    // end-file event; the line that tells a refused connection from a 404
-    // is usually a few milliseconds behind.
+    // mpv delivers its log lines on a queue of their own, sometimes after
+    // the end-file event; the line that tells a refused connection from a
+    // 404 is then a few milliseconds behind.
     failurePending_ = true;
     failureCauseTimer_.start();
 }
@@ -356,35 +506,29 @@ void MediaPlayerHost::AwaitFailureCause() {
 void MediaPlayerHost::SettlePendingFailure() {
     if (!failurePending_)
         return;
-    failurePending_ = false;
-    failureCauseTimer_.stop();
-    EnterFailed(logHint_ != PlayerFailure::kNone ? logHint_ : PlayerFailure::kCannotPlay);
+    FailRequest(logHint_ != PlaybackEnd::kNone ? logHint_ : PlaybackEnd::kCannotPlay);
 }
 
-void MediaPlayerHost::OnLoadFileRejected() {
-    // mpv refused the request itself, so no start-file will come to lift
-    // an earlier failure's latch: this request gets its own report.
-    errorLatch.store(false);
-    EnterFailed(PlayerFailure::kCannotPlay);
-}
-
-void MediaPlayerHost::EnterFailed(PlayerFailure failure) {
-    failurePending_ = false;
-    failureCauseTimer_.stop();
+void MediaPlayerHost::FailRequest(PlaybackEnd failure) {
+    CloseRequest();
     state_ = PlayerState::kFailed;
     failure_ = failure;
     pausedForCache_ = false;
+    // Every request tells its own failure once: a latch left by an earlier
+    // request (which nothing of this one may have lifted yet) must not
+    // swallow it.
+    errorLatch.store(false);
     sink_->Error();
     // Ends the poll; the latch keeps this stop from overwriting the failure.
     sink_->Buffering(false);
 }
 
 void MediaPlayerHost::NoteLogLine(const std::string& text) {
-    const bool current = state_ == PlayerState::kOpening || state_ == PlayerState::kBuffering;
-    if (!current && !failurePending_)
+    const bool opening = state_ == PlayerState::kOpening || state_ == PlayerState::kBuffering;
+    if (!request_.open || (!opening && !failurePending_))
         return;
-    const PlayerFailure hint = FailureFromLogLine(text);
-    if (hint == PlayerFailure::kNone)
+    const PlaybackEnd hint = FailureFromLogLine(text);
+    if (hint == PlaybackEnd::kNone)
         return;
     logHint_ = hint;
     SettlePendingFailure();

@@ -13,6 +13,7 @@
 
 #include "player/media_output.h"
 #include "player/mpv_handle.h"
+#include "player/status_listener.h"
 
 class QWidget;
 
@@ -28,16 +29,8 @@ enum class PlayerState {
     kBuffering,  // playing stream paused to refill its cache
     kPlaying,
     kStopped,    // stopped by the program
-    kFailed,     // the stream could not be played (see PlayerFailure)
+    kFailed,     // the stream could not be played (see Failure())
     kEnded,      // the stream ended by itself: for a live channel, lost
-};
-
-enum class PlayerFailure {
-    kNone,
-    kCannotConnect,  // refused, unreachable, timed out
-    kNotFound,       // the server answered 4xx
-    kUnknownFormat,  // the server sent something that is no stream
-    kCannotPlay,     // any other failure
 };
 
 // The one media player of the program (registered as "m"): libmpv behind
@@ -45,6 +38,18 @@ enum class PlayerFailure {
 // wake-up callback, which only queues a call to the UI thread; that call
 // drains them and turns them into the PlayerEventSink's three events:
 // status change, buffering start/stop, error.
+//
+// Only addresses that IsPlayableAddress accepts reach mpv; any other ends
+// at once as "cannot play". Below mpv, FFmpeg may open network protocols
+// only (see MpvOptionList), so what a stream refers to cannot reach local
+// files either.
+//
+// Each Play is one request. Events of an earlier request (a late failure,
+// the end of the stream it replaced) never touch the current one, and
+// playlist entries mpv moves through by itself belong to the request that
+// loaded the playlist: an entry that fails while others remain is not a
+// failure of the request. A request that gives neither picture nor sound
+// within the connection deadline ends as "cannot connect".
 //
 // mpv refuses to start under a non-C LC_NUMERIC locale; the constructor
 // sets LC_NUMERIC to "C" (QApplication sets the user's locale, so this must
@@ -57,7 +62,9 @@ public:
 
     // Builds the player window (hidden; the caller shows it) as a child of
     // parent in rect, and the mpv core. When mpv cannot be started the host
-    // stays not ready and Diagnostic() says why.
+    // stays not ready and StartFailure() says so; when only the picture
+    // cannot be shown the host is ready, plays sound only, and
+    // StartFailure() says that.
     MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options = {});
     // For tests: the buffering poll's period and cycle limit.
     MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options,
@@ -74,32 +81,53 @@ public:
 
     VideoWidget* Video() const;
     PlayerState State() const { return state_; }
-    PlayerFailure Failure() const { return failure_; }
-    // The status line as the player words it: "Connecting...",
-    // "Buffering 40%", "Playing", "Stopped", or the failure in words.
+    // The failure of the last request (kNone unless State() is kFailed).
+    PlaybackEnd Failure() const { return failure_; }
+    // How the last request ended, as the reports carry it.
+    PlaybackEnd End() const;
+    // The status line as the player words it, in the user's language:
+    // "Connecting...", "Buffering 40%", "Playing", "Stopped", or the
+    // failure in words.
     std::u16string StatusText() const;
     // mpv's volume as last reported by mpv itself (observed, never asked
     // for); empty until mpv reported one.
     std::optional<double> PlayerVolume() const { return volume_; }
-    // Why the host is not ready; empty when it is.
-    const std::u16string& Diagnostic() const { return diagnostic_; }
     const PlayerEventSink& Sink() const { return *sink_; }
 
 private:
     struct Event;
+
+    // The last Play and what mpv made of it.
+    struct PlayRequest {
+        std::uint64_t id = 0;
+        // mpv's playlist entry for the address; -1 until mpv answered the
+        // loadfile. Entries a playlist expands into get higher ids.
+        std::int64_t firstEntry = -1;
+        // Entries of this request mpv has still to end.
+        int entriesLeft = 0;
+        // False once the request has ended, failed or was replaced: its
+        // events no longer count.
+        bool open = false;
+    };
 
     void Start(QWidget* parent, const QRect& rect, const PlayerOptions& options);
     static void OnMpvWakeup(void* context);
     void DrainEvents();
     static Event CopyEvent(const mpv_event& event);
     void HandleEvent(const Event& event);
+    void SendStop();
+    bool BelongsToRequest(std::int64_t entry) const;
+    void CloseRequest();
+    void OnLoadFileReply(const Event& event);
     void OnStartFile(std::int64_t entry);
     void OnPlaybackRestart();
     void OnPausedForCache(bool paused);
+    void OnResumeCheck(const Event& event);
     void OnEndFile(const Event& event);
-    void OnLoadFileRejected();
+    void OnEntryFailed(const Event& event);
+    void OnConnectDeadline();
     void NoteLogLine(const std::string& text);
-    void EnterFailed(PlayerFailure failure);
+    void FailRequest(PlaybackEnd failure);
     void AwaitFailureCause();
     void SettlePendingFailure();
 
@@ -112,19 +140,21 @@ private:
     bool draining_ = false;
     MpvHandle mpv_;
 
+    PlayRequest request_;
     PlayerState state_ = PlayerState::kIdle;
-    PlayerFailure failure_ = PlayerFailure::kNone;
+    PlaybackEnd failure_ = PlaybackEnd::kNone;
     // What the log said about the current file's failure, if anything.
-    PlayerFailure logHint_ = PlayerFailure::kNone;
+    PlaybackEnd logHint_ = PlaybackEnd::kNone;
     // A failed stream whose cause is still to come from the log.
     bool failurePending_ = false;
     QTimer failureCauseTimer_;
+    // Ends a request that shows neither picture nor sound in time.
+    QTimer connectDeadline_;
     std::int64_t currentEntry_ = -1;
     bool pausedForCache_ = false;
     bool firstFrameSeen_ = false;
     int cachePercent_ = 0;
     std::optional<double> volume_;
-    std::u16string diagnostic_;
 };
 
 // The process-wide current player host: set by the host's construction,

@@ -14,6 +14,8 @@ std::string AudioOutputFor(const PlayerOptions& options) {
 }
 
 std::vector<std::pair<std::string, std::string>> MpvOptionList(const PlayerOptions& options) {
+    // mpv's key=value lists split at commas unless the value is bracketed.
+    const std::string whitelist = std::string("protocol_whitelist=[") + kProtocolWhitelist + "]";
     return {
         {"config", "no"},
         {"load-scripts", "no"},
@@ -33,6 +35,9 @@ std::vector<std::pair<std::string, std::string>> MpvOptionList(const PlayerOptio
         {"hwdec", "auto-safe"},
         // A live stream starts ~0.5 s sooner with a short probe.
         {"demuxer-lavf-analyzeduration", "0.2"},
+        {"demuxer-lavf-o", whitelist},
+        {"stream-lavf-o", whitelist},
+        {"load-unsafe-playlists", "no"},
     };
 }
 

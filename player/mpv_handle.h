@@ -21,14 +21,29 @@ struct PlayerOptions {
     // mpv's audio output list. Empty: the environment variable
     // LUMORA_MPV_AO when set (tests use "null"), else "pipewire,pulse,alsa".
     std::string audioOutput;
+    // A play request that has shown neither picture nor sound this long
+    // after Play ends as "cannot connect". mpv's network timeout does not
+    // cover servers that accept and then stay silent (rtsp, rtmp, mms).
+    int connectDeadlineMs = 20000;
+    // The render API the picture is drawn through (mpv's software
+    // renderer). Tests name one mpv lacks to see a player without picture.
+    std::string renderApi = "sw";
 };
+
+// What FFmpeg may open below mpv: the network protocols of the playable
+// addresses and what HLS, TLS and encrypted segments need. No "file", so a
+// playlist or HLS segment list cannot point the player at a local file.
+inline constexpr const char* kProtocolWhitelist =
+    "http,https,tls,tcp,crypto,rtmp,rtmps,rtmpt,rtp,srtp,udp,srt,mmsh,mmst";
 
 // The audio output the options name, after the fallbacks above.
 std::string AudioOutputFor(const PlayerOptions& options);
 
 // Options set before mpv_initialize: mpv runs isolated from the user's mpv
 // set-up (no config files, scripts, ytdl, on-screen controls or key
-// bindings), idle between streams, drawing through the render API.
+// bindings), idle between streams, drawing through the render API, with
+// FFmpeg held to kProtocolWhitelist and mpv's refusal of unsafe playlist
+// entries (local files, descriptors, devices from a network playlist) on.
 std::vector<std::pair<std::string, std::string>> MpvOptionList(const PlayerOptions& options);
 
 // Creates, configures and initialises a core. Null when mpv refuses (for

@@ -46,13 +46,13 @@ void ReportStatus(MediaPlayerHost& host, int code) {
                 ReportStatus(*current, code);
         }))
         return;
-    if (code == kStatusNotPlaying && host.Failure() == PlayerFailure::kNotFound)
+    if (code == kStatusNotPlaying && host.Failure() == PlaybackEnd::kNotFound)
         code = kStatusNotFound;
     if (code >= 0 && host.State() == PlayerState::kEnded)
         code = kStatusNotPlaying;
-    const std::u16string text = host.StatusText();
+    const PlayerReport report{code, host.StatusText(), host.End()};
     if (statusListener != nullptr)
-        statusListener->OnPlayerStatus(code, text);
+        statusListener->OnPlayerStatus(report);
 }
 
 void ReportThroughGate(int code) {

@@ -21,7 +21,8 @@ extern std::atomic<bool> buffering;
 // - a non-negative code becomes -1 when the host has opened a stream that
 //   is no longer playing (the stream ended by itself: for a live channel
 //   that means the stream was lost). This does not set errorLatch.
-// The text is the host's status text at this moment.
+// The text is the host's status text at this moment, and the report
+// carries how the host's last request ended (PlaybackEnd).
 // Threads: any. Off the UI thread the report is handed to the UI thread by
 // a queued call and formed there.
 void ReportStatus(MediaPlayerHost& host, int code);

@@ -9,17 +9,39 @@ inline constexpr int kStatusInformation = 0;  // playback goes on
 inline constexpr int kStatusNotPlaying = -1;  // failed, or opened but not playing
 inline constexpr int kStatusNotFound = -2;    // failed: the server has no such stream
 
-// Receives the player's status reports: the status line as the player
-// words it ("Connecting...", "Buffering 40%", "Playing", "Stopped", or the
-// failure) and its code. A negative code means the player is not playing
-// any more, so the play button should offer play again.
+// How the stream of the last play request ended, carried by every report so
+// that the shell can act on the kind (for instance try another stream of
+// the channel) without reading the status text.
+enum class PlaybackEnd {
+    kNone,           // not ended: connecting, buffering or playing
+    kStopped,        // stopped by the program (the user's stop, a new channel)
+    kStreamLost,     // it played, then ended by itself (a live stream is lost)
+    kCannotConnect,  // refused, unreachable, timed out, or no picture and no
+                     // sound within the connection deadline
+    kNotFound,       // the server has no such stream (HTTP 4xx)
+    kUnknownFormat,  // the server sent something that is no stream
+    kCannotPlay,     // any other failure, and an address the player refuses
+};
+
+// One report: the status line as the player words it, in the user's
+// language ("Connecting...", "Buffering 40%", "Playing", "Stopped", or the
+// failure), its code, and how the stream ended. A negative code means the
+// player is not playing any more, so the play button should offer play
+// again; `end` is then one of the failures or kStreamLost.
+struct PlayerReport {
+    int code = kStatusInformation;
+    std::u16string text;
+    PlaybackEnd end = PlaybackEnd::kNone;
+};
+
+// Receives the player's status reports.
 //
 // Threads: always called on the UI thread; reports made on other threads
 // are handed over by a queued call first.
 class StatusListener {
 public:
     virtual ~StatusListener() = default;
-    virtual void OnPlayerStatus(int code, const std::u16string& text) = 0;
+    virtual void OnPlayerStatus(const PlayerReport& report) = 0;
 };
 
 // The process-wide listener (null: reports are formed and dropped). The

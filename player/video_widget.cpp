@@ -39,10 +39,10 @@ VideoWidget::~VideoWidget() {
     Detach();
 }
 
-bool VideoWidget::Attach(mpv_handle* mpv) {
+bool VideoWidget::Attach(mpv_handle* mpv, const std::string& renderApi) {
     Detach();
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(renderApi.c_str())},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context* context = nullptr;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include <QImage>
 #include <QRect>
@@ -26,9 +27,10 @@ public:
     explicit VideoWidget(QWidget* parent = nullptr);
     ~VideoWidget() override;
 
-    // Creates the render context on the core; false when mpv refuses.
-    // Must happen before the first stream plays.
-    bool Attach(mpv_handle* mpv);
+    // Creates the render context on the core through the named render API
+    // ("sw", mpv's software renderer); false when mpv refuses. Must happen
+    // before the first stream plays.
+    bool Attach(mpv_handle* mpv, const std::string& renderApi = "sw");
     // Frees the render context; the core must still exist. Idempotent.
     void Detach();
 

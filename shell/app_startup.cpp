@@ -13,17 +13,23 @@
 #include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/text_format.h"
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
+#include "shell/qt_translations.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
 
 namespace lumora {
 namespace {
+
+// The summary after the catalogue's first messages: one "%d", the number of
+// entries not shown.
+constexpr char kMoreEntriesKey[] = "msg_more_entries";
 
 // The splash gets at most this long to appear before the main window is
 // built; start-up goes on as soon as it has been painted.
@@ -63,11 +69,9 @@ bool WithBoundedMessages(Load load) {
     MessageCount() = {};
     const bool loaded = load();
     if (const int withheld = MessageCount().withheld; withheld > 0) {
-        ShowPlainMessage(nullptr,
-                         QStringLiteral("%1 more entries of the channel catalogue were not "
-                                        "accepted.")
-                             .arg(withheld),
-                         QString());
+        const std::u16string format =
+            LookupTextOr(kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
+        ShowPlainMessage(nullptr, QString::fromStdU16String(FormatText(format, {withheld})), QString());
     }
     MessageCount() = {};
     return loaded;
@@ -160,14 +164,17 @@ int RunLumora(QApplication& application, const QString& commandLine) {
                            Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))),
                            ScreenDpiY());
     InstallCatalogueHooks();
+    InstallQtTranslations(LanguageCode(CurrentLanguage()));
 
     int exitCode = kFirstRunCancelledExitCode;
     bool startMainWindow = true;
     if (GetBoolSetting(kFirstRun, true)) {
-        if (RunFirstRunDialog(QApplication::activeWindow()))
+        if (RunFirstRunDialog(QApplication::activeWindow())) {
             SetBoolSetting(kFirstRun, false);
-        else
+            InstallQtTranslations(LanguageCode(CurrentLanguage()));
+        } else {
             startMainWindow = false;  // "first_run" stays, so the dialog comes again
+        }
     }
 
     if (startMainWindow) {

@@ -12,20 +12,21 @@
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
+#include "player/player_texts.h"
 #include "shell/app_startup.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
 #include "shell/shell_hooks.h"
+#include "shell/show_text_message.h"
 
 namespace lumora {
 namespace {
 
-// What the title bar says when the chosen channel has no stream at all. The
-// language pack has no text for it, and without it the user would see
-// nothing happen.
-const QString kNoStreamStatus = QStringLiteral("This channel has no stream address.");
+// What the title bar says when the chosen channel has no stream at all;
+// without it the user would see nothing happen.
+constexpr PlayerText kTextNoStream{"str_status_no_stream", u"This channel has no stream address."};
 
 // Where the player is first created, before the first layout places it.
 constexpr int kFirstPlayerInset = 4;
@@ -68,6 +69,10 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     player_ = factory(this, first);
     if (player_ && player_->Window() != nullptr)
         player_->Window()->show();
+    // The player hears at once what the slider shows.
+    if (player_)
+        player_->SetVolume(controlBar_->volume());
+    ReportPlayerStartFailure();
 
     // 5. The automatic update check ("AutoCU").
     StartUpdateCheckAtStart(FetchForUpdates());
@@ -119,12 +124,36 @@ void PlayerView::Play(Channel* channel) {
     if (stream == nullptr) {
         // Nothing to play: say so, and leave the button offering play.
         SetPlaying(false);
-        SetStatus(kNoStreamStatus);
+        SetStatus(QString::fromStdU16String(Localised(kTextNoStream)));
+        return;
+    }
+    if (!player_ || !player_->Ready()) {
+        // A player that could not start: the reason, not a button that
+        // claims to play.
+        SetPlaying(false);
+        SetStatus(PlayerStartFailure());
         return;
     }
     SetPlaying(true);
-    if (player_)
-        player_->Play(stream->address);
+    player_->Play(stream->address);
+}
+
+QString PlayerView::PlayerStartFailure() const {
+    if (player_ && !player_->StartFailure().empty())
+        return QString::fromStdU16String(player_->StartFailure());
+    return QString::fromStdU16String(Localised(kTextPlayerFailed));
+}
+
+void PlayerView::ReportPlayerStartFailure() {
+    if (player_ && player_->Ready() && player_->StartFailure().empty())
+        return;
+    // Shown once the main window is up, as a box naming what failed; the
+    // program stays usable (sound only, or no playback).
+    const QString text = PlayerStartFailure();
+    QPointer<PlayerView> view(this);
+    QMetaObject::invokeMethod(
+        this, [view, text] { if (view) ShowPlainMessage(view->window(), text, QString()); },
+        Qt::QueuedConnection);
 }
 
 void PlayerView::Stop() {
@@ -137,17 +166,18 @@ void PlayerView::OnCatalogueReloaded() {
     ShowCurrentChannelName();
 }
 
-void PlayerView::OnPlayerStatus(int code, const std::u16string& text) {
+void PlayerView::OnPlayerStatus(const PlayerReport& report) {
     if (QThread::currentThread() != thread()) {
         // A report from another thread: the widgets change on the UI thread.
         QPointer<PlayerView> view(this);
         QMetaObject::invokeMethod(
-            this, [view, code, text] { if (view) view->OnPlayerStatus(code, text); },
+            this, [view, report] { if (view) view->OnPlayerStatus(report); },
             Qt::QueuedConnection);
         return;
     }
-    SetStatus(QString::fromStdU16String(text));
-    if (code < 0)
+    lastEnd_ = report.end;
+    SetStatus(QString::fromStdU16String(report.text));
+    if (report.code < 0)
         SetPlaying(false);
 }
 

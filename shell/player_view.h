@@ -54,7 +54,7 @@ public:
 
     // The player's report: the status line goes to the title bar; a negative
     // code puts the control bar back into the not-playing state.
-    void OnPlayerStatus(int code, const std::u16string& text) override;
+    void OnPlayerStatus(const PlayerReport& report) override;
 
     // One tick of the 500 ms timer (public so tests can step it).
     void Tick();
@@ -70,6 +70,9 @@ public:
     const QString& StatusText() const { return statusText_; }
     // True while the control bar is in the playing state.
     bool Playing() const { return playing_; }
+    // How the last play request ended, as the player's last report said
+    // (kNone while it plays or before any report).
+    PlaybackEnd LastPlaybackEnd() const { return lastEnd_; }
 
 signals:
     // A command for the main window (the automatic update).
@@ -85,6 +88,8 @@ private:
     void SetPlaying(bool playing);
     void SetStatus(const QString& text);
     void ShowCurrentChannelName();
+    void ReportPlayerStartFailure();
+    QString PlayerStartFailure() const;
     QRect PlayerRect() const;
 
     ChannelTitleBar* titleBar_ = nullptr;
@@ -95,6 +100,7 @@ private:
     bool wasFullScreen_ = false;
     bool playing_ = false;
     QString statusText_;
+    PlaybackEnd lastEnd_ = PlaybackEnd::kNone;
 };
 
 }  // namespace lumora

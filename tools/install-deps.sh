@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   ffmpeg python3 xvfb xauth xdotool
   mpv  # the command-line player: the start-up benchmark's reference
+  qt6-translations-l10n
 )
 
 missing=()

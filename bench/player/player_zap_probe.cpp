@@ -50,8 +50,8 @@ bool RunUntil(Done done, double seconds) {
 // Notes the frame count when the new stream starts ("Connecting..."), so
 // that frames of the old stream still in flight do not count.
 struct StartMark : lumora::StatusListener {
-    void OnPlayerStatus(int, const std::u16string& text) override {
-        if (text == u"Connecting..." && video != nullptr && framesAtStart < 0) {
+    void OnPlayerStatus(const lumora::PlayerReport& report) override {
+        if (report.text == u"Connecting..." && video != nullptr && framesAtStart < 0) {
             framesAtStart = video->FramesRendered();
             paintsAtStart = video->FramesPainted();
         }

@@ -198,6 +198,10 @@ def save_language(path, doc):
     os.replace(temporary, path)
 
 
+# Texts that are formats: their one directive; "%%" shows a percent sign.
+FORMAT_TEXTS = {"str_version": "%s", "str_status_buffering": "%d", "msg_more_entries": "%d"}
+
+
 def check_languages(languages):
     """Problems that would make the pack inconsistent; empty when there are none."""
     problems = []
@@ -218,11 +222,13 @@ def check_languages(languages):
         for key, text in texts.items():
             if not isinstance(text, str) or not text.strip():
                 problems.append(f"{name}: '{key}' is empty")
-            elif key == "str_version":
-                if text.count("%") != 1 or "%s" not in text:
-                    problems.append(f"{name}: 'str_version' must hold exactly one %s")
+            elif key in FORMAT_TEXTS:
+                directives = re.findall(r"%.", text.replace("%%", ""))
+                if directives != [FORMAT_TEXTS[key]] or text.replace("%%", "").count("%") != 1:
+                    problems.append(f"{name}: '{key}' must hold exactly one {FORMAT_TEXTS[key]}"
+                                    " (and '%%' for a percent sign)")
             elif "%" in text:
-                problems.append(f"{name}: '{key}' holds '%', which only 'str_version' may")
+                problems.append(f"{name}: '{key}' holds '%', which only format texts may")
     if len(codes) != len(languages):
         problems.append("two files share one 'ext'")
     if orders != set(range(len(languages))):

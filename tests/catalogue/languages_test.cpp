@@ -142,6 +142,19 @@ TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys)
     EXPECT_EQ(LocalisedText(u""), std::nullopt);
 }
 
+TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish)
+{
+    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    SetStringSetting(kLanguage, u"de");
+    LoadLanguages(path);
+    EXPECT_EQ(LookupTextOr("menu_play", u"Play"), u"Abspielen");
+    // German lacks the key; no language at all has this one.
+    EXPECT_EQ(LookupTextOr("static_country", u"Country:"), u"Country:");
+    EXPECT_EQ(LookupTextOr("str_status_playing", u"Playing"), u"Playing");
+    ReleaseLanguages();
+    EXPECT_EQ(LookupTextOr("menu_play", u"Play"), u"Play");
+}
+
 TEST_F(LanguagesTest, ReleaseEmptiesThePack)
 {
     testing::WriteLanguagePack(path, {{0, English()}});

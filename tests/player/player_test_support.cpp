@@ -124,9 +124,9 @@ StatusRecorder::~StatusRecorder() {
         SetStatusListener(nullptr);
 }
 
-void StatusRecorder::OnPlayerStatus(int code, const std::u16string& text) {
+void StatusRecorder::OnPlayerStatus(const PlayerReport& report) {
     const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-    reports.push_back({code, text, onUiThread});
+    reports.push_back({report.code, report.text, report.end, onUiThread});
 }
 
 bool StatusRecorder::Saw(const std::u16string& text) const {

@@ -41,6 +41,7 @@ int DeadPort();
 struct Report {
     int code;
     std::u16string text;
+    PlaybackEnd end;
     bool onUiThread;
 };
 
@@ -48,7 +49,7 @@ class StatusRecorder : public StatusListener {
 public:
     StatusRecorder();
     ~StatusRecorder() override;
-    void OnPlayerStatus(int code, const std::u16string& text) override;
+    void OnPlayerStatus(const PlayerReport& report) override;
 
     std::vector<Report> reports;
     // True once a report with this text arrived.

@@ -8,6 +8,10 @@ output line once it listens, so callers never race for a free port.
   --die-after BYTES         end the whole process once that many body bytes
                             of one response were sent (a server that dies
                             mid-stream)
+  --stall-after BYTES       once that many body bytes of one response were
+                            sent, send nothing more but keep the connection
+                            open (a stalled server) ...
+  --stall-seconds S         ... for S seconds, then go on (default: for ever)
 Missing files get a 404 HTML page; "*.html" files are served as text/html.
 """
 import argparse
@@ -18,7 +22,7 @@ import sys
 import time
 
 
-def make_handler(root, pace, die_after):
+def make_handler(root, pace, die_after, stall_after, stall_seconds):
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.0"
 
@@ -51,6 +55,7 @@ def make_handler(root, pace, die_after):
 
         def send_body(self, path):
             sent = 0
+            stalled = False
             start = time.monotonic()
             chunk = 4096
             with open(path, "rb") as f:
@@ -66,6 +71,11 @@ def make_handler(root, pace, die_after):
                     sent += len(data)
                     if die_after is not None and sent >= die_after:
                         os._exit(0)
+                    if stall_after is not None and sent >= stall_after and not stalled:
+                        stalled = True
+                        time.sleep(stall_seconds if stall_seconds is not None else 3600)
+                        # Paced from here on as if the stall had not been.
+                        start = time.monotonic() - sent / pace if pace else start
                     if pace:
                         ahead = sent / pace - (time.monotonic() - start)
                         if ahead > 0:
@@ -85,9 +95,12 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--pace", type=float, default=None)
     parser.add_argument("--die-after", type=int, default=None)
+    parser.add_argument("--stall-after", type=int, default=None)
+    parser.add_argument("--stall-seconds", type=float, default=None)
     args = parser.parse_args()
     root = os.path.realpath(args.root)
-    server = Server(("127.0.0.1", args.port), make_handler(root, args.pace, args.die_after))
+    server = Server(("127.0.0.1", args.port), make_handler(root, args.pace, args.die_after,
+                                                           args.stall_after, args.stall_seconds))
     print("PORT", server.server_address[1], flush=True)
     server.serve_forever()
 

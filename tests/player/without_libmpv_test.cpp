@@ -26,14 +26,14 @@ TEST(WithoutLibmpv, ThePlayerCannotStartAndAPlayRequestFailsVisibly) {
             MediaPlayerHost host(&parent, QRect(0, 0, 320, 240), PlayerOptions{"null"});
             host.Play(u"http://127.0.0.1:9/live.ts");
             host.Stop();
-            std::fprintf(stderr, "available=%d ready=%d status=%s diagnostic=%s\n",
+            std::fprintf(stderr, "available=%d ready=%d status=%s start failure=%s\n",
                          int(MpvLibrary::Available()), int(host.Ready()),
                          qPrintable(QString::fromStdU16String(host.StatusText())),
-                         qPrintable(QString::fromStdU16String(host.Diagnostic())));
+                         qPrintable(QString::fromStdU16String(host.StartFailure())));
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(0),
-        "available=0 ready=0 status=Cannot play stream diagnostic=The media player could not be started.");
+        "available=0 ready=0 status=Cannot play stream start failure=The media player could not be started. Channels cannot be played.");
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 // keys, the road of a play request, full screen, volume, the timer, and
 // pictures of the window at two resolutions.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
@@ -68,6 +72,9 @@ protected:
         };
         frame_ = std::make_unique<MainFrame>(std::move(options));
         frame_->resize(360, 640);
+        // What the view tells a new player (its volume) has a test of its
+        // own; the tests below follow the calls from here on.
+        player_->calls.clear();
         return *frame_;
     }
 
@@ -78,6 +85,18 @@ protected:
     }
 
     Channel* FindChannel(std::string_view id) { return TheCatalogue()->FindChannel(id); }
+
+    // The main window with the program's own player over the catalogue
+    // already written; null when mpv cannot start on this machine.
+    MediaPlayerHost* MakeRealPlayerFrame() {
+        PlayerViewOptions options;
+        options.cataloguePath = cataloguePath_.toStdU16String();
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->resize(360, 640);
+        frame_->show();
+        auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
+        return host != nullptr && host->Ready() ? host : nullptr;
+    }
 
     std::vector<TestChannel> TwoChannels() {
         return {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/eins.ts?x=1&y=%20"}},
@@ -211,11 +230,11 @@ TEST_F(MainFrameTest, PlayRequestStartsTheChannelAndFollowsThePlayer) {
     EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Eins"));
     EXPECT_TRUE(view.Controls()->isPlaying());
 
-    view.OnPlayerStatus(0, u"Buffering 40%");
+    view.OnPlayerStatus({0, u"Buffering 40%"});
     EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Buffering 40%"));
     EXPECT_TRUE(view.Controls()->isPlaying());
 
-    view.OnPlayerStatus(-1, u"Cannot connect");
+    view.OnPlayerStatus({-1, u"Cannot connect"});
     EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Cannot connect"));
     EXPECT_FALSE(view.Controls()->isPlaying());
 
@@ -256,7 +275,7 @@ TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {
     MainFrame& frame = MakeFrame(TwoChannels());
     PlayerView& view = frame.View();
     view.OnMessage(UM_PLAY, FindChannel("de_one"));
-    QThread* worker = QThread::create([&view] { view.OnPlayerStatus(-1, u"Lost"); });
+    QThread* worker = QThread::create([&view] { view.OnPlayerStatus({-1, u"Lost"}); });
     worker->start();
     worker->wait();
     delete worker;
@@ -301,8 +320,8 @@ TEST_F(MainFrameTest, VolumeGoesToThePlayerAndTheSettings) {
     MainFrame& frame = MakeFrame(TwoChannels());
     ControlBar& controls = *frame.View().Controls();
     EXPECT_EQ(controls.volume(), 35);
-    // The saved volume is not pushed to the player until the slider moves.
-    EXPECT_EQ(player_->volume, -1);
+    // The player plays at once at the volume the slider shows.
+    EXPECT_EQ(player_->volume, 35);
     emit controls.volumeChanged(70);
     EXPECT_EQ(player_->volume, 70);
     EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 70);
@@ -444,30 +463,14 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
 }
 
 TEST_F(MainFrameTest, RealPlayerShowsThePictureOfAChannel) {
-    // A short clip made by ffmpeg from a test source, played from its path.
-    QTemporaryDir clips;
-    const QString clip = clips.filePath(QStringLiteral("bars.ts"));
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-                  QStringLiteral("lavfi"), QStringLiteral("-i"),
-                  QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-t"),
-                  QStringLiteral("10"), QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), clip});
-    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
-        GTEST_SKIP() << "ffmpeg could not make a test clip";
-
-    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
-                                     {{"de", "bars", u"Testbild", "n", {clip.toStdU16String()}}}));
-    PlayerViewOptions options;
-    options.cataloguePath = cataloguePath_.toStdU16String();
-    frame_ = std::make_unique<MainFrame>(std::move(options));  // the program's own player
-    frame_->resize(360, 640);
-    frame_->show();
-    PlayerView& view = frame_->View();
-    auto* host = dynamic_cast<MediaPlayerHost*>(view.Player());
-    ASSERT_NE(host, nullptr);
-    if (!host->Ready())
+    // The offline test card of the shipped catalogue: a lavfi test source.
+    ASSERT_TRUE(test::WriteCatalogue(
+        cataloguePath_, "1.0",
+        {{"de", "bars", u"Testbild", "n", {u"av://lavfi:testsrc=size=320x240:rate=25"}}}));
+    MediaPlayerHost* host = MakeRealPlayerFrame();
+    if (host == nullptr)
         GTEST_SKIP() << "mpv could not start here";
+    PlayerView& view = frame_->View();
 
     view.OnMessage(UM_PLAY, FindChannel("de_bars"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return host->Video()->FramesRendered() > 3; }, 10000));
@@ -484,6 +487,112 @@ TEST_F(MainFrameTest, RealPlayerShowsThePictureOfAChannel) {
     EXPECT_FALSE(view.Controls()->isPlaying());
 }
 
+TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
+    // A short clip made by ffmpeg, a file that must keep its content, and
+    // a descriptor of this process that must stay open.
+    QTemporaryDir scratch;
+    const QString clip = scratch.filePath(QStringLiteral("bars.ts"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                  QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-t"),
+                  QStringLiteral("5"), QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), clip});
+    ASSERT_TRUE(ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0);
+    const QString kept = scratch.filePath(QStringLiteral("kept.txt"));
+    {
+        QFile file(kept);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's file");
+    }
+    const int descriptor = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+
+    const std::vector<std::u16string> hostile = {
+        u"fdclose://" + QString::number(descriptor).toStdU16String(),
+        u"fd://0",
+        clip.toStdU16String(),
+        u"file://" + clip.toStdU16String(),
+        u"av://lavfi:testsrc2,metadata=mode=print:file=" + kept.toStdU16String(),
+        u"av://lavfi:movie=" + clip.toStdU16String(),
+    };
+    std::vector<TestChannel> channels;
+    for (std::size_t i = 0; i < hostile.size(); ++i)
+        channels.push_back({"de", "bad" + std::to_string(i), u"Schlecht", "n", {hostile[i]}});
+    channels.push_back({"de", "card", u"Testbild", "n", {u"av://lavfi:testsrc2=size=320x240:rate=25"}});
+    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
+    MediaPlayerHost* host = MakeRealPlayerFrame();
+    if (host == nullptr)
+        GTEST_SKIP() << "mpv could not start here";
+    PlayerView& view = frame_->View();
+
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        SCOPED_TRACE(QString::fromStdU16String(hostile[i]).toStdString());
+        view.OnMessage(UM_PLAY, FindChannel("de_bad" + std::to_string(i)));
+        EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Cannot play stream"));
+        EXPECT_FALSE(view.Controls()->isPlaying());
+        EXPECT_EQ(view.LastPlaybackEnd(), PlaybackEnd::kCannotPlay);
+    }
+    // Given time to do harm, nothing played, was written or was closed.
+    QTest::qWait(1500);
+    EXPECT_EQ(host->Video()->FramesRendered(), 0);
+    EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Cannot play stream"));
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("the user's file"));
+    EXPECT_NE(::fcntl(descriptor, F_GETFD), -1);
+    ::close(descriptor);
+
+    view.OnMessage(UM_PLAY, FindChannel("de_card"));
+    EXPECT_TRUE(view.Controls()->isPlaying());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->Video()->FramesRendered() > 3; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.TitleBar()->status() == QStringLiteral("Playing"); }, 10000));
+}
+
+TEST_F(MainFrameTest, RealPlayerStartsAtTheSavedVolume) {
+    SetIntSetting(kSoundVolume, 35);
+    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", TwoChannels()));
+    MediaPlayerHost* host = MakeRealPlayerFrame();
+    if (host == nullptr)
+        GTEST_SKIP() << "mpv could not start here";
+    // mpv's own volume, as mpv reports it, before any slider move.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host->PlayerVolume() == 35.0; }, 5000));
+}
+
+TEST_F(MainFrameTest, PlayerThatCannotStartSaysSoAndTheProgramStaysUsable) {
+    struct Row {
+        bool ready;
+        std::u16string reason;
+        bool plays;
+    };
+    for (const Row& row : {Row{false, u"No player here.", false}, Row{true, u"No picture here.", true}}) {
+        SCOPED_TRACE(QString::fromStdU16String(row.reason).toStdString());
+        test::RecordedMessages messages;
+        frame_.reset();
+        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", TwoChannels()));
+        PlayerViewOptions options;
+        options.cataloguePath = cataloguePath_.toStdU16String();
+        options.playerFactory = [&](QWidget* parent, const QRect& rect) {
+            auto output = std::make_unique<FakeOutput>(parent, rect);
+            output->FailToStart(row.ready, row.reason);
+            player_ = output.get();
+            return output;
+        };
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        QApplication::processEvents();
+        // One box at start naming what failed.
+        EXPECT_EQ(messages.texts, QStringList{QString::fromStdU16String(row.reason)});
+
+        PlayerView& view = frame_->View();
+        view.OnMessage(UM_PLAY, FindChannel("de_one"));
+        EXPECT_EQ(view.Controls()->isPlaying(), row.plays);
+        EXPECT_EQ(player_->played.size(), row.plays ? 1u : 0u);
+        if (!row.plays)
+            EXPECT_EQ(view.TitleBar()->status(), QString::fromStdU16String(row.reason));
+        EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Eins"));
+    }
+}
+
 TEST_F(MainFrameTest, ScreenshotsAt96And192Dpi) {
     for (int dpi : {96, 192}) {
         SCOPED_TRACE(dpi);
@@ -494,7 +603,7 @@ TEST_F(MainFrameTest, ScreenshotsAt96And192Dpi) {
         frame.show();
         QApplication::processEvents();
         frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
-        frame.View().OnPlayerStatus(0, u"Buffering 40%");
+        frame.View().OnPlayerStatus({0, u"Buffering 40%"});
         const int bar = BarHeight();
         EXPECT_EQ(bar, dpi == 96 ? 24 : 48);
         EXPECT_EQ(frame.SoftKeys().height(), bar);

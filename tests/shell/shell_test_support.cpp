@@ -107,6 +107,11 @@ FakeOutput::~FakeOutput() {
         delete window_;
 }
 
+void FakeOutput::FailToStart(bool ready, const std::u16string& reason) {
+    ready_ = ready;
+    startFailure_ = reason;
+}
+
 void FakeOutput::Play(const std::u16string& url) {
     played.push_back(url);
     calls.push_back("play");

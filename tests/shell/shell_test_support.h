@@ -66,6 +66,9 @@ public:
     bool IsFullScreen() const override { return fullScreen_; }
     // What the player's own Esc does: leaves full screen without the view.
     void LeaveFullScreenByItself();
+    // A player of which a part could not start: not ready (nothing plays)
+    // or ready without a picture, with the reason it gives.
+    void FailToStart(bool ready, const std::u16string& reason);
 
     std::vector<std::u16string> played;
     // Every call in order: "play", "stop", "volume".

@@ -1,0 +1,16 @@
+#include "player/player_texts.h"
+
+#include "catalogue/languages.h"
+#include "catalogue/text_format.h"
+
+namespace lumora {
+
+std::u16string Localised(const PlayerText& text) {
+    return LookupTextOr(text.key, text.english);
+}
+
+std::u16string BufferingText(int percent) {
+    return FormatText(Localised(kTextBuffering), {percent});
+}
+
+}  // namespace lumora
