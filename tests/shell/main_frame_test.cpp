@@ -587,8 +587,9 @@ TEST_F(MainFrameTest, PlayerThatCannotStartSaysSoAndTheProgramStaysUsable) {
         view.OnMessage(UM_PLAY, FindChannel("de_one"));
         EXPECT_EQ(view.Controls()->isPlaying(), row.plays);
         EXPECT_EQ(player_->played.size(), row.plays ? 1u : 0u);
-        if (!row.plays)
+        if (!row.plays) {
             EXPECT_EQ(view.TitleBar()->status(), QString::fromStdU16String(row.reason));
+        }
         EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Eins"));
     }
 }
