@@ -14,5 +14,6 @@ inline constexpr std::string_view kSelTab = "sel_tab";            // integer, de
 inline constexpr std::string_view kSoundVolume = "sound_volume";  // integer, default 50
 inline constexpr std::string_view kCurChannel = "cur_channel";    // string, default empty
 inline constexpr std::string_view kUpdateServer = "update_server";  // string
+inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, default true
 
 }  // namespace lumora

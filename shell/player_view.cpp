@@ -8,6 +8,9 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
 #include "catalogue/resources.h"
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+#include "catalogue/text_format.h"
 #include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
@@ -27,6 +30,14 @@ namespace {
 // What the title bar says when the chosen channel has no stream at all;
 // without it the user would see nothing happen.
 constexpr PlayerText kTextNoStream{"str_status_no_stream", u"This channel has no stream address."};
+// The stream's number and the channel's number of streams.
+constexpr PlayerText kTextTryingStream{"str_status_trying", u"Trying stream %d of %d..."};
+
+// A report of a stream that failed by itself: what the fallback acts on
+// (not a stop, not a report while connecting or playing).
+bool IsStreamFailure(const PlayerReport& report) {
+    return report.code < 0 && report.end != PlaybackEnd::kNone && report.end != PlaybackEnd::kStopped;
+}
 
 // Where the player is first created, before the first layout places it.
 constexpr int kFirstPlayerInset = 4;
@@ -77,6 +88,10 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     // 5. The automatic update check ("AutoCU").
     StartUpdateCheckAtStart(FetchForUpdates());
 
+    retryTimer_.setSingleShot(true);
+    retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] { PlayFallbackStream(fallback_.Current()); });
+
     // 6. The timer.
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
@@ -112,6 +127,7 @@ void PlayerView::OnMessage(int message, Channel* channel) {
 }
 
 void PlayerView::Play(Channel* channel) {
+    EndFallback();
     if (player_)
         player_->Stop();
     if (channel == nullptr && TheCatalogue() != nullptr)
@@ -135,7 +151,76 @@ void PlayerView::Play(Channel* channel) {
         return;
     }
     SetPlaying(true);
+    if (GetBoolSetting(kAutoFallback, true)) {
+        fallback_.Start(channel->streams.size(), static_cast<std::size_t>(stream - channel->streams.data()));
+        fallbackChannel_ = channel;
+    }
     player_->Play(stream->address);
+}
+
+void PlayerView::EndFallback() {
+    fallback_.Stop();
+    fallbackChannel_ = nullptr;
+    ++fallbackRequest_;
+    retryTimer_.stop();
+    firstFailure_.clear();
+    tryingText_.clear();
+}
+
+bool PlayerView::FallBack(const PlayerReport& report) {
+    if (!fallback_.Active())
+        return false;
+    if (report.code >= 0 && report.end == PlaybackEnd::kNone) {
+        // The stream tried is connecting (keep saying which one) or plays.
+        if (!tryingText_.isEmpty() && report.text == Localised(kTextConnecting)) {
+            SetStatus(tryingText_);
+            return true;
+        }
+        tryingText_.clear();
+        return false;
+    }
+    if (!IsStreamFailure(report)) {
+        EndFallback();
+        return false;
+    }
+    if (firstFailure_.isEmpty())
+        firstFailure_ = QString::fromStdU16String(report.text);
+    const bool lost = report.end == PlaybackEnd::kStreamLost;
+    const StreamFallback::Step step = lost ? fallback_.OnLost() : fallback_.OnOpenFailed();
+    switch (step.action) {
+    case StreamFallback::Action::kTryStream: {
+        tryingText_ = QString::fromStdU16String(
+            FormatText(Localised(kTextTryingStream), {step.stream + 1, fallback_.Count()}));
+        SetStatus(tryingText_);
+        // Not from inside the player's own report.
+        const int request = fallbackRequest_;
+        QMetaObject::invokeMethod(
+            this, [this, request, index = step.stream] {
+                if (request == fallbackRequest_)
+                    PlayFallbackStream(index);
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+    case StreamFallback::Action::kRetryLater:
+        // The button keeps offering stop, which also ends the wait.
+        SetStatus(QString::fromStdU16String(report.text));
+        retryTimer_.start();
+        return true;
+    case StreamFallback::Action::kGiveUp:
+        break;
+    }
+    const QString first = firstFailure_;
+    EndFallback();
+    SetStatus(first);
+    SetPlaying(false);
+    return true;
+}
+
+void PlayerView::PlayFallbackStream(std::size_t index) {
+    if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ || index >= fallbackChannel_->streams.size())
+        return;
+    player_->Play(fallbackChannel_->streams[index].address);
 }
 
 QString PlayerView::PlayerStartFailure() const {
@@ -157,12 +242,15 @@ void PlayerView::ReportPlayerStartFailure() {
 }
 
 void PlayerView::Stop() {
+    EndFallback();
     if (player_)
         player_->Stop();
     SetPlaying(false);
 }
 
 void PlayerView::OnCatalogueReloaded() {
+    // The channel records the fallback walks through are gone.
+    EndFallback();
     ShowCurrentChannelName();
 }
 
@@ -176,6 +264,8 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
         return;
     }
     lastEnd_ = report.end;
+    if (FallBack(report))
+        return;
     SetStatus(QString::fromStdU16String(report.text));
     if (report.code < 0)
         SetPlaying(false);
@@ -242,8 +332,11 @@ void PlayerView::SetPlaying(bool playing) {
 }
 
 void PlayerView::SetStatus(const QString& text) {
+    const bool changed = text != statusText_;
     statusText_ = text;
     titleBar_->setStatus(text);
+    if (changed)
+        emit statusShown(text);
 }
 
 void PlayerView::ShowCurrentChannelName() {

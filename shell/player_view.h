@@ -6,6 +6,13 @@
 // the automatic update check, runs the half-second timer and is the
 // player's StatusListener.
 //
+// With the setting "auto_fallback" on (the default), a stream that cannot
+// be opened makes the view try the channel's next stream ("Trying stream 2
+// of 3..."), each stream once per play request; a stream that played and
+// was lost is tried once more after 2 s first. When every stream failed,
+// the first failure is shown. The stream that plays in the end is not made
+// the channel's choice.
+//
 // Threads: the UI thread only (OnPlayerStatus hands reports made on other
 // threads over to the UI thread first).
 
@@ -16,6 +23,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "catalogue/stream_fallback.h"
 #include "player/status_listener.h"
 
 namespace lumora {
@@ -77,6 +85,8 @@ public:
 signals:
     // A command for the main window (the automatic update).
     void commandRequested(int command);
+    // The status line changed to this text.
+    void statusShown(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -91,6 +101,11 @@ private:
     void ReportPlayerStartFailure();
     QString PlayerStartFailure() const;
     QRect PlayerRect() const;
+    // Fallback to the channel's other streams. True when the report was
+    // taken as a step of the fallback.
+    bool FallBack(const PlayerReport& report);
+    void PlayFallbackStream(std::size_t index);
+    void EndFallback();
 
     ChannelTitleBar* titleBar_ = nullptr;
     ControlBar* controlBar_ = nullptr;
@@ -101,6 +116,15 @@ private:
     bool playing_ = false;
     QString statusText_;
     PlaybackEnd lastEnd_ = PlaybackEnd::kNone;
+
+    StreamFallback fallback_;
+    Channel* fallbackChannel_ = nullptr;
+    // Tells a queued fallback step whether its play request is still on.
+    int fallbackRequest_ = 0;
+    QTimer retryTimer_;
+    QString firstFailure_;
+    // "Trying stream 2 of 3..." while that stream connects.
+    QString tryingText_;
 };
 
 }  // namespace lumora

@@ -26,6 +26,7 @@ constexpr char16_t kDefaultLanguage[] = u"en";
 const QRect kLanguageLabelUnits(6, 22, 52, 10);
 const QRect kLanguageChooserUnits(60, 20, 90, 12);
 const QRect kUpdateCheckUnits(6, 40, 150, 12);
+const QRect kFallbackCheckUnits(6, 56, 150, 12);
 
 QString Text(std::string_view key) {
     return QString::fromStdU16String(LookupText(key));
@@ -55,13 +56,17 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     languageLabel_ = new QLabel(QStringLiteral("static_language"), this);
     languages_ = new QComboBox(this);
     updateCheck_ = new QCheckBox(QStringLiteral("check_cupdate"), this);
+    fallbackCheck_ = new QCheckBox(QStringLiteral("check_fallback"), this);
     SetControlId(languages_, kLanguageChooserId);
     SetControlId(languageLabel_, kLanguageLabelId);
     SetControlId(updateCheck_, kUpdateCheckId);
-    ApplyDialogColours(updateCheck_);
+    SetControlId(fallbackCheck_, kFallbackCheckId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
-    updateCheck_->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
+    for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
+        ApplyDialogColours(check);
+        check->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
+    }
 
     // 1. The texts.
     LocaliseWindowTree(this);
@@ -69,6 +74,7 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     FillLanguageChooser(*languages_);
     // 3. The update check.
     updateCheck_->setChecked(GetBoolSetting(kAutoCU, true));
+    fallbackCheck_->setChecked(GetBoolSetting(kAutoFallback, true));
     // 4. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
@@ -98,6 +104,7 @@ bool SettingsDialog::OnCommand(int command) {
 void SettingsDialog::Store() {
     SetStringSetting(kLanguage, ChosenLanguageCode(*languages_));
     SetBoolSetting(kAutoCU, updateCheck_->isChecked());
+    SetBoolSetting(kAutoFallback, fallbackCheck_->isChecked());
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -112,11 +119,13 @@ void SettingsDialog::OnSize(int width, int) {
     place(languageLabel_, kLanguageLabelUnits);
     place(languages_, kLanguageChooserUnits);
     place(updateCheck_, kUpdateCheckUnits);
+    place(fallbackCheck_, kFallbackCheckUnits);
     // The chooser keeps the height it needs for its font.
     languages_->resize(languages_->width(), languages_->sizeHint().height());
-    updateCheck_->resize(std::max(updateCheck_->width(),
-                                  std::min(updateCheck_->sizeHint().width(), rightEdge - updateCheck_->x())),
-                         std::max(updateCheck_->height(), updateCheck_->sizeHint().height()));
+    for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
+        check->resize(std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),
+                      std::max(check->height(), check->sizeHint().height()));
+    }
 }
 
 int RunSettingsModal(QWidget* owner) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The settings: the interface language and the catalogue update check at
-// start ("AutoCU"). A full-screen modal dialog with the soft keys OK
+// The settings: the interface language, the catalogue update check at
+// start ("AutoCU") and trying a channel's other streams when one fails
+// ("auto_fallback"). A full-screen modal dialog with the soft keys OK
 // (0xE790, stores both and ends with 1) and Cancel (0xE791, stores nothing
 // and ends with 2). Choosing a language says at once that it takes effect
 // at the next start; nothing is stored before OK.
@@ -23,12 +24,14 @@ public:
     static constexpr int kLanguageChooserId = 1009;
     static constexpr int kLanguageLabelId = 1010;
     static constexpr int kUpdateCheckId = 1018;
+    static constexpr int kFallbackCheckId = 1019;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
 
     QComboBox* LanguageChooser() const { return languages_; }
     QCheckBox* UpdateCheck() const { return updateCheck_; }
+    QCheckBox* FallbackCheck() const { return fallbackCheck_; }
 
 protected:
     bool OnCommand(int command) override;
@@ -40,6 +43,7 @@ private:
     QLabel* languageLabel_ = nullptr;
     QComboBox* languages_ = nullptr;
     QCheckBox* updateCheck_ = nullptr;
+    QCheckBox* fallbackCheck_ = nullptr;
 };
 
 // Runs the settings dialog modally, owned by `owner` (the shell's

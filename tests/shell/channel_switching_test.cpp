@@ -5,9 +5,11 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,6 +20,9 @@
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "net/update_logic.h"
+#include "player/media_player_host.h"
+#include "player/player_texts.h"
+#include "player/video_widget.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_model.h"
@@ -27,8 +32,10 @@
 #include "shell/control_bar.h"
 #include "shell/interface_collation.h"
 #include "shell/main_frame.h"
+#include "shell/settings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/volume_slider.h"
+#include "player_test_support.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -269,6 +276,93 @@ TEST_F(ChannelSwitchingTest, ChoosersSortAsTheReaderOfTheLanguageExpects) {
     for (int i = 1; i < dialog.CountryChooser()->count(); ++i)
         entries << dialog.CountryChooser()->itemText(i);
     EXPECT_EQ(entries, QStringList({"Afghanistan", "Ägypten", "Albanien", "Simbabwe", "Zypern"}));
+}
+
+
+// ------------------------------------------------------------------ fallback
+
+TEST_F(ChannelSwitchingTest, SettingsOfferTheFallbackOnByDefault) {
+    for (const bool confirm : {false, true}) {
+        SettingsDialog dialog(nullptr);
+        EXPECT_EQ(dialog.FallbackCheck()->text(), Text("check_fallback"));
+        EXPECT_TRUE(dialog.FallbackCheck()->isChecked());
+        dialog.FallbackCheck()->setChecked(false);
+        dialog.DispatchCommand(confirm ? ID_SOFTKEY_DONE : ID_SOFTKEY_CANCEL);
+        EXPECT_EQ(GetBoolSetting(kAutoFallback, true), !confirm);
+    }
+}
+
+// A channel whose streams are a refused port, a missing file (404) and, when
+// asked, a working TS, all on loopback, played by the real player.
+class StreamFallbackTest : public ChannelSwitchingTest {
+protected:
+    MediaPlayerHost* PlayChannel(bool withWorkingStream) {
+        std::vector<std::u16string> addresses = {
+            u"http://127.0.0.1:" + QString::number(test::DeadPort()).toStdU16String() + u"/live.ts",
+            server_.Url(QStringLiteral("missing.ts"))};
+        if (withWorkingStream)
+            addresses.push_back(server_.Url(QStringLiteral("stream.ts")));
+        const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+        EXPECT_TRUE(test::WriteCatalogue(path, "1.0", {{"de", "three", u"Drei", "n", addresses}}));
+        PlayerViewOptions options;
+        options.cataloguePath = path.toStdU16String();
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_->resize(360, 640);
+        frame_->show();
+        auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
+        if (host == nullptr || !host->Ready())
+            return nullptr;
+        QObject::connect(&frame_->View(), &PlayerView::statusShown,
+                         [this](const QString& text) { statuses_ << text; });
+        frame_->View().OnMessage(UM_PLAY, Find("de_three"));
+        return host;
+    }
+
+    // The status line settled: the button offers play again, or a picture.
+    bool Settled(MediaPlayerHost& host) {
+        return QTest::qWaitFor([&] { return !frame_->View().Playing() || host.Video()->FramesRendered() > 2; },
+                               30000);
+    }
+
+    test::StreamServer server_;
+    QStringList statuses_;
+};
+
+TEST_F(StreamFallbackTest, ADeadStreamFallsOverToTheNextWorkingOne) {
+    MediaPlayerHost* host = PlayChannel(true);
+    if (host == nullptr)
+        GTEST_SKIP() << "mpv could not start here";
+    ASSERT_TRUE(Settled(*host));
+    EXPECT_TRUE(frame_->View().Playing());
+    EXPECT_GT(host->Video()->FramesRendered(), 2);
+    const int second = statuses_.indexOf(QStringLiteral("Trying stream 2 of 3..."));
+    const int third = statuses_.indexOf(QStringLiteral("Trying stream 3 of 3..."));
+    EXPECT_GE(second, 0) << statuses_.join(" | ").toStdString();
+    EXPECT_GT(third, second);
+    EXPECT_GT(statuses_.indexOf(QStringLiteral("Playing")), third);
+    // The stream that plays is not made the channel's choice.
+    EXPECT_EQ(Find("de_three")->streamIndex, 0);
+    frame_->View().OnMessage(UM_STOP);
+}
+
+TEST_F(StreamFallbackTest, WhenAllFailTheFirstFailureShowsAndOffTriesNothing) {
+    MediaPlayerHost* host = PlayChannel(false);
+    if (host == nullptr)
+        GTEST_SKIP() << "mpv could not start here";
+    ASSERT_TRUE(Settled(*host));
+    EXPECT_FALSE(frame_->View().Playing());
+    EXPECT_TRUE(statuses_.contains(QStringLiteral("Trying stream 2 of 2...")));
+    EXPECT_EQ(frame_->View().StatusText(), QString::fromStdU16String(Localised(kTextCannotConnect)));
+
+    // Switched off: the first failure ends the request, as without fallback.
+    SetBoolSetting(kAutoFallback, false);
+    statuses_.clear();
+    frame_->View().OnMessage(UM_PLAY, Find("de_three"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame_->View().Playing(); }, 30000));
+    QTest::qWait(500);
+    EXPECT_EQ(frame_->View().StatusText(), QString::fromStdU16String(Localised(kTextCannotConnect)));
+    EXPECT_FALSE(statuses_.join(" ").contains(QStringLiteral("Trying")));
+    EXPECT_FALSE(frame_->View().Playing());
 }
 
 }  // namespace
