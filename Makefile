@@ -4,7 +4,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench fuzz clean
+.PHONY: all deps configure build run test bench fuzz package clean
 
 all: build
 
@@ -28,6 +28,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/lumora_*.deb
 
 bench: build
 	@bash bench/run.sh $(BUILD)

@@ -1,9 +1,11 @@
 #include "player/video_widget.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <mpv/render.h>
 
@@ -107,6 +109,9 @@ bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
         std::aligned_alloc(kRowAlignment, stride_ * std::size_t(pixels.height()))));
     if (!pixels_)
         return false;
+    // Black until mpv draws: the allocation may hold anything, and mpv does
+    // not draw while nothing plays.
+    std::memset(pixels_.get(), 0, stride_ * std::size_t(pixels.height()));
     // "bgr0" in memory is 0x00RRGGBB per pixel on little-endian machines:
     // the layout of Format_RGB32, whose unused byte Qt ignores.
     // frame_ only wraps pixels_; nothing may change it afterwards, or it
@@ -155,8 +160,15 @@ void VideoWidget::SetFullScreen(bool fullScreen) {
         return;
     if (fullScreen) {
         geometryBeforeFullScreen_ = geometry();
+        QScreen* screen = this->screen();
         setWindowFlag(Qt::Window, true);
+        // Without a window manager nobody acts on the full-screen state:
+        // the window covers its screen by its own geometry, and takes the
+        // keyboard so that Esc reaches it.
+        if (screen != nullptr)
+            setGeometry(screen->geometry());
         showFullScreen();
+        activateWindow();
     } else {
         setWindowFlag(Qt::Window, false);
         setGeometry(geometryBeforeFullScreen_);

@@ -2,8 +2,11 @@
 
 #include <clocale>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QScreen>
 #include <QStringList>
@@ -16,10 +19,14 @@
 #include "catalogue/text_format.h"
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
+#include "shell/address_launcher.h"
+#include "shell/command_line.h"
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/qt_translations.h"
+#include "shell/mpris_service.h"
+#include "shell/player_view.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -97,6 +104,26 @@ void BringRunningWindowToFront() {
     }
 }
 
+// A playlist named on the command line is fetched with tighter limits than
+// a catalogue: it is small, and the user is waiting.
+AddressLauncher::Fetch FetchForLauncher() {
+    return [](const std::u16string& url) {
+        FetchOptions options;
+        options.connectTimeout = std::chrono::milliseconds(10000);
+        options.stallTimeout = std::chrono::seconds(15);
+        options.maxBodyBytes = kMaxLaunchPlaylistBytes;
+        return FetchUrl(kUpdateAgent, url, options);
+    };
+}
+
+void ConnectLauncher(AddressLauncher& launcher, PlayerView& view) {
+    QObject::connect(&launcher, &AddressLauncher::playRequested, &view, &PlayerView::PlayAddress);
+    QObject::connect(&launcher, &AddressLauncher::refused, &view,
+                     [&view](const QString& target, const char* textKey) {
+                         view.ShowRefusedTarget(target, QString::fromStdU16String(LookupText(textKey)));
+                     });
+}
+
 }  // namespace
 
 Catalogue& CreateProcessCatalogue(const std::u16string& path) {
@@ -131,6 +158,15 @@ FetchFunction FetchForUpdates() {
 }
 
 int RunProgram(int argc, char* argv[]) {
+    // The command line is read before the window system is touched, so that
+    // --help and --version work without a display.
+    const CommandLineRequest request =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (request.action != CommandLineAction::kStart) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("lumora"));
+        return AnswerCommandLine(request);
+    }
     // First of all: the dynamic loader's work on libmpv and its libraries
     // overlaps everything up to the creation of the player.
     MpvLibrary::StartLoading();
@@ -142,18 +178,26 @@ int RunProgram(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("lumora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumora")));
 
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    return RunLumora(application, arguments.join(QLatin1Char(' ')));
+    return RunLumora(application, LaunchTargetFromArgument(request.target));
 }
 
-int RunLumora(QApplication& application, const QString& commandLine) {
+int RunLumora(QApplication& application, const QString& launchTarget) {
     SingleInstanceGuard guard;
-    if (const int guarded = guard.Acquire(commandLine);
+    if (const int guarded = guard.Acquire(launchTarget);
         guarded < 0 || guarded == kGuardHandedOver)
         return guarded;
+    // What to play once the main window exists: this start's target, or the
+    // one a later start handed over while the first-run dialog was open.
+    AddressLauncher launcher(FetchForLauncher());
+    QString pendingTarget = launchTarget;
     QObject::connect(&guard, &SingleInstanceGuard::activationRequested, &application,
-                     [] { BringRunningWindowToFront(); });
+                     [&launcher, &pendingTarget](const QString& target) {
+                         BringRunningWindowToFront();
+                         if (TheMainFrame() != nullptr)
+                             launcher.Open(target);
+                         else if (!target.isEmpty())
+                             pendingTarget = target;
+                     });
     // The program ends when its main window closes, with the window's code,
     // not when the last dialog before it closes.
     application.setQuitOnLastWindowClosed(false);
@@ -189,6 +233,10 @@ int RunLumora(QApplication& application, const QString& commandLine) {
         QObject::connect(&frame, &MainFrame::closed, &application,
                          [] { QCoreApplication::exit(kNormalExitCode); });
         frame.BringToFront();
+        ConnectLauncher(launcher, frame.View());
+        // Media keys and desktop controls, where there is a session bus.
+        MprisService mpris(frame, &launcher);
+        launcher.Open(pendingTarget);
         exitCode = application.exec();
     }
 

@@ -25,14 +25,18 @@ inline constexpr int kFirstRunCancelledExitCode = 0;
 
 // The whole program, as main() runs it: starts opening libmpv on a worker
 // thread (player/mpv_library.h), makes the QApplication, then runs
-// RunLumora with the arguments joined as the command line.
+// The program's main(): --help, --version and a command line that cannot be
+// understood are answered without a display; otherwise RunLumora with the
+// address or playlist the command line names.
 int RunProgram(int argc, char* argv[]);
 
 // Runs the program in an existing QApplication and returns its exit code:
 // 1 after a normal exit; 1 when another instance took over; 0 when the
 // first-run dialog was cancelled; a negative value when the single-instance
-// lock could not be made. `commandLine` is handed to a running instance.
-int RunLumora(QApplication& application, const QString& commandLine);
+// lock could not be made. `launchTarget` (a stream address, a playlist
+// address or an absolute playlist path; empty for none) is played once the
+// main window exists, or handed to a running instance, which plays it.
+int RunLumora(QApplication& application, const QString& launchTarget);
 
 // The process-wide catalogue. The player view creates it while the main
 // window is built; shut-down releases it. Messages about bad catalogue

@@ -68,6 +68,10 @@ DialogFrame::DialogFrame(QWidget* owner, DialogSize size, TitleStrip strip, QSiz
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
         softKeys_ = new SoftKeyBar(this);
         connect(softKeys_, &SoftKeyBar::commandTriggered, this, &DialogFrame::DispatchCommand);
+    } else if (titleStrip_ == TitleStrip::Shown) {
+        // The dialog paints its own title strip: a second one from the
+        // window manager would only repeat it.
+        setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     } else {
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     }

@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "catalogue/languages.h"
@@ -14,6 +17,7 @@
 #include "shell/channel_list_dialog.h"
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
+#include "shell/focus_return.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -64,7 +68,17 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     connect(exit, &QShortcut::activated, this, [this] { OnCommand(ID_APP_EXIT); });
     AddZapKeys();
 
-    resize(HandheldWindowSize());
+    // Without a window manager nobody else places the window or gives the
+    // keyboard back after a dialog.
+    PlaceOnScreen();
+    new FocusReturn(this);
+}
+
+void MainFrame::PlaceOnScreen() {
+    QRect area(QPoint(0, 0), HandheldWindowSize());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        area.moveCenter(screen->availableGeometry().center());
+    setGeometry(area);
 }
 
 MainFrame::~MainFrame() {
@@ -168,6 +182,26 @@ void MainFrame::BringToFront() {
     show();
     raise();
     activateWindow();
+}
+
+void MainFrame::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        // The window system tells the frame's size only once it shows the
+        // window (a Wayland compositor's decorations, a window manager's).
+        QTimer::singleShot(0, this, &MainFrame::FitIntoScreen);
+    }
+}
+
+void MainFrame::FitIntoScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr || isFullScreen())
+        return;
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    const QSize limit = (screen->availableGeometry().size() - frameExtra).expandedTo(QSize(1, 1));
+    if (width() > limit.width() || height() > limit.height())
+        resize(size().boundedTo(limit));
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

@@ -55,16 +55,24 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildMenu();
     void AddZapKeys();
+    // The handheld size, never more than the screen's available area,
+    // centred on it.
+    void PlaceOnScreen();
+    // Shrinks the window, its frame included, into the screen's available
+    // area once the frame is known (after the first show).
+    void FitIntoScreen();
     void RunChannelList();
     void RunUpdate();
 
     QMenu* menu_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
+    bool fitted_ = false;
 };
 
 // The main window while it exists, else null.

@@ -241,6 +241,27 @@ void PlayerView::ReportPlayerStartFailure() {
         Qt::QueuedConnection);
 }
 
+void PlayerView::PlayAddress(const QString& address, const QString& name) {
+    if (player_)
+        player_->Stop();
+    ShowName(nullptr, name);
+    if (!player_ || !player_->Ready()) {
+        SetPlaying(false);
+        SetStatus(PlayerStartFailure());
+        return;
+    }
+    SetPlaying(true);
+    player_->Play(address.toStdU16String());
+}
+
+void PlayerView::ShowRefusedTarget(const QString& target, const QString& status) {
+    if (player_)
+        player_->Stop();
+    ShowName(nullptr, target);
+    SetPlaying(false);
+    SetStatus(status);
+}
+
 void PlayerView::Stop() {
     EndFallback();
     if (player_)
@@ -327,8 +348,11 @@ void PlayerView::paintEvent(QPaintEvent*) {
 }
 
 void PlayerView::SetPlaying(bool playing) {
+    const bool changed = playing != playing_;
     playing_ = playing;
     controlBar_->setPlaying(playing);
+    if (changed)
+        emit shownChanged();
 }
 
 void PlayerView::SetStatus(const QString& text) {
@@ -342,8 +366,17 @@ void PlayerView::SetStatus(const QString& text) {
 void PlayerView::ShowCurrentChannelName() {
     const Catalogue* catalogue = TheCatalogue();
     const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
-    titleBar_->setChannelName(current != nullptr ? QString::fromStdU16String(current->name)
-                                                 : QString());
+    ShowName(current, current != nullptr ? QString::fromStdU16String(current->name) : QString());
+}
+
+void PlayerView::ShowName(const Channel* channel, const QString& name) {
+    shownChannel_ = channel;
+    titleBar_->setChannelName(name);
+    emit shownChanged();
+}
+
+QString PlayerView::ShownName() const {
+    return titleBar_->channelName();
 }
 
 }  // namespace lumora

@@ -56,6 +56,13 @@ public:
     // channel), UM_STOP, UM_FULLSCREEN (channel unused). Others are ignored.
     void OnMessage(int message, Channel* channel = nullptr);
 
+    // Plays an address from outside the catalogue (the command line): the
+    // title bar shows `name`, the current channel stays as it was. The
+    // caller has checked the address against the stream address rule.
+    void PlayAddress(const QString& address, const QString& name);
+    // Shows why `target` is not played: its name and the status text.
+    void ShowRefusedTarget(const QString& target, const QString& status);
+
     // The catalogue was rebuilt (after an update): no channel is current any
     // more, so the title bar forgets the name.
     void OnCatalogueReloaded();
@@ -81,12 +88,18 @@ public:
     // How the last play request ended, as the player's last report said
     // (kNone while it plays or before any report).
     PlaybackEnd LastPlaybackEnd() const { return lastEnd_; }
+    // What the title bar names: the catalogue channel (null for an address
+    // from outside the catalogue, or nothing) and its name.
+    const Channel* ShownChannel() const { return shownChannel_; }
+    QString ShownName() const;
 
 signals:
     // A command for the main window (the automatic update).
     void commandRequested(int command);
     // The status line changed to this text.
     void statusShown(const QString& text);
+    // The playing state or what the title bar names changed.
+    void shownChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -100,6 +113,7 @@ private:
     void ShowCurrentChannelName();
     void ReportPlayerStartFailure();
     QString PlayerStartFailure() const;
+    void ShowName(const Channel* channel, const QString& name);
     QRect PlayerRect() const;
     // Fallback to the channel's other streams. True when the report was
     // taken as a step of the fallback.
@@ -114,6 +128,7 @@ private:
     int tickCount_ = 0;
     bool wasFullScreen_ = false;
     bool playing_ = false;
+    const Channel* shownChannel_ = nullptr;
     QString statusText_;
     PlaybackEnd lastEnd_ = PlaybackEnd::kNone;
 

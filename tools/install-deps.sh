@@ -14,6 +14,8 @@ packages=(
   ffmpeg python3 xvfb xauth xdotool
   mpv  # the command-line player: the start-up benchmark's reference
   qt6-translations-l10n
+  dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland
+  appstream dpkg-dev file
 )
 
 missing=()

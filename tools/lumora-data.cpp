@@ -28,11 +28,17 @@ constexpr Verb kVerbs[] = {
      "check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] [--drop-dead] [--only COUNTRY,...]"},
 };
 
+void PrintUsage(std::FILE* out)
+{
+    std::fprintf(out, "usage: lumora-data VERB ARGS...\n");
+    for (const Verb& verb : kVerbs)
+        std::fprintf(out, "  lumora-data %.*s\n", int(verb.usage.size()), verb.usage.data());
+    std::fprintf(out, "  lumora-data --help\n");
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: lumora-data VERB ARGS...\n");
-    for (const Verb& verb : kVerbs)
-        std::fprintf(stderr, "  lumora-data %.*s\n", int(verb.usage.size()), verb.usage.data());
+    PrintUsage(stderr);
     return 2;
 }
 
@@ -43,6 +49,10 @@ int main(int argc, char** argv)
     if (argc < 2)
         return Usage();
     std::string_view name = argv[1];
+    if (name == "--help" || name == "-h") {
+        PrintUsage(stdout);
+        return 0;
+    }
     for (const Verb& verb : kVerbs) {
         if (verb.name == name)
             return verb.run(lumora::tools::Arguments(argv + 2, argv + argc));

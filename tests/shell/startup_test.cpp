@@ -127,7 +127,7 @@ TEST_F(StartupTest, NormalExitReturnsOneAndSavesWhatTheRunRead) {
                 secondExit = code;
                 secondDone = true;
             });
-            second->start(test::BuildDir() + QStringLiteral("/lumora"), {QStringLiteral("--x")});
+            second->start(test::BuildDir() + QStringLiteral("/lumora"), QStringList());
             return false;
         }
         if (!secondDone)
