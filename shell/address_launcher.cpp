@@ -24,9 +24,9 @@ AddressLauncher::AddressLauncher(Fetch fetch, QObject* parent)
     : QObject(parent), fetch_(std::move(fetch)) {}
 
 void AddressLauncher::Open(const QString& target) {
-    ++request_;
     if (target.isEmpty())
-        return;
+        return;  // a second start without a target only raises the window
+    ++request_;
     const std::string bytes = target.toStdString();
     if (!target.contains(QStringLiteral("://"))) {
         OpenPlaylistFile(target);

@@ -1,6 +1,7 @@
 #include "shell/show_text_message.h"
 
 #include <QMessageBox>
+#include <QScreen>
 
 #include "catalogue/languages.h"
 
@@ -14,6 +15,18 @@ MessagePresenter& Presenter() {
 
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int /*style*/) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    // The box takes its final size while it is shown, after Qt placed it;
+    // centred again then, it sits in the middle of its owner (or of the
+    // screen) with or without a window manager.
+    box.show();
+    QRect area = box.screen() != nullptr ? box.screen()->availableGeometry() : QRect();
+    if (owner != nullptr && owner->window()->isVisible())
+        area = owner->window()->geometry();
+    if (area.isValid()) {
+        QRect placed = box.frameGeometry();
+        placed.moveCenter(area.center());
+        box.move(placed.topLeft());
+    }
     box.exec();
     return kMessageResultOk;
 }

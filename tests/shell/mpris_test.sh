@@ -131,7 +131,7 @@ call $player.Previous >/dev/null && expect_playing "Lumora Test Card"
 
 # Volume follows into the slider and the saved setting.
 call org.freedesktop.DBus.Properties.Set $player Volume "<0.3>" >/dev/null || fail "cannot set Volume"
-get $player Volume | grep -q "<0.3" || fail "Volume reads $(get $player Volume)"
+get $player Volume | grep -Eq "<0\.(3|2999+)" || fail "Volume reads $(get $player Volume)"
 
 call $player.Stop >/dev/null
 for ((i = 0; i < 50; i++)); do

@@ -68,7 +68,7 @@ mkdir -p "$shots"
 python3 - "$work/catalogue.json" <<'PY' || fail "cannot raise the catalogue version"
 import json, sys
 document = json.load(open(sys.argv[1]))
-document["name"] = "99.0.0.1"
+document["name"] = "9999.0.0.1"  # newer than any shipped version
 json.dump(document, open(sys.argv[1], "w"))
 PY
 "$build/lumora-data" build "$work/catalogue.json" "$work/newer.lmch" || fail "cannot build the catalogue"
@@ -90,8 +90,9 @@ for ((i = 0; i < 50; i++)); do
     sleep 0.1
 done
 
-geometry() {  # WINDOW -> X Y WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$1")"
+geometry() {  # WINDOW -> X Y WIDTH HEIGHT (zeros for a window that is gone)
+    local X=0 Y=0 WIDTH=0 HEIGHT=0
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9-]+$')"
     echo "$X $Y $WIDTH $HEIGHT"
 }
 # Visible windows of the program with a title matching the pattern.
@@ -115,7 +116,7 @@ wait_window() {  # TITLE MIN_HEIGHT MAX_HEIGHT TRIES
     return 1
 }
 grab() {  # FILE X Y W H
-    ffmpeg -loglevel error -y -f x11grab -video_size "$4x$5" -i "${DISPLAY}+$2,$3" -frames:v 1 "$1"
+    ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size "$4x$5" -i "${DISPLAY}+$2,$3" -frames:v 1 "$1"
 }
 
 "$build/lumora" >"$work/lumora.log" 2>&1 &
@@ -174,10 +175,13 @@ sleep 2
 bar=24
 view_h=$((mh - bar))
 grab "$work/before.png" "$mx" "$my" "$mw" "$mh" || fail "cannot grab"
-xdotool mousemove $((mx + bar + bar * 5 / 6 + bar * 5 / 6 / 2)) $((my + view_h - bar / 2)) click 1
+# The full-screen window is a new one (the root window matches any search).
+known=$(xdotool search --pid "$program_pid" "" 2>/dev/null; xdotool search --maxdepth 0 "" 2>/dev/null)
+xdotool mousemove $((mx + bar + bar * 5 / 6 + bar * 5 / 6 / 2)) $((my + view_h - bar / 2)) click 1 mousemove 0 0
 fullscreen=
 for ((i = 0; i < 50; i++)); do
     for id in $(xdotool search --onlyvisible --pid "$program_pid" "" 2>/dev/null); do
+        echo "$known" | grep -qx -e "$id" && continue
         [ "$(geometry "$id")" = "0 0 $screen_w $screen_h" ] && fullscreen=$id
     done
     [ -n "$fullscreen" ] && break
@@ -202,12 +206,12 @@ def pixels(path):
 a, b = pixels(sys.argv[1]), pixels(sys.argv[2])
 w, h, bar = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 margin = bar // 8
-# Everything outside the picture but the status line: the control bar, the
-# soft keys, and the margins with the frame.
+# The margins with the frame around the picture, and the soft keys. The
+# title bar's status and the control bar's focused button may change.
 def outside_picture(x, y):
-    if y < bar:
-        return False                 # the title bar's status text may change
-    return x <= margin or x >= w - margin - 1 or y <= bar + margin or y >= h - 2 * bar - margin - 1
+    if y < bar or h - 2 * bar <= y < h - bar:
+        return False
+    return x < margin or x >= w - margin or y < bar + margin or y >= h - 2 * bar - margin
 diff = sum(1 for y in range(h) for x in range(w)
            if outside_picture(x, y) and a[(y * w + x) * 3:(y * w + x) * 3 + 3] != b[(y * w + x) * 3:(y * w + x) * 3 + 3])
 print(f"{diff} pixels outside the picture differ after full screen and back")
