@@ -1,6 +1,7 @@
 #include "player/video_widget.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include <QKeyEvent>
@@ -14,6 +15,7 @@ namespace lumora {
 namespace {
 
 constexpr std::size_t kRowAlignment = 64;
+constexpr std::uint32_t kOpaque = 0xff000000u;
 
 std::size_t AlignedStride(int width) {
     const std::size_t bytes = std::size_t(width) * 4;
@@ -109,9 +111,11 @@ bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
         std::aligned_alloc(kRowAlignment, stride_ * std::size_t(pixels.height()))));
     if (!pixels_)
         return false;
-    // Black until mpv draws: the allocation may hold anything, and mpv does
-    // not draw while nothing plays.
-    std::memset(pixels_.get(), 0, stride_ * std::size_t(pixels.height()));
+    // Opaque black until mpv draws: the allocation may hold anything, and
+    // mpv does not draw while nothing plays.
+    for (int y = 0; y < pixels.height(); ++y)
+        std::fill_n(reinterpret_cast<std::uint32_t*>(pixels_.get() + stride_ * std::size_t(y)),
+                    pixels.width(), kOpaque);
     // "bgr0" in memory is 0x00RRGGBB per pixel on little-endian machines:
     // the layout of Format_RGB32, whose unused byte Qt ignores.
     // frame_ only wraps pixels_; nothing may change it afterwards, or it
@@ -134,6 +138,18 @@ void VideoWidget::RenderFrame(const QSize& pixels) {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_render(render_.get(), params);
+    MakeOpaque(pixels);
+}
+
+void VideoWidget::MakeOpaque(const QSize& pixels) {
+    // mpv leaves the fourth byte of "bgr0" at 0, but Format_RGB32 means
+    // 0xffRRGGBB: a backing store with alpha (Wayland's) would take the
+    // picture as transparent and show it blended with what lies behind.
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(pixels_.get() + stride_ * std::size_t(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            row[x] |= kOpaque;
+    }
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {

@@ -67,6 +67,7 @@ private:
     bool RenderAtWidgetSize();
     bool EnsureFrameBuffer(const QSize& pixels);
     void RenderFrame(const QSize& pixels);
+    void MakeOpaque(const QSize& pixels);
 
     std::unique_ptr<mpv_render_context, RenderContextDeleter> render_;
     std::atomic<bool> updateQueued_{false};

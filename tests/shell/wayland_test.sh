@@ -99,14 +99,24 @@ def px(d, x, y):
     i = (y * W + x) * 3
     return tuple(d[i:i + 3])
 frame = (195, 170, 69)
-# The frame: the longest horizontal runs of the frame colour.
-rows = [y for y in range(H) if sum(1 for x in range(W) if px(data[0], x, y) == frame) > 100]
+# The frame: the two columns with long runs of the frame colour (the bars'
+# outlines are short), and the longest vertical run in the left one.
 cols = [x for x in range(W) if sum(1 for y in range(H) if px(data[0], x, y) == frame) > 100]
 if mode == "frame":
-    if len(rows) < 2 or len(cols) < 2:
+    if len(cols) < 2:
         print("none")
-    else:
-        print(min(cols), min(rows), max(cols), max(rows))
+        sys.exit(0)
+    best, run, start, top = 0, 0, 0, 0
+    for y in range(H):
+        if px(data[0], cols[0], y) == frame:
+            if run == 0:
+                start = y
+            run += 1
+            if run > best:
+                best, top = run, start
+        else:
+            run = 0
+    print(cols[0], top, cols[-1], top + best - 1)
     sys.exit(0)
 left, top, right, bottom = map(int, mode.split(","))
 inside = [(x, y) for y in range(top + 2, bottom - 1, 3) for x in range(left + 2, right - 1, 3)]
