@@ -17,10 +17,12 @@ std::vector<std::filesystem::path> ModuleFolders()
     std::vector<std::filesystem::path> folders;
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
+    if (!error) {
         folders.push_back(self.parent_path());
-    // LUMORA_PROBE_ENGINE_DIRS: the build tree's output folder and the
-    // installed one, separated by ':'.
+        folders.push_back(self.parent_path() / LUMORA_PROBE_ENGINE_RELATIVE_DIR);
+    }
+    // LUMORA_PROBE_ENGINE_DIRS: the configured install folders, separated
+    // by ':'.
     std::string known = LUMORA_PROBE_ENGINE_DIRS;
     for (std::size_t start = 0; start <= known.size();) {
         std::size_t colon = std::min(known.find(':', start), known.size());

@@ -54,12 +54,12 @@ TEST(SingleInstanceTest, SecondProgramHandsOverItsCommandLineAndExitsWithOne) {
     QTemporaryDir secondData;
     QProcess second;
     second.setProcessEnvironment(ProgramEnvironment(folders, secondData.path()));
-    second.start(Program(), {QStringLiteral("hello"), QStringLiteral("world")});
+    second.start(Program(), {QStringLiteral("http://tv.example/hello%20world.ts")});
     ASSERT_TRUE(WaitServing(second, 10000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
     ASSERT_EQ(activations.size(), 1);
-    EXPECT_EQ(activations[0][0].toString(), QStringLiteral("hello world"));
+    EXPECT_EQ(activations[0][0].toString(), QStringLiteral("http://tv.example/hello%20world.ts"));
     // The second program loaded nothing and wrote nothing.
     EXPECT_FALSE(QDir(secondData.path() + QStringLiteral("/lumora")).exists());
 
