@@ -23,11 +23,11 @@ class Catalogue;
 inline constexpr int kNormalExitCode = 1;          // the main window was closed
 inline constexpr int kFirstRunCancelledExitCode = 0;
 
-// The whole program, as main() runs it: starts opening libmpv on a worker
-// thread (player/mpv_library.h), makes the QApplication, then runs
-// The program's main(): --help, --version and a command line that cannot be
-// understood are answered without a display; otherwise RunLumora with the
-// address or playlist the command line names.
+// The whole program, as main() runs it. --help, --version and a command line
+// that cannot be understood are answered without a display; otherwise it
+// starts opening libmpv on a worker thread (player/mpv_library.h), makes the
+// QApplication, then runs RunLumora with the address or playlist the
+// command line names.
 int RunProgram(int argc, char* argv[]);
 
 // Runs the program in an existing QApplication and returns its exit code:
