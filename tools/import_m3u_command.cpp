@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "document/text_encoding.h"
-#include "tools/catalogue_builder.h"
-#include "tools/channel_database.h"
+#include "playlist/catalogue_builder.h"
+#include "playlist/channel_database.h"
 #include "tools/commands.h"
-#include "tools/m3u_playlist.h"
+#include "playlist/m3u_playlist.h"
 
 namespace lumora::tools {
 
@@ -119,8 +119,9 @@ int RunImportM3u(const Arguments& args)
     }
     std::fprintf(stderr,
                  "imported %zu channels (%zu streams) in %zu countries; skipped %zu malformed "
-                 "entries; left out %zu NSFW\n",
-                 counts.channels, counts.streams, counts.countries, counts.malformed, counts.nsfw);
+                 "entries; left out %zu NSFW; refused %zu addresses that may not be played\n",
+                 counts.channels, counts.streams, counts.countries, counts.malformed, counts.nsfw,
+                 counts.refused);
     if (counts.repeated > 0)
         std::fprintf(stderr, "dropped %zu repeated addresses of the same channel\n", counts.repeated);
     return 0;

@@ -11,7 +11,7 @@ packages=(
   famfamfam-flag-png iso-codes libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  ffmpeg python3 xvfb xauth xdotool
+  ffmpeg python3 openssl xvfb xauth xdotool
   mpv  # the command-line player: the start-up benchmark's reference
   qt6-translations-l10n
   dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland

@@ -13,9 +13,9 @@
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "tests/tools/data_verb_runner.h"
-#include "tools/catalogue_builder.h"
-#include "tools/channel_database.h"
-#include "tools/m3u_playlist.h"
+#include "playlist/catalogue_builder.h"
+#include "playlist/channel_database.h"
+#include "playlist/m3u_playlist.h"
 
 namespace lumora::tools {
 namespace {

@@ -1,17 +1,22 @@
-#include "tools/m3u_playlist.h"
+#include "playlist/m3u_playlist.h"
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <cstdio>
 #include <memory>
 
+#include "catalogue/stream_address.h"
 #include "document/text_encoding.h"
 
-namespace lumora::tools {
+namespace lumora {
 
 namespace {
 
 constexpr std::string_view kExtinfPrefix = "#EXTINF:";
+constexpr std::string_view kVlcOptionPrefix = "#EXTVLCOPT:";
+constexpr std::string_view kGroupPrefix = "#EXTGRP:";
+constexpr std::string_view kHeaderLine = "#EXTM3U";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Longest "[...]" or "(...)" tag that is taken out of a display name.
 constexpr std::size_t kMaxTagLength = 64;
@@ -152,6 +157,80 @@ void AppendWord(std::string& out, std::string_view word)
     out += word;
 }
 
+// Each byte of a Latin-1 text as the character it stands for.
+std::string Latin1ToUtf8(std::string_view text)
+{
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 4);
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            utf8 += char(c);
+        } else {
+            utf8 += char(0xC0 | (c >> 6));
+            utf8 += char(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = LowerAscii(c);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+std::string PercentDecode(std::string_view text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            decoded += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// A header value as it may be sent: trimmed, without surrounding quotes;
+// empty when it holds control characters (a line break would forge headers)
+// or is not UTF-8.
+std::string HeaderValueText(std::string_view value)
+{
+    value = Trim(value);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = Trim(value.substr(1, value.size() - 2));
+    if (HasControlCharacters(value) || !IsValidUtf8(value))
+        return {};
+    return std::string(value);
+}
+
+std::string FirstNonEmpty(std::initializer_list<std::string_view> values)
+{
+    for (std::string_view value : values) {
+        if (!value.empty())
+            return std::string(value);
+    }
+    return {};
+}
+
+// "scheme:" at the start: letters, then letters, digits, "+", "-", ".".
+bool HasScheme(std::string_view text)
+{
+    std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || !IsAsciiLetter(text[0]))
+        return false;
+    for (std::size_t i = 1; i < colon; ++i) {
+        char c = text[i];
+        if (!IsAsciiLetter(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<ExtinfFields> ParseExtinfLine(std::string_view line)
@@ -164,10 +243,17 @@ std::optional<ExtinfFields> ParseExtinfLine(std::string_view line)
         return std::nullopt;
     ExtinfFields fields;
     ForEachAttribute(rest.substr(0, comma), [&](std::string_view key, std::string_view value) {
+        std::string trimmed(Trim(value));
         if (EqualsIgnoringCase(key, "tvg-id"))
-            fields.tvgId = std::string(Trim(value));
+            fields.tvgId = std::move(trimmed);
+        else if (EqualsIgnoringCase(key, "tvg-country"))
+            fields.tvgCountry = std::move(trimmed);
         else if (EqualsIgnoringCase(key, "group-title"))
-            fields.groupTitle = std::string(Trim(value));
+            fields.groupTitle = std::move(trimmed);
+        else if (EqualsIgnoringCase(key, "http-user-agent") || EqualsIgnoringCase(key, "user-agent"))
+            fields.userAgent = std::move(trimmed);
+        else if (EqualsIgnoringCase(key, "http-referrer") || EqualsIgnoringCase(key, "http-referer"))
+            fields.referrer = std::move(trimmed);
     });
     fields.displayName = std::string(Trim(rest.substr(comma + 1)));
     return fields;
@@ -231,16 +317,22 @@ CleanName CleanDisplayName(std::string_view displayName)
     return result;
 }
 
-void M3uParser::AddLine(std::string_view line, bool truncated)
+void M3uParser::AddLine(std::string_view rawLine, bool truncated)
 {
     if (firstLine_) {
         firstLine_ = false;
-        if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-            line.remove_prefix(kByteOrderMark.size());
+        if (rawLine.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+            rawLine.remove_prefix(kByteOrderMark.size());
     }
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    line = Trim(line);
+    if (!rawLine.empty() && rawLine.back() == '\r')
+        rawLine.remove_suffix(1);
+    // Lists from older tools are Latin-1; everything after this is UTF-8.
+    std::string converted;
+    if (!IsValidUtf8(rawLine)) {
+        converted = Latin1ToUtf8(rawLine);
+        rawLine = converted;
+    }
+    std::string_view line = Trim(rawLine);
     if (line.empty())
         return;
 
@@ -250,21 +342,74 @@ void M3uParser::AddLine(std::string_view line, bool truncated)
         pending_ = Pending{truncated ? std::nullopt : ParseExtinfLine(line)};
         return;
     }
-    if (line.front() == '#')
-        return;  // "#EXTM3U", "#EXTVLCOPT:..." and other directives or comments
+    if (line.front() == '#') {
+        AddDirective(line);
+        return;
+    }
+    AddAddress(line, truncated);
+}
 
-    if (!pending_ || !pending_->fields || truncated || !IsStreamAddress(line)) {
+void M3uParser::AddDirective(std::string_view line)
+{
+    if (StartsWithIgnoringCase(line, kGroupPrefix)) {
+        directives_.group = std::string(Trim(line.substr(kGroupPrefix.size())));
+        return;
+    }
+    if (!StartsWithIgnoringCase(line, kVlcOptionPrefix))
+        return;  // "#EXTM3U", "#KODIPROP:..." and other directives or comments
+    std::string_view option = Trim(line.substr(kVlcOptionPrefix.size()));
+    std::size_t equals = option.find('=');
+    if (equals == std::string_view::npos)
+        return;
+    std::string_view name = Trim(option.substr(0, equals));
+    std::string value = HeaderValueText(option.substr(equals + 1));
+    if (EqualsIgnoringCase(name, "http-user-agent"))
+        directives_.userAgent = std::move(value);
+    else if (EqualsIgnoringCase(name, "http-referrer") || EqualsIgnoringCase(name, "http-referer"))
+        directives_.referrer = std::move(value);
+}
+
+void M3uParser::AddAddress(std::string_view line, bool truncated)
+{
+    Directives directives = std::move(directives_);
+    directives_ = {};
+    if (!pending_ || !pending_->fields || truncated) {
         ++playlist_.malformed;
         pending_.reset();
         return;
     }
-    M3uEntry entry;
-    entry.tvgId = std::move(pending_->fields->tvgId);
-    entry.groupTitle = std::move(pending_->fields->groupTitle);
-    entry.displayName = std::move(pending_->fields->displayName);
-    entry.address = std::string(line);
-    playlist_.entries.push_back(std::move(entry));
+    ExtinfFields fields = std::move(*pending_->fields);
     pending_.reset();
+
+    AddressWithHeaders split = SplitAddressHeaders(line);
+    if (split.address.empty() || split.address.find_first_of(" \t") != std::string::npos) {
+        ++playlist_.malformed;  // words, not an address
+        return;
+    }
+    std::optional<std::string> address = ResolveAddress(split.address, base_);
+    if (!address) {
+        ++playlist_.refused;  // relative, and nothing to resolve it against
+        return;
+    }
+    if (!IsStreamAddress(*address)) {
+        ++playlist_.malformed;
+        return;
+    }
+    if (!IsPlayableAddress(*address)) {
+        ++playlist_.refused;
+        return;
+    }
+    M3uEntry entry;
+    entry.tvgId = std::move(fields.tvgId);
+    entry.tvgCountry = std::move(fields.tvgCountry);
+    entry.groupTitle = !fields.groupTitle.empty() ? std::move(fields.groupTitle) : std::move(directives.group);
+    entry.displayName = std::move(fields.displayName);
+    entry.address = std::move(*address);
+    // The address's own headers first, then the player options, then the
+    // attributes of the "#EXTINF" line.
+    entry.userAgent = FirstNonEmpty({split.userAgent, directives.userAgent, fields.userAgent});
+    entry.referrer = FirstNonEmpty({split.referrer, directives.referrer, fields.referrer});
+    playlist_.entries.push_back(std::move(entry));
 }
 
 M3uPlaylist M3uParser::Finish()
@@ -272,6 +417,7 @@ M3uPlaylist M3uParser::Finish()
     if (pending_)
         ++playlist_.malformed;
     pending_.reset();
+    directives_ = {};
     firstLine_ = true;
     return std::move(playlist_);
 }
@@ -348,13 +494,72 @@ std::optional<M3uPlaylist> ReadM3uFile(const std::string& path)
     return parser.Finish();
 }
 
-M3uPlaylist ParseM3uText(std::string_view text)
+M3uPlaylist ParseM3uText(std::string_view text, const std::string& base)
 {
-    M3uParser parser;
+    M3uParser parser(base);
     LineSplitter splitter(parser);
     splitter.Feed(text);
     splitter.Finish();
     return parser.Finish();
 }
 
-}  // namespace lumora::tools
+bool LooksLikeM3u(std::string_view text)
+{
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    while (!text.empty() && (IsBlank(text.front()) || text.front() == '\r' || text.front() == '\n'))
+        text.remove_prefix(1);
+    return StartsWithIgnoringCase(text, kHeaderLine);
+}
+
+AddressWithHeaders SplitAddressHeaders(std::string_view line)
+{
+    AddressWithHeaders split;
+    std::size_t bar = line.find('|');
+    split.address = std::string(Trim(line.substr(0, bar)));
+    if (bar == std::string_view::npos)
+        return split;
+    std::string_view headers = line.substr(bar + 1);
+    while (!headers.empty()) {
+        std::size_t amp = headers.find('&');
+        std::string_view pair = headers.substr(0, amp);
+        std::size_t equals = pair.find('=');
+        if (equals != std::string_view::npos) {
+            std::string_view name = Trim(pair.substr(0, equals));
+            std::string value = HeaderValueText(PercentDecode(pair.substr(equals + 1)));
+            if (EqualsIgnoringCase(name, "user-agent"))
+                split.userAgent = std::move(value);
+            else if (EqualsIgnoringCase(name, "referer") || EqualsIgnoringCase(name, "referrer"))
+                split.referrer = std::move(value);
+        }
+        if (amp == std::string_view::npos)
+            break;
+        headers.remove_prefix(amp + 1);
+    }
+    return split;
+}
+
+std::optional<std::string> ResolveAddress(std::string_view reference, std::string_view base)
+{
+    if (HasScheme(reference))
+        return std::string(reference);
+    std::size_t schemeEnd = base.find("://");
+    if (schemeEnd == std::string_view::npos || !HasScheme(base) || reference.empty())
+        return std::nullopt;
+    std::string_view scheme = base.substr(0, schemeEnd);
+    if (!EqualsIgnoringCase(scheme, "http") && !EqualsIgnoringCase(scheme, "https"))
+        return std::nullopt;
+    if (reference.substr(0, 2) == "//")
+        return std::string(scheme) + ":" + std::string(reference);
+    std::size_t pathStart = base.find('/', schemeEnd + 3);
+    std::string_view origin = base.substr(0, pathStart);
+    if (reference.front() == '/')
+        return std::string(origin) + std::string(reference);
+    // Relative to the folder of the playlist's own path (its query dropped).
+    std::string_view path = pathStart == std::string_view::npos ? std::string_view("/") : base.substr(pathStart);
+    path = path.substr(0, path.find_first_of("?#"));
+    path = path.substr(0, path.rfind('/') + 1);
+    return std::string(origin) + std::string(path) + std::string(reference);
+}
+
+}  // namespace lumora

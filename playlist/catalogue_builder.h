@@ -10,25 +10,39 @@
 #include <vector>
 
 #include "document/doc_node.h"
-#include "tools/channel_database.h"
-#include "tools/m3u_playlist.h"
+#include "playlist/channel_database.h"
+#include "playlist/m3u_playlist.h"
 
-namespace lumora::tools {
+namespace lumora {
 
-// Used by the single thread of lumora-data.
+// Used by lumora-data and by the program's playlist updates; one builder
+// belongs to one thread.
 
 struct ImportCounts {
     std::size_t channels = 0;
     std::size_t streams = 0;
     std::size_t countries = 0;
     std::size_t malformed = 0;  // entries of the playlists that could not be used
+    std::size_t refused = 0;    // addresses that may not be opened
     std::size_t nsfw = 0;       // channels left out because the database marks them
     std::size_t repeated = 0;   // addresses a channel already had
 };
 
+// The country of channels that name none, in catalogues the program builds
+// from the user's own playlist ("c_own", "My channels"). Not "my": that is
+// Malaysia's code.
+inline constexpr std::string_view kOwnPlaylistCode = "own";
+
 // The catalogue category key ("n", "mu", ...) of the first name in the list
-// that has one; "e" when none has.
+// with a word that names a category (in any shipped language, any case,
+// accents ignored: "Sports", "Noticias", "Cinéma", "Детские"); "e" when
+// none has.
 std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames);
+
+// Attribute names of the catalogue file the builder writes beside the
+// described ones: a stream's request headers.
+inline constexpr std::string_view kUserAgentAttribute = "ua";
+inline constexpr std::string_view kReferrerAttribute = "ref";
 
 // "News;Music" -> {"News", "Music"}.
 // Blanks and tabs off both ends.
@@ -53,6 +67,8 @@ public:
     // `playlistName` is the playlist's file name, for entries that name no
     // country of their own.
     void AddPlaylist(const M3uPlaylist& playlist, std::string_view playlistName);
+    // The same, with the country for entries that name none given outright.
+    void AddPlaylistWithCountry(const M3uPlaylist& playlist, const std::string& country);
 
     // The document: root named `version`, one child per country code, one
     // channel node per channel. Also fills the counts.
@@ -63,6 +79,8 @@ public:
 private:
     struct StreamSource {
         std::string address;
+        std::string userAgent;
+        std::string referrer;
         int resolution = 0;
         std::size_t order = 0;
     };
@@ -93,4 +111,4 @@ private:
     ImportCounts counts_;
 };
 
-}  // namespace lumora::tools
+}  // namespace lumora

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace lumora::tools {
+namespace lumora {
 
 // Country codes of the channel catalogue: lower-case two-letter codes, plus
 // "int" for channels that belong to no country.
@@ -12,4 +12,4 @@ inline constexpr std::string_view kInternationalCode = "int";
 // public playlists use outside that standard ("uk", "xk").
 bool IsCountryCode(std::string_view code);
 
-}  // namespace lumora::tools
+}  // namespace lumora

@@ -1,12 +1,12 @@
-#include "tools/channel_database.h"
+#include "playlist/channel_database.h"
 
-#include "tools/catalogue_builder.h"
+#include "playlist/catalogue_builder.h"
 
 #include <algorithm>
 #include <fstream>
 #include <optional>
 
-namespace lumora::tools {
+namespace lumora {
 
 namespace {
 
@@ -138,4 +138,4 @@ const ChannelRecord* ChannelDatabase::Find(std::string_view id) const
     return found == records_.end() ? nullptr : &found->second;
 }
 
-}  // namespace lumora::tools
+}  // namespace lumora

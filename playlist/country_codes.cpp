@@ -1,9 +1,9 @@
-#include "tools/country_codes.h"
+#include "playlist/country_codes.h"
 
 #include <algorithm>
 #include <array>
 
-namespace lumora::tools {
+namespace lumora {
 
 namespace {
 
@@ -44,4 +44,4 @@ bool IsCountryCode(std::string_view code)
            kPlaylistCountryCodes.end();
 }
 
-}  // namespace lumora::tools
+}  // namespace lumora

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace lumora::tools {
+namespace lumora {
 
 // Used by the single thread of lumora-data.
 
@@ -38,4 +38,4 @@ private:
 // a quoted field never ends.
 bool ReadCsvRecord(std::string_view& text, std::vector<std::string>& fields);
 
-}  // namespace lumora::tools
+}  // namespace lumora

@@ -1,4 +1,4 @@
-#include "tools/catalogue_builder.h"
+#include "playlist/catalogue_builder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <unordered_set>
 
 #include "document/text_encoding.h"
-#include "tools/country_codes.h"
+#include "playlist/country_codes.h"
 
-namespace lumora::tools {
+namespace lumora {
 
 namespace {
 
@@ -21,18 +21,144 @@ constexpr std::string_view kAddressAttribute = "u";
 
 constexpr std::string_view kOtherCategory = "e";
 
-// Playlist and database category names and the catalogue key each maps to.
+// Words of group titles and database categories and the catalogue key each
+// names: the categories' display texts in every shipped language and their
+// common synonyms, folded (lower case, no accents).
 struct CategoryMapping {
-    std::string_view name;
+    std::string_view word;
     std::string_view key;
 };
 constexpr CategoryMapping kCategoryMappings[] = {
-    {"news", "n"},       {"music", "mu"},    {"sports", "sp"},    {"outdoor", "sp"},
-    {"religious", "r"},  {"movies", "mo"},   {"series", "mo"},    {"classic", "mo"},
-    {"kids", "k"},       {"animation", "k"}, {"family", "k"},     {"shop", "ad"},
-    {"lifestyle", "l"},  {"cooking", "l"},   {"travel", "l"},     {"relax", "l"},
-    {"auto", "l"},       {"culture", "l"},
+    // News.
+    {"news", "n"}, {"nachrichten", "n"}, {"noticias", "n"}, {"noticia", "n"}, {"actualites", "n"},
+    {"actualite", "n"}, {"info", "n"}, {"infos", "n"}, {"information", "n"}, {"informations", "n"},
+    {"notizie", "n"}, {"informazione", "n"}, {"wiadomosci", "n"}, {"informacje", "n"},
+    {"новости", "n"}, {"информация", "n"},
+    // Sports.
+    {"sport", "sp"}, {"sports", "sp"}, {"outdoor", "sp"}, {"deportes", "sp"}, {"deporte", "sp"},
+    {"deportivo", "sp"}, {"esporte", "sp"}, {"esportes", "sp"}, {"sportivo", "sp"}, {"sportive", "sp"},
+    {"sportif", "sp"}, {"football", "sp"}, {"soccer", "sp"}, {"futbol", "sp"}, {"fussball", "sp"},
+    {"calcio", "sp"}, {"sporty", "sp"}, {"спорт", "sp"}, {"спортивные", "sp"}, {"desporto", "sp"},
+    // Music.
+    {"music", "mu"}, {"musik", "mu"}, {"musica", "mu"}, {"musique", "mu"}, {"muzyka", "mu"},
+    {"muzyczne", "mu"}, {"musicale", "mu"}, {"музыка", "mu"}, {"музыкальные", "mu"},
+    // Kids.
+    {"kids", "k"}, {"kid", "k"}, {"children", "k"}, {"childrens", "k"}, {"cartoons", "k"},
+    {"cartoon", "k"}, {"animation", "k"}, {"family", "k"}, {"kinder", "k"}, {"kinderprogramm", "k"},
+    {"ninos", "k"}, {"infantil", "k"}, {"infantiles", "k"}, {"dibujos", "k"}, {"enfants", "k"},
+    {"jeunesse", "k"}, {"dessins", "k"}, {"bambini", "k"}, {"ragazzi", "k"}, {"cartoni", "k"},
+    {"dzieci", "k"}, {"dzieciece", "k"}, {"bajki", "k"}, {"criancas", "k"}, {"desenhos", "k"},
+    {"детские", "k"}, {"детям", "k"}, {"дети", "k"}, {"детское", "k"}, {"мультфильмы", "k"},
+    {"мультики", "k"},
+    // Movies.
+    {"movies", "mo"}, {"movie", "mo"}, {"series", "mo"}, {"classic", "mo"}, {"film", "mo"},
+    {"films", "mo"}, {"filme", "mo"}, {"filmes", "mo"}, {"filmy", "mo"}, {"cinema", "mo"},
+    {"cine", "mo"}, {"kino", "mo"}, {"peliculas", "mo"}, {"pelicula", "mo"}, {"serien", "mo"},
+    {"seriale", "mo"}, {"кино", "mo"}, {"фильмы", "mo"}, {"сериалы", "mo"},
+    // Religion.
+    {"religion", "r"}, {"religious", "r"}, {"religiao", "r"}, {"religione", "r"}, {"religia", "r"},
+    {"religijne", "r"}, {"religieux", "r"}, {"religieuse", "r"}, {"religiose", "r"}, {"religioso", "r"},
+    {"religiosa", "r"}, {"religiosas", "r"}, {"christian", "r"}, {"church", "r"}, {"faith", "r"},
+    {"islamic", "r"}, {"религия", "r"}, {"религиозные", "r"},
+    // Lifestyle.
+    {"lifestyle", "l"}, {"cooking", "l"}, {"travel", "l"}, {"relax", "l"}, {"auto", "l"},
+    {"culture", "l"}, {"food", "l"}, {"cuisine", "l"}, {"kochen", "l"}, {"reisen", "l"},
+    {"lebensstil", "l"}, {"cocina", "l"}, {"viajes", "l"}, {"estilo", "l"}, {"voyage", "l"},
+    {"voyages", "l"}, {"cucina", "l"}, {"viaggi", "l"}, {"gotowanie", "l"}, {"podroze", "l"},
+    {"styl", "l"}, {"culinaria", "l"}, {"viagens", "l"}, {"кулинария", "l"}, {"путешествия", "l"},
+    {"стиль", "l"}, {"образ", "l"}, {"vivre", "l"}, {"stile", "l"},
+    // Shopping.
+    {"shop", "ad"}, {"shopping", "ad"}, {"teleshopping", "ad"}, {"einkaufen", "ad"},
+    {"compras", "ad"}, {"achats", "ad"}, {"acquisti", "ad"}, {"zakupy", "ad"}, {"telezakupy", "ad"},
+    {"покупки", "ad"}, {"шопинг", "ad"}, {"телемагазин", "ad"}, {"магазин", "ad"},
+    {"teletienda", "ad"}, {"televendas", "ad"}, {"televendite", "ad"}, {"teleachat", "ad"},
+    // Entertainment.
+    {"entertainment", "e"}, {"unterhaltung", "e"}, {"entretenimiento", "e"}, {"divertissement", "e"},
+    {"intrattenimento", "e"}, {"rozrywka", "e"}, {"entretenimento", "e"}, {"развлечения", "e"},
+    {"развлекательные", "e"},
 };
+
+// Appends the code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Lower case without accents for the Latin letters of the shipped languages
+// and lower case for Cyrillic; 0 for a character that is not a letter or
+// digit (it separates words).
+char32_t FoldLetter(char32_t c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        return c;
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 'a';
+    // Latin-1 letters, upper and lower case, by their base letter.
+    static constexpr std::string_view kLatin1 = "aaaaaaaceeeeiiiidnooooo ouuuuyts" "aaaaaaaceeeeiiiidnooooo ouuuuyty";
+    if (c >= 0xC0 && c <= 0xFF) {
+        char base = kLatin1[c - 0xC0];
+        return base == ' ' ? 0 : char32_t(base);
+    }
+    // Polish letters of Latin Extended-A.
+    switch (c) {
+    case 0x104: case 0x105: return 'a';
+    case 0x106: case 0x107: return 'c';
+    case 0x118: case 0x119: return 'e';
+    case 0x141: case 0x142: return 'l';
+    case 0x143: case 0x144: return 'n';
+    case 0x15A: case 0x15B: return 's';
+    case 0x179: case 0x17A: case 0x17B: case 0x17C: return 'z';
+    default: break;
+    }
+    if (c >= 0x410 && c <= 0x42F)
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c == 0x401 ? 0x435 : c + 0x50;  // "Ё" reads as "е"
+    if (c == 0x451)
+        return 0x435;
+    if (c >= 0x430 && c <= 0x45F)
+        return c;
+    return 0;
+}
+
+// The words of a text, folded; anything but letters and digits separates.
+std::vector<std::string> FoldedWords(std::string_view text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = lead;
+        if (length == 2 && i + 1 < text.size())
+            c = ((lead & 0x1F) << 6) | (text[i + 1] & 0x3F);
+        else if (length == 3 && i + 2 < text.size())
+            c = ((lead & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
+        else if (length > 1)
+            c = 0;
+        i += length;
+        char32_t folded = FoldLetter(c);
+        if (folded != 0) {
+            AppendUtf8(word, folded);
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    if (!word.empty())
+        words.push_back(std::move(word));
+    return words;
+}
 
 // Node names stay short enough to read in a settings file.
 constexpr std::size_t kMaxNodeBaseLength = 48;
@@ -50,6 +176,17 @@ std::string LowerAscii(std::string_view text)
 bool IsCatalogueCountry(std::string_view code)
 {
     return IsCountryCode(code) || code == kInternationalCode;
+}
+
+// The first country code of a "tvg-country" list ("FR", "fr;be", "UK").
+std::string CountryOfList(std::string_view list)
+{
+    for (const std::string& one : SplitGroupTitle(list)) {
+        std::string code = LowerAscii(one);
+        if (IsCatalogueCountry(code))
+            return code;
+    }
+    return {};
 }
 
 bool IsAlphaNumeric(char c)
@@ -110,10 +247,11 @@ std::string_view NodeBaseOf(std::string_view key, std::string_view country)
 std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames)
 {
     for (const std::string& name : categoryNames) {
-        std::string lower = LowerAscii(TrimBlanks(name));
-        for (const CategoryMapping& mapping : kCategoryMappings) {
-            if (mapping.name == lower)
-                return mapping.key;
+        for (const std::string& word : FoldedWords(name)) {
+            for (const CategoryMapping& mapping : kCategoryMappings) {
+                if (mapping.word == word)
+                    return mapping.key;
+            }
         }
     }
     return kOtherCategory;
@@ -162,23 +300,31 @@ std::string CountryOfPlaylistName(std::string_view fileName)
 
 void CatalogueBuilder::AddPlaylist(const M3uPlaylist& playlist, std::string_view playlistName)
 {
-    counts_.malformed += playlist.malformed;
     std::string playlistCountry = CountryOfPlaylistName(playlistName);
     if (playlistCountry.empty())
         playlistCountry = std::string(kInternationalCode);
+    AddPlaylistWithCountry(playlist, playlistCountry);
+}
+
+void CatalogueBuilder::AddPlaylistWithCountry(const M3uPlaylist& playlist, const std::string& country)
+{
+    counts_.malformed += playlist.malformed;
+    counts_.refused += playlist.refused;
     for (const M3uEntry& entry : playlist.entries)
-        AddEntry(entry, playlistCountry);
+        AddEntry(entry, country);
 }
 
 void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playlistCountry)
 {
     CleanName clean = CleanDisplayName(entry.displayName);
     std::string key(WithoutFeed(entry.tvgId));
-    std::string country;
-    if (!key.empty())
-        country = CountryOfKey(key);
-    else
+    std::string country = CountryOfList(entry.tvgCountry);
+    if (!key.empty()) {
+        if (country.empty())
+            country = CountryOfKey(key);
+    } else {
         key = clean.name;
+    }
     if (key.empty()) {
         ++counts_.malformed;  // neither a tvg-id nor a name to know the channel by
         return;
@@ -204,7 +350,8 @@ void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playli
     }
     if (draft.groupCategories.empty())
         draft.groupCategories = SplitGroupTitle(entry.groupTitle);
-    draft.streams.push_back(StreamSource{entry.address, clean.resolution, order_++});
+    draft.streams.push_back(
+        StreamSource{entry.address, entry.userAgent, entry.referrer, clean.resolution, order_++});
 }
 
 std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
@@ -279,6 +426,12 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
         // shown to the user as fact.
         stream->SetInt(kBitRateAttribute, 0);
         stream->SetWString(kAddressAttribute, FromUtf8(source->address));
+        // Only where the stream needs them: a reader that does not know
+        // these attributes passes them over.
+        if (!source->userAgent.empty())
+            stream->SetWString(kUserAgentAttribute, FromUtf8(source->userAgent));
+        if (!source->referrer.empty())
+            stream->SetWString(kReferrerAttribute, FromUtf8(source->referrer));
         ++counts_.streams;
     }
 }
@@ -299,4 +452,4 @@ std::unique_ptr<DocNode> CatalogueBuilder::Build(const std::string& version)
     return root;
 }
 
-}  // namespace lumora::tools
+}  // namespace lumora
