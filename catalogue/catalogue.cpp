@@ -29,6 +29,9 @@ constexpr std::string_view kPAttribute = "p";
 constexpr std::string_view kCategoryAttribute = "c";
 constexpr std::string_view kBitRateAttribute = "b";
 constexpr std::string_view kAddressAttribute = "u";
+// Request headers a stream needs (added to the file's layout; optional).
+constexpr std::string_view kUserAgentAttribute = "ua";
+constexpr std::string_view kReferrerAttribute = "ref";
 // Per-channel state attributes in the settings.
 constexpr std::string_view kStreamIndexAttribute = "cu";
 constexpr std::string_view kFavouriteAttribute = "f";
@@ -90,8 +93,10 @@ void ReadStreams(DocView::Node node, Channel& channel)
         auto end = std::to_chars(number, number + sizeof number, n).ptr;
         if (!node.FindChild(std::string_view(number, end - number), streamNode))
             return;
-        channel.streams.push_back(
-            {streamNode.GetInt(kBitRateAttribute, 0), streamNode.RequireWString(kAddressAttribute)});
+        channel.streams.push_back({streamNode.GetInt(kBitRateAttribute, 0),
+                                   streamNode.RequireWString(kAddressAttribute),
+                                   streamNode.RequireWString(kUserAgentAttribute),
+                                   streamNode.RequireWString(kReferrerAttribute)});
     }
 }
 
@@ -221,6 +226,7 @@ bool Catalogue::LoadCatalogue(const std::u16string& path)
         return false;
     }
     version_ = document.Root().Name();
+    origin_ = ReadCatalogueOrigin(document.Root());
     CreateCategories();
     BuildContext context;
     context.stateNode = ChannelStateNode();
@@ -250,6 +256,7 @@ bool Catalogue::ReloadCatalogue()
         return false;
     }
     version_ = document.Root().Name();
+    origin_ = ReadCatalogueOrigin(document.Root());
     // A first load that found no file made no categories; without them
     // every channel of the new file would be an unknown category.
     if (categories_.empty())
@@ -270,6 +277,7 @@ void Catalogue::ReleaseCatalogue()
     categories_.clear();
     heldState_.clear();
     version_.clear();
+    origin_ = {};
     path_.clear();
 }
 

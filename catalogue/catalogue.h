@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_origin.h"
 #include "catalogue/channel.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
@@ -66,6 +67,8 @@ public:
     Channel* FindChannel(std::string_view id) const;
 
     const std::string& Version() const { return version_; }
+    // The playlist the file was built from, when it was built from one.
+    const CatalogueOrigin& Origin() const { return origin_; }
     const std::u16string& Path() const { return path_; }
 
     Channel* CurrentChannel() const { return current_; }
@@ -98,6 +101,7 @@ private:
 
     std::u16string path_;
     std::string version_;
+    CatalogueOrigin origin_;
     std::map<std::string, std::unique_ptr<Country>> countries_;
     std::map<std::string, std::unique_ptr<Category>> categories_;
     Channel* current_ = nullptr;

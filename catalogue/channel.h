@@ -15,10 +15,13 @@ struct ResourceImage;
 struct Country;
 struct Category;
 
-// One address of a channel, with its bit rate in kbit/s.
+// One address of a channel, with its bit rate in kbit/s and the request
+// headers the player must send for it (empty: the player's own).
 struct Stream {
     std::int32_t bitRate = 0;
     std::u16string address;
+    std::u16string userAgent;  // the stream node's "ua"
+    std::u16string referrer;   // the stream node's "ref"
 };
 
 // One of the nine fixed channel categories.

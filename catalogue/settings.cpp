@@ -147,6 +147,23 @@ std::u16string GetStringSetting(std::string_view name, const std::u16string& fal
     return GetOrStore(Store().strings, name, fallback);
 }
 
+std::optional<std::u16string> FindStringSetting(std::string_view name)
+{
+    const auto& strings = Store().strings;
+    auto found = strings.find(name);
+    if (found == strings.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void RemoveStringSetting(std::string_view name)
+{
+    auto& strings = Store().strings;
+    auto found = strings.find(name);
+    if (found != strings.end())
+        strings.erase(found);
+}
+
 void SetBoolSetting(std::string_view name, bool value)
 {
     Put(Store().booleans, name, value);

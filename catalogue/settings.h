@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,11 @@ bool SaveSettings();
 bool GetBoolSetting(std::string_view name, bool fallback);
 std::int32_t GetIntSetting(std::string_view name, std::int32_t fallback);
 std::u16string GetStringSetting(std::string_view name, const std::u16string& fallback);
+
+// The stored string, without storing anything when it is absent.
+std::optional<std::u16string> FindStringSetting(std::string_view name);
+// Forgets the string setting: it is not part of the next save.
+void RemoveStringSetting(std::string_view name);
 
 void SetBoolSetting(std::string_view name, bool value);
 void SetIntSetting(std::string_view name, std::int32_t value);

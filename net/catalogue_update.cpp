@@ -6,32 +6,81 @@
 #include "document/text_encoding.h"
 
 #ifndef LUMORA_UPDATE_SERVER
-#define LUMORA_UPDATE_SERVER "http://localhost:8080"
+#define LUMORA_UPDATE_SERVER "https://iptv-org.github.io/iptv/index.m3u"
 #endif
 
 namespace lumora {
+namespace {
+
+// Earlier builds wrote their built-in default into every settings file.
+constexpr char16_t kOldBuiltInDefault[] = u"http://localhost:8080";
+
+std::u16string Trimmed(const std::u16string& text)
+{
+    std::size_t first = text.find_first_not_of(u" \t\r\n");
+    if (first == std::u16string::npos)
+        return {};
+    std::size_t last = text.find_last_not_of(u" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::u16string DefaultUpdateServer()
+{
+    return FromUtf8(LUMORA_UPDATE_SERVER);
+}
 
 std::u16string UpdateServer()
 {
-    return GetStringSetting(kUpdateServer, FromUtf8(LUMORA_UPDATE_SERVER));
+    std::optional<std::u16string> stored = FindStringSetting(kUpdateServer);
+    if (stored && !Trimmed(*stored).empty() && Trimmed(*stored) != kOldBuiltInDefault)
+        return Trimmed(*stored);
+    // Not the user's choice: forget it, so the built-in default of a later
+    // build reaches this user too.
+    if (stored)
+        RemoveStringSetting(kUpdateServer);
+    return DefaultUpdateServer();
 }
 
-UpdateSource CurrentUpdateSource(FetchFunction fetch)
+bool SetUpdateServer(const std::u16string& address)
+{
+    std::u16string before = UpdateServer();
+    std::u16string wanted = Trimmed(address);
+    if (wanted.empty() || wanted == kOldBuiltInDefault)
+        RemoveStringSetting(kUpdateServer);
+    else
+        SetStringSetting(kUpdateServer, wanted);
+    if (UpdateServer() == before)
+        return false;
+    updatePending = false;
+    return true;
+}
+
+UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer)
 {
     UpdateSource source;
     source.server = UpdateServer();
     source.fetch = std::move(fetch);
+    source.transfer = std::move(transfer);
     if (const Catalogue* catalogue = TheCatalogue()) {
         source.catalogueVersion = catalogue->Version();
         source.cataloguePath = catalogue->Path();
+        source.catalogueOrigin = catalogue->Origin();
+        // A catalogue built from another source's playlist carries a date as
+        // its version; an update server's versions do not compare with it,
+        // so any catalogue the server offers is taken.
+        if (!source.catalogueOrigin.source.empty() && source.catalogueOrigin.source != source.server)
+            source.catalogueVersion.clear();
     }
     return source;
 }
 
-void StartUpdateCheckAtStart(FetchFunction fetch)
+void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer)
 {
     bool enabled = GetBoolSetting(kAutoCU, true);
-    StartAutomaticUpdateCheck(enabled, enabled ? CurrentUpdateSource(std::move(fetch)) : UpdateSource{});
+    StartAutomaticUpdateCheck(enabled, enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer))
+                                               : UpdateSource{});
 }
 
 }  // namespace lumora

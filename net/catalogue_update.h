@@ -11,16 +11,23 @@
 // Threads: the UI thread only (these read the live catalogue and settings).
 namespace lumora {
 
-// The update server: the "update_server" setting, by default the server the
-// program was built for.
+// The update source: the "update_server" setting when the user set one,
+// else the built-in default (which is never written to the settings). The
+// old built-in default "http://localhost:8080" counts as unset.
 std::u16string UpdateServer();
+// The built-in default source.
+std::u16string DefaultUpdateServer();
+// What the settings dialog stores: an empty address or the old built-in
+// default forgets the setting. True when the source in use changed; a
+// pending update from the old source is then dropped.
+bool SetUpdateServer(const std::u16string& address);
 
 // The server, the catalogue's version text and file path copied from the
 // catalogue in use, and the fetch function to use.
-UpdateSource CurrentUpdateSource(FetchFunction fetch);
+UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer = {});
 
 // The player view's start: when "AutoCU" is on (default), starts the
 // background check that sets updatePending. Nobody waits for it.
-void StartUpdateCheckAtStart(FetchFunction fetch);
+void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer = {});
 
 }  // namespace lumora

@@ -1,12 +1,16 @@
 #include "net/update_logic.h"
 
+#include <charconv>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <thread>
 
+#include "catalogue/stream_address.h"
 #include "document/doc_node.h"
 #include "document/file_stream.h"
 #include "document/text_encoding.h"
+#include "net/playlist_source.h"
 
 namespace lumora {
 
@@ -14,11 +18,52 @@ std::atomic<int> UpdateOutcome{kUpdateNone};
 std::atomic<bool> updatePending{false};
 std::atomic<bool> autoUpdatePrompted{false};
 
+namespace {
+
+// A text cannot be atomic; the check thread and the update run meet here.
+struct PendingSlot {
+    std::mutex mutex;
+    PendingUpdate pending;
+};
+
+PendingSlot& ThePendingSlot()
+{
+    static PendingSlot slot;
+    return slot;
+}
+
+}  // namespace
+
+void SetPendingUpdate(const PendingUpdate& pending)
+{
+    PendingSlot& slot = ThePendingSlot();
+    std::lock_guard lock(slot.mutex);
+    slot.pending = pending;
+}
+
+PendingUpdate PendingUpdateFound()
+{
+    PendingSlot& slot = ThePendingSlot();
+    std::lock_guard lock(slot.mutex);
+    return slot.pending;
+}
+
+void SetPendingVersion(const std::string& version)
+{
+    SetPendingUpdate({version, false});
+}
+
+std::string PendingVersion()
+{
+    return PendingUpdateFound().version;
+}
+
 void ResetUpdateState()
 {
     UpdateOutcome = kUpdateNone;
     updatePending = false;
     autoUpdatePrompted = false;
+    SetPendingVersion({});
 }
 
 namespace {
@@ -114,38 +159,102 @@ bool IsVersionText(std::string_view text)
     return digitSeen;
 }
 
-CheckAnswer AskForNewerCatalogue(const UpdateSource& source)
+FetchReply Transfer(const UpdateSource& source, const TransferRequest& request)
 {
-    std::unique_ptr<MemoryStream> body = source.fetch ? source.fetch(MarkerUrl(source.server)) : nullptr;
-    if (!body)
-        return CheckAnswer::Unreachable;
+    if (source.transfer)
+        return source.transfer(request);
+    FetchReply reply;
+    if (source.fetch)
+        reply.body = source.fetch(request.url);
+    return reply;
+}
+
+CheckResult AskServerForNewerCatalogue(const UpdateSource& source)
+{
+    CheckResult result;
+    FetchReply reply = Transfer(source, {MarkerUrl(source.server), TransferKind::Marker, {}});
+    if (!reply.body) {
+        result.answer = CheckAnswer::Unreachable;
+        return result;
+    }
     // Only the marker's root name matters: it is the newest version text.
     DocNode marker;
-    bool readable = marker.ReadFrom(*body);
-    body.reset();
+    bool readable = marker.ReadFrom(*reply.body);
+    reply.body.reset();
     if (!readable)
-        return CheckAnswer::NotNewer;
-    return CompareVersions(marker.Name(), source.catalogueVersion) > 0 ? CheckAnswer::Newer
-                                                                        : CheckAnswer::NotNewer;
+        return result;
+    result.markerRead = true;
+    result.version = marker.Name();
+    if (CompareVersions(marker.Name(), source.catalogueVersion) > 0)
+        result.answer = CheckAnswer::Newer;
+    return result;
+}
+
+CheckAnswer AskForNewerCatalogue(const UpdateSource& source)
+{
+    return AskServerForNewerCatalogue(source).answer;
 }
 
 bool CheckCatalogueUpdate(const UpdateSource& source)
 {
-    CheckAnswer answer = AskForNewerCatalogue(source);
-    if (answer == CheckAnswer::Unreachable)
+    CheckResult result = AskServerForNewerCatalogue(source);
+    if (result.answer == CheckAnswer::Unreachable)
         UpdateOutcome = kUpdateConnectionError;
-    return answer == CheckAnswer::Newer;
+    return result.answer == CheckAnswer::Newer;
 }
 
-StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
+namespace {
+
+bool HasPlayableStream(const DocNode& channel)
+{
+    char number[16];
+    for (int n = 0;; ++n) {
+        auto end = std::to_chars(number, number + sizeof number, n).ptr;
+        const DocNode* stream = channel.Child(std::string_view(number, end - number));
+        if (stream == nullptr)
+            return false;
+        const DocAttribute* address = stream->FindAttribute("u");
+        if (address != nullptr && address->WString() != nullptr && IsPlayableAddress(*address->WString()))
+            return true;
+    }
+}
+
+bool IsExpectedVersion(std::string_view rootName, const ExpectedCatalogue& expected)
+{
+    if (!expected.markerVersion.empty())
+        return CompareVersions(rootName, expected.markerVersion) == 0;
+    return CompareVersions(rootName, expected.versionInUse) > 0;
+}
+
+}  // namespace
+
+bool HasPlayableChannel(const DocNode& root)
+{
+    for (const auto& country : root.Children()) {
+        for (const auto& channel : country->Children()) {
+            if (HasPlayableStream(*channel))
+                return true;
+        }
+    }
+    return false;
+}
+
+StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path, const ExpectedCatalogue& expected,
                            const std::function<bool()>& beforeReplace)
 {
-    // A body that is not a catalogue document (an error page, a file cut
-    // short, something else entirely) must never replace the working file.
+    // A body that is not the announced catalogue (an error page, a file cut
+    // short, the marker itself, an older catalogue, a catalogue of nothing
+    // playable) must never replace the working file.
     body.Seek(0, SeekOrigin::Begin);
     DocNode root;
-    if (!root.ReadFrom(body) || !IsVersionText(root.Name()))
+    if (!root.ReadFrom(body) || !IsExpectedVersion(root.Name(), expected) || !HasPlayableChannel(root))
         return StoreResult::NotACatalogue;
+    return WriteCatalogueFile(body, path, beforeReplace);
+}
+
+StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
+                               const std::function<bool()>& beforeReplace)
+{
     if (path.empty())
         return StoreResult::WriteFailed;
 
@@ -179,7 +288,13 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
         std::promise<void> done;
         std::shared_future<void> finished = done.get_future().share();
         std::thread([source = std::move(source), done = std::move(done)]() mutable {
-            updatePending = CheckCatalogueUpdate(source);
+            SourceCheck check = CheckSource(source, true);
+            if (check.answer == CheckAnswer::Unreachable)
+                UpdateOutcome = kUpdateConnectionError;
+            bool newer = check.answer == CheckAnswer::Newer;
+            // The finding first: whoever sees updatePending also sees it.
+            SetPendingUpdate(newer ? PendingUpdate{check.markerVersion, check.playlist != nullptr} : PendingUpdate{});
+            updatePending = newer;
             done.set_value();
         }).detach();
         return finished;

@@ -9,7 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/catalogue_origin.h"
+#include "document/doc_node.h"
 #include "document/memory_stream.h"
+#include "net/fetch_reply.h"
 
 // The catalogue update: the check against the update server's marker, the
 // download that replaces "Channels.lmch", and the decisions around them. This
@@ -24,6 +27,7 @@ enum UpdateOutcomeValue : int {
     kUpdateConnectionError = -1,  // the marker or the catalogue could not be fetched or used
     kUpdateNone = 0,              // no newer catalogue (or the dialog was ended first)
     kUpdateReplaced = 1,          // "Channels.lmch" was replaced
+    kUpdateSaveFailed = -2,       // a new catalogue came but could not be written
 };
 
 // Process-wide update state. Written by worker threads and read by the UI
@@ -44,12 +48,36 @@ inline constexpr std::string_view kTextDownChannels = "str_down_channels";
 inline constexpr std::string_view kMsgErrorConnection = "msg_error_connection";
 inline constexpr std::string_view kMsgCatalogueUpdated = "msg_cupdated";
 inline constexpr std::string_view kMsgNoUpdates = "msg_noupdates";
+inline constexpr std::string_view kMsgSaveFailed = "msg_error_save";
 
-// Puts the three values above back to their start values (tests only).
+// What the background check found with updatePending: the marker version,
+// so the download that follows can tell the announced catalogue from
+// anything else, or that the source served a playlist. Any thread.
+struct PendingUpdate {
+    std::string version;
+    bool playlist = false;
+};
+void SetPendingUpdate(const PendingUpdate& pending);
+PendingUpdate PendingUpdateFound();
+// The version part alone.
+void SetPendingVersion(const std::string& version);
+std::string PendingVersion();
+
+// Puts the values above back to their start values (tests only).
 void ResetUpdateState();
 
 // Fetches one URL; null when the transfer failed. Called on worker threads.
 using FetchFunction = std::function<std::unique_ptr<MemoryStream>(const std::u16string& url)>;
+
+// What is being transferred, so the transfer can set its limits (the marker
+// has an overall time limit, a catalogue or playlist has none).
+enum class TransferKind { Marker, Catalogue, Playlist };
+struct TransferRequest {
+    std::u16string url;
+    TransferKind kind = TransferKind::Catalogue;
+    HttpValidators conditions;  // sent as If-None-Match / If-Modified-Since
+};
+using TransferFunction = std::function<FetchReply(const TransferRequest& request)>;
 
 // Everything a check or a download needs, copied on the UI thread so that
 // workers never read the live catalogue.
@@ -57,8 +85,15 @@ struct UpdateSource {
     std::u16string server;          // e.g. u"http://updates.example.org:8080"
     std::string catalogueVersion;   // version text of the catalogue in use
     std::u16string cataloguePath;   // full path of the catalogue file in use
+    CatalogueOrigin catalogueOrigin;  // the playlist the catalogue in use was built from
     FetchFunction fetch;
+    // Preferred over `fetch` when set: gives the status and validators too.
+    TransferFunction transfer;
 };
+
+// One transfer through the source's transfer function, or its fetch
+// function when it has none (no status, no validators then).
+FetchReply Transfer(const UpdateSource& source, const TransferRequest& request);
 
 // Addresses on the update server: the server followed by the fixed paths
 // (trailing slashes of the server are dropped so the path is not doubled).
@@ -78,8 +113,7 @@ VersionNumbers ParseVersion(std::string_view text);
 int CompareVersions(std::string_view a, std::string_view b);
 
 // True for a well-formed version text: one or more runs of decimal digits
-// separated by single dots. Used to tell a catalogue or marker from an
-// arbitrary document before it is trusted.
+// separated by single dots (what lumora-data publish insists on).
 bool IsVersionText(std::string_view text);
 
 // Result of asking the server whether a newer catalogue exists.
@@ -88,6 +122,12 @@ enum class CheckAnswer {
     NotNewer,     // equal, older, not a document, or no usable version
     Unreachable,  // the marker could not be fetched
 };
+struct CheckResult {
+    CheckAnswer answer = CheckAnswer::NotNewer;
+    bool markerRead = false;  // the marker came and read as a document
+    std::string version;      // the marker's version text when it was read
+};
+CheckResult AskServerForNewerCatalogue(const UpdateSource& source);
 CheckAnswer AskForNewerCatalogue(const UpdateSource& source);
 
 // True when the marker names a newer version than the catalogue in use;
@@ -95,18 +135,33 @@ CheckAnswer AskForNewerCatalogue(const UpdateSource& source);
 // worker threads only.
 bool CheckCatalogueUpdate(const UpdateSource& source);
 
-// Checks that `body` reads as a document whose root name is a version text
-// and then writes it over `path`: to "PATH.tmp" first, flushed, then renamed
-// over the old file. The old file is untouched on every failure.
-// `beforeReplace` (may be empty) is asked just before the rename; false
-// abandons the replacement.
+// What a downloaded catalogue must be before it may replace the one in use:
+// the version the marker announced (compared as version texts), or, when
+// no marker version is known, newer than `versionInUse`.
+struct ExpectedCatalogue {
+    std::string markerVersion;
+    std::string versionInUse;
+};
+
+// True when the document has at least one channel whose stream address may
+// be played (IsPlayableAddress).
+bool HasPlayableChannel(const DocNode& root);
+
+// Checks that `body` reads as a document that is the expected catalogue
+// and holds a playable channel, then writes it over `path`: to "PATH.tmp"
+// first, flushed, then renamed over the old file. The old file is untouched
+// on every failure. `beforeReplace` (may be empty) is asked just before the
+// rename; false abandons the replacement.
 enum class StoreResult { Stored, NotACatalogue, WriteFailed, Abandoned };
-StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
+StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path, const ExpectedCatalogue& expected,
                            const std::function<bool()>& beforeReplace = {});
+// Writes bytes that are known to be a catalogue over `path` the same way.
+StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
+                               const std::function<bool()>& beforeReplace = {});
 
 // The check at start: when `enabled` (the "AutoCU" setting), starts a
-// detached worker that sets updatePending to the answer of
-// CheckCatalogueUpdate. The future (invalid when nothing was started) is
+// detached worker that sets updatePending to the answer of the source's
+// check (CheckCatalogueUpdate for an update server). The future (invalid when nothing was started) is
 // ready when the worker is done; the program does not wait for it, tests do.
 std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source);
 

@@ -1,7 +1,10 @@
 #include "net/update_logic_run.h"
 
+#include <chrono>
 #include <system_error>
 #include <thread>
+
+#include "net/playlist_source.h"
 
 namespace lumora {
 
@@ -81,8 +84,9 @@ int OutcomeOfStore(StoreResult result)
         return kUpdateConnectionError;
     case StoreResult::WriteFailed:
         // The new catalogue could not be put in place: the user must hear
-        // that the update failed, not that there was none.
-        return kUpdateConnectionError;
+        // that the update failed, not that there was none, and not blame
+        // the connection for a full disk.
+        return kUpdateSaveFailed;
     case StoreResult::Abandoned:
         break;
     }
@@ -91,15 +95,44 @@ int OutcomeOfStore(StoreResult result)
 
 }  // namespace
 
+namespace {
+
+// The playlist's catalogue, from the playlist the check fetched or, after
+// the check at start, fetched anew.
+int StorePlaylistCatalogue(const UpdateSource& source, std::unique_ptr<PlaylistFetch> fetched,
+                           const std::function<bool()>& claim)
+{
+    if (!fetched) {
+        fetched = std::make_unique<PlaylistFetch>(FetchPlaylist(source, false));
+        if (fetched->answer != CheckAnswer::Newer)
+            return fetched->answer == CheckAnswer::Unreachable ? kUpdateConnectionError : kUpdateNone;
+    }
+    std::unique_ptr<MemoryStream> catalogue =
+        BuildPlaylistCatalogue(*fetched, source, std::chrono::system_clock::now());
+    fetched.reset();
+    if (!catalogue)
+        return kUpdateConnectionError;  // nothing playable: the playlist is not a usable source
+    return OutcomeOfStore(WriteCatalogueFile(*catalogue, source.cataloguePath, claim));
+}
+
+}  // namespace
+
 void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
 {
     const UpdateSource& source = run->source_;
+    PendingUpdate pending = PendingUpdateFound();
+    ExpectedCatalogue expected{pending.version, source.catalogueVersion};
+    bool playlist = KindOfSource(source.server) != SourceKind::UpdateServer || pending.playlist;
+    std::unique_ptr<PlaylistFetch> fetched;
     if (!updatePending.load()) {
-        CheckAnswer answer = AskForNewerCatalogue(source);
-        if (answer != CheckAnswer::Newer) {
-            run->Finish(answer == CheckAnswer::Unreachable ? kUpdateConnectionError : kUpdateNone);
+        SourceCheck check = CheckSource(source, true);
+        if (check.answer != CheckAnswer::Newer) {
+            run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError : kUpdateNone);
             return;
         }
+        expected.markerVersion = check.markerVersion;
+        playlist = check.playlist != nullptr;
+        fetched = std::move(check.playlist);
     }
     // A dialog ended during the check leaves the pending update for later.
     if (run->phase_.load() == UpdateRun::Abandoned) {
@@ -107,14 +140,20 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
         return;
     }
     updatePending = false;
+    SetPendingUpdate({});
 
     run->SetStage(UpdateStage::Downloading);
-    std::unique_ptr<MemoryStream> body = source.fetch ? source.fetch(CatalogueUrl(source.server)) : nullptr;
+    auto claim = [&run] { return run->ClaimCommit(); };
+    if (playlist) {
+        run->Finish(StorePlaylistCatalogue(source, std::move(fetched), claim));
+        return;
+    }
+    std::unique_ptr<MemoryStream> body = Transfer(source, {CatalogueUrl(source.server), TransferKind::Catalogue, {}}).body;
     if (!body) {
         run->Finish(kUpdateConnectionError);
         return;
     }
-    StoreResult stored = StoreCatalogue(*body, source.cataloguePath, [&run] { return run->ClaimCommit(); });
+    StoreResult stored = StoreCatalogue(*body, source.cataloguePath, expected, claim);
     body.reset();
     run->Finish(OutcomeOfStore(stored));
 }
@@ -132,6 +171,9 @@ int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui)
     switch (outcome) {
     case kUpdateConnectionError:
         show(kMsgErrorConnection);
+        break;
+    case kUpdateSaveFailed:
+        show(kMsgSaveFailed);
         break;
     case kUpdateReplaced:
         // The player may be playing from the old catalogue's records, which

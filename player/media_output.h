@@ -6,6 +6,13 @@ class QWidget;
 
 namespace lumora {
 
+// Request headers one stream needs (from its catalogue entry); empty texts
+// leave the player's own.
+struct StreamHeaders {
+    std::u16string userAgent;
+    std::u16string referrer;
+};
+
 // An output the program plays through. The base registers itself in the
 // OutputRegistry under its name for its whole life and leaves it when it is
 // destroyed. Every player operation is a no-op while the output is not
@@ -22,6 +29,13 @@ public:
 
     // Gives the address, unchanged, to the player and starts it.
     virtual void Play(const std::u16string& url) = 0;
+    // The same, sending the headers with this stream's requests only. An
+    // output that cannot send headers plays the address without them.
+    virtual void PlayStream(const std::u16string& url, const StreamHeaders& headers)
+    {
+        (void)headers;
+        Play(url);
+    }
     virtual void Stop() = 0;
     // Places the output's window at client coordinates of its parent,
     // keeping its stacking order. Works whenever the window exists.

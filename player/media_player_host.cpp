@@ -1,5 +1,6 @@
 #include "player/media_player_host.h"
 
+#include <algorithm>
 #include <clocale>
 #include <string_view>
 
@@ -64,6 +65,28 @@ const mpv_node* MapValue(const mpv_node& map, std::string_view key) {
             return &map.u.list->values[i];
     }
     return nullptr;
+}
+
+// mpv's per-file options, each value written as "%LENGTH%value" so that
+// commas and equals signs in it stay part of it.
+QByteArray PerFileOptions(const StreamHeaders& headers) {
+    QByteArray options;
+    auto add = [&options](const char* name, const std::u16string& value) {
+        const QByteArray bytes = QString::fromStdU16String(value).toUtf8();
+        // A catalogue is untrusted: a line break would forge more headers.
+        const bool control = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+        if (bytes.isEmpty() || control)
+            return;
+        if (!options.isEmpty())
+            options += ',';
+        options += name;
+        options += "=%" + QByteArray::number(bytes.size()) + '%' + bytes;
+    };
+    add("user-agent", headers.userAgent);
+    add("referrer", headers.referrer);
+    return options;
 }
 
 }  // namespace
@@ -158,6 +181,10 @@ void MediaPlayerHost::OnMpvWakeup(void* context) {
 }
 
 void MediaPlayerHost::Play(const std::u16string& url) {
+    PlayStream(url, {});
+}
+
+void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders& headers) {
     if (!ready_) {
         // No libmpv, or mpv refused to start: the play request fails
         // visibly instead of leaving the status empty.
@@ -177,8 +204,25 @@ void MediaPlayerHost::Play(const std::u16string& url) {
     }
     request_.open = true;
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
-    const char* command[] = {"loadfile", address.constData(), "replace", nullptr};
-    if (mpv_command_async(mpv_.get(), kLoadFileFirst + request_.id, command) < 0) {
+    const QByteArray options = PerFileOptions(headers);
+    // Named arguments, so the call means the same whatever position a
+    // libmpv version gives the options.
+    mpv_node_list list{};
+    char* keys[] = {const_cast<char*>("name"), const_cast<char*>("url"), const_cast<char*>("flags"),
+                    const_cast<char*>("options")};
+    mpv_node values[4];
+    const char* texts[] = {"loadfile", address.constData(), "replace", options.constData()};
+    for (int i = 0; i < 4; ++i) {
+        values[i].format = MPV_FORMAT_STRING;
+        values[i].u.string = const_cast<char*>(texts[i]);
+    }
+    list.num = options.isEmpty() ? 3 : 4;
+    list.keys = keys;
+    list.values = values;
+    mpv_node command{};
+    command.format = MPV_FORMAT_NODE_MAP;
+    command.u.list = &list;
+    if (mpv_command_node_async(mpv_.get(), kLoadFileFirst + request_.id, &command) < 0) {
         FailRequest(PlaybackEnd::kCannotPlay);
         return;
     }

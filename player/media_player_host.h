@@ -72,6 +72,9 @@ public:
     ~MediaPlayerHost() override;
 
     void Play(const std::u16string& url) override;
+    // Headers go to mpv as options of this file alone ("user-agent",
+    // "referrer"), so the next stream starts without them.
+    void PlayStream(const std::u16string& url, const StreamHeaders& headers) override;
     void Stop() override;
     void SetVolume(int volume) override;
     // The video leaves full screen by itself too (Esc, double click); the

@@ -157,6 +157,15 @@ FetchFunction FetchForUpdates() {
     return [](const std::u16string& url) { return FetchUrl(url); };
 }
 
+TransferFunction TransferForUpdates() {
+    return [](const TransferRequest& request) {
+        FetchOptions options;
+        if (request.kind == TransferKind::Marker)
+            options.totalTimeout = kMarkerTotalTimeout;
+        return FetchUrlReply(kUpdateAgent, request.url, request.conditions, options);
+    };
+}
+
 int RunProgram(int argc, char* argv[]) {
     // The command line is read before the window system is touched, so that
     // --help and --version work without a display.

@@ -53,5 +53,8 @@ void InstallCatalogueHooks();
 
 // FetchUrl as the update code takes it.
 FetchFunction FetchForUpdates();
+// FetchUrlReply as the update code takes it, with the marker's overall
+// time limit.
+TransferFunction TransferForUpdates();
 
 }  // namespace lumora

@@ -142,7 +142,7 @@ void MainFrame::RunUpdate() {
         view_->OnCatalogueReloaded();
     };
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
-    RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates()), ui);
+    RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates(), TransferForUpdates()), ui);
 }
 
 void MainFrame::AddZapKeys() {

@@ -86,7 +86,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     ReportPlayerStartFailure();
 
     // 5. The automatic update check ("AutoCU").
-    StartUpdateCheckAtStart(FetchForUpdates());
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
 
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
@@ -155,7 +155,7 @@ void PlayerView::Play(Channel* channel) {
         fallback_.Start(channel->streams.size(), static_cast<std::size_t>(stream - channel->streams.data()));
         fallbackChannel_ = channel;
     }
-    player_->Play(stream->address);
+    player_->PlayStream(stream->address, {stream->userAgent, stream->referrer});
 }
 
 void PlayerView::EndFallback() {

@@ -6,14 +6,17 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "catalogue/languages.h"
 #include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "net/catalogue_update.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"
+#include "shell/main_frame.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 
@@ -27,6 +30,8 @@ const QRect kLanguageLabelUnits(6, 22, 52, 10);
 const QRect kLanguageChooserUnits(60, 20, 90, 12);
 const QRect kUpdateCheckUnits(6, 40, 150, 12);
 const QRect kFallbackCheckUnits(6, 56, 150, 12);
+const QRect kSourceLabelUnits(6, 74, 150, 10);
+const QRect kSourceFieldUnits(6, 86, 150, 12);
 
 QString Text(std::string_view key) {
     return QString::fromStdU16String(LookupText(key));
@@ -61,6 +66,10 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(languageLabel_, kLanguageLabelId);
     SetControlId(updateCheck_, kUpdateCheckId);
     SetControlId(fallbackCheck_, kFallbackCheckId);
+    sourceLabel_ = new QLabel(QStringLiteral("static_channel_source"), this);
+    source_ = new QLineEdit(this);
+    SetControlId(sourceLabel_, kSourceLabelId);
+    SetControlId(source_, kSourceFieldId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -75,7 +84,12 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     // 3. The update check.
     updateCheck_->setChecked(GetBoolSetting(kAutoCU, true));
     fallbackCheck_->setChecked(GetBoolSetting(kAutoFallback, true));
-    // 4. The soft keys.
+    // 4. The channel source: what the user set, empty for the built-in one,
+    //    which the field shows greyed.
+    const std::u16string inUse = UpdateServer();
+    source_->setText(inUse == DefaultUpdateServer() ? QString() : QString::fromStdU16String(inUse));
+    source_->setPlaceholderText(QString::fromStdU16String(DefaultUpdateServer()));
+    // 5. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -105,6 +119,7 @@ void SettingsDialog::Store() {
     SetStringSetting(kLanguage, ChosenLanguageCode(*languages_));
     SetBoolSetting(kAutoCU, updateCheck_->isChecked());
     SetBoolSetting(kAutoFallback, fallbackCheck_->isChecked());
+    sourceChanged_ = SetUpdateServer(source_->text().toStdU16String());
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -120,6 +135,9 @@ void SettingsDialog::OnSize(int width, int) {
     place(languages_, kLanguageChooserUnits);
     place(updateCheck_, kUpdateCheckUnits);
     place(fallbackCheck_, kFallbackCheckUnits);
+    place(sourceLabel_, kSourceLabelUnits);
+    place(source_, kSourceFieldUnits);
+    source_->resize(source_->width(), std::max(source_->height(), source_->sizeHint().height()));
     // The chooser keeps the height it needs for its font.
     languages_->resize(languages_->width(), languages_->sizeHint().height());
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -130,7 +148,13 @@ void SettingsDialog::OnSize(int width, int) {
 
 int RunSettingsModal(QWidget* owner) {
     SettingsDialog dialog(owner);
-    return dialog.exec();
+    const int result = dialog.exec();
+    // After the dialog has gone, as if the user had chosen the command.
+    if (dialog.SourceChanged()) {
+        if (MainFrame* frame = TheMainFrame())
+            QMetaObject::invokeMethod(frame, [frame] { frame->OnCommand(ID_CHANNEL_UPDATE); }, Qt::QueuedConnection);
+    }
+    return result;
 }
 
 }  // namespace lumora

@@ -1,11 +1,14 @@
 #pragma once
 
 // The settings: the interface language, the catalogue update check at
-// start ("AutoCU") and trying a channel's other streams when one fails
-// ("auto_fallback"). A full-screen modal dialog with the soft keys OK
-// (0xE790, stores both and ends with 1) and Cancel (0xE791, stores nothing
-// and ends with 2). Choosing a language says at once that it takes effect
-// at the next start; nothing is stored before OK.
+// start ("AutoCU"), trying a channel's other streams when one fails
+// ("auto_fallback") and the channel source ("update_server": an update
+// server, a playlist address or a playlist file; empty for the built-in
+// one). A full-screen modal dialog with the soft keys OK (0xE790, stores
+// them and ends with 1) and Cancel (0xE791, stores nothing and ends with
+// 2). Choosing a language says at once that it takes effect at the next
+// start; nothing is stored before OK. A changed source runs the update once
+// the dialog has closed.
 //
 // Threads: the UI thread only.
 
@@ -14,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 
 namespace lumora {
 
@@ -25,6 +29,8 @@ public:
     static constexpr int kLanguageLabelId = 1010;
     static constexpr int kUpdateCheckId = 1018;
     static constexpr int kFallbackCheckId = 1019;
+    static constexpr int kSourceLabelId = 1021;
+    static constexpr int kSourceFieldId = 1022;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -32,6 +38,9 @@ public:
     QComboBox* LanguageChooser() const { return languages_; }
     QCheckBox* UpdateCheck() const { return updateCheck_; }
     QCheckBox* FallbackCheck() const { return fallbackCheck_; }
+    QLineEdit* SourceField() const { return source_; }
+    // OK stored a source other than the one in use before.
+    bool SourceChanged() const { return sourceChanged_; }
 
 protected:
     bool OnCommand(int command) override;
@@ -44,10 +53,15 @@ private:
     QComboBox* languages_ = nullptr;
     QCheckBox* updateCheck_ = nullptr;
     QCheckBox* fallbackCheck_ = nullptr;
+    QLabel* sourceLabel_ = nullptr;
+    QLineEdit* source_ = nullptr;
+    bool sourceChanged_ = false;
 };
 
 // Runs the settings dialog modally, owned by `owner` (the shell's
-// RunSettingsDialog). Returns the modal result.
+// RunSettingsDialog), and when it changed the channel source, queues the
+// catalogue update (ID_CHANNEL_UPDATE) to the main window. Returns the
+// modal result.
 int RunSettingsModal(QWidget* owner);
 
 // Fills a language chooser with the display names of the language pack, in

@@ -23,6 +23,39 @@ TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault)
     ResetSettings();
 }
 
+// The built-in source is used without being written, so a later build's
+// default reaches every user who never chose one.
+TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored)
+{
+    ResetSettings();
+    EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
+    EXPECT_FALSE(FindStringSetting(kUpdateServer));
+
+    SetStringSetting(kUpdateServer, u"http://localhost:8080");  // an earlier build's default
+    EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
+    EXPECT_FALSE(FindStringSetting(kUpdateServer)) << "the old default is forgotten";
+
+    struct Row {
+        const char16_t* typed;
+        bool changed;
+        const char16_t* inUse;
+    } rows[] = {
+        {u" https://lists.example/tv.m3u ", true, u"https://lists.example/tv.m3u"},
+        {u"https://lists.example/tv.m3u", false, u"https://lists.example/tv.m3u"},
+        {u"", true, nullptr},
+        {u"", false, nullptr},
+    };
+    for (const Row& row : rows) {
+        updatePending = true;
+        EXPECT_EQ(SetUpdateServer(row.typed), row.changed);
+        EXPECT_EQ(UpdateServer(), row.inUse ? std::u16string(row.inUse) : DefaultUpdateServer());
+        EXPECT_EQ(FindStringSetting(kUpdateServer).has_value(), row.inUse != nullptr);
+        EXPECT_EQ(updatePending.load(), !row.changed) << "a pending update of the old source is dropped";
+    }
+    ResetUpdateState();
+    ResetSettings();
+}
+
 TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck)
 {
     ResetSettings();

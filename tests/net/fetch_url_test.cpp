@@ -149,11 +149,56 @@ TEST_F(FetchUrlTest, BrokenTransfersGiveNone)
         {R"({"mode":"reset"})", "connection reset mid-body"},
         {R"({"mode":"stall"})", "server stalls mid-body"},
         {R"({"mode":"stall_headers"})", "server never answers"},
+        {R"({"mode":"drip"})", "one byte every half second, below the lowest speed"},
     };
     for (const Row& row : rows) {
         server.SetRule("/file", row.rule);
         EXPECT_EQ(Fetch("/file"), nullptr) << row.what;
     }
+}
+
+TEST_F(FetchUrlTest, OverallTimeLimitCutsATransferThatNeverEnds)
+{
+    // Fast enough not to count as crawling, but it would go on for an hour.
+    server.SetRule("/endless", R"({"mode":"trickle"})");
+    FetchOptions options = QuickOptions();
+    options.stallTimeout = std::chrono::seconds(3);
+    options.totalTimeout = std::chrono::seconds(2);
+    EXPECT_EQ(Fetch("/endless", options), nullptr);
+}
+
+TEST_F(FetchUrlTest, ValidatorsOfTheAnswerAskForTheFileOnlyWhenItChanged)
+{
+    Publish("/list.m3u", "#EXTM3U\n");
+    FetchReply first = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), {}, QuickOptions());
+    ASSERT_NE(first.body, nullptr);
+    EXPECT_EQ(first.status, 200);
+    EXPECT_FALSE(first.validators.etag.empty());
+    EXPECT_FALSE(first.validators.lastModified.empty());
+    EXPECT_FALSE(first.NotModified());
+
+    struct Row {
+        const char* what;
+        HttpValidators conditions;
+        bool notModified;
+    } rows[] = {
+        {"same ETag", {first.validators.etag, ""}, true},
+        {"same date", {"", first.validators.lastModified}, true},
+        {"other ETag", {"\"elsewhere\"", ""}, false},
+    };
+    for (const Row& row : rows) {
+        FetchReply reply = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), row.conditions, QuickOptions());
+        ASSERT_NE(reply.body, nullptr) << row.what;
+        EXPECT_EQ(reply.NotModified(), row.notModified) << row.what;
+        EXPECT_EQ(reply.body->Size(), row.notModified ? 0u : 8u) << row.what;
+    }
+
+    Publish("/list.m3u", "#EXTM3U\n#EXTINF:-1,New\nhttp://example.org/new\n");
+    FetchReply changed = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), {first.validators.etag, ""},
+                                       QuickOptions());
+    ASSERT_NE(changed.body, nullptr);
+    EXPECT_FALSE(changed.NotModified());
+    EXPECT_NE(changed.validators.etag, first.validators.etag);
 }
 
 TEST_F(FetchUrlTest, BodyOverTheSizeLimitGivesNone)

@@ -59,6 +59,18 @@ int ReadPort(int fd)
 
 TestServer::TestServer(std::filesystem::path root) : root_(std::move(root))
 {
+    Start({});
+}
+
+TestServer::TestServer(std::filesystem::path root, const std::filesystem::path& certificate,
+                       const std::filesystem::path& key)
+    : root_(std::move(root)), tls_(true)
+{
+    Start({certificate.string(), key.string()});
+}
+
+void TestServer::Start(std::vector<std::string> extraArguments)
+{
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
         return;
@@ -69,8 +81,11 @@ TestServer::TestServer(std::filesystem::path root) : root_(std::move(root))
     std::string python = LUMORA_TEST_PYTHON;
     std::string script = LUMORA_TEST_SERVER_SCRIPT;
     std::string folder = root_.string();
-    char* argv[] = {python.data(), script.data(), folder.data(), nullptr};
-    if (posix_spawn(&pid_, python.c_str(), &actions, nullptr, argv, environ) != 0)
+    std::vector<char*> argv = {python.data(), script.data(), folder.data()};
+    for (std::string& argument : extraArguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, python.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
@@ -89,7 +104,7 @@ TestServer::~TestServer()
 
 std::u16string TestServer::Base() const
 {
-    return FromUtf8("http://127.0.0.1:" + std::to_string(port_));
+    return FromUtf8((tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_));
 }
 
 std::u16string TestServer::Url(std::string_view path) const

@@ -27,13 +27,16 @@ private:
 class TestServer {
 public:
     explicit TestServer(std::filesystem::path root);
+    // The same over TLS with the certificate and key (PEM files) given.
+    TestServer(std::filesystem::path root, const std::filesystem::path& certificate,
+               const std::filesystem::path& key);
     ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
     bool Running() const { return port_ > 0; }
     int Port() const { return port_; }
-    // "http://127.0.0.1:PORT"
+    // "http://127.0.0.1:PORT" (https with TLS)
     std::u16string Base() const;
     std::u16string Url(std::string_view path) const;
 
@@ -48,8 +51,11 @@ private:
 
     std::filesystem::path root_;
     std::vector<std::pair<std::string, std::string>> rules_;
+    void Start(std::vector<std::string> extraArguments);
+
     pid_t pid_ = -1;
     int port_ = 0;
+    bool tls_ = false;
 };
 
 // A port on 127.0.0.1 where nothing listens (bound for a moment, then freed).

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Loopback HTTP server for the network tests.
 
-Usage: test_server.py ROOT
+Usage: test_server.py ROOT [CERT KEY]
+
+With CERT and KEY (PEM files) the server speaks TLS (https).
 
 Listens on 127.0.0.1 on a free port and prints the port on the first line of
 stdout. Serves the files under ROOT. ROOT/rules.json, read at every request,
 maps a request path to a behaviour:
 
-  {"mode": "file"}                      the file (default; 404 page when missing)
+  {"mode": "file"}                      the file (default; 404 page when missing), with
+                                        ETag and Last-Modified; 304 when the request's
+                                        If-None-Match or If-Modified-Since still holds
   {"mode": "404"}                       a 404 answer with an HTML page
   {"mode": "short"}                     announces the file's length, sends half, closes
   {"mode": "stall"}                     announces the length, sends half, then nothing
@@ -17,10 +21,14 @@ maps a request path to a behaviour:
   {"mode": "chunks"}                    the file in chunks of different sizes, with pauses
   {"mode": "delay", "seconds": 1.5}     the file after a pause
   {"mode": "echo"}                      the request line and headers as the body
+  {"mode": "drip"}                      announces the length, then one byte every half second
+  {"mode": "trickle"}                   announces a huge length, then 4 KiB every half second
 
 Every request path is appended to ROOT/requests.log.
 """
 
+import email.utils
+import hashlib
 import json
 import os
 import socket
@@ -43,6 +51,11 @@ def rules():
             return json.load(f)
     except (OSError, ValueError):
         return {}
+
+
+def file_mtime(path):
+    local = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
+    return int(os.path.getmtime(local)) if os.path.isfile(local) else 0
 
 
 def file_bytes(path):
@@ -83,8 +96,37 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(404, NOT_FOUND_PAGE, "text/html")
             self.wfile.write(NOT_FOUND_PAGE)
         elif mode == "file":
+            etag = '"%s"' % hashlib.md5(body).hexdigest()
+            modified = file_mtime(path)
+            asked_etag = self.headers.get("If-None-Match")
+            asked_since = self.headers.get("If-Modified-Since")
+            unchanged = asked_etag == etag if asked_etag else False
+            if not asked_etag and asked_since:
+                try:
+                    unchanged = email.utils.parsedate_to_datetime(asked_since).timestamp() >= modified
+                except (TypeError, ValueError):
+                    unchanged = False
+            self.send_response(304 if unchanged else 200)
+            self.send_header("ETag", etag)
+            self.send_header("Last-Modified", email.utils.formatdate(modified, usegmt=True))
+            self.send_header("Content-Length", "0" if unchanged else str(len(body)))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            if not unchanged:
+                self.wfile.write(body)
+        elif mode == "drip":
             self.answer(200, body)
-            self.wfile.write(body)
+            for i in range(len(body)):
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+                time.sleep(0.5)
+        elif mode == "trickle":
+            self.answer(200, b"", length=1 << 30)
+            for _ in range(7200):
+                self.wfile.write(b"x" * 4096)
+                self.wfile.flush()
+                time.sleep(0.5)
         elif mode == "delay":
             time.sleep(float(rule.get("seconds", 1.0)))
             self.answer(200, body)
@@ -148,6 +190,11 @@ class Server(ThreadingHTTPServer):
 
 def main():
     server = Server(("127.0.0.1", 0), Handler)
+    if len(sys.argv) >= 4:
+        import ssl
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()
 

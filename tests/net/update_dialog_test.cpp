@@ -66,7 +66,9 @@ void SaveScreenshot(QWidget& widget, const QString& name)
 std::unique_ptr<MemoryStream> Document(const std::string& rootName)
 {
     DocNode root(rootName);
-    root.AddChild("channels");
+    DocNode* channel = root.AddChild("de")->AddChild("one");
+    channel->SetWString("n", u"One");
+    channel->AddChild("0")->SetWString("u", u"http://example.org/one.m3u8");
     auto bytes = std::make_unique<MemoryStream>();
     root.WriteTo(*bytes);
     bytes->Seek(0, SeekOrigin::Begin);
@@ -111,7 +113,7 @@ struct GatedServer {
         return [markerGo = markerGo, catalogueGo = catalogueGo](const std::u16string& url) {
             const bool marker = url.ends_with(u"/cupdate.dat");
             (marker ? markerGo : catalogueGo).wait_for(30s);
-            return Document(marker ? "9.9" : "9.9.0.1");
+            return Document("9.9");
         };
     }
 };

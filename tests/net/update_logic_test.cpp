@@ -86,11 +86,25 @@ constexpr char kMarkerPath[] = "/downloads/mobile/cupdate.dat";
 constexpr char kCataloguePath[] = "/downloads/mobile/Channels.lmch";
 constexpr char kVersionInUse[] = "1.0.0.5";
 
-std::string DocumentBytes(const std::string& rootName, const std::string& channelName)
+// A catalogue document: one country with one channel of one stream.
+std::string DocumentBytes(const std::string& rootName, const std::string& channelName,
+                          const std::string& address = "http://example.org/live.m3u8")
 {
     DocNode root(rootName);
-    DocNode* channel = root.Child("channels", ChildMode::CreateIfMissing)->AddChild("c1");
-    channel->SetWString("name", FromUtf8(channelName));
+    DocNode* channel = root.Child("de", ChildMode::CreateIfMissing)->AddChild("c1");
+    channel->SetWString("n", FromUtf8(channelName));
+    channel->SetString("p", "");
+    channel->SetString("c", "n");
+    channel->AddChild("0")->SetWString("u", FromUtf8(address));
+    MemoryStream bytes;
+    root.WriteTo(bytes);
+    return std::string(bytes.View());
+}
+
+// A marker: a document of nothing but its root name.
+std::string MarkerBytes(const std::string& version)
+{
+    DocNode root(version);
     MemoryStream bytes;
     root.WriteTo(bytes);
     return std::string(bytes.View());
@@ -126,7 +140,7 @@ protected:
     {
         testing::WriteFileBytes(served.Path() / std::string(path + 1), bytes);
     }
-    void ServeMarker(const std::string& version) { Serve(kMarkerPath, DocumentBytes(version, "")); }
+    void ServeMarker(const std::string& version) { Serve(kMarkerPath, MarkerBytes(version)); }
     int RequestsFor(const std::string& path) const
     {
         int count = 0;
@@ -278,6 +292,11 @@ TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile)
         {"404 page", R"({"mode":"404"})", ""},
         {"not a document", R"({"mode":"file"})", "<html>Service moved</html>"},
         {"document without a version root", R"({"mode":"file"})", DocumentBytes("channels", "x")},
+        {"the marker itself", R"({"mode":"file"})", MarkerBytes("1.0.1.0")},
+        {"older than the marker", R"({"mode":"file"})", DocumentBytes("1.0.0.9", "x")},
+        {"newer than the marker", R"({"mode":"file"})", DocumentBytes("1.0.2.0", "x")},
+        {"nothing playable", R"({"mode":"file"})", DocumentBytes("1.0.1.0", "x", "file:///etc/passwd")},
+        {"no stream at all", R"({"mode":"file"})", DocumentBytes("1.0.1.0", "x", "")},
         {"empty body", R"({"mode":"file"})", std::string()},
         {"body cut short", R"({"mode":"short"})", ""},
         {"server stalls", R"({"mode":"stall"})", ""},
@@ -306,13 +325,36 @@ TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed)
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 }
 
-TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsAFailure)
+TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsTheSaveFailure)
 {
     UpdateSource source = Source();
     source.cataloguePath = FromUtf8((user.Path() / "gone" / "Channels.lmch").string());
-    EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateConnectionError);
-    EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"}));
+    EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateSaveFailed);
+    EXPECT_EQ(events, (std::vector<std::string>{"msg_error_save"}));
     ExpectOldCatalogueKept("other folder");
+}
+
+// Version texts are read by the version rule, not only digits and dots.
+TEST_F(CatalogueUpdateTest, RootNameIsReadByTheVersionRule)
+{
+    ServeMarker("1.0.1-beta");
+    newCatalogue = DocumentBytes("1.0.1-beta", "Beta channel");
+    Serve(kCataloguePath, newCatalogue);
+    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
+}
+
+// The background check remembers which version it saw, so the update it
+// starts takes only that catalogue.
+TEST_F(CatalogueUpdateTest, PendingUpdateTakesOnlyTheVersionTheCheckFound)
+{
+    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source());
+    ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
+    ASSERT_TRUE(updatePending.load());
+    EXPECT_EQ(PendingVersion(), "1.0.1.0");
+    Serve(kCataloguePath, DocumentBytes("1.0.0.9", "Stale copy"));
+    EXPECT_EQ(Run(), kUpdateConnectionError);
+    ExpectOldCatalogueKept("stale catalogue behind a pending update");
 }
 
 TEST_F(CatalogueUpdateTest, PendingUpdateSkipsTheCheckAndIsConsumed)

@@ -56,6 +56,16 @@ trap cleanup EXIT
 
 export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+# The first start, but with a channel source on this machine where nothing
+# listens (port 9), so the update check at start stays off the network.
+mkdir -p "$XDG_DATA_HOME/lumora"
+cat > "$work/seed.json" <<'JSON'
+{"name": "set", "children": [
+  {"name": "options", "attributes": [
+    {"name": "update_server", "type": "WString", "value": "http://127.0.0.1:9"}]}]}
+JSON
+"$build/lumora-data" build "$work/seed.json" "$XDG_DATA_HOME/lumora/Settings.cfg" >/dev/null \
+    || fail "could not seed Settings.cfg"
 chmod 700 "$XDG_RUNTIME_DIR"
 export LUMORA_MPV_AO=null
 unset QT_QPA_PLATFORM
