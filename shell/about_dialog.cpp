@@ -7,9 +7,9 @@
 #include <QPainterPath>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"

@@ -13,12 +13,12 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
+#include "resources/resources.h"
 #include "shell/address_launcher.h"
 #include "shell/command_line.h"
 #include "shell/data_folders.h"

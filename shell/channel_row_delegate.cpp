@@ -6,7 +6,7 @@
 #include <QPainter>
 
 #include "catalogue/channel.h"
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 #include "shell/channel_list_model.h"
 
 namespace lumora {

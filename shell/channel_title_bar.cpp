@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 namespace lumora {
 namespace {

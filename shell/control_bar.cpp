@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "resources/resources.h"
 #include "shell/image_button.h"
 #include "shell/volume_slider.h"
 

@@ -2,7 +2,7 @@
 
 #include <QGuiApplication>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 namespace lumora {
 

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/main_frame.h"
 #include "shell/soft_key_bar.h"

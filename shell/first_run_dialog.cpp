@@ -7,9 +7,9 @@
 #include <QPainter>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"

@@ -10,7 +10,7 @@
 
 #include <QAbstractButton>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 namespace lumora {
 

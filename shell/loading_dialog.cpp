@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"

@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "net/catalogue_update.h"
 #include "net/fetch_url.h"
 #include "catalogue/catalogue.h"
+#include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/commands.h"

@@ -15,7 +15,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 #include "player/media_output.h"
 #include "player/output_registry.h"
 #include "shell/address_launcher.h"

@@ -7,7 +7,6 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
@@ -16,6 +15,7 @@
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/player_texts.h"
+#include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"

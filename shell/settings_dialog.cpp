@@ -9,10 +9,10 @@
 #include <QLineEdit>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "net/catalogue_update.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QShortcut>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 namespace lumora {
 namespace {

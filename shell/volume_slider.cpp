@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 namespace lumora {
 namespace {

@@ -35,10 +35,10 @@
 #include "bench/bench_results.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "resources/resources.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_view.h"
 

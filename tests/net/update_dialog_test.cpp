@@ -16,11 +16,11 @@
 #include <sstream>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "net/update_logic_run.h"
+#include "resources/resources.h"
 #include "shell/localise.h"
 #include "shell/update_dialog.h"
 

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "resources/resources.h"
 #include "shell/channel_title_bar.h"
 #include "shell/control_bar.h"
 #include "shell/image_button.h"

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/settings.h"
+#include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
 #include "shell/localise.h"

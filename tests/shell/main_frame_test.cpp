@@ -20,7 +20,6 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
@@ -28,6 +27,7 @@
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/video_widget.h"
+#include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"

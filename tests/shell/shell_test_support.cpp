@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/languages.h"
-#include "catalogue/resources.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "resources/resources.h"
 #include "shell/show_text_message.h"
 
 namespace lumora::test {

@@ -1,4 +1,4 @@
-#include "catalogue/resources.h"
+#include "resources/resources.h"
 
 #include <algorithm>
 #include <climits>

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/resources.h"
 #include "document/doc_node.h"
+#include "resources/resources.h"
 
 namespace lumora {
 namespace {
