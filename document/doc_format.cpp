@@ -1,114 +1,121 @@
 #include "document/doc_format.h"
 
-#include <limits>
-
 namespace lumora {
 
 namespace {
 
-// Bytes the stream still holds; a read never allocates more than this.
-std::uint32_t Remaining(ByteStream& stream)
+// A ByteStream as a codec source: it ends where its size says.
+class StreamSource {
+public:
+    explicit StreamSource(ByteStream& stream) : stream_(stream) {}
+
+    bool Take(void* target, std::size_t n)
+    {
+        if (n > Left())
+            return false;
+        auto count = static_cast<std::uint32_t>(n);
+        return n == 0 || stream_.Read(target, count) == count;
+    }
+
+    std::size_t Left()
+    {
+        std::uint32_t size = stream_.Size();
+        std::uint32_t position = stream_.Position();
+        return size > position ? size - position : 0;
+    }
+
+private:
+    ByteStream& stream_;
+};
+
+// A ByteStream as a codec sink that remembers whether a byte went missing.
+class StreamSink {
+public:
+    explicit StreamSink(ByteStream& stream) : stream_(stream) {}
+
+    void Put(const void* data, std::size_t n)
+    {
+        auto count = static_cast<std::uint32_t>(n);
+        if (n != 0 && (n != count || stream_.Write(data, count) != count))
+            ok_ = false;
+    }
+
+    bool Ok() const { return ok_; }
+
+private:
+    ByteStream& stream_;
+    bool ok_ = true;
+};
+
+template <typename Value, typename Put>
+bool WriteWith(ByteStream& stream, const Value& value, Put put)
 {
-    std::uint32_t size = stream.Size();
-    std::uint32_t position = stream.Position();
-    return size > position ? size - position : 0;
+    StreamSink sink(stream);
+    put(sink, value);
+    return sink.Ok();
 }
 
 }  // namespace
 
+std::size_t EncodeCount(std::uint32_t count, std::uint8_t* out)
+{
+    if (count < 0xFF) {
+        out[0] = static_cast<std::uint8_t>(count);
+        return 1;
+    }
+    out[0] = 0xFF;
+    const std::uint32_t medium = count < 0xFFFF ? count : 0xFFFF;
+    out[1] = static_cast<std::uint8_t>(medium);
+    out[2] = static_cast<std::uint8_t>(medium >> 8);
+    if (count < 0xFFFF)
+        return 3;
+    for (int i = 0; i < 4; ++i)
+        out[3 + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    return kLongestCount;
+}
+
 bool WriteCount(ByteStream& stream, std::uint32_t count)
 {
-    if (count < 0xFF)
-        return stream.WriteU8(static_cast<std::uint8_t>(count));
-    if (!stream.WriteU8(0xFF))
-        return false;
-    if (count < 0xFFFF)
-        return stream.WriteU16(static_cast<std::uint16_t>(count));
-    return stream.WriteU16(0xFFFF) && stream.WriteU32(count);
+    return WriteWith(stream, count, [](StreamSink& sink, std::uint32_t n) { PutCount(sink, n); });
 }
 
 bool ReadCount(ByteStream& stream, std::uint32_t& count)
 {
-    std::uint8_t small = 0;
-    if (!stream.ReadU8(small))
-        return false;
-    if (small != 0xFF) {
-        count = small;
-        return true;
-    }
-    std::uint16_t medium = 0;
-    if (!stream.ReadU16(medium))
-        return false;
-    if (medium != 0xFFFF) {
-        count = medium;
-        return true;
-    }
-    return stream.ReadU32(count);
+    StreamSource source(stream);
+    return TakeCount(source, count);
 }
 
 bool WriteNarrow(ByteStream& stream, const std::string& text)
 {
-    auto n = static_cast<std::uint32_t>(text.size());
-    if (!WriteCount(stream, n))
-        return false;
-    return n == 0 || stream.Write(text.data(), n) == n;
+    return WriteWith(stream, text, [](StreamSink& sink, const std::string& t) { PutNarrow(sink, t); });
 }
 
 bool ReadNarrow(ByteStream& stream, std::string& text)
 {
-    std::uint32_t n = 0;
-    if (!ReadCount(stream, n) || n > Remaining(stream))
-        return false;
-    std::string read(n, '\0');
-    if (n != 0 && stream.Read(read.data(), n) != n)
-        return false;
-    text = std::move(read);
-    return true;
+    StreamSource source(stream);
+    return TakeNarrow(source, text);
 }
 
 bool WriteWide(ByteStream& stream, const std::u16string& text)
 {
-    auto n = static_cast<std::uint32_t>(text.size());
-    if (!WriteCount(stream, n))
-        return false;
-    std::uint32_t bytes = n * 2;
-    return n == 0 || stream.Write(text.data(), bytes) == bytes;
+    return WriteWith(stream, text, [](StreamSink& sink, const std::u16string& t) { PutWide(sink, t); });
 }
 
 bool ReadWide(ByteStream& stream, std::u16string& text)
 {
-    std::uint32_t n = 0;
-    if (!ReadCount(stream, n) || n > Remaining(stream) / 2)
-        return false;
-    std::u16string read(n, u'\0');
-    if (n != 0 && stream.Read(read.data(), n * 2) != n * 2)
-        return false;
-    text = std::move(read);
-    return true;
+    StreamSource source(stream);
+    return TakeWide(source, text);
 }
 
 bool WriteBlob(ByteStream& stream, const MemoryStream& blob)
 {
-    std::uint32_t n = blob.Size();
-    if (!stream.WriteU32(n))
-        return false;
-    return n == 0 || stream.Write(blob.Data(), n) == n;
+    return WriteWith(stream, blob, [](StreamSink& sink, const MemoryStream& b) { PutBlob(sink, &b); });
 }
 
 bool ReadBlob(ByteStream& stream, MemoryStream& blob)
 {
-    blob.Close();
-    std::uint32_t n = 0;
-    if (!stream.ReadU32(n) || n > Remaining(stream))
-        return false;
-    if (n == 0)
-        return true;
-    if (!blob.SetSize(n) || stream.Read(blob.Data(), n) != n) {
-        blob.Close();
-        return false;
-    }
-    blob.Seek(0, SeekOrigin::Begin);
-    return true;
+    StreamSource source(stream);
+    return TakeBlob(source, blob);
 }
 
 }  // namespace lumora

@@ -1,6 +1,7 @@
 #include "document/doc_node.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -29,7 +30,7 @@ public:
     // The record after its magic.
     bool Body(DocNode& node, int depth)
     {
-        if (depth > DocNode::kMaxDepth || !Narrow(node.name_))
+        if (depth > DocNode::kMaxDepth || !TakeNarrow(*this, node.name_))
             return false;
         std::uint32_t attributeCount = 0;
         // Each attribute takes at least a name count and a type byte.
@@ -56,14 +57,10 @@ public:
         return true;
     }
 
-private:
-    // Lists are sized from their counts up to this many entries; longer ones
-    // grow as their entries arrive, so a false count costs little memory.
-    static constexpr std::uint32_t kReserveLimit = 1024;
-
+    // The codec source (document/doc_format.h).
     std::size_t Left() const { return size_ - at_; }
 
-    bool Bytes(void* target, std::size_t n)
+    bool Take(void* target, std::size_t n)
     {
         if (n > Left())
             return false;
@@ -73,55 +70,22 @@ private:
         return true;
     }
 
+private:
+    // Lists are sized from their counts up to this many entries; longer ones
+    // grow as their entries arrive, so a false count costs little memory.
+    static constexpr std::uint32_t kReserveLimit = 1024;
+
     template <typename T>
     bool Fixed(T& value)
     {
-        return Bytes(&value, sizeof value);
-    }
-
-    bool Count(std::uint32_t& count)
-    {
-        std::uint8_t small = 0;
-        if (!Fixed(small))
-            return false;
-        if (small != 0xFF) {
-            count = small;
-            return true;
-        }
-        std::uint16_t medium = 0;
-        if (!Fixed(medium))
-            return false;
-        if (medium != 0xFFFF) {
-            count = medium;
-            return true;
-        }
-        return Fixed(count);
-    }
-
-    bool Narrow(std::string& text)
-    {
-        std::uint32_t n = 0;
-        if (!Count(n) || n > Left())
-            return false;
-        text.assign(reinterpret_cast<const char*>(data_ + at_), n);
-        at_ += n;
-        return true;
-    }
-
-    bool Wide(std::u16string& text)
-    {
-        std::uint32_t n = 0;
-        if (!Count(n) || n > Left() / 2)
-            return false;
-        text.resize(n);
-        return Bytes(text.data(), std::size_t{n} * 2);
+        return Take(&value, sizeof value);
     }
 
     std::unique_ptr<DocAttribute> Attribute()
     {
         std::string name;
         std::uint8_t code = 0;
-        if (!Narrow(name) || !Fixed(code))
+        if (!TakeNarrow(*this, name) || !Fixed(code))
             return nullptr;
         auto attribute = std::make_unique<DocAttribute>(std::move(name));
         auto type = static_cast<ValueType>(code);
@@ -139,34 +103,29 @@ private:
         }
         case ValueType::Raw64: {
             Raw64Block block{};
-            if (!Bytes(block.data(), block.size()))
+            if (!Take(block.data(), block.size()))
                 return nullptr;
             attribute->SetRaw64(block);
             break;
         }
         case ValueType::String: {
             std::string text;
-            if (!Narrow(text))
+            if (!TakeNarrow(*this, text))
                 return nullptr;
             attribute->SetString(std::move(text));
             break;
         }
         case ValueType::WString: {
             std::u16string text;
-            if (!Wide(text))
+            if (!TakeWide(*this, text))
                 return nullptr;
             attribute->SetWString(std::move(text));
             break;
         }
         case ValueType::Blob: {
-            std::uint32_t n = 0;
-            if (!Fixed(n) || n > Left())
-                return nullptr;
             MemoryStream blob;
-            if (n != 0 && (!blob.SetSize(n) || blob.Write(data_ + at_, n) != n))
+            if (!TakeBlob(*this, blob))
                 return nullptr;
-            at_ += n;
-            blob.Seek(0, SeekOrigin::Begin);
             attribute->SetBlob(std::move(blob));
             break;
         }
@@ -202,10 +161,20 @@ public:
         return ok_;
     }
 
+    // The codec sink (document/doc_format.h).
+    void Put(const void* data, std::size_t n)
+    {
+        if (n <= static_cast<std::size_t>(end_ - at_)) {
+            if (n != 0)
+                std::memcpy(at_, data, n);
+            at_ += n;
+            return;
+        }
+        Spill(static_cast<const std::uint8_t*>(data), n);
+    }
+
 private:
     static constexpr std::size_t kChunk = 64 * 1024;
-
-    static std::uint64_t CountSize(std::uint64_t n) { return n < 0xFF ? 1 : n < 0xFFFF ? 3 : 7; }
 
     // The exact number of bytes Node() writes.
     static std::uint64_t SizeOf(const DocNode& node)
@@ -262,7 +231,7 @@ private:
     void Node(const DocNode& node)
     {
         Fixed(kDocumentMagic);
-        Narrow(node.Name());
+        PutNarrow(*this, node.Name());
         Fixed(static_cast<std::uint32_t>(node.Attributes().size()));
         for (const auto& attribute : node.Attributes())
             Attribute(*attribute);
@@ -271,47 +240,15 @@ private:
             Node(*child);
     }
 
-    void Bytes(const void* data, std::size_t n)
-    {
-        if (n <= static_cast<std::size_t>(end_ - at_)) {
-            if (n != 0)
-                std::memcpy(at_, data, n);
-            at_ += n;
-            return;
-        }
-        Spill(static_cast<const std::uint8_t*>(data), n);
-    }
-
     template <typename T>
     void Fixed(T value)
     {
-        Bytes(&value, sizeof value);
-    }
-
-    void Count(std::uint32_t n)
-    {
-        if (n < 0xFF) {
-            Fixed(static_cast<std::uint8_t>(n));
-            return;
-        }
-        Fixed(std::uint8_t{0xFF});
-        if (n < 0xFFFF) {
-            Fixed(static_cast<std::uint16_t>(n));
-            return;
-        }
-        Fixed(std::uint16_t{0xFFFF});
-        Fixed(n);
-    }
-
-    void Narrow(const std::string& text)
-    {
-        Count(static_cast<std::uint32_t>(text.size()));
-        Bytes(text.data(), text.size());
+        Put(&value, sizeof value);
     }
 
     void Attribute(const DocAttribute& attribute)
     {
-        Narrow(attribute.Name());
+        PutNarrow(*this, attribute.Name());
         Fixed(static_cast<std::uint8_t>(attribute.TypeCode()));
         switch (attribute.Type()) {
         case ValueType::Unset:
@@ -325,28 +262,18 @@ private:
         // of 5 to 8) is written with an empty one, so the file stays readable.
         case ValueType::Raw64: {
             static constexpr Raw64Block kZero{};
-            Bytes(attribute.Raw64() ? attribute.Raw64()->data() : kZero.data(), 8);
+            Put(attribute.Raw64() ? attribute.Raw64()->data() : kZero.data(), 8);
             break;
         }
         case ValueType::String:
-            Narrow(attribute.String() ? *attribute.String() : std::string());
+            PutNarrow(*this, attribute.String() ? *attribute.String() : std::string());
             break;
-        case ValueType::WString: {
-            const std::u16string* text = attribute.WString();
-            std::size_t units = text ? text->size() : 0;
-            Count(static_cast<std::uint32_t>(units));
-            if (units != 0)
-                Bytes(text->data(), units * 2);
+        case ValueType::WString:
+            PutWide(*this, attribute.WString() ? *attribute.WString() : std::u16string());
             break;
-        }
-        case ValueType::Blob: {
-            const MemoryStream* blob = attribute.Blob();
-            std::uint32_t size = blob ? blob->Size() : 0;
-            Fixed(size);
-            if (size != 0)
-                Bytes(blob->Data(), size);
+        case ValueType::Blob:
+            PutBlob(*this, attribute.Blob());
             break;
-        }
         default:
             break;
         }
@@ -632,7 +559,10 @@ bool DocNode::SaveToFile(const std::u16string& path) const
     std::string from = ToUtf8(temporary);
     std::string to = ToUtf8(path);
     if (!ok || std::rename(from.c_str(), to.c_str()) != 0) {
+        // errno tells the caller why; the clean-up must not change it.
+        const int cause = errno;
         std::remove(from.c_str());
+        errno = cause;
         return false;
     }
     SyncFolderOf(to);

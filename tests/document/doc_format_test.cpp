@@ -139,11 +139,24 @@ TEST(DocFormat, CountPrefixesHaveExactBytes)
         MemoryStream out;
         EXPECT_TRUE(WriteCount(out, c.count));
         EXPECT_EQ(ToHex(Contents(out)), ToHex(Hex(c.hex))) << c.count;
+        EXPECT_EQ(CountSize(c.count), Hex(c.hex).size()) << c.count;
         out.Seek(0, SeekOrigin::Begin);
         std::uint32_t back = 12345;
         EXPECT_TRUE(ReadCount(out, back));
         EXPECT_EQ(back, c.count);
         EXPECT_EQ(out.Position(), out.Size());
+    }
+}
+
+// The writer prefixes names with the same codec at every boundary.
+TEST(DocFormat, RecordNamesUseTheCountCodec)
+{
+    for (std::uint32_t length : {0u, 254u, 255u, 65534u, 65535u, 70000u}) {
+        const std::string name(length, 'n');
+        EXPECT_EQ(Written(DocNode(name)), "VELT" + Narrow(name) + U32(0) + U32(0)) << length;
+        auto back = Read("VELT" + Narrow(name) + U32(0) + U32(0));
+        ASSERT_NE(back, nullptr) << length;
+        EXPECT_EQ(back->Name(), name);
     }
 }
 
