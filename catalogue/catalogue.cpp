@@ -8,6 +8,7 @@
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
 
@@ -339,6 +340,7 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
         country->flag = lookup(context.key);
     }
     country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
+    RemoveHiddenControls(country->displayName);
     for (DocView::Node child : node.Children())
         BuildChannel(child, *country, context);
     return country;
@@ -363,6 +365,7 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     context.key.assign(kNameTextPrefix).append(channel.id);
     const std::u16string& localName = LookupText(context.key);
     channel.name = localName.empty() ? node.RequireWString(kNameAttribute) : localName;
+    RemoveHiddenControls(channel.name);
     channel.pText = node.RequireString(kPAttribute);
 
     channel.category = FindCategory(node.RequireString(kCategoryAttribute));

@@ -87,6 +87,19 @@ TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName)
     EXPECT_EQ(catalogue.FindChannel("de_ard")->name, u"Das Erste");
 }
 
+TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls)
+{
+    UseLanguage({{"c_xx", u"\u202ENation\u202C"}});
+    testing::WriteCatalogue(cataloguePath, "1", {{"xx", {Plain("evil", u"\u202Eevil.exe\u202C\nTV")}}});
+    Catalogue catalogue;
+    ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    EXPECT_EQ(catalogue.Countries().at("xx")->displayName, u"Nation");
+    const Channel* channel = catalogue.FindChannel("xx_evil");
+    ASSERT_NE(channel, nullptr);
+    EXPECT_EQ(channel->name, u"evil.exe TV");
+    EXPECT_EQ(channel->fullTitle, u"Nation evil.exe TV");
+}
+
 TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap)
 {
     testing::WriteCatalogue(cataloguePath, "v",
