@@ -1,10 +1,12 @@
 #include "catalogue/settings.h"
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <utility>
 
 #include "catalogue/catalogue.h"
+#include "document/damaged_file.h"
 
 namespace lumora {
 
@@ -99,6 +101,8 @@ void LoadSettings(const std::u16string& path)
     store.path = path;
     auto document = std::make_unique<DocNode>();
     if (!document->LoadFromFile(path)) {
+        // The next save would write the defaults over it.
+        SetDamagedFileAside(path);
         store.loaded = std::make_unique<DocNode>();
         return;
     }
@@ -127,8 +131,10 @@ bool SaveSettings()
     else
         CopyChannelState(ChannelStateNode(), *channels);
 
-    if (store.path.empty())
+    if (store.path.empty()) {
+        errno = ENOENT;
         return false;
+    }
     return root.SaveToFile(store.path);
 }
 

@@ -18,14 +18,15 @@ namespace lumora {
 
 // Remembers the full path of "Settings.cfg" and fills the maps from it. A
 // missing or damaged file leaves the maps as they are; every setting then
-// takes its default at its first read. The loaded document is kept for
-// ChannelStateNode.
+// takes its default at its first read. A file that is there but cannot be
+// read is first kept as "Settings.cfg.bad" (the newest such file), so the
+// user can recover it. The loaded document is kept for ChannelStateNode.
 void LoadSettings(const std::u16string& path);
 
 // Writes a new file to the remembered path: root "set", child "options"
 // with one attribute per setting and child "channels" with the catalogue's
 // per-channel state. The old file is replaced atomically. False when the
-// file could not be written (nothing else changes).
+// file could not be written (nothing else changes; errno tells why).
 bool SaveSettings();
 
 // Getters return the stored value; when the name is absent they store the

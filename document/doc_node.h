@@ -76,7 +76,7 @@ public:
     // False, with the node untouched, when the file cannot be opened.
     bool LoadFromFile(const std::u16string& path);
     // Writes "PATH.tmp", flushes it and renames it over PATH; false, with
-    // the old file intact, when anything fails.
+    // the old file intact and errno telling why, when anything fails.
     bool SaveToFile(const std::u16string& path) const;
 
     static constexpr int kMaxDepth = 256;

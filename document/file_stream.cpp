@@ -21,7 +21,9 @@ bool FileStream::Open(const std::u16string& path, OpenMode mode)
         return false;
     struct stat info {};
     if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int cause = S_ISDIR(info.st_mode) ? EISDIR : errno;
         Close();
+        errno = cause;
         return false;
     }
     return true;

@@ -1,6 +1,9 @@
 #include "shell/app_startup.h"
 
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,11 +19,13 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
+#include "document/damaged_file.h"
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
 #include "resources/resources.h"
 #include "shell/address_launcher.h"
 #include "shell/command_line.h"
+#include "shell/commands.h"
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
@@ -30,6 +35,7 @@
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
+#include "shell/termination_signals.h"
 
 namespace lumora {
 namespace {
@@ -94,6 +100,33 @@ std::u16string Path(const QString& path) {
     return path.toStdU16String();
 }
 
+// Saves the settings; a failure is told on standard error with its reason,
+// since the program is ending and no window is left to tell it in.
+void SaveSettingsOrSayWhy(const QString& path) {
+    errno = 0;
+    if (SaveSettings())
+        return;
+    const int cause = errno;
+    std::u16string format = LookupText("str_save_failed");
+    if (format.empty())
+        format = u"The settings could not be saved to %s: %s";
+    const std::u16string reason =
+        cause != 0 ? QString::fromLocal8Bit(std::strerror(cause)).toStdU16String() : u"?";
+    const std::u16string text = FormatText(format, {path.toStdU16String(), reason});
+    std::fprintf(stderr, "lumora: %s\n", QString::fromStdU16String(text).toLocal8Bit().constData());
+}
+
+// A termination signal ends the program as Ctrl+Q does. Before the main
+// window exists, every event loop that runs (the first-run dialog's, the
+// splash's) is left, and start-up goes no further.
+void EndOnSignal(bool& terminated) {
+    terminated = true;
+    if (MainFrame* frame = TheMainFrame())
+        frame->OnCommand(ID_APP_EXIT);
+    else
+        QCoreApplication::exit(kNormalExitCode);
+}
+
 void BringRunningWindowToFront() {
     if (MainFrame* frame = TheMainFrame()) {
         frame->BringToFront();
@@ -127,11 +160,24 @@ void ConnectLauncher(AddressLauncher& launcher, PlayerView& view) {
 }  // namespace
 
 Catalogue& CreateProcessCatalogue(const std::u16string& path) {
+    LoadProcessCatalogue(path);
+    return *ProcessCatalogue();
+}
+
+bool LoadProcessCatalogue(const std::u16string& path) {
     ReleaseProcessCatalogue();
     ProcessCatalogue() = std::make_unique<Catalogue>();
     Catalogue& catalogue = *ProcessCatalogue();
-    WithBoundedMessages([&] { return catalogue.LoadCatalogue(path); });
-    return catalogue;
+    return WithBoundedMessages([&] { return catalogue.LoadCatalogue(path); });
+}
+
+Catalogue& CreateUserCatalogue() {
+    const std::u16string path = Path(PrepareUserCatalogue());
+    // A user catalogue that cannot be read is kept for the user to recover,
+    // and the shipped one takes its place.
+    if (!LoadProcessCatalogue(path) && SetDamagedFileAside(path))
+        LoadProcessCatalogue(Path(PrepareUserCatalogue()));
+    return *ProcessCatalogue();
 }
 
 bool ReloadProcessCatalogue() {
@@ -207,11 +253,19 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
                          else if (!target.isEmpty())
                              pendingTarget = target;
                      });
+    bool terminated = false;
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &application,
+                     [&terminated] { EndOnSignal(terminated); });
+    // Only this instance saves into the user's folder, so what an earlier
+    // save left behind half-written is nobody's.
+    RemoveStraySaveFiles();
     // The program ends when its main window closes, with the window's code,
     // not when the last dialog before it closes.
     application.setQuitOnLastWindowClosed(false);
 
-    LoadSettings(Path(UserDataPath(QString::fromLatin1(kSettingsFileName))));
+    const QString settingsPath = UserDataPath(QString::fromLatin1(kSettingsFileName));
+    LoadSettings(Path(settingsPath));
     LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
     LoadInterfaceResources(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                            Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))),
@@ -229,6 +283,8 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
             startMainWindow = false;  // "first_run" stays, so the dialog comes again
         }
     }
+    if (terminated)
+        startMainWindow = false;
 
     if (startMainWindow) {
         if (StartLoadingDialog())
@@ -246,10 +302,13 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
         // Media keys and desktop controls, where there is a session bus.
         MprisService mpris(frame, &launcher);
         launcher.Open(pendingTarget);
-        exitCode = application.exec();
+        // A signal during the build of the window ended no loop yet.
+        exitCode = terminated ? kNormalExitCode : application.exec();
     }
+    if (terminated)
+        exitCode = kNormalExitCode;
 
-    SaveSettings();
+    SaveSettingsOrSayWhy(settingsPath);
     ReleaseProcessCatalogue();
     ReleaseInterfaceResources();
     ReleaseLanguages();

@@ -36,6 +36,8 @@ int RunProgram(int argc, char* argv[]);
 // lock could not be made. `launchTarget` (a stream address, a playlist
 // address or an absolute playlist path; empty for none) is played once the
 // main window exists, or handed to a running instance, which plays it.
+// SIGTERM, SIGINT and SIGHUP end it as Ctrl+Q does (settings saved, player
+// released, 1). A failed save of the settings is told on standard error.
 int RunLumora(QApplication& application, const QString& launchTarget);
 
 // The process-wide catalogue. The player view creates it while the main
@@ -44,6 +46,12 @@ int RunLumora(QApplication& application, const QString& launchTarget);
 // load, followed by one box saying how many more there were.
 inline constexpr int kMaxCatalogueMessageBoxes = 5;
 Catalogue& CreateProcessCatalogue(const std::u16string& path);
+// The same; true when the file could be read.
+bool LoadProcessCatalogue(const std::u16string& path);
+// The process-wide catalogue from the user's "Channels.lmch" (made from the
+// shipped one at the first start). A user file that cannot be read is kept
+// as "Channels.lmch.bad" and the shipped catalogue is copied again and used.
+Catalogue& CreateUserCatalogue();
 bool ReloadProcessCatalogue();
 void ReleaseProcessCatalogue();
 

@@ -78,6 +78,11 @@ QString PrepareUserCatalogue() {
     return target;
 }
 
+void RemoveStraySaveFiles() {
+    for (const char* name : {kSettingsFileName, kCatalogueFileName})
+        QFile::remove(UserDataPath(QString::fromLatin1(name) + QStringLiteral(".tmp")));
+}
+
 void OverrideShippedDataFolder(const QString& folder) {
     ShippedFolderOverride() = folder;
 }

@@ -38,6 +38,11 @@ QString UserDataPath(const QString& fileName);
 // the catalogue then loads empty.
 QString PrepareUserCatalogue();
 
+// Removes the temporary files the program's own saves write before their
+// rename ("Settings.cfg.tmp", "Channels.lmch.tmp" in the user's folder),
+// left behind when a run ended during a save.
+void RemoveStraySaveFiles();
+
 // Tests only: look for shipped files in this folder instead (empty restores
 // the normal search).
 void OverrideShippedDataFolder(const QString& folder);

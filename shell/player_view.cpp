@@ -58,10 +58,10 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     SetStatusListener(this);
 
     // 2. The catalogue.
-    const std::u16string cataloguePath = options.cataloguePath.empty()
-                                             ? PrepareUserCatalogue().toStdU16String()
-                                             : options.cataloguePath;
-    CreateProcessCatalogue(cataloguePath);
+    if (options.cataloguePath.empty())
+        CreateUserCatalogue();
+    else
+        CreateProcessCatalogue(options.cataloguePath);
 
     // 3. The bars.
     controlBar_ = new ControlBar(this);

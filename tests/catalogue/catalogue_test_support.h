@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +43,12 @@ private:
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline std::unique_ptr<DocNode> ReadDocument(const std::u16string& path)

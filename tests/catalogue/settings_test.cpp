@@ -123,6 +123,31 @@ TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults)
     EXPECT_EQ(ChannelStateNode(), nullptr);
 }
 
+TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne)
+{
+    const auto bad = folder.Path("Settings.cfg.bad");
+    for (const std::string& bytes : {std::string("first damage"), std::string("VELT\x05se")}) {
+        ResetSettings();
+        testing::WriteBytes(folder.Path("Settings.cfg"), bytes);
+        LoadSettings(path);
+        EXPECT_EQ(testing::ReadBytes(bad), bytes);
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg")));
+        // The defaults are saved beside it; the kept file stays as it was.
+        ASSERT_TRUE(SaveSettings());
+        EXPECT_EQ(testing::ReadBytes(bad), bytes);
+    }
+}
+
+TEST_F(SettingsTest, AMissingOrSoundFileIsNotSetAside)
+{
+    LoadSettings(path);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg.bad")));
+    WriteRichSettingsFile();
+    LoadSettings(path);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg.bad")));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path("Settings.cfg")));
+}
+
 TEST_F(SettingsTest, ALaterLoadOverwritesButKeepsOtherEntries)
 {
     SetIntSetting("only_here", 3);

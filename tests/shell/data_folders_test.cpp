@@ -77,6 +77,18 @@ TEST_F(DataFoldersTest, NoShippedCatalogueLeavesNoFile) {
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".tmp")));
 }
 
+TEST_F(DataFoldersTest, OnlyTheProgramsOwnStraySavesAreRemoved) {
+    QDir().mkpath(folders_.UserFolder());
+    const QString user = folders_.UserFolder() + QLatin1Char('/');
+    for (const char* name : {"Settings.cfg.tmp", "Channels.lmch.tmp", "notes.tmp", "Settings.cfg"})
+        ASSERT_TRUE(WriteFile(user + QLatin1String(name), "x"));
+    RemoveStraySaveFiles();
+    EXPECT_FALSE(QFile::exists(user + QStringLiteral("Settings.cfg.tmp")));
+    EXPECT_FALSE(QFile::exists(user + QStringLiteral("Channels.lmch.tmp")));
+    EXPECT_TRUE(QFile::exists(user + QStringLiteral("notes.tmp")));
+    EXPECT_TRUE(QFile::exists(user + QStringLiteral("Settings.cfg")));
+}
+
 TEST_F(DataFoldersTest, LeftoverTemporaryCopyIsReplaced) {
     ASSERT_TRUE(WriteFile(shipped_.filePath(QStringLiteral("Channels.lmch")), "shipped"));
     QDir().mkpath(folders_.UserFolder());

@@ -2,15 +2,26 @@
 // function: a normal exit saves the settings the run read and returns 1, a
 // second instance started meanwhile exits with 1 and brings this one to the
 // front, and a cancelled first run ends with 0 without a main window.
+// Termination signals end it the same way; damaged user files are kept
+// aside; a failed save at exit is told on standard error.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
@@ -190,6 +201,134 @@ TEST_F(StartupTest, FirstRunConfirmedIsRememberedAndCancelledEndsWithZero) {
     EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(SavedOptions().at("first_run"), "false");
+}
+
+// Closes the main window once it is up, after `beforeClose`; returns the
+// timer that does it.
+std::unique_ptr<QTimer> CloseMainWindowWhenShown(std::function<void(MainFrame&)> beforeClose) {
+    return Repeat(20, [beforeClose] {
+        MainFrame* frame = TheMainFrame();
+        if (frame == nullptr || !frame->isVisible())
+            return false;
+        beforeClose(*frame);
+        return true;
+    });
+}
+
+// What the process writes to standard error while it lives.
+class CapturedStandardError {
+public:
+    CapturedStandardError() {
+        file_.open();
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(file_.handle(), STDERR_FILENO);
+    }
+    ~CapturedStandardError() { Restore(); }
+    QString Text() {
+        Restore();
+        file_.seek(0);
+        return QString::fromLocal8Bit(file_.readAll());
+    }
+
+private:
+    void Restore() {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
+
+TEST_F(StartupTest, TerminationSignalsEndTheRunAsCtrlQDoes) {
+    TheShellHooks().firstRunDialog = [](QWidget*) { return true; };
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        WriteEarlierSettings();
+        const auto sender = CloseMainWindowWhenShown([signalNumber](MainFrame&) {
+            SetIntSetting("changed_this_session", signalNumber);
+            std::raise(signalNumber);
+        });
+        EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode) << signalNumber;
+        EXPECT_EQ(TheMainFrame(), nullptr);
+        DocNode saved;
+        ASSERT_TRUE(saved.LoadFromFile(settingsPath_.toStdU16String()));
+        EXPECT_EQ(saved.Child("options")->GetInt("changed_this_session", 0), signalNumber);
+        // The earlier reaction is back once the run is over.
+        struct sigaction now {};
+        ::sigaction(signalNumber, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, SIG_DFL) << signalNumber;
+    }
+}
+
+TEST_F(StartupTest, ASignalDuringTheFirstRunDialogEndsWithoutAMainWindow) {
+    TheShellHooks().firstRunDialog = [](QWidget*) {
+        SetBoolSetting(kAutoCU, false);
+        // A dialog's own event loop, as the real one runs.
+        QEventLoop loop;
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QTimer::singleShot(20000, &loop, [&loop] { loop.exit(99); });
+        return loop.exec() == 99;
+    };
+    int mainWindows = 0;
+    auto watcher = Repeat(20, [&] {
+        mainWindows += TheMainFrame() != nullptr;
+        return false;
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    EXPECT_EQ(mainWindows, 0);
+    EXPECT_EQ(SavedOptions().at("first_run"), "true");
+}
+
+TEST_F(StartupTest, DamagedUserFilesAreKeptAsBadAndTheShippedCatalogueReturns) {
+    QDir().mkpath(folders_.UserFolder());
+    const QString user = folders_.UserFolder() + QLatin1Char('/');
+    for (const char* name : {"Settings.cfg", "Channels.lmch", "Settings.cfg.tmp", "Channels.lmch.tmp"}) {
+        QFile file(user + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("damaged ") + name);
+    }
+    TheShellHooks().firstRunDialog = [](QWidget*) {
+        SetBoolSetting(kAutoCU, false);
+        return true;
+    };
+    bool strayGone = false;
+    std::size_t channels = 0;
+    const auto closer = CloseMainWindowWhenShown([&](MainFrame& frame) {
+        strayGone = !QFile::exists(user + QStringLiteral("Settings.cfg.tmp")) &&
+                    !QFile::exists(user + QStringLiteral("Channels.lmch.tmp"));
+        channels = AllChannels().size();
+        frame.close();
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+
+    auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(strayGone);
+    EXPECT_EQ(contents(user + QStringLiteral("Settings.cfg.bad")), "damaged Settings.cfg");
+    EXPECT_EQ(contents(user + QStringLiteral("Channels.lmch.bad")), "damaged Channels.lmch");
+    EXPECT_EQ(contents(user + QStringLiteral("Channels.lmch")),
+              contents(test::BuildDir() + QStringLiteral("/Channels.lmch")));
+    EXPECT_GT(channels, 0u);
+    EXPECT_EQ(SavedOptions().at("first_run"), "false");
+}
+
+TEST_F(StartupTest, ASaveThatFailsAtExitSaysWhyOnStandardError) {
+    WriteEarlierSettings();
+    TheShellHooks().firstRunDialog = [](QWidget*) { return true; };
+    // A folder in the way of the temporary file makes the save fail.
+    QDir().mkpath(folders_.UserFolder() + QStringLiteral("/Settings.cfg.tmp/inside"));
+    const auto closer = CloseMainWindowWhenShown([](MainFrame& frame) { frame.close(); });
+    CapturedStandardError captured;
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    const QString said = captured.Text();
+    EXPECT_TRUE(said.contains(settingsPath_)) << said.toStdString();
+    EXPECT_TRUE(said.contains(QString::fromLocal8Bit(std::strerror(EISDIR)))) << said.toStdString();
 }
 
 }  // namespace
