@@ -44,8 +44,20 @@ public:
         return true;
     }
 
-private:
+    // The codec source (document/doc_format.h).
     std::size_t Left() const { return size_ - at_; }
+
+    bool Take(void* target, std::size_t n)
+    {
+        if (n > Left())
+            return false;
+        if (n != 0)
+            std::memcpy(target, data_ + at_, n);
+        at_ += n;
+        return true;
+    }
+
+private:
 
     bool View(std::string_view& bytes, std::size_t n)
     {
@@ -59,36 +71,14 @@ private:
     template <typename T>
     bool Fixed(T& value)
     {
-        if (sizeof value > Left())
-            return false;
-        std::memcpy(&value, data_ + at_, sizeof value);
-        at_ += sizeof value;
-        return true;
+        return Take(&value, sizeof value);
     }
 
-    bool Count(std::uint32_t& count)
-    {
-        std::uint8_t small = 0;
-        if (!Fixed(small))
-            return false;
-        if (small != 0xFF) {
-            count = small;
-            return true;
-        }
-        std::uint16_t medium = 0;
-        if (!Fixed(medium))
-            return false;
-        if (medium != 0xFFFF) {
-            count = medium;
-            return true;
-        }
-        return Fixed(count);
-    }
-
+    // The view keeps the bytes where they lie; the count is the codec's.
     bool Narrow(std::string_view& text)
     {
         std::uint32_t n = 0;
-        return Count(n) && View(text, n);
+        return TakeCount(*this, n) && View(text, n);
     }
 
     bool Attribute()
@@ -115,7 +105,7 @@ private:
             break;
         case ValueType::WString: {
             std::uint32_t units = 0;
-            ok = Count(units) && units <= Left() / 2 && View(attribute.payload, std::size_t{units} * 2);
+            ok = TakeCount(*this, units) && units <= Left() / 2 && View(attribute.payload, std::size_t{units} * 2);
             break;
         }
         case ValueType::Blob: {
