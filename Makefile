@@ -1,10 +1,13 @@
 # Lumora: every target first installs what is missing, then configures and builds.
 BUILD      ?= build
+CHECK_BUILD ?= build-check
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Empty: every target the fuzz build made (build-fuzz/targets.txt).
+FUZZ_TARGETS ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench fuzz package clean
+.PHONY: all deps configure build run test check bench fuzz package clean
 
 all: build
 
@@ -33,6 +36,20 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/lumora_*.deb
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehavior-
+# Sanitizer in a build folder of its own; any finding fails its test.
+check: deps
+	@if [ ! -f $(CHECK_BUILD)/build.ninja ]; then \
+	  cmake -S . -B $(CHECK_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMORA_SANITIZE=ON \
+	    -DLUMORA_BUILD_BENCH=OFF $(CMAKE_FLAGS); \
+	fi
+	cmake --build $(CHECK_BUILD)
+	cd $(CHECK_BUILD) && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitizer-suppressions/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure
+
 bench: build
 	@bash bench/run.sh $(BUILD)
 
@@ -41,9 +58,14 @@ fuzz: deps
 	  CXX=clang++ cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; \
 	fi
 	cmake --build $(FUZZ_BUILD)
-	@mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/fuzz-document-reader $(FUZZ_BUILD)/corpus fuzz/corpus \
-	  -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
+	@targets="$(FUZZ_TARGETS)"; [ -n "$$targets" ] || targets=$$(cat $(FUZZ_BUILD)/targets.txt); \
+	for target in $$targets; do \
+	  echo "== fuzz-$$target for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target; \
+	  $(FUZZ_BUILD)/fuzz-$$target $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/failed-$$target- || exit 1; \
+	done
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD)
