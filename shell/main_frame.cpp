@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
 #include "net/catalogue_update.h"
 #include "net/fetch_url.h"
-#include "catalogue/catalogue.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
