@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the M3U playlist parser. Whatever the playlist
 // holds, every entry it gives has a stream address a player can be handed
-// and a display name without control characters, entries and malformed
+// and a display name without control characters (tabs are blanks), entries and malformed
 // lines together are no more than the playlist's lines, and a cleaned name
 // states no negative resolution.
 
@@ -15,11 +15,12 @@ using namespace lumora::tools;
 
 namespace {
 
+// A tab counts as a blank in a playlist line, as in the parser.
 bool HasControlCharacters(std::string_view text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
+        return (byte < 0x20 && byte != '\t') || byte == 0x7F;
     });
 }
 
