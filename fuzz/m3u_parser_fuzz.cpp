@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "tools/m3u_playlist.h"
+#include "playlist/m3u_playlist.h"
 
-using namespace lumora::tools;
+using namespace lumora;
 
 namespace {
 
