@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "document/byte_stream.h"
@@ -20,6 +21,30 @@ namespace lumora {
 // Each Take returns false, with the target untouched or emptied, when the
 // source ends before the value does; a length is checked against the bytes
 // that are left before anything is allocated from it.
+
+// The Source over a block of bytes in memory that both document readers
+// (the tree and the flat view) take their values from.
+class ByteSpanSource {
+public:
+    ByteSpanSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::size_t Left() const { return size_ - at_; }
+
+    bool Take(void* target, std::size_t n)
+    {
+        if (n > Left())
+            return false;
+        if (n != 0)
+            std::memcpy(target, data_ + at_, n);
+        at_ += n;
+        return true;
+    }
+
+protected:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
 
 // "VELT" read as a little-endian word.
 constexpr std::uint32_t kDocumentMagic = 0x544C4556;

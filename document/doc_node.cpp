@@ -15,9 +15,9 @@ namespace lumora {
 
 // Reads node records from a block of bytes, checking every count against
 // the bytes that are left before anything is allocated from it.
-class DocumentReader {
+class DocumentReader : public ByteSpanSource {
 public:
-    DocumentReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    DocumentReader(const std::uint8_t* data, std::size_t size) : ByteSpanSource(data, size) {}
 
     std::size_t Consumed() const { return at_; }
 
@@ -54,19 +54,6 @@ public:
                 return false;
             node.children_.Insert(std::move(child));
         }
-        return true;
-    }
-
-    // The codec source (document/doc_format.h).
-    std::size_t Left() const { return size_ - at_; }
-
-    bool Take(void* target, std::size_t n)
-    {
-        if (n > Left())
-            return false;
-        if (n != 0)
-            std::memcpy(target, data_ + at_, n);
-        at_ += n;
         return true;
     }
 
@@ -136,9 +123,6 @@ private:
         return attribute;
     }
 
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
 };
 
 // Writes a tree's records. Into a memory stream the bytes go straight to its

@@ -11,9 +11,9 @@ namespace lumora {
 // Reads node records into the view's arrays with the checks of the tree
 // reader: every count is held against the bytes that are left, nesting is
 // bounded by DocNode::kMaxDepth.
-class DocView::Parser {
+class DocView::Parser : public ByteSpanSource {
 public:
-    explicit Parser(DocView& view) : view_(view), data_(view.bytes_.data()), size_(view.bytes_.size()) {}
+    explicit Parser(DocView& view) : ByteSpanSource(view.bytes_.data(), view.bytes_.size()), view_(view) {}
 
     bool Record(int depth)
     {
@@ -41,19 +41,6 @@ public:
                 return false;
         }
         view_.nodes_[index].end = static_cast<std::uint32_t>(view_.nodes_.size());
-        return true;
-    }
-
-    // The codec source (document/doc_format.h).
-    std::size_t Left() const { return size_ - at_; }
-
-    bool Take(void* target, std::size_t n)
-    {
-        if (n > Left())
-            return false;
-        if (n != 0)
-            std::memcpy(target, data_ + at_, n);
-        at_ += n;
         return true;
     }
 
@@ -123,9 +110,6 @@ private:
     }
 
     DocView& view_;
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
 };
 
 bool DocView::LoadFromFile(const std::u16string& path)
