@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test check bench fuzz package clean
+.PHONY: all deps configure build run test check bench fuzz package format clean
 
 all: build
 
@@ -66,6 +66,10 @@ fuzz: deps
 	    -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/failed-$$target- || exit 1; \
 	done
+
+# Formats every tracked source with .clang-format; `make test` checks it.
+format: deps
+	@bash tools/check-format.sh . --fix
 
 clean:
 	rm -rf $(BUILD) $(CHECK_BUILD) $(FUZZ_BUILD)

@@ -13,8 +13,7 @@
 
 namespace lumora::bench {
 
-inline std::string FormatFigure(double value, const char* unit)
-{
+inline std::string FormatFigure(double value, const char* unit) {
     char text[64];
     const int decimals = value < 1 ? 3 : value < 10 ? 2 : value < 100 ? 1 : 0;
     std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
@@ -22,8 +21,7 @@ inline std::string FormatFigure(double value, const char* unit)
 }
 
 inline void AppendRow(const std::string& what, const std::string& ours, const std::string& peer,
-                      const std::string& ratio, const std::string& target, bool met)
-{
+                      const std::string& ratio, const std::string& target, bool met) {
     const std::string row = what + '\t' + ours + '\t' + peer + '\t' + ratio + '\t' + target + '\t' +
                             (met ? "met" : "missed") + '\n';
     std::printf("result: %s", row.c_str());
@@ -36,16 +34,15 @@ inline void AppendRow(const std::string& what, const std::string& ours, const st
 }
 
 // A ratio with two decimals, or two significant digits below 0.1.
-inline std::string FormatRatio(double ratio)
-{
+inline std::string FormatRatio(double ratio) {
     char text[32];
     std::snprintf(text, sizeof text, ratio < 0.1 ? "%.2gx" : "%.2fx", ratio);
     return text;
 }
 
 // A target on the ratio of our figure to the peer's: ours / peer <= limit.
-inline void RecordRatio(const std::string& what, double ours, double peer, const char* unit, double limit)
-{
+inline void RecordRatio(const std::string& what, double ours, double peer, const char* unit,
+                        double limit) {
     const double ratio = peer > 0 ? ours / peer : 0;
     const std::string ratioText = FormatRatio(ratio);
     const std::string targetText = "<= " + FormatRatio(limit);
@@ -55,9 +52,9 @@ inline void RecordRatio(const std::string& what, double ours, double peer, const
 
 // A target on our figure itself, where what the user feels is the measure
 // (a frame: 16 ms). The peer column says what the figure is compared with.
-inline void RecordAtMost(const std::string& what, double ours, const char* unit, double limit)
-{
-    AppendRow(what, FormatFigure(ours, unit), "-", "-", "<= " + FormatFigure(limit, unit), ours <= limit);
+inline void RecordAtMost(const std::string& what, double ours, const char* unit, double limit) {
+    AppendRow(what, FormatFigure(ours, unit), "-", "-", "<= " + FormatFigure(limit, unit),
+              ours <= limit);
 }
 
 }  // namespace lumora::bench

@@ -17,7 +17,8 @@ namespace lumora {
 namespace {
 
 // The nine categories, created in this order by every load.
-constexpr std::array<std::string_view, 9> kCategoryKeys = {"l", "mu", "n", "r", "sp", "e", "mo", "k", "ad"};
+constexpr std::array<std::string_view, 9> kCategoryKeys = {"l", "mu", "n", "r", "sp",
+                                                           "e", "mo", "k", "ad"};
 
 constexpr std::string_view kCategoryTextPrefix = "cat_";
 constexpr std::string_view kNameTextPrefix = "c_";
@@ -44,35 +45,30 @@ constexpr char16_t kSubtitleFormat[] = u"%s (%d%s)";
 
 Catalogue* processCatalogue = nullptr;
 
-ResourceImageLookup& ImageLookup()
-{
+ResourceImageLookup& ImageLookup() {
     static ResourceImageLookup lookup;
     return lookup;
 }
 
-CatalogueMessageSink& MessageSink()
-{
+CatalogueMessageSink& MessageSink() {
     static CatalogueMessageSink sink;
     return sink;
 }
 
-void ShowEntryMessage(const char16_t* format, const Country& country, const Channel& channel)
-{
+void ShowEntryMessage(const char16_t* format, const Country& country, const Channel& channel) {
     const CatalogueMessageSink& sink = MessageSink();
     if (sink)
         sink(FormatText(format, {country.displayName, channel.name}));
 }
 
 // The UI text of prefix + key, or the key itself widened when it has none.
-std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::string_view key)
-{
+std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::string_view key) {
     scratch.assign(prefix).append(key);
     const std::u16string& text = LookupText(scratch);
     return text.empty() ? FromUtf8(key) : text;
 }
 
-std::map<std::string, ChannelState> StateOfNode(const DocNode* channels)
-{
+std::map<std::string, ChannelState> StateOfNode(const DocNode* channels) {
     std::map<std::string, ChannelState> state;
     if (channels == nullptr)
         return state;
@@ -84,8 +80,7 @@ std::map<std::string, ChannelState> StateOfNode(const DocNode* channels)
 }
 
 // Stream nodes are numbered from 0; the first missing number ends the list.
-void ReadStreams(DocView::Node node, Channel& channel)
-{
+void ReadStreams(DocView::Node node, Channel& channel) {
     // Stream nodes are among the children, so their count bounds the list.
     channel.streams.reserve(node.ChildCount());
     char number[16];
@@ -101,17 +96,15 @@ void ReadStreams(DocView::Node node, Channel& channel)
     }
 }
 
-void ComposeSubtitle(Channel& channel, const std::u16string& unit)
-{
+void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     const Stream* selected = SelectedStream(channel);
-    channel.subtitle =
-        FormatText(kSubtitleFormat, {channel.country->displayName, selected ? selected->bitRate : 0, unit});
+    channel.subtitle = FormatText(
+        kSubtitleFormat, {channel.country->displayName, selected ? selected->bitRate : 0, unit});
     channel.searchText.clear();
 }
 
 // The state child of one channel in the settings.
-void WriteState(DocNode& channels, const std::string& id, const ChannelState& state)
-{
+void WriteState(DocNode& channels, const std::string& id, const ChannelState& state) {
     DocNode* child = channels.AddChild(id);
     if (child == nullptr)
         return;
@@ -122,47 +115,41 @@ void WriteState(DocNode& channels, const std::string& id, const ChannelState& st
         child->SetInt(kStreamIndexAttribute, state.streamIndex);
 }
 
-void ApplyState(const ChannelState& state, Channel& channel)
-{
+void ApplyState(const ChannelState& state, Channel& channel) {
     channel.favourite = state.favourite;
     // A stored index that no longer names a stream falls back to the first.
-    bool inside = state.streamIndex >= 0 && static_cast<std::size_t>(state.streamIndex) < channel.streams.size();
+    bool inside = state.streamIndex >= 0 &&
+                  static_cast<std::size_t>(state.streamIndex) < channel.streams.size();
     channel.streamIndex = inside ? state.streamIndex : 0;
 }
 
 }  // namespace
 
-void SetResourceImageLookup(ResourceImageLookup lookup)
-{
+void SetResourceImageLookup(ResourceImageLookup lookup) {
     ImageLookup() = std::move(lookup);
 }
 
-void SetCatalogueMessageSink(CatalogueMessageSink sink)
-{
+void SetCatalogueMessageSink(CatalogueMessageSink sink) {
     MessageSink() = std::move(sink);
 }
 
-Catalogue* TheCatalogue()
-{
+Catalogue* TheCatalogue() {
     return processCatalogue;
 }
 
-std::vector<Channel*>& AllChannels()
-{
+std::vector<Channel*>& AllChannels() {
     static std::vector<Channel*> channels;
     return channels;
 }
 
-const Stream* SelectedStream(const Channel& channel)
-{
+const Stream* SelectedStream(const Channel& channel) {
     if (channel.streams.empty())
         return nullptr;
     std::size_t index = static_cast<std::size_t>(channel.streamIndex);
     return index < channel.streams.size() ? &channel.streams[index] : &channel.streams.front();
 }
 
-bool ChooseStream(Channel& channel, std::size_t index)
-{
+bool ChooseStream(Channel& channel, std::size_t index) {
     if (index >= channel.streams.size() || channel.country == nullptr)
         return false;
     channel.streamIndex = static_cast<std::int32_t>(index);
@@ -179,8 +166,7 @@ struct Catalogue::BuildContext {
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
 
-    bool FindState(const std::string& id, ChannelState& state) const
-    {
+    bool FindState(const std::string& id, ChannelState& state) const {
         if (carried != nullptr) {
             auto found = carried->find(id);
             if (found == carried->end())
@@ -193,27 +179,25 @@ struct Catalogue::BuildContext {
         const DocNode* child = stateNode->Child(id);
         if (child == nullptr)
             return false;
-        state = {child->GetBool(kFavouriteAttribute, false), child->GetInt(kStreamIndexAttribute, 0)};
+        state = {child->GetBool(kFavouriteAttribute, false),
+                 child->GetInt(kStreamIndexAttribute, 0)};
         return true;
     }
 };
 
-Catalogue::~Catalogue()
-{
+Catalogue::~Catalogue() {
     ReleaseCatalogue();
     if (processCatalogue == this)
         processCatalogue = nullptr;
 }
 
-void Catalogue::BecomeProcessWide()
-{
+void Catalogue::BecomeProcessWide() {
     if (processCatalogue != this && processCatalogue != nullptr)
         processCatalogue->current_ = nullptr;
     processCatalogue = this;
 }
 
-bool Catalogue::LoadCatalogue(const std::u16string& path)
-{
+bool Catalogue::LoadCatalogue(const std::u16string& path) {
     ReleaseCatalogue();
     BecomeProcessWide();
     AllChannels().clear();
@@ -242,8 +226,7 @@ bool Catalogue::LoadCatalogue(const std::u16string& path)
     return true;
 }
 
-bool Catalogue::ReloadCatalogue()
-{
+bool Catalogue::ReloadCatalogue() {
     BecomeProcessWide();
     current_ = nullptr;
     // The old records hold the marks as they stand now; take them before
@@ -272,8 +255,7 @@ bool Catalogue::ReloadCatalogue()
     return true;
 }
 
-void Catalogue::ReleaseCatalogue()
-{
+void Catalogue::ReleaseCatalogue() {
     FreeCountries();
     categories_.clear();
     heldState_.clear();
@@ -282,8 +264,7 @@ void Catalogue::ReleaseCatalogue()
     path_.clear();
 }
 
-void Catalogue::FreeCountries()
-{
+void Catalogue::FreeCountries() {
     current_ = nullptr;
     // Nothing may keep pointing at the freed records.
     if (processCatalogue == this)
@@ -292,8 +273,7 @@ void Catalogue::FreeCountries()
     heldState_.clear();
 }
 
-bool Catalogue::HasChannels() const
-{
+bool Catalogue::HasChannels() const {
     for (const auto& [code, country] : countries_) {
         if (!country->channels.empty())
             return true;
@@ -301,8 +281,7 @@ bool Catalogue::HasChannels() const
     return false;
 }
 
-void Catalogue::CreateCategories()
-{
+void Catalogue::CreateCategories() {
     std::string scratch;
     for (std::string_view key : kCategoryKeys) {
         auto category = std::make_unique<Category>();
@@ -312,8 +291,7 @@ void Catalogue::CreateCategories()
     }
 }
 
-void Catalogue::BuildCountries(DocView::Node root, BuildContext& context)
-{
+void Catalogue::BuildCountries(DocView::Node root, BuildContext& context) {
     std::size_t channelCount = 0;
     for (DocView::Node node : root.Children())
         channelCount += node.ChildCount();
@@ -331,8 +309,7 @@ void Catalogue::BuildCountries(DocView::Node root, BuildContext& context)
     }
 }
 
-std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContext& context)
-{
+std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContext& context) {
     auto country = std::make_unique<Country>();
     country->code = node.Name();
     if (const ResourceImageLookup& lookup = ImageLookup()) {
@@ -346,8 +323,7 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     return country;
 }
 
-void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext& context)
-{
+void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext& context) {
     // Of two channel nodes with one name the first counts, as in a
     // document tree.
     auto [slot, added] = country.channels.try_emplace(std::string(node.Name()));
@@ -384,16 +360,15 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     channel.fullTitle = FormatText(kFullTitleFormat, {country.displayName, channel.name});
 }
 
-Category* Catalogue::FindCategory(std::string_view key) const
-{
+Category* Catalogue::FindCategory(std::string_view key) const {
     auto found = categories_.find(std::string(key));
     return found == categories_.end() ? nullptr : found->second.get();
 }
 
-Channel* Catalogue::FindChannel(std::string_view id) const
-{
+Channel* Catalogue::FindChannel(std::string_view id) const {
     for (const auto& [code, country] : countries_) {
-        if (id.size() <= code.size() || id.compare(0, code.size(), code) != 0 || id[code.size()] != '_')
+        if (id.size() <= code.size() || id.compare(0, code.size(), code) != 0 ||
+            id[code.size()] != '_')
             continue;
         auto found = country->channels.find(std::string(id.substr(code.size() + 1)));
         if (found != country->channels.end())
@@ -402,8 +377,7 @@ Channel* Catalogue::FindChannel(std::string_view id) const
     return nullptr;
 }
 
-std::map<std::string, ChannelState> Catalogue::CollectState() const
-{
+std::map<std::string, ChannelState> Catalogue::CollectState() const {
     if (!HasChannels())
         return heldState_;
     std::map<std::string, ChannelState> state;
@@ -416,8 +390,7 @@ std::map<std::string, ChannelState> Catalogue::CollectState() const
     return state;
 }
 
-void Catalogue::WriteChannelState(DocNode& channels) const
-{
+void Catalogue::WriteChannelState(DocNode& channels) const {
     if (!HasChannels()) {
         for (const auto& [id, state] : heldState_)
             WriteState(channels, id, state);
@@ -426,7 +399,8 @@ void Catalogue::WriteChannelState(DocNode& channels) const
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels) {
             // AddChild refuses a second child of one id: the first channel wins.
-            WriteState(channels, channel->id, ChannelState{channel->favourite, channel->streamIndex});
+            WriteState(channels, channel->id,
+                       ChannelState{channel->favourite, channel->streamIndex});
         }
     }
 }

@@ -76,13 +76,15 @@ public:
     void MakeCurrent(Channel* channel) { current_ = channel; }
 
     const std::map<std::string, std::unique_ptr<Country>>& Countries() const { return countries_; }
-    const std::map<std::string, std::unique_ptr<Category>>& Categories() const { return categories_; }
+    const std::map<std::string, std::unique_ptr<Category>>& Categories() const {
+        return categories_;
+    }
 
     // Adds one child per channel, named by its id, with "f" = true for a
-    // favourite and the Int "cu" for a chosen stream other than the first. Of two channels with one id the first in country-code and
-    // node-name order is written. While the catalogue holds no channel at
-    // all (its file is missing or damaged) the marks it was given are
-    // written back unchanged, so they are not lost.
+    // favourite and the Int "cu" for a chosen stream other than the first. Of two channels with one
+    // id the first in country-code and node-name order is written. While the catalogue holds no
+    // channel at all (its file is missing or damaged) the marks it was given are written back
+    // unchanged, so they are not lost.
     void WriteChannelState(DocNode& channels) const;
 
 private:

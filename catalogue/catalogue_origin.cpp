@@ -2,8 +2,7 @@
 
 namespace lumora {
 
-CatalogueOrigin ReadCatalogueOrigin(const DocNode& root)
-{
+CatalogueOrigin ReadCatalogueOrigin(const DocNode& root) {
     CatalogueOrigin origin;
     origin.source = root.GetWString(kOriginSourceAttribute);
     origin.hash = root.GetString(kOriginHashAttribute);
@@ -12,8 +11,7 @@ CatalogueOrigin ReadCatalogueOrigin(const DocNode& root)
     return origin;
 }
 
-CatalogueOrigin ReadCatalogueOrigin(DocView::Node root)
-{
+CatalogueOrigin ReadCatalogueOrigin(DocView::Node root) {
     CatalogueOrigin origin;
     origin.source = root.RequireWString(kOriginSourceAttribute);
     origin.hash = std::string(root.RequireString(kOriginHashAttribute));
@@ -22,8 +20,7 @@ CatalogueOrigin ReadCatalogueOrigin(DocView::Node root)
     return origin;
 }
 
-void WriteCatalogueOrigin(DocNode& root, const CatalogueOrigin& origin)
-{
+void WriteCatalogueOrigin(DocNode& root, const CatalogueOrigin& origin) {
     if (!origin.source.empty())
         root.SetWString(kOriginSourceAttribute, origin.source);
     if (!origin.hash.empty())

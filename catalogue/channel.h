@@ -36,12 +36,12 @@ struct Channel {
     Category* category = nullptr;  // null when the file names an unknown category
     std::string id;                // country code + "_" + node name
     std::u16string name;
-    std::string pText;             // the node's "p", kept as read
+    std::string pText;  // the node's "p", kept as read
     std::vector<Stream> streams;
     std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
     bool favourite = false;
-    std::u16string fullTitle;      // "country name" + " " + "channel name": the sort key
-    std::u16string subtitle;       // "country name (bit rate + unit)"
+    std::u16string fullTitle;  // "country name" + " " + "channel name": the sort key
+    std::u16string subtitle;   // "country name (bit rate + unit)"
     // Name and subtitle folded for searching (SearchChannels); made by the
     // first search that needs it, emptied when the subtitle changes.
     std::u16string searchText;

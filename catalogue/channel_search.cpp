@@ -9,10 +9,14 @@ namespace {
 
 // U+00C0..U+00FF folded: the base letter, or 0 to keep the character.
 constexpr char16_t kLatin1Folds[64] = {
-    u'a', u'a', u'a', u'a', u'a', u'a', 0xE6, u'c', u'e', u'e', u'e', u'e', u'i', u'i', u'i', u'i',  // C0
-    u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0,    u'o', u'u', u'u', u'u', u'u', u'y', 0xFE, 0,     // D0
-    u'a', u'a', u'a', u'a', u'a', u'a', 0,    u'c', u'e', u'e', u'e', u'e', u'i', u'i', u'i', u'i',  // E0
-    u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0,    u'o', u'u', u'u', u'u', u'u', u'y', 0,    u'y',  // F0
+    u'a', u'a', u'a', u'a', u'a', u'a', 0xE6, u'c',
+    u'e', u'e', u'e', u'e', u'i', u'i', u'i', u'i',  // C0
+    u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0,
+    u'o', u'u', u'u', u'u', u'u', u'y', 0xFE, 0,  // D0
+    u'a', u'a', u'a', u'a', u'a', u'a', 0,    u'c',
+    u'e', u'e', u'e', u'e', u'i', u'i', u'i', u'i',  // E0
+    u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0,
+    u'o', u'u', u'u', u'u', u'u', u'y', 0,    u'y',  // F0
 };
 
 // U+0100..U+017F (Latin Extended-A) folded to their base letters; \x01
@@ -27,14 +31,12 @@ constexpr std::u16string_view kGreekFolds =
     u"α·εηι\u038Bο\u038Dυωιαβγδεζηθικλμνξοπρ\u03A2στυφχψωιυαεηιυαβγδεζηθικλμνξοπρσστυφχψωιυουω";
 static_assert(kGreekFolds.size() == 0x3CF - 0x386);
 
-bool IsCombiningMark(char16_t c)
-{
-    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
-           (c >= 0x20D0 && c <= 0x20FF);
+bool IsCombiningMark(char16_t c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
+           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF);
 }
 
-char16_t FoldCharacter(char16_t c)
-{
+char16_t FoldCharacter(char16_t c) {
     if (c < 0x80)
         return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
     if (c >= 0xC0 && c <= 0xFF) {
@@ -53,17 +55,16 @@ char16_t FoldCharacter(char16_t c)
         return kGreekFolds[c - 0x386];
     if (c >= 0x410 && c <= 0x42F)  // Cyrillic А..Я
         return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x400 && c <= 0x40F)  // Cyrillic Ѐ..Џ
+    if (c >= 0x400 && c <= 0x40F)                                               // Cyrillic Ѐ..Џ
         return c == 0x401 ? char16_t(0x435) : static_cast<char16_t>(c + 0x50);  // Ё searches as е
-    if (c == 0x451)  // ё
+    if (c == 0x451)                                                             // ё
         return 0x435;
     return c;
 }
 
 // The record's folded name and subtitle, made the first time it is needed.
 // A line break between them keeps a query from matching across the two.
-const std::u16string& SearchTextOf(Channel& channel)
-{
+const std::u16string& SearchTextOf(Channel& channel) {
     if (channel.searchText.empty() && !(channel.name.empty() && channel.subtitle.empty())) {
         std::u16string joined = channel.name;
         joined.append(1, u'\n').append(channel.subtitle);
@@ -72,8 +73,7 @@ const std::u16string& SearchTextOf(Channel& channel)
     return channel.searchText;
 }
 
-std::u16string_view Trimmed(std::u16string_view text)
-{
+std::u16string_view Trimmed(std::u16string_view text) {
     auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0 || c == 0x3000; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
@@ -84,8 +84,7 @@ std::u16string_view Trimmed(std::u16string_view text)
 
 }  // namespace
 
-std::u16string FoldForSearch(std::u16string_view text)
-{
+std::u16string FoldForSearch(std::u16string_view text) {
     std::u16string folded;
     folded.reserve(text.size());
     for (char16_t c : text) {
@@ -95,8 +94,8 @@ std::u16string FoldForSearch(std::u16string_view text)
     return folded;
 }
 
-std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels, std::u16string_view query)
-{
+std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels,
+                                     std::u16string_view query) {
     const std::u16string folded = FoldForSearch(Trimmed(query));
     if (folded.empty())
         return channels;
@@ -112,8 +111,7 @@ std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels, std:
 
 namespace lumora {
 
-bool SearchNarrows(std::u16string_view previous, std::u16string_view next)
-{
+bool SearchNarrows(std::u16string_view previous, std::u16string_view next) {
     const std::u16string before = FoldForSearch(Trimmed(previous));
     return !before.empty() && FoldForSearch(Trimmed(next)).find(before) != std::u16string::npos;
 }

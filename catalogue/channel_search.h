@@ -22,7 +22,8 @@ std::u16string FoldForSearch(std::u16string_view text);
 // The channels of `channels`, in their order, whose name or subtitle
 // contains `query` once both are folded. Blanks around the query do not
 // count; an empty query keeps every channel.
-std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels, std::u16string_view query);
+std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels,
+                                     std::u16string_view query);
 
 // True when every channel that `next` finds is also found by `previous`
 // (a character typed onto a search): the next search then only needs to

@@ -19,8 +19,8 @@ constexpr char16_t kTabCaptionFormat[] = u"%s (%d)";
 
 // The chooser lists its records by display text; the "all" entry stays on top.
 template <typename Map>
-std::vector<FilterOption> Options(std::string_view allKey, const Map* records, const TextOrdering& ordering)
-{
+std::vector<FilterOption> Options(std::string_view allKey, const Map* records,
+                                  const TextOrdering& ordering) {
     std::vector<FilterOption> options;
     options.push_back({LookupText(allKey), nullptr});
     if (records == nullptr)
@@ -30,18 +30,20 @@ std::vector<FilterOption> Options(std::string_view allKey, const Map* records, c
         options.push_back({record->displayName, record.get()});
     if (ordering) {
         std::stable_sort(options.begin() + 1, options.end(),
-                         [&ordering](const FilterOption& a, const FilterOption& b) { return ordering(a.text, b.text); });
+                         [&ordering](const FilterOption& a, const FilterOption& b) {
+                             return ordering(a.text, b.text);
+                         });
     } else {
-        std::stable_sort(options.begin() + 1, options.end(),
-                         [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
+        std::stable_sort(
+            options.begin() + 1, options.end(),
+            [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
     }
     return options;
 }
 
 }  // namespace
 
-void SortAllChannels()
-{
+void SortAllChannels() {
     std::vector<Channel*>& channels = AllChannels();
     // Sorting (title, channel) pairs keeps every comparison away from the
     // scattered Channel records. char16_t is unsigned, so the comparison is
@@ -54,13 +56,13 @@ void SortAllChannels()
     keys.reserve(channels.size());
     for (Channel* channel : channels)
         keys.push_back({channel->fullTitle, channel});
-    std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) { return a.title < b.title; });
+    std::sort(keys.begin(), keys.end(),
+              [](const SortKey& a, const SortKey& b) { return a.title < b.title; });
     for (std::size_t i = 0; i < keys.size(); ++i)
         channels[i] = keys[i].channel;
 }
 
-std::vector<Channel*> FilterChannels(const Country* country, const Category* category)
-{
+std::vector<Channel*> FilterChannels(const Country* country, const Category* category) {
     const std::vector<Channel*>& channels = AllChannels();
     if (country == nullptr && category == nullptr)
         return channels;
@@ -73,8 +75,7 @@ std::vector<Channel*> FilterChannels(const Country* country, const Category* cat
     return matching;
 }
 
-std::vector<Channel*> FavouriteChannels()
-{
+std::vector<Channel*> FavouriteChannels() {
     std::vector<Channel*> favourites;
     for (Channel* channel : AllChannels()) {
         if (channel->favourite)
@@ -83,25 +84,22 @@ std::vector<Channel*> FavouriteChannels()
     return favourites;
 }
 
-void AddFavourite(Channel& channel)
-{
+void AddFavourite(Channel& channel) {
     channel.favourite = true;
 }
 
-void RemoveFavourite(Channel& channel)
-{
+void RemoveFavourite(Channel& channel) {
     channel.favourite = false;
 }
 
-void SetCurrentChannel(Channel& channel)
-{
+void SetCurrentChannel(Channel& channel) {
     if (Catalogue* catalogue = TheCatalogue())
         catalogue->MakeCurrent(&channel);
     SetStringSetting(kCurChannel, FromUtf8(channel.id));
 }
 
-Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current, ZapDirection direction)
-{
+Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current,
+                      ZapDirection direction) {
     if (channels.empty())
         return nullptr;
     const auto found = std::find(channels.begin(), channels.end(), current);
@@ -113,20 +111,17 @@ Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* curr
     return channels[next ? (at + 1) % count : (at + count - 1) % count];
 }
 
-std::vector<FilterOption> CountryOptions(const TextOrdering& ordering)
-{
+std::vector<FilterOption> CountryOptions(const TextOrdering& ordering) {
     const Catalogue* catalogue = TheCatalogue();
     return Options(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr, ordering);
 }
 
-std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering)
-{
+std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering) {
     const Catalogue* catalogue = TheCatalogue();
     return Options(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr, ordering);
 }
 
-std::u16string TabCaption(std::string_view key, std::size_t count)
-{
+std::u16string TabCaption(std::string_view key, std::size_t count) {
     return FormatText(kTabCaptionFormat, {LookupText(key), count});
 }
 

@@ -39,7 +39,8 @@ enum class ZapDirection { Previous, Next };
 // The channel before or after `current` in `channels`, wrapping at the ends.
 // When `current` is not in the list, Next gives the first channel and
 // Previous the last; an empty list gives null.
-Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current, ZapDirection direction);
+Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current,
+                      ZapDirection direction);
 
 // An order of display texts: true when `a` goes before `b`. The shell gives
 // the collation of the interface language; without one, texts are compared

@@ -39,20 +39,18 @@ struct LanguagePack {
     bool loaded = false;
 };
 
-LanguagePack& Pack()
-{
+LanguagePack& Pack() {
     static LanguagePack pack;
     return pack;
 }
 
-const std::u16string& EmptyText()
-{
+const std::u16string& EmptyText() {
     static const std::u16string empty;
     return empty;
 }
 
-std::unique_ptr<LanguageEntry> ReadLanguage(const DocNode& node, std::u16string name, std::u16string code)
-{
+std::unique_ptr<LanguageEntry> ReadLanguage(const DocNode& node, std::u16string name,
+                                            std::u16string code) {
     auto language = std::make_unique<LanguageEntry>();
     language->name = std::move(name);
     language->code = std::move(code);
@@ -68,8 +66,7 @@ std::unique_ptr<LanguageEntry> ReadLanguage(const DocNode& node, std::u16string 
     return language;
 }
 
-const LanguageEntry* FindByCode(const LanguagePack& pack, const std::u16string& code)
-{
+const LanguageEntry* FindByCode(const LanguagePack& pack, const std::u16string& code) {
     for (const auto& language : pack.languages) {
         if (language->code == code)
             return language.get();
@@ -77,8 +74,7 @@ const LanguageEntry* FindByCode(const LanguagePack& pack, const std::u16string& 
     return nullptr;
 }
 
-void ReadLanguages(const DocNode& root, LanguagePack& pack)
-{
+void ReadLanguages(const DocNode& root, LanguagePack& pack) {
     for (int n = 0;; ++n) {
         const DocNode* node = root.Child(std::string(kLanguageNodePrefix) + std::to_string(n));
         if (node == nullptr) {
@@ -94,15 +90,13 @@ void ReadLanguages(const DocNode& root, LanguagePack& pack)
     }
 }
 
-bool InsideList(int index)
-{
+bool InsideList(int index) {
     return index >= 0 && static_cast<std::size_t>(index) < Pack().languages.size();
 }
 
 }  // namespace
 
-void LoadLanguages(const std::u16string& path)
-{
+void LoadLanguages(const std::u16string& path) {
     ReleaseLanguages();
     LanguagePack& pack = Pack();
     pack.loaded = true;
@@ -112,8 +106,7 @@ void LoadLanguages(const std::u16string& path)
     ReadLanguages(document, pack);
 }
 
-void ReleaseLanguages()
-{
+void ReleaseLanguages() {
     LanguagePack& pack = Pack();
     if (!pack.loaded)
         return;
@@ -122,8 +115,7 @@ void ReleaseLanguages()
     pack.languages.clear();
 }
 
-const std::u16string& LookupText(std::string_view key)
-{
+const std::u16string& LookupText(std::string_view key) {
     const LanguageEntry* current = Pack().current;
     if (current == nullptr)
         return EmptyText();
@@ -134,34 +126,28 @@ const std::u16string& LookupText(std::string_view key)
     return text == entry->second.texts.end() ? EmptyText() : text->second;
 }
 
-std::u16string LookupTextOr(std::string_view key, std::u16string_view english)
-{
+std::u16string LookupTextOr(std::string_view key, std::u16string_view english) {
     const std::u16string& text = LookupText(key);
     return text.empty() ? std::u16string(english) : text;
 }
 
-std::u16string AppTitle()
-{
+std::u16string AppTitle() {
     return LookupText(kAppTitleKey);
 }
 
-int LanguageCount()
-{
+int LanguageCount() {
     return static_cast<int>(Pack().languages.size());
 }
 
-std::u16string LanguageName(int index)
-{
+std::u16string LanguageName(int index) {
     return InsideList(index) ? Pack().languages[index]->name : std::u16string();
 }
 
-std::u16string LanguageCode(int index)
-{
+std::u16string LanguageCode(int index) {
     return InsideList(index) ? Pack().languages[index]->code : std::u16string();
 }
 
-int FindLanguage(const std::u16string& code)
-{
+int FindLanguage(const std::u16string& code) {
     const auto& languages = Pack().languages;
     for (std::size_t i = 0; i < languages.size(); ++i) {
         if (languages[i]->code == code)
@@ -170,8 +156,7 @@ int FindLanguage(const std::u16string& code)
     return -1;
 }
 
-int CurrentLanguage()
-{
+int CurrentLanguage() {
     const auto& languages = Pack().languages;
     for (std::size_t i = 0; i < languages.size(); ++i) {
         if (languages[i].get() == Pack().current)
@@ -180,14 +165,12 @@ int CurrentLanguage()
     return -1;
 }
 
-void SelectLanguage(int index)
-{
+void SelectLanguage(int index) {
     if (InsideList(index))
         Pack().current = Pack().languages[index].get();
 }
 
-std::optional<std::u16string> LocalisedText(const std::u16string& current)
-{
+std::optional<std::u16string> LocalisedText(const std::u16string& current) {
     if (current.empty())
         return std::nullopt;
     const std::u16string& text = LookupText(ToUtf8(current));

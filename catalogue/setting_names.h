@@ -7,12 +7,12 @@ namespace lumora {
 // Names of the settings the program reads and writes. Each name lives in
 // exactly one of the three settings maps (the comment says which), because
 // all of them are written as attributes of one node.
-inline constexpr std::string_view kFirstRun = "first_run";        // boolean, default true
-inline constexpr std::string_view kAutoCU = "AutoCU";             // boolean, default true
-inline constexpr std::string_view kLanguage = "Language";         // string, default "en"
-inline constexpr std::string_view kSelTab = "sel_tab";            // integer, default 0
-inline constexpr std::string_view kSoundVolume = "sound_volume";  // integer, default 50
-inline constexpr std::string_view kCurChannel = "cur_channel";    // string, default empty
+inline constexpr std::string_view kFirstRun = "first_run";          // boolean, default true
+inline constexpr std::string_view kAutoCU = "AutoCU";               // boolean, default true
+inline constexpr std::string_view kLanguage = "Language";           // string, default "en"
+inline constexpr std::string_view kSelTab = "sel_tab";              // integer, default 0
+inline constexpr std::string_view kSoundVolume = "sound_volume";    // integer, default 50
+inline constexpr std::string_view kCurChannel = "cur_channel";      // string, default empty
 inline constexpr std::string_view kUpdateServer = "update_server";  // string
 inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, default true
 

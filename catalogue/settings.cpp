@@ -30,15 +30,13 @@ struct SettingsStore {
     std::u16string path;
 };
 
-SettingsStore& Store()
-{
+SettingsStore& Store() {
     static SettingsStore store;
     return store;
 }
 
 template <typename Value>
-Value GetOrStore(SettingMap<Value>& map, std::string_view name, const Value& fallback)
-{
+Value GetOrStore(SettingMap<Value>& map, std::string_view name, const Value& fallback) {
     auto found = map.find(name);
     if (found == map.end())
         found = map.emplace(std::string(name), fallback).first;
@@ -46,8 +44,7 @@ Value GetOrStore(SettingMap<Value>& map, std::string_view name, const Value& fal
 }
 
 template <typename Value>
-void Put(SettingMap<Value>& map, std::string_view name, const Value& value)
-{
+void Put(SettingMap<Value>& map, std::string_view name, const Value& value) {
     auto found = map.find(name);
     if (found == map.end())
         map.emplace(std::string(name), value);
@@ -55,22 +52,14 @@ void Put(SettingMap<Value>& map, std::string_view name, const Value& value)
         found->second = value;
 }
 
-void ReadOptions(const DocNode& options, SettingsStore& store)
-{
+void ReadOptions(const DocNode& options, SettingsStore& store) {
     for (const auto& attribute : options.Attributes()) {
         const std::string& name = attribute->Name();
         switch (attribute->Type()) {
-        case ValueType::Int:
-            store.integers[name] = options.GetInt(name, 0);
-            break;
-        case ValueType::Bool:
-            store.booleans[name] = options.GetBool(name, false);
-            break;
-        case ValueType::WString:
-            store.strings[name] = *attribute->WString();
-            break;
-        default:
-            break;  // other kinds are not settings; they are dropped at the next save
+        case ValueType::Int: store.integers[name] = options.GetInt(name, 0); break;
+        case ValueType::Bool: store.booleans[name] = options.GetBool(name, false); break;
+        case ValueType::WString: store.strings[name] = *attribute->WString(); break;
+        default: break;  // other kinds are not settings; they are dropped at the next save
         }
     }
 }
@@ -78,8 +67,7 @@ void ReadOptions(const DocNode& options, SettingsStore& store)
 // Without a catalogue (the first-run dialog was cancelled) the marks and
 // chosen streams read at start-up are written back as they were, so the
 // user's choices survive.
-void CopyChannelState(const DocNode* from, DocNode& to)
-{
+void CopyChannelState(const DocNode* from, DocNode& to) {
     if (from == nullptr)
         return;
     for (const auto& channel : from->Children()) {
@@ -95,8 +83,7 @@ void CopyChannelState(const DocNode* from, DocNode& to)
 
 }  // namespace
 
-void LoadSettings(const std::u16string& path)
-{
+void LoadSettings(const std::u16string& path) {
     SettingsStore& store = Store();
     store.path = path;
     auto document = std::make_unique<DocNode>();
@@ -111,8 +98,7 @@ void LoadSettings(const std::u16string& path)
         ReadOptions(*options, store);
 }
 
-bool SaveSettings()
-{
+bool SaveSettings() {
     SettingsStore& store = Store();
     DocNode root{std::string(kRootNode)};
     DocNode* options = root.AddChild(kOptionsNode);
@@ -138,23 +124,19 @@ bool SaveSettings()
     return root.SaveToFile(store.path);
 }
 
-bool GetBoolSetting(std::string_view name, bool fallback)
-{
+bool GetBoolSetting(std::string_view name, bool fallback) {
     return GetOrStore(Store().booleans, name, fallback);
 }
 
-std::int32_t GetIntSetting(std::string_view name, std::int32_t fallback)
-{
+std::int32_t GetIntSetting(std::string_view name, std::int32_t fallback) {
     return GetOrStore(Store().integers, name, fallback);
 }
 
-std::u16string GetStringSetting(std::string_view name, const std::u16string& fallback)
-{
+std::u16string GetStringSetting(std::string_view name, const std::u16string& fallback) {
     return GetOrStore(Store().strings, name, fallback);
 }
 
-std::optional<std::u16string> FindStringSetting(std::string_view name)
-{
+std::optional<std::u16string> FindStringSetting(std::string_view name) {
     const auto& strings = Store().strings;
     auto found = strings.find(name);
     if (found == strings.end())
@@ -162,36 +144,30 @@ std::optional<std::u16string> FindStringSetting(std::string_view name)
     return found->second;
 }
 
-void RemoveStringSetting(std::string_view name)
-{
+void RemoveStringSetting(std::string_view name) {
     auto& strings = Store().strings;
     auto found = strings.find(name);
     if (found != strings.end())
         strings.erase(found);
 }
 
-void SetBoolSetting(std::string_view name, bool value)
-{
+void SetBoolSetting(std::string_view name, bool value) {
     Put(Store().booleans, name, value);
 }
 
-void SetIntSetting(std::string_view name, std::int32_t value)
-{
+void SetIntSetting(std::string_view name, std::int32_t value) {
     Put(Store().integers, name, value);
 }
 
-void SetStringSetting(std::string_view name, const std::u16string& value)
-{
+void SetStringSetting(std::string_view name, const std::u16string& value) {
     Put(Store().strings, name, value);
 }
 
-const DocNode* ChannelStateNode()
-{
+const DocNode* ChannelStateNode() {
     return std::as_const(*Store().loaded).Child(kChannelsNode);
 }
 
-void ResetSettings()
-{
+void ResetSettings() {
     SettingsStore& store = Store();
     store.booleans.clear();
     store.integers.clear();

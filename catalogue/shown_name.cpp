@@ -8,8 +8,7 @@ namespace {
 
 enum class Treatment { Keep, Space, Drop };
 
-Treatment TreatmentOf(char16_t c)
-{
+Treatment TreatmentOf(char16_t c) {
     switch (c) {
     case u'\t':
     case u'\n':
@@ -20,8 +19,7 @@ Treatment TreatmentOf(char16_t c)
     case u'\u2028':  // line separator
     case u'\u2029':  // paragraph separator
         return Treatment::Space;
-    default:
-        break;
+    default: break;
     }
     const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
     const bool bidiControl = (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
@@ -30,8 +28,7 @@ Treatment TreatmentOf(char16_t c)
 
 }  // namespace
 
-void RemoveHiddenControls(std::u16string& name)
-{
+void RemoveHiddenControls(std::u16string& name) {
     auto first = std::find_if(name.begin(), name.end(),
                               [](char16_t c) { return TreatmentOf(c) != Treatment::Keep; });
     if (first == name.end())
@@ -39,14 +36,9 @@ void RemoveHiddenControls(std::u16string& name)
     auto out = first;
     for (auto in = first; in != name.end(); ++in) {
         switch (TreatmentOf(*in)) {
-        case Treatment::Keep:
-            *out++ = *in;
-            break;
-        case Treatment::Space:
-            *out++ = u' ';
-            break;
-        case Treatment::Drop:
-            break;
+        case Treatment::Keep: *out++ = *in; break;
+        case Treatment::Space: *out++ = u' '; break;
+        case Treatment::Drop: break;
         }
     }
     name.erase(out, name.end());

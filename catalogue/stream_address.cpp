@@ -15,9 +15,9 @@ constexpr std::array<std::string_view, 13> kNetworkSchemes = {
 
 // Generators that make pictures or tones out of nothing: they read no file
 // and write none.
-constexpr std::array<std::string_view, 9> kTestSources = {
-    "testsrc", "testsrc2", "smptebars", "smptehdbars", "rgbtestsrc",
-    "yuvtestsrc", "color", "sine", "anullsrc"};
+constexpr std::array<std::string_view, 9> kTestSources = {"testsrc",     "testsrc2",   "smptebars",
+                                                          "smptehdbars", "rgbtestsrc", "yuvtestsrc",
+                                                          "color",       "sine",       "anullsrc"};
 
 constexpr std::string_view kLavfiPrefix = "av://lavfi:";
 
@@ -26,13 +26,14 @@ char LowerAscii(char c) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 // Control characters, blanks and DEL never belong in an address; libmpv
@@ -90,7 +91,8 @@ bool IsNetworkAddress(std::string_view address) {
 
 bool IsOptionName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_';
     });
 }
 
@@ -128,7 +130,8 @@ bool IsTestSourceGraph(std::string_view address) {
 bool IsPlayableAddress(std::string_view address) {
     if (address.empty() || address.size() > kMaxStreamAddressBytes)
         return false;
-    if (HasForbiddenBytes(address) || !IsValidUtf8(address) || HasControlCharacters(FromUtf8(address)))
+    if (HasForbiddenBytes(address) || !IsValidUtf8(address) ||
+        HasControlCharacters(FromUtf8(address)))
         return false;
     return IsNetworkAddress(address) || IsTestSourceGraph(address);
 }

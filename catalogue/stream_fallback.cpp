@@ -2,8 +2,7 @@
 
 namespace lumora {
 
-void StreamFallback::Start(std::size_t streamCount, std::size_t first)
-{
+void StreamFallback::Start(std::size_t streamCount, std::size_t first) {
     count_ = streamCount;
     current_ = streamCount == 0 ? 0 : first % streamCount;
     tried_ = streamCount == 0 ? 0 : 1;
@@ -11,21 +10,18 @@ void StreamFallback::Start(std::size_t streamCount, std::size_t first)
     active_ = streamCount > 0;
 }
 
-StreamFallback::Step StreamFallback::OnOpenFailed()
-{
+StreamFallback::Step StreamFallback::OnOpenFailed() {
     return NextStream();
 }
 
-StreamFallback::Step StreamFallback::OnLost()
-{
+StreamFallback::Step StreamFallback::OnLost() {
     if (!active_ || retried_)
         return NextStream();
     retried_ = true;
     return {Action::kRetryLater, current_};
 }
 
-StreamFallback::Step StreamFallback::NextStream()
-{
+StreamFallback::Step StreamFallback::NextStream() {
     if (!active_ || tried_ >= count_) {
         active_ = false;
         return {Action::kGiveUp, current_};

@@ -2,8 +2,7 @@
 
 namespace lumora {
 
-void TextArgument::AppendTo(std::u16string& out) const
-{
+void TextArgument::AppendTo(std::u16string& out) const {
     if (!isNumber_) {
         out.append(text_);
         return;
@@ -22,8 +21,8 @@ void TextArgument::AppendTo(std::u16string& out) const
     out.append(begin, end);
 }
 
-std::u16string FormatText(std::u16string_view format, std::initializer_list<TextArgument> arguments)
-{
+std::u16string FormatText(std::u16string_view format,
+                          std::initializer_list<TextArgument> arguments) {
     std::u16string out;
     out.reserve(format.size() + 32);
     auto next = arguments.begin();

@@ -15,7 +15,8 @@ public:
     TextArgument(const char16_t* text) : text_(text), isNumber_(false) {}
     TextArgument(std::int64_t number) : number_(number), isNumber_(true) {}
     TextArgument(int number) : number_(number), isNumber_(true) {}
-    TextArgument(std::size_t number) : number_(static_cast<std::int64_t>(number)), isNumber_(true) {}
+    TextArgument(std::size_t number)
+        : number_(static_cast<std::int64_t>(number)), isNumber_(true) {}
 
     // Appends the argument as "%s" or "%d" would show it.
     void AppendTo(std::u16string& out) const;
@@ -32,6 +33,7 @@ private:
 // fixed texts; user data travel as arguments, so a "%" inside a catalogue
 // name or a translated text is never read as a directive. A directive
 // without an argument left shows nothing.
-std::u16string FormatText(std::u16string_view format, std::initializer_list<TextArgument> arguments);
+std::u16string FormatText(std::u16string_view format,
+                          std::initializer_list<TextArgument> arguments);
 
 }  // namespace lumora

@@ -6,8 +6,7 @@
 
 namespace lumora {
 
-bool SetDamagedFileAside(const std::u16string& path)
-{
+bool SetDamagedFileAside(const std::u16string& path) {
     const std::string from = ToUtf8(path);
     const std::string to = from + ".bad";
     // A rename replaces the older copy in one step and never copies bytes.

@@ -9,16 +9,14 @@ class StreamSource {
 public:
     explicit StreamSource(ByteStream& stream) : stream_(stream) {}
 
-    bool Take(void* target, std::size_t n)
-    {
+    bool Take(void* target, std::size_t n) {
         if (n > Left())
             return false;
         auto count = static_cast<std::uint32_t>(n);
         return n == 0 || stream_.Read(target, count) == count;
     }
 
-    std::size_t Left()
-    {
+    std::size_t Left() {
         std::uint32_t size = stream_.Size();
         std::uint32_t position = stream_.Position();
         return size > position ? size - position : 0;
@@ -33,8 +31,7 @@ class StreamSink {
 public:
     explicit StreamSink(ByteStream& stream) : stream_(stream) {}
 
-    void Put(const void* data, std::size_t n)
-    {
+    void Put(const void* data, std::size_t n) {
         auto count = static_cast<std::uint32_t>(n);
         if (n != 0 && (n != count || stream_.Write(data, count) != count))
             ok_ = false;
@@ -48,8 +45,7 @@ private:
 };
 
 template <typename Value, typename Put>
-bool WriteWith(ByteStream& stream, const Value& value, Put put)
-{
+bool WriteWith(ByteStream& stream, const Value& value, Put put) {
     StreamSink sink(stream);
     put(sink, value);
     return sink.Ok();
@@ -57,8 +53,7 @@ bool WriteWith(ByteStream& stream, const Value& value, Put put)
 
 }  // namespace
 
-std::size_t EncodeCount(std::uint32_t count, std::uint8_t* out)
-{
+std::size_t EncodeCount(std::uint32_t count, std::uint8_t* out) {
     if (count < 0xFF) {
         out[0] = static_cast<std::uint8_t>(count);
         return 1;
@@ -74,46 +69,41 @@ std::size_t EncodeCount(std::uint32_t count, std::uint8_t* out)
     return kLongestCount;
 }
 
-bool WriteCount(ByteStream& stream, std::uint32_t count)
-{
+bool WriteCount(ByteStream& stream, std::uint32_t count) {
     return WriteWith(stream, count, [](StreamSink& sink, std::uint32_t n) { PutCount(sink, n); });
 }
 
-bool ReadCount(ByteStream& stream, std::uint32_t& count)
-{
+bool ReadCount(ByteStream& stream, std::uint32_t& count) {
     StreamSource source(stream);
     return TakeCount(source, count);
 }
 
-bool WriteNarrow(ByteStream& stream, const std::string& text)
-{
-    return WriteWith(stream, text, [](StreamSink& sink, const std::string& t) { PutNarrow(sink, t); });
+bool WriteNarrow(ByteStream& stream, const std::string& text) {
+    return WriteWith(stream, text,
+                     [](StreamSink& sink, const std::string& t) { PutNarrow(sink, t); });
 }
 
-bool ReadNarrow(ByteStream& stream, std::string& text)
-{
+bool ReadNarrow(ByteStream& stream, std::string& text) {
     StreamSource source(stream);
     return TakeNarrow(source, text);
 }
 
-bool WriteWide(ByteStream& stream, const std::u16string& text)
-{
-    return WriteWith(stream, text, [](StreamSink& sink, const std::u16string& t) { PutWide(sink, t); });
+bool WriteWide(ByteStream& stream, const std::u16string& text) {
+    return WriteWith(stream, text,
+                     [](StreamSink& sink, const std::u16string& t) { PutWide(sink, t); });
 }
 
-bool ReadWide(ByteStream& stream, std::u16string& text)
-{
+bool ReadWide(ByteStream& stream, std::u16string& text) {
     StreamSource source(stream);
     return TakeWide(source, text);
 }
 
-bool WriteBlob(ByteStream& stream, const MemoryStream& blob)
-{
-    return WriteWith(stream, blob, [](StreamSink& sink, const MemoryStream& b) { PutBlob(sink, &b); });
+bool WriteBlob(ByteStream& stream, const MemoryStream& blob) {
+    return WriteWith(stream, blob,
+                     [](StreamSink& sink, const MemoryStream& b) { PutBlob(sink, &b); });
 }
 
-bool ReadBlob(ByteStream& stream, MemoryStream& blob)
-{
+bool ReadBlob(ByteStream& stream, MemoryStream& blob) {
     StreamSource source(stream);
     return TakeBlob(source, blob);
 }

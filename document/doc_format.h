@@ -30,8 +30,7 @@ public:
 
     std::size_t Left() const { return size_ - at_; }
 
-    bool Take(void* target, std::size_t n)
-    {
+    bool Take(void* target, std::size_t n) {
         if (n > Left())
             return false;
         if (n != 0)
@@ -52,23 +51,20 @@ constexpr std::uint32_t kDocumentMagic = 0x544C4556;
 // A count in 1, 3 or 7 bytes: below 0xFF one byte; else 0xFF and, below
 // 0xFFFF, a 16-bit word; else 0xFF, 0xFFFF and a 32-bit word.
 constexpr std::size_t kLongestCount = 7;
-constexpr std::size_t CountSize(std::uint64_t count)
-{
+constexpr std::size_t CountSize(std::uint64_t count) {
     return count < 0xFF ? 1 : count < 0xFFFF ? 3 : kLongestCount;
 }
 // Writes CountSize(count) bytes at `out` and returns that size.
 std::size_t EncodeCount(std::uint32_t count, std::uint8_t* out);
 
 template <typename Sink>
-void PutCount(Sink& sink, std::uint32_t count)
-{
+void PutCount(Sink& sink, std::uint32_t count) {
     std::uint8_t bytes[kLongestCount];
     sink.Put(bytes, EncodeCount(count, bytes));
 }
 
 template <typename Source>
-bool TakeCount(Source& source, std::uint32_t& count)
-{
+bool TakeCount(Source& source, std::uint32_t& count) {
     std::uint8_t bytes[4];
     if (!source.Take(bytes, 1))
         return false;
@@ -92,15 +88,13 @@ bool TakeCount(Source& source, std::uint32_t& count)
 
 // A narrow string: its byte count, then its bytes.
 template <typename Sink>
-void PutNarrow(Sink& sink, const std::string& text)
-{
+void PutNarrow(Sink& sink, const std::string& text) {
     PutCount(sink, static_cast<std::uint32_t>(text.size()));
     sink.Put(text.data(), text.size());
 }
 
 template <typename Source>
-bool TakeNarrow(Source& source, std::string& text)
-{
+bool TakeNarrow(Source& source, std::string& text) {
     std::uint32_t n = 0;
     if (!TakeCount(source, n) || n > source.Left())
         return false;
@@ -114,15 +108,13 @@ bool TakeNarrow(Source& source, std::string& text)
 
 // A wide string: its count of UTF-16 units, then the units (little-endian).
 template <typename Sink>
-void PutWide(Sink& sink, const std::u16string& text)
-{
+void PutWide(Sink& sink, const std::u16string& text) {
     PutCount(sink, static_cast<std::uint32_t>(text.size()));
     sink.Put(text.data(), text.size() * 2);
 }
 
 template <typename Source>
-bool TakeWide(Source& source, std::u16string& text)
-{
+bool TakeWide(Source& source, std::u16string& text) {
     std::uint32_t n = 0;
     if (!TakeCount(source, n) || n > source.Left() / 2)
         return false;
@@ -136,11 +128,11 @@ bool TakeWide(Source& source, std::u16string& text)
 
 // A blob: a 4-byte length and the whole buffer, whatever its position.
 template <typename Sink>
-void PutBlob(Sink& sink, const MemoryStream* blob)
-{
+void PutBlob(Sink& sink, const MemoryStream* blob) {
     std::uint32_t n = blob ? blob->Size() : 0;
     std::uint8_t length[4] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                              static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)};
+                              static_cast<std::uint8_t>(n >> 16),
+                              static_cast<std::uint8_t>(n >> 24)};
     sink.Put(length, 4);
     if (n != 0)
         sink.Put(blob->Data(), n);
@@ -148,8 +140,7 @@ void PutBlob(Sink& sink, const MemoryStream* blob)
 
 // The blob ends with the bytes read and position 0, or empty.
 template <typename Source>
-bool TakeBlob(Source& source, MemoryStream& blob)
-{
+bool TakeBlob(Source& source, MemoryStream& blob) {
     blob.Close();
     std::uint8_t length[4];
     if (!source.Take(length, 4))

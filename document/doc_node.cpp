@@ -1,11 +1,11 @@
 #include "document/doc_node.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "document/doc_format.h"
 #include "document/file_stream.h"
@@ -21,15 +21,13 @@ public:
 
     std::size_t Consumed() const { return at_; }
 
-    bool Magic()
-    {
+    bool Magic() {
         std::uint32_t magic = 0;
         return Fixed(magic) && magic == kDocumentMagic;
     }
 
     // The record after its magic.
-    bool Body(DocNode& node, int depth)
-    {
+    bool Body(DocNode& node, int depth) {
         if (depth > DocNode::kMaxDepth || !TakeNarrow(*this, node.name_))
             return false;
         std::uint32_t attributeCount = 0;
@@ -63,13 +61,11 @@ private:
     static constexpr std::uint32_t kReserveLimit = 1024;
 
     template <typename T>
-    bool Fixed(T& value)
-    {
+    bool Fixed(T& value) {
         return Take(&value, sizeof value);
     }
 
-    std::unique_ptr<DocAttribute> Attribute()
-    {
+    std::unique_ptr<DocAttribute> Attribute() {
         std::string name;
         std::uint8_t code = 0;
         if (!TakeNarrow(*this, name) || !Fixed(code))
@@ -116,13 +112,10 @@ private:
             attribute->SetBlob(std::move(blob));
             break;
         }
-        default:
-            attribute->SetBareType(code);
-            break;
+        default: attribute->SetBareType(code); break;
         }
         return attribute;
     }
-
 };
 
 // Writes a tree's records. Into a memory stream the bytes go straight to its
@@ -133,11 +126,11 @@ class DocumentWriter {
 public:
     explicit DocumentWriter(ByteStream& stream) : stream_(stream) {}
 
-    bool Write(const DocNode& node)
-    {
+    bool Write(const DocNode& node) {
         if (auto* memory = dynamic_cast<MemoryStream*>(&stream_))
             return WriteInto(*memory, node);
-        chunk_.reset(new std::uint8_t[kChunk]);  // not zeroed: each byte is written before it is passed on
+        chunk_.reset(
+            new std::uint8_t[kChunk]);  // not zeroed: each byte is written before it is passed on
         at_ = chunk_.get();
         end_ = at_ + kChunk;
         Node(node);
@@ -146,8 +139,7 @@ public:
     }
 
     // The codec sink (document/doc_format.h).
-    void Put(const void* data, std::size_t n)
-    {
+    void Put(const void* data, std::size_t n) {
         if (n <= static_cast<std::size_t>(end_ - at_)) {
             if (n != 0)
                 std::memcpy(at_, data, n);
@@ -161,8 +153,7 @@ private:
     static constexpr std::size_t kChunk = 64 * 1024;
 
     // The exact number of bytes Node() writes.
-    static std::uint64_t SizeOf(const DocNode& node)
-    {
+    static std::uint64_t SizeOf(const DocNode& node) {
         std::uint64_t size = 4 + CountSize(node.Name().size()) + node.Name().size() + 4 + 4;
         for (const auto& attribute : node.Attributes())
             size += SizeOf(*attribute);
@@ -171,18 +162,15 @@ private:
         return size;
     }
 
-    static std::uint64_t SizeOf(const DocAttribute& attribute)
-    {
+    static std::uint64_t SizeOf(const DocAttribute& attribute) {
         std::uint64_t size = CountSize(attribute.Name().size()) + attribute.Name().size() + 1;
         switch (attribute.Type()) {
         case ValueType::Unset:
         case ValueType::Int:
         case ValueType::Bool:
         case ValueType::Raw32A:
-        case ValueType::Raw32B:
-            return size + 4;
-        case ValueType::Raw64:
-            return size + 8;
+        case ValueType::Raw32B: return size + 4;
+        case ValueType::Raw64: return size + 8;
         case ValueType::String: {
             std::uint64_t n = attribute.String() ? attribute.String()->size() : 0;
             return size + CountSize(n) + n;
@@ -191,18 +179,16 @@ private:
             std::uint64_t n = attribute.WString() ? attribute.WString()->size() : 0;
             return size + CountSize(n) + 2 * n;
         }
-        case ValueType::Blob:
-            return size + 4 + (attribute.Blob() ? attribute.Blob()->Size() : 0);
-        default:
-            return size;
+        case ValueType::Blob: return size + 4 + (attribute.Blob() ? attribute.Blob()->Size() : 0);
+        default: return size;
         }
     }
 
-    bool WriteInto(MemoryStream& memory, const DocNode& node)
-    {
+    bool WriteInto(MemoryStream& memory, const DocNode& node) {
         std::uint32_t start = memory.Position();
         std::uint64_t end = start + SizeOf(node);
-        if (end > UINT32_MAX || (end > memory.Size() && !memory.SetSize(static_cast<std::uint32_t>(end))))
+        if (end > UINT32_MAX ||
+            (end > memory.Size() && !memory.SetSize(static_cast<std::uint32_t>(end))))
             return false;
         at_ = memory.Data() + start;
         end_ = memory.Data() + end;
@@ -212,8 +198,7 @@ private:
         return ok_;
     }
 
-    void Node(const DocNode& node)
-    {
+    void Node(const DocNode& node) {
         Fixed(kDocumentMagic);
         PutNarrow(*this, node.Name());
         Fixed(static_cast<std::uint32_t>(node.Attributes().size()));
@@ -225,13 +210,11 @@ private:
     }
 
     template <typename T>
-    void Fixed(T value)
-    {
+    void Fixed(T value) {
         Put(&value, sizeof value);
     }
 
-    void Attribute(const DocAttribute& attribute)
-    {
+    void Attribute(const DocAttribute& attribute) {
         PutNarrow(*this, attribute.Name());
         Fixed(static_cast<std::uint8_t>(attribute.TypeCode()));
         switch (attribute.Type()) {
@@ -239,9 +222,7 @@ private:
         case ValueType::Int:
         case ValueType::Bool:
         case ValueType::Raw32A:
-        case ValueType::Raw32B:
-            Fixed(attribute.Word());
-            break;
+        case ValueType::Raw32B: Fixed(attribute.Word()); break;
         // A kind set without its payload (SetWord or SetBareType with a code
         // of 5 to 8) is written with an empty one, so the file stays readable.
         case ValueType::Raw64: {
@@ -255,19 +236,15 @@ private:
         case ValueType::WString:
             PutWide(*this, attribute.WString() ? *attribute.WString() : std::u16string());
             break;
-        case ValueType::Blob:
-            PutBlob(*this, attribute.Blob());
-            break;
-        default:
-            break;
+        case ValueType::Blob: PutBlob(*this, attribute.Blob()); break;
+        default: break;
         }
     }
 
     // The bytes do not fit the window: pass the chunk on and start a new one.
     // A memory stream's window was sized for the whole tree, so it never
     // gets here; should it, the bytes are reported missing.
-    void Spill(const std::uint8_t* data, std::size_t n)
-    {
+    void Spill(const std::uint8_t* data, std::size_t n) {
         if (!chunk_) {
             ok_ = false;
             return;
@@ -281,8 +258,7 @@ private:
         at_ += n;
     }
 
-    void Pass(const std::uint8_t* data, std::size_t n)
-    {
+    void Pass(const std::uint8_t* data, std::size_t n) {
         while (n > 0) {
             auto part = static_cast<std::uint32_t>(std::min<std::size_t>(n, 1u << 30));
             if (stream_.Write(data, part) != part) {
@@ -294,8 +270,7 @@ private:
         }
     }
 
-    void Flush()
-    {
+    void Flush() {
         if (chunk_ && at_ != chunk_.get())
             Pass(chunk_.get(), static_cast<std::size_t>(at_ - chunk_.get()));
         at_ = chunk_.get();
@@ -308,14 +283,12 @@ private:
     bool ok_ = true;
 };
 
-void DocNode::Clear()
-{
+void DocNode::Clear() {
     children_.Clear();
     attributes_.Clear();
 }
 
-DocNode* DocNode::Child(std::string_view name, ChildMode mode)
-{
+DocNode* DocNode::Child(std::string_view name, ChildMode mode) {
     if (DocNode* found = children_.Find(name))
         return found;
     if (mode == ChildMode::Find)
@@ -323,58 +296,49 @@ DocNode* DocNode::Child(std::string_view name, ChildMode mode)
     return children_.Insert(std::make_unique<DocNode>(std::string(name)));
 }
 
-const DocNode* DocNode::Child(std::string_view name) const
-{
+const DocNode* DocNode::Child(std::string_view name) const {
     return children_.Find(name);
 }
 
-DocNode* DocNode::AddChild(std::string_view name)
-{
+DocNode* DocNode::AddChild(std::string_view name) {
     if (children_.Find(name))
         return nullptr;
     return children_.Insert(std::make_unique<DocNode>(std::string(name)));
 }
 
-DocAttribute* DocNode::FindAttribute(std::string_view name) const
-{
+DocAttribute* DocNode::FindAttribute(std::string_view name) const {
     return attributes_.Find(name);
 }
 
-DocAttribute* DocNode::AddAttribute(std::string_view name)
-{
+DocAttribute* DocNode::AddAttribute(std::string_view name) {
     if (attributes_.Find(name))
         return nullptr;
     return attributes_.Insert(std::make_unique<DocAttribute>(std::string(name)));
 }
 
-DocAttribute* DocNode::SetAttribute(std::unique_ptr<DocAttribute> attribute)
-{
+DocAttribute* DocNode::SetAttribute(std::unique_ptr<DocAttribute> attribute) {
     return attributes_.Replace(std::move(attribute));
 }
 
-void DocNode::SetInt(std::string_view name, std::int32_t value)
-{
+void DocNode::SetInt(std::string_view name, std::int32_t value) {
     auto attribute = std::make_unique<DocAttribute>(std::string(name));
     attribute->SetInt(value);
     SetAttribute(std::move(attribute));
 }
 
-void DocNode::SetBool(std::string_view name, bool value)
-{
+void DocNode::SetBool(std::string_view name, bool value) {
     auto attribute = std::make_unique<DocAttribute>(std::string(name));
     attribute->SetBool(value);
     SetAttribute(std::move(attribute));
 }
 
-void DocNode::SetString(std::string_view name, std::string value)
-{
+void DocNode::SetString(std::string_view name, std::string value) {
     auto attribute = std::make_unique<DocAttribute>(std::string(name));
     attribute->SetString(std::move(value));
     SetAttribute(std::move(attribute));
 }
 
-void DocNode::SetWString(std::string_view name, std::u16string value)
-{
+void DocNode::SetWString(std::string_view name, std::u16string value) {
     auto attribute = std::make_unique<DocAttribute>(std::string(name));
     attribute->SetWString(std::move(value));
     SetAttribute(std::move(attribute));
@@ -382,54 +346,46 @@ void DocNode::SetWString(std::string_view name, std::u16string value)
 
 namespace {
 
-const DocAttribute* Typed(const DocNode& node, std::string_view name, ValueType type)
-{
+const DocAttribute* Typed(const DocNode& node, std::string_view name, ValueType type) {
     const DocAttribute* attribute = node.FindAttribute(name);
     return attribute && attribute->Type() == type ? attribute : nullptr;
 }
 
 }  // namespace
 
-std::int32_t DocNode::GetInt(std::string_view name, std::int32_t fallback) const
-{
+std::int32_t DocNode::GetInt(std::string_view name, std::int32_t fallback) const {
     const DocAttribute* attribute = Typed(*this, name, ValueType::Int);
     return attribute ? static_cast<std::int32_t>(attribute->Word()) : fallback;
 }
 
-bool DocNode::GetBool(std::string_view name, bool fallback) const
-{
+bool DocNode::GetBool(std::string_view name, bool fallback) const {
     // Only the low byte of the stored word counts.
     const DocAttribute* attribute = Typed(*this, name, ValueType::Bool);
     return attribute ? (attribute->Word() & 0xFF) != 0 : fallback;
 }
 
-std::string DocNode::GetString(std::string_view name, const std::string& fallback) const
-{
+std::string DocNode::GetString(std::string_view name, const std::string& fallback) const {
     const DocAttribute* attribute = Typed(*this, name, ValueType::String);
     return attribute ? *attribute->String() : fallback;
 }
 
-std::u16string DocNode::GetWString(std::string_view name, const std::u16string& fallback) const
-{
+std::u16string DocNode::GetWString(std::string_view name, const std::u16string& fallback) const {
     const DocAttribute* attribute = Typed(*this, name, ValueType::WString);
     return attribute ? *attribute->WString() : fallback;
 }
 
-MemoryStream* DocNode::GetBlob(std::string_view name, MemoryStream* fallback) const
-{
+MemoryStream* DocNode::GetBlob(std::string_view name, MemoryStream* fallback) const {
     const DocAttribute* attribute = Typed(*this, name, ValueType::Blob);
     return attribute ? attribute->Blob() : fallback;
 }
 
-const std::string& DocNode::RequireString(std::string_view name) const
-{
+const std::string& DocNode::RequireString(std::string_view name) const {
     static const std::string empty;
     const DocAttribute* attribute = Typed(*this, name, ValueType::String);
     return attribute ? *attribute->String() : empty;
 }
 
-const std::u16string& DocNode::RequireWString(std::string_view name) const
-{
+const std::u16string& DocNode::RequireWString(std::string_view name) const {
     static const std::u16string empty;
     const DocAttribute* attribute = Typed(*this, name, ValueType::WString);
     return attribute ? *attribute->WString() : empty;
@@ -439,8 +395,7 @@ namespace {
 
 // Reads everything the stream still holds. The size a stream reports is only
 // a hint: a pipe reports none and may hand out its bytes in small pieces.
-bool PullRest(ByteStream& stream, MemoryStream& into)
-{
+bool PullRest(ByteStream& stream, MemoryStream& into) {
     std::uint32_t size = stream.Size();
     std::uint32_t position = stream.Position();
     constexpr std::uint32_t kChunk = 64 * 1024;
@@ -466,8 +421,7 @@ bool PullRest(ByteStream& stream, MemoryStream& into)
 
 }  // namespace
 
-bool DocNode::ReadFrom(ByteStream& stream)
-{
+bool DocNode::ReadFrom(ByteStream& stream) {
     Clear();
     // The record is parsed from one block of bytes: a memory stream's own
     // buffer, or the rest of any other stream read at once.
@@ -498,18 +452,15 @@ bool DocNode::ReadFrom(ByteStream& stream)
     return true;
 }
 
-void DocNode::WriteTo(ByteStream& stream) const
-{
+void DocNode::WriteTo(ByteStream& stream) const {
     WriteAllTo(stream);
 }
 
-bool DocNode::WriteAllTo(ByteStream& stream) const
-{
+bool DocNode::WriteAllTo(ByteStream& stream) const {
     return DocumentWriter(stream).Write(*this);
 }
 
-bool DocNode::LoadFromFile(const std::u16string& path)
-{
+bool DocNode::LoadFromFile(const std::u16string& path) {
     FileStream file;
     if (!file.Open(path, OpenMode::Read))
         return false;
@@ -519,10 +470,11 @@ bool DocNode::LoadFromFile(const std::u16string& path)
 namespace {
 
 // Makes a finished rename last across a power cut.
-void SyncFolderOf(const std::string& path)
-{
+void SyncFolderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string folder = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -532,8 +484,7 @@ void SyncFolderOf(const std::string& path)
 
 }  // namespace
 
-bool DocNode::SaveToFile(const std::u16string& path) const
-{
+bool DocNode::SaveToFile(const std::u16string& path) const {
     std::u16string temporary = path + u".tmp";
     FileStream file;
     if (!file.Open(temporary, OpenMode::Write))

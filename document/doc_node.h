@@ -50,7 +50,9 @@ public:
     void SetBool(std::string_view name, bool value);
     void SetString(std::string_view name, std::string value);
     void SetWString(std::string_view name, std::u16string value);
-    const std::vector<std::unique_ptr<DocAttribute>>& Attributes() const { return attributes_.entries(); }
+    const std::vector<std::unique_ptr<DocAttribute>>& Attributes() const {
+        return attributes_.entries();
+    }
 
     // Getters yield the stored value only when the attribute exists with
     // exactly the stated type; otherwise the caller's default.

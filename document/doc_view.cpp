@@ -13,10 +13,10 @@ namespace lumora {
 // bounded by DocNode::kMaxDepth.
 class DocView::Parser : public ByteSpanSource {
 public:
-    explicit Parser(DocView& view) : ByteSpanSource(view.bytes_.data(), view.bytes_.size()), view_(view) {}
+    explicit Parser(DocView& view)
+        : ByteSpanSource(view.bytes_.data(), view.bytes_.size()), view_(view) {}
 
-    bool Record(int depth)
-    {
+    bool Record(int depth) {
         std::uint32_t magic = 0;
         if (!Fixed(magic) || magic != kDocumentMagic || depth > DocNode::kMaxDepth)
             return false;
@@ -45,9 +45,7 @@ public:
     }
 
 private:
-
-    bool View(std::string_view& bytes, std::size_t n)
-    {
+    bool View(std::string_view& bytes, std::size_t n) {
         if (n > Left())
             return false;
         bytes = std::string_view(reinterpret_cast<const char*>(data_ + at_), n);
@@ -56,20 +54,17 @@ private:
     }
 
     template <typename T>
-    bool Fixed(T& value)
-    {
+    bool Fixed(T& value) {
         return Take(&value, sizeof value);
     }
 
     // The view keeps the bytes where they lie; the count is the codec's.
-    bool Narrow(std::string_view& text)
-    {
+    bool Narrow(std::string_view& text) {
         std::uint32_t n = 0;
         return TakeCount(*this, n) && View(text, n);
     }
 
-    bool Attribute()
-    {
+    bool Attribute() {
         AttributeRecord attribute;
         std::uint8_t code = 0;
         if (!Narrow(attribute.name) || !Fixed(code))
@@ -81,18 +76,13 @@ private:
         case ValueType::Int:
         case ValueType::Bool:
         case ValueType::Raw32A:
-        case ValueType::Raw32B:
-            ok = Fixed(attribute.word);
-            break;
-        case ValueType::Raw64:
-            ok = View(attribute.payload, sizeof(Raw64Block));
-            break;
-        case ValueType::String:
-            ok = Narrow(attribute.payload);
-            break;
+        case ValueType::Raw32B: ok = Fixed(attribute.word); break;
+        case ValueType::Raw64: ok = View(attribute.payload, sizeof(Raw64Block)); break;
+        case ValueType::String: ok = Narrow(attribute.payload); break;
         case ValueType::WString: {
             std::uint32_t units = 0;
-            ok = TakeCount(*this, units) && units <= Left() / 2 && View(attribute.payload, std::size_t{units} * 2);
+            ok = TakeCount(*this, units) && units <= Left() / 2 &&
+                 View(attribute.payload, std::size_t{units} * 2);
             break;
         }
         case ValueType::Blob: {
@@ -112,8 +102,7 @@ private:
     DocView& view_;
 };
 
-bool DocView::LoadFromFile(const std::u16string& path)
-{
+bool DocView::LoadFromFile(const std::u16string& path) {
     Clear();
     FileStream file;
     if (!file.Open(path, OpenMode::Read))
@@ -125,7 +114,8 @@ bool DocView::LoadFromFile(const std::u16string& path)
     for (;;) {
         if (held == bytes_.size())
             bytes_.resize(held + kChunk);
-        std::uint32_t n = file.Read(bytes_.data() + held, static_cast<std::uint32_t>(bytes_.size() - held));
+        std::uint32_t n =
+            file.Read(bytes_.data() + held, static_cast<std::uint32_t>(bytes_.size() - held));
         if (n == 0)
             break;
         held += n;
@@ -134,16 +124,14 @@ bool DocView::LoadFromFile(const std::u16string& path)
     return Parse();
 }
 
-bool DocView::Read(const void* data, std::size_t size)
-{
+bool DocView::Read(const void* data, std::size_t size) {
     Clear();
     const auto* first = static_cast<const std::uint8_t*>(data);
     bytes_.assign(first, first + size);
     return Parse();
 }
 
-bool DocView::Parse()
-{
+bool DocView::Parse() {
     // A rough guess from catalogue files: a node every 60 bytes, an
     // attribute every 20. The arrays grow past it when needed.
     nodes_.reserve(bytes_.size() / 60 + 1);
@@ -155,20 +143,18 @@ bool DocView::Parse()
     return true;
 }
 
-void DocView::Clear()
-{
+void DocView::Clear() {
     nodes_.clear();
     attributes_.clear();
     bytes_.clear();
 }
 
-DocView::Node DocView::Root() const
-{
+DocView::Node DocView::Root() const {
     return Node(this, 0);
 }
 
-const DocView::AttributeRecord* DocView::Find(std::uint32_t node, std::string_view name, ValueType type) const
-{
+const DocView::AttributeRecord* DocView::Find(std::uint32_t node, std::string_view name,
+                                              ValueType type) const {
     const NodeRecord& record = nodes_[node];
     for (std::uint32_t i = 0; i < record.attributeCount; ++i) {
         const AttributeRecord& attribute = attributes_[record.firstAttribute + i];
@@ -178,13 +164,11 @@ const DocView::AttributeRecord* DocView::Find(std::uint32_t node, std::string_vi
     return nullptr;
 }
 
-DocView::ChildRange DocView::Node::Children() const
-{
+DocView::ChildRange DocView::Node::Children() const {
     return ChildRange(view_, index_ + 1, Record().end);
 }
 
-bool DocView::Node::FindChild(std::string_view name, Node& child) const
-{
+bool DocView::Node::FindChild(std::string_view name, Node& child) const {
     for (Node candidate : Children()) {
         if (candidate.Name() == name) {
             child = candidate;
@@ -194,27 +178,23 @@ bool DocView::Node::FindChild(std::string_view name, Node& child) const
     return false;
 }
 
-std::int32_t DocView::Node::GetInt(std::string_view name, std::int32_t fallback) const
-{
+std::int32_t DocView::Node::GetInt(std::string_view name, std::int32_t fallback) const {
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::Int);
     return attribute ? static_cast<std::int32_t>(attribute->word) : fallback;
 }
 
-bool DocView::Node::GetBool(std::string_view name, bool fallback) const
-{
+bool DocView::Node::GetBool(std::string_view name, bool fallback) const {
     // Only the low byte of the stored word counts, as on a DocNode.
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::Bool);
     return attribute ? (attribute->word & 0xFF) != 0 : fallback;
 }
 
-std::string_view DocView::Node::RequireString(std::string_view name) const
-{
+std::string_view DocView::Node::RequireString(std::string_view name) const {
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::String);
     return attribute ? attribute->payload : std::string_view();
 }
 
-std::u16string DocView::Node::RequireWString(std::string_view name) const
-{
+std::u16string DocView::Node::RequireWString(std::string_view name) const {
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::WString);
     if (attribute == nullptr)
         return {};

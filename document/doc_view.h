@@ -99,8 +99,7 @@ public:
     class Iterator {
     public:
         Node operator*() const { return Node(view_, index_); }
-        Iterator& operator++()
-        {
+        Iterator& operator++() {
             index_ = view_->nodes_[index_].end;
             return *this;
         }
@@ -118,7 +117,8 @@ public:
 
 private:
     friend class Node;
-    ChildRange(const DocView* view, std::uint32_t first, std::uint32_t end) : view_(view), first_(first), end_(end) {}
+    ChildRange(const DocView* view, std::uint32_t first, std::uint32_t end)
+        : view_(view), first_(first), end_(end) {}
     const DocView* view_;
     std::uint32_t first_;
     std::uint32_t end_;

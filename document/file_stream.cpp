@@ -1,16 +1,15 @@
 #include "document/file_stream.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "document/text_encoding.h"
 
 namespace lumora {
 
-bool FileStream::Open(const std::u16string& path, OpenMode mode)
-{
+bool FileStream::Open(const std::u16string& path, OpenMode mode) {
     Close();
     std::string native = ToUtf8(path);
     int flags = O_CLOEXEC | (mode == OpenMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC));
@@ -29,8 +28,7 @@ bool FileStream::Open(const std::u16string& path, OpenMode mode)
     return true;
 }
 
-std::uint32_t FileStream::Write(const void* data, std::uint32_t count)
-{
+std::uint32_t FileStream::Write(const void* data, std::uint32_t count) {
     if (fd_ < 0 || data == nullptr)
         return 0;
     auto bytes = static_cast<const char*>(data);
@@ -46,8 +44,7 @@ std::uint32_t FileStream::Write(const void* data, std::uint32_t count)
     return done;
 }
 
-std::uint32_t FileStream::Read(void* buffer, std::uint32_t count)
-{
+std::uint32_t FileStream::Read(void* buffer, std::uint32_t count) {
     if (fd_ < 0 || buffer == nullptr)
         return 0;
     auto bytes = static_cast<char*>(buffer);
@@ -63,48 +60,44 @@ std::uint32_t FileStream::Read(void* buffer, std::uint32_t count)
     return done;
 }
 
-std::uint32_t FileStream::Seek(std::int32_t offset, SeekOrigin origin)
-{
+std::uint32_t FileStream::Seek(std::int32_t offset, SeekOrigin origin) {
     if (fd_ < 0)
         return 0;
-    int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                 : origin == SeekOrigin::Current ? SEEK_CUR
+                                                 : SEEK_END;
     off_t at = ::lseek(fd_, offset, whence);
     if (at < 0)
         at = ::lseek(fd_, 0, SEEK_CUR);
     return static_cast<std::uint32_t>(at < 0 ? 0 : at);
 }
 
-std::uint32_t FileStream::Size()
-{
+std::uint32_t FileStream::Size() {
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0)
         return 0;
     return static_cast<std::uint32_t>(info.st_size);
 }
 
-bool FileStream::SetSize(std::uint32_t)
-{
+bool FileStream::SetSize(std::uint32_t) {
     return Size() != 0;
 }
 
-std::uint32_t FileStream::Position()
-{
+std::uint32_t FileStream::Position() {
     if (fd_ < 0)
         return 0;
     off_t at = ::lseek(fd_, 0, SEEK_CUR);
     return static_cast<std::uint32_t>(at < 0 ? 0 : at);
 }
 
-void FileStream::Close()
-{
+void FileStream::Close() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
 }
 
-bool FileStream::Sync()
-{
+bool FileStream::Sync() {
     return fd_ >= 0 && ::fsync(fd_) == 0;
 }
 

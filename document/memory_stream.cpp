@@ -6,8 +6,7 @@
 
 namespace lumora {
 
-MemoryStream::MemoryStream(const MemoryStream& other)
-{
+MemoryStream::MemoryStream(const MemoryStream& other) {
     if (other.size_ == 0)
         return;
     try {
@@ -19,15 +18,13 @@ MemoryStream::MemoryStream(const MemoryStream& other)
 }
 
 MemoryStream::MemoryStream(MemoryStream&& other) noexcept
-    : bytes_(std::move(other.bytes_)), size_(other.size_), position_(other.position_)
-{
+    : bytes_(std::move(other.bytes_)), size_(other.size_), position_(other.position_) {
     other.bytes_.clear();
     other.size_ = 0;
     other.position_ = 0;
 }
 
-std::uint32_t MemoryStream::Write(const void* data, std::uint32_t count)
-{
+std::uint32_t MemoryStream::Write(const void* data, std::uint32_t count) {
     if (count == 0 || data == nullptr)
         return 0;
     std::uint64_t end = std::uint64_t{position_} + count;
@@ -40,8 +37,7 @@ std::uint32_t MemoryStream::Write(const void* data, std::uint32_t count)
     return count;
 }
 
-std::uint32_t MemoryStream::Read(void* buffer, std::uint32_t count)
-{
+std::uint32_t MemoryStream::Read(void* buffer, std::uint32_t count) {
     if (size_ == 0 || position_ == size_ || buffer == nullptr)
         return 0;
     std::uint32_t k = std::min(count, size_ - position_);
@@ -50,18 +46,13 @@ std::uint32_t MemoryStream::Read(void* buffer, std::uint32_t count)
     return k;
 }
 
-std::uint32_t MemoryStream::Seek(std::int32_t offset, SeekOrigin origin)
-{
+std::uint32_t MemoryStream::Seek(std::int32_t offset, SeekOrigin origin) {
     if (size_ == 0)
         return 0;
     auto step = static_cast<std::uint32_t>(offset);
     switch (origin) {
-    case SeekOrigin::Begin:
-        position_ = step;
-        break;
-    case SeekOrigin::Current:
-        position_ += step;
-        break;
+    case SeekOrigin::Begin: position_ = step; break;
+    case SeekOrigin::Current: position_ += step; break;
     case SeekOrigin::End:
         // The offset counts backwards from the end.
         position_ = step <= size_ ? size_ - step : 0;
@@ -72,8 +63,7 @@ std::uint32_t MemoryStream::Seek(std::int32_t offset, SeekOrigin origin)
     return position_;
 }
 
-bool MemoryStream::SetSize(std::uint32_t size)
-{
+bool MemoryStream::SetSize(std::uint32_t size) {
     if (size < position_)
         position_ = size;
     if (size == 0) {
@@ -83,7 +73,8 @@ bool MemoryStream::SetSize(std::uint32_t size)
     try {
         if (size > bytes_.capacity() && size > bytes_.size()) {
             // Grow geometrically so that appends stay linear overall.
-            std::size_t want = std::max<std::size_t>(size, bytes_.capacity() + bytes_.capacity() / 2);
+            std::size_t want =
+                std::max<std::size_t>(size, bytes_.capacity() + bytes_.capacity() / 2);
             bytes_.reserve(std::min<std::size_t>(want, UINT32_MAX));
         }
         bytes_.resize(size);
@@ -95,8 +86,7 @@ bool MemoryStream::SetSize(std::uint32_t size)
     return true;
 }
 
-void MemoryStream::Close()
-{
+void MemoryStream::Close() {
     std::vector<std::uint8_t>().swap(bytes_);
     size_ = 0;
     position_ = 0;

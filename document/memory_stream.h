@@ -33,10 +33,7 @@ public:
     // The first byte, or null when the stream is empty.
     const std::uint8_t* Data() const { return size_ ? bytes_.data() : nullptr; }
     std::uint8_t* Data() { return size_ ? bytes_.data() : nullptr; }
-    std::string_view View() const
-    {
-        return {reinterpret_cast<const char*>(Data()), size_};
-    }
+    std::string_view View() const { return {reinterpret_cast<const char*>(Data()), size_}; }
 
 private:
     // bytes_.size() == size_ always; its capacity may be larger, which keeps

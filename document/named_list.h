@@ -26,8 +26,7 @@ public:
     // Room for `count` entries without reallocating.
     void Reserve(std::size_t count) { entries_.reserve(count); }
 
-    T* Find(std::string_view name) const
-    {
+    T* Find(std::string_view name) const {
         if (entries_.size() <= kLinearLimit) {
             for (const auto& entry : entries_) {
                 if (entry->Name() == name)
@@ -41,16 +40,14 @@ public:
     }
 
     // Files the entry unless its name is taken; returns the filed entry or null.
-    T* Insert(std::unique_ptr<T> entry)
-    {
+    T* Insert(std::unique_ptr<T> entry) {
         if (Find(entry->Name()) != nullptr)
             return nullptr;
         return Append(std::move(entry));
     }
 
     // Files the entry, replacing one of the same name in its place.
-    T* Replace(std::unique_ptr<T> entry)
-    {
+    T* Replace(std::unique_ptr<T> entry) {
         if (T* old = Find(entry->Name())) {
             for (auto& slot : entries_) {
                 if (slot.get() == old) {
@@ -63,8 +60,7 @@ public:
         return Append(std::move(entry));
     }
 
-    void Clear()
-    {
+    void Clear() {
         entries_.clear();
         std::vector<std::uint32_t>().swap(slots_);
     }
@@ -73,37 +69,34 @@ private:
     static constexpr std::size_t kLinearLimit = 8;
     static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
-    T* Append(std::unique_ptr<T> entry)
-    {
+    T* Append(std::unique_ptr<T> entry) {
         entries_.push_back(std::move(entry));
         if (!slots_.empty()) {
             if (entries_.size() * 2 > slots_.size())
                 Rebuild();
             else
-                slots_[SlotOf(entries_.back()->Name())] = static_cast<std::uint32_t>(entries_.size() - 1);
+                slots_[SlotOf(entries_.back()->Name())] =
+                    static_cast<std::uint32_t>(entries_.size() - 1);
         }
         return entries_.back().get();
     }
 
     // The slot that holds `name`, or the empty slot where it would go.
-    std::size_t SlotOf(std::string_view name) const
-    {
+    std::size_t SlotOf(std::string_view name) const {
         std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>{}(name) & mask;
+        std::size_t slot = std::hash<std::string_view>{}(name)&mask;
         while (slots_[slot] != kEmpty && entries_[slots_[slot]]->Name() != name)
             slot = (slot + 1) & mask;
         return slot;
     }
 
-    void EnsureIndex() const
-    {
+    void EnsureIndex() const {
         if (slots_.empty())
             Rebuild();
     }
 
     // At most half full, so probes stay short.
-    void Rebuild() const
-    {
+    void Rebuild() const {
         std::size_t capacity = 16;
         while (capacity < entries_.size() * 4)
             capacity *= 2;

@@ -10,8 +10,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 // Decodes one code point at text[i], advancing i; kReplacement for a
 // malformed sequence (which consumes one byte).
-char32_t DecodeUtf8(std::string_view text, std::size_t& i)
-{
+char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
     auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
     std::uint8_t lead = byte(i);
     if (lead < 0x80) {
@@ -22,11 +21,17 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i)
     char32_t cp = 0;
     char32_t minimum = 0;
     if ((lead & 0xE0) == 0xC0) {
-        length = 2; cp = lead & 0x1F; minimum = 0x80;
+        length = 2;
+        cp = lead & 0x1F;
+        minimum = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        length = 3; cp = lead & 0x0F; minimum = 0x800;
+        length = 3;
+        cp = lead & 0x0F;
+        minimum = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        length = 4; cp = lead & 0x07; minimum = 0x10000;
+        length = 4;
+        cp = lead & 0x07;
+        minimum = 0x10000;
     } else {
         ++i;
         return kReplacement;
@@ -51,11 +56,14 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i)
     return cp;
 }
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -75,8 +83,7 @@ void AppendUtf8(std::string& out, char32_t cp)
 
 }  // namespace
 
-std::u16string FromUtf8(std::string_view text)
-{
+std::u16string FromUtf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -93,8 +100,7 @@ std::u16string FromUtf8(std::string_view text)
     return out;
 }
 
-std::string ToUtf8(std::u16string_view text)
-{
+std::string ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -111,8 +117,7 @@ std::string ToUtf8(std::u16string_view text)
     return out;
 }
 
-bool IsValidUtf8(std::string_view text)
-{
+bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t before = i;
@@ -124,8 +129,7 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
-bool IsValidUtf16(std::u16string_view text)
-{
+bool IsValidUtf16(std::u16string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (IsHighSurrogate(text[i])) {
             if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1]))

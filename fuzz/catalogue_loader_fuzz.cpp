@@ -16,15 +16,13 @@ using namespace lumora;
 
 namespace {
 
-bool Shown(const std::u16string& name)
-{
+bool Shown(const std::u16string& name) {
     std::u16string cleaned = name;
     RemoveHiddenControls(cleaned);
     return cleaned == name;
 }
 
-void CheckChannel(const Catalogue& catalogue, const Channel& channel)
-{
+void CheckChannel(const Catalogue& catalogue, const Channel& channel) {
     if (channel.country == nullptr)
         std::abort();
     auto country = catalogue.Countries().find(channel.country->code);
@@ -42,8 +40,7 @@ void CheckChannel(const Catalogue& catalogue, const Channel& channel)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::FuzzInputFile file("Channels.lmch");
     file.Write(data, size);
 

@@ -16,8 +16,7 @@ using lumora::SeekOrigin;
 
 namespace {
 
-MemoryStream Written(const DocNode& node)
-{
+MemoryStream Written(const DocNode& node) {
     MemoryStream out;
     if (!node.WriteAllTo(out))
         std::abort();
@@ -27,8 +26,7 @@ MemoryStream Written(const DocNode& node)
 // Not a memory stream, so the writer passes its bytes in chunks.
 class Collector final : public lumora::ByteStream {
 public:
-    std::uint32_t Write(const void* data, std::uint32_t count) override
-    {
+    std::uint32_t Write(const void* data, std::uint32_t count) override {
         bytes.append(static_cast<const char*>(data), count);
         return count;
     }
@@ -41,14 +39,13 @@ public:
     std::string bytes;
 };
 
-bool SameBytes(const MemoryStream& a, const MemoryStream& b)
-{
-    return a.Size() == b.Size() && (a.Size() == 0 || std::memcmp(a.Data(), b.Data(), a.Size()) == 0);
+bool SameBytes(const MemoryStream& a, const MemoryStream& b) {
+    return a.Size() == b.Size() &&
+           (a.Size() == 0 || std::memcmp(a.Data(), b.Data(), a.Size()) == 0);
 }
 
 // The codecs on their own, so short counts and strings are explored too.
-void FuzzCodecs(const std::uint8_t* data, std::size_t size)
-{
+void FuzzCodecs(const std::uint8_t* data, std::size_t size) {
     MemoryStream in;
     in.Write(data, static_cast<std::uint32_t>(size));
     in.Seek(0, SeekOrigin::Begin);
@@ -66,8 +63,7 @@ void FuzzCodecs(const std::uint8_t* data, std::size_t size)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0xFFFFFFF)
         return 0;
     FuzzCodecs(data, size);

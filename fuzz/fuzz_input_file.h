@@ -19,8 +19,7 @@ namespace lumora::fuzz {
 
 class FuzzInputFile {
 public:
-    explicit FuzzInputFile(const std::string& name)
-    {
+    explicit FuzzInputFile(const std::string& name) {
         std::error_code error;
         std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
                                          ? std::filesystem::path("/dev/shm")
@@ -30,8 +29,7 @@ public:
         path_ = folder_ / name;
         widePath_ = FromUtf8(path_.string());
     }
-    ~FuzzInputFile()
-    {
+    ~FuzzInputFile() {
         std::error_code error;
         std::filesystem::remove_all(folder_, error);
     }
@@ -40,8 +38,7 @@ public:
 
     // Replaces the file's bytes; aborts when the file cannot be written,
     // since every later input would then test nothing.
-    void Write(const std::uint8_t* data, std::size_t size)
-    {
+    void Write(const std::uint8_t* data, std::size_t size) {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
         if (!out)

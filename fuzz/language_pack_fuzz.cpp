@@ -14,8 +14,7 @@
 
 using namespace lumora;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::FuzzInputFile file("Languages.lngp");
     file.Write(data, size);
 

@@ -16,8 +16,7 @@ using namespace lumora;
 namespace {
 
 // A tab counts as a blank in a playlist line, as in the parser.
-bool HasControlCharacters(std::string_view text)
-{
+bool HasControlCharacters(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return (byte < 0x20 && byte != '\t') || byte == 0x7F;
@@ -26,8 +25,7 @@ bool HasControlCharacters(std::string_view text)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const M3uPlaylist playlist = ParseM3uText(text);
 

@@ -15,8 +15,7 @@
 
 using namespace lumora;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::FuzzInputFile file("Settings.cfg");
     file.Write(data, size);
 
@@ -53,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     if (GetStringSetting(name, u"a") != GetStringSetting(name, u"b"))
                         std::abort();
                     break;
-                default:
-                    break;
+                default: break;
                 }
             }
         }
-        if ((ChannelStateNode() == nullptr) != (std::as_const(expected).Child("channels") == nullptr))
+        if ((ChannelStateNode() == nullptr) !=
+            (std::as_const(expected).Child("channels") == nullptr))
             std::abort();
     }
     ResetSettings();

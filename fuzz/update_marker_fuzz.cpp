@@ -18,13 +18,11 @@ using namespace lumora;
 
 namespace {
 
-int Sign(int value)
-{
+int Sign(int value) {
     return (value > 0) - (value < 0);
 }
 
-void CheckVersions(std::string_view a, std::string_view b)
-{
+void CheckVersions(std::string_view a, std::string_view b) {
     if (CompareVersions(a, a) != 0 || CompareVersions(b, b) != 0)
         std::abort();
     if (Sign(CompareVersions(a, b)) != -Sign(CompareVersions(b, a)))
@@ -36,7 +34,8 @@ void CheckVersions(std::string_view a, std::string_view b)
         std::abort();
     // A well-formed version text is digits and single dots only.
     if (IsVersionText(a)) {
-        if (a.empty() || a.front() == '.' || a.back() == '.' || a.find("..") != std::string_view::npos)
+        if (a.empty() || a.front() == '.' || a.back() == '.' ||
+            a.find("..") != std::string_view::npos)
             std::abort();
         for (char c : a) {
             if (c != '.' && (c < '0' || c > '9'))
@@ -47,12 +46,12 @@ void CheckVersions(std::string_view a, std::string_view b)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::size_t newline = input.find('\n');
     const std::string_view ours = input.substr(0, newline);
-    const std::string_view marker = newline == std::string_view::npos ? std::string_view() : input.substr(newline + 1);
+    const std::string_view marker =
+        newline == std::string_view::npos ? std::string_view() : input.substr(newline + 1);
 
     UpdateSource source;
     source.catalogueVersion = std::string(ours);

@@ -15,8 +15,7 @@ namespace {
 // Earlier builds wrote their built-in default into every settings file.
 constexpr char16_t kOldBuiltInDefault[] = u"http://localhost:8080";
 
-std::u16string Trimmed(const std::u16string& text)
-{
+std::u16string Trimmed(const std::u16string& text) {
     std::size_t first = text.find_first_not_of(u" \t\r\n");
     if (first == std::u16string::npos)
         return {};
@@ -26,13 +25,11 @@ std::u16string Trimmed(const std::u16string& text)
 
 }  // namespace
 
-std::u16string DefaultUpdateServer()
-{
+std::u16string DefaultUpdateServer() {
     return FromUtf8(LUMORA_UPDATE_SERVER);
 }
 
-std::u16string UpdateServer()
-{
+std::u16string UpdateServer() {
     std::optional<std::u16string> stored = FindStringSetting(kUpdateServer);
     if (stored && !Trimmed(*stored).empty() && Trimmed(*stored) != kOldBuiltInDefault)
         return Trimmed(*stored);
@@ -43,8 +40,7 @@ std::u16string UpdateServer()
     return DefaultUpdateServer();
 }
 
-bool SetUpdateServer(const std::u16string& address)
-{
+bool SetUpdateServer(const std::u16string& address) {
     std::u16string before = UpdateServer();
     std::u16string wanted = Trimmed(address);
     if (wanted.empty() || wanted == kOldBuiltInDefault)
@@ -57,8 +53,7 @@ bool SetUpdateServer(const std::u16string& address)
     return true;
 }
 
-UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer)
-{
+UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer) {
     UpdateSource source;
     source.server = UpdateServer();
     source.fetch = std::move(fetch);
@@ -70,17 +65,18 @@ UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer)
         // A catalogue built from another source's playlist carries a date as
         // its version; an update server's versions do not compare with it,
         // so any catalogue the server offers is taken.
-        if (!source.catalogueOrigin.source.empty() && source.catalogueOrigin.source != source.server)
+        if (!source.catalogueOrigin.source.empty() &&
+            source.catalogueOrigin.source != source.server)
             source.catalogueVersion.clear();
     }
     return source;
 }
 
-void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer)
-{
+void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer) {
     bool enabled = GetBoolSetting(kAutoCU, true);
-    StartAutomaticUpdateCheck(enabled, enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer))
-                                               : UpdateSource{});
+    StartAutomaticUpdateCheck(
+        enabled,
+        enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer)) : UpdateSource{});
 }
 
 }  // namespace lumora

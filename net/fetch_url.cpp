@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
-#include <optional>
-#include <string_view>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "document/text_encoding.h"
 
@@ -18,8 +18,7 @@ namespace {
 // libcurl's global set-up is not safe to run twice at once; every fetch goes
 // through here first. It is never undone: the library lives as long as the
 // process.
-bool EnsureCurlReady()
-{
+bool EnsureCurlReady() {
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
@@ -38,8 +37,7 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
 
 // Appends one header line; false when libcurl is out of memory (the list
 // built so far stays owned by `list`).
-bool AppendHeader(HeaderList& list, const std::string& line)
-{
+bool AppendHeader(HeaderList& list, const std::string& line) {
     curl_slist* longer = curl_slist_append(list.get(), line.c_str());
     if (!longer)
         return false;
@@ -51,23 +49,21 @@ bool AppendHeader(HeaderList& list, const std::string& line)
 // The request headers: the form content type and the agent as the user
 // agent, then the two cache directives that make every proxy or cache on the
 // way fetch the file anew.
-HeaderList BuildHeaders(const std::u16string& agent, const HttpValidators& conditions)
-{
+HeaderList BuildHeaders(const std::u16string& agent, const HttpValidators& conditions) {
     HeaderList list;
-    if (!AppendHeader(list, "Content-Type:application/x-www-form-urlencoded")
-        || !AppendHeader(list, "User-Agent:" + ToUtf8(agent))
-        || !AppendHeader(list, "Cache-Control: no-cache")
-        || !AppendHeader(list, "Pragma: no-cache"))
+    if (!AppendHeader(list, "Content-Type:application/x-www-form-urlencoded") ||
+        !AppendHeader(list, "User-Agent:" + ToUtf8(agent)) ||
+        !AppendHeader(list, "Cache-Control: no-cache") || !AppendHeader(list, "Pragma: no-cache"))
         return nullptr;
     if (!conditions.etag.empty() && !AppendHeader(list, "If-None-Match: " + conditions.etag))
         return nullptr;
-    if (!conditions.lastModified.empty() && !AppendHeader(list, "If-Modified-Since: " + conditions.lastModified))
+    if (!conditions.lastModified.empty() &&
+        !AppendHeader(list, "If-Modified-Since: " + conditions.lastModified))
         return nullptr;
     return list;
 }
 
-bool IsHeaderText(std::string_view value)
-{
+bool IsHeaderText(std::string_view value) {
     for (unsigned char c : value) {
         if (c < 0x20 || c == 0x7F)
             return false;
@@ -77,8 +73,7 @@ bool IsHeaderText(std::string_view value)
 
 // The value of "Name: value" when the line's name is `name` (any case),
 // without surrounding blanks and the line end.
-std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view name)
-{
+std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view name) {
     if (line.size() <= name.size() || line[name.size()] != ':')
         return std::nullopt;
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -95,15 +90,15 @@ std::optional<std::string_view> HeaderValue(std::string_view line, std::string_v
 
 // Called by libcurl with each header line of every answer, redirects
 // included; only the last answer's validators count.
-std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t count, void* context)
-{
+std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t count, void* context) {
     auto* validators = static_cast<HttpValidators*>(context);
     std::string_view line(data, size * count);
     if (line.substr(0, 5) == "HTTP/") {
         *validators = {};
     } else if (auto etag = HeaderValue(line, "etag"); etag && IsHeaderText(*etag)) {
         validators->etag = std::string(*etag);
-    } else if (auto modified = HeaderValue(line, "last-modified"); modified && IsHeaderText(*modified)) {
+    } else if (auto modified = HeaderValue(line, "last-modified");
+               modified && IsHeaderText(*modified)) {
         validators->lastModified = std::string(*modified);
     }
     return size * count;
@@ -116,8 +111,7 @@ struct Receiver {
 
 // Called by libcurl with each piece of the body as it arrives. Answering
 // fewer bytes than offered makes libcurl end the transfer as failed.
-std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* context)
-{
+std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* context) {
     auto* receiver = static_cast<Receiver*>(context);
     std::size_t bytes = size * count;
     if (bytes > receiver->limit - receiver->buffer.Size())
@@ -130,10 +124,11 @@ std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* c
 }
 
 bool Configure(CURL* handle, const std::string& url, curl_slist* headers, Receiver& receiver,
-               HttpValidators& validators, const FetchOptions& options)
-{
+               HttpValidators& validators, const FetchOptions& options) {
     bool ok = true;
-    auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(handle, option, value) == CURLE_OK; };
+    auto set = [&](CURLoption option, auto value) {
+        ok = ok && curl_easy_setopt(handle, option, value) == CURLE_OK;
+    };
     set(CURLOPT_URL, url.c_str());
     set(CURLOPT_HTTPGET, 1L);
     set(CURLOPT_HTTPHEADER, headers);
@@ -150,7 +145,8 @@ bool Configure(CURL* handle, const std::string& url, curl_slist* headers, Receiv
     set(CURLOPT_PROXY, "");
     set(CURLOPT_NOPROXY, "*");
     set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
-    set(CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(std::max<std::uint32_t>(1, options.lowSpeedBytes)));
+    set(CURLOPT_LOW_SPEED_LIMIT,
+        static_cast<long>(std::max<std::uint32_t>(1, options.lowSpeedBytes)));
     set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
     set(CURLOPT_TIMEOUT, static_cast<long>(options.totalTimeout.count()));
     if (!options.caFile.empty()) {
@@ -167,8 +163,7 @@ bool Configure(CURL* handle, const std::string& url, curl_slist* headers, Receiv
 }  // namespace
 
 FetchReply FetchUrlReply(const std::u16string& agent, const std::u16string& url,
-                         const HttpValidators& conditions, const FetchOptions& options)
-{
+                         const HttpValidators& conditions, const FetchOptions& options) {
     FetchReply reply;
     try {
         if (!EnsureCurlReady())
@@ -198,13 +193,11 @@ FetchReply FetchUrlReply(const std::u16string& agent, const std::u16string& url,
 }
 
 std::unique_ptr<MemoryStream> FetchUrl(const std::u16string& agent, const std::u16string& url,
-                                       const FetchOptions& options)
-{
+                                       const FetchOptions& options) {
     return FetchUrlReply(agent, url, HttpValidators{}, options).body;
 }
 
-std::unique_ptr<MemoryStream> FetchUrl(const std::u16string& url)
-{
+std::unique_ptr<MemoryStream> FetchUrl(const std::u16string& url) {
     return FetchUrl(kUpdateAgent, url);
 }
 

@@ -14,13 +14,11 @@
 namespace lumora {
 namespace {
 
-char16_t LowerAscii(char16_t c)
-{
+char16_t LowerAscii(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
 }
 
-bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix)
-{
+bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
     if (text.size() < prefix.size())
         return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
@@ -30,14 +28,13 @@ bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix
     return true;
 }
 
-bool IsWebAddress(std::u16string_view address)
-{
-    return StartsWithIgnoringCase(address, u"http://") || StartsWithIgnoringCase(address, u"https://");
+bool IsWebAddress(std::u16string_view address) {
+    return StartsWithIgnoringCase(address, u"http://") ||
+           StartsWithIgnoringCase(address, u"https://");
 }
 
 // A local playlist, read whole (bounded); null when it cannot be read.
-std::unique_ptr<MemoryStream> ReadPlaylistFile(const std::u16string& path)
-{
+std::unique_ptr<MemoryStream> ReadPlaylistFile(const std::u16string& path) {
     std::ifstream file(ToUtf8(path), std::ios::binary);
     if (!file)
         return nullptr;
@@ -54,24 +51,22 @@ std::unique_ptr<MemoryStream> ReadPlaylistFile(const std::u16string& path)
     return body;
 }
 
-std::string_view BodyText(const MemoryStream& body)
-{
+std::string_view BodyText(const MemoryStream& body) {
     return body.View();
 }
 
 }  // namespace
 
-bool HasPlaylistSuffix(std::u16string_view address)
-{
+bool HasPlaylistSuffix(std::u16string_view address) {
     std::u16string_view path = address.substr(0, address.find_first_of(u"?#"));
     auto endsWith = [path](std::u16string_view suffix) {
-        return path.size() >= suffix.size() && StartsWithIgnoringCase(path.substr(path.size() - suffix.size()), suffix);
+        return path.size() >= suffix.size() &&
+               StartsWithIgnoringCase(path.substr(path.size() - suffix.size()), suffix);
     };
     return endsWith(u".m3u") || endsWith(u".m3u8");
 }
 
-SourceKind KindOfSource(std::u16string_view address)
-{
+SourceKind KindOfSource(std::u16string_view address) {
     if (!IsWebAddress(address))
         return SourceKind::PlaylistFile;
     // A server address gets paths appended, so one with a query or a
@@ -81,8 +76,7 @@ SourceKind KindOfSource(std::u16string_view address)
     return SourceKind::UpdateServer;
 }
 
-std::string PlaylistHash(std::string_view bytes)
-{
+std::string PlaylistHash(std::string_view bytes) {
     // FNV-1a, 64 bits: tells one content from the next; nothing is trusted
     // on its strength.
     std::uint64_t hash = 14695981039346656037ull;
@@ -95,8 +89,7 @@ std::string PlaylistHash(std::string_view bytes)
     return text;
 }
 
-PlaylistFetch FetchPlaylist(const UpdateSource& source, bool conditional)
-{
+PlaylistFetch FetchPlaylist(const UpdateSource& source, bool conditional) {
     PlaylistFetch fetched;
     const bool sameSource = source.catalogueOrigin.source == source.server;
     if (KindOfSource(source.server) == SourceKind::PlaylistFile) {
@@ -126,34 +119,38 @@ PlaylistFetch FetchPlaylist(const UpdateSource& source, bool conditional)
     return fetched;
 }
 
-std::string PlaylistCatalogueVersion(std::chrono::system_clock::time_point today, std::string_view versionInUse)
-{
+std::string PlaylistCatalogueVersion(std::chrono::system_clock::time_point today,
+                                     std::string_view versionInUse) {
     std::chrono::year_month_day date{std::chrono::floor<std::chrono::days>(today)};
-    VersionNumbers numbers = {int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())), 1};
+    VersionNumbers numbers = {int(date.year()), int(unsigned(date.month())),
+                              int(unsigned(date.day())), 1};
     VersionNumbers inUse = ParseVersion(versionInUse);
-    if (inUse[0] == numbers[0] && inUse[1] == numbers[1] && inUse[2] == numbers[2] && inUse[3] >= 1
-        && inUse[3] < std::numeric_limits<std::int32_t>::max())
+    if (inUse[0] == numbers[0] && inUse[1] == numbers[1] && inUse[2] == numbers[2] &&
+        inUse[3] >= 1 && inUse[3] < std::numeric_limits<std::int32_t>::max())
         numbers[3] = inUse[3] + 1;
-    return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." + std::to_string(numbers[2]) + "."
-           + std::to_string(numbers[3]);
+    return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+           std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
 }
 
-std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetched, const UpdateSource& source,
-                                                     std::chrono::system_clock::time_point today)
-{
+std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetched,
+                                                     const UpdateSource& source,
+                                                     std::chrono::system_clock::time_point today) {
     if (!fetched.body)
         return nullptr;
     // Relative entries are resolved against the playlist's own address; a
     // local file has none, so they are refused there.
-    std::string base = KindOfSource(source.server) == SourceKind::PlaylistFile ? std::string()
-                                                                               : ToUtf8(source.server);
+    std::string base = KindOfSource(source.server) == SourceKind::PlaylistFile
+                           ? std::string()
+                           : ToUtf8(source.server);
     M3uPlaylist playlist = ParseM3uText(BodyText(*fetched.body), base);
     CatalogueBuilder builder(nullptr);
     builder.AddPlaylistWithCountry(playlist, std::string(kOwnPlaylistCode));
-    std::unique_ptr<DocNode> root = builder.Build(PlaylistCatalogueVersion(today, source.catalogueVersion));
+    std::unique_ptr<DocNode> root =
+        builder.Build(PlaylistCatalogueVersion(today, source.catalogueVersion));
     if (!HasPlayableChannel(*root))
         return nullptr;
-    WriteCatalogueOrigin(*root, {source.server, fetched.hash, fetched.validators.etag, fetched.validators.lastModified});
+    WriteCatalogueOrigin(*root, {source.server, fetched.hash, fetched.validators.etag,
+                                 fetched.validators.lastModified});
     auto bytes = std::make_unique<MemoryStream>();
     if (!root->WriteAllTo(*bytes))
         return nullptr;
@@ -161,8 +158,7 @@ std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetche
     return bytes;
 }
 
-SourceCheck CheckSource(const UpdateSource& source, bool conditional)
-{
+SourceCheck CheckSource(const UpdateSource& source, bool conditional) {
     SourceCheck check;
     if (KindOfSource(source.server) == SourceKind::UpdateServer) {
         CheckResult server = AskServerForNewerCatalogue(source);

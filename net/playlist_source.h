@@ -58,14 +58,15 @@ std::string PlaylistCatalogueVersion(std::chrono::system_clock::time_point today
 // channels (relative addresses resolved against the source address, refused
 // ones left out), the version above and the origin attributes. Null when
 // the playlist holds no playable channel.
-std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetched, const UpdateSource& source,
+std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetched,
+                                                     const UpdateSource& source,
                                                      std::chrono::system_clock::time_point today);
 
 // Whether the source (or, for an address that looks like an update server,
 // what it served) is a playlist, and the answer of the check.
 struct SourceCheck {
     CheckAnswer answer = CheckAnswer::NotNewer;
-    std::string markerVersion;             // for an update server
+    std::string markerVersion;                // for an update server
     std::unique_ptr<PlaylistFetch> playlist;  // for a playlist
 };
 SourceCheck CheckSource(const UpdateSource& source, bool conditional);

@@ -26,40 +26,34 @@ struct PendingSlot {
     PendingUpdate pending;
 };
 
-PendingSlot& ThePendingSlot()
-{
+PendingSlot& ThePendingSlot() {
     static PendingSlot slot;
     return slot;
 }
 
 }  // namespace
 
-void SetPendingUpdate(const PendingUpdate& pending)
-{
+void SetPendingUpdate(const PendingUpdate& pending) {
     PendingSlot& slot = ThePendingSlot();
     std::lock_guard lock(slot.mutex);
     slot.pending = pending;
 }
 
-PendingUpdate PendingUpdateFound()
-{
+PendingUpdate PendingUpdateFound() {
     PendingSlot& slot = ThePendingSlot();
     std::lock_guard lock(slot.mutex);
     return slot.pending;
 }
 
-void SetPendingVersion(const std::string& version)
-{
+void SetPendingVersion(const std::string& version) {
     SetPendingUpdate({version, false});
 }
 
-std::string PendingVersion()
-{
+std::string PendingVersion() {
     return PendingUpdateFound().version;
 }
 
-void ResetUpdateState()
-{
+void ResetUpdateState() {
     UpdateOutcome = kUpdateNone;
     updatePending = false;
     autoUpdatePrompted = false;
@@ -73,8 +67,7 @@ constexpr std::u16string_view kMarkerPath = u"/downloads/%S/cupdate.dat";
 constexpr std::u16string_view kCataloguePath = u"/downloads/%S/Channels.lmch";
 constexpr std::u16string_view kPlatformFolder = u"mobile";
 
-std::u16string ServerUrl(std::u16string_view server, std::u16string_view pathPattern)
-{
+std::u16string ServerUrl(std::u16string_view server, std::u16string_view pathPattern) {
     while (!server.empty() && server.back() == u'/')
         server.remove_suffix(1);
     std::u16string url(server);
@@ -85,13 +78,16 @@ std::u16string ServerUrl(std::u16string_view server, std::u16string_view pathPat
     return url;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // The leading decimal integer of a piece, the way the C library reads one:
 // blanks, an optional sign, then digits. Clamped to the 32-bit range.
-std::int32_t LeadingInteger(std::string_view piece)
-{
+std::int32_t LeadingInteger(std::string_view piece) {
     std::size_t i = 0;
     while (i < piece.size() && IsBlank(piece[i]))
         ++i;
@@ -112,11 +108,14 @@ std::int32_t LeadingInteger(std::string_view piece)
 
 }  // namespace
 
-std::u16string MarkerUrl(std::u16string_view server) { return ServerUrl(server, kMarkerPath); }
-std::u16string CatalogueUrl(std::u16string_view server) { return ServerUrl(server, kCataloguePath); }
+std::u16string MarkerUrl(std::u16string_view server) {
+    return ServerUrl(server, kMarkerPath);
+}
+std::u16string CatalogueUrl(std::u16string_view server) {
+    return ServerUrl(server, kCataloguePath);
+}
 
-VersionNumbers ParseVersion(std::string_view text)
-{
+VersionNumbers ParseVersion(std::string_view text) {
     VersionNumbers numbers{0, 0, 0, 0};
     std::size_t slot = 0;
     std::size_t start = 0;
@@ -131,8 +130,7 @@ VersionNumbers ParseVersion(std::string_view text)
     return numbers;
 }
 
-int CompareVersions(std::string_view a, std::string_view b)
-{
+int CompareVersions(std::string_view a, std::string_view b) {
     VersionNumbers left = ParseVersion(a);
     VersionNumbers right = ParseVersion(b);
     for (std::size_t i = 0; i < left.size(); ++i) {
@@ -144,8 +142,7 @@ int CompareVersions(std::string_view a, std::string_view b)
     return 0;
 }
 
-bool IsVersionText(std::string_view text)
-{
+bool IsVersionText(std::string_view text) {
     bool digitSeen = false;
     for (char c : text) {
         if (IsDigit(c)) {
@@ -159,8 +156,7 @@ bool IsVersionText(std::string_view text)
     return digitSeen;
 }
 
-FetchReply Transfer(const UpdateSource& source, const TransferRequest& request)
-{
+FetchReply Transfer(const UpdateSource& source, const TransferRequest& request) {
     if (source.transfer)
         return source.transfer(request);
     FetchReply reply;
@@ -169,8 +165,7 @@ FetchReply Transfer(const UpdateSource& source, const TransferRequest& request)
     return reply;
 }
 
-CheckResult AskServerForNewerCatalogue(const UpdateSource& source)
-{
+CheckResult AskServerForNewerCatalogue(const UpdateSource& source) {
     CheckResult result;
     FetchReply reply = Transfer(source, {MarkerUrl(source.server), TransferKind::Marker, {}});
     if (!reply.body) {
@@ -190,13 +185,11 @@ CheckResult AskServerForNewerCatalogue(const UpdateSource& source)
     return result;
 }
 
-CheckAnswer AskForNewerCatalogue(const UpdateSource& source)
-{
+CheckAnswer AskForNewerCatalogue(const UpdateSource& source) {
     return AskServerForNewerCatalogue(source).answer;
 }
 
-bool CheckCatalogueUpdate(const UpdateSource& source)
-{
+bool CheckCatalogueUpdate(const UpdateSource& source) {
     CheckResult result = AskServerForNewerCatalogue(source);
     if (result.answer == CheckAnswer::Unreachable)
         UpdateOutcome = kUpdateConnectionError;
@@ -205,8 +198,7 @@ bool CheckCatalogueUpdate(const UpdateSource& source)
 
 namespace {
 
-bool HasPlayableStream(const DocNode& channel)
-{
+bool HasPlayableStream(const DocNode& channel) {
     char number[16];
     for (int n = 0;; ++n) {
         auto end = std::to_chars(number, number + sizeof number, n).ptr;
@@ -214,13 +206,13 @@ bool HasPlayableStream(const DocNode& channel)
         if (stream == nullptr)
             return false;
         const DocAttribute* address = stream->FindAttribute("u");
-        if (address != nullptr && address->WString() != nullptr && IsPlayableAddress(*address->WString()))
+        if (address != nullptr && address->WString() != nullptr &&
+            IsPlayableAddress(*address->WString()))
             return true;
     }
 }
 
-bool IsExpectedVersion(std::string_view rootName, const ExpectedCatalogue& expected)
-{
+bool IsExpectedVersion(std::string_view rootName, const ExpectedCatalogue& expected) {
     if (!expected.markerVersion.empty())
         return CompareVersions(rootName, expected.markerVersion) == 0;
     return CompareVersions(rootName, expected.versionInUse) > 0;
@@ -228,8 +220,7 @@ bool IsExpectedVersion(std::string_view rootName, const ExpectedCatalogue& expec
 
 }  // namespace
 
-bool HasPlayableChannel(const DocNode& root)
-{
+bool HasPlayableChannel(const DocNode& root) {
     for (const auto& country : root.Children()) {
         for (const auto& channel : country->Children()) {
             if (HasPlayableStream(*channel))
@@ -239,22 +230,22 @@ bool HasPlayableChannel(const DocNode& root)
     return false;
 }
 
-StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path, const ExpectedCatalogue& expected,
-                           const std::function<bool()>& beforeReplace)
-{
+StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
+                           const ExpectedCatalogue& expected,
+                           const std::function<bool()>& beforeReplace) {
     // A body that is not the announced catalogue (an error page, a file cut
     // short, the marker itself, an older catalogue, a catalogue of nothing
     // playable) must never replace the working file.
     body.Seek(0, SeekOrigin::Begin);
     DocNode root;
-    if (!root.ReadFrom(body) || !IsExpectedVersion(root.Name(), expected) || !HasPlayableChannel(root))
+    if (!root.ReadFrom(body) || !IsExpectedVersion(root.Name(), expected) ||
+        !HasPlayableChannel(root))
         return StoreResult::NotACatalogue;
     return WriteCatalogueFile(body, path, beforeReplace);
 }
 
 StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
-                               const std::function<bool()>& beforeReplace)
-{
+                               const std::function<bool()>& beforeReplace) {
     if (path.empty())
         return StoreResult::WriteFailed;
 
@@ -280,8 +271,7 @@ StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& p
     return StoreResult::Stored;
 }
 
-std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source)
-{
+std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source) {
     if (!enabled)
         return {};
     try {
@@ -293,7 +283,8 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
                 UpdateOutcome = kUpdateConnectionError;
             bool newer = check.answer == CheckAnswer::Newer;
             // The finding first: whoever sees updatePending also sees it.
-            SetPendingUpdate(newer ? PendingUpdate{check.markerVersion, check.playlist != nullptr} : PendingUpdate{});
+            SetPendingUpdate(newer ? PendingUpdate{check.markerVersion, check.playlist != nullptr}
+                                   : PendingUpdate{});
             updatePending = newer;
             done.set_value();
         }).detach();
@@ -305,8 +296,7 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
     }
 }
 
-bool ShouldStartAutomaticUpdate(bool mainWindowActive)
-{
+bool ShouldStartAutomaticUpdate(bool mainWindowActive) {
     if (!mainWindowActive || !updatePending.load())
         return false;
     bool expected = false;

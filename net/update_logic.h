@@ -82,9 +82,9 @@ using TransferFunction = std::function<FetchReply(const TransferRequest& request
 // Everything a check or a download needs, copied on the UI thread so that
 // workers never read the live catalogue.
 struct UpdateSource {
-    std::u16string server;          // e.g. u"http://updates.example.org:8080"
-    std::string catalogueVersion;   // version text of the catalogue in use
-    std::u16string cataloguePath;   // full path of the catalogue file in use
+    std::u16string server;            // e.g. u"http://updates.example.org:8080"
+    std::string catalogueVersion;     // version text of the catalogue in use
+    std::u16string cataloguePath;     // full path of the catalogue file in use
     CatalogueOrigin catalogueOrigin;  // the playlist the catalogue in use was built from
     FetchFunction fetch;
     // Preferred over `fetch` when set: gives the status and validators too.
@@ -153,7 +153,8 @@ bool HasPlayableChannel(const DocNode& root);
 // on every failure. `beforeReplace` (may be empty) is asked just before the
 // rename; false abandons the replacement.
 enum class StoreResult { Stored, NotACatalogue, WriteFailed, Abandoned };
-StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path, const ExpectedCatalogue& expected,
+StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
+                           const ExpectedCatalogue& expected,
                            const std::function<bool()>& beforeReplace = {});
 // Writes bytes that are known to be a catalogue over `path` the same way.
 StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
@@ -161,8 +162,8 @@ StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& p
 
 // The check at start: when `enabled` (the "AutoCU" setting), starts a
 // detached worker that sets updatePending to the answer of the source's
-// check (CheckCatalogueUpdate for an update server). The future (invalid when nothing was started) is
-// ready when the worker is done; the program does not wait for it, tests do.
+// check (CheckCatalogueUpdate for an update server). The future (invalid when nothing was started)
+// is ready when the worker is done; the program does not wait for it, tests do.
 std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source);
 
 // The timer's half of the automatic update, called on every tick on the UI

@@ -8,13 +8,11 @@
 
 namespace lumora {
 
-std::shared_ptr<UpdateRun> UpdateRun::Create(UpdateSource source)
-{
+std::shared_ptr<UpdateRun> UpdateRun::Create(UpdateSource source) {
     return std::shared_ptr<UpdateRun>(new UpdateRun(std::move(source)));
 }
 
-bool UpdateRun::Start(std::function<void()> changed)
-{
+bool UpdateRun::Start(std::function<void()> changed) {
     UpdateOutcome = kUpdateNone;
     changed_ = std::move(changed);
     try {
@@ -26,8 +24,7 @@ bool UpdateRun::Start(std::function<void()> changed)
     }
 }
 
-int UpdateRun::Conclude()
-{
+int UpdateRun::Conclude() {
     int phase = Running;
     if (phase_.compare_exchange_strong(phase, Abandoned))
         return kUpdateNone;
@@ -40,8 +37,7 @@ int UpdateRun::Conclude()
     return phase == Finished ? outcome_.load() : kUpdateNone;
 }
 
-void UpdateRun::SetStage(UpdateStage stage)
-{
+void UpdateRun::SetStage(UpdateStage stage) {
     stage_ = stage;
     if (phase_.load() != Abandoned && changed_)
         changed_();
@@ -51,14 +47,12 @@ void UpdateRun::SetStage(UpdateStage stage)
 // Once the dialog has been ended the catalogue file is left alone: the user
 // has been told there was no update, and the catalogue in memory is not
 // reloaded.
-bool UpdateRun::ClaimCommit()
-{
+bool UpdateRun::ClaimCommit() {
     int phase = Running;
     return phase_.compare_exchange_strong(phase, Committing);
 }
 
-void UpdateRun::Finish(int outcome)
-{
+void UpdateRun::Finish(int outcome) {
     outcome_ = outcome;
     int phase = phase_.load();
     bool finished = false;
@@ -73,11 +67,9 @@ void UpdateRun::Finish(int outcome)
 
 namespace {
 
-int OutcomeOfStore(StoreResult result)
-{
+int OutcomeOfStore(StoreResult result) {
     switch (result) {
-    case StoreResult::Stored:
-        return kUpdateReplaced;
+    case StoreResult::Stored: return kUpdateReplaced;
     case StoreResult::NotACatalogue:
         // Whatever came back was not the catalogue: to the user this is the
         // same as an unreachable file.
@@ -87,8 +79,7 @@ int OutcomeOfStore(StoreResult result)
         // that the update failed, not that there was none, and not blame
         // the connection for a full disk.
         return kUpdateSaveFailed;
-    case StoreResult::Abandoned:
-        break;
+    case StoreResult::Abandoned: break;
     }
     return kUpdateNone;
 }
@@ -100,12 +91,12 @@ namespace {
 // The playlist's catalogue, from the playlist the check fetched or, after
 // the check at start, fetched anew.
 int StorePlaylistCatalogue(const UpdateSource& source, std::unique_ptr<PlaylistFetch> fetched,
-                           const std::function<bool()>& claim)
-{
+                           const std::function<bool()>& claim) {
     if (!fetched) {
         fetched = std::make_unique<PlaylistFetch>(FetchPlaylist(source, false));
         if (fetched->answer != CheckAnswer::Newer)
-            return fetched->answer == CheckAnswer::Unreachable ? kUpdateConnectionError : kUpdateNone;
+            return fetched->answer == CheckAnswer::Unreachable ? kUpdateConnectionError
+                                                               : kUpdateNone;
     }
     std::unique_ptr<MemoryStream> catalogue =
         BuildPlaylistCatalogue(*fetched, source, std::chrono::system_clock::now());
@@ -117,8 +108,7 @@ int StorePlaylistCatalogue(const UpdateSource& source, std::unique_ptr<PlaylistF
 
 }  // namespace
 
-void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
-{
+void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     const UpdateSource& source = run->source_;
     PendingUpdate pending = PendingUpdateFound();
     ExpectedCatalogue expected{pending.version, source.catalogueVersion};
@@ -127,7 +117,8 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
     if (!updatePending.load()) {
         SourceCheck check = CheckSource(source, true);
         if (check.answer != CheckAnswer::Newer) {
-            run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError : kUpdateNone);
+            run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError
+                                                                 : kUpdateNone);
             return;
         }
         expected.markerVersion = check.markerVersion;
@@ -148,7 +139,8 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
         run->Finish(StorePlaylistCatalogue(source, std::move(fetched), claim));
         return;
     }
-    std::unique_ptr<MemoryStream> body = Transfer(source, {CatalogueUrl(source.server), TransferKind::Catalogue, {}}).body;
+    std::unique_ptr<MemoryStream> body =
+        Transfer(source, {CatalogueUrl(source.server), TransferKind::Catalogue, {}}).body;
     if (!body) {
         run->Finish(kUpdateConnectionError);
         return;
@@ -158,8 +150,7 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run)
     run->Finish(OutcomeOfStore(stored));
 }
 
-int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui)
-{
+int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui) {
     std::shared_ptr<UpdateRun> run = UpdateRun::Create(std::move(source));
     if (ui.runDialog)
         ui.runDialog(run);
@@ -169,12 +160,8 @@ int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui)
             ui.showMessage(key);
     };
     switch (outcome) {
-    case kUpdateConnectionError:
-        show(kMsgErrorConnection);
-        break;
-    case kUpdateSaveFailed:
-        show(kMsgSaveFailed);
-        break;
+    case kUpdateConnectionError: show(kMsgErrorConnection); break;
+    case kUpdateSaveFailed: show(kMsgSaveFailed); break;
     case kUpdateReplaced:
         // The player may be playing from the old catalogue's records, which
         // the reload destroys: stop it first.
@@ -184,11 +171,8 @@ int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui)
             ui.reloadCatalogue();
         show(kMsgCatalogueUpdated);
         break;
-    case kUpdateNone:
-        show(kMsgNoUpdates);
-        break;
-    default:
-        break;
+    case kUpdateNone: show(kMsgNoUpdates); break;
+    default: break;
     }
     return outcome;
 }

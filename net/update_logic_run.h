@@ -75,8 +75,8 @@ struct UpdateUi {
     // Shows the wait dialog for `run` modally and returns once it has ended.
     // The dialog's initialisation calls run->Start().
     std::function<void(const std::shared_ptr<UpdateRun>& run)> runDialog;
-    std::function<void()> stopPlayback;     // UM_STOP to the player view
-    std::function<void()> reloadCatalogue;  // rebuilds the catalogue from its file
+    std::function<void()> stopPlayback;                     // UM_STOP to the player view
+    std::function<void()> reloadCatalogue;                  // rebuilds the catalogue from its file
     std::function<void(std::string_view key)> showMessage;  // message box with that text key
 };
 

@@ -31,8 +31,7 @@ public:
     virtual void Play(const std::u16string& url) = 0;
     // The same, sending the headers with this stream's requests only. An
     // output that cannot send headers plays the address without them.
-    virtual void PlayStream(const std::u16string& url, const StreamHeaders& headers)
-    {
+    virtual void PlayStream(const std::u16string& url, const StreamHeaders& headers) {
         (void)headers;
         Play(url);
     }

@@ -176,8 +176,8 @@ void MediaPlayerHost::OnMpvWakeup(void* context) {
     auto* host = static_cast<MediaPlayerHost*>(context);
     if (host->drainQueued_.exchange(true))
         return;
-    QMetaObject::invokeMethod(&host->eventContext_, [host] { host->DrainEvents(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &host->eventContext_, [host] { host->DrainEvents(); }, Qt::QueuedConnection);
 }
 
 void MediaPlayerHost::Play(const std::u16string& url) {
@@ -363,8 +363,7 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
     case MPV_EVENT_LOG_MESSAGE:
         copy.text = static_cast<const mpv_event_log_message*>(event.data)->text;
         break;
-    default:
-        break;
+    default: break;
     }
     return copy;
 }
@@ -399,8 +398,7 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
         // The core is going away (nothing here asks it to): play no more.
         ready_ = false;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -505,17 +503,13 @@ void MediaPlayerHost::OnEndFile(const Event& event) {
     if (request_.entriesLeft > 0 && !userStop)
         return;  // mpv goes on with the request's next entry by itself
     switch (event.reason) {
-    case MPV_END_FILE_REASON_ERROR:
-        OnEntryFailed(event);
-        return;
+    case MPV_END_FILE_REASON_ERROR: OnEntryFailed(event); return;
     case MPV_END_FILE_REASON_EOF:
         // Channels are live: a server that dies or stalls, or a live source
         // that vanishes, ends as "eof". Reported as not playing, unlatched.
         state_ = PlayerState::kEnded;
         break;
-    default:
-        state_ = PlayerState::kStopped;
-        break;
+    default: state_ = PlayerState::kStopped; break;
     }
     CloseRequest();
     pausedForCache_ = false;

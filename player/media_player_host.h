@@ -28,9 +28,9 @@ enum class PlayerState {
     kOpening,    // connecting, probing, waiting for the first frame
     kBuffering,  // playing stream paused to refill its cache
     kPlaying,
-    kStopped,    // stopped by the program
-    kFailed,     // the stream could not be played (see Failure())
-    kEnded,      // the stream ended by itself: for a live channel, lost
+    kStopped,  // stopped by the program
+    kFailed,   // the stream could not be played (see Failure())
+    kEnded,    // the stream ended by itself: for a live channel, lost
 };
 
 // The one media player of the program (registered as "m"): libmpv behind

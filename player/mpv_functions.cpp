@@ -23,8 +23,9 @@ mpv_event kNoEvent{};
 
 // Looks up libmpv's `name` once, then calls it with the arguments; without
 // it, yields `fallback`.
-#define LUMORA_MPV_FORWARD(name, fallback, ...)                                                    \
-    static const auto real = reinterpret_cast<decltype(&::name)>(lumora::MpvLibrary::Symbol(#name)); \
+#define LUMORA_MPV_FORWARD(name, fallback, ...)                                 \
+    static const auto real =                                                    \
+        reinterpret_cast<decltype(&::name)>(lumora::MpvLibrary::Symbol(#name)); \
     return real != nullptr ? real(__VA_ARGS__) : fallback
 
 extern "C" {
@@ -93,7 +94,7 @@ int mpv_set_option_string(mpv_handle* ctx, const char* name, const char* data) {
     LUMORA_MPV_FORWARD(mpv_set_option_string, MPV_ERROR_UNINITIALIZED, ctx, name, data);
 }
 
-int mpv_command(mpv_handle* ctx, const char**args) {
+int mpv_command(mpv_handle* ctx, const char** args) {
     LUMORA_MPV_FORWARD(mpv_command, MPV_ERROR_UNINITIALIZED, ctx, args);
 }
 
@@ -101,7 +102,7 @@ int mpv_command_node(mpv_handle* ctx, mpv_node* args, mpv_node* result) {
     LUMORA_MPV_FORWARD(mpv_command_node, MPV_ERROR_UNINITIALIZED, ctx, args, result);
 }
 
-int mpv_command_ret(mpv_handle* ctx, const char**args, mpv_node* result) {
+int mpv_command_ret(mpv_handle* ctx, const char** args, mpv_node* result) {
     LUMORA_MPV_FORWARD(mpv_command_ret, MPV_ERROR_UNINITIALIZED, ctx, args, result);
 }
 
@@ -109,7 +110,7 @@ int mpv_command_string(mpv_handle* ctx, const char* args) {
     LUMORA_MPV_FORWARD(mpv_command_string, MPV_ERROR_UNINITIALIZED, ctx, args);
 }
 
-int mpv_command_async(mpv_handle* ctx, uint64_t reply_userdata, const char**args) {
+int mpv_command_async(mpv_handle* ctx, uint64_t reply_userdata, const char** args) {
     LUMORA_MPV_FORWARD(mpv_command_async, MPV_ERROR_UNINITIALIZED, ctx, reply_userdata, args);
 }
 
@@ -129,8 +130,10 @@ int mpv_set_property_string(mpv_handle* ctx, const char* name, const char* data)
     LUMORA_MPV_FORWARD(mpv_set_property_string, MPV_ERROR_UNINITIALIZED, ctx, name, data);
 }
 
-int mpv_set_property_async(mpv_handle* ctx, uint64_t reply_userdata, const char* name, mpv_format format, void* data) {
-    LUMORA_MPV_FORWARD(mpv_set_property_async, MPV_ERROR_UNINITIALIZED, ctx, reply_userdata, name, format, data);
+int mpv_set_property_async(mpv_handle* ctx, uint64_t reply_userdata, const char* name,
+                           mpv_format format, void* data) {
+    LUMORA_MPV_FORWARD(mpv_set_property_async, MPV_ERROR_UNINITIALIZED, ctx, reply_userdata, name,
+                       format, data);
 }
 
 int mpv_get_property(mpv_handle* ctx, const char* name, mpv_format format, void* data) {
@@ -145,16 +148,21 @@ char* mpv_get_property_osd_string(mpv_handle* ctx, const char* name) {
     LUMORA_MPV_FORWARD(mpv_get_property_osd_string, nullptr, ctx, name);
 }
 
-int mpv_get_property_async(mpv_handle* ctx, uint64_t reply_userdata, const char* name, mpv_format format) {
-    LUMORA_MPV_FORWARD(mpv_get_property_async, MPV_ERROR_UNINITIALIZED, ctx, reply_userdata, name, format);
+int mpv_get_property_async(mpv_handle* ctx, uint64_t reply_userdata, const char* name,
+                           mpv_format format) {
+    LUMORA_MPV_FORWARD(mpv_get_property_async, MPV_ERROR_UNINITIALIZED, ctx, reply_userdata, name,
+                       format);
 }
 
-int mpv_observe_property(mpv_handle* mpv, uint64_t reply_userdata, const char* name, mpv_format format) {
-    LUMORA_MPV_FORWARD(mpv_observe_property, MPV_ERROR_UNINITIALIZED, mpv, reply_userdata, name, format);
+int mpv_observe_property(mpv_handle* mpv, uint64_t reply_userdata, const char* name,
+                         mpv_format format) {
+    LUMORA_MPV_FORWARD(mpv_observe_property, MPV_ERROR_UNINITIALIZED, mpv, reply_userdata, name,
+                       format);
 }
 
 int mpv_unobserve_property(mpv_handle* mpv, uint64_t registered_reply_userdata) {
-    LUMORA_MPV_FORWARD(mpv_unobserve_property, MPV_ERROR_UNINITIALIZED, mpv, registered_reply_userdata);
+    LUMORA_MPV_FORWARD(mpv_unobserve_property, MPV_ERROR_UNINITIALIZED, mpv,
+                       registered_reply_userdata);
 }
 
 const char* mpv_event_name(mpv_event_id event) {
@@ -201,7 +209,7 @@ int mpv_get_wakeup_pipe(mpv_handle* ctx) {
     LUMORA_MPV_FORWARD(mpv_get_wakeup_pipe, MPV_ERROR_UNINITIALIZED, ctx);
 }
 
-int mpv_render_context_create(mpv_render_context**res, mpv_handle* mpv, mpv_render_param* params) {
+int mpv_render_context_create(mpv_render_context** res, mpv_handle* mpv, mpv_render_param* params) {
     LUMORA_MPV_FORWARD(mpv_render_context_create, MPV_ERROR_UNINITIALIZED, res, mpv, params);
 }
 
@@ -213,7 +221,8 @@ int mpv_render_context_get_info(mpv_render_context* ctx, mpv_render_param param)
     LUMORA_MPV_FORWARD(mpv_render_context_get_info, MPV_ERROR_UNINITIALIZED, ctx, param);
 }
 
-void mpv_render_context_set_update_callback(mpv_render_context* ctx, mpv_render_update_fn callback, void* callback_ctx) {
+void mpv_render_context_set_update_callback(mpv_render_context* ctx, mpv_render_update_fn callback,
+                                            void* callback_ctx) {
     LUMORA_MPV_FORWARD(mpv_render_context_set_update_callback, void(), ctx, callback, callback_ctx);
 }
 

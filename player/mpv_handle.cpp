@@ -7,7 +7,8 @@ namespace lumora {
 std::string AudioOutputFor(const PlayerOptions& options) {
     if (!options.audioOutput.empty())
         return options.audioOutput;
-    if (const char* fromEnvironment = std::getenv("LUMORA_MPV_AO"); fromEnvironment && *fromEnvironment)
+    if (const char* fromEnvironment = std::getenv("LUMORA_MPV_AO");
+        fromEnvironment && *fromEnvironment)
         return fromEnvironment;
     // No trailing comma: mpv would then try every other output as well.
     return "pipewire,pulse,alsa";

@@ -11,24 +11,23 @@ namespace lumora {
 namespace {
 
 template <typename T>
-bool ReadAt(std::ifstream& file, std::uint64_t offset, T& value)
-{
+bool ReadAt(std::ifstream& file, std::uint64_t offset, T& value) {
     file.seekg(static_cast<std::streamoff>(offset));
     return static_cast<bool>(file.read(reinterpret_cast<char*>(&value), sizeof value));
 }
 
-bool IsOwnKind(const Elf64_Ehdr& header)
-{
+bool IsOwnKind(const Elf64_Ehdr& header) {
     return header.e_ident[EI_MAG0] == ELFMAG0 && header.e_ident[EI_MAG1] == ELFMAG1 &&
            header.e_ident[EI_MAG2] == ELFMAG2 && header.e_ident[EI_MAG3] == ELFMAG3 &&
            header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_phentsize == sizeof(Elf64_Phdr);
 }
 
 // The file offset of a virtual address, through the segment that loads it.
-bool FileOffsetOf(const std::vector<Elf64_Phdr>& segments, std::uint64_t address, std::uint64_t& offset)
-{
+bool FileOffsetOf(const std::vector<Elf64_Phdr>& segments, std::uint64_t address,
+                  std::uint64_t& offset) {
     for (const Elf64_Phdr& segment : segments) {
-        if (segment.p_type == PT_LOAD && address >= segment.p_vaddr && address - segment.p_vaddr < segment.p_filesz) {
+        if (segment.p_type == PT_LOAD && address >= segment.p_vaddr &&
+            address - segment.p_vaddr < segment.p_filesz) {
             offset = address - segment.p_vaddr + segment.p_offset;
             return true;
         }
@@ -37,8 +36,7 @@ bool FileOffsetOf(const std::vector<Elf64_Phdr>& segments, std::uint64_t address
 }
 
 // The folders of every library loaded so far: where the system keeps them.
-int NoteFolder(dl_phdr_info* info, std::size_t, void* data)
-{
+int NoteFolder(dl_phdr_info* info, std::size_t, void* data) {
     const std::string path = info->dlpi_name != nullptr ? info->dlpi_name : "";
     const auto slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0)
@@ -46,8 +44,7 @@ int NoteFolder(dl_phdr_info* info, std::size_t, void* data)
     return 0;
 }
 
-std::vector<std::string> LibraryFolders()
-{
+std::vector<std::string> LibraryFolders() {
     std::vector<std::string> folders;
     dl_iterate_phdr(&NoteFolder, &folders);
     std::vector<std::string> unique;
@@ -59,8 +56,7 @@ std::vector<std::string> LibraryFolders()
     return unique;
 }
 
-bool IsLoaded(const std::string& soname)
-{
+bool IsLoaded(const std::string& soname) {
     void* handle = dlopen(soname.c_str(), RTLD_LAZY | RTLD_NOLOAD);
     if (handle == nullptr)
         return false;
@@ -69,8 +65,7 @@ bool IsLoaded(const std::string& soname)
 }
 
 void OpenAfterItsNeeds(const std::string& soname, const std::vector<std::string>& folders,
-                       std::set<std::string>& seen)
-{
+                       std::set<std::string>& seen) {
     if (!seen.insert(soname).second || IsLoaded(soname))
         return;
     for (const std::string& folder : folders) {
@@ -87,8 +82,7 @@ void OpenAfterItsNeeds(const std::string& soname, const std::vector<std::string>
 
 }  // namespace
 
-std::vector<std::string> NeededLibraries(const std::string& path)
-{
+std::vector<std::string> NeededLibraries(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     Elf64_Ehdr header{};
     if (!ReadAt(file, 0, header) || !IsOwnKind(header) || header.e_phnum > 4096)
@@ -104,7 +98,8 @@ std::vector<std::string> NeededLibraries(const std::string& path)
     for (const Elf64_Phdr& segment : segments) {
         if (segment.p_type != PT_DYNAMIC)
             continue;
-        for (std::uint64_t at = 0; at + sizeof(Elf64_Dyn) <= segment.p_filesz; at += sizeof(Elf64_Dyn)) {
+        for (std::uint64_t at = 0; at + sizeof(Elf64_Dyn) <= segment.p_filesz;
+             at += sizeof(Elf64_Dyn)) {
             Elf64_Dyn entry{};
             if (!ReadAt(file, segment.p_offset + at, entry) || entry.d_tag == DT_NULL)
                 break;
@@ -132,8 +127,7 @@ std::vector<std::string> NeededLibraries(const std::string& path)
     return needed;
 }
 
-void OpenNeededLibrariesFirst(const std::string& soname)
-{
+void OpenNeededLibrariesFirst(const std::string& soname) {
     const std::vector<std::string> folders = LibraryFolders();
     std::set<std::string> seen;
     for (const std::string& folder : folders) {

@@ -1,7 +1,7 @@
 #include "player/video_widget.h"
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include <QKeyEvent>
@@ -72,8 +72,8 @@ void VideoWidget::OnRenderUpdate(void* context) {
     auto* widget = static_cast<VideoWidget*>(context);
     if (widget->updateQueued_.exchange(true))
         return;
-    QMetaObject::invokeMethod(widget, [widget] { widget->ProcessRenderUpdate(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        widget, [widget] { widget->ProcessRenderUpdate(); }, Qt::QueuedConnection);
 }
 
 void VideoWidget::ProcessRenderUpdate() {

@@ -30,57 +30,186 @@ struct CategoryMapping {
 };
 constexpr CategoryMapping kCategoryMappings[] = {
     // News.
-    {"news", "n"}, {"nachrichten", "n"}, {"noticias", "n"}, {"noticia", "n"}, {"actualites", "n"},
-    {"actualite", "n"}, {"info", "n"}, {"infos", "n"}, {"information", "n"}, {"informations", "n"},
-    {"notizie", "n"}, {"informazione", "n"}, {"wiadomosci", "n"}, {"informacje", "n"},
-    {"новости", "n"}, {"информация", "n"},
+    {"news", "n"},
+    {"nachrichten", "n"},
+    {"noticias", "n"},
+    {"noticia", "n"},
+    {"actualites", "n"},
+    {"actualite", "n"},
+    {"info", "n"},
+    {"infos", "n"},
+    {"information", "n"},
+    {"informations", "n"},
+    {"notizie", "n"},
+    {"informazione", "n"},
+    {"wiadomosci", "n"},
+    {"informacje", "n"},
+    {"новости", "n"},
+    {"информация", "n"},
     // Sports.
-    {"sport", "sp"}, {"sports", "sp"}, {"outdoor", "sp"}, {"deportes", "sp"}, {"deporte", "sp"},
-    {"deportivo", "sp"}, {"esporte", "sp"}, {"esportes", "sp"}, {"sportivo", "sp"}, {"sportive", "sp"},
-    {"sportif", "sp"}, {"football", "sp"}, {"soccer", "sp"}, {"futbol", "sp"}, {"fussball", "sp"},
-    {"calcio", "sp"}, {"sporty", "sp"}, {"спорт", "sp"}, {"спортивные", "sp"}, {"desporto", "sp"},
+    {"sport", "sp"},
+    {"sports", "sp"},
+    {"outdoor", "sp"},
+    {"deportes", "sp"},
+    {"deporte", "sp"},
+    {"deportivo", "sp"},
+    {"esporte", "sp"},
+    {"esportes", "sp"},
+    {"sportivo", "sp"},
+    {"sportive", "sp"},
+    {"sportif", "sp"},
+    {"football", "sp"},
+    {"soccer", "sp"},
+    {"futbol", "sp"},
+    {"fussball", "sp"},
+    {"calcio", "sp"},
+    {"sporty", "sp"},
+    {"спорт", "sp"},
+    {"спортивные", "sp"},
+    {"desporto", "sp"},
     // Music.
-    {"music", "mu"}, {"musik", "mu"}, {"musica", "mu"}, {"musique", "mu"}, {"muzyka", "mu"},
-    {"muzyczne", "mu"}, {"musicale", "mu"}, {"музыка", "mu"}, {"музыкальные", "mu"},
+    {"music", "mu"},
+    {"musik", "mu"},
+    {"musica", "mu"},
+    {"musique", "mu"},
+    {"muzyka", "mu"},
+    {"muzyczne", "mu"},
+    {"musicale", "mu"},
+    {"музыка", "mu"},
+    {"музыкальные", "mu"},
     // Kids.
-    {"kids", "k"}, {"kid", "k"}, {"children", "k"}, {"childrens", "k"}, {"cartoons", "k"},
-    {"cartoon", "k"}, {"animation", "k"}, {"family", "k"}, {"kinder", "k"}, {"kinderprogramm", "k"},
-    {"ninos", "k"}, {"infantil", "k"}, {"infantiles", "k"}, {"dibujos", "k"}, {"enfants", "k"},
-    {"jeunesse", "k"}, {"dessins", "k"}, {"bambini", "k"}, {"ragazzi", "k"}, {"cartoni", "k"},
-    {"dzieci", "k"}, {"dzieciece", "k"}, {"bajki", "k"}, {"criancas", "k"}, {"desenhos", "k"},
-    {"детские", "k"}, {"детям", "k"}, {"дети", "k"}, {"детское", "k"}, {"мультфильмы", "k"},
+    {"kids", "k"},
+    {"kid", "k"},
+    {"children", "k"},
+    {"childrens", "k"},
+    {"cartoons", "k"},
+    {"cartoon", "k"},
+    {"animation", "k"},
+    {"family", "k"},
+    {"kinder", "k"},
+    {"kinderprogramm", "k"},
+    {"ninos", "k"},
+    {"infantil", "k"},
+    {"infantiles", "k"},
+    {"dibujos", "k"},
+    {"enfants", "k"},
+    {"jeunesse", "k"},
+    {"dessins", "k"},
+    {"bambini", "k"},
+    {"ragazzi", "k"},
+    {"cartoni", "k"},
+    {"dzieci", "k"},
+    {"dzieciece", "k"},
+    {"bajki", "k"},
+    {"criancas", "k"},
+    {"desenhos", "k"},
+    {"детские", "k"},
+    {"детям", "k"},
+    {"дети", "k"},
+    {"детское", "k"},
+    {"мультфильмы", "k"},
     {"мультики", "k"},
     // Movies.
-    {"movies", "mo"}, {"movie", "mo"}, {"series", "mo"}, {"classic", "mo"}, {"film", "mo"},
-    {"films", "mo"}, {"filme", "mo"}, {"filmes", "mo"}, {"filmy", "mo"}, {"cinema", "mo"},
-    {"cine", "mo"}, {"kino", "mo"}, {"peliculas", "mo"}, {"pelicula", "mo"}, {"serien", "mo"},
-    {"seriale", "mo"}, {"кино", "mo"}, {"фильмы", "mo"}, {"сериалы", "mo"},
+    {"movies", "mo"},
+    {"movie", "mo"},
+    {"series", "mo"},
+    {"classic", "mo"},
+    {"film", "mo"},
+    {"films", "mo"},
+    {"filme", "mo"},
+    {"filmes", "mo"},
+    {"filmy", "mo"},
+    {"cinema", "mo"},
+    {"cine", "mo"},
+    {"kino", "mo"},
+    {"peliculas", "mo"},
+    {"pelicula", "mo"},
+    {"serien", "mo"},
+    {"seriale", "mo"},
+    {"кино", "mo"},
+    {"фильмы", "mo"},
+    {"сериалы", "mo"},
     // Religion.
-    {"religion", "r"}, {"religious", "r"}, {"religiao", "r"}, {"religione", "r"}, {"religia", "r"},
-    {"religijne", "r"}, {"religieux", "r"}, {"religieuse", "r"}, {"religiose", "r"}, {"religioso", "r"},
-    {"religiosa", "r"}, {"religiosas", "r"}, {"christian", "r"}, {"church", "r"}, {"faith", "r"},
-    {"islamic", "r"}, {"религия", "r"}, {"религиозные", "r"},
+    {"religion", "r"},
+    {"religious", "r"},
+    {"religiao", "r"},
+    {"religione", "r"},
+    {"religia", "r"},
+    {"religijne", "r"},
+    {"religieux", "r"},
+    {"religieuse", "r"},
+    {"religiose", "r"},
+    {"religioso", "r"},
+    {"religiosa", "r"},
+    {"religiosas", "r"},
+    {"christian", "r"},
+    {"church", "r"},
+    {"faith", "r"},
+    {"islamic", "r"},
+    {"религия", "r"},
+    {"религиозные", "r"},
     // Lifestyle.
-    {"lifestyle", "l"}, {"cooking", "l"}, {"travel", "l"}, {"relax", "l"}, {"auto", "l"},
-    {"culture", "l"}, {"food", "l"}, {"cuisine", "l"}, {"kochen", "l"}, {"reisen", "l"},
-    {"lebensstil", "l"}, {"cocina", "l"}, {"viajes", "l"}, {"estilo", "l"}, {"voyage", "l"},
-    {"voyages", "l"}, {"cucina", "l"}, {"viaggi", "l"}, {"gotowanie", "l"}, {"podroze", "l"},
-    {"styl", "l"}, {"culinaria", "l"}, {"viagens", "l"}, {"кулинария", "l"}, {"путешествия", "l"},
-    {"стиль", "l"}, {"образ", "l"}, {"vivre", "l"}, {"stile", "l"},
+    {"lifestyle", "l"},
+    {"cooking", "l"},
+    {"travel", "l"},
+    {"relax", "l"},
+    {"auto", "l"},
+    {"culture", "l"},
+    {"food", "l"},
+    {"cuisine", "l"},
+    {"kochen", "l"},
+    {"reisen", "l"},
+    {"lebensstil", "l"},
+    {"cocina", "l"},
+    {"viajes", "l"},
+    {"estilo", "l"},
+    {"voyage", "l"},
+    {"voyages", "l"},
+    {"cucina", "l"},
+    {"viaggi", "l"},
+    {"gotowanie", "l"},
+    {"podroze", "l"},
+    {"styl", "l"},
+    {"culinaria", "l"},
+    {"viagens", "l"},
+    {"кулинария", "l"},
+    {"путешествия", "l"},
+    {"стиль", "l"},
+    {"образ", "l"},
+    {"vivre", "l"},
+    {"stile", "l"},
     // Shopping.
-    {"shop", "ad"}, {"shopping", "ad"}, {"teleshopping", "ad"}, {"einkaufen", "ad"},
-    {"compras", "ad"}, {"achats", "ad"}, {"acquisti", "ad"}, {"zakupy", "ad"}, {"telezakupy", "ad"},
-    {"покупки", "ad"}, {"шопинг", "ad"}, {"телемагазин", "ad"}, {"магазин", "ad"},
-    {"teletienda", "ad"}, {"televendas", "ad"}, {"televendite", "ad"}, {"teleachat", "ad"},
+    {"shop", "ad"},
+    {"shopping", "ad"},
+    {"teleshopping", "ad"},
+    {"einkaufen", "ad"},
+    {"compras", "ad"},
+    {"achats", "ad"},
+    {"acquisti", "ad"},
+    {"zakupy", "ad"},
+    {"telezakupy", "ad"},
+    {"покупки", "ad"},
+    {"шопинг", "ad"},
+    {"телемагазин", "ad"},
+    {"магазин", "ad"},
+    {"teletienda", "ad"},
+    {"televendas", "ad"},
+    {"televendite", "ad"},
+    {"teleachat", "ad"},
     // Entertainment.
-    {"entertainment", "e"}, {"unterhaltung", "e"}, {"entretenimiento", "e"}, {"divertissement", "e"},
-    {"intrattenimento", "e"}, {"rozrywka", "e"}, {"entretenimento", "e"}, {"развлечения", "e"},
+    {"entertainment", "e"},
+    {"unterhaltung", "e"},
+    {"entretenimiento", "e"},
+    {"divertissement", "e"},
+    {"intrattenimento", "e"},
+    {"rozrywka", "e"},
+    {"entretenimento", "e"},
+    {"развлечения", "e"},
     {"развлекательные", "e"},
 };
 
 // Appends the code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t c)
-{
+void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += char(c);
     } else if (c < 0x800) {
@@ -96,27 +225,37 @@ void AppendUtf8(std::string& out, char32_t c)
 // Lower case without accents for the Latin letters of the shipped languages
 // and lower case for Cyrillic; 0 for a character that is not a letter or
 // digit (it separates words).
-char32_t FoldLetter(char32_t c)
-{
+char32_t FoldLetter(char32_t c) {
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
         return c;
     if (c >= 'A' && c <= 'Z')
         return c - 'A' + 'a';
     // Latin-1 letters, upper and lower case, by their base letter.
-    static constexpr std::string_view kLatin1 = "aaaaaaaceeeeiiiidnooooo ouuuuyts" "aaaaaaaceeeeiiiidnooooo ouuuuyty";
+    static constexpr std::string_view kLatin1 =
+        "aaaaaaaceeeeiiiidnooooo ouuuuyts"
+        "aaaaaaaceeeeiiiidnooooo ouuuuyty";
     if (c >= 0xC0 && c <= 0xFF) {
         char base = kLatin1[c - 0xC0];
         return base == ' ' ? 0 : char32_t(base);
     }
     // Polish letters of Latin Extended-A.
     switch (c) {
-    case 0x104: case 0x105: return 'a';
-    case 0x106: case 0x107: return 'c';
-    case 0x118: case 0x119: return 'e';
-    case 0x141: case 0x142: return 'l';
-    case 0x143: case 0x144: return 'n';
-    case 0x15A: case 0x15B: return 's';
-    case 0x179: case 0x17A: case 0x17B: case 0x17C: return 'z';
+    case 0x104:
+    case 0x105: return 'a';
+    case 0x106:
+    case 0x107: return 'c';
+    case 0x118:
+    case 0x119: return 'e';
+    case 0x141:
+    case 0x142: return 'l';
+    case 0x143:
+    case 0x144: return 'n';
+    case 0x15A:
+    case 0x15B: return 's';
+    case 0x179:
+    case 0x17A:
+    case 0x17B:
+    case 0x17C: return 'z';
     default: break;
     }
     if (c >= 0x410 && c <= 0x42F)
@@ -131,8 +270,7 @@ char32_t FoldLetter(char32_t c)
 }
 
 // The words of a text, folded; anything but letters and digits separates.
-std::vector<std::string> FoldedWords(std::string_view text)
-{
+std::vector<std::string> FoldedWords(std::string_view text) {
     std::vector<std::string> words;
     std::string word;
     std::size_t i = 0;
@@ -163,8 +301,7 @@ std::vector<std::string> FoldedWords(std::string_view text)
 // Node names stay short enough to read in a settings file.
 constexpr std::size_t kMaxNodeBaseLength = 48;
 
-std::string LowerAscii(std::string_view text)
-{
+std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) {
         if (c >= 'A' && c <= 'Z')
@@ -173,14 +310,12 @@ std::string LowerAscii(std::string_view text)
     return lower;
 }
 
-bool IsCatalogueCountry(std::string_view code)
-{
+bool IsCatalogueCountry(std::string_view code) {
     return IsCountryCode(code) || code == kInternationalCode;
 }
 
 // The first country code of a "tvg-country" list ("FR", "fr;be", "UK").
-std::string CountryOfList(std::string_view list)
-{
+std::string CountryOfList(std::string_view list) {
     for (const std::string& one : SplitGroupTitle(list)) {
         std::string code = LowerAscii(one);
         if (IsCatalogueCountry(code))
@@ -189,13 +324,11 @@ std::string CountryOfList(std::string_view list)
     return {};
 }
 
-bool IsAlphaNumeric(char c)
-{
+bool IsAlphaNumeric(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-std::string KeepAlphaNumeric(std::string_view text)
-{
+std::string KeepAlphaNumeric(std::string_view text) {
     std::string kept;
     for (char c : text) {
         if (IsAlphaNumeric(c) && kept.size() < kMaxNodeBaseLength)
@@ -206,8 +339,7 @@ std::string KeepAlphaNumeric(std::string_view text)
 
 // FNV-1a: a fixed hash, so the same key gets the same node name on every
 // machine and in every catalogue version.
-std::string KeyHash(std::string_view key)
-{
+std::string KeyHash(std::string_view key) {
     std::uint32_t hash = 2166136261u;
     for (unsigned char c : key) {
         hash ^= c;
@@ -219,13 +351,11 @@ std::string KeyHash(std::string_view key)
 }
 
 // The tvg-id "Name.hu@SD" names the channel "Name.hu" of the country "hu".
-std::string_view WithoutFeed(std::string_view tvgId)
-{
+std::string_view WithoutFeed(std::string_view tvgId) {
     return tvgId.substr(0, tvgId.find('@'));
 }
 
-std::string CountryOfKey(std::string_view key)
-{
+std::string CountryOfKey(std::string_view key) {
     std::size_t dot = key.rfind('.');
     if (dot == std::string_view::npos)
         return {};
@@ -234,8 +364,7 @@ std::string CountryOfKey(std::string_view key)
 }
 
 // The key without a trailing ".country".
-std::string_view NodeBaseOf(std::string_view key, std::string_view country)
-{
+std::string_view NodeBaseOf(std::string_view key, std::string_view country) {
     std::size_t dot = key.rfind('.');
     if (dot != std::string_view::npos && LowerAscii(key.substr(dot + 1)) == country)
         return key.substr(0, dot);
@@ -244,8 +373,7 @@ std::string_view NodeBaseOf(std::string_view key, std::string_view country)
 
 }  // namespace
 
-std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames)
-{
+std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames) {
     for (const std::string& name : categoryNames) {
         for (const std::string& word : FoldedWords(name)) {
             for (const CategoryMapping& mapping : kCategoryMappings) {
@@ -257,8 +385,7 @@ std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames)
     return kOtherCategory;
 }
 
-std::string_view TrimBlanks(std::string_view text)
-{
+std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
@@ -266,8 +393,7 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-std::vector<std::string> SplitGroupTitle(std::string_view groupTitle)
-{
+std::vector<std::string> SplitGroupTitle(std::string_view groupTitle) {
     std::vector<std::string> names;
     while (!groupTitle.empty()) {
         std::size_t semicolon = groupTitle.find(';');
@@ -281,8 +407,7 @@ std::vector<std::string> SplitGroupTitle(std::string_view groupTitle)
     return names;
 }
 
-std::string CountryOfPlaylistName(std::string_view fileName)
-{
+std::string CountryOfPlaylistName(std::string_view fileName) {
     std::size_t slash = fileName.find_last_of('/');
     if (slash != std::string_view::npos)
         fileName.remove_prefix(slash + 1);
@@ -298,24 +423,22 @@ std::string CountryOfPlaylistName(std::string_view fileName)
     return IsCountryCode(code) ? code : std::string();
 }
 
-void CatalogueBuilder::AddPlaylist(const M3uPlaylist& playlist, std::string_view playlistName)
-{
+void CatalogueBuilder::AddPlaylist(const M3uPlaylist& playlist, std::string_view playlistName) {
     std::string playlistCountry = CountryOfPlaylistName(playlistName);
     if (playlistCountry.empty())
         playlistCountry = std::string(kInternationalCode);
     AddPlaylistWithCountry(playlist, playlistCountry);
 }
 
-void CatalogueBuilder::AddPlaylistWithCountry(const M3uPlaylist& playlist, const std::string& country)
-{
+void CatalogueBuilder::AddPlaylistWithCountry(const M3uPlaylist& playlist,
+                                              const std::string& country) {
     counts_.malformed += playlist.malformed;
     counts_.refused += playlist.refused;
     for (const M3uEntry& entry : playlist.entries)
         AddEntry(entry, country);
 }
 
-void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playlistCountry)
-{
+void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playlistCountry) {
     CleanName clean = CleanDisplayName(entry.displayName);
     std::string key(WithoutFeed(entry.tvgId));
     std::string country = CountryOfList(entry.tvgCountry);
@@ -355,8 +478,7 @@ void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playli
 }
 
 std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
-    const CountryDrafts& drafts)
-{
+    const CountryDrafts& drafts) {
     // Keys grouped by the name they would like; the group decides who gets it.
     std::map<std::string, std::vector<const CountryDrafts::value_type*>> wishes;
     for (const auto& entry : drafts) {
@@ -379,9 +501,9 @@ std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
                 return 2;
             return entry->first != draft.nodeBase ? 0 : 1;
         };
-        auto keeper = std::min_element(group.begin(), group.end(), [&](const auto* a, const auto* b) {
-            return rank(a) < rank(b);
-        });
+        auto keeper =
+            std::min_element(group.begin(), group.end(),
+                             [&](const auto* a, const auto* b) { return rank(a) < rank(b); });
         for (auto it = group.begin(); it != group.end(); ++it) {
             const auto* entry = *it;
             std::string name = it == keeper ? base : base + "_" + KeyHash(entry->first);
@@ -393,8 +515,7 @@ std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
     return named;
 }
 
-void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const Draft& draft)
-{
+void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const Draft& draft) {
     const std::vector<std::string>* categories = &draft.groupCategories;
     if (database_) {
         const ChannelRecord* record = database_->Find(key);
@@ -408,11 +529,12 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
     std::vector<const StreamSource*> streams;
     for (const StreamSource& source : draft.streams)
         streams.push_back(&source);
-    std::stable_sort(streams.begin(), streams.end(), [](const StreamSource* a, const StreamSource* b) {
-        if (a->resolution != b->resolution)
-            return a->resolution > b->resolution;
-        return a->order < b->order;
-    });
+    std::stable_sort(streams.begin(), streams.end(),
+                     [](const StreamSource* a, const StreamSource* b) {
+                         if (a->resolution != b->resolution)
+                             return a->resolution > b->resolution;
+                         return a->order < b->order;
+                     });
 
     std::unordered_set<std::string_view> seen;
     int number = 0;
@@ -436,8 +558,7 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
     }
 }
 
-std::unique_ptr<DocNode> CatalogueBuilder::Build(const std::string& version)
-{
+std::unique_ptr<DocNode> CatalogueBuilder::Build(const std::string& version) {
     counts_.channels = counts_.streams = counts_.countries = counts_.repeated = 0;
     counts_.nsfw = leftOut_.size();
     auto root = std::make_unique<DocNode>(version);

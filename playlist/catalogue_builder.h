@@ -85,9 +85,9 @@ private:
         std::size_t order = 0;
     };
     struct Draft {
-        std::string name;        // display name of the first entry, cleaned
-        std::string tvgId;       // tvg-id of the first entry, as written
-        std::string nodeBase;    // the key without its country suffix
+        std::string name;                          // display name of the first entry, cleaned
+        std::string tvgId;                         // tvg-id of the first entry, as written
+        std::string nodeBase;                      // the key without its country suffix
         std::vector<std::string> groupCategories;  // of the first entry that has any
         std::vector<StreamSource> streams;
     };

@@ -13,9 +13,7 @@ namespace {
 // The database is a few megabytes; anything far larger is not one.
 constexpr std::uintmax_t kMaxDatabaseBytes = 256u * 1024 * 1024;
 
-
-std::optional<std::size_t> ColumnOf(const std::vector<std::string>& header, std::string_view name)
-{
+std::optional<std::size_t> ColumnOf(const std::vector<std::string>& header, std::string_view name) {
     auto found = std::find(header.begin(), header.end(), name);
     if (found == header.end())
         return std::nullopt;
@@ -24,8 +22,7 @@ std::optional<std::size_t> ColumnOf(const std::vector<std::string>& header, std:
 
 }  // namespace
 
-bool ReadCsvRecord(std::string_view& text, std::vector<std::string>& fields)
-{
+bool ReadCsvRecord(std::string_view& text, std::vector<std::string>& fields) {
     fields.clear();
     std::string field;
     std::size_t i = 0;
@@ -65,8 +62,7 @@ bool ReadCsvRecord(std::string_view& text, std::vector<std::string>& fields)
     return true;
 }
 
-bool ChannelDatabase::Load(const std::string& path, std::string& error)
-{
+bool ChannelDatabase::Load(const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = path + ": cannot be opened";
@@ -92,8 +88,7 @@ bool ChannelDatabase::Load(const std::string& path, std::string& error)
     return true;
 }
 
-bool ChannelDatabase::Parse(std::string_view text, std::string& error)
-{
+bool ChannelDatabase::Parse(std::string_view text, std::string& error) {
     records_.clear();
     std::vector<std::string> fields;
     if (!ReadCsvRecord(text, fields)) {
@@ -132,8 +127,7 @@ bool ChannelDatabase::Parse(std::string_view text, std::string& error)
     return true;
 }
 
-const ChannelRecord* ChannelDatabase::Find(std::string_view id) const
-{
+const ChannelRecord* ChannelDatabase::Find(std::string_view id) const {
     auto found = records_.find(std::string(id));
     return found == records_.end() ? nullptr : &found->second;
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 
 #include "catalogue/stream_address.h"
@@ -21,33 +21,27 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Longest "[...]" or "(...)" tag that is taken out of a display name.
 constexpr std::size_t kMaxTagLength = 64;
 
-bool IsBlank(char c)
-{
+bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool IsControl(unsigned char c)
-{
+bool IsControl(unsigned char c) {
     return (c < 0x20 && c != '\t') || c == 0x7F;
 }
 
-bool IsDigit(char c)
-{
+bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool IsAsciiLetter(char c)
-{
+bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char LowerAscii(char c)
-{
+char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-std::string_view Trim(std::string_view text)
-{
+std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back()))
@@ -55,8 +49,7 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -66,13 +59,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool HasControlCharacters(std::string_view text)
-{
+bool HasControlCharacters(std::string_view text) {
     for (char c : text) {
         if (IsControl(static_cast<unsigned char>(c)))
             return true;
@@ -82,8 +74,7 @@ bool HasControlCharacters(std::string_view text)
 
 // The position of the first comma that is not inside a quoted attribute
 // value, or npos.
-std::size_t FindNameComma(std::string_view text)
-{
+std::size_t FindNameComma(std::string_view text) {
     bool quoted = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '"')
@@ -97,8 +88,7 @@ std::size_t FindNameComma(std::string_view text)
 // Walks `key="value"` and `key=value` pairs; the duration before them has
 // no '=' and is passed over like any other bare word.
 template <typename Visit>
-void ForEachAttribute(std::string_view head, Visit visit)
-{
+void ForEachAttribute(std::string_view head, Visit visit) {
     std::size_t i = 0;
     while (i < head.size()) {
         while (i < head.size() && IsBlank(head[i]))
@@ -128,8 +118,7 @@ void ForEachAttribute(std::string_view head, Visit visit)
 }
 
 // "(720p)", "(1080i)": the stated number of lines, or 0 for anything else.
-int ResolutionTag(std::string_view tag)
-{
+int ResolutionTag(std::string_view tag) {
     if (tag.size() < 4 || tag.front() != '(' || tag.back() != ')')
         return 0;
     std::string_view inner = tag.substr(1, tag.size() - 2);
@@ -148,8 +137,7 @@ int ResolutionTag(std::string_view tag)
     return lines;
 }
 
-void AppendWord(std::string& out, std::string_view word)
-{
+void AppendWord(std::string& out, std::string_view word) {
     if (word.empty())
         return;
     if (!out.empty())
@@ -158,8 +146,7 @@ void AppendWord(std::string& out, std::string_view word)
 }
 
 // Each byte of a Latin-1 text as the character it stands for.
-std::string Latin1ToUtf8(std::string_view text)
-{
+std::string Latin1ToUtf8(std::string_view text) {
     std::string utf8;
     utf8.reserve(text.size() + text.size() / 4);
     for (unsigned char c : text) {
@@ -173,19 +160,18 @@ std::string Latin1ToUtf8(std::string_view text)
     return utf8;
 }
 
-int HexValue(char c)
-{
+int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     c = LowerAscii(c);
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-std::string PercentDecode(std::string_view text)
-{
+std::string PercentDecode(std::string_view text) {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
             decoded += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -198,8 +184,7 @@ std::string PercentDecode(std::string_view text)
 // A header value as it may be sent: trimmed, without surrounding quotes;
 // empty when it holds control characters (a line break would forge headers)
 // or is not UTF-8.
-std::string HeaderValueText(std::string_view value)
-{
+std::string HeaderValueText(std::string_view value) {
     value = Trim(value);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = Trim(value.substr(1, value.size() - 2));
@@ -208,8 +193,7 @@ std::string HeaderValueText(std::string_view value)
     return std::string(value);
 }
 
-std::string FirstNonEmpty(std::initializer_list<std::string_view> values)
-{
+std::string FirstNonEmpty(std::initializer_list<std::string_view> values) {
     for (std::string_view value : values) {
         if (!value.empty())
             return std::string(value);
@@ -218,8 +202,7 @@ std::string FirstNonEmpty(std::initializer_list<std::string_view> values)
 }
 
 // "scheme:" at the start: letters, then letters, digits, "+", "-", ".".
-bool HasScheme(std::string_view text)
-{
+bool HasScheme(std::string_view text) {
     std::size_t colon = text.find(':');
     if (colon == std::string_view::npos || colon == 0 || !IsAsciiLetter(text[0]))
         return false;
@@ -233,8 +216,7 @@ bool HasScheme(std::string_view text)
 
 }  // namespace
 
-std::optional<ExtinfFields> ParseExtinfLine(std::string_view line)
-{
+std::optional<ExtinfFields> ParseExtinfLine(std::string_view line) {
     if (!StartsWithIgnoringCase(line, kExtinfPrefix) || HasControlCharacters(line))
         return std::nullopt;
     std::string_view rest = line.substr(kExtinfPrefix.size());
@@ -250,17 +232,18 @@ std::optional<ExtinfFields> ParseExtinfLine(std::string_view line)
             fields.tvgCountry = std::move(trimmed);
         else if (EqualsIgnoringCase(key, "group-title"))
             fields.groupTitle = std::move(trimmed);
-        else if (EqualsIgnoringCase(key, "http-user-agent") || EqualsIgnoringCase(key, "user-agent"))
+        else if (EqualsIgnoringCase(key, "http-user-agent") ||
+                 EqualsIgnoringCase(key, "user-agent"))
             fields.userAgent = std::move(trimmed);
-        else if (EqualsIgnoringCase(key, "http-referrer") || EqualsIgnoringCase(key, "http-referer"))
+        else if (EqualsIgnoringCase(key, "http-referrer") ||
+                 EqualsIgnoringCase(key, "http-referer"))
             fields.referrer = std::move(trimmed);
     });
     fields.displayName = std::string(Trim(rest.substr(comma + 1)));
     return fields;
 }
 
-bool IsStreamAddress(std::string_view text)
-{
+bool IsStreamAddress(std::string_view text) {
     std::size_t colon = text.find("://");
     if (colon == std::string_view::npos || colon == 0 || colon + 3 >= text.size())
         return false;
@@ -278,8 +261,7 @@ bool IsStreamAddress(std::string_view text)
     return IsValidUtf8(text);
 }
 
-CleanName CleanDisplayName(std::string_view displayName)
-{
+CleanName CleanDisplayName(std::string_view displayName) {
     // Tags dropped first, blanks collapsed afterwards, so "(Spain)(720p)"
     // and "TV5(Asia)" keep what belongs to the name as it was written.
     CleanName result;
@@ -290,7 +272,8 @@ CleanName CleanDisplayName(std::string_view displayName)
         if (open == '[' || open == '(') {
             // Tags are short; looking no further keeps a hostile name of
             // thousands of brackets linear.
-            std::size_t close = displayName.substr(0, i + kMaxTagLength).find(open == '[' ? ']' : ')', i);
+            std::size_t close =
+                displayName.substr(0, i + kMaxTagLength).find(open == '[' ? ']' : ')', i);
             if (close != std::string_view::npos) {
                 std::string_view group = displayName.substr(i, close - i + 1);
                 int lines = open == '(' ? ResolutionTag(group) : 0;
@@ -317,8 +300,7 @@ CleanName CleanDisplayName(std::string_view displayName)
     return result;
 }
 
-void M3uParser::AddLine(std::string_view rawLine, bool truncated)
-{
+void M3uParser::AddLine(std::string_view rawLine, bool truncated) {
     if (firstLine_) {
         firstLine_ = false;
         if (rawLine.substr(0, kByteOrderMark.size()) == kByteOrderMark)
@@ -349,8 +331,7 @@ void M3uParser::AddLine(std::string_view rawLine, bool truncated)
     AddAddress(line, truncated);
 }
 
-void M3uParser::AddDirective(std::string_view line)
-{
+void M3uParser::AddDirective(std::string_view line) {
     if (StartsWithIgnoringCase(line, kGroupPrefix)) {
         directives_.group = std::string(Trim(line.substr(kGroupPrefix.size())));
         return;
@@ -369,8 +350,7 @@ void M3uParser::AddDirective(std::string_view line)
         directives_.referrer = std::move(value);
 }
 
-void M3uParser::AddAddress(std::string_view line, bool truncated)
-{
+void M3uParser::AddAddress(std::string_view line, bool truncated) {
     Directives directives = std::move(directives_);
     directives_ = {};
     if (!pending_ || !pending_->fields || truncated) {
@@ -402,7 +382,8 @@ void M3uParser::AddAddress(std::string_view line, bool truncated)
     M3uEntry entry;
     entry.tvgId = std::move(fields.tvgId);
     entry.tvgCountry = std::move(fields.tvgCountry);
-    entry.groupTitle = !fields.groupTitle.empty() ? std::move(fields.groupTitle) : std::move(directives.group);
+    entry.groupTitle =
+        !fields.groupTitle.empty() ? std::move(fields.groupTitle) : std::move(directives.group);
     entry.displayName = std::move(fields.displayName);
     entry.address = std::move(*address);
     // The address's own headers first, then the player options, then the
@@ -412,8 +393,7 @@ void M3uParser::AddAddress(std::string_view line, bool truncated)
     playlist_.entries.push_back(std::move(entry));
 }
 
-M3uPlaylist M3uParser::Finish()
-{
+M3uPlaylist M3uParser::Finish() {
     if (pending_)
         ++playlist_.malformed;
     pending_.reset();
@@ -429,8 +409,7 @@ class LineSplitter {
 public:
     explicit LineSplitter(M3uParser& parser) : parser_(parser) {}
 
-    void Feed(std::string_view bytes)
-    {
+    void Feed(std::string_view bytes) {
         while (!bytes.empty()) {
             std::size_t newline = bytes.find('\n');
             std::string_view piece = bytes.substr(0, newline);
@@ -442,15 +421,13 @@ public:
         }
     }
 
-    void Finish()
-    {
+    void Finish() {
         if (!line_.empty() || truncated_)
             EndLine();
     }
 
 private:
-    void Keep(std::string_view piece)
-    {
+    void Keep(std::string_view piece) {
         std::size_t room = kMaxM3uLineBytes - line_.size();
         if (piece.size() > room) {
             truncated_ = true;
@@ -459,8 +436,7 @@ private:
         line_.append(piece);
     }
 
-    void EndLine()
-    {
+    void EndLine() {
         parser_.AddLine(line_, truncated_);
         line_.clear();
         truncated_ = false;
@@ -477,8 +453,7 @@ struct FileCloser {
 
 }  // namespace
 
-std::optional<M3uPlaylist> ReadM3uFile(const std::string& path)
-{
+std::optional<M3uPlaylist> ReadM3uFile(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return std::nullopt;
@@ -494,8 +469,7 @@ std::optional<M3uPlaylist> ReadM3uFile(const std::string& path)
     return parser.Finish();
 }
 
-M3uPlaylist ParseM3uText(std::string_view text, const std::string& base)
-{
+M3uPlaylist ParseM3uText(std::string_view text, const std::string& base) {
     M3uParser parser(base);
     LineSplitter splitter(parser);
     splitter.Feed(text);
@@ -503,8 +477,7 @@ M3uPlaylist ParseM3uText(std::string_view text, const std::string& base)
     return parser.Finish();
 }
 
-bool LooksLikeM3u(std::string_view text)
-{
+bool LooksLikeM3u(std::string_view text) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
         text.remove_prefix(kByteOrderMark.size());
     while (!text.empty() && (IsBlank(text.front()) || text.front() == '\r' || text.front() == '\n'))
@@ -512,8 +485,7 @@ bool LooksLikeM3u(std::string_view text)
     return StartsWithIgnoringCase(text, kHeaderLine);
 }
 
-AddressWithHeaders SplitAddressHeaders(std::string_view line)
-{
+AddressWithHeaders SplitAddressHeaders(std::string_view line) {
     AddressWithHeaders split;
     std::size_t bar = line.find('|');
     split.address = std::string(Trim(line.substr(0, bar)));
@@ -539,8 +511,7 @@ AddressWithHeaders SplitAddressHeaders(std::string_view line)
     return split;
 }
 
-std::optional<std::string> ResolveAddress(std::string_view reference, std::string_view base)
-{
+std::optional<std::string> ResolveAddress(std::string_view reference, std::string_view base) {
     if (HasScheme(reference))
         return std::string(reference);
     std::size_t schemeEnd = base.find("://");
@@ -556,7 +527,8 @@ std::optional<std::string> ResolveAddress(std::string_view reference, std::strin
     if (reference.front() == '/')
         return std::string(origin) + std::string(reference);
     // Relative to the folder of the playlist's own path (its query dropped).
-    std::string_view path = pathStart == std::string_view::npos ? std::string_view("/") : base.substr(pathStart);
+    std::string_view path =
+        pathStart == std::string_view::npos ? std::string_view("/") : base.substr(pathStart);
     path = path.substr(0, path.find_first_of("?#"));
     path = path.substr(0, path.rfind('/') + 1);
     return std::string(origin) + std::string(path) + std::string(reference);

@@ -32,7 +32,8 @@ using Clock = std::chrono::steady_clock;
 // playlist behind it names: network transports only, never "file", "fd",
 // "pipe", "data" or the protocols that wrap other addresses.
 constexpr const char* kNetworkProtocols =
-    "http,https,tcp,tls,crypto,httpproxy,rtmp,rtmps,rtmpt,rtmpts,rtmpe,rtmpte,rtp,srtp,udp,mmsh,mmst,srt";
+    "http,https,tcp,tls,crypto,httpproxy,rtmp,rtmps,rtmpt,rtmpts,rtmpe,rtmpte,rtp,srtp,udp,mmsh,"
+    "mmst,srt";
 
 // The player's test patterns: "av://lavfi:" + a generator, run by libavdevice.
 constexpr std::string_view kLavfiPrefix = "av://lavfi:";
@@ -59,8 +60,7 @@ thread_local ProbeLog* t_probeLog = nullptr;
 
 // libavformat's messages never reach the terminal; the lines a result needs
 // are read on the thread that logged them (each probe runs on one thread).
-void CaptureLog(void*, int level, const char* format, va_list args)
-{
+void CaptureLog(void*, int level, const char* format, va_list args) {
     ProbeLog* log = t_probeLog;
     if (log == nullptr)
         return;
@@ -81,8 +81,7 @@ void CaptureLog(void*, int level, const char* format, va_list args)
         log->httpStatus = status;
 }
 
-void SetUpLibavformatOnce()
-{
+void SetUpLibavformatOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         av_log_set_callback(CaptureLog);
@@ -108,24 +107,25 @@ public:
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
     ~Options() { av_dict_free(&dictionary_); }
-    void Set(const char* key, const std::string& value) { av_dict_set(&dictionary_, key, value.c_str(), 0); }
+    void Set(const char* key, const std::string& value) {
+        av_dict_set(&dictionary_, key, value.c_str(), 0);
+    }
     AVDictionary** Address() { return &dictionary_; }
 
 private:
     AVDictionary* dictionary_ = nullptr;
 };
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
-                                                      [&](char p, char t) { return p == lower(t); });
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [&](char p, char t) { return p == lower(t); });
 }
 
 // A header value from a catalogue goes into the request as it is, so one
 // that could end the header line early is not sent at all.
-bool IsSafeHeaderValue(const std::string& value)
-{
+bool IsSafeHeaderValue(const std::string& value) {
     return std::none_of(value.begin(), value.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return byte < 0x20 || byte == 0x7F;
@@ -133,30 +133,26 @@ bool IsSafeHeaderValue(const std::string& value)
 }
 
 // "15 s", "2.5 s"
-std::string SecondsText(std::chrono::milliseconds span)
-{
+std::string SecondsText(std::chrono::milliseconds span) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", double(span.count()) / 1000);
     return text;
 }
 
-std::string ErrorText(int error)
-{
+std::string ErrorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
     return text;
 }
 
-ProbeResult Outcome(ProbeOutcome outcome, std::string reason)
-{
+ProbeResult Outcome(ProbeOutcome outcome, std::string reason) {
     ProbeResult result;
     result.outcome = outcome;
     result.reason = std::move(reason);
     return result;
 }
 
-int StatusOfHttpError(int error)
-{
+int StatusOfHttpError(int error) {
     switch (error) {
     case AVERROR_HTTP_BAD_REQUEST: return 400;
     case AVERROR_HTTP_UNAUTHORIZED: return 401;
@@ -166,8 +162,7 @@ int StatusOfHttpError(int error)
     }
 }
 
-bool IsHttpError(int error)
-{
+bool IsHttpError(int error) {
     return error == AVERROR_HTTP_BAD_REQUEST || error == AVERROR_HTTP_UNAUTHORIZED ||
            error == AVERROR_HTTP_FORBIDDEN || error == AVERROR_HTTP_NOT_FOUND ||
            error == AVERROR_HTTP_OTHER_4XX || error == AVERROR_HTTP_SERVER_ERROR;
@@ -179,28 +174,25 @@ struct Measurement {
     std::int64_t firstMicroseconds = AV_NOPTS_VALUE;
     std::int64_t lastMicroseconds = AV_NOPTS_VALUE;
 
-    void Add(const AVPacket& packet, const AVStream& stream)
-    {
+    void Add(const AVPacket& packet, const AVStream& stream) {
         bytes += packet.size;
         std::int64_t start = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
         if (start == AV_NOPTS_VALUE)
             return;
         std::int64_t begin = av_rescale_q(start, stream.time_base, AV_TIME_BASE_Q);
-        std::int64_t end = av_rescale_q(start + std::max<std::int64_t>(packet.duration, 0), stream.time_base,
-                                        AV_TIME_BASE_Q);
+        std::int64_t end = av_rescale_q(start + std::max<std::int64_t>(packet.duration, 0),
+                                        stream.time_base, AV_TIME_BASE_Q);
         if (firstMicroseconds == AV_NOPTS_VALUE || begin < firstMicroseconds)
             firstMicroseconds = begin;
         if (lastMicroseconds == AV_NOPTS_VALUE || end > lastMicroseconds)
             lastMicroseconds = end;
     }
-    std::int64_t SpanMicroseconds() const
-    {
+    std::int64_t SpanMicroseconds() const {
         if (firstMicroseconds == AV_NOPTS_VALUE || lastMicroseconds == AV_NOPTS_VALUE)
             return 0;
         return std::max<std::int64_t>(lastMicroseconds - firstMicroseconds, 0);
     }
-    int Kbps() const
-    {
+    int Kbps() const {
         std::int64_t span = SpanMicroseconds();
         return span > 0 ? int((bytes * 8000 + span / 2) / span) : 0;
     }
@@ -211,13 +203,13 @@ struct Measurement {
 class ProbeSession {
 public:
     ProbeSession(const ProbeRequest& request, const std::atomic<bool>& stop)
-        : request_(request), stop_(stop), start_(Clock::now()), deadline_(start_ + request.deadline)
-    {
-    }
+        : request_(request),
+          stop_(stop),
+          start_(Clock::now()),
+          deadline_(start_ + request.deadline) {}
 
     // The address has passed the address rule.
-    ProbeResult Run()
-    {
+    ProbeResult Run() {
         SetUpLibavformatOnce();
         t_probeLog = &log_;
         ProbeResult result = OpenAndMeasure();
@@ -228,10 +220,11 @@ public:
 private:
     enum class Cut { None, Deadline, Stop };
 
-    static int Interrupt(void* opaque) { return static_cast<ProbeSession*>(opaque)->ShouldCut() ? 1 : 0; }
+    static int Interrupt(void* opaque) {
+        return static_cast<ProbeSession*>(opaque)->ShouldCut() ? 1 : 0;
+    }
 
-    bool ShouldCut()
-    {
+    bool ShouldCut() {
         if (stop_.load()) {
             cut_ = Cut::Stop;
             return true;
@@ -245,12 +238,12 @@ private:
 
     bool IsTestPattern() const { return StartsWithIgnoringCase(request_.address, kLavfiPrefix); }
 
-    ProbeResult OpenAndMeasure()
-    {
+    ProbeResult OpenAndMeasure() {
         FormatContext context = Open();
         if (!context)
             return FailureOf(openError_);
-        if (int error = avformat_find_stream_info(context.get(), nullptr); error < 0 && cut_ != Cut::None)
+        if (int error = avformat_find_stream_info(context.get(), nullptr);
+            error < 0 && cut_ != Cut::None)
             return FailureOf(error);
         std::vector<int> chosen = ChooseStreams(*context);
         if (chosen.empty())
@@ -258,8 +251,7 @@ private:
         return Measure(*context, chosen);
     }
 
-    FormatContext Open()
-    {
+    FormatContext Open() {
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) {
             openError_ = AVERROR(ENOMEM);
@@ -298,8 +290,7 @@ private:
     // The audio and video streams to read. Of an HLS master playlist's
     // variants only the one with the highest announced bit rate is read, as
     // a player would pick it; the others are discarded.
-    std::vector<int> ChooseStreams(AVFormatContext& context)
-    {
+    std::vector<int> ChooseStreams(AVFormatContext& context) {
         const AVProgram* variant = BestVariant(context);
         std::vector<int> chosen;
         for (unsigned i = 0; i < context.nb_streams; ++i) {
@@ -316,36 +307,33 @@ private:
         return chosen;
     }
 
-    static std::int64_t VariantBitrate(const AVProgram& program)
-    {
-        const AVDictionaryEntry* entry = av_dict_get(program.metadata, "variant_bitrate", nullptr, 0);
+    static std::int64_t VariantBitrate(const AVProgram& program) {
+        const AVDictionaryEntry* entry =
+            av_dict_get(program.metadata, "variant_bitrate", nullptr, 0);
         return entry ? std::strtoll(entry->value, nullptr, 10) : 0;
     }
 
-    static const AVProgram* BestVariant(const AVFormatContext& context)
-    {
+    static const AVProgram* BestVariant(const AVFormatContext& context) {
         const AVProgram* best = nullptr;
         for (unsigned i = 0; i < context.nb_programs; ++i) {
             const AVProgram* program = context.programs[i];
-            if (program->nb_stream_indexes > 0 && (best == nullptr || VariantBitrate(*program) > VariantBitrate(*best)))
+            if (program->nb_stream_indexes > 0 &&
+                (best == nullptr || VariantBitrate(*program) > VariantBitrate(*best)))
                 best = program;
         }
         return context.nb_programs > 1 ? best : nullptr;
     }
 
-    static bool ProgramHasStream(const AVProgram& program, unsigned index)
-    {
-        return std::find(program.stream_index, program.stream_index + program.nb_stream_indexes, index) !=
-               program.stream_index + program.nb_stream_indexes;
+    static bool ProgramHasStream(const AVProgram& program, unsigned index) {
+        return std::find(program.stream_index, program.stream_index + program.nb_stream_indexes,
+                         index) != program.stream_index + program.nb_stream_indexes;
     }
 
-    static std::string FormatName(const AVFormatContext& context)
-    {
+    static std::string FormatName(const AVFormatContext& context) {
         return context.iformat && context.iformat->name ? context.iformat->name : "the answer";
     }
 
-    ProbeResult Measure(AVFormatContext& context, const std::vector<int>& chosen)
-    {
+    ProbeResult Measure(AVFormatContext& context, const std::vector<int>& chosen) {
         Packet packet(av_packet_alloc());
         Measurement measurement;
         int firstPacketMs = -1;
@@ -356,7 +344,8 @@ private:
                     return FailureOf(error);
                 break;
             }
-            bool counted = std::find(chosen.begin(), chosen.end(), packet->stream_index) != chosen.end();
+            bool counted =
+                std::find(chosen.begin(), chosen.end(), packet->stream_index) != chosen.end();
             if (counted) {
                 if (firstPacketMs < 0) {
                     firstPacketMs = MillisecondsSinceStart();
@@ -368,39 +357,39 @@ private:
             if (cut_ == Cut::Stop || stop_.load())
                 return Outcome(ProbeOutcome::Interrupted, "interrupted");
             // A test pattern is made on the spot: it has no transfer rate.
-            if (counted && (IsTestPattern() || measurement.SpanMicroseconds() >= MediaSpanMicroseconds()))
+            if (counted &&
+                (IsTestPattern() || measurement.SpanMicroseconds() >= MediaSpanMicroseconds()))
                 break;
         }
         if (stop_.load())
             return Outcome(ProbeOutcome::Interrupted, "interrupted");
-        ProbeResult result = Outcome(ProbeOutcome::Working, IsTestPattern() ? "test pattern" : FormatName(context));
+        ProbeResult result =
+            Outcome(ProbeOutcome::Working, IsTestPattern() ? "test pattern" : FormatName(context));
         result.firstPacketMs = firstPacketMs;
         result.kbps = IsTestPattern() ? 0 : BitRate(context, chosen, measurement);
         Describe(context, chosen, result);
         return result;
     }
 
-    void StartMeasuring()
-    {
+    void StartMeasuring() {
         // The connect deadline is over; the measuring has its own bound.
         deadline_ = Clock::now() + request_.mediaSpan + kMeasureMargin;
         cut_ = Cut::None;
     }
 
-    std::int64_t MediaSpanMicroseconds() const
-    {
+    std::int64_t MediaSpanMicroseconds() const {
         return std::chrono::duration_cast<std::chrono::microseconds>(request_.mediaSpan).count();
     }
 
-    int MillisecondsSinceStart() const
-    {
-        return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
+    int MillisecondsSinceStart() const {
+        return int(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
     }
 
     // The measured rate when enough media was read, else what the
     // container states (its own figure, the variant's, or the streams').
-    static int BitRate(const AVFormatContext& context, const std::vector<int>& chosen, const Measurement& measurement)
-    {
+    static int BitRate(const AVFormatContext& context, const std::vector<int>& chosen,
+                       const Measurement& measurement) {
         if (measurement.SpanMicroseconds() >= kMinMeasuredMicroseconds)
             return measurement.Kbps();
         std::int64_t stated = context.bit_rate;
@@ -413,8 +402,8 @@ private:
         return int((stated + 500) / 1000);
     }
 
-    static void Describe(const AVFormatContext& context, const std::vector<int>& chosen, ProbeResult& result)
-    {
+    static void Describe(const AVFormatContext& context, const std::vector<int>& chosen,
+                         ProbeResult& result) {
         for (int index : chosen) {
             const AVCodecParameters& codec = *context.streams[index]->codecpar;
             if (codec.codec_type == AVMEDIA_TYPE_VIDEO)
@@ -426,22 +415,25 @@ private:
         }
     }
 
-    ProbeResult FailureOf(int error) const
-    {
+    ProbeResult FailureOf(int error) const {
         if (cut_ == Cut::Stop || stop_.load())
             return Outcome(ProbeOutcome::Interrupted, "interrupted");
         if (cut_ == Cut::Deadline) {
-            return Outcome(ProbeOutcome::TimedOut, "no media within " + SecondsText(request_.deadline));
+            return Outcome(ProbeOutcome::TimedOut,
+                           "no media within " + SecondsText(request_.deadline));
         }
         if (IsHttpError(error) || log_.httpStatus >= 400) {
             int status = log_.httpStatus >= 400 ? log_.httpStatus : StatusOfHttpError(error);
-            ProbeResult result = Outcome(ProbeOutcome::HttpError, status ? "HTTP " + std::to_string(status) : ErrorText(error));
+            ProbeResult result =
+                Outcome(ProbeOutcome::HttpError,
+                        status ? "HTTP " + std::to_string(status) : ErrorText(error));
             result.httpStatus = status;
             return result;
         }
         if (error == AVERROR(ECONNREFUSED))
             return Outcome(ProbeOutcome::Refused, "connection refused");
-        if (error == AVERROR_INVALIDDATA || error == AVERROR_DEMUXER_NOT_FOUND || error == AVERROR_EOF)
+        if (error == AVERROR_INVALIDDATA || error == AVERROR_DEMUXER_NOT_FOUND ||
+            error == AVERROR_EOF)
             return Outcome(ProbeOutcome::NotMedia, "not a media stream");
         if (log_.redirects >= kRedirectLimit)
             return Outcome(ProbeOutcome::Failed, "too many redirects");
@@ -461,8 +453,8 @@ private:
 
 }  // namespace lumora
 
-extern "C" void LumoraProbeWithLibavformat(const lumora::ProbeRequest& request, const std::atomic<bool>& stop,
-                                           lumora::ProbeResult& result)
-{
+extern "C" void LumoraProbeWithLibavformat(const lumora::ProbeRequest& request,
+                                           const std::atomic<bool>& stop,
+                                           lumora::ProbeResult& result) {
     result = lumora::ProbeSession(request, stop).Run();
 }

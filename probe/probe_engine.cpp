@@ -12,8 +12,7 @@ namespace {
 
 constexpr const char* kModuleName = "lumora-probe-engine.so";
 
-std::vector<std::filesystem::path> ModuleFolders()
-{
+std::vector<std::filesystem::path> ModuleFolders() {
     std::vector<std::filesystem::path> folders;
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -40,8 +39,7 @@ struct LoadedEngine {
 
 // The module stays loaded until the process ends: probes may run on any
 // thread until then.
-LoadedEngine Load()
-{
+LoadedEngine Load() {
     LoadedEngine loaded;
     for (const std::filesystem::path& folder : ModuleFolders()) {
         std::filesystem::path module = folder / kModuleName;
@@ -66,8 +64,7 @@ LoadedEngine Load()
 
 }  // namespace
 
-ProbeEntry LoadProbeEngine(std::string* problem)
-{
+ProbeEntry LoadProbeEngine(std::string* problem) {
     static std::once_flag once;
     static LoadedEngine engine;
     std::call_once(once, [] { engine = Load(); });

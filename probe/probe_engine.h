@@ -16,7 +16,8 @@ namespace lumora {
 
 // The module's entry: probes an address that has passed the address rule.
 // Blocks as ProbeStream says; any thread.
-using ProbeEntry = void (*)(const ProbeRequest& request, const std::atomic<bool>& stop, ProbeResult& result);
+using ProbeEntry = void (*)(const ProbeRequest& request, const std::atomic<bool>& stop,
+                            ProbeResult& result);
 inline constexpr const char* kProbeEntryName = "LumoraProbeWithLibavformat";
 
 // Loads the engine once per process and returns its entry; null, with
@@ -25,5 +26,6 @@ ProbeEntry LoadProbeEngine(std::string* problem = nullptr);
 
 }  // namespace lumora
 
-extern "C" void LumoraProbeWithLibavformat(const lumora::ProbeRequest& request, const std::atomic<bool>& stop,
+extern "C" void LumoraProbeWithLibavformat(const lumora::ProbeRequest& request,
+                                           const std::atomic<bool>& stop,
                                            lumora::ProbeResult& result);

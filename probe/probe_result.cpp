@@ -2,8 +2,7 @@
 
 namespace lumora {
 
-std::string_view OutcomeText(ProbeOutcome outcome)
-{
+std::string_view OutcomeText(ProbeOutcome outcome) {
     switch (outcome) {
     case ProbeOutcome::Working: return "working";
     case ProbeOutcome::Refused: return "refused";

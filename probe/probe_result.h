@@ -39,11 +39,11 @@ struct ProbeResult {
     // For people: "HTTP 404", "connection refused", "no media within 15 s",
     // the container's name for a working stream ...
     std::string reason;
-    int httpStatus = 0;         // the status of an HTTP error, when known
-    int kbps = 0;               // measured bit rate, 0 when unknown
-    int height = 0;             // picture height, 0 for sound only or unknown
-    std::string codecs;         // "h264+aac"
-    int firstPacketMs = -1;     // milliseconds from the start to the first packet, -1 for none
+    int httpStatus = 0;      // the status of an HTTP error, when known
+    int kbps = 0;            // measured bit rate, 0 when unknown
+    int height = 0;          // picture height, 0 for sound only or unknown
+    std::string codecs;      // "h264+aac"
+    int firstPacketMs = -1;  // milliseconds from the start to the first packet, -1 for none
 
     bool Working() const { return outcome == ProbeOutcome::Working; }
 };

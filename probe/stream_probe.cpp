@@ -8,8 +8,7 @@
 namespace lumora {
 namespace {
 
-ProbeResult Outcome(ProbeOutcome outcome, std::string reason)
-{
+ProbeResult Outcome(ProbeOutcome outcome, std::string reason) {
     ProbeResult result;
     result.outcome = outcome;
     result.reason = std::move(reason);
@@ -18,8 +17,7 @@ ProbeResult Outcome(ProbeOutcome outcome, std::string reason)
 
 }  // namespace
 
-ProbeResult ProbeStream(const ProbeRequest& request, const std::atomic<bool>& stop)
-{
+ProbeResult ProbeStream(const ProbeRequest& request, const std::atomic<bool>& stop) {
     // The rule comes first: a refused address never reaches libavformat.
     if (!IsPlayableAddress(std::string_view(request.address)))
         return Outcome(ProbeOutcome::RefusedAddress, "refused address");

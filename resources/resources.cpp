@@ -72,14 +72,12 @@ struct Resources {
     std::unique_ptr<ResourceImage> splash;
 };
 
-Resources& State()
-{
+Resources& State() {
     static Resources resources;
     return resources;
 }
 
-QImage NewBitmap(int width, int height)
-{
+QImage NewBitmap(int width, int height) {
     if (width <= 0 || height <= 0)
         return {};
     QImage image(width, height, QImage::Format_RGB888);
@@ -87,8 +85,7 @@ QImage NewBitmap(int width, int height)
     return image;
 }
 
-void SetPixel(QImage& image, int x, int y, QRgb colour)
-{
+void SetPixel(QImage& image, int x, int y, QRgb colour) {
     if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
         image.setPixel(x, y, colour);
 }
@@ -97,8 +94,7 @@ void SetPixel(QImage& image, int x, int y, QRgb colour)
 // drawn, as the platform's MoveTo/LineTo does. Slanted lines step along
 // their major axis; a minor coordinate exactly halfway between two pixels
 // stays on the side of the start point.
-void DrawLine(QImage& image, QPoint from, QPoint to, QRgb colour)
-{
+void DrawLine(QImage& image, QPoint from, QPoint to, QRgb colour) {
     const int dx = to.x() - from.x();
     const int dy = to.y() - from.y();
     const int adx = std::abs(dx);
@@ -120,8 +116,7 @@ void DrawLine(QImage& image, QPoint from, QPoint to, QRgb colour)
 
 // The platform's rectangle outline with a 1-pixel pen and the hollow
 // brush: columns left..right-1 and rows top..bottom-1 are covered.
-void DrawOutline(QImage& image, int left, int top, int right, int bottom, QRgb colour)
-{
+void DrawOutline(QImage& image, int left, int top, int right, int bottom, QRgb colour) {
     if (right <= left || bottom <= top)
         return;
     DrawLine(image, {left, top}, {right - 1, top}, colour);
@@ -133,8 +128,7 @@ void DrawOutline(QImage& image, int left, int top, int right, int bottom, QRgb c
 // Nearest-neighbour stretch of source rectangle `from` of `source` onto
 // rectangle `to` of `target`, as the platform's StretchBlt does in its
 // colour-on-colour mode.
-void StretchCopy(const QImage& source, const QRect& from, QImage& target, const QRect& to)
-{
+void StretchCopy(const QImage& source, const QRect& from, QImage& target, const QRect& to) {
     if (from.isEmpty() || to.isEmpty())
         return;
     for (int y = 0; y < to.height(); ++y) {
@@ -147,8 +141,7 @@ void StretchCopy(const QImage& source, const QRect& from, QImage& target, const 
     }
 }
 
-QImage MakeBarBitmap(int h)
-{
+QImage MakeBarBitmap(int h) {
     QImage bar = NewBitmap(kBarBitmapWidth, h);
     if (bar.isNull())
         return bar;
@@ -163,16 +156,14 @@ QImage MakeBarBitmap(int h)
 
 // The bar's gradient at the height where an S x S image sits, centred in
 // a bar: the common background of the buttons and of the track.
-QImage MakeButtonBackground(const QImage& bar, int h, int s)
-{
+QImage MakeButtonBackground(const QImage& bar, int h, int s) {
     QImage image = NewBitmap(s, s);
     if (!image.isNull())
         StretchCopy(bar, QRect(1, (h - s) / 2, 2, s), image, QRect(0, 0, s, s));
     return image;
 }
 
-QImage MakePlayImage(const QImage& bar, int h, int s, const ImageColours& c)
-{
+QImage MakePlayImage(const QImage& bar, int h, int s, const ImageColours& c) {
     QImage image = MakeButtonBackground(bar, h, s);
     for (int x = 0; x < s; ++x)
         DrawLine(image, {x, x / 2}, {x, s / 2}, c.upper);
@@ -184,8 +175,7 @@ QImage MakePlayImage(const QImage& bar, int h, int s, const ImageColours& c)
     return image;
 }
 
-QImage MakeStopImage(const QImage& bar, int h, int s, const ImageColours& c)
-{
+QImage MakeStopImage(const QImage& bar, int h, int s, const ImageColours& c) {
     QImage image = MakeButtonBackground(bar, h, s);
     const int l = s / 6;
     const int r = s - l;
@@ -197,8 +187,7 @@ QImage MakeStopImage(const QImage& bar, int h, int s, const ImageColours& c)
     return image;
 }
 
-QImage MakeFullScreenImage(const QImage& bar, int h, int s, const ImageColours& c)
-{
+QImage MakeFullScreenImage(const QImage& bar, int h, int s, const ImageColours& c) {
     QImage image = MakeButtonBackground(bar, h, s);
     const int l = s / 6;
     const int r = s - l;
@@ -213,8 +202,7 @@ QImage MakeFullScreenImage(const QImage& bar, int h, int s, const ImageColours& 
     return image;
 }
 
-QImage MakeThumbImage(int h, const ImageColours& c)
-{
+QImage MakeThumbImage(int h, const ImageColours& c) {
     const int w = h / 4;
     const int t = h / 2;
     QImage image = NewBitmap(w, t);
@@ -227,16 +215,14 @@ QImage MakeThumbImage(int h, const ImageColours& c)
 }
 
 template <typename Make>
-ImageSet MakeSet(Make make)
-{
+ImageSet MakeSet(Make make) {
     ImageSet set;
     for (std::size_t i = 0; i < set.size(); ++i)
         set[i] = make(kSetColours[i]);
     return set;
 }
 
-QImage MakeTrackBitmap(const QImage& bar, int h, int s)
-{
+QImage MakeTrackBitmap(const QImage& bar, int h, int s) {
     QImage image = MakeButtonBackground(bar, h, s);
     for (int y = s / 2 - h / 20; y <= s / 2 + h / 20; ++y)
         DrawLine(image, {s / 2 - 1, y}, {s - s / 2 + 1, y}, y < s / 2 ? kTrackUpper : kTrackLower);
@@ -245,8 +231,7 @@ QImage MakeTrackBitmap(const QImage& bar, int h, int s)
 
 // The system font's height in pixels at the given DPI, or 0 when there is
 // no application to ask.
-int SystemFontPixelHeight(int dpi)
-{
+int SystemFontPixelHeight(int dpi) {
     if (QGuiApplication::instance() == nullptr)
         return 0;
     const QFont system = QGuiApplication::font();
@@ -257,8 +242,7 @@ int SystemFontPixelHeight(int dpi)
     return 0;
 }
 
-void MakeFonts(Resources& r, int dpi)
-{
+void MakeFonts(Resources& r, int dpi) {
     const int height = SystemFontPixelHeight(dpi);
     if (height <= 0)
         return;
@@ -273,8 +257,7 @@ void MakeFonts(Resources& r, int dpi)
     r.smallFont = font;
 }
 
-std::unique_ptr<ResourceImage> Decode(const MemoryStream* bytes)
-{
+std::unique_ptr<ResourceImage> Decode(const MemoryStream* bytes) {
     if (bytes == nullptr || bytes->Data() == nullptr || bytes->Size() > INT_MAX)
         return nullptr;
     auto picture = std::make_unique<ResourceImage>();
@@ -283,8 +266,8 @@ std::unique_ptr<ResourceImage> Decode(const MemoryStream* bytes)
     return picture;
 }
 
-void LoadPictures(Resources& r, const std::u16string& resourcesPath, const std::u16string& splashPath)
-{
+void LoadPictures(Resources& r, const std::u16string& resourcesPath,
+                  const std::u16string& splashPath) {
     DocNode resources;
     if (!resources.LoadFromFile(resourcesPath))
         return;
@@ -302,35 +285,32 @@ void LoadPictures(Resources& r, const std::u16string& resourcesPath, const std::
         r.splash = Decode(splash.GetBlob(kSplashAttribute));
 }
 
-int SaneDpi(int dpi)
-{
+int SaneDpi(int dpi) {
     return dpi > 0 ? std::min(dpi, kMaxDpi) : kReferenceDpi;
 }
 
 }  // namespace
 
-const QImage& ImageFor(const ImageSet& set, ImageState state)
-{
+const QImage& ImageFor(const ImageSet& set, ImageState state) {
     return set[static_cast<std::size_t>(state)];
 }
 
-void FillVerticalGradient(QImage& image, const QRect& rect, QColor top, QColor bottom)
-{
+void FillVerticalGradient(QImage& image, const QRect& rect, QColor top, QColor bottom) {
     const int h = rect.height();
     if (h <= 0 || rect.width() <= 0)
         return;
     auto mix = [h](int a, int b, int y) { return (a * (h - y) + b * y) / h; };
     for (int y = 0; y < h; ++y) {
-        const QRgb colour = qRgb(mix(top.red(), bottom.red(), y), mix(top.green(), bottom.green(), y),
-                                 mix(top.blue(), bottom.blue(), y));
+        const QRgb colour =
+            qRgb(mix(top.red(), bottom.red(), y), mix(top.green(), bottom.green(), y),
+                 mix(top.blue(), bottom.blue(), y));
         for (int x = 0; x < rect.width(); ++x)
             SetPixel(image, rect.x() + x, rect.y() + y, colour);
     }
 }
 
 void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16string& splashPath,
-                            int logicalDpiY)
-{
+                            int logicalDpiY) {
     ReleaseInterfaceResources();
     Resources& r = State();
     r.loaded = true;
@@ -349,7 +329,8 @@ void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16s
     const QImage& bar = r.barBitmap;
     r.playImages = MakeSet([&](const ImageColours& c) { return MakePlayImage(bar, h, s, c); });
     r.stopImages = MakeSet([&](const ImageColours& c) { return MakeStopImage(bar, h, s, c); });
-    r.fullScreenImages = MakeSet([&](const ImageColours& c) { return MakeFullScreenImage(bar, h, s, c); });
+    r.fullScreenImages =
+        MakeSet([&](const ImageColours& c) { return MakeFullScreenImage(bar, h, s, c); });
     r.thumbImages = MakeSet([&](const ImageColours& c) { return MakeThumbImage(h, c); });
     r.trackBitmap = MakeTrackBitmap(bar, h, s);
 
@@ -357,8 +338,7 @@ void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16s
     SetResourceImageLookup([](std::string_view name) { return FindResourceImage(name); });
 }
 
-void ReleaseInterfaceResources()
-{
+void ReleaseInterfaceResources() {
     Resources& r = State();
     if (!r.loaded)
         return;
@@ -369,34 +349,64 @@ void ReleaseInterfaceResources()
     r.barHeight = barHeight;
 }
 
-const ResourceImage* FindResourceImage(std::string_view name)
-{
+const ResourceImage* FindResourceImage(std::string_view name) {
     const auto& images = State().images;
     const auto found = images.find(name);
     return found == images.end() ? nullptr : found->second.get();
 }
 
-const ResourceImage* SplashImage() { return State().splash.get(); }
+const ResourceImage* SplashImage() {
+    return State().splash.get();
+}
 
-int BarHeight() { return State().barHeight; }
-int BarMargin() { return BarHeight() / 8; }
-int ButtonImageSize() { return BarHeight() * 5 / 6; }
+int BarHeight() {
+    return State().barHeight;
+}
+int BarMargin() {
+    return BarHeight() / 8;
+}
+int ButtonImageSize() {
+    return BarHeight() * 5 / 6;
+}
 
-QColor LightTextColour() { return State().lightText; }
-QBrush BackgroundBrush() { return State().background; }
-QPen FramePen() { return State().frame; }
-const std::optional<QFont>& BoldFont() { return State().boldFont; }
-const std::optional<QFont>& SmallBoldFont() { return State().smallBoldFont; }
-const std::optional<QFont>& SmallFont() { return State().smallFont; }
-const QImage& BarBitmap() { return State().barBitmap; }
-const QImage& TrackBitmap() { return State().trackBitmap; }
-const ImageSet& PlayImages() { return State().playImages; }
-const ImageSet& StopImages() { return State().stopImages; }
-const ImageSet& FullScreenImages() { return State().fullScreenImages; }
-const ImageSet& ThumbImages() { return State().thumbImages; }
+QColor LightTextColour() {
+    return State().lightText;
+}
+QBrush BackgroundBrush() {
+    return State().background;
+}
+QPen FramePen() {
+    return State().frame;
+}
+const std::optional<QFont>& BoldFont() {
+    return State().boldFont;
+}
+const std::optional<QFont>& SmallBoldFont() {
+    return State().smallBoldFont;
+}
+const std::optional<QFont>& SmallFont() {
+    return State().smallFont;
+}
+const QImage& BarBitmap() {
+    return State().barBitmap;
+}
+const QImage& TrackBitmap() {
+    return State().trackBitmap;
+}
+const ImageSet& PlayImages() {
+    return State().playImages;
+}
+const ImageSet& StopImages() {
+    return State().stopImages;
+}
+const ImageSet& FullScreenImages() {
+    return State().fullScreenImages;
+}
+const ImageSet& ThumbImages() {
+    return State().thumbImages;
+}
 
-QImage BackgroundBuffer(const QSize& size, qreal ratio)
-{
+QImage BackgroundBuffer(const QSize& size, qreal ratio) {
     QImage buffer(size * ratio, QImage::Format_RGB888);
     buffer.setDevicePixelRatio(ratio);
     const QBrush background = BackgroundBrush();
@@ -404,15 +414,15 @@ QImage BackgroundBuffer(const QSize& size, qreal ratio)
     return buffer;
 }
 
-void DrawBarBackground(QPainter& painter, const QRect& target)
-{
+void DrawBarBackground(QPainter& painter, const QRect& target) {
     const QImage& bar = BarBitmap();
     if (bar.isNull() || target.isEmpty())
         return;
     constexpr int edge = kBarBitmapWidth / 2;
     const int barH = bar.height();
     const int middle = std::max(0, target.width() - 2 * edge);
-    painter.drawImage(QRect(target.x(), target.y(), edge, target.height()), bar, QRect(0, 0, edge, barH));
+    painter.drawImage(QRect(target.x(), target.y(), edge, target.height()), bar,
+                      QRect(0, 0, edge, barH));
     painter.drawImage(QRect(target.x() + edge, target.y(), middle, target.height()), bar,
                       QRect(edge, 0, 1, barH));
     painter.drawImage(QRect(target.x() + edge + middle, target.y(), edge, target.height()), bar,

@@ -63,15 +63,15 @@ int ButtonImageSize();
 
 // The colour scheme. Each yields "none" (an invalid colour, Qt::NoBrush,
 // Qt::NoPen, std::nullopt, a null image) while nothing is loaded.
-QColor LightTextColour();  // RGB(220, 220, 235), texts of dialogs and labels
-QBrush BackgroundBrush();  // RGB(61, 68, 86), dialogs and the band between the bars
-QPen FramePen();           // RGB(195, 170, 69), 1 pixel, frames around controls
-const std::optional<QFont>& BoldFont();       // bold, the system font's height, "Arial"
+QColor LightTextColour();                // RGB(220, 220, 235), texts of dialogs and labels
+QBrush BackgroundBrush();                // RGB(61, 68, 86), dialogs and the band between the bars
+QPen FramePen();                         // RGB(195, 170, 69), 1 pixel, frames around controls
+const std::optional<QFont>& BoldFont();  // bold, the system font's height, "Arial"
 const std::optional<QFont>& SmallBoldFont();  // bold, 3/4 of that height
 const std::optional<QFont>& SmallFont();      // normal weight, 3/4 of that height
 
-const QImage& BarBitmap();    // 10 x BarHeight, the bars' background
-const QImage& TrackBitmap();  // S x S, the volume slider's track
+const QImage& BarBitmap();           // 10 x BarHeight, the bars' background
+const QImage& TrackBitmap();         // S x S, the volume slider's track
 const ImageSet& PlayImages();        // S x S each
 const ImageSet& StopImages();        // S x S each
 const ImageSet& FullScreenImages();  // S x S each

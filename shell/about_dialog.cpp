@@ -93,7 +93,8 @@ void AboutDialog::OnSize(int width, int height) {
     icon_->setPixmap(ProgramIcon(iconSize));
     versionBlock_->setGeometry(2 * bar, 5 * bar / 4, std::max(0, width - 4 * bar), 5 * bar / 4);
     addresses_->setGeometry(4 * bar / 3, 5 * bar, std::max(0, width - 8 * bar / 3), 5 * bar / 4);
-    copyright_->setGeometry(margin, height - 4 * bar / 3, std::max(0, width - 2 * margin), 4 * bar / 3);
+    copyright_->setGeometry(margin, height - 4 * bar / 3, std::max(0, width - 2 * margin),
+                            4 * bar / 3);
 }
 
 void AboutDialog::keyPressEvent(QKeyEvent* event) {

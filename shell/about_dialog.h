@@ -18,7 +18,8 @@ namespace lumora {
 // The program's version, shown in the About dialog.
 inline constexpr char kProgramVersion[] = "2.0.1";
 // The project's own web addresses (static 1006), one a line.
-inline constexpr char kProjectAddresses[] = "https://lumora.example.org\nhttps://lumora.example.org/channels";
+inline constexpr char kProjectAddresses[] =
+    "https://lumora.example.org\nhttps://lumora.example.org/channels";
 
 // Icon 128: the program's icon (a television with the play sign), drawn in
 // code at the given size in pixels, so it needs no picture file.

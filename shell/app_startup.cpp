@@ -29,9 +29,9 @@
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
-#include "shell/qt_translations.h"
 #include "shell/mpris_service.h"
 #include "shell/player_view.h"
+#include "shell/qt_translations.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -82,9 +82,10 @@ bool WithBoundedMessages(Load load) {
     MessageCount() = {};
     const bool loaded = load();
     if (const int withheld = MessageCount().withheld; withheld > 0) {
-        const std::u16string format =
-            LookupTextOr(kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
-        ShowPlainMessage(nullptr, QString::fromStdU16String(FormatText(format, {withheld})), QString());
+        const std::u16string format = LookupTextOr(
+            kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
+        ShowPlainMessage(nullptr, QString::fromStdU16String(FormatText(format, {withheld})),
+                         QString());
     }
     MessageCount() = {};
     return loaded;
@@ -153,7 +154,8 @@ void ConnectLauncher(AddressLauncher& launcher, PlayerView& view) {
     QObject::connect(&launcher, &AddressLauncher::playRequested, &view, &PlayerView::PlayAddress);
     QObject::connect(&launcher, &AddressLauncher::refused, &view,
                      [&view](const QString& target, const char* textKey) {
-                         view.ShowRefusedTarget(target, QString::fromStdU16String(LookupText(textKey)));
+                         view.ShowRefusedTarget(target,
+                                                QString::fromStdU16String(LookupText(textKey)));
                      });
 }
 
@@ -238,8 +240,7 @@ int RunProgram(int argc, char* argv[]) {
 
 int RunLumora(QApplication& application, const QString& launchTarget) {
     SingleInstanceGuard guard;
-    if (const int guarded = guard.Acquire(launchTarget);
-        guarded < 0 || guarded == kGuardHandedOver)
+    if (const int guarded = guard.Acquire(launchTarget); guarded < 0 || guarded == kGuardHandedOver)
         return guarded;
     // What to play once the main window exists: this start's target, or the
     // one a later start handed over while the first-run dialog was open.

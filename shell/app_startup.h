@@ -20,7 +20,7 @@ namespace lumora {
 class Catalogue;
 
 // Exit codes.
-inline constexpr int kNormalExitCode = 1;          // the main window was closed
+inline constexpr int kNormalExitCode = 1;  // the main window was closed
 inline constexpr int kFirstRunCancelledExitCode = 0;
 
 // The whole program, as main() runs it. --help, --version and a command line

@@ -108,7 +108,8 @@ protected:
         DrawBarBackground(painter, QRect(0, 0, w, bar));
         if (BoldFont())
             painter.setFont(*BoldFont());
-        const QRect areas[2] = {QRect(0, 0, w / 2, 5 * bar / 6), QRect(w / 2, 0, w - w / 2, 5 * bar / 6)};
+        const QRect areas[2] = {QRect(0, 0, w / 2, 5 * bar / 6),
+                                QRect(w / 2, 0, w - w / 2, 5 * bar / 6)};
         for (int tab = 0; tab < 2; ++tab) {
             painter.setPen(tab == currentTab_ ? kActiveCaptionColour : kInactiveCaptionColour);
             painter.drawText(areas[tab], Qt::AlignCenter | Qt::TextSingleLine, captions_[tab]);
@@ -116,8 +117,8 @@ protected:
         if (hasFocus()) {
             // The keyboard focus: a dotted box around the current caption.
             const QRect& area = areas[currentTab_ == 1 ? 1 : 0];
-            QRect box = painter.fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextSingleLine,
-                                                           captions_[currentTab_ == 1 ? 1 : 0]);
+            QRect box = painter.fontMetrics().boundingRect(
+                area, Qt::AlignCenter | Qt::TextSingleLine, captions_[currentTab_ == 1 ? 1 : 0]);
             box = box.adjusted(-3, 0, 2, -1).intersected(rect().adjusted(0, 0, -1, -1));
             painter.setPen(QPen(kActiveCaptionColour, 1, Qt::DotLine));
             painter.setBrush(Qt::NoBrush);
@@ -136,15 +137,9 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override {
         switch (event->key()) {
-        case Qt::Key_Left:
-            tabChosen_(0);
-            break;
-        case Qt::Key_Right:
-            tabChosen_(1);
-            break;
-        default:
-            QWidget::keyPressEvent(event);
-            return;
+        case Qt::Key_Left: tabChosen_(0); break;
+        case Qt::Key_Right: tabChosen_(1); break;
+        default: QWidget::keyPressEvent(event); return;
         }
         event->accept();
     }
@@ -196,7 +191,8 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     // 1. The result is clear; the tab comes from the settings.
     playRequested_ = false;
     chosen_ = nullptr;
-    currentTab_ = GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab ? kFavouritesTab : kChannelTab;
+    currentTab_ =
+        GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab ? kFavouritesTab : kChannelTab;
 
     // 2. and 3. The labels and the choosers at their remembered entries.
     SetWindowTextByKey(categoryLabel_, "static_genre");
@@ -214,7 +210,8 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
 
     // 5. The lists and their menus.
     for (ChannelListView* list : {channelList_, favouritesList_}) {
-        connect(list, &ChannelListView::playRequested, this, [this] { DispatchCommand(ID_CHANNELS); });
+        connect(list, &ChannelListView::playRequested, this,
+                [this] { DispatchCommand(ID_CHANNELS); });
         connect(list, &ChannelListView::menuCommand, this, [this, list](int command) {
             menuList_ = list;
             DispatchCommand(command);
@@ -262,8 +259,9 @@ std::vector<Channel*> ChannelListDialog::RememberedChannels() {
     if (GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab)
         return FavouriteChannels();
     const TextOrdering ordering = InterfaceCollation();
-    return FilterChannels(RememberedRecord<Country>(CountryOptions(ordering), Remembered().countryEntry),
-                          RememberedRecord<Category>(CategoryOptions(ordering), Remembered().categoryEntry));
+    return FilterChannels(
+        RememberedRecord<Country>(CountryOptions(ordering), Remembered().countryEntry),
+        RememberedRecord<Category>(CategoryOptions(ordering), Remembered().categoryEntry));
 }
 
 QWidget* ChannelListDialog::TabStrip() const {
@@ -286,7 +284,8 @@ void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
     chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     chooser->setMinimumContentsLength(8);
     const TextOrdering ordering = InterfaceCollation();
-    const std::vector<FilterOption> options = countries ? CountryOptions(ordering) : CategoryOptions(ordering);
+    const std::vector<FilterOption> options =
+        countries ? CountryOptions(ordering) : CategoryOptions(ordering);
     // The options come sorted by name with the entry for all first; the
     // entry for all gets its own text at position 0. The entries go into
     // the chooser's model in one insertion rather than one by one.
@@ -310,7 +309,8 @@ void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
 }
 
 void ChannelListDialog::FillChannelList() {
-    channels_ = FilterChannels(EntryRecord<Country>(countryChooser_), EntryRecord<Category>(categoryChooser_));
+    channels_ = FilterChannels(EntryRecord<Country>(countryChooser_),
+                               EntryRecord<Category>(categoryChooser_));
     ShowRows(channelList_, channels_, SelectionAfterRefill());
     UpdateTabCaptions();
 }
@@ -326,9 +326,11 @@ ChannelListDialog::Selection ChannelListDialog::SelectionAfterRefill() const {
     return searchField_->text().isEmpty() ? Selection::None : Selection::FirstMatch;
 }
 
-void ChannelListDialog::ShowRows(ChannelListView* list, const std::vector<Channel*>& all, Selection selection) {
+void ChannelListDialog::ShowRows(ChannelListView* list, const std::vector<Channel*>& all,
+                                 Selection selection) {
     const std::u16string query = searchField_->text().toStdU16String();
-    const Channel* selected = selection == Selection::KeepChannel ? list->SelectedChannel() : nullptr;
+    const Channel* selected =
+        selection == Selection::KeepChannel ? list->SelectedChannel() : nullptr;
     list->SetChannels(query.empty() ? all : SearchChannels(all, query));
     if (selection == Selection::FirstMatch)
         list->SelectRow(0);
@@ -345,7 +347,8 @@ void ChannelListDialog::OnSearchEdited() {
     // next search looks among them alone.
     const bool narrows = SearchNarrows(shownQuery_, query);
     ShowRows(channelList_, narrows ? channelList_->Model().Channels() : channels_, selection);
-    ShowRows(favouritesList_, narrows ? favouritesList_->Model().Channels() : favourites_, selection);
+    ShowRows(favouritesList_, narrows ? favouritesList_->Model().Channels() : favourites_,
+             selection);
     shownQuery_ = query;
 }
 
@@ -378,18 +381,17 @@ bool ChannelListDialog::eventFilter(QObject* watched, QEvent* event) {
         QApplication::sendEvent(VisibleList(), key);
         return true;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        DispatchCommand(ID_CHANNELS);
-        return true;
-    default:
-        return false;
+    case Qt::Key_Enter: DispatchCommand(ID_CHANNELS); return true;
+    default: return false;
     }
 }
 
 void ChannelListDialog::UpdateTabCaptions() {
     // The captions count the whole lists, whatever the search shows.
-    captions_[0] = QString::fromStdU16String(::lumora::TabCaption("tab_channels", channels_.size()));
-    captions_[1] = QString::fromStdU16String(::lumora::TabCaption("tab_favorites", favourites_.size()));
+    captions_[0] =
+        QString::fromStdU16String(::lumora::TabCaption("tab_channels", channels_.size()));
+    captions_[1] =
+        QString::fromStdU16String(::lumora::TabCaption("tab_favorites", favourites_.size()));
     tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
 }
 
@@ -400,9 +402,10 @@ void ChannelListDialog::ShowTab(int tab) {
     // list that is shown; the tab strip keeps it.
     QWidget* focused = focusWidget();
     const bool moveFocus = focused != nullptr && focused != tabStrip_;
-    for (QWidget* control : {static_cast<QWidget*>(countryLabel_), static_cast<QWidget*>(countryChooser_),
-                             static_cast<QWidget*>(categoryLabel_), static_cast<QWidget*>(categoryChooser_),
-                             static_cast<QWidget*>(channelList_)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(countryLabel_), static_cast<QWidget*>(countryChooser_),
+          static_cast<QWidget*>(categoryLabel_), static_cast<QWidget*>(categoryChooser_),
+          static_cast<QWidget*>(channelList_)})
         control->setVisible(channels);
     favouritesList_->setVisible(!channels);
     if (moveFocus && focused != searchField_)
@@ -430,24 +433,15 @@ void ChannelListDialog::OnFilterChanged(QComboBox* chooser) {
 bool ChannelListDialog::OnCommand(int command) {
     switch (command) {
     case ID_CHANNELS:
-    case ChannelListView::kMenuPlay:
-        Play();
-        return true;
+    case ChannelListView::kMenuPlay: Play(); return true;
     case IDCANCEL:  // Esc clears a search, then closes the way the right soft key does
         if (!ClearSearch())
             Close();
         return true;
-    case kCloseCommand:
-        Close();
-        return true;
-    case ChannelListView::kMenuAddFavourite:
-        AddSelectedToFavourites();
-        return true;
-    case ChannelListView::kMenuRemoveFavourite:
-        RemoveMenuChannelFromFavourites();
-        return true;
-    default:
-        return false;
+    case kCloseCommand: Close(); return true;
+    case ChannelListView::kMenuAddFavourite: AddSelectedToFavourites(); return true;
+    case ChannelListView::kMenuRemoveFavourite: RemoveMenuChannelFromFavourites(); return true;
+    default: return false;
     }
 }
 

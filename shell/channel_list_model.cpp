@@ -40,12 +40,9 @@ QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
     if (channel == nullptr)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromStdU16String(channel->name);
-    case kChannelRole:
-        return QVariant::fromValue(reinterpret_cast<quintptr>(channel));
-    default:
-        return {};
+    case Qt::DisplayRole: return QString::fromStdU16String(channel->name);
+    case kChannelRole: return QVariant::fromValue(reinterpret_cast<quintptr>(channel));
+    default: return {};
     }
 }
 

@@ -36,7 +36,8 @@ public:
 
     // Without the base class's checks through rowCount and columnCount: the
     // view asks for an index of every row when it lays the rows out.
-    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // Qt::DisplayRole: the channel's display name (type-ahead search uses
     // it); kChannelRole: the record.

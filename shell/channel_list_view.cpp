@@ -102,9 +102,8 @@ QMenu* ChannelListView::BuildMenu(const char* secondKey, int secondCommand) {
     menu->addAction(Text("menu_play"))->setData(kMenuPlay);
     if (streamsMenu_ == nullptr) {
         streamsMenu_ = new QMenu(Text("menu_streams"), this);
-        connect(streamsMenu_, &QMenu::triggered, this, [this](QAction* action) {
-            emit streamChosen(action->data().toInt());
-        });
+        connect(streamsMenu_, &QMenu::triggered, this,
+                [this](QAction* action) { emit streamChosen(action->data().toInt()); });
     }
     menu->addSeparator();
     menu->addAction(Text(secondKey))->setData(secondCommand);
@@ -178,7 +177,8 @@ void ChannelListView::FillStreamsMenu(QMenu& menu, const Channel& channel) {
     menu.insertAction(menu.actions().value(1), entry);
     auto* choices = new QActionGroup(streamsMenu_);
     for (std::size_t i = 0; i < channel.streams.size(); ++i) {
-        QAction* stream = streamsMenu_->addAction(StreamEntryText(static_cast<int>(i), channel.streams[i]));
+        QAction* stream =
+            streamsMenu_->addAction(StreamEntryText(static_cast<int>(i), channel.streams[i]));
         stream->setData(static_cast<int>(i));
         stream->setCheckable(true);
         stream->setChecked(static_cast<std::int32_t>(i) == channel.streamIndex);
@@ -224,8 +224,8 @@ void ChannelListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void ChannelListView::mouseMoveEvent(QMouseEvent* event) {
-    if (holdTimer_.isActive() &&
-        (event->position().toPoint() - pressPos_).manhattanLength() >= QApplication::startDragDistance())
+    if (holdTimer_.isActive() && (event->position().toPoint() - pressPos_).manhattanLength() >=
+                                     QApplication::startDragDistance())
         holdTimer_.stop();
     QListView::mouseMoveEvent(event);
 }

@@ -87,8 +87,8 @@ private:
 
     ChannelListKind kind_;
     ChannelListModel* model_ = nullptr;
-    QMenu* addMenu_ = nullptr;     // popup 0, made when first needed
-    QMenu* removeMenu_ = nullptr;  // popup 1, made when first needed
+    QMenu* addMenu_ = nullptr;      // popup 0, made when first needed
+    QMenu* removeMenu_ = nullptr;   // popup 1, made when first needed
     QMenu* streamsMenu_ = nullptr;  // the submenu of both, filled per opening
     QTimer holdTimer_;
     QPoint pressPos_;  // viewport coordinates of the press being timed

@@ -110,8 +110,8 @@ QFont& ChannelRowDelegate::KeptFont(int which) {
     return fonts[which == 0 ? 0 : 1];
 }
 
-const ChannelRowDelegate::RowTexts& ChannelRowDelegate::TextsFor(const Channel& channel, int nameWidth,
-                                                                 int nameHeight) {
+const ChannelRowDelegate::RowTexts& ChannelRowDelegate::TextsFor(const Channel& channel,
+                                                                 int nameWidth, int nameHeight) {
     QHash<const Channel*, RowTexts>& kept = KeptTexts();
     QFont& boldFont = KeptFont(0);
     QFont& smallFont = KeptFont(1);
@@ -138,12 +138,14 @@ const ChannelRowDelegate::RowTexts& ChannelRowDelegate::TextsFor(const Channel& 
         } else {
             // One line: a wrapped second line would run into the subtitle,
             // so a name too long for the row ends in an ellipsis.
-            texts.nameText = QStaticText(metrics.elidedText(texts.name, Qt::ElideRight, std::max(1, nameWidth)));
+            texts.nameText =
+                QStaticText(metrics.elidedText(texts.name, Qt::ElideRight, std::max(1, nameWidth)));
         }
         texts.nameText.setTextFormat(Qt::PlainText);
         texts.nameText.prepare(QTransform(), boldFont);
     }
-    if (QStringView(channel.subtitle) != QStringView(texts.subtitle) || texts.subtitleText.text().isEmpty()) {
+    if (QStringView(channel.subtitle) != QStringView(texts.subtitle) ||
+        texts.subtitleText.text().isEmpty()) {
         texts.subtitle = QString::fromStdU16String(channel.subtitle);
         texts.subtitleText = QStaticText(texts.subtitle);
         texts.subtitleText.setTextFormat(Qt::PlainText);

@@ -13,8 +13,7 @@ constexpr int kTextInset = 3;  // left and right of both lines
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
 
 void DrawTextLine(QPainter& painter, const QRect& rect, const QString& text,
-              const std::optional<QFont>& font, QRgb colour)
-{
+                  const std::optional<QFont>& font, QRgb colour) {
     if (text.isEmpty())
         return;
     if (font)
@@ -25,35 +24,30 @@ void DrawTextLine(QPainter& painter, const QRect& rect, const QString& text,
 
 }  // namespace
 
-ChannelTitleBar::ChannelTitleBar(QWidget* parent) : QWidget(parent)
-{
+ChannelTitleBar::ChannelTitleBar(QWidget* parent) : QWidget(parent) {
     // Every pixel is painted from the off-screen picture.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ChannelTitleBar::setChannelName(const QString& name)
-{
+void ChannelTitleBar::setChannelName(const QString& name) {
     if (name == channelName_)
         return;
     channelName_ = name;
     update();
 }
 
-void ChannelTitleBar::setStatus(const QString& status)
-{
+void ChannelTitleBar::setStatus(const QString& status) {
     if (status == status_)
         return;
     status_ = status;
     update();
 }
 
-QSize ChannelTitleBar::sizeHint() const
-{
+QSize ChannelTitleBar::sizeHint() const {
     return QSize(8 * BarHeight(), BarHeight());
 }
 
-void ChannelTitleBar::paintEvent(QPaintEvent*)
-{
+void ChannelTitleBar::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     QImage buffer = BackgroundBuffer(size(), ratio);
     {
@@ -61,8 +55,10 @@ void ChannelTitleBar::paintEvent(QPaintEvent*)
         const int b = BarHeight();
         DrawBarBackground(painter, QRect(0, 0, width(), b));
         const int textWidth = width() - 2 * kTextInset;
-        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_, SmallBoldFont(), kNameColour);
-        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_, SmallFont(), kStatusColour);
+        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_, SmallBoldFont(),
+                     kNameColour);
+        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_, SmallFont(),
+                     kStatusColour);
     }
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), buffer);

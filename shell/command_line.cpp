@@ -20,10 +20,10 @@ namespace {
 // "-option=value").
 constexpr std::array<std::string_view, 15> kQtOptionsWithValue = {
     "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
-    "-geometry", "-qwindowicon", "-qwindowtitle", "-title", "-session", "-style",
-    "-stylesheet", "-display", "-name", "-qmljsdebugger"};
-constexpr std::array<std::string_view, 6> kQtFlags = {"-reverse", "-widgetcount", "-nograb",
-                                                      "-dograb", "-sync", "-qwindowcontainer"};
+    "-geometry", "-qwindowicon",        "-qwindowtitle",  "-title",  "-session",
+    "-style",    "-stylesheet",         "-display",       "-name",   "-qmljsdebugger"};
+constexpr std::array<std::string_view, 6> kQtFlags = {
+    "-reverse", "-widgetcount", "-nograb", "-dograb", "-sync", "-qwindowcontainer"};
 
 bool IsOneOf(std::string_view option, auto const& list) {
     return std::find(list.begin(), list.end(), option) != list.end();
@@ -107,17 +107,14 @@ QString LaunchTargetFromArgument(const std::string& target) {
 
 int AnswerCommandLine(const CommandLineRequest& request) {
     switch (request.action) {
-    case CommandLineAction::kShowHelp:
-        std::fputs(CommandLineHelp().c_str(), stdout);
-        return 0;
+    case CommandLineAction::kShowHelp: std::fputs(CommandLineHelp().c_str(), stdout); return 0;
     case CommandLineAction::kShowVersion:
         std::printf("lumora %s\n%s\n", kProgramVersion, CatalogueVersionLine().c_str());
         return 0;
     case CommandLineAction::kRefuse:
         std::fprintf(stderr, "lumora: %s\n\n%s", request.error.c_str(), CommandLineHelp().c_str());
         return kCommandLineExitCode;
-    case CommandLineAction::kStart:
-        break;
+    case CommandLineAction::kStart: break;
     }
     return 0;
 }

@@ -7,12 +7,12 @@
 namespace lumora {
 
 // Commands of the main window (MainFrame::OnCommand).
-inline constexpr int ID_CHANNELS = 0xE793;        // left soft key: the channel list
-inline constexpr int ID_FULLSCREEN = 103;         // toggle full screen
-inline constexpr int ID_CHANNEL_UPDATE = 104;     // check for and download a catalogue update
-inline constexpr int ID_SETTINGS = 106;           // the settings dialog
-inline constexpr int ID_APP_ABOUT = 0xE140;       // the about dialog
-inline constexpr int ID_APP_EXIT = 0xE141;        // end the program
+inline constexpr int ID_CHANNELS = 0xE793;     // left soft key: the channel list
+inline constexpr int ID_FULLSCREEN = 103;      // toggle full screen
+inline constexpr int ID_CHANNEL_UPDATE = 104;  // check for and download a catalogue update
+inline constexpr int ID_SETTINGS = 106;        // the settings dialog
+inline constexpr int ID_APP_ABOUT = 0xE140;    // the about dialog
+inline constexpr int ID_APP_EXIT = 0xE141;     // end the program
 
 // Commands every dialog frame understands unless the dialog handles them.
 inline constexpr int IDOK = 1;                    // ends the dialog with 1

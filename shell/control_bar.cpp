@@ -19,8 +19,7 @@ ControlBar::ControlBar(QWidget* parent)
     : QWidget(parent),
       playButton_(new ImageButton(this)),
       fullScreenButton_(new ImageButton(this)),
-      volumeSlider_(new VolumeSlider(this))
-{
+      volumeSlider_(new VolumeSlider(this)) {
     playButton_->setObjectName(QStringLiteral("playButton"));
     fullScreenButton_->setObjectName(QStringLiteral("fullScreenButton"));
     volumeSlider_->setObjectName(QStringLiteral("volumeSlider"));
@@ -37,43 +36,37 @@ ControlBar::ControlBar(QWidget* parent)
     layoutControls();
 }
 
-void ControlBar::setPlaying(bool playing)
-{
+void ControlBar::setPlaying(bool playing) {
     if (playing == playing_)
         return;
     playing_ = playing;
     playButton_->setImages(playing ? StopImages() : PlayImages());
 }
 
-void ControlBar::setVolume(int volume)
-{
+void ControlBar::setVolume(int volume) {
     settingVolume_ = true;
     volumeSlider_->setValue(volume);
     settingVolume_ = false;
 }
 
-int ControlBar::volume() const
-{
+int ControlBar::volume() const {
     return volumeSlider_->value();
 }
 
-QSize ControlBar::sizeHint() const
-{
+QSize ControlBar::sizeHint() const {
     const int b = BarHeight();
     const int s = b * 5 / 6;
     return QSize(b / 2 + 2 * s + b + 3 * b + b / 2, b);
 }
 
-void ControlBar::onPlayStopClicked()
-{
+void ControlBar::onPlayStopClicked() {
     if (playing_)
         emit stopClicked();
     else
         emit playClicked();
 }
 
-void ControlBar::layoutControls()
-{
+void ControlBar::layoutControls() {
     const int b = BarHeight();
     const int s = b * 5 / 6;
     const int t = (b - s) / 2;
@@ -82,13 +75,11 @@ void ControlBar::layoutControls()
     volumeSlider_->setGeometry(b / 2 + 2 * s + b, t, 3 * b, s);
 }
 
-void ControlBar::resizeEvent(QResizeEvent*)
-{
+void ControlBar::resizeEvent(QResizeEvent*) {
     layoutControls();
 }
 
-void ControlBar::paintEvent(QPaintEvent*)
-{
+void ControlBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawBarBackground(painter, QRect(0, 0, width(), BarHeight()));
 }

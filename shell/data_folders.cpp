@@ -24,8 +24,7 @@ QStringList ShippedFolders() {
     if (!ShippedFolderOverride().isEmpty())
         return {ShippedFolderOverride()};
     const QString programFolder = QCoreApplication::applicationDirPath();
-    return {programFolder,
-            QDir::cleanPath(programFolder + QStringLiteral("/../share/lumora")),
+    return {programFolder, QDir::cleanPath(programFolder + QStringLiteral("/../share/lumora")),
             QStringLiteral(LUMORA_INSTALL_DATADIR)};
 }
 
@@ -71,8 +70,8 @@ QString PrepareUserCatalogue() {
         return target;
     // QFile::copy keeps the source's permissions; an installed default is
     // read-only, and the user's copy must be replaceable by updates.
-    QFile::setPermissions(temporary, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                         QFile::ReadOther);
+    QFile::setPermissions(
+        temporary, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     if (!QFile::rename(temporary, target))
         QFile::remove(temporary);
     return target;

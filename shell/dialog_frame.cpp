@@ -84,15 +84,10 @@ void DialogFrame::DispatchCommand(int command) {
         return;
     switch (command) {
     case IDOK:
-    case ID_SOFTKEY_DONE:
-        done(kDialogResultOk);
-        break;
+    case ID_SOFTKEY_DONE: done(kDialogResultOk); break;
     case IDCANCEL:
-    case ID_SOFTKEY_CANCEL:
-        done(kDialogResultCancel);
-        break;
-    default:
-        break;
+    case ID_SOFTKEY_CANCEL: done(kDialogResultCancel); break;
+    default: break;
     }
 }
 

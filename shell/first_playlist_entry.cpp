@@ -33,8 +33,9 @@ std::string_view ExtinfTitle(std::string_view line) {
 bool EndsWithNoCase(std::string_view text, std::string_view ending) {
     if (text.size() < ending.size())
         return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - ending.size(),
-                      [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); });
+    return std::equal(ending.begin(), ending.end(), text.end() - ending.size(), [](char a, char b) {
+        return std::tolower((unsigned char)a) == std::tolower((unsigned char)b);
+    });
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 namespace lumora {
 
 struct PlaylistEntry {
-    std::string name;     // the "#EXTINF" title, empty when there is none
+    std::string name;  // the "#EXTINF" title, empty when there is none
     std::string address;
 };
 

@@ -76,11 +76,8 @@ bool FirstRunDialog::OnCommand(int command) {
         confirmed_ = true;
         done(kDialogResultOk);
         return true;
-    case ID_SOFTKEY_CANCEL:
-        done(kDialogResultCancel);
-        return true;
-    default:
-        return false;
+    case ID_SOFTKEY_CANCEL: done(kDialogResultCancel); return true;
+    default: return false;
     }
 }
 
@@ -92,8 +89,8 @@ void FirstRunDialog::OnSize(int width, int height) {
     languageLabel_->setGeometry(margin, height + margin - bar, 4 * bar, bar);
     // The chooser keeps its size: as wide as its longest name allows, within
     // the dialog, and as high as its font needs.
-    const int chooserWidth =
-        std::clamp(languages_->sizeHint().width(), 4 * bar, std::max(4 * bar, width - 4 * bar - margin));
+    const int chooserWidth = std::clamp(languages_->sizeHint().width(), 4 * bar,
+                                        std::max(4 * bar, width - 4 * bar - margin));
     languages_->setGeometry(4 * bar, height - bar, chooserWidth,
                             std::min(languages_->sizeHint().height(), bar - 1));
 }

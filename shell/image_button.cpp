@@ -4,20 +4,17 @@
 
 namespace lumora {
 
-ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent)
-{
+ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void ImageButton::setImages(const ImageSet& images)
-{
+void ImageButton::setImages(const ImageSet& images) {
     images_ = images;
     updateGeometry();
     update();
 }
 
-ImageState ImageButton::currentState() const
-{
+ImageState ImageButton::currentState() const {
     if (isDown())
         return ImageState::Pressed;
     if (hasFocus())
@@ -25,14 +22,12 @@ ImageState ImageButton::currentState() const
     return ImageState::Normal;
 }
 
-QSize ImageButton::sizeHint() const
-{
+QSize ImageButton::sizeHint() const {
     const QSize size = ImageFor(images_, ImageState::Normal).size();
     return size.isEmpty() ? QSize(ButtonImageSize(), ButtonImageSize()) : size;
 }
 
-void ImageButton::paintEvent(QPaintEvent*)
-{
+void ImageButton::paintEvent(QPaintEvent*) {
     const QImage& image = ImageFor(images_, currentState());
     if (image.isNull())
         return;

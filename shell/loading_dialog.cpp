@@ -95,11 +95,13 @@ void LoadingDialog::PlaceAroundImage() {
     if (image_.isNull())
         return;
     const QRect window = geometry();
-    const SplashPlacement placement = PlaceSplashImage(image_.size(), window.width(), window.height());
+    const SplashPlacement placement =
+        PlaceSplashImage(image_.size(), window.width(), window.height());
     imageRect_ = placement.image;
     if (imageRect_.isEmpty())
         return;
-    setGeometry(window.x(), window.y() - placement.growUp, window.width(), window.height() + placement.grow);
+    setGeometry(window.x(), window.y() - placement.growUp, window.width(),
+                window.height() + placement.grow);
 }
 
 void LoadingDialog::OnSize(int, int) {

@@ -100,27 +100,16 @@ void MainFrame::BuildMenu() {
 
 void MainFrame::OnCommand(int command) {
     switch (command) {
-    case ID_CHANNELS:
-        RunChannelList();
-        break;
-    case ID_FULLSCREEN:
-        view_->OnMessage(UM_FULLSCREEN);
-        break;
-    case ID_CHANNEL_UPDATE:
-        RunUpdate();
-        break;
-    case ID_SETTINGS:
-        RunSettingsDialog(QApplication::activeWindow());
-        break;
-    case ID_APP_ABOUT:
-        RunAboutDialog(QApplication::activeWindow());
-        break;
+    case ID_CHANNELS: RunChannelList(); break;
+    case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
+    case ID_CHANNEL_UPDATE: RunUpdate(); break;
+    case ID_SETTINGS: RunSettingsDialog(QApplication::activeWindow()); break;
+    case ID_APP_ABOUT: RunAboutDialog(QApplication::activeWindow()); break;
     case ID_APP_EXIT:
         // Posted, as the close message is: the command's caller returns first.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -153,16 +142,17 @@ void MainFrame::AddZapKeys() {
         ZapDirection direction;
     };
     const ZapKey keys[] = {
-        {Qt::Key_Up, ZapDirection::Previous},         {Qt::Key_Down, ZapDirection::Next},
-        {Qt::Key_PageUp, ZapDirection::Previous},     {Qt::Key_PageDown, ZapDirection::Next},
-        {Qt::Key_Back, ZapDirection::Previous},       {Qt::Key_Forward, ZapDirection::Next},
+        {Qt::Key_Up, ZapDirection::Previous},          {Qt::Key_Down, ZapDirection::Next},
+        {Qt::Key_PageUp, ZapDirection::Previous},      {Qt::Key_PageDown, ZapDirection::Next},
+        {Qt::Key_Back, ZapDirection::Previous},        {Qt::Key_Forward, ZapDirection::Next},
         {Qt::Key_ChannelDown, ZapDirection::Previous}, {Qt::Key_ChannelUp, ZapDirection::Next},
     };
     for (const ZapKey& zap : keys) {
         auto* shortcut = new QShortcut(QKeySequence(zap.key), this);
         shortcut->setContext(Qt::WindowShortcut);
         shortcut->setAutoRepeat(true);
-        connect(shortcut, &QShortcut::activated, this, [this, direction = zap.direction] { Zap(direction); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this, direction = zap.direction] { Zap(direction); });
     }
 }
 

@@ -39,10 +39,12 @@ Canberra* OpenCanberra() {
     if (library == nullptr)
         return nullptr;
     auto* canberra = new Canberra;
-    canberra->create = reinterpret_cast<decltype(&ca_context_create)>(dlsym(library, "ca_context_create"));
-    canberra->changeProps =
-        reinterpret_cast<decltype(&ca_context_change_props)>(dlsym(library, "ca_context_change_props"));
-    canberra->play = reinterpret_cast<decltype(&ca_context_play)>(dlsym(library, "ca_context_play"));
+    canberra->create =
+        reinterpret_cast<decltype(&ca_context_create)>(dlsym(library, "ca_context_create"));
+    canberra->changeProps = reinterpret_cast<decltype(&ca_context_change_props)>(
+        dlsym(library, "ca_context_change_props"));
+    canberra->play =
+        reinterpret_cast<decltype(&ca_context_play)>(dlsym(library, "ca_context_play"));
     if (canberra->create == nullptr || canberra->play == nullptr ||
         canberra->create(&canberra->context) != CA_SUCCESS) {
         canberra->context = nullptr;

@@ -19,10 +19,10 @@ QString MprisRootAdaptor::DesktopEntry() const {
 
 QStringList MprisRootAdaptor::SupportedUriSchemes() const {
     // The network schemes the stream address rule lets through.
-    return {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtmp"),
+    return {QStringLiteral("http"),  QStringLiteral("https"), QStringLiteral("rtmp"),
             QStringLiteral("rtmps"), QStringLiteral("rtmpt"), QStringLiteral("rtsp"),
-            QStringLiteral("rtsps"), QStringLiteral("mms"),  QStringLiteral("mmsh"),
-            QStringLiteral("mmst"),  QStringLiteral("srt"),  QStringLiteral("udp"),
+            QStringLiteral("rtsps"), QStringLiteral("mms"),   QStringLiteral("mmsh"),
+            QStringLiteral("mmst"),  QStringLiteral("srt"),   QStringLiteral("udp"),
             QStringLiteral("rtp")};
 }
 

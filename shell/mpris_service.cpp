@@ -15,9 +15,9 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
-#include "resources/resources.h"
 #include "player/media_output.h"
 #include "player/output_registry.h"
+#include "resources/resources.h"
 #include "shell/address_launcher.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
@@ -49,10 +49,10 @@ QString PathElement(const std::string& id) {
 QString FlagFile(const Country& country) {
     if (country.flag == nullptr || country.flag->image.isNull())
         return {};
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/lumora-art");
-    const QString path = folder + QStringLiteral("/f_") + PathElement(country.code) +
-                         QStringLiteral(".png");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                           QStringLiteral("/lumora-art");
+    const QString path =
+        folder + QStringLiteral("/f_") + PathElement(country.code) + QStringLiteral(".png");
     if (QFileInfo::exists(path))
         return path;
     if (!QDir().mkpath(folder) || !country.flag->image.save(path, "PNG"))
@@ -158,8 +158,9 @@ QVariantMap MprisService::Metadata() const {
     const Channel* channel = view.ShownChannel();
     if (channel == nullptr) {
         metadata.insert(QStringLiteral("mpris:trackid"),
-                        QVariant::fromValue(QDBusObjectPath(shownName.isEmpty() ? QString::fromLatin1(kNoTrack)
-                                                                                : QStringLiteral("/org/lumora/address"))));
+                        QVariant::fromValue(QDBusObjectPath(
+                            shownName.isEmpty() ? QString::fromLatin1(kNoTrack)
+                                                : QStringLiteral("/org/lumora/address"))));
         if (!shownName.isEmpty())
             metadata.insert(QStringLiteral("xesam:title"), shownName);
         return metadata;
@@ -203,9 +204,9 @@ void MprisService::AnnounceChanges(const QStringList& names) {
         else if (name == QStringLiteral("Volume"))
             changed.insert(name, Volume());
     }
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kMprisObjectPath),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kMprisObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
     signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }

@@ -3,9 +3,9 @@
 // Media keys and desktop controls: the program as an MPRIS 2 media player
 // on the session bus ("org.mpris.MediaPlayer2.lumora", object
 // "/org/mpris/MediaPlayer2"). Play, pause, play/pause and stop act like the
-// play/stop button; next and previous zap as the zapping keys do; the volume follows and sets the slider; the metadata name the
-// channel, its country and its flag; raise and quit act like a second start
-// and Ctrl+Q. Without a session bus nothing is registered.
+// play/stop button; next and previous zap as the zapping keys do; the volume follows and sets the
+// slider; the metadata name the channel, its country and its flag; raise and quit act like a second
+// start and Ctrl+Q. Without a session bus nothing is registered.
 //
 // Threads: the UI thread only (Qt D-Bus delivers calls there).
 

@@ -36,7 +36,8 @@ constexpr PlayerText kTextTryingStream{"str_status_trying", u"Trying stream %d o
 // A report of a stream that failed by itself: what the fallback acts on
 // (not a stop, not a report while connecting or playing).
 bool IsStreamFailure(const PlayerReport& report) {
-    return report.code < 0 && report.end != PlaybackEnd::kNone && report.end != PlaybackEnd::kStopped;
+    return report.code < 0 && report.end != PlaybackEnd::kNone &&
+           report.end != PlaybackEnd::kStopped;
 }
 
 // Where the player is first created, before the first layout places it.
@@ -68,7 +69,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     titleBar_ = new ChannelTitleBar(this);
     connect(controlBar_, &ControlBar::playClicked, this, [this] { OnMessage(UM_PLAY); });
     connect(controlBar_, &ControlBar::stopClicked, this, [this] { OnMessage(UM_STOP); });
-    connect(controlBar_, &ControlBar::fullScreenClicked, this, [this] { OnMessage(UM_FULLSCREEN); });
+    connect(controlBar_, &ControlBar::fullScreenClicked, this,
+            [this] { OnMessage(UM_FULLSCREEN); });
     connect(controlBar_, &ControlBar::volumeChanged, this, [](int volume) { ApplyVolume(volume); });
     ShowCurrentChannelName();
 
@@ -76,7 +78,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     //    layout moves it to its place.
     const QRect first = rect().adjusted(kFirstPlayerInset, kFirstPlayerInset, -kFirstPlayerInset,
                                         -kFirstPlayerInset - kFirstPlayerBottomReserve);
-    const PlayerFactory factory = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
+    const PlayerFactory factory =
+        options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
     player_ = factory(this, first);
     if (player_ && player_->Window() != nullptr)
         player_->Window()->show();
@@ -90,7 +93,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
 
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
-    connect(&retryTimer_, &QTimer::timeout, this, [this] { PlayFallbackStream(fallback_.Current()); });
+    connect(&retryTimer_, &QTimer::timeout, this,
+            [this] { PlayFallbackStream(fallback_.Current()); });
 
     // 6. The timer.
     timer_.setInterval(kTimerPeriodMs);
@@ -111,18 +115,13 @@ PlayerView::~PlayerView() {
 
 void PlayerView::OnMessage(int message, Channel* channel) {
     switch (message) {
-    case UM_PLAY:
-        Play(channel);
-        break;
-    case UM_STOP:
-        Stop();
-        break;
+    case UM_PLAY: Play(channel); break;
+    case UM_STOP: Stop(); break;
     case UM_FULLSCREEN:
         if (player_)
             player_->ToggleFullScreen();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -152,7 +151,8 @@ void PlayerView::Play(Channel* channel) {
     }
     SetPlaying(true);
     if (GetBoolSetting(kAutoFallback, true)) {
-        fallback_.Start(channel->streams.size(), static_cast<std::size_t>(stream - channel->streams.data()));
+        fallback_.Start(channel->streams.size(),
+                        static_cast<std::size_t>(stream - channel->streams.data()));
         fallbackChannel_ = channel;
     }
     player_->PlayStream(stream->address, {stream->userAgent, stream->referrer});
@@ -195,7 +195,8 @@ bool PlayerView::FallBack(const PlayerReport& report) {
         // Not from inside the player's own report.
         const int request = fallbackRequest_;
         QMetaObject::invokeMethod(
-            this, [this, request, index = step.stream] {
+            this,
+            [this, request, index = step.stream] {
                 if (request == fallbackRequest_)
                     PlayFallbackStream(index);
             },
@@ -207,8 +208,7 @@ bool PlayerView::FallBack(const PlayerReport& report) {
         SetStatus(QString::fromStdU16String(report.text));
         retryTimer_.start();
         return true;
-    case StreamFallback::Action::kGiveUp:
-        break;
+    case StreamFallback::Action::kGiveUp: break;
     }
     const QString first = firstFailure_;
     EndFallback();
@@ -218,7 +218,8 @@ bool PlayerView::FallBack(const PlayerReport& report) {
 }
 
 void PlayerView::PlayFallbackStream(std::size_t index) {
-    if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ || index >= fallbackChannel_->streams.size())
+    if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ ||
+        index >= fallbackChannel_->streams.size())
         return;
     player_->Play(fallbackChannel_->streams[index].address);
 }
@@ -237,7 +238,11 @@ void PlayerView::ReportPlayerStartFailure() {
     const QString text = PlayerStartFailure();
     QPointer<PlayerView> view(this);
     QMetaObject::invokeMethod(
-        this, [view, text] { if (view) ShowPlainMessage(view->window(), text, QString()); },
+        this,
+        [view, text] {
+            if (view)
+                ShowPlainMessage(view->window(), text, QString());
+        },
         Qt::QueuedConnection);
 }
 
@@ -280,7 +285,11 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
         // A report from another thread: the widgets change on the UI thread.
         QPointer<PlayerView> view(this);
         QMetaObject::invokeMethod(
-            this, [view, report] { if (view) view->OnPlayerStatus(report); },
+            this,
+            [view, report] {
+                if (view)
+                    view->OnPlayerStatus(report);
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -320,7 +329,8 @@ void PlayerView::LayOut() {
     const int bar = BarHeight();
     if (player_) {
         const QRect place = PlayerRect();
-        player_->Move(place.x(), place.y(), std::max(0, place.width()), std::max(0, place.height()));
+        player_->Move(place.x(), place.y(), std::max(0, place.width()),
+                      std::max(0, place.height()));
     }
     titleBar_->setGeometry(0, 0, width(), bar);
     controlBar_->setGeometry(0, height() - bar, width(), bar);

@@ -34,7 +34,8 @@ class ControlBar;
 class MediaOutput;
 
 // Makes the view's player as a child of `parent` in `rect`.
-using PlayerFactory = std::function<std::unique_ptr<MediaOutput>(QWidget* parent, const QRect& rect)>;
+using PlayerFactory =
+    std::function<std::unique_ptr<MediaOutput>(QWidget* parent, const QRect& rect)>;
 
 struct PlayerViewOptions {
     // Full path of the catalogue; empty: the user's "Channels.lmch"

@@ -74,7 +74,8 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
         ApplyDialogColours(check);
-        check->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
+        check->setStyleSheet(
+            QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
     }
 
     // 1. The texts.
@@ -107,11 +108,8 @@ bool SettingsDialog::OnCommand(int command) {
         Store();
         done(kDialogResultOk);
         return true;
-    case ID_SOFTKEY_CANCEL:
-        done(kDialogResultCancel);
-        return true;
-    default:
-        return false;
+    case ID_SOFTKEY_CANCEL: done(kDialogResultCancel); return true;
+    default: return false;
     }
 }
 
@@ -141,8 +139,9 @@ void SettingsDialog::OnSize(int width, int) {
     // The chooser keeps the height it needs for its font.
     languages_->resize(languages_->width(), languages_->sizeHint().height());
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
-        check->resize(std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),
-                      std::max(check->height(), check->sizeHint().height()));
+        check->resize(
+            std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),
+            std::max(check->height(), check->sizeHint().height()));
     }
 }
 
@@ -152,7 +151,8 @@ int RunSettingsModal(QWidget* owner) {
     // After the dialog has gone, as if the user had chosen the command.
     if (dialog.SourceChanged()) {
         if (MainFrame* frame = TheMainFrame())
-            QMetaObject::invokeMethod(frame, [frame] { frame->OnCommand(ID_CHANNEL_UPDATE); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                frame, [frame] { frame->OnCommand(ID_CHANNEL_UPDATE); }, Qt::QueuedConnection);
     }
     return result;
 }

@@ -33,7 +33,8 @@ SingleInstanceGuard::SingleInstanceGuard(QString className, QString runtimeFolde
         runtimeFolder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (runtimeFolder_.isEmpty())
         runtimeFolder_ = QDir::tempPath();
-    const QString baseName = runtimeFolder_ + QLatin1Char('/') + className_ + QLatin1Char('-') + UserName();
+    const QString baseName =
+        runtimeFolder_ + QLatin1Char('/') + className_ + QLatin1Char('-') + UserName();
     lockPath_ = baseName + QStringLiteral(".lock");
     serverPath_ = baseName;
 }
@@ -73,14 +74,9 @@ bool SingleInstanceGuard::TryBecomeFirst(int& failure) {
     if (lock_->tryLock(0))
         return true;
     switch (lock_->error()) {
-    case QLockFile::LockFailedError:
-        return false;  // held by a running instance
-    case QLockFile::PermissionError:
-        failure = kGuardBadHandle;
-        return false;
-    default:
-        failure = kGuardFailed;
-        return false;
+    case QLockFile::LockFailedError: return false;  // held by a running instance
+    case QLockFile::PermissionError: failure = kGuardBadHandle; return false;
+    default: failure = kGuardFailed; return false;
     }
 }
 

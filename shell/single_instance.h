@@ -25,10 +25,10 @@ namespace lumora {
 inline constexpr char kClassName[] = "Lumora";
 
 // Results of Acquire, the values the program returns when it must not start.
-inline constexpr int kGuardFirstInstance = 0;            // S_OK: start
-inline constexpr int kGuardHandedOver = 1;               // S_FALSE: another instance took over
-inline constexpr int kGuardFailed = int(0x80004005u);    // E_FAIL: the lock could not be made
-inline constexpr int kGuardBadHandle = int(0x80070057u); // E_INVALIDARG
+inline constexpr int kGuardFirstInstance = 0;             // S_OK: start
+inline constexpr int kGuardHandedOver = 1;                // S_FALSE: another instance took over
+inline constexpr int kGuardFailed = int(0x80004005u);     // E_FAIL: the lock could not be made
+inline constexpr int kGuardBadHandle = int(0x80070057u);  // E_INVALIDARG
 
 class SingleInstanceGuard : public QObject {
     Q_OBJECT

@@ -105,8 +105,8 @@ void SoftKeyBar::OnMenuTriggered(QAction* action) {
 
 void SoftKeyBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), BackgroundBrush().style() == Qt::NoBrush ? QBrush(Qt::black)
-                                                                       : BackgroundBrush());
+    painter.fillRect(
+        rect(), BackgroundBrush().style() == Qt::NoBrush ? QBrush(Qt::black) : BackgroundBrush());
     DrawBarBackground(painter, rect());
     if (BoldFont())
         painter.setFont(*BoldFont());

@@ -18,8 +18,7 @@ constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
 std::atomic<int> handlerPipe{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-void WriteSignalToPipe(int signalNumber)
-{
+void WriteSignalToPipe(int signalNumber) {
     const int savedErrno = errno;
     const int pipe = handlerPipe.load(std::memory_order_relaxed);
     if (pipe >= 0) {

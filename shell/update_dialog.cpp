@@ -16,7 +16,8 @@ const QRect kWaitTextUnits(11, 19, 118, 9);
 }  // namespace
 
 UpdateDialog::UpdateDialog(QWidget* owner, std::shared_ptr<UpdateRun> run)
-    : DialogFrame(owner, DialogSize::Template, TitleStrip::Shown, kTemplateUnits), run_(std::move(run)) {
+    : DialogFrame(owner, DialogSize::Template, TitleStrip::Shown, kTemplateUnits),
+      run_(std::move(run)) {
     setModal(true);
     waitText_ = new QLabel(this);
     waitText_->setAttribute(Qt::WA_TranslucentBackground);
@@ -61,8 +62,7 @@ void UpdateDialog::Initialise() {
 
 void UpdateDialog::OnRunChanged() {
     switch (run_->Stage()) {
-    case UpdateStage::Checking:
-        break;
+    case UpdateStage::Checking: break;
     case UpdateStage::Downloading:
         SetWindowTextByKey(this, kTextDownChannels);
         repaint();

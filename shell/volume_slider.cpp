@@ -18,8 +18,7 @@ constexpr int kPageSize = 20;
 
 // The track bitmap across the whole width: left half, middle column
 // stretched, right half, each at the bitmap's own height.
-void DrawTrack(QPainter& painter, int width)
-{
+void DrawTrack(QPainter& painter, int width) {
     const QImage& track = TrackBitmap();
     if (track.isNull())
         return;
@@ -34,8 +33,7 @@ void DrawTrack(QPainter& painter, int width)
 
 }  // namespace
 
-VolumeSlider::VolumeSlider(QWidget* parent) : QAbstractSlider(parent)
-{
+VolumeSlider::VolumeSlider(QWidget* parent) : QAbstractSlider(parent) {
     setOrientation(Qt::Horizontal);
     setRange(kMinimumVolume, kMaximumVolume);
     setSingleStep(kLineSize);
@@ -43,26 +41,22 @@ VolumeSlider::VolumeSlider(QWidget* parent) : QAbstractSlider(parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-int VolumeSlider::thumbWidth() const
-{
+int VolumeSlider::thumbWidth() const {
     const QImage& thumb = ImageFor(ThumbImages(), ImageState::Normal);
     return thumb.isNull() ? std::max(1, BarHeight() / 4) : thumb.width();
 }
 
-int VolumeSlider::travel() const
-{
+int VolumeSlider::travel() const {
     return std::max(0, width() - thumbWidth());
 }
 
-QRect VolumeSlider::thumbRect() const
-{
+QRect VolumeSlider::thumbRect() const {
     const int range = maximum() - minimum();
     const int left = range > 0 ? travel() * (sliderPosition() - minimum()) / range : 0;
     return QRect(left, 0, thumbWidth(), height());
 }
 
-int VolumeSlider::valueForThumbLeft(int left) const
-{
+int VolumeSlider::valueForThumbLeft(int left) const {
     const int span = travel();
     if (span <= 0)
         return minimum();
@@ -74,13 +68,11 @@ int VolumeSlider::valueForThumbLeft(int left) const
     return minimum() + (clamped * range + span - 1) / span;
 }
 
-QSize VolumeSlider::sizeHint() const
-{
+QSize VolumeSlider::sizeHint() const {
     return QSize(3 * BarHeight(), ButtonImageSize());
 }
 
-void VolumeSlider::paintEvent(QPaintEvent*)
-{
+void VolumeSlider::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     QImage buffer = BackgroundBuffer(size(), ratio);
     {
@@ -99,8 +91,7 @@ void VolumeSlider::paintEvent(QPaintEvent*)
     painter.drawImage(QPoint(0, 0), buffer);
 }
 
-void VolumeSlider::mousePressEvent(QMouseEvent* event)
-{
+void VolumeSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
@@ -116,8 +107,7 @@ void VolumeSlider::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void VolumeSlider::mouseMoveEvent(QMouseEvent* event)
-{
+void VolumeSlider::mouseMoveEvent(QMouseEvent* event) {
     if (dragOffset_ < 0) {
         event->ignore();
         return;
@@ -126,8 +116,7 @@ void VolumeSlider::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
-void VolumeSlider::mouseReleaseEvent(QMouseEvent* event)
-{
+void VolumeSlider::mouseReleaseEvent(QMouseEvent* event) {
     if (dragOffset_ < 0 || event->button() != Qt::LeftButton) {
         event->ignore();
         return;

@@ -15,8 +15,7 @@ namespace lumora::tools {
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
+bool ReadWholeFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -26,9 +25,9 @@ bool ReadWholeFile(const std::string& path, std::string& text)
 
 }  // namespace
 
-int RunBuild(const Arguments& args)
-{
-    if (args.size() != 2 || args[0].empty() || args[1].empty() || args[0][0] == '-' || args[1][0] == '-') {
+int RunBuild(const Arguments& args) {
+    if (args.size() != 2 || args[0].empty() || args[1].empty() || args[0][0] == '-' ||
+        args[1][0] == '-') {
         std::fprintf(stderr, "usage: lumora-data build JSON OUT\n");
         return 2;
     }

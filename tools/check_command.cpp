@@ -47,17 +47,16 @@ struct CheckOptions {
     CheckScope scope;
 };
 
-int Usage(const std::string& problem)
-{
+int Usage(const std::string& problem) {
     std::fprintf(stderr, "lumora-data check: %s\n", problem.c_str());
-    std::fprintf(stderr,
-                 "usage: lumora-data check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] "
-                 "[--drop-dead] [--only COUNTRY,...]\n");
+    std::fprintf(
+        stderr,
+        "usage: lumora-data check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] "
+        "[--drop-dead] [--only COUNTRY,...]\n");
     return 2;
 }
 
-std::optional<double> NumberIn(const std::string& text, double low, double high)
-{
+std::optional<double> NumberIn(const std::string& text, double low, double high) {
     char* end = nullptr;
     double value = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high)
@@ -66,8 +65,7 @@ std::optional<double> NumberIn(const std::string& text, double low, double high)
 }
 
 // "de, AT" -> {"de", "AT"}: the codes as typed, blanks trimmed.
-std::set<std::string> CountryList(const std::string& text)
-{
+std::set<std::string> CountryList(const std::string& text) {
     std::set<std::string> countries;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -81,8 +79,7 @@ std::set<std::string> CountryList(const std::string& text)
     return countries;
 }
 
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [&](char x, char y) { return lower(x) == lower(y); });
@@ -90,8 +87,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b)
 
 // The catalogue's own spelling of each code typed after --only ("DE" finds
 // "de"); false, with a message, for a code the catalogue does not have.
-bool ResolveCountries(const DocNode& catalogue, CheckScope& scope)
-{
+bool ResolveCountries(const DocNode& catalogue, CheckScope& scope) {
     std::set<std::string> resolved;
     for (const std::string& code : scope.countries) {
         const DocNode* match = catalogue.Child(code);
@@ -100,7 +96,8 @@ bool ResolveCountries(const DocNode& catalogue, CheckScope& scope)
                 match = catalogue.Children()[i].get();
         }
         if (match == nullptr) {
-            std::fprintf(stderr, "lumora-data check: the catalogue has no country '%s'\n", code.c_str());
+            std::fprintf(stderr, "lumora-data check: the catalogue has no country '%s'\n",
+                         code.c_str());
             return false;
         }
         resolved.insert(match->Name());
@@ -110,13 +107,13 @@ bool ResolveCountries(const DocNode& catalogue, CheckScope& scope)
 }
 
 // Nothing, with the exit code set, when the command line is wrong.
-std::optional<CheckOptions> ParseOptions(const Arguments& args, int& exitCode)
-{
+std::optional<CheckOptions> ParseOptions(const Arguments& args, int& exitCode) {
     CheckOptions options;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool takesValue = arg == "--report" || arg == "--jobs" || arg == "--timeout" || arg == "--only";
+        bool takesValue =
+            arg == "--report" || arg == "--jobs" || arg == "--timeout" || arg == "--only";
         if (takesValue && i + 1 >= args.size()) {
             exitCode = Usage(arg + " needs a value");
             return std::nullopt;
@@ -126,7 +123,8 @@ std::optional<CheckOptions> ParseOptions(const Arguments& args, int& exitCode)
         } else if (arg == "--jobs") {
             std::optional<double> jobs = NumberIn(args[++i], 1, kMaxJobs);
             if (!jobs || *jobs != std::floor(*jobs)) {
-                exitCode = Usage("--jobs needs a whole number from 1 to " + std::to_string(kMaxJobs));
+                exitCode =
+                    Usage("--jobs needs a whole number from 1 to " + std::to_string(kMaxJobs));
                 return std::nullopt;
             }
             options.jobs = int(*jobs);
@@ -166,8 +164,7 @@ std::optional<CheckOptions> ParseOptions(const Arguments& args, int& exitCode)
 std::atomic<int> g_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnStopSignal(int signal)
-{
+extern "C" void OnStopSignal(int signal) {
     g_signal.store(signal);
 }
 
@@ -176,8 +173,7 @@ extern "C" void OnStopSignal(int signal)
 // stuck in a name lookup.
 class StopSignals {
 public:
-    StopSignals()
-    {
+    StopSignals() {
         g_signal.store(0);
         struct sigaction action = {};
         action.sa_handler = OnStopSignal;
@@ -186,8 +182,7 @@ public:
         sigaction(SIGINT, &action, &oldInterrupt_);
         sigaction(SIGTERM, &action, &oldTerminate_);
     }
-    ~StopSignals()
-    {
+    ~StopSignals() {
         sigaction(SIGINT, &oldInterrupt_, nullptr);
         sigaction(SIGTERM, &oldTerminate_, nullptr);
     }
@@ -207,8 +202,7 @@ struct ProbePlan {
     std::vector<std::size_t> requestOfStream;
 };
 
-ProbePlan PlanProbes(const std::vector<CatalogueStream>& streams, const CheckOptions& options)
-{
+ProbePlan PlanProbes(const std::vector<CatalogueStream>& streams, const CheckOptions& options) {
     ProbePlan plan;
     std::unordered_map<std::string, std::size_t> known;
     auto deadline = std::chrono::milliseconds(std::llround(options.timeoutSeconds * 1000));
@@ -228,14 +222,12 @@ ProbePlan PlanProbes(const std::vector<CatalogueStream>& streams, const CheckOpt
     return plan;
 }
 
-double SecondsSince(Clock::time_point start)
-{
+double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // "45 s", "12 min", "2 h 5 min"
-std::string DurationText(long long seconds)
-{
+std::string DurationText(long long seconds) {
     if (seconds < 120)
         return std::to_string(seconds) + " s";
     long long minutes = (seconds + 30) / 60;
@@ -245,21 +237,21 @@ std::string DurationText(long long seconds)
 }
 
 // "  120/400 checked, 61 working, 35.2/s, about 8 s left", redrawn in place.
-void ShowProgress(const ProbePool& pool, Clock::time_point start)
-{
+void ShowProgress(const ProbePool& pool, Clock::time_point start) {
     double seconds = SecondsSince(start);
     std::size_t done = pool.Done();
     double rate = seconds > 0 ? double(done) / seconds : 0;
-    std::string left = rate > 0 ? DurationText(std::llround(double(pool.Total() - done) / rate)) : "?";
-    std::fprintf(stderr, "\r%6zu/%zu checked, %zu working, %.1f/s, about %s left\033[K", done, pool.Total(),
-                 pool.Working(), rate, left.c_str());
+    std::string left =
+        rate > 0 ? DurationText(std::llround(double(pool.Total() - done) / rate)) : "?";
+    std::fprintf(stderr, "\r%6zu/%zu checked, %zu working, %.1f/s, about %s left\033[K", done,
+                 pool.Total(), pool.Working(), rate, left.c_str());
     std::fflush(stderr);
 }
 
 // Runs the probes, showing progress on a terminal. Nothing when a signal
 // stopped the run (its number in `signal`).
-std::optional<std::vector<ProbeResult>> RunProbes(std::vector<ProbeRequest> requests, int jobs, int& signal)
-{
+std::optional<std::vector<ProbeResult>> RunProbes(std::vector<ProbeRequest> requests, int jobs,
+                                                  int& signal) {
     StopSignals signals;
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const Clock::time_point start = Clock::now();
@@ -282,9 +274,8 @@ std::optional<std::vector<ProbeResult>> RunProbes(std::vector<ProbeRequest> requ
     return results;
 }
 
-void PrintSummary(const std::vector<CatalogueStream>& streams, const std::vector<ProbeResult>& results,
-                  std::size_t probes, double seconds)
-{
+void PrintSummary(const std::vector<CatalogueStream>& streams,
+                  const std::vector<ProbeResult>& results, std::size_t probes, double seconds) {
     std::map<std::string_view, std::size_t> byResult;
     for (const ProbeResult& result : results)
         ++byResult[OutcomeText(result.outcome)];
@@ -293,8 +284,7 @@ void PrintSummary(const std::vector<CatalogueStream>& streams, const std::vector
         std::printf("  %-16s %zu\n", std::string(result).c_str(), count);
 }
 
-void PrintWritten(const CheckOptions& options, const RankedCatalogue& ranked)
-{
+void PrintWritten(const CheckOptions& options, const RankedCatalogue& ranked) {
     std::printf("wrote %s: %zu channels", options.output.c_str(), ranked.channels);
     if (options.dead == DeadChannels::Drop)
         std::printf(", %zu without a working stream left out", ranked.dropped);
@@ -302,8 +292,7 @@ void PrintWritten(const CheckOptions& options, const RankedCatalogue& ranked)
 }
 
 // Whether a file can be made next to `path` (its "PATH.tmp", removed again).
-bool CanWrite(const std::string& path)
-{
+bool CanWrite(const std::string& path) {
     const std::string probe = path + ".tmp";
     std::FILE* file = std::fopen(probe.c_str(), "wb");
     if (file == nullptr)
@@ -315,8 +304,7 @@ bool CanWrite(const std::string& path)
 
 }  // namespace
 
-int RunCheck(const Arguments& args)
-{
+int RunCheck(const Arguments& args) {
     int exitCode = 0;
     std::optional<CheckOptions> options = ParseOptions(args, exitCode);
     if (!options)
@@ -324,13 +312,15 @@ int RunCheck(const Arguments& args)
 
     DocNode input;
     if (!input.LoadFromFile(FromUtf8(options->input))) {
-        std::fprintf(stderr, "lumora-data check: %s: cannot be read as a document\n", options->input.c_str());
+        std::fprintf(stderr, "lumora-data check: %s: cannot be read as a document\n",
+                     options->input.c_str());
         return 1;
     }
     if (!ResolveCountries(input, options->scope))
         return 1;
     // Found out now rather than after an hour of probing.
-    for (const std::optional<std::string>& path : {std::optional(options->output), options->report}) {
+    for (const std::optional<std::string>& path :
+         {std::optional(options->output), options->report}) {
         if (path && !CanWrite(*path)) {
             std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", path->c_str());
             return 1;
@@ -347,9 +337,11 @@ int RunCheck(const Arguments& args)
         return 1;
     }
     int signal = 0;
-    std::optional<std::vector<ProbeResult>> probed = RunProbes(std::move(plan.requests), options->jobs, signal);
+    std::optional<std::vector<ProbeResult>> probed =
+        RunProbes(std::move(plan.requests), options->jobs, signal);
     if (!probed) {
-        std::fprintf(stderr, "lumora-data check: stopped; %s was not written\n", options->output.c_str());
+        std::fprintf(stderr, "lumora-data check: stopped; %s was not written\n",
+                     options->output.c_str());
         return 128 + signal;
     }
     std::vector<ProbeResult> results;
@@ -365,7 +357,8 @@ int RunCheck(const Arguments& args)
         return 1;
     }
     if (options->report && !WriteCheckReport(*options->report, CheckReportText(streams, results))) {
-        std::fprintf(stderr, "lumora-data check: %s: cannot be written\n", options->report->c_str());
+        std::fprintf(stderr, "lumora-data check: %s: cannot be written\n",
+                     options->report->c_str());
         return 1;
     }
     PrintSummary(streams, results, probes, SecondsSince(start));

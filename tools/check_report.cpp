@@ -12,8 +12,7 @@ namespace {
 constexpr const char* kHeader =
     "country,channel,name,stream,address,result,reason,kbps,height,codecs,first_packet_ms\r\n";
 
-std::string Field(std::string text)
-{
+std::string Field(std::string text) {
     if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
         text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -27,15 +26,14 @@ std::string Field(std::string text)
     return quoted + "\"";
 }
 
-std::string Number(int value, bool known)
-{
+std::string Number(int value, bool known) {
     return known ? std::to_string(value) : std::string();
 }
 
 }  // namespace
 
-std::string CheckReportText(const std::vector<CatalogueStream>& streams, const std::vector<ProbeResult>& results)
-{
+std::string CheckReportText(const std::vector<CatalogueStream>& streams,
+                            const std::vector<ProbeResult>& results) {
     std::string text = kHeader;
     for (std::size_t i = 0; i < streams.size() && i < results.size(); ++i) {
         const CatalogueStream& stream = streams[i];
@@ -55,8 +53,7 @@ std::string CheckReportText(const std::vector<CatalogueStream>& streams, const s
     return text;
 }
 
-bool WriteCheckReport(const std::string& path, const std::string& text)
-{
+bool WriteCheckReport(const std::string& path, const std::string& text) {
     if (text.size() > UINT32_MAX)
         return false;
     const std::string temporary = path + ".tmp";
@@ -64,7 +61,8 @@ bool WriteCheckReport(const std::string& path, const std::string& text)
     {
         FileStream file;
         if (file.Open(FromUtf8(temporary), OpenMode::Write)) {
-            written = file.Write(text.data(), std::uint32_t(text.size())) == text.size() && file.Sync();
+            written =
+                file.Write(text.data(), std::uint32_t(text.size())) == text.size() && file.Sync();
         }
     }
     if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {

@@ -14,7 +14,8 @@ namespace lumora::tools {
 // `results[i]` belongs to `streams[i]`. Fields are quoted as RFC 4180
 // asks; a field that a spreadsheet would take for a formula (a name from a
 // catalogue starting with "=", "+", "-" or "@") gets a leading "'".
-std::string CheckReportText(const std::vector<CatalogueStream>& streams, const std::vector<ProbeResult>& results);
+std::string CheckReportText(const std::vector<CatalogueStream>& streams,
+                            const std::vector<ProbeResult>& results);
 
 // Writes the report to "PATH.tmp" and renames it over PATH; false, with
 // nothing left behind, when that fails.

@@ -17,8 +17,7 @@ constexpr std::string_view kUserAgentAttribute = "ua";
 constexpr std::string_view kReferrerAttribute = "ref";
 
 // The stream nodes of a channel: "0", "1" ... up to the first gap.
-std::vector<const DocNode*> StreamNodes(const DocNode& channel)
-{
+std::vector<const DocNode*> StreamNodes(const DocNode& channel) {
     std::vector<const DocNode*> streams;
     while (const DocNode* stream = channel.Child(std::to_string(streams.size())))
         streams.push_back(stream);
@@ -26,8 +25,7 @@ std::vector<const DocNode*> StreamNodes(const DocNode& channel)
 }
 
 // A text attribute in either string type, as UTF-8.
-std::string TextAttribute(const DocNode& node, std::string_view name)
-{
+std::string TextAttribute(const DocNode& node, std::string_view name) {
     const DocAttribute* attribute = node.FindAttribute(name);
     if (attribute == nullptr)
         return {};
@@ -38,8 +36,7 @@ std::string TextAttribute(const DocNode& node, std::string_view name)
     return {};
 }
 
-std::unique_ptr<DocAttribute> CopyOf(const DocAttribute& attribute)
-{
+std::unique_ptr<DocAttribute> CopyOf(const DocAttribute& attribute) {
     auto copy = std::make_unique<DocAttribute>(attribute.Name());
     switch (attribute.Type()) {
     case ValueType::Unset:
@@ -56,34 +53,30 @@ std::unique_ptr<DocAttribute> CopyOf(const DocAttribute& attribute)
     return copy;
 }
 
-void CopyAttributes(const DocNode& from, DocNode& to)
-{
+void CopyAttributes(const DocNode& from, DocNode& to) {
     for (const auto& attribute : from.Attributes())
         to.SetAttribute(CopyOf(*attribute));
 }
 
-void CopyInto(const DocNode& from, DocNode& to)
-{
+void CopyInto(const DocNode& from, DocNode& to) {
     CopyAttributes(from, to);
     for (const auto& child : from.Children())
         CopyInto(*child, *to.AddChild(child->Name()));
 }
 
-const ProbeResult* ResultOf(const ResultOfStream& results, const DocNode* stream)
-{
+const ProbeResult* ResultOf(const ResultOfStream& results, const DocNode* stream) {
     auto found = results.find(stream);
     return found == results.end() ? nullptr : found->second;
 }
 
-bool Works(const ProbeResult* result)
-{
+bool Works(const ProbeResult* result) {
     return result != nullptr && result->Working();
 }
 
 // Working first; among working streams the taller picture, then the higher
 // bit rate. A stable sort keeps the file order for everything else.
-std::vector<const DocNode*> RankedStreams(std::vector<const DocNode*> streams, const ResultOfStream& results)
-{
+std::vector<const DocNode*> RankedStreams(std::vector<const DocNode*> streams,
+                                          const ResultOfStream& results) {
     std::stable_sort(streams.begin(), streams.end(), [&](const DocNode* a, const DocNode* b) {
         const ProbeResult* first = ResultOf(results, a);
         const ProbeResult* second = ResultOf(results, b);
@@ -100,8 +93,7 @@ std::vector<const DocNode*> RankedStreams(std::vector<const DocNode*> streams, c
 
 // The number k of a channel child named "k" in plain decimal when
 // k < count, else -1.
-int StreamSlot(const std::string& name, std::size_t count)
-{
+int StreamSlot(const std::string& name, std::size_t count) {
     if (name.empty() || name.size() > 9 || (name.size() > 1 && name[0] == '0'))
         return -1;
     std::size_t k = 0;
@@ -116,8 +108,7 @@ int StreamSlot(const std::string& name, std::size_t count)
 // The channel with its stream slots filled in rank order: the child that
 // was stream k now holds the k-th best stream, so every other child keeps
 // its name and place.
-void CopyRankedChannel(const DocNode& channel, const ResultOfStream& results, DocNode& out)
-{
+void CopyRankedChannel(const DocNode& channel, const ResultOfStream& results, DocNode& out) {
     const std::vector<const DocNode*> ranked = RankedStreams(StreamNodes(channel), results);
     CopyAttributes(channel, out);
     for (const auto& child : channel.Children()) {
@@ -134,8 +125,7 @@ void CopyRankedChannel(const DocNode& channel, const ResultOfStream& results, Do
     }
 }
 
-bool HasWorkingStream(const DocNode& channel, const ResultOfStream& results)
-{
+bool HasWorkingStream(const DocNode& channel, const ResultOfStream& results) {
     const std::vector<const DocNode*> streams = StreamNodes(channel);
     return std::any_of(streams.begin(), streams.end(),
                        [&](const DocNode* stream) { return Works(ResultOf(results, stream)); });
@@ -143,8 +133,7 @@ bool HasWorkingStream(const DocNode& channel, const ResultOfStream& results)
 
 }  // namespace
 
-std::vector<CatalogueStream> CollectStreams(const DocNode& root, const CheckScope& scope)
-{
+std::vector<CatalogueStream> CollectStreams(const DocNode& root, const CheckScope& scope) {
     std::vector<CatalogueStream> streams;
     for (const auto& country : root.Children()) {
         if (!scope.Includes(country->Name()))
@@ -168,9 +157,8 @@ std::vector<CatalogueStream> CollectStreams(const DocNode& root, const CheckScop
     return streams;
 }
 
-RankedCatalogue RankStreams(const DocNode& root, const CheckScope& scope, const ResultOfStream& results,
-                            DeadChannels dead)
-{
+RankedCatalogue RankStreams(const DocNode& root, const CheckScope& scope,
+                            const ResultOfStream& results, DeadChannels dead) {
     RankedCatalogue ranked;
     ranked.document = std::make_unique<DocNode>(root.Name());
     CopyAttributes(root, *ranked.document);

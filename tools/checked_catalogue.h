@@ -32,7 +32,9 @@ struct CatalogueStream {
 // The countries whose channels are checked; all when empty.
 struct CheckScope {
     std::set<std::string> countries;
-    bool Includes(const std::string& country) const { return countries.empty() || countries.count(country) != 0; }
+    bool Includes(const std::string& country) const {
+        return countries.empty() || countries.count(country) != 0;
+    }
 };
 
 // The streams of every channel in scope, in file order: the stream nodes
@@ -59,7 +61,7 @@ struct RankedCatalogue {
 // when that is known. Everything else is copied as it is, so channel ids
 // (and the favourite marks kept under them) stay. A country whose channels
 // were all left out is left out too.
-RankedCatalogue RankStreams(const DocNode& root, const CheckScope& scope, const ResultOfStream& results,
-                            DeadChannels dead);
+RankedCatalogue RankStreams(const DocNode& root, const CheckScope& scope,
+                            const ResultOfStream& results, DeadChannels dead);
 
 }  // namespace lumora::tools

@@ -19,6 +19,6 @@ int RunList(const Arguments& args);       // list CATALOGUE [--languages P] [--s
 int RunResources(const Arguments& args);  // resources [--flags DIR] OUT.velt
 int RunSplash(const Arguments& args);     // splash PNG OUT.velt
 int RunPublish(const Arguments& args);    // publish CATALOGUE DIR
-int RunCheck(const Arguments& args);      // check IN OUT [--report CSV] [--jobs N] [--timeout S] ...
+int RunCheck(const Arguments& args);  // check IN OUT [--report CSV] [--jobs N] [--timeout S] ...
 
 }  // namespace lumora::tools

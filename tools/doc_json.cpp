@@ -19,7 +19,7 @@ using nlohmann::ordered_json;
 
 namespace {
 
-constexpr std::array<const char*, 9> kTypeNames = {"Unset",  "Int",    "Bool",    "Raw32A", "Raw32B",
+constexpr std::array<const char*, 9> kTypeNames = {"Unset", "Int",    "Bool",    "Raw32A", "Raw32B",
                                                    "Raw64", "String", "WString", "Blob"};
 
 // ---------------------------------------------------------------- text codecs
@@ -27,8 +27,7 @@ constexpr std::array<const char*, 9> kTypeNames = {"Unset",  "Int",    "Bool",  
 constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-std::string ToHex(const std::uint8_t* bytes, std::size_t n)
-{
+std::string ToHex(const std::uint8_t* bytes, std::size_t n) {
     std::string text;
     text.reserve(n * 2);
     for (std::size_t i = 0; i < n; ++i) {
@@ -38,8 +37,7 @@ std::string ToHex(const std::uint8_t* bytes, std::size_t n)
     return text;
 }
 
-int HexValue(char c)
-{
+int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -47,8 +45,7 @@ int HexValue(char c)
     return -1;  // upper case is not the form
 }
 
-std::optional<std::string> FromHex(std::string_view text)
-{
+std::optional<std::string> FromHex(std::string_view text) {
     if (text.size() % 2 != 0)
         return std::nullopt;
     std::string bytes;
@@ -63,8 +60,7 @@ std::optional<std::string> FromHex(std::string_view text)
     return bytes;
 }
 
-std::string ToBase64(const std::uint8_t* bytes, std::size_t n)
-{
+std::string ToBase64(const std::uint8_t* bytes, std::size_t n) {
     std::string text;
     text.reserve((n + 2) / 3 * 4);
     for (std::size_t i = 0; i < n; i += 3) {
@@ -81,8 +77,7 @@ std::string ToBase64(const std::uint8_t* bytes, std::size_t n)
     return text;
 }
 
-int Base64Value(char c)
-{
+int Base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
         return c - 'A';
     if (c >= 'a' && c <= 'z')
@@ -98,8 +93,7 @@ int Base64Value(char c)
 
 // Padded standard base64 only, with unused bits zero, so that every blob has
 // exactly one spelling.
-std::optional<std::string> FromBase64(std::string_view text)
-{
+std::optional<std::string> FromBase64(std::string_view text) {
     if (text.size() % 4 != 0)
         return std::nullopt;
     std::string bytes;
@@ -129,15 +123,14 @@ std::optional<std::string> FromBase64(std::string_view text)
 
 // ---------------------------------------------------------------- document -> JSON
 
-ordered_json NarrowToJson(const std::string& text)
-{
+ordered_json NarrowToJson(const std::string& text) {
     if (IsValidUtf8(text))
         return text;
-    return ordered_json{{"hex", ToHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())}};
+    return ordered_json{
+        {"hex", ToHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())}};
 }
 
-ordered_json WideToJson(const std::u16string& text)
-{
+ordered_json WideToJson(const std::u16string& text) {
     if (IsValidUtf16(text))
         return ToUtf8(text);
     ordered_json units = ordered_json::array();
@@ -146,8 +139,7 @@ ordered_json WideToJson(const std::u16string& text)
     return ordered_json{{"units", std::move(units)}};
 }
 
-ordered_json AttributeToJson(const DocAttribute& attribute)
-{
+ordered_json AttributeToJson(const DocAttribute& attribute) {
     ordered_json out = ordered_json::object();
     out["name"] = NarrowToJson(attribute.Name());
     std::uint32_t code = attribute.TypeCode();
@@ -158,9 +150,7 @@ ordered_json AttributeToJson(const DocAttribute& attribute)
     out["type"] = kTypeNames[code];
     ordered_json& value = out["value"];
     switch (attribute.Type()) {
-    case ValueType::Int:
-        value = static_cast<std::int32_t>(attribute.Word());
-        break;
+    case ValueType::Int: value = static_cast<std::int32_t>(attribute.Word()); break;
     case ValueType::Bool:
         if (attribute.Word() <= 1)
             value = attribute.Word() == 1;
@@ -181,7 +171,8 @@ ordered_json AttributeToJson(const DocAttribute& attribute)
         break;
     case ValueType::Blob: {
         const MemoryStream* blob = attribute.Blob();
-        value = ordered_json{{"base64", blob ? ToBase64(blob->Data(), blob->Size()) : std::string()}};
+        value =
+            ordered_json{{"base64", blob ? ToBase64(blob->Data(), blob->Size()) : std::string()}};
         break;
     }
     default:  // Unset, Raw32A, Raw32B
@@ -199,8 +190,7 @@ public:
     explicit JsonToDocument(std::string& fault) : fault_(fault) {}
 
     // The root: its name, then everything below it.
-    std::unique_ptr<DocNode> Root(const json& in)
-    {
+    std::unique_ptr<DocNode> Root(const json& in) {
         std::string name;
         if (!NodeName(in, "$", name))
             return nullptr;
@@ -210,8 +200,7 @@ public:
         return root;
     }
 
-    bool Fail(const std::string& path, const std::string& what)
-    {
+    bool Fail(const std::string& path, const std::string& what) {
         fault_ = path + ": " + what;
         return false;
     }
@@ -219,8 +208,7 @@ public:
 private:
     // `in` must be an object whose keys are all `allowed` and include every `required`.
     bool Keys(const json& in, const std::string& path, std::initializer_list<const char*> allowed,
-              std::initializer_list<const char*> required)
-    {
+              std::initializer_list<const char*> required) {
         if (!in.is_object())
             return Fail(path, std::string("expected an object, found ") + in.type_name());
         for (const auto& item : in.items()) {
@@ -238,33 +226,30 @@ private:
     }
 
     // A node object with its name checked; the name is read into `name`.
-    bool NodeName(const json& in, const std::string& path, std::string& name)
-    {
+    bool NodeName(const json& in, const std::string& path, std::string& name) {
         return Keys(in, path, {"name", "attributes", "children"}, {"name"}) &&
                Narrow(in.at("name"), path + ".name", name);
     }
 
     // The attributes and children of a node object whose name was read.
-    bool Body(const json& in, DocNode& node, const std::string& path)
-    {
+    bool Body(const json& in, DocNode& node, const std::string& path) {
         return Attributes(in, node, path) && Children(in, node, path);
     }
 
     // The array under `key`, or null when the key is absent (an empty list).
-    bool List(const json& in, const char* key, const std::string& path, const json*& list)
-    {
+    bool List(const json& in, const char* key, const std::string& path, const json*& list) {
         list = nullptr;
         auto found = in.find(key);
         if (found == in.end())
             return true;
         if (!found->is_array())
-            return Fail(path + "." + key, std::string("expected an array, found ") + found->type_name());
+            return Fail(path + "." + key,
+                        std::string("expected an array, found ") + found->type_name());
         list = &*found;
         return true;
     }
 
-    bool Attributes(const json& in, DocNode& node, const std::string& path)
-    {
+    bool Attributes(const json& in, DocNode& node, const std::string& path) {
         const json* list = nullptr;
         if (!List(in, "attributes", path, list))
             return false;
@@ -280,8 +265,9 @@ private:
                 return false;
             auto [first, fresh] = seen.emplace(name, i);
             if (!fresh) {
-                return Fail(at + ".name", "duplicate attribute name (first at " + path + ".attributes[" +
-                                              std::to_string(first->second) + "]); a file keeps only the first");
+                return Fail(at + ".name", "duplicate attribute name (first at " + path +
+                                              ".attributes[" + std::to_string(first->second) +
+                                              "]); a file keeps only the first");
             }
             auto attribute = std::make_unique<DocAttribute>(std::move(name));
             if (!Value(item, *attribute, at))
@@ -291,8 +277,7 @@ private:
         return true;
     }
 
-    bool Children(const json& in, DocNode& node, const std::string& path)
-    {
+    bool Children(const json& in, DocNode& node, const std::string& path) {
         const json* list = nullptr;
         if (!List(in, "children", path, list))
             return false;
@@ -308,11 +293,13 @@ private:
             auto [first, fresh] = seen.emplace(name, i);
             if (!fresh) {
                 return Fail(at + ".name", "duplicate child name (first at " + path + ".children[" +
-                                              std::to_string(first->second) + "]); a file keeps only the first");
+                                              std::to_string(first->second) +
+                                              "]); a file keeps only the first");
             }
             // A reader refuses deeper documents, so none is written.
             if (depth_ + 1 > DocNode::kMaxDepth)
-                return Fail(at, "nested deeper than " + std::to_string(DocNode::kMaxDepth) + " levels");
+                return Fail(at,
+                            "nested deeper than " + std::to_string(DocNode::kMaxDepth) + " levels");
             DocNode* child = node.AddChild(name);
             ++depth_;
             bool ok = Body(item, *child, at);
@@ -323,8 +310,7 @@ private:
         return true;
     }
 
-    bool Value(const json& item, DocAttribute& attribute, const std::string& at)
-    {
+    bool Value(const json& item, DocAttribute& attribute, const std::string& at) {
         const json& type = item.at("type");
         std::string typePath = at + ".type";
         std::uint32_t code = 0;
@@ -402,21 +388,20 @@ private:
             attribute.SetWString(std::move(text));
             return true;
         }
-        case ValueType::Blob:
-            return Blob(value, path, attribute);
+        case ValueType::Blob: return Blob(value, path, attribute);
         }
         return Fail(typePath, "unknown type");
     }
 
     // A JSON string (UTF-8) or {"hex": "..."}.
-    bool Narrow(const json& in, const std::string& path, std::string& text)
-    {
+    bool Narrow(const json& in, const std::string& path, std::string& text) {
         if (in.is_string()) {
             text = in.get<std::string>();
             return true;
         }
         if (!in.is_object())
-            return Fail(path, std::string("expected a string or {\"hex\": ...}, found ") + in.type_name());
+            return Fail(
+                path, std::string("expected a string or {\"hex\": ...}, found ") + in.type_name());
         if (!Keys(in, path, {"hex"}, {"hex"}))
             return false;
         const json& hex = in.at("hex");
@@ -430,14 +415,14 @@ private:
     }
 
     // A JSON string or {"units": [n...]}.
-    bool Wide(const json& in, const std::string& path, std::u16string& text)
-    {
+    bool Wide(const json& in, const std::string& path, std::u16string& text) {
         if (in.is_string()) {
             text = FromUtf8(in.get_ref<const std::string&>());
             return true;
         }
         if (!in.is_object())
-            return Fail(path, std::string("expected a string or {\"units\": [...]}, found ") + in.type_name());
+            return Fail(path, std::string("expected a string or {\"units\": [...]}, found ") +
+                                  in.type_name());
         if (!Keys(in, path, {"units"}, {"units"}))
             return false;
         const json& units = in.at("units");
@@ -447,14 +432,14 @@ private:
         for (std::size_t i = 0; i < units.size(); ++i) {
             const json& unit = units[i];
             if (!unit.is_number_unsigned() || unit.get<std::uint64_t>() > 0xFFFF)
-                return Fail(path + ".units[" + std::to_string(i) + "]", "expected a number from 0 to 65535");
+                return Fail(path + ".units[" + std::to_string(i) + "]",
+                            "expected a number from 0 to 65535");
             text.push_back(static_cast<char16_t>(unit.get<std::uint32_t>()));
         }
         return true;
     }
 
-    bool Blob(const json& in, const std::string& path, DocAttribute& attribute)
-    {
+    bool Blob(const json& in, const std::string& path, DocAttribute& attribute) {
         if (!Keys(in, path, {"base64"}, {"base64"}))
             return false;
         const json& text = in.at("base64");
@@ -480,8 +465,7 @@ private:
 
 }  // namespace
 
-ordered_json DocumentToJson(const DocNode& root)
-{
+ordered_json DocumentToJson(const DocNode& root) {
     ordered_json out = ordered_json::object();
     out["name"] = NarrowToJson(root.Name());
     ordered_json attributes = ordered_json::array();
@@ -495,8 +479,7 @@ ordered_json DocumentToJson(const DocNode& root)
     return out;
 }
 
-std::unique_ptr<DocNode> DocumentFromJson(const json& in, std::string& fault)
-{
+std::unique_ptr<DocNode> DocumentFromJson(const json& in, std::string& fault) {
     fault.clear();
     return JsonToDocument(fault).Root(in);
 }
@@ -506,16 +489,11 @@ namespace {
 // Tracks where the parser is, to name the place of a key given twice.
 class DuplicateKeyCheck {
 public:
-    bool operator()(int depth, json::parse_event_t event, json& parsed)
-    {
+    bool operator()(int depth, json::parse_event_t event, json& parsed) {
         (void)depth;
         switch (event) {
-        case json::parse_event_t::object_start:
-            frames_.push_back({false, 0, {}, {}});
-            break;
-        case json::parse_event_t::array_start:
-            frames_.push_back({true, 0, {}, {}});
-            break;
+        case json::parse_event_t::object_start: frames_.push_back({false, 0, {}, {}}); break;
+        case json::parse_event_t::array_start: frames_.push_back({true, 0, {}, {}}); break;
         case json::parse_event_t::key: {
             Frame& top = frames_.back();
             top.key = parsed.get<std::string>();
@@ -528,9 +506,7 @@ public:
             frames_.pop_back();
             Advance();
             break;
-        case json::parse_event_t::value:
-            Advance();
-            break;
+        case json::parse_event_t::value: Advance(); break;
         }
         return true;
     }
@@ -545,17 +521,16 @@ private:
         std::set<std::string> keys;
     };
 
-    void Advance()
-    {
+    void Advance() {
         if (!frames_.empty() && frames_.back().isArray)
             ++frames_.back().index;
     }
 
-    std::string Path() const
-    {
+    std::string Path() const {
         std::string path = "$";
         for (std::size_t i = 0; i + 1 < frames_.size(); ++i)
-            path += frames_[i].isArray ? "[" + std::to_string(frames_[i].index) + "]" : "." + frames_[i].key;
+            path += frames_[i].isArray ? "[" + std::to_string(frames_[i].index) + "]"
+                                       : "." + frames_[i].key;
         return path;
     }
 
@@ -564,8 +539,7 @@ private:
 
 }  // namespace
 
-bool ParseJsonText(std::string_view text, json& out, std::string& fault)
-{
+bool ParseJsonText(std::string_view text, json& out, std::string& fault) {
     DuplicateKeyCheck check;
     try {
         out = json::parse(text, std::ref(check));

@@ -12,8 +12,7 @@
 
 namespace lumora::tools {
 
-int RunDump(const Arguments& args)
-{
+int RunDump(const Arguments& args) {
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
         std::fprintf(stderr, "usage: lumora-data dump FILE\n");
         return 2;
@@ -26,14 +25,15 @@ int RunDump(const Arguments& args)
     }
     DocNode root;
     if (!root.ReadFrom(file)) {
-        std::fprintf(stderr, "lumora-data: dump: %s is not a Lumora document, or it is damaged\n", path.c_str());
+        std::fprintf(stderr, "lumora-data: dump: %s is not a Lumora document, or it is damaged\n",
+                     path.c_str());
         return 1;
     }
     std::uint32_t used = file.Position();
     std::uint32_t size = file.Size();
     if (size > used)
-        std::fprintf(stderr, "lumora-data: dump: %s: %u bytes after the document are ignored\n", path.c_str(),
-                     size - used);
+        std::fprintf(stderr, "lumora-data: dump: %s: %u bytes after the document are ignored\n",
+                     path.c_str(), size - used);
 
     std::string text;
     try {
@@ -43,7 +43,8 @@ int RunDump(const Arguments& args)
         return 1;
     }
     text.push_back('\n');
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::fflush(stdout) != 0) {
         std::fprintf(stderr, "lumora-data: dump: cannot write the output\n");
         return 1;
     }

@@ -6,8 +6,8 @@
 #include "document/text_encoding.h"
 #include "playlist/catalogue_builder.h"
 #include "playlist/channel_database.h"
-#include "tools/commands.h"
 #include "playlist/m3u_playlist.h"
+#include "tools/commands.h"
 
 namespace lumora::tools {
 
@@ -20,8 +20,7 @@ struct ImportOptions {
     std::vector<std::string> playlists;
 };
 
-int ImportUsage(const char* problem)
-{
+int ImportUsage(const char* problem) {
     std::fprintf(stderr, "lumora-data import-m3u: %s\n", problem);
     std::fprintf(stderr,
                  "usage: lumora-data import-m3u --version V [--channels CSV] OUT.lmch IN.m3u...\n");
@@ -29,8 +28,7 @@ int ImportUsage(const char* problem)
 }
 
 // Nothing (after a message) when the command line is wrong.
-std::optional<ImportOptions> ParseImportOptions(const Arguments& args, int& exitCode)
-{
+std::optional<ImportOptions> ParseImportOptions(const Arguments& args, int& exitCode) {
     ImportOptions options;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -61,8 +59,7 @@ std::optional<ImportOptions> ParseImportOptions(const Arguments& args, int& exit
     return options;
 }
 
-bool IsUsableVersion(const std::string& version)
-{
+bool IsUsableVersion(const std::string& version) {
     for (unsigned char c : version) {
         if (c < 0x20 || c == 0x7F)
             return false;
@@ -72,14 +69,15 @@ bool IsUsableVersion(const std::string& version)
 
 }  // namespace
 
-int RunImportM3u(const Arguments& args)
-{
+int RunImportM3u(const Arguments& args) {
     int exitCode = 0;
     std::optional<ImportOptions> options = ParseImportOptions(args, exitCode);
     if (!options)
         return exitCode;
     if (!IsUsableVersion(options->version)) {
-        std::fprintf(stderr, "lumora-data import-m3u: the version must be UTF-8 text without control characters\n");
+        std::fprintf(
+            stderr,
+            "lumora-data import-m3u: the version must be UTF-8 text without control characters\n");
         return 1;
     }
 
@@ -114,7 +112,8 @@ int RunImportM3u(const Arguments& args)
         return 1;
     }
     if (!catalogue->SaveToFile(FromUtf8(options->output))) {
-        std::fprintf(stderr, "lumora-data import-m3u: %s: cannot be written\n", options->output.c_str());
+        std::fprintf(stderr, "lumora-data import-m3u: %s: cannot be written\n",
+                     options->output.c_str());
         return 1;
     }
     std::fprintf(stderr,
@@ -123,7 +122,8 @@ int RunImportM3u(const Arguments& args)
                  counts.channels, counts.streams, counts.countries, counts.malformed, counts.nsfw,
                  counts.refused);
     if (counts.repeated > 0)
-        std::fprintf(stderr, "dropped %zu repeated addresses of the same channel\n", counts.repeated);
+        std::fprintf(stderr, "dropped %zu repeated addresses of the same channel\n",
+                     counts.repeated);
     return 0;
 }
 

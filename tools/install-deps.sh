@@ -10,7 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libavdevice-dev
   famfamfam-flag-png iso-codes libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   ffmpeg python3 openssl xvfb xauth xdotool
   mpv  # the command-line player: the start-up benchmark's reference
   qt6-translations-l10n

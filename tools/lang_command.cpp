@@ -38,20 +38,16 @@ struct LanguageSource {
     std::vector<std::pair<std::string, std::string>> texts;  // in the file's order
 };
 
-void Complain(const std::string& fileName, const std::string& problem)
-{
+void Complain(const std::string& fileName, const std::string& problem) {
     std::fprintf(stderr, "lumora-data lang: %s: %s\n", fileName.c_str(), problem.c_str());
 }
 
-bool HasControlCharacters(std::string_view text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+bool HasControlCharacters(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-std::optional<std::string> ReadSmallFile(const std::filesystem::path& path, std::string& problem)
-{
+std::optional<std::string> ReadSmallFile(const std::filesystem::path& path, std::string& problem) {
     std::error_code error;
     std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) {
@@ -73,11 +69,12 @@ std::optional<std::string> ReadSmallFile(const std::filesystem::path& path, std:
 
 // Parses JSON and refuses an object that names a member twice, which the
 // parser would otherwise settle silently by keeping the last one.
-std::optional<nlohmann::ordered_json> ParseStrictJson(const std::string& text, std::string& problem)
-{
+std::optional<nlohmann::ordered_json> ParseStrictJson(const std::string& text,
+                                                      std::string& problem) {
     std::vector<std::set<std::string>> openObjects;
     std::string repeated;
-    auto watch = [&](int, nlohmann::ordered_json::parse_event_t event, nlohmann::ordered_json& parsed) {
+    auto watch = [&](int, nlohmann::ordered_json::parse_event_t event,
+                     nlohmann::ordered_json& parsed) {
         using Event = nlohmann::ordered_json::parse_event_t;
         if (event == Event::object_start) {
             openObjects.emplace_back();
@@ -105,8 +102,7 @@ std::optional<nlohmann::ordered_json> ParseStrictJson(const std::string& text, s
 }
 
 std::optional<std::string> RequireText(const nlohmann::ordered_json& document, const char* member,
-                                       std::string& problem)
-{
+                                       std::string& problem) {
     auto found = document.find(member);
     if (found == document.end() || !found->is_string()) {
         problem = std::string("\"") + member + "\" must be a text";
@@ -120,8 +116,7 @@ std::optional<std::string> RequireText(const nlohmann::ordered_json& document, c
     return value;
 }
 
-std::optional<LanguageSource> ReadLanguageFile(const std::filesystem::path& path)
-{
+std::optional<LanguageSource> ReadLanguageFile(const std::filesystem::path& path) {
     LanguageSource source;
     source.fileName = path.filename().string();
     std::string problem;
@@ -145,7 +140,8 @@ std::optional<LanguageSource> ReadLanguageFile(const std::filesystem::path& path
         }
     }
     std::optional<std::string> displayName = RequireText(*document, "language", problem);
-    std::optional<std::string> code = displayName ? RequireText(*document, "ext", problem) : std::nullopt;
+    std::optional<std::string> code =
+        displayName ? RequireText(*document, "ext", problem) : std::nullopt;
     if (!code) {
         Complain(source.fileName, problem);
         return std::nullopt;
@@ -182,15 +178,14 @@ std::optional<LanguageSource> ReadLanguageFile(const std::filesystem::path& path
 }
 
 // Two languages with the same order or code would make the pack ambiguous.
-bool CheckUnique(const std::vector<LanguageSource>& languages)
-{
+bool CheckUnique(const std::vector<LanguageSource>& languages) {
     std::map<long long, const LanguageSource*> orders;
     std::map<std::string, const LanguageSource*> codes;
     for (const LanguageSource& language : languages) {
         auto [order, newOrder] = orders.emplace(language.order, &language);
         if (!newOrder) {
-            Complain(language.fileName, "order " + std::to_string(language.order) + " is taken by " +
-                                            order->second->fileName);
+            Complain(language.fileName, "order " + std::to_string(language.order) +
+                                            " is taken by " + order->second->fileName);
             return false;
         }
         auto [code, newCode] = codes.emplace(language.code, &language);
@@ -205,8 +200,7 @@ bool CheckUnique(const std::vector<LanguageSource>& languages)
 
 // A missing text shows the user an empty label; say so, but a pack that is
 // partly translated is still a pack.
-void WarnAboutMissingTexts(const std::vector<LanguageSource>& languages)
-{
+void WarnAboutMissingTexts(const std::vector<LanguageSource>& languages) {
     const LanguageSource& reference = languages.front();
     for (const LanguageSource& language : languages) {
         std::set<std::string> keys;
@@ -220,13 +214,13 @@ void WarnAboutMissingTexts(const std::vector<LanguageSource>& languages)
         }
         if (missing > 0) {
             std::fprintf(stderr, "lumora-data lang: warning: %s lacks %zu keys of %s (first: %s)\n",
-                         language.fileName.c_str(), missing, reference.fileName.c_str(), first.c_str());
+                         language.fileName.c_str(), missing, reference.fileName.c_str(),
+                         first.c_str());
         }
     }
 }
 
-void FillPack(DocNode& pack, const std::vector<LanguageSource>& languages)
-{
+void FillPack(DocNode& pack, const std::vector<LanguageSource>& languages) {
     for (std::size_t index = 0; index < languages.size(); ++index) {
         const LanguageSource& language = languages[index];
         DocNode* node = pack.AddChild(std::string(kLanguageNodePrefix) + std::to_string(index));
@@ -239,8 +233,7 @@ void FillPack(DocNode& pack, const std::vector<LanguageSource>& languages)
 
 }  // namespace
 
-int RunLang(const Arguments& args)
-{
+int RunLang(const Arguments& args) {
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: lumora-data lang DIR OUT\n");
         return 2;
@@ -259,7 +252,8 @@ int RunLang(const Arguments& args)
         return 1;
     }
     if (files.empty()) {
-        std::fprintf(stderr, "lumora-data lang: %s holds no *.json language file\n", args[0].c_str());
+        std::fprintf(stderr, "lumora-data lang: %s holds no *.json language file\n",
+                     args[0].c_str());
         return 1;
     }
     std::sort(files.begin(), files.end());

@@ -25,16 +25,14 @@ struct ListOptions {
     bool favourites = false;
 };
 
-int Usage()
-{
+int Usage() {
     std::fprintf(stderr,
                  "usage: lumora-data list CATALOGUE [--languages PACK] [--settings CFG] "
                  "[--country C] [--category K] [--favourites]\n");
     return 2;
 }
 
-std::optional<ListOptions> ParseArguments(const Arguments& args)
-{
+std::optional<ListOptions> ParseArguments(const Arguments& args) {
     ListOptions options;
     bool haveCatalogue = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -68,8 +66,7 @@ std::optional<ListOptions> ParseArguments(const Arguments& args)
 
 // A field of the tab-separated output: control characters (a tab or a line
 // break inside a name) become spaces so every channel stays one line.
-std::string Field(std::u16string_view text)
-{
+std::string Field(std::u16string_view text) {
     std::string field = ToUtf8(text);
     for (char& c : field) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
@@ -78,13 +75,11 @@ std::string Field(std::u16string_view text)
     return field;
 }
 
-std::string Field(std::string_view text)
-{
+std::string Field(std::string_view text) {
     return Field(FromUtf8(text));
 }
 
-void PrintChannel(const Channel& channel, const Channel* current)
-{
+void PrintChannel(const Channel& channel, const Channel* current) {
     const Stream* stream = SelectedStream(channel);
     std::string line;
     line.append(Field(channel.id)).append(1, '\t');
@@ -99,8 +94,7 @@ void PrintChannel(const Channel& channel, const Channel* current)
 
 }  // namespace
 
-int RunList(const Arguments& args)
-{
+int RunList(const Arguments& args) {
     std::optional<ListOptions> options = ParseArguments(args);
     if (!options)
         return Usage();
@@ -118,7 +112,8 @@ int RunList(const Arguments& args)
     });
     Catalogue catalogue;
     if (!catalogue.LoadCatalogue(FromUtf8(options->catalogue))) {
-        std::fprintf(stderr, "lumora-data list: cannot read the catalogue '%s'\n", options->catalogue.c_str());
+        std::fprintf(stderr, "lumora-data list: cannot read the catalogue '%s'\n",
+                     options->catalogue.c_str());
         return 1;
     }
 
@@ -126,7 +121,8 @@ int RunList(const Arguments& args)
     if (options->country) {
         auto found = catalogue.Countries().find(*options->country);
         if (found == catalogue.Countries().end()) {
-            std::fprintf(stderr, "lumora-data list: the catalogue has no country '%s'\n", options->country->c_str());
+            std::fprintf(stderr, "lumora-data list: the catalogue has no country '%s'\n",
+                         options->country->c_str());
             return 1;
         }
         country = found->second.get();
@@ -135,8 +131,10 @@ int RunList(const Arguments& args)
     if (options->category) {
         category = catalogue.FindCategory(*options->category);
         if (category == nullptr) {
-            std::fprintf(stderr, "lumora-data list: there is no category '%s' (known: l mu n r sp e mo k ad)\n",
-                         options->category->c_str());
+            std::fprintf(
+                stderr,
+                "lumora-data list: there is no category '%s' (known: l mu n r sp e mo k ad)\n",
+                options->category->c_str());
             return 1;
         }
     }

@@ -18,34 +18,34 @@ constexpr Verb kVerbs[] = {
     {"dump", lumora::tools::RunDump, "dump FILE"},
     {"build", lumora::tools::RunBuild, "build JSON OUT"},
     {"lang", lumora::tools::RunLang, "lang DIR OUT"},
-    {"import-m3u", lumora::tools::RunImportM3u, "import-m3u --version V [--channels CSV] OUT.lmch IN.m3u..."},
+    {"import-m3u", lumora::tools::RunImportM3u,
+     "import-m3u --version V [--channels CSV] OUT.lmch IN.m3u..."},
     {"list", lumora::tools::RunList,
-     "list CATALOGUE [--languages PACK] [--settings CFG] [--country C] [--category K] [--favourites]"},
+     "list CATALOGUE [--languages PACK] [--settings CFG] [--country C] [--category K] "
+     "[--favourites]"},
     {"resources", lumora::tools::RunResources, "resources [--flags DIR] OUT.velt"},
     {"splash", lumora::tools::RunSplash, "splash PNG OUT.velt"},
     {"publish", lumora::tools::RunPublish, "publish CATALOGUE DIR"},
     {"check", lumora::tools::RunCheck,
-     "check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] [--drop-dead] [--only COUNTRY,...]"},
+     "check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] [--drop-dead] [--only "
+     "COUNTRY,...]"},
 };
 
-void PrintUsage(std::FILE* out)
-{
+void PrintUsage(std::FILE* out) {
     std::fprintf(out, "usage: lumora-data VERB ARGS...\n");
     for (const Verb& verb : kVerbs)
         std::fprintf(out, "  lumora-data %.*s\n", int(verb.usage.size()), verb.usage.data());
     std::fprintf(out, "  lumora-data --help\n");
 }
 
-int Usage()
-{
+int Usage() {
     PrintUsage(stderr);
     return 2;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     std::string_view name = argv[1];

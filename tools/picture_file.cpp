@@ -4,8 +4,7 @@
 
 namespace lumora::tools {
 
-PictureKind DetectPictureKind(std::string_view bytes)
-{
+PictureKind DetectPictureKind(std::string_view bytes) {
     constexpr std::string_view kPng("\x89PNG\r\n\x1A\n", 8);
     constexpr std::string_view kJpeg("\xFF\xD8\xFF", 3);
     if (bytes.substr(0, kPng.size()) == kPng)
@@ -22,8 +21,7 @@ PictureKind DetectPictureKind(std::string_view bytes)
 }
 
 std::optional<MemoryStream> ReadFileBytes(const std::string& path, std::size_t maxBytes,
-                                          std::string& problem)
-{
+                                          std::string& problem) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         problem = "cannot be opened";

@@ -17,14 +17,12 @@
 namespace lumora::tools {
 namespace {
 
-int Fail(const char* what, const std::string& path)
-{
+int Fail(const char* what, const std::string& path) {
     std::fprintf(stderr, "lumora-data publish: %s: %s\n", path.c_str(), what);
     return 1;
 }
 
-bool ReadWholeFile(const std::string& path, MemoryStream& bytes)
-{
+bool ReadWholeFile(const std::string& path, MemoryStream& bytes) {
     FileStream file;
     if (!file.Open(FromUtf8(path), OpenMode::Read))
         return false;
@@ -38,8 +36,7 @@ bool ReadWholeFile(const std::string& path, MemoryStream& bytes)
 
 // Written to "PATH.tmp", flushed and renamed, so a web server never hands out
 // half a catalogue.
-bool WriteWholeFile(const std::string& path, const MemoryStream& bytes)
-{
+bool WriteWholeFile(const std::string& path, const MemoryStream& bytes) {
     std::string temporary = path + ".tmp";
     FileStream file;
     if (!file.Open(FromUtf8(temporary), OpenMode::Write))
@@ -55,8 +52,7 @@ bool WriteWholeFile(const std::string& path, const MemoryStream& bytes)
 
 }  // namespace
 
-int RunPublish(const Arguments& args)
-{
+int RunPublish(const Arguments& args) {
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: lumora-data publish CATALOGUE DIR\n");
         return 2;
@@ -70,8 +66,9 @@ int RunPublish(const Arguments& args)
         return Fail("is not a document", cataloguePath);
     // Players accept only a catalogue whose root name is its version text.
     if (!IsVersionText(root.Name()))
-        return Fail(("root name '" + root.Name() + "' is not a version text such as 1.0.12.3").c_str(),
-                    cataloguePath);
+        return Fail(
+            ("root name '" + root.Name() + "' is not a version text such as 1.0.12.3").c_str(),
+            cataloguePath);
 
     std::filesystem::path folder = std::filesystem::path(args[1]) / "downloads" / "mobile";
     std::error_code error;
@@ -88,7 +85,8 @@ int RunPublish(const Arguments& args)
     if (!DocNode(root.Name()).SaveToFile(FromUtf8(markerOut)))
         return Fail("cannot be written", markerOut);
 
-    std::printf("published catalogue version %s in %s\n", root.Name().c_str(), folder.string().c_str());
+    std::printf("published catalogue version %s in %s\n", root.Name().c_str(),
+                folder.string().c_str());
     return 0;
 }
 

@@ -24,8 +24,7 @@ constexpr std::string_view kDefaultFlagFolder = "/usr/share/flags/countries/16x1
 constexpr std::string_view kUnitedKingdomPlaylistCode = "uk";
 constexpr std::string_view kUnitedKingdomIsoCode = "gb";
 
-std::string LowerAscii(std::string text)
-{
+std::string LowerAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
@@ -33,22 +32,19 @@ std::string LowerAscii(std::string text)
     return text;
 }
 
-bool IsFlagName(std::string_view name)
-{
+bool IsFlagName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
     });
 }
 
-int ResourcesUsage()
-{
+int ResourcesUsage() {
     std::fprintf(stderr, "usage: lumora-data resources [--flags DIR] OUT.velt\n");
     return 2;
 }
 
 // Flag pictures by lower-case code; nothing when the folder cannot be read.
-std::optional<std::map<std::string, MemoryStream>> ReadFlags(const std::filesystem::path& folder)
-{
+std::optional<std::map<std::string, MemoryStream>> ReadFlags(const std::filesystem::path& folder) {
     std::map<std::string, MemoryStream> flags;
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
@@ -81,8 +77,7 @@ std::optional<std::map<std::string, MemoryStream>> ReadFlags(const std::filesyst
 
 }  // namespace
 
-int RunResources(const Arguments& args)
-{
+int RunResources(const Arguments& args) {
     std::string folder(kDefaultFlagFolder);
     std::optional<std::string> output;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -105,7 +100,8 @@ int RunResources(const Arguments& args)
             flags->emplace(std::string(kUnitedKingdomPlaylistCode), MemoryStream(gb->second));
     }
     if (flags->empty())
-        std::fprintf(stderr, "lumora-data resources: warning: %s holds no flag pictures\n", folder.c_str());
+        std::fprintf(stderr, "lumora-data resources: warning: %s holds no flag pictures\n",
+                     folder.c_str());
 
     DocNode document{std::string(kResourcesRootName)};
     DocNode* images = document.AddChild(kImagesNodeName);

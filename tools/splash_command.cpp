@@ -16,8 +16,7 @@ constexpr std::string_view kImageAttribute = "image";
 
 }  // namespace
 
-int RunSplash(const Arguments& args)
-{
+int RunSplash(const Arguments& args) {
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: lumora-data splash PNG OUT.velt\n");
         return 2;

@@ -9,10 +9,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -38,8 +38,7 @@ constexpr double kLoadToReadTarget = 1.5;
 constexpr double kFilterToLoadTarget = 0.01;
 constexpr const char* kCategories[] = {"l", "mu", "n", "r", "sp", "e", "mo", "k", "ad"};
 
-std::string CountryCode(int i)
-{
+std::string CountryCode(int i) {
     return {char('a' + i / 26), char('a' + i % 26)};
 }
 
@@ -47,9 +46,9 @@ struct Fixture {
     std::filesystem::path folder;
     std::u16string cataloguePath;
 
-    Fixture()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-bench-XXXXXX").string();
+    Fixture() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumora-bench-XXXXXX").string();
         folder = mkdtemp(pattern.data());
         cataloguePath = FromUtf8((folder / "Channels.lmch").string());
         WriteCatalogue();
@@ -61,47 +60,47 @@ struct Fixture {
     }
     ~Fixture() { std::filesystem::remove_all(folder); }
 
-    void WriteCatalogue() const
-    {
+    void WriteCatalogue() const {
         DocNode root("2024.12.1");
         for (int c = 0; c < kCountries; ++c) {
             DocNode* country = root.AddChild(CountryCode(c));
             for (int n = 0; n < kChannelsPerCountry; ++n) {
                 std::string key = "ch" + std::to_string(n);
                 DocNode* channel = country->AddChild(key);
-                channel->SetWString("n", u"Channel " + FromUtf8(std::to_string((n * 7919) % 1000)) + u" " +
-                                             FromUtf8(CountryCode(c)));
+                channel->SetWString("n", u"Channel " + FromUtf8(std::to_string((n * 7919) % 1000)) +
+                                             u" " + FromUtf8(CountryCode(c)));
                 channel->SetString("p", "p");
                 channel->SetString("c", kCategories[(c + n) % 9]);
                 for (int s = 0; s <= n % 3; ++s) {
                     DocNode* stream = channel->AddChild(std::to_string(s));
                     stream->SetInt("b", 300 + 100 * s);
-                    stream->SetWString("u", u"http://streams.example.net/" + FromUtf8(CountryCode(c) + "/" + key) +
-                                                u"/" + FromUtf8(std::to_string(s)) + u".m3u8");
+                    stream->SetWString("u", u"http://streams.example.net/" +
+                                                FromUtf8(CountryCode(c) + "/" + key) + u"/" +
+                                                FromUtf8(std::to_string(s)) + u".m3u8");
                 }
             }
         }
         root.SaveToFile(cataloguePath);
     }
 
-    void WriteLanguages() const
-    {
+    void WriteLanguages() const {
         DocNode root("lang_doc_1.0");
         DocNode* english = root.AddChild("lang_0");
         english->SetWString("language", u"English");
         english->SetWString("ext", u"en");
         for (int c = 0; c < kCountries; ++c)
-            english->AddChild("c_" + CountryCode(c))->SetWString("text", u"Country " + FromUtf8(CountryCode(c)));
+            english->AddChild("c_" + CountryCode(c))
+                ->SetWString("text", u"Country " + FromUtf8(CountryCode(c)));
         for (const char* key : kCategories)
-            english->AddChild(std::string("cat_") + key)->SetWString("text", u"Category " + FromUtf8(key));
+            english->AddChild(std::string("cat_") + key)
+                ->SetWString("text", u"Category " + FromUtf8(key));
         english->AddChild("str_kb")->SetWString("text", u"kb");
         for (int i = 0; i < 200; ++i)
             english->AddChild("menu_item_" + std::to_string(i))->SetWString("text", u"Item");
         root.SaveToFile(FromUtf8((folder / "Languages.lngp").string()));
     }
 
-    void WriteSettings() const
-    {
+    void WriteSettings() const {
         DocNode root("set");
         DocNode* options = root.AddChild("options");
         options->SetWString("Language", u"en");
@@ -119,16 +118,14 @@ struct Fixture {
     }
 };
 
-Fixture& TheFixture()
-{
+Fixture& TheFixture() {
     static Fixture fixture;
     return fixture;
 }
 
 // Both loads keep their result alive until the next round: freeing it is
 // shut-down work, not loading, and is left out of the timing.
-void BM_ReadDocument(benchmark::State& state)
-{
+void BM_ReadDocument(benchmark::State& state) {
     const std::u16string& path = TheFixture().cataloguePath;
     for (auto _ : state) {
         auto document = std::make_unique<DocNode>();
@@ -141,15 +138,15 @@ void BM_ReadDocument(benchmark::State& state)
 }
 BENCHMARK(BM_ReadDocument)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
-void BM_LoadCatalogue(benchmark::State& state)
-{
+void BM_LoadCatalogue(benchmark::State& state) {
     const std::u16string& path = TheFixture().cataloguePath;
     for (auto _ : state) {
         auto catalogue = std::make_unique<Catalogue>();
         bool loaded = catalogue->LoadCatalogue(path);
         benchmark::DoNotOptimize(loaded);
         state.PauseTiming();
-        if (AllChannels().size() != kCountries * kChannelsPerCountry || FavouriteChannels().size() != kFavourites)
+        if (AllChannels().size() != kCountries * kChannelsPerCountry ||
+            FavouriteChannels().size() != kFavourites)
             state.SkipWithError("the catalogue was not built completely");
         catalogue.reset();
         state.ResumeTiming();
@@ -157,8 +154,7 @@ void BM_LoadCatalogue(benchmark::State& state)
 }
 BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
-void BM_FilterOneCountry(benchmark::State& state)
-{
+void BM_FilterOneCountry(benchmark::State& state) {
     Catalogue catalogue;
     catalogue.LoadCatalogue(TheFixture().cataloguePath);
     const Country* country = catalogue.Countries().at(CountryCode(17)).get();
@@ -169,8 +165,7 @@ void BM_FilterOneCountry(benchmark::State& state)
 }
 BENCHMARK(BM_FilterOneCountry)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
-void BM_FilterOneCategory(benchmark::State& state)
-{
+void BM_FilterOneCategory(benchmark::State& state) {
     Catalogue catalogue;
     catalogue.LoadCatalogue(TheFixture().cataloguePath);
     const Category* category = catalogue.FindCategory("sp");
@@ -181,8 +176,7 @@ void BM_FilterOneCategory(benchmark::State& state)
 }
 BENCHMARK(BM_FilterOneCategory)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
-void BM_SortAllChannels(benchmark::State& state)
-{
+void BM_SortAllChannels(benchmark::State& state) {
     Catalogue catalogue;
     catalogue.LoadCatalogue(TheFixture().cataloguePath);
     std::vector<Channel*> shuffled = AllChannels();
@@ -202,11 +196,10 @@ BENCHMARK(BM_SortAllChannels)->Unit(benchmark::kMillisecond)->Repetitions(5);
 // times are the steadier figure.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred ||
-                run.iterations <= 0)
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" ||
+                run.error_occurred || run.iterations <= 0)
                 continue;
             std::string name = run.run_name.function_name;
             wall[name] = run.real_accumulated_time * 1e9 / double(run.iterations);
@@ -219,8 +212,7 @@ public:
     std::map<std::string, double> cpu;
 };
 
-void PrintRatios(const char* kind, const std::map<std::string, double>& times)
-{
+void PrintRatios(const char* kind, const std::map<std::string, double>& times) {
     std::printf("\n%s time:\n", kind);
     auto time = [&](const char* name) {
         auto found = times.find(name);
@@ -242,8 +234,7 @@ void PrintRatios(const char* kind, const std::map<std::string, double>& times)
 }
 
 // The table's rows, from the CPU times: the steadier figure on a busy machine.
-void RecordTargets(const std::map<std::string, double>& cpu)
-{
+void RecordTargets(const std::map<std::string, double>& cpu) {
     auto time = [&](const char* name) {
         auto found = cpu.find(name);
         return found == cpu.end() ? 0.0 : found->second / 1e6;  // ms
@@ -252,21 +243,20 @@ void RecordTargets(const std::map<std::string, double>& cpu)
     const double load = time("BM_LoadCatalogue");
     if (read <= 0 || load <= 0)
         return;
-    bench::RecordRatio("catalogue load, 10,000 channels, vs its document tree read (CPU)", load, read, "ms",
-                       kLoadToReadTarget);
+    bench::RecordRatio("catalogue load, 10,000 channels, vs its document tree read (CPU)", load,
+                       read, "ms", kLoadToReadTarget);
     if (const double country = time("BM_FilterOneCountry"); country > 0)
-        bench::RecordRatio("country filter, 10,000 channels, vs the load (CPU)", country, load, "ms",
-                           kFilterToLoadTarget);
+        bench::RecordRatio("country filter, 10,000 channels, vs the load (CPU)", country, load,
+                           "ms", kFilterToLoadTarget);
     if (const double category = time("BM_FilterOneCategory"); category > 0)
-        bench::RecordRatio("category filter, 10,000 channels, vs the load (CPU)", category, load, "ms",
-                           kFilterToLoadTarget);
+        bench::RecordRatio("category filter, 10,000 channels, vs the load (CPU)", category, load,
+                           "ms", kFilterToLoadTarget);
 }
 
 }  // namespace
 }  // namespace lumora
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -87,7 +87,9 @@ class Step {
 public:
     Step() : cpu_(ThreadCpuMs()), wall_(Clock::now()) {}
     double CpuMs() const { return ThreadCpuMs() - cpu_; }
-    double WallMs() const { return std::chrono::duration<double, std::milli>(Clock::now() - wall_).count(); }
+    double WallMs() const {
+        return std::chrono::duration<double, std::milli>(Clock::now() - wall_).count();
+    }
 
 private:
     double cpu_;
@@ -124,7 +126,8 @@ double Median(std::vector<double> values) {
 std::vector<int> BiggestCountries(const QComboBox& countries) {
     std::vector<std::pair<std::size_t, int>> sizes;
     for (int entry = 1; entry < countries.count(); ++entry) {
-        const auto* country = reinterpret_cast<const lumora::Country*>(countries.itemData(entry).value<quintptr>());
+        const auto* country =
+            reinterpret_cast<const lumora::Country*>(countries.itemData(entry).value<quintptr>());
         sizes.emplace_back(country != nullptr ? country->channels.size() : 0, entry);
     }
     std::sort(sizes.rbegin(), sizes.rend());
@@ -213,7 +216,10 @@ void BM_ChannelListTabSwitch(benchmark::State& state) {
 
 BENCHMARK(BM_ChannelListOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ChannelListFilterChange)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ChannelListCountryChange)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ChannelListCountryChange)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 BENCHMARK(BM_ChannelListTabSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 std::string CountryCode(int i) {
@@ -242,13 +248,15 @@ bool WriteCatalogue(const std::filesystem::path& folder) {
         for (int n = 0; n < sizes[c]; ++n, ++serial) {
             const std::string key = "ch" + std::to_string(n);
             lumora::DocNode* channel = country->AddChild(key);
-            channel->SetWString("n", u"Channel " + lumora::FromUtf8(std::to_string((serial * 7919) % 100000)));
+            channel->SetWString(
+                "n", u"Channel " + lumora::FromUtf8(std::to_string((serial * 7919) % 100000)));
             channel->SetString("p", "p");
             channel->SetString("c", kCategories[serial % 9]);
             for (int s = 0; s <= serial % 3; ++s) {
                 lumora::DocNode* stream = channel->AddChild(std::to_string(s));
                 stream->SetInt("b", 300 + 100 * s);
-                stream->SetWString("u", u"http://streams.example.net/" + lumora::FromUtf8(CountryCode(c) + "/" + key));
+                stream->SetWString("u", u"http://streams.example.net/" +
+                                            lumora::FromUtf8(CountryCode(c) + "/" + key));
             }
             if (serial % 5 == 0)
                 favourites->AddChild(CountryCode(c) + "_" + key)->SetBool("f", true);
@@ -314,7 +322,8 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumora-dialogs-bench-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "lumora-dialogs-bench-XXXXXX").string();
     const std::filesystem::path folder = mkdtemp(pattern.data());
     const bool loaded = LoadData(folder);
     std::filesystem::remove_all(folder);

@@ -29,28 +29,26 @@ constexpr int kCountries = 20;
 constexpr int kChannels = 10000;
 constexpr double kTargetRatio = 4.0;
 
-std::string ChannelId(int i)
-{
+std::string ChannelId(int i) {
     char id[16];
     std::snprintf(id, sizeof id, "ch%05d", i);
     return id;
 }
 
-std::u16string ChannelName(int i)
-{
+std::u16string ChannelName(int i) {
     return FromUtf8("Kanal " + std::to_string(i) + " \xD0\xA2\xD0\x92 Nachrichten");
 }
 
-std::u16string StreamAddress(int i, int k)
-{
-    return FromUtf8("http://streams.example.net/live/" + ChannelId(i) + "/" + std::to_string(k) + "/index.m3u8");
+std::u16string StreamAddress(int i, int k) {
+    return FromUtf8("http://streams.example.net/live/" + ChannelId(i) + "/" + std::to_string(k) +
+                    "/index.m3u8");
 }
 
-std::unique_ptr<DocNode> BuildCatalogue()
-{
+std::unique_ptr<DocNode> BuildCatalogue() {
     auto root = std::make_unique<DocNode>("2.0.1");
     for (int i = 0; i < kChannels; ++i) {
-        DocNode* country = root->Child("c" + std::to_string(i % kCountries), ChildMode::CreateIfMissing);
+        DocNode* country =
+            root->Child("c" + std::to_string(i % kCountries), ChildMode::CreateIfMissing);
         DocNode* channel = country->AddChild(ChannelId(i));
         channel->SetWString("n", ChannelName(i));
         channel->SetString("p", "news sport " + std::to_string(i % 97));
@@ -65,8 +63,7 @@ std::unique_ptr<DocNode> BuildCatalogue()
 }
 
 // The same content in the shape a JSON author would choose.
-json CatalogueAsJson(const DocNode& root)
-{
+json CatalogueAsJson(const DocNode& root) {
     json countries = json::object();
     for (const auto& country : root.Children()) {
         json channels = json::object();
@@ -97,14 +94,12 @@ struct Fixture {
     std::string text = document.dump();
 };
 
-Fixture& Data()
-{
+Fixture& Data() {
     static Fixture fixture;
     return fixture;
 }
 
-void BM_DocumentWrite(benchmark::State& state)
-{
+void BM_DocumentWrite(benchmark::State& state) {
     const DocNode& tree = *Data().tree;
     for (auto _ : state) {
         MemoryStream out;
@@ -114,8 +109,7 @@ void BM_DocumentWrite(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * Data().bytes.Size());
 }
 
-void BM_DocumentRead(benchmark::State& state)
-{
+void BM_DocumentRead(benchmark::State& state) {
     MemoryStream& in = Data().bytes;
     for (auto _ : state) {
         in.Seek(0, SeekOrigin::Begin);
@@ -127,8 +121,7 @@ void BM_DocumentRead(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * Data().bytes.Size());
 }
 
-void BM_JsonSerialise(benchmark::State& state)
-{
+void BM_JsonSerialise(benchmark::State& state) {
     const json& document = Data().document;
     for (auto _ : state) {
         std::string text = document.dump();
@@ -137,8 +130,7 @@ void BM_JsonSerialise(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * Data().text.size());
 }
 
-void BM_JsonParse(benchmark::State& state)
-{
+void BM_JsonParse(benchmark::State& state) {
     const std::string& text = Data().text;
     for (auto _ : state) {
         json document = json::parse(text);
@@ -147,8 +139,7 @@ void BM_JsonParse(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * Data().text.size());
 }
 
-void BM_Memcpy(benchmark::State& state)
-{
+void BM_Memcpy(benchmark::State& state) {
     const MemoryStream& bytes = Data().bytes;
     std::vector<std::uint8_t> copy(bytes.Size());
     for (auto _ : state) {
@@ -170,20 +161,19 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->Repetitions(5);
 // than wall time).
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && run.iterations > 0 &&
-                !run.error_occurred)
-                seconds[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+                run.iterations > 0 && !run.error_occurred)
+                seconds[run.run_name.function_name] =
+                    run.cpu_accumulated_time / static_cast<double>(run.iterations);
         }
     }
     std::map<std::string, double> seconds;
 };
 
-void PrintSummary(const std::map<std::string, double>& seconds)
-{
+void PrintSummary(const std::map<std::string, double>& seconds) {
     auto time = [&](const char* name) {
         auto found = seconds.find(name);
         return found == seconds.end() ? 0.0 : found->second;
@@ -196,7 +186,8 @@ void PrintSummary(const std::map<std::string, double>& seconds)
     if (write <= 0 || read <= 0 || dump <= 0 || parse <= 0 || copy <= 0)
         return;  // a filter left some out
 
-    std::printf("\nCatalogue of %d channels: document %.0f bytes, JSON %.0f bytes\n", kChannels, docBytes, jsonBytes);
+    std::printf("\nCatalogue of %d channels: document %.0f bytes, JSON %.0f bytes\n", kChannels,
+                docBytes, jsonBytes);
     std::printf("  document write %8.1f MB/s   nlohmann dump  %8.1f MB/s   ours is %5.1fx faster\n",
                 mbps(docBytes, write), mbps(jsonBytes, dump), dump / write);
     std::printf("  document read  %8.1f MB/s   nlohmann parse %8.1f MB/s   ours is %5.1fx faster\n",
@@ -204,16 +195,15 @@ void PrintSummary(const std::map<std::string, double>& seconds)
     std::printf("  memcpy         %8.1f MB/s   write takes %.1fx, read %.1fx the time of memcpy\n",
                 mbps(docBytes, copy), write / copy, read / copy);
     // Target: each at least kTargetRatio times faster, so at most 1 / kTargetRatio the time.
-    lumora::bench::RecordRatio("document write, 10,000 channels, vs nlohmann/json (CPU)", write * 1e3, dump * 1e3,
-                               "ms", 1 / kTargetRatio);
-    lumora::bench::RecordRatio("document read, 10,000 channels, vs nlohmann/json (CPU)", read * 1e3, parse * 1e3,
-                               "ms", 1 / kTargetRatio);
+    lumora::bench::RecordRatio("document write, 10,000 channels, vs nlohmann/json (CPU)",
+                               write * 1e3, dump * 1e3, "ms", 1 / kTargetRatio);
+    lumora::bench::RecordRatio("document read, 10,000 channels, vs nlohmann/json (CPU)", read * 1e3,
+                               parse * 1e3, "ms", 1 / kTargetRatio);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -32,7 +32,9 @@ constexpr std::size_t kStride = kWidth * 4;  // 1280: a multiple of 64
 
 class BarePlayer {
 public:
-    BarePlayer() : mpv_(lumora::CreateConfiguredMpv({})), pixels_(static_cast<unsigned char*>(std::aligned_alloc(64, kStride * kHeight))) {
+    BarePlayer()
+        : mpv_(lumora::CreateConfiguredMpv({})),
+          pixels_(static_cast<unsigned char*>(std::aligned_alloc(64, kStride * kHeight))) {
         if (!mpv_)
             return;
         mpv_render_param params[] = {
@@ -137,8 +139,9 @@ double ZapOnce(BarePlayer& player, const char* url) {
     player.Command("stop");
     player.Command("loadfile", url);
     // Frames of the old stream still in flight do not count.
-    if (!player.RunUntil([&] { return player.framesAtStart >= 0 && player.frames > player.framesAtStart; },
-                         10.0))
+    if (!player.RunUntil(
+            [&] { return player.framesAtStart >= 0 && player.frames > player.framesAtStart; },
+            10.0))
         return -1;
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -160,8 +163,12 @@ void Zap(benchmark::State& state, const char* variable) {
     }
 }
 
-void BM_BareZapTs(benchmark::State& state) { Zap(state, "LUMORA_BENCH_TS"); }
-void BM_BareZapHls(benchmark::State& state) { Zap(state, "LUMORA_BENCH_HLS"); }
+void BM_BareZapTs(benchmark::State& state) {
+    Zap(state, "LUMORA_BENCH_TS");
+}
+void BM_BareZapHls(benchmark::State& state) {
+    Zap(state, "LUMORA_BENCH_HLS");
+}
 BENCHMARK(BM_BareZapTs)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareZapHls)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 

@@ -95,8 +95,9 @@ ZapTimes ZapOnce(Screen& screen, const std::u16string& url) {
     host.Play(url);
     ZapTimes times;
     const auto& mark = screen.mark;
-    if (!RunUntil([&] { return mark.framesAtStart >= 0 && video.FramesRendered() > mark.framesAtStart; },
-                  10.0))
+    if (!RunUntil(
+            [&] { return mark.framesAtStart >= 0 && video.FramesRendered() > mark.framesAtStart; },
+            10.0))
         return times;
     times.rendered = std::chrono::duration<double>(Clock::now() - start).count();
     if (RunUntil([&] { return video.FramesPainted() > mark.paintsAtStart; }, 10.0))
@@ -122,11 +123,16 @@ void Zap(benchmark::State& state, const char* variable) {
         state.SetIterationTime(times.rendered);
         paintedTotal += times.painted;
     }
-    state.counters["painted_ms"] = benchmark::Counter(paintedTotal * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["painted_ms"] =
+        benchmark::Counter(paintedTotal * 1000, benchmark::Counter::kAvgIterations);
 }
 
-void BM_PlayerZapTs(benchmark::State& state) { Zap(state, "LUMORA_BENCH_TS"); }
-void BM_PlayerZapHls(benchmark::State& state) { Zap(state, "LUMORA_BENCH_HLS"); }
+void BM_PlayerZapTs(benchmark::State& state) {
+    Zap(state, "LUMORA_BENCH_TS");
+}
+void BM_PlayerZapHls(benchmark::State& state) {
+    Zap(state, "LUMORA_BENCH_HLS");
+}
 BENCHMARK(BM_PlayerZapTs)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerZapHls)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 

@@ -30,9 +30,9 @@ struct Fixture {
     std::filesystem::path playlist;
     std::u16string cataloguePath;
 
-    Fixture()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-bench-XXXXXX").string();
+    Fixture() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumora-bench-XXXXXX").string();
         folder = mkdtemp(pattern.data());
         playlist = folder / "provider.m3u";
         cataloguePath = FromUtf8((folder / "Channels.lmch").string());
@@ -40,8 +40,7 @@ struct Fixture {
     }
     ~Fixture() { std::filesystem::remove_all(folder); }
 
-    void WritePlaylist() const
-    {
+    void WritePlaylist() const {
         const char* groups[] = {"Sport", "News", "Kids", "Movies", "Music", "VIP"};
         const char* countries[] = {"fr", "de", "it", "es", "us", "pl"};
         std::ofstream out(playlist, std::ios::binary);
@@ -60,8 +59,7 @@ struct Fixture {
         }
     }
 
-    UpdateSource Source() const
-    {
+    UpdateSource Source() const {
         UpdateSource source;
         source.server = FromUtf8(playlist.string());
         source.cataloguePath = cataloguePath;
@@ -69,14 +67,12 @@ struct Fixture {
     }
 };
 
-Fixture& TheFixture()
-{
+Fixture& TheFixture() {
     static Fixture fixture;
     return fixture;
 }
 
-std::string ReadWhole(const std::filesystem::path& path)
-{
+std::string ReadWhole(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::string bytes(std::filesystem::file_size(path), '\0');
     in.read(bytes.data(), std::streamsize(bytes.size()));
@@ -84,30 +80,29 @@ std::string ReadWhole(const std::filesystem::path& path)
 }
 
 // The reference: the best of several plain reads, in seconds.
-double ReadSeconds()
-{
+double ReadSeconds() {
     static const double seconds = [] {
         double best = 1e9;
         for (int i = 0; i < 7; ++i) {
             auto start = std::chrono::steady_clock::now();
             benchmark::DoNotOptimize(ReadWhole(TheFixture().playlist));
-            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            best = std::min(
+                best,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
         return best;
     }();
     return seconds;
 }
 
-void BM_ReadPlaylistBytes(benchmark::State& state)
-{
+void BM_ReadPlaylistBytes(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(ReadWhole(TheFixture().playlist));
     state.counters["x_read"] = 1.0;
 }
 BENCHMARK(BM_ReadPlaylistBytes)->Unit(benchmark::kMillisecond);
 
-void BM_BuildCatalogueFromPlaylist(benchmark::State& state)
-{
+void BM_BuildCatalogueFromPlaylist(benchmark::State& state) {
     const UpdateSource source = TheFixture().Source();
     double total = 0;
     for (auto _ : state) {
@@ -115,7 +110,8 @@ void BM_BuildCatalogueFromPlaylist(benchmark::State& state)
         PlaylistFetch fetched = FetchPlaylist(source, false);
         std::unique_ptr<MemoryStream> catalogue =
             BuildPlaylistCatalogue(fetched, source, std::chrono::system_clock::now());
-        if (!catalogue || WriteCatalogueFile(*catalogue, source.cataloguePath) != StoreResult::Stored)
+        if (!catalogue ||
+            WriteCatalogueFile(*catalogue, source.cataloguePath) != StoreResult::Stored)
             state.SkipWithError("the catalogue was not built");
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }

@@ -70,8 +70,9 @@ double Median(std::vector<double> values) {
 
 // Channel names from a few words, some with accents, and a number.
 bool WriteCatalogue(const std::u16string& path) {
-    const char16_t* words[] = {u"Kanal", u"Télé", u"News", u"Sport", u"Música", u"Kino", u"Radio", u"Życie",
-                               u"Info",  u"Café", u"Kids", u"Film",  u"Ελλάδα", u"Канал", u"Arte", u"Welt"};
+    const char16_t* words[] = {u"Kanal",  u"Télé",  u"News", u"Sport", u"Música", u"Kino",
+                               u"Radio",  u"Życie", u"Info", u"Café",  u"Kids",   u"Film",
+                               u"Ελλάδα", u"Канал", u"Arte", u"Welt"};
     lumora::DocNode root("1.0.0.1");
     for (int c = 0; c < kCountries; ++c) {
         std::string code(1, char('a' + c / 26 % 26));
@@ -160,14 +161,16 @@ int main(int argc, char** argv) {
     const Keystrokes oneCountry = KeystrokeMedians(dialog, counter);
 
     const double ratio = countryChange > 0 ? everyChannel.all / countryChange : 0;
-    std::printf("keystroke, all %d channels:    %7.3f ms median\n", kCountries * kChannelsPerCountry,
-                everyChannel.all);
+    std::printf("keystroke, all %d channels:    %7.3f ms median\n",
+                kCountries * kChannelsPerCountry, everyChannel.all);
     std::printf("  first keystroke (whole list):  %7.3f ms median\n", everyChannel.first);
-    std::printf("keystroke, one country (%d):  %7.3f ms median (first %.3f ms)\n", kChannelsPerCountry,
-                oneCountry.all, oneCountry.first);
+    std::printf("keystroke, one country (%d):  %7.3f ms median (first %.3f ms)\n",
+                kChannelsPerCountry, oneCountry.all, oneCountry.first);
     std::printf("country chooser change:         %7.3f ms median\n", countryChange);
     std::printf("keystroke / country change:     %7.2fx\n", ratio);
-    lumora::bench::RecordAtMost("search keystroke, 100,000 channels", everyChannel.all, "ms", kFrameMs);
-    lumora::bench::RecordAtMost("search first keystroke, 100,000 channels", everyChannel.first, "ms", kFrameMs);
+    lumora::bench::RecordAtMost("search keystroke, 100,000 channels", everyChannel.all, "ms",
+                                kFrameMs);
+    lumora::bench::RecordAtMost("search first keystroke, 100,000 channels", everyChannel.first,
+                                "ms", kFrameMs);
     return 0;
 }

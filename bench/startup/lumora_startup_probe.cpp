@@ -73,8 +73,7 @@ protected:
                 ++viewChildren_;
             }
             break;
-        default:
-            break;
+        default: break;
         }
         return false;
     }
@@ -117,7 +116,8 @@ Q_COREAPP_STARTUP_FUNCTION(WatchStartup)
 int main(int argc, char* argv[]) {
     Marks& marks = TheMarks();
     marks.Add("main");
-    lumora::OverrideShippedDataFolder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(LUMORA_BUILD_DIR));
+    lumora::OverrideShippedDataFolder(argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                               : QStringLiteral(LUMORA_BUILD_DIR));
     // The program hands its arguments to a running instance; the probe has
     // none to hand.
     char* programOnly[] = {argv[0], nullptr};

@@ -21,29 +21,33 @@ protected:
     std::u16string settingsPath = folder.File("Settings.cfg");
     std::u16string languagesPath = folder.File("Languages.lngp");
 
-    void UseLanguage(std::vector<std::pair<std::string, std::u16string>> texts)
-    {
-        testing::WriteLanguagePack(languagesPath, {{0, LanguageSpec{u"English", u"en", std::move(texts)}}});
+    void UseLanguage(std::vector<std::pair<std::string, std::u16string>> texts) {
+        testing::WriteLanguagePack(languagesPath,
+                                   {{0, LanguageSpec{u"English", u"en", std::move(texts)}}});
         LoadLanguages(languagesPath);
     }
 
-    static ChannelSpec Plain(std::string node, std::u16string name, std::string category = "n")
-    {
-        return {std::move(node), std::move(name), std::move(category), {{0, 500, u"http://x/" + FromUtf8(node)}}};
+    static ChannelSpec Plain(std::string node, std::u16string name, std::string category = "n") {
+        return {std::move(node),
+                std::move(name),
+                std::move(category),
+                {{0, 500, u"http://x/" + FromUtf8(node)}}};
     }
 
     // Two countries, a few channels with one or more streams.
-    void WriteSmallCatalogue()
-    {
+    void WriteSmallCatalogue() {
         testing::WriteCatalogue(cataloguePath, "2024.1",
-                                {{"de", {{"ard", u"Das Erste", "n", {{0, 800, u"http://de/ard"}, {1, 1500, u"http://de/ard-hd"}}},
-                                         Plain("zdf", u"ZDF", "e")}},
+                                {{"de",
+                                  {{"ard",
+                                    u"Das Erste",
+                                    "n",
+                                    {{0, 800, u"http://de/ard"}, {1, 1500, u"http://de/ard-hd"}}},
+                                   Plain("zdf", u"ZDF", "e")}},
                                  {"fr", {Plain("tf1", u"TF1", "e")}}});
     }
 };
 
-TEST_F(CatalogueTest, BuildsCountriesChannelsAndStreams)
-{
+TEST_F(CatalogueTest, BuildsCountriesChannelsAndStreams) {
     UseLanguage({{"c_de", u"Germany"}, {"cat_n", u"News"}, {"str_kb", u"kb"}});
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -76,8 +80,7 @@ TEST_F(CatalogueTest, BuildsCountriesChannelsAndStreams)
     EXPECT_EQ(catalogue.CurrentChannel(), nullptr);
 }
 
-TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName)
-{
+TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName) {
     UseLanguage({{"c_de_zdf", u"Zweites"}});
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -87,10 +90,10 @@ TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName)
     EXPECT_EQ(catalogue.FindChannel("de_ard")->name, u"Das Erste");
 }
 
-TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls)
-{
+TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls) {
     UseLanguage({{"c_xx", u"\u202ENation\u202C"}});
-    testing::WriteCatalogue(cataloguePath, "1", {{"xx", {Plain("evil", u"\u202Eevil.exe\u202C\nTV")}}});
+    testing::WriteCatalogue(cataloguePath, "1",
+                            {{"xx", {Plain("evil", u"\u202Eevil.exe\u202C\nTV")}}});
     Catalogue catalogue;
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_EQ(catalogue.Countries().at("xx")->displayName, u"Nation");
@@ -100,10 +103,10 @@ TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls)
     EXPECT_EQ(channel->fullTitle, u"Nation evil.exe TV");
 }
 
-TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap)
-{
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"it", {{"rai", u"Rai", "n", {{0, 1, u"a"}, {1, 2, u"b"}, {3, 4, u"d"}}}}}});
+TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap) {
+    testing::WriteCatalogue(
+        cataloguePath, "v",
+        {{"it", {{"rai", u"Rai", "n", {{0, 1, u"a"}, {1, 2, u"b"}, {3, 4, u"d"}}}}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     const Channel* rai = catalogue.FindChannel("it_rai");
@@ -111,9 +114,9 @@ TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap)
     EXPECT_EQ(rai->streams[1].address, u"b");
 }
 
-TEST_F(CatalogueTest, ChannelIdsJoinCountryCodeAndNodeName)
-{
-    testing::WriteCatalogue(cataloguePath, "v", {{"X", {Plain("N", u"One")}}, {"Z", {Plain("N", u"Two")}}});
+TEST_F(CatalogueTest, ChannelIdsJoinCountryCodeAndNodeName) {
+    testing::WriteCatalogue(cataloguePath, "v",
+                            {{"X", {Plain("N", u"One")}}, {"Z", {Plain("N", u"Two")}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(catalogue.FindChannel("X_N")->name, u"One");
@@ -124,30 +127,31 @@ TEST_F(CatalogueTest, ChannelIdsJoinCountryCodeAndNodeName)
     EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"X_N", "Z_N"}));
 }
 
-TEST_F(CatalogueTest, FindChannelSearchesCountriesInCodeOrder)
-{
+TEST_F(CatalogueTest, FindChannelSearchesCountriesInCodeOrder) {
     // "a" + "b_c" and "a_b" + "c" make the same id.
-    testing::WriteCatalogue(cataloguePath, "v", {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
+    testing::WriteCatalogue(cataloguePath, "v",
+                            {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(catalogue.FindChannel("a_b_c")->name, u"First");
     EXPECT_EQ(AllChannels().size(), 2u);
 }
 
-TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed)
-{
+TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed) {
     UseLanguage({{"c_de", u"Germany"}});
     CollectMessages();
     testing::WriteCatalogue(cataloguePath, "v",
-                            {{"de", {Plain("bad", u"Bad 100% TV", "nonsense"), {"mute", u"Mute %s %d", "n", {}},
-                                     {"nameless", u"", "", {}}}}});
+                            {{"de",
+                              {Plain("bad", u"Bad 100% TV", "nonsense"),
+                               {"mute", u"Mute %s %d", "n", {}},
+                               {"nameless", u"", "", {}}}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     // Channels are built in node order: bad, mute, nameless.
-    EXPECT_EQ(messages, (std::vector<std::u16string>{u"Germany : Bad 100% TV - Wrong category!",
-                                                     u"Germany : Mute %s %d - No url!",
-                                                     u"Germany :  - Wrong category!",
-                                                     u"Germany :  - No url!"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::u16string>{
+                  u"Germany : Bad 100% TV - Wrong category!", u"Germany : Mute %s %d - No url!",
+                  u"Germany :  - Wrong category!", u"Germany :  - No url!"}));
     ASSERT_EQ(AllChannels().size(), 3u);
     const Channel* mute = catalogue.FindChannel("de_mute");
     EXPECT_EQ(SelectedStream(*mute), nullptr);
@@ -156,16 +160,14 @@ TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed)
     EXPECT_EQ(FilterChannels(nullptr, catalogue.FindCategory("n")).size(), 1u);
 }
 
-TEST_F(CatalogueTest, WithoutASinkMessagesAreDropped)
-{
+TEST_F(CatalogueTest, WithoutASinkMessagesAreDropped) {
     testing::WriteCatalogue(cataloguePath, "v", {{"de", {{"mute", u"Mute", "xx", {}}}}});
     Catalogue catalogue;
     EXPECT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_EQ(AllChannels().size(), 1u);
 }
 
-TEST_F(CatalogueTest, ThousandsOfBrokenChannelsGiveOneMessageEachAndNothingMore)
-{
+TEST_F(CatalogueTest, ThousandsOfBrokenChannelsGiveOneMessageEachAndNothingMore) {
     DocNode root("v");
     DocNode* country = root.AddChild("xx");
     for (int i = 0; i < 20000; ++i) {
@@ -181,12 +183,12 @@ TEST_F(CatalogueTest, ThousandsOfBrokenChannelsGiveOneMessageEachAndNothingMore)
     EXPECT_EQ(AllChannels().size(), 20000u);
 }
 
-TEST_F(CatalogueTest, TheSettingsStateIsApplied)
-{
+TEST_F(CatalogueTest, TheSettingsStateIsApplied) {
     UseLanguage({{"str_kb", u" kbit/s"}});
-    testing::WriteSettings(settingsPath,
-                           {{"de_ard", true, 1}, {"de_zdf", false, 7}, {"fr_tf1", true, -1}, {"gone_x", true, 0}},
-                           u"de_ard");
+    testing::WriteSettings(
+        settingsPath,
+        {{"de_ard", true, 1}, {"de_zdf", false, 7}, {"fr_tf1", true, -1}, {"gone_x", true, 0}},
+        u"de_ard");
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -205,8 +207,7 @@ TEST_F(CatalogueTest, TheSettingsStateIsApplied)
     EXPECT_EQ(catalogue.CurrentChannel(), ard);
 }
 
-TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent)
-{
+TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent) {
     testing::WriteSettings(settingsPath, {}, u"de_gone");
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
@@ -215,9 +216,9 @@ TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent)
     EXPECT_EQ(catalogue.CurrentChannel(), nullptr);
 }
 
-TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds)
-{
-    testing::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}, {"gone_x", true, 0}});
+TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
+    testing::WriteSettings(settingsPath,
+                           {{"de_ard", true, 1}, {"de_zdf", false, 0}, {"gone_x", true, 0}});
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -236,8 +237,7 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds)
     EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
 }
 
-TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks)
-{
+TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
     testing::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}});
     LoadSettings(settingsPath);
     for (bool damaged : {false, true}) {
@@ -262,16 +262,18 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks)
 
 // Files whose names were changed in place, so that two nodes share one name
 // (no writer of the program makes such a file).
-TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
-{
+TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt) {
     CollectMessages();
-    testing::WriteCatalogue(cataloguePath, "1",
-                            {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
-                             {"d2", {Plain("x", u"Second Germany", "bad")}}});
+    testing::WriteCatalogue(
+        cataloguePath, "1",
+        {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
+         {"d2", {Plain("x", u"Second Germany", "bad")}}});
     std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // A name in the file: its one-byte length, then its bytes.
-    const auto stored = [](const std::string& name) { return std::string(1, char(name.size())) + name; };
+    const auto stored = [](const std::string& name) {
+        return std::string(1, char(name.size())) + name;
+    };
     for (auto [from, to] : {std::pair<std::string, std::string>{"zd2", "ard"}, {"d2", "de"}}) {
         const auto at = bytes.find(stored(from));
         ASSERT_NE(at, std::string::npos);
@@ -288,10 +290,10 @@ TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut)
-{
+TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut) {
     CollectMessages();
-    testing::WriteCatalogue(cataloguePath, "1", {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
+    testing::WriteCatalogue(cataloguePath, "1",
+                            {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
     std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     testing::WriteBytes(folder.Path("Channels.lmch"), bytes.substr(0, bytes.size() - 1));
@@ -302,10 +304,11 @@ TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds)
-{
+TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds) {
     for (bool firstIsFavourite : {true, false}) {
-        testing::WriteCatalogue(cataloguePath, "v", {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
+        testing::WriteCatalogue(
+            cataloguePath, "v",
+            {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
         Catalogue catalogue;
         catalogue.LoadCatalogue(cataloguePath);
         Channel* first = catalogue.Countries().at("a")->channels.at("b_c").get();
@@ -319,8 +322,7 @@ TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds)
     }
 }
 
-TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById)
-{
+TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById) {
     WriteSmallCatalogue();
     testing::WriteSettings(settingsPath, {}, u"de_ard");
     LoadSettings(settingsPath);
@@ -334,8 +336,9 @@ TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById)
     ASSERT_EQ(catalogue.CurrentChannel(), ard);
 
     // The update drops fr_tf1, leaves ard with one stream and adds a channel.
-    testing::WriteCatalogue(cataloguePath, "2024.2",
-                            {{"de", {Plain("ard", u"Das Erste"), Plain("zdf", u"ZDF", "e"), Plain("new", u"New")}}});
+    testing::WriteCatalogue(
+        cataloguePath, "2024.2",
+        {{"de", {Plain("ard", u"Das Erste"), Plain("zdf", u"ZDF", "e"), Plain("new", u"New")}}});
     ASSERT_TRUE(catalogue.ReloadCatalogue());
     EXPECT_EQ(catalogue.Version(), "2024.2");
     EXPECT_EQ(catalogue.CurrentChannel(), nullptr);
@@ -355,8 +358,7 @@ TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById)
     EXPECT_TRUE(catalogue.FindChannel("de_ard")->favourite);
 }
 
-TEST_F(CatalogueTest, AFailedReloadKeepsTheVersionAndTheMarks)
-{
+TEST_F(CatalogueTest, AFailedReloadKeepsTheVersionAndTheMarks) {
     WriteSmallCatalogue();
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
@@ -376,8 +378,7 @@ TEST_F(CatalogueTest, AFailedReloadKeepsTheVersionAndTheMarks)
     EXPECT_TRUE(catalogue.FindChannel("fr_tf1")->favourite);
 }
 
-TEST_F(CatalogueTest, AReloadAfterAMissingFirstFileCreatesTheCategories)
-{
+TEST_F(CatalogueTest, AReloadAfterAMissingFirstFileCreatesTheCategories) {
     CollectMessages();
     Catalogue catalogue;
     EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
@@ -387,8 +388,7 @@ TEST_F(CatalogueTest, AReloadAfterAMissingFirstFileCreatesTheCategories)
     EXPECT_EQ(catalogue.FindChannel("de_ard")->category, catalogue.FindCategory("n"));
 }
 
-TEST_F(CatalogueTest, FlagsComeFromTheInstalledLookup)
-{
+TEST_F(CatalogueTest, FlagsComeFromTheInstalledLookup) {
     std::vector<std::string> asked;
     const ResourceImage* fake = reinterpret_cast<const ResourceImage*>(&asked);
     SetResourceImageLookup([&](std::string_view name) -> const ResourceImage* {
@@ -403,8 +403,7 @@ TEST_F(CatalogueTest, FlagsComeFromTheInstalledLookup)
     EXPECT_EQ(asked, (std::vector<std::string>{"f_de", "f_fr"}));
 }
 
-TEST_F(CatalogueTest, ReleaseAndDestructionLeaveNothingBehind)
-{
+TEST_F(CatalogueTest, ReleaseAndDestructionLeaveNothingBehind) {
     WriteSmallCatalogue();
     {
         Catalogue catalogue;

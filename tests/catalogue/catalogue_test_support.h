@@ -26,9 +26,9 @@ namespace lumora::testing {
 // A folder of its own, removed at the end.
 class ScratchFolder {
 public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-catalogue-XXXXXX").string();
+    ScratchFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumora-catalogue-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
     ~ScratchFolder() { std::filesystem::remove_all(path_); }
@@ -40,19 +40,16 @@ private:
     std::filesystem::path path_;
 };
 
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
-{
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-inline std::string ReadBytes(const std::filesystem::path& path)
-{
+inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-inline std::unique_ptr<DocNode> ReadDocument(const std::u16string& path)
-{
+inline std::unique_ptr<DocNode> ReadDocument(const std::u16string& path) {
     auto node = std::make_unique<DocNode>();
     if (!node->LoadFromFile(path))
         return nullptr;
@@ -78,8 +75,7 @@ struct CountrySpec {
     std::vector<ChannelSpec> channels;
 };
 
-inline void AddChannel(DocNode& country, const ChannelSpec& spec)
-{
+inline void AddChannel(DocNode& country, const ChannelSpec& spec) {
     DocNode* channel = country.AddChild(spec.node);
     if (!spec.name.empty())
         channel->SetWString("n", spec.name);
@@ -93,8 +89,7 @@ inline void AddChannel(DocNode& country, const ChannelSpec& spec)
 }
 
 inline void WriteCatalogue(const std::u16string& path, const std::string& version,
-                           const std::vector<CountrySpec>& countries)
-{
+                           const std::vector<CountrySpec>& countries) {
     DocNode root(version);
     for (const CountrySpec& spec : countries) {
         DocNode* country = root.AddChild(spec.code);
@@ -114,8 +109,7 @@ struct LanguageSpec {
 // Writes a pack with the languages at the given node numbers.
 inline void WriteLanguagePack(const std::u16string& path,
                               const std::vector<std::pair<int, LanguageSpec>>& languages,
-                              const std::string& rootName = "lang_doc_1.0")
-{
+                              const std::string& rootName = "lang_doc_1.0") {
     DocNode root(rootName);
     for (const auto& [number, spec] : languages) {
         DocNode* language = root.AddChild("lang_" + std::to_string(number));
@@ -137,8 +131,7 @@ struct StateSpec {
 };
 
 inline void WriteSettings(const std::u16string& path, const std::vector<StateSpec>& channels,
-                          const std::u16string& currentChannel = {})
-{
+                          const std::u16string& currentChannel = {}) {
     DocNode root("set");
     DocNode* options = root.AddChild("options");
     if (!currentChannel.empty())
@@ -160,8 +153,7 @@ protected:
     void SetUp() override { ResetProcessState(); }
     void TearDown() override { ResetProcessState(); }
 
-    static void ResetProcessState()
-    {
+    static void ResetProcessState() {
         ResetSettings();
         ReleaseLanguages();
         SetCatalogueMessageSink(nullptr);
@@ -169,8 +161,7 @@ protected:
     }
 
     // Installs a sink that collects the catalogue's messages.
-    void CollectMessages()
-    {
+    void CollectMessages() {
         SetCatalogueMessageSink([this](const std::u16string& text) { messages.push_back(text); });
     }
 
@@ -178,8 +169,7 @@ protected:
     std::vector<std::u16string> messages;
 };
 
-inline std::vector<std::string> Ids(const std::vector<Channel*>& channels)
-{
+inline std::vector<std::string> Ids(const std::vector<Channel*>& channels) {
     std::vector<std::string> ids;
     for (const Channel* channel : channels)
         ids.push_back(channel->id);

@@ -13,15 +13,19 @@ struct SearchCase {
 // Names from several scripts; the subtitle carries the country name.
 class ChannelSearchTest : public testing::CatalogueTestBase {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         CatalogueTestBase::SetUp();
-        testing::WriteLanguagePack(folder.File("Languages.lngp"),
-                                   {{0, {u"English", u"en", {{"c_de", u"Deutschland"}, {"c_gr", u"Ελλάδα"},
-                                                             {"c_fr", u"France"}, {"str_kb", u" kb/s"}}}}});
+        testing::WriteLanguagePack(folder.File("Languages.lngp"), {{0,
+                                                                    {u"English",
+                                                                     u"en",
+                                                                     {{"c_de", u"Deutschland"},
+                                                                      {"c_gr", u"Ελλάδα"},
+                                                                      {"c_fr", u"France"},
+                                                                      {"str_kb", u" kb/s"}}}}});
         LoadLanguages(folder.File("Languages.lngp"));
         auto channel = [](std::string node, std::u16string name) {
-            return testing::ChannelSpec{std::move(node), std::move(name), "n", {{0, 800, u"http://s"}}};
+            return testing::ChannelSpec{
+                std::move(node), std::move(name), "n", {{0, 800, u"http://s"}}};
         };
         testing::WriteCatalogue(folder.File("Channels.lmch"), "v",
                                 {{"de", {channel("m", u"München TV"), channel("z", u"ZDF")}},
@@ -33,22 +37,21 @@ protected:
     Catalogue catalogue;
 };
 
-TEST_F(ChannelSearchTest, QueriesMatchNameAndSubtitleWithoutCaseOrAccents)
-{
+TEST_F(ChannelSearchTest, QueriesMatchNameAndSubtitleWithoutCaseOrAccents) {
     const std::vector<SearchCase> cases = {
-        {u"cafe", {"fr_c"}},                 // an accent in the name
-        {u"CAFÉ", {"fr_c"}},                 // an accent in the query too
-        {u"munchen", {"de_m"}},              // umlaut
-        {u"Mu\u0308nchen", {"de_m"}},        // a decomposed umlaut in the query
-        {u"ΕΡΤ", {"gr_e"}},                  // Greek capitals find small letters
-        {u"σκαι", {"gr_s"}},                 // Greek tonos
-        {u"lodz oeuvre", {}},                // a ligature is no pair of letters
-        {u"łódź œuvre", {"fr_l"}},           // Latin Extended-A, in lower case
-        {u"ellada", {}},                     // no transliteration
-        {u"ελλαδα", {"gr_e", "gr_s"}},       // the subtitle's country name
+        {u"cafe", {"fr_c"}},            // an accent in the name
+        {u"CAFÉ", {"fr_c"}},            // an accent in the query too
+        {u"munchen", {"de_m"}},         // umlaut
+        {u"Mu\u0308nchen", {"de_m"}},   // a decomposed umlaut in the query
+        {u"ΕΡΤ", {"gr_e"}},             // Greek capitals find small letters
+        {u"σκαι", {"gr_s"}},            // Greek tonos
+        {u"lodz oeuvre", {}},           // a ligature is no pair of letters
+        {u"łódź œuvre", {"fr_l"}},      // Latin Extended-A, in lower case
+        {u"ellada", {}},                // no transliteration
+        {u"ελλαδα", {"gr_e", "gr_s"}},  // the subtitle's country name
         {u"800", {"de_m", "de_z", "fr_c", "fr_l", "gr_e", "gr_s"}},  // bit rate in the subtitle
-        {u"  zdf  ", {"de_z"}},              // blanks around the query
-        {u"tv deutschland", {}},             // never across name and subtitle
+        {u"  zdf  ", {"de_z"}},                                      // blanks around the query
+        {u"tv deutschland", {}},  // never across name and subtitle
         {u"", {"de_m", "de_z", "fr_c", "fr_l", "gr_e", "gr_s"}},
         {u"   ", {"de_m", "de_z", "fr_c", "fr_l", "gr_e", "gr_s"}},
         {u"xyz", {}},
@@ -60,26 +63,26 @@ TEST_F(ChannelSearchTest, QueriesMatchNameAndSubtitleWithoutCaseOrAccents)
     }
 }
 
-TEST_F(ChannelSearchTest, SearchKeepsTheOrderAndFollowsAChosenStream)
-{
+TEST_F(ChannelSearchTest, SearchKeepsTheOrderAndFollowsAChosenStream) {
     std::vector<Channel*> list = AllChannels();
     std::reverse(list.begin(), list.end());
     EXPECT_EQ(testing::Ids(SearchChannels(list, u"e")), testing::Ids(SearchChannels(list, u"E")));
     EXPECT_TRUE(SearchChannels(list, u"1500").empty());
 
-    testing::WriteCatalogue(folder.File("Channels.lmch"), "v",
-                            {{"de", {{"a", u"Alpha", "n", {{0, 800, u"http://a"}, {1, 1500, u"http://b"}}}}}});
+    testing::WriteCatalogue(
+        folder.File("Channels.lmch"), "v",
+        {{"de", {{"a", u"Alpha", "n", {{0, 800, u"http://a"}, {1, 1500, u"http://b"}}}}}});
     ASSERT_TRUE(catalogue.LoadCatalogue(folder.File("Channels.lmch")));
     Channel& alpha = *catalogue.FindChannel("de_a");
     EXPECT_TRUE(SearchChannels(AllChannels(), u"1500").empty());
     EXPECT_FALSE(ChooseStream(alpha, 2));
     ASSERT_TRUE(ChooseStream(alpha, 1));
     EXPECT_EQ(alpha.subtitle, u"Deutschland (1500 kb/s)");
-    EXPECT_EQ(testing::Ids(SearchChannels(AllChannels(), u"1500")), std::vector<std::string>{"de_a"});
+    EXPECT_EQ(testing::Ids(SearchChannels(AllChannels(), u"1500")),
+              std::vector<std::string>{"de_a"});
 }
 
-TEST(FoldForSearchTest, FoldsLettersOfEachScriptAndKeepsTheRest)
-{
+TEST(FoldForSearchTest, FoldsLettersOfEachScriptAndKeepsTheRest) {
     EXPECT_EQ(FoldForSearch(u"ÀÉÎÕÜÇÑÝŸ àéîõüçñýÿ"), u"aeioucnyy aeioucnyy");
     EXPECT_EQ(FoldForSearch(u"ĄĆĘŁŃŚŹŻ ąćęłńśźż"), u"acelnszz acelnszz");
     EXPECT_EQ(FoldForSearch(u"ΆΈΉΊΌΎΏ ΪΫ ΐΰ ς"), u"αεηιουω ιυ ιυ σ");

@@ -14,30 +14,34 @@ protected:
     std::u16string cataloguePath = folder.File("Channels.lmch");
     std::u16string settingsPath = folder.File("Settings.cfg");
 
-    void SetUp() override
-    {
+    void SetUp() override {
         CatalogueTestBase::SetUp();
         testing::WriteLanguagePack(folder.File("Languages.lngp"),
-                                   {{0, LanguageSpec{u"English", u"en",
-                                                     {{"c_de", u"Germany"}, {"c_at", u"Austria"}, {"c_fr", u"France"},
-                                                      {"cat_n", u"News"}, {"cat_e", u"Entertainment"},
-                                                      {"cat_sp", u"Sport"}, {"tab_channels", u"Channels"},
+                                   {{0, LanguageSpec{u"English",
+                                                     u"en",
+                                                     {{"c_de", u"Germany"},
+                                                      {"c_at", u"Austria"},
+                                                      {"c_fr", u"France"},
+                                                      {"cat_n", u"News"},
+                                                      {"cat_e", u"Entertainment"},
+                                                      {"cat_sp", u"Sport"},
+                                                      {"tab_channels", u"Channels"},
                                                       {"tab_favorites", u"100% Favourites"},
                                                       {"str_all_countries", u"All countries"},
                                                       {"str_all_channels", u"All channels"}}}}});
         LoadLanguages(folder.File("Languages.lngp"));
     }
 
-    static testing::ChannelSpec Channel(std::string node, std::u16string name, std::string category)
-    {
+    static testing::ChannelSpec Channel(std::string node, std::u16string name,
+                                        std::string category) {
         return {std::move(node), std::move(name), std::move(category), {{0, 100, u"http://s"}}};
     }
 
-    void LoadSample()
-    {
+    void LoadSample() {
         testing::WriteCatalogue(cataloguePath, "v",
-                                {{"de", {Channel("a", u"abc", "n"), Channel("b", u"ABC", "e"), Channel("c", u"Abc", "n"),
-                                         Channel("d", u"Zulu", "sp")}},
+                                {{"de",
+                                  {Channel("a", u"abc", "n"), Channel("b", u"ABC", "e"),
+                                   Channel("c", u"Abc", "n"), Channel("d", u"Zulu", "sp")}},
                                  {"at", {Channel("x", u"ORF", "n"), Channel("y", u"Lost", "??")}},
                                  {"fr", {Channel("m", u"M6", "e")}}});
         ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
@@ -48,28 +52,29 @@ protected:
     Catalogue catalogue;
 };
 
-TEST_F(ChannelViewsTest, AllChannelsAreOrderedByCodeUnits)
-{
+TEST_F(ChannelViewsTest, AllChannelsAreOrderedByCodeUnits) {
     LoadSample();
     // Country names first; within Germany upper case sorts before lower case.
     EXPECT_EQ(Ids(AllChannels()),
               (std::vector<std::string>{"at_y", "at_x", "fr_m", "de_b", "de_c", "de_d", "de_a"}));
 }
 
-TEST_F(ChannelViewsTest, SortingComparesUnsignedCodeUnits)
-{
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"q", {Channel("1", u"\uFF21", "n"), Channel("2", u"\u00E9", "n"), Channel("3", u"e", "n"),
-                                    Channel("4", u"\U0001F600", "n"), Channel("5", u"E", "n")}}});
+TEST_F(ChannelViewsTest, SortingComparesUnsignedCodeUnits) {
+    testing::WriteCatalogue(
+        cataloguePath, "v",
+        {{"q",
+          {Channel("1", u"\uFF21", "n"), Channel("2", u"\u00E9", "n"), Channel("3", u"e", "n"),
+           Channel("4", u"\U0001F600", "n"), Channel("5", u"E", "n")}}});
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     // Surrogates (0xD83D) sort below 0xFF21 in code-unit order.
     EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"q_5", "q_3", "q_2", "q_4", "q_1"}));
 }
 
-TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide)
-{
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"de", {Channel("a", u"Same", "n"), Channel("z", u"Zed", "n"), Channel("b", u"Same", "n")}}});
+TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide) {
+    testing::WriteCatalogue(
+        cataloguePath, "v",
+        {{"de",
+          {Channel("a", u"Same", "n"), Channel("z", u"Zed", "n"), Channel("b", u"Same", "n")}}});
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     std::vector<std::string> ids = Ids(AllChannels());
     ASSERT_EQ(ids.size(), 3u);
@@ -77,18 +82,20 @@ TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide)
     EXPECT_TRUE((ids[0] == "de_a" && ids[1] == "de_b") || (ids[0] == "de_b" && ids[1] == "de_a"));
 }
 
-TEST_F(ChannelViewsTest, FiltersKeepTheSortedOrderAndMatchByRecord)
-{
+TEST_F(ChannelViewsTest, FiltersKeepTheSortedOrderAndMatchByRecord) {
     LoadSample();
     const Country* germany = catalogue.Countries().at("de").get();
     const Country* austria = catalogue.Countries().at("at").get();
     const Category* news = catalogue.FindCategory("n");
-    EXPECT_EQ(Ids(FilterChannels(germany, nullptr)), (std::vector<std::string>{"de_b", "de_c", "de_d", "de_a"}));
-    EXPECT_EQ(Ids(FilterChannels(nullptr, news)), (std::vector<std::string>{"at_x", "de_c", "de_a"}));
+    EXPECT_EQ(Ids(FilterChannels(germany, nullptr)),
+              (std::vector<std::string>{"de_b", "de_c", "de_d", "de_a"}));
+    EXPECT_EQ(Ids(FilterChannels(nullptr, news)),
+              (std::vector<std::string>{"at_x", "de_c", "de_a"}));
     EXPECT_EQ(Ids(FilterChannels(germany, news)), (std::vector<std::string>{"de_c", "de_a"}));
     // The channel with an unknown category only shows without a category filter.
     EXPECT_EQ(Ids(FilterChannels(austria, nullptr)), (std::vector<std::string>{"at_y", "at_x"}));
-    EXPECT_EQ(Ids(FilterChannels(austria, catalogue.FindCategory("e"))), std::vector<std::string>{});
+    EXPECT_EQ(Ids(FilterChannels(austria, catalogue.FindCategory("e"))),
+              std::vector<std::string>{});
     EXPECT_EQ(FilterChannels(nullptr, nullptr).size(), 7u);
     // A record of the same name from elsewhere does not match.
     Country lookalike;
@@ -96,8 +103,7 @@ TEST_F(ChannelViewsTest, FiltersKeepTheSortedOrderAndMatchByRecord)
     EXPECT_TRUE(FilterChannels(&lookalike, nullptr).empty());
 }
 
-TEST_F(ChannelViewsTest, FavouritesFollowTheSortedOrder)
-{
+TEST_F(ChannelViewsTest, FavouritesFollowTheSortedOrder) {
     LoadSample();
     EXPECT_EQ(TabCaption("tab_favorites", FavouriteChannels().size()), u"100% Favourites (0)");
     AddFavourite(Find("de_a"));
@@ -112,8 +118,7 @@ TEST_F(ChannelViewsTest, FavouritesFollowTheSortedOrder)
     EXPECT_EQ(TabCaption("tab_channels", 7), u"Channels (7)");
 }
 
-TEST_F(ChannelViewsTest, AnEmptyCatalogueGivesEmptyViews)
-{
+TEST_F(ChannelViewsTest, AnEmptyCatalogueGivesEmptyViews) {
     EXPECT_FALSE(catalogue.LoadCatalogue(folder.File("missing.lmch")));
     EXPECT_TRUE(FilterChannels(nullptr, nullptr).empty());
     EXPECT_TRUE(FavouriteChannels().empty());
@@ -123,8 +128,7 @@ TEST_F(ChannelViewsTest, AnEmptyCatalogueGivesEmptyViews)
     SortAllChannels();
 }
 
-TEST_F(ChannelViewsTest, ChooserEntriesStartWithAllThenFollowTheirTexts)
-{
+TEST_F(ChannelViewsTest, ChooserEntriesStartWithAllThenFollowTheirTexts) {
     LoadSample();
     std::vector<FilterOption> countries = CountryOptions();
     ASSERT_EQ(countries.size(), 4u);
@@ -143,13 +147,13 @@ TEST_F(ChannelViewsTest, ChooserEntriesStartWithAllThenFollowTheirTexts)
     std::vector<std::u16string> texts;
     for (const FilterOption& option : categories)
         texts.push_back(option.text);
-    EXPECT_EQ(texts, (std::vector<std::u16string>{u"All channels", u"Entertainment", u"News", u"Sport", u"ad",
-                                                  u"k", u"l", u"mo", u"mu", u"r"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::u16string>{u"All channels", u"Entertainment", u"News", u"Sport",
+                                           u"ad", u"k", u"l", u"mo", u"mu", u"r"}));
     EXPECT_EQ(categories[2].value, catalogue.FindCategory("n"));
 }
 
-TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart)
-{
+TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart) {
     LoadSettings(settingsPath);
     LoadSample();
     SetCurrentChannel(Find("fr_m"));
@@ -165,8 +169,7 @@ TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart)
     EXPECT_EQ(restarted.CurrentChannel()->id, "fr_m");
 }
 
-TEST_F(ChannelViewsTest, FavouritesSurviveARestart)
-{
+TEST_F(ChannelViewsTest, FavouritesSurviveARestart) {
     LoadSettings(settingsPath);
     LoadSample();
     AddFavourite(Find("de_c"));
@@ -186,10 +189,10 @@ TEST_F(ChannelViewsTest, FavouritesSurviveARestart)
 namespace lumora {
 namespace {
 
-TEST_F(ChannelViewsTest, ZappingStepsThroughTheListAndWraps)
-{
+TEST_F(ChannelViewsTest, ZappingStepsThroughTheListAndWraps) {
     LoadSample();
-    const std::vector<lumora::Channel*> list = FilterChannels(catalogue.Countries().at("de").get(), nullptr);
+    const std::vector<lumora::Channel*> list =
+        FilterChannels(catalogue.Countries().at("de").get(), nullptr);
     // de_b, de_c, de_d, de_a
     struct ZapCase {
         const char* from;  // null: no current channel
@@ -197,10 +200,10 @@ TEST_F(ChannelViewsTest, ZappingStepsThroughTheListAndWraps)
         const char* expected;
     };
     const ZapCase cases[] = {
-        {"de_b", ZapDirection::Next, "de_c"},     {"de_c", ZapDirection::Previous, "de_b"},
-        {"de_a", ZapDirection::Next, "de_b"},     {"de_b", ZapDirection::Previous, "de_a"},
-        {"fr_m", ZapDirection::Next, "de_b"},     {"fr_m", ZapDirection::Previous, "de_a"},
-        {nullptr, ZapDirection::Next, "de_b"},    {nullptr, ZapDirection::Previous, "de_a"},
+        {"de_b", ZapDirection::Next, "de_c"},  {"de_c", ZapDirection::Previous, "de_b"},
+        {"de_a", ZapDirection::Next, "de_b"},  {"de_b", ZapDirection::Previous, "de_a"},
+        {"fr_m", ZapDirection::Next, "de_b"},  {"fr_m", ZapDirection::Previous, "de_a"},
+        {nullptr, ZapDirection::Next, "de_b"}, {nullptr, ZapDirection::Previous, "de_a"},
     };
     for (const ZapCase& row : cases) {
         const lumora::Channel* from = row.from ? &Find(row.from) : nullptr;
@@ -213,15 +216,17 @@ TEST_F(ChannelViewsTest, ZappingStepsThroughTheListAndWraps)
     EXPECT_EQ(ZapNeighbour({}, &Find("fr_m"), ZapDirection::Previous), nullptr);
 }
 
-TEST_F(ChannelViewsTest, ChoosersTakeTheOrderingTheyAreGiven)
-{
+TEST_F(ChannelViewsTest, ChoosersTakeTheOrderingTheyAreGiven) {
     LoadSample();
     // Reverse order as a stand-in for a collation; "all" stays first.
-    const TextOrdering reverse = [](const std::u16string& a, const std::u16string& b) { return b < a; };
+    const TextOrdering reverse = [](const std::u16string& a, const std::u16string& b) {
+        return b < a;
+    };
     std::vector<std::u16string> texts;
     for (const FilterOption& option : CountryOptions(reverse))
         texts.push_back(option.text);
-    EXPECT_EQ(texts, (std::vector<std::u16string>{u"All countries", u"Germany", u"France", u"Austria"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::u16string>{u"All countries", u"Germany", u"France", u"Austria"}));
     EXPECT_EQ(CategoryOptions(reverse).front().value, nullptr);
     EXPECT_EQ(CategoryOptions(reverse)[1].text, u"r");
 }

@@ -12,18 +12,17 @@ class LanguagesTest : public testing::CatalogueTestBase {
 protected:
     std::u16string path = folder.File("Languages.lngp");
 
-    static LanguageSpec English()
-    {
-        return {u"English", u"en", {{"app_kavri", u"Lumora"}, {"menu_play", u"Play"}, {"static_country", u"Country"}}};
+    static LanguageSpec English() {
+        return {u"English",
+                u"en",
+                {{"app_kavri", u"Lumora"}, {"menu_play", u"Play"}, {"static_country", u"Country"}}};
     }
-    static LanguageSpec German()
-    {
+    static LanguageSpec German() {
         return {u"Deutsch", u"de", {{"app_kavri", u"Lumora DE"}, {"menu_play", u"Abspielen"}}};
     }
 };
 
-TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent)
-{
+TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent) {
     SetStringSetting(kLanguage, u"de");
     testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     LoadLanguages(path);
@@ -39,24 +38,21 @@ TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent)
     EXPECT_EQ(FindLanguage(u"fr"), -1);
 }
 
-TEST_F(LanguagesTest, WithoutTheSettingEnglishIsUsedAndStored)
-{
+TEST_F(LanguagesTest, WithoutTheSettingEnglishIsUsedAndStored) {
     testing::WriteLanguagePack(path, {{0, German()}, {1, English()}});
     LoadLanguages(path);
     EXPECT_EQ(CurrentLanguage(), 1);
     EXPECT_EQ(GetStringSetting(kLanguage, u"zz"), u"en");
 }
 
-TEST_F(LanguagesTest, NumberingStopsAtTheFirstGap)
-{
+TEST_F(LanguagesTest, NumberingStopsAtTheFirstGap) {
     testing::WriteLanguagePack(path, {{0, English()}, {2, German()}});
     LoadLanguages(path);
     EXPECT_EQ(LanguageCount(), 1);
     EXPECT_EQ(FindLanguage(u"de"), -1);
 }
 
-TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins)
-{
+TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins) {
     LanguageSpec second = English();
     second.name = u"English (second)";
     second.texts = {{"menu_play", u"Second"}};
@@ -67,8 +63,7 @@ TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins)
     EXPECT_EQ(LookupText("menu_play"), u"Play");
 }
 
-TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent)
-{
+TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent) {
     for (LanguageSpec broken : {LanguageSpec{u"", u"de", {}}, LanguageSpec{u"Deutsch", u"", {}}}) {
         ResetSettings();
         testing::WriteLanguagePack(path, {{0, English()}, {1, broken}, {2, German()}});
@@ -81,8 +76,7 @@ TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent)
     }
 }
 
-TEST_F(LanguagesTest, BadFilesGiveNoLanguages)
-{
+TEST_F(LanguagesTest, BadFilesGiveNoLanguages) {
     testing::WriteLanguagePack(path, {{0, English()}}, "lang_doc_1.1");
     LoadLanguages(path);
     EXPECT_EQ(LanguageCount(), 0);
@@ -97,8 +91,7 @@ TEST_F(LanguagesTest, BadFilesGiveNoLanguages)
     EXPECT_EQ(AppTitle(), u"");
 }
 
-TEST_F(LanguagesTest, OnlyTheWideTextAttributeIsAText)
-{
+TEST_F(LanguagesTest, OnlyTheWideTextAttributeIsAText) {
     DocNode root("lang_doc_1.0");
     DocNode* language = root.AddChild("lang_0");
     language->SetWString("language", u"English");
@@ -117,8 +110,7 @@ TEST_F(LanguagesTest, OnlyTheWideTextAttributeIsAText)
     EXPECT_EQ(LookupText("Both"), u"");  // keys are case-sensitive
 }
 
-TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting)
-{
+TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting) {
     testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     LoadLanguages(path);
     SelectLanguage(1);
@@ -132,8 +124,7 @@ TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting)
     EXPECT_EQ(LanguageCode(5), u"");
 }
 
-TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys)
-{
+TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys) {
     testing::WriteLanguagePack(path, {{0, English()}});
     LoadLanguages(path);
     EXPECT_EQ(LocalisedText(u"menu_play"), std::optional<std::u16string>(u"Play"));
@@ -142,8 +133,7 @@ TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys)
     EXPECT_EQ(LocalisedText(u""), std::nullopt);
 }
 
-TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish)
-{
+TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish) {
     testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     SetStringSetting(kLanguage, u"de");
     LoadLanguages(path);
@@ -155,8 +145,7 @@ TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish)
     EXPECT_EQ(LookupTextOr("menu_play", u"Play"), u"Play");
 }
 
-TEST_F(LanguagesTest, ReleaseEmptiesThePack)
-{
+TEST_F(LanguagesTest, ReleaseEmptiesThePack) {
     testing::WriteLanguagePack(path, {{0, English()}});
     LoadLanguages(path);
     ReleaseLanguages();

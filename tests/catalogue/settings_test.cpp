@@ -14,8 +14,7 @@ protected:
     std::u16string path = folder.File("Settings.cfg");
 
     // A file as another version of the program could have left it.
-    void WriteRichSettingsFile()
-    {
+    void WriteRichSettingsFile() {
         DocNode root("anything");  // the root name is not checked at load
         DocNode* options = root.AddChild("options");
         options->SetBool("first_run", false);
@@ -34,8 +33,7 @@ protected:
     }
 };
 
-TEST_F(SettingsTest, KnownKindsSurviveALoadAndASaveOthersAreDropped)
-{
+TEST_F(SettingsTest, KnownKindsSurviveALoadAndASaveOthersAreDropped) {
     WriteRichSettingsFile();
     LoadSettings(path);
     EXPECT_FALSE(GetBoolSetting(kFirstRun, true));
@@ -58,13 +56,12 @@ TEST_F(SettingsTest, KnownKindsSurviveALoadAndASaveOthersAreDropped)
     std::vector<std::string> names;
     for (const auto& attribute : options->Attributes())
         names.push_back(attribute->Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"first_run", "unknown_bool", "sel_tab", "unknown_int",
-                                               "Language", "unknown_wide"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"first_run", "unknown_bool", "sel_tab",
+                                               "unknown_int", "Language", "unknown_wide"}));
     EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg.tmp")));
 }
 
-TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile)
-{
+TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile) {
     WriteRichSettingsFile();
     LoadSettings(path);
     const DocNode* state = ChannelStateNode();
@@ -73,8 +70,7 @@ TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile)
     EXPECT_EQ(state->Child("de_a")->GetInt("cu", 0), 1);
 }
 
-TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack)
-{
+TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack) {
     WriteRichSettingsFile();
     LoadSettings(path);
     ASSERT_TRUE(SaveSettings());
@@ -85,8 +81,7 @@ TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack)
     EXPECT_EQ(channel->GetInt("cu", 0), 1);
 }
 
-TEST_F(SettingsTest, GettersStoreTheirDefaults)
-{
+TEST_F(SettingsTest, GettersStoreTheirDefaults) {
     LoadSettings(path);  // no file: a first start
     EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 50);
     EXPECT_EQ(GetIntSetting(kSoundVolume, 70), 50);  // stored by the first read
@@ -106,8 +101,7 @@ TEST_F(SettingsTest, GettersStoreTheirDefaults)
     ASSERT_NE(std::as_const(*saved).Child("channels"), nullptr);
 }
 
-TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults)
-{
+TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults) {
     for (const std::string& bytes : {std::string(), std::string("not a document at all"),
                                      std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}) {
         ResetSettings();
@@ -123,8 +117,7 @@ TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults)
     EXPECT_EQ(ChannelStateNode(), nullptr);
 }
 
-TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne)
-{
+TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne) {
     const auto bad = folder.Path("Settings.cfg.bad");
     for (const std::string& bytes : {std::string("first damage"), std::string("VELT\x05se")}) {
         ResetSettings();
@@ -138,8 +131,7 @@ TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne)
     }
 }
 
-TEST_F(SettingsTest, AMissingOrSoundFileIsNotSetAside)
-{
+TEST_F(SettingsTest, AMissingOrSoundFileIsNotSetAside) {
     LoadSettings(path);
     EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg.bad")));
     WriteRichSettingsFile();
@@ -148,8 +140,7 @@ TEST_F(SettingsTest, AMissingOrSoundFileIsNotSetAside)
     EXPECT_TRUE(std::filesystem::exists(folder.Path("Settings.cfg")));
 }
 
-TEST_F(SettingsTest, ALaterLoadOverwritesButKeepsOtherEntries)
-{
+TEST_F(SettingsTest, ALaterLoadOverwritesButKeepsOtherEntries) {
     SetIntSetting("only_here", 3);
     SetIntSetting(kSelTab, 0);
     WriteRichSettingsFile();
@@ -158,8 +149,7 @@ TEST_F(SettingsTest, ALaterLoadOverwritesButKeepsOtherEntries)
     EXPECT_EQ(GetIntSetting("only_here", 0), 3);
 }
 
-TEST_F(SettingsTest, ANameInTwoMapsIsWrittenOnceWithTheLaterMapsValue)
-{
+TEST_F(SettingsTest, ANameInTwoMapsIsWrittenOnceWithTheLaterMapsValue) {
     LoadSettings(path);
     SetBoolSetting("twice", true);
     SetIntSetting("twice", 5);
@@ -177,8 +167,7 @@ TEST_F(SettingsTest, ANameInTwoMapsIsWrittenOnceWithTheLaterMapsValue)
     EXPECT_EQ(count, 2u);
 }
 
-TEST_F(SettingsTest, AFailedSaveReportsItAndKeepsTheOldFile)
-{
+TEST_F(SettingsTest, AFailedSaveReportsItAndKeepsTheOldFile) {
     WriteRichSettingsFile();
     LoadSettings(path);
     // A folder where the temporary file should go makes the write fail.
@@ -193,8 +182,7 @@ TEST_F(SettingsTest, AFailedSaveReportsItAndKeepsTheOldFile)
     EXPECT_FALSE(SaveSettings());  // no path remembered
 }
 
-TEST_F(SettingsTest, ResetForgetsEverything)
-{
+TEST_F(SettingsTest, ResetForgetsEverything) {
     WriteRichSettingsFile();
     LoadSettings(path);
     ResetSettings();

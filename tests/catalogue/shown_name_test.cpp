@@ -5,8 +5,7 @@
 namespace lumora {
 namespace {
 
-TEST(ShownName, HiddenControlsGoAndLineBreaksBecomeSpaces)
-{
+TEST(ShownName, HiddenControlsGoAndLineBreaksBecomeSpaces) {
     const struct {
         std::u16string in;
         std::u16string shown;

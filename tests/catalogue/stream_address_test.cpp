@@ -87,7 +87,8 @@ const char* const kRefused[] = {
     "http://example.com/\nfile:///etc/passwd",
     "http://example.com/\x7f",
     "http://example.com/\xC2\x85next-line",
-    "http://example.com/\xE2\x80\xAE" "evil",
+    "http://example.com/\xE2\x80\xAE"
+    "evil",
     "http://example.com/\xFF\xFE",
     "javascript://example.com/",
     "gopher://example.com/",

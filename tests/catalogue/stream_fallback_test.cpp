@@ -21,8 +21,7 @@ struct FallbackCase {
     std::vector<std::string> steps;
 };
 
-std::string Written(const StreamFallback::Step& step)
-{
+std::string Written(const StreamFallback::Step& step) {
     switch (step.action) {
     case Action::kTryStream: return "t" + std::to_string(step.stream);
     case Action::kRetryLater: return "r" + std::to_string(step.stream);
@@ -31,19 +30,18 @@ std::string Written(const StreamFallback::Step& step)
     return "?";
 }
 
-TEST(StreamFallbackTest, EachStreamIsTriedOnceInListOrderAndALostOneAgainFirst)
-{
+TEST(StreamFallbackTest, EachStreamIsTriedOnceInListOrderAndALostOneAgainFirst) {
     const std::vector<FallbackCase> cases = {
-        {3, 0, "ff", {"t1", "t2"}},                   // the third stream plays
-        {3, 0, "fff", {"t1", "t2", "g"}},             // all fail
-        {3, 1, "fff", {"t2", "t0", "g"}},             // from the chosen one, wrapping
+        {3, 0, "ff", {"t1", "t2"}},        // the third stream plays
+        {3, 0, "fff", {"t1", "t2", "g"}},  // all fail
+        {3, 1, "fff", {"t2", "t0", "g"}},  // from the chosen one, wrapping
         {3, 2, "f", {"t0"}},
-        {1, 0, "f", {"g"}},                           // nothing else to try
-        {2, 0, "l", {"r0"}},                          // lost: the same stream once more
-        {2, 0, "ll", {"r0", "t1"}},                   // lost again: the next one
-        {2, 0, "lf", {"r0", "t1"}},                   // the retry cannot open: the next one
+        {1, 0, "f", {"g"}},          // nothing else to try
+        {2, 0, "l", {"r0"}},         // lost: the same stream once more
+        {2, 0, "ll", {"r0", "t1"}},  // lost again: the next one
+        {2, 0, "lf", {"r0", "t1"}},  // the retry cannot open: the next one
         {2, 0, "llf", {"r0", "t1", "g"}},
-        {2, 0, "lll", {"r0", "t1", "r1"}},            // the next one plays, then is lost
+        {2, 0, "lll", {"r0", "t1", "r1"}},  // the next one plays, then is lost
         {2, 0, "llll", {"r0", "t1", "r1", "g"}},
         {3, 0, "fl", {"t1", "r1"}},
     };
@@ -54,13 +52,13 @@ TEST(StreamFallbackTest, EachStreamIsTriedOnceInListOrderAndALostOneAgainFirst)
         std::vector<std::string> steps;
         for (char event : row.events)
             steps.push_back(Written(event == 'f' ? fallback.OnOpenFailed() : fallback.OnLost()));
-        EXPECT_EQ(steps, row.steps) << row.streams << " streams from " << row.first << ": " << row.events;
+        EXPECT_EQ(steps, row.steps)
+            << row.streams << " streams from " << row.first << ": " << row.events;
         EXPECT_EQ(fallback.Active(), steps.back() != "g");
     }
 }
 
-TEST(StreamFallbackTest, ANewRequestStartsOverAndStopEndsIt)
-{
+TEST(StreamFallbackTest, ANewRequestStartsOverAndStopEndsIt) {
     StreamFallback fallback;
     fallback.Start(0, 0);
     EXPECT_FALSE(fallback.Active());

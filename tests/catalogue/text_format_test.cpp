@@ -8,8 +8,7 @@
 namespace lumora {
 namespace {
 
-TEST(FormatTextTest, DirectivesTakeTheArgumentsInTurn)
-{
+TEST(FormatTextTest, DirectivesTakeTheArgumentsInTurn) {
     EXPECT_EQ(FormatText(u"%s (%d%s)", {u"Germany", 800, u"kb"}), u"Germany (800kb)");
     EXPECT_EQ(FormatText(u"%s %s", {u"A", u"B"}), u"A B");
     EXPECT_EQ(FormatText(u"%s (%d)", {u"Tab", std::size_t{0}}), u"Tab (0)");
@@ -17,13 +16,11 @@ TEST(FormatTextTest, DirectivesTakeTheArgumentsInTurn)
               u"-5|-9223372036854775808|2147483647");
 }
 
-TEST(FormatTextTest, PercentSignsInTheDataAreNeverDirectives)
-{
+TEST(FormatTextTest, PercentSignsInTheDataAreNeverDirectives) {
     EXPECT_EQ(FormatText(u"%s : %s - No url!", {u"100%", u"%s%d%n%"}), u"100% : %s%d%n% - No url!");
 }
 
-TEST(FormatTextTest, OddFormatsAreCopiedAndMissingArgumentsShowNothing)
-{
+TEST(FormatTextTest, OddFormatsAreCopiedAndMissingArgumentsShowNothing) {
     EXPECT_EQ(FormatText(u"50%% %x %", {}), u"50% %x %");
     EXPECT_EQ(FormatText(u"[%s][%d]", {u"only"}), u"[only][]");
     EXPECT_EQ(FormatText(u"no directives", {u"extra"}), u"no directives");

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 #include <string>
 
 #include "document/file_stream.h"
@@ -17,15 +17,13 @@ using lumora::test::StreamOf;
 
 namespace {
 
-MemoryStream TenBytes()
-{
+MemoryStream TenBytes() {
     return StreamOf("0123456789");
 }
 
 // ---------------------------------------------------------------- MemoryStream
 
-TEST(MemoryStream, StartsEmpty)
-{
+TEST(MemoryStream, StartsEmpty) {
     MemoryStream stream;
     EXPECT_EQ(stream.Size(), 0u);
     EXPECT_EQ(stream.Position(), 0u);
@@ -34,8 +32,7 @@ TEST(MemoryStream, StartsEmpty)
     EXPECT_EQ(stream.Read(buffer, 4), 0u);
 }
 
-TEST(MemoryStream, WriteOfNothingChangesNothing)
-{
+TEST(MemoryStream, WriteOfNothingChangesNothing) {
     MemoryStream stream = StreamOf("abcd");
     stream.Seek(2, SeekOrigin::Begin);
     EXPECT_EQ(stream.Write("xy", 0), 0u);
@@ -49,8 +46,7 @@ TEST(MemoryStream, WriteOfNothingChangesNothing)
     EXPECT_EQ(empty.Size(), 0u);
 }
 
-TEST(MemoryStream, WritePastTheEndGrowsToExactlyTheNewEnd)
-{
+TEST(MemoryStream, WritePastTheEndGrowsToExactlyTheNewEnd) {
     MemoryStream stream = StreamOf("abcd");
     stream.Seek(3, SeekOrigin::Begin);
     EXPECT_EQ(stream.Write("VWXYZ", 5), 5u);
@@ -59,8 +55,7 @@ TEST(MemoryStream, WritePastTheEndGrowsToExactlyTheNewEnd)
     EXPECT_EQ(Contents(stream), "abcVWXYZ");
 }
 
-TEST(MemoryStream, WriteInsideOverwritesWithoutGrowing)
-{
+TEST(MemoryStream, WriteInsideOverwritesWithoutGrowing) {
     MemoryStream stream = StreamOf("abcdef");
     stream.Seek(1, SeekOrigin::Begin);
     EXPECT_EQ(stream.Write("XY", 2), 2u);
@@ -69,8 +64,7 @@ TEST(MemoryStream, WriteInsideOverwritesWithoutGrowing)
     EXPECT_EQ(Contents(stream), "aXYdef");
 }
 
-TEST(MemoryStream, ManySmallWritesHoldExactlyTheBytesWritten)
-{
+TEST(MemoryStream, ManySmallWritesHoldExactlyTheBytesWritten) {
     MemoryStream stream;
     std::string expected;
     for (int i = 0; i < 5000; ++i) {
@@ -86,8 +80,7 @@ TEST(MemoryStream, ManySmallWritesHoldExactlyTheBytesWritten)
     EXPECT_EQ(back, expected);
 }
 
-TEST(MemoryStream, ReadStopsAtTheEnd)
-{
+TEST(MemoryStream, ReadStopsAtTheEnd) {
     MemoryStream stream = TenBytes();
     stream.Seek(6, SeekOrigin::Begin);
     char buffer[10] = {};
@@ -106,8 +99,7 @@ struct SeekCase {
     std::uint32_t expected;
 };
 
-TEST(MemoryStream, SeekOnTenBytes)
-{
+TEST(MemoryStream, SeekOnTenBytes) {
     const SeekCase cases[] = {
         {0, 2, SeekOrigin::End, 8},
         {0, 20, SeekOrigin::End, 0},
@@ -132,8 +124,7 @@ TEST(MemoryStream, SeekOnTenBytes)
     }
 }
 
-TEST(MemoryStream, SeekOnAnEmptyStreamStaysAtZero)
-{
+TEST(MemoryStream, SeekOnAnEmptyStreamStaysAtZero) {
     MemoryStream stream;
     EXPECT_EQ(stream.Seek(5, SeekOrigin::Begin), 0u);
     EXPECT_EQ(stream.Seek(-5, SeekOrigin::Current), 0u);
@@ -141,8 +132,7 @@ TEST(MemoryStream, SeekOnAnEmptyStreamStaysAtZero)
     EXPECT_EQ(stream.Position(), 0u);
 }
 
-TEST(MemoryStream, SetSizeBelowThePositionPullsThePositionIn)
-{
+TEST(MemoryStream, SetSizeBelowThePositionPullsThePositionIn) {
     MemoryStream stream = TenBytes();
     stream.Seek(7, SeekOrigin::Begin);
     EXPECT_TRUE(stream.SetSize(3));
@@ -151,8 +141,7 @@ TEST(MemoryStream, SetSizeBelowThePositionPullsThePositionIn)
     EXPECT_EQ(Contents(stream), "012");
 }
 
-TEST(MemoryStream, SetSizeGrowingKeepsBytesAndPosition)
-{
+TEST(MemoryStream, SetSizeGrowingKeepsBytesAndPosition) {
     MemoryStream stream = StreamOf("abc");
     stream.Seek(2, SeekOrigin::Begin);
     EXPECT_TRUE(stream.SetSize(6));
@@ -161,8 +150,7 @@ TEST(MemoryStream, SetSizeGrowingKeepsBytesAndPosition)
     EXPECT_EQ(Contents(stream).substr(0, 3), "abc");
 }
 
-TEST(MemoryStream, SetSizeZeroReleasesTheBuffer)
-{
+TEST(MemoryStream, SetSizeZeroReleasesTheBuffer) {
     MemoryStream stream = TenBytes();
     stream.Seek(4, SeekOrigin::Begin);
     EXPECT_TRUE(stream.SetSize(0));
@@ -174,8 +162,7 @@ TEST(MemoryStream, SetSizeZeroReleasesTheBuffer)
     EXPECT_EQ(Contents(stream), "z");
 }
 
-TEST(MemoryStream, CopyStartsAtZeroWithItsOwnBytes)
-{
+TEST(MemoryStream, CopyStartsAtZeroWithItsOwnBytes) {
     MemoryStream original = TenBytes();
     original.Seek(5, SeekOrigin::Begin);
     MemoryStream copy(original);
@@ -193,19 +180,18 @@ TEST(MemoryStream, CopyStartsAtZeroWithItsOwnBytes)
     EXPECT_EQ(emptyCopy.Data(), nullptr);
 }
 
-TEST(MemoryStream, MoveLeavesTheSourceEmpty)
-{
+TEST(MemoryStream, MoveLeavesTheSourceEmpty) {
     MemoryStream source = TenBytes();
     source.Seek(4, SeekOrigin::Begin);
     MemoryStream moved(std::move(source));
     EXPECT_EQ(Contents(moved), "0123456789");
     EXPECT_EQ(moved.Position(), 4u);
-    EXPECT_EQ(source.Size(), 0u);      // NOLINT(bugprone-use-after-move): the moved-from state is specified
+    EXPECT_EQ(source.Size(),
+              0u);  // NOLINT(bugprone-use-after-move): the moved-from state is specified
     EXPECT_EQ(source.Position(), 0u);  // NOLINT(bugprone-use-after-move)
 }
 
-TEST(MemoryStream, CloseEmptiesTheStream)
-{
+TEST(MemoryStream, CloseEmptiesTheStream) {
     MemoryStream stream = TenBytes();
     stream.Seek(3, SeekOrigin::Begin);
     stream.Close();
@@ -214,29 +200,29 @@ TEST(MemoryStream, CloseEmptiesTheStream)
     EXPECT_EQ(stream.Data(), nullptr);
 }
 
-TEST(ByteStream, FixedWidthValuesAreLittleEndian)
-{
+TEST(ByteStream, FixedWidthValuesAreLittleEndian) {
     MemoryStream stream;
     EXPECT_TRUE(stream.WriteU8(0xAB));
     EXPECT_TRUE(stream.WriteU16(0x1234));
     EXPECT_TRUE(stream.WriteU32(0x544C4556));
     EXPECT_TRUE(stream.WriteU64(0x0102030405060708ull));
-    EXPECT_EQ(lumora::test::ToHex(Contents(stream)), "AB 34 12 56 45 4C 54 08 07 06 05 04 03 02 01");
+    EXPECT_EQ(lumora::test::ToHex(Contents(stream)),
+              "AB 34 12 56 45 4C 54 08 07 06 05 04 03 02 01");
 
     stream.Seek(0, SeekOrigin::Begin);
     std::uint8_t u8 = 0;
     std::uint16_t u16 = 0;
     std::uint32_t u32 = 0;
     std::uint64_t u64 = 0;
-    EXPECT_TRUE(stream.ReadU8(u8) && stream.ReadU16(u16) && stream.ReadU32(u32) && stream.ReadU64(u64));
+    EXPECT_TRUE(stream.ReadU8(u8) && stream.ReadU16(u16) && stream.ReadU32(u32) &&
+                stream.ReadU64(u64));
     EXPECT_EQ(u8, 0xAB);
     EXPECT_EQ(u16, 0x1234);
     EXPECT_EQ(u32, 0x544C4556u);
     EXPECT_EQ(u64, 0x0102030405060708ull);
 }
 
-TEST(ByteStream, ShortFixedReadFailsAndLeavesTheValue)
-{
+TEST(ByteStream, ShortFixedReadFailsAndLeavesTheValue) {
     MemoryStream stream = StreamOf("abc");
     std::uint32_t value = 77;
     EXPECT_FALSE(stream.ReadU32(value));
@@ -251,8 +237,7 @@ TEST(ByteStream, ShortFixedReadFailsAndLeavesTheValue)
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
                   ("lumora-fs-" + std::to_string(::getpid()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -261,22 +246,21 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
-    std::u16string PathOf(const std::string& name) const { return FromUtf8((folder_ / name).string()); }
-    std::string ReadAll(const std::string& name) const
-    {
+    std::u16string PathOf(const std::string& name) const {
+        return FromUtf8((folder_ / name).string());
+    }
+    std::string ReadAll(const std::string& name) const {
         std::ifstream in(folder_ / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void WriteAll(const std::string& name, const std::string& bytes) const
-    {
+    void WriteAll(const std::string& name, const std::string& bytes) const {
         std::ofstream(folder_ / name, std::ios::binary) << bytes;
     }
 
     std::filesystem::path folder_;
 };
 
-TEST_F(FileStreamTest, OpenForReadingAMissingFileFails)
-{
+TEST_F(FileStreamTest, OpenForReadingAMissingFileFails) {
     FileStream stream;
     EXPECT_FALSE(stream.Open(PathOf("missing.cfg"), OpenMode::Read));
     EXPECT_FALSE(stream.IsOpen());
@@ -285,8 +269,7 @@ TEST_F(FileStreamTest, OpenForReadingAMissingFileFails)
     EXPECT_EQ(stream.Write("x", 1), 0u);
 }
 
-TEST_F(FileStreamTest, OpenForWritingEmptiesAnExistingFile)
-{
+TEST_F(FileStreamTest, OpenForWritingEmptiesAnExistingFile) {
     WriteAll("old.cfg", "old contents");
     FileStream stream;
     ASSERT_TRUE(stream.Open(PathOf("old.cfg"), OpenMode::Write));
@@ -295,8 +278,7 @@ TEST_F(FileStreamTest, OpenForWritingEmptiesAnExistingFile)
     EXPECT_EQ(ReadAll("old.cfg"), "");
 }
 
-TEST_F(FileStreamTest, WritesThenReadsBack)
-{
+TEST_F(FileStreamTest, WritesThenReadsBack) {
     FileStream out;
     ASSERT_TRUE(out.Open(PathOf("data.bin"), OpenMode::Write));
     EXPECT_EQ(out.Write("hello world", 11), 11u);
@@ -320,8 +302,7 @@ TEST_F(FileStreamTest, WritesThenReadsBack)
     EXPECT_EQ(in.Write("x", 1), 0u);
 }
 
-TEST_F(FileStreamTest, SeekAndPosition)
-{
+TEST_F(FileStreamTest, SeekAndPosition) {
     WriteAll("ten.bin", "0123456789");
     FileStream in;
     ASSERT_TRUE(in.Open(PathOf("ten.bin"), OpenMode::Read));
@@ -337,8 +318,7 @@ TEST_F(FileStreamTest, SeekAndPosition)
     EXPECT_EQ(byte, '1');
 }
 
-TEST_F(FileStreamTest, SetSizeChangesNothing)
-{
+TEST_F(FileStreamTest, SetSizeChangesNothing) {
     WriteAll("four.bin", "abcd");
     FileStream stream;
     ASSERT_TRUE(stream.Open(PathOf("four.bin"), OpenMode::Read));
@@ -348,8 +328,7 @@ TEST_F(FileStreamTest, SetSizeChangesNothing)
     EXPECT_EQ(ReadAll("four.bin"), "abcd");
 }
 
-TEST_F(FileStreamTest, AFolderIsNotAFile)
-{
+TEST_F(FileStreamTest, AFolderIsNotAFile) {
     std::filesystem::create_directory(folder_ / "sub");
     FileStream stream;
     EXPECT_FALSE(stream.Open(PathOf("sub"), OpenMode::Read));
@@ -358,15 +337,13 @@ TEST_F(FileStreamTest, AFolderIsNotAFile)
     EXPECT_FALSE(stream.IsOpen());
 }
 
-TEST_F(FileStreamTest, WritingIntoAMissingFolderFails)
-{
+TEST_F(FileStreamTest, WritingIntoAMissingFolderFails) {
     FileStream stream;
     EXPECT_FALSE(stream.Open(PathOf("no/such/folder.cfg"), OpenMode::Write));
     EXPECT_FALSE(stream.IsOpen());
 }
 
-TEST_F(FileStreamTest, AFailedOpenLeavesNoFileOpen)
-{
+TEST_F(FileStreamTest, AFailedOpenLeavesNoFileOpen) {
     WriteAll("a.bin", "aaaa");
     FileStream stream;
     ASSERT_TRUE(stream.Open(PathOf("a.bin"), OpenMode::Read));
@@ -378,8 +355,7 @@ TEST_F(FileStreamTest, AFailedOpenLeavesNoFileOpen)
     stream.Close();
 }
 
-TEST_F(FileStreamTest, WidePathsReachTheDiskAsUtf8)
-{
+TEST_F(FileStreamTest, WidePathsReachTheDiskAsUtf8) {
     std::u16string path = FromUtf8(folder_.string()) + u"/Kan\u00e4le \u65e5\u672c.lmch";
     FileStream out;
     ASSERT_TRUE(out.Open(path, OpenMode::Write));
@@ -388,8 +364,7 @@ TEST_F(FileStreamTest, WidePathsReachTheDiskAsUtf8)
     EXPECT_EQ(ReadAll("Kan\xC3\xA4le \xE6\x97\xA5\xE6\x9C\xAC.lmch"), "x");
 }
 
-TEST_F(FileStreamTest, AnEmptyFileReadsNothing)
-{
+TEST_F(FileStreamTest, AnEmptyFileReadsNothing) {
     WriteAll("empty.bin", "");
     FileStream in;
     ASSERT_TRUE(in.Open(PathOf("empty.bin"), OpenMode::Read));

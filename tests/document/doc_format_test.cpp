@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <new>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "document/doc_format.h"
@@ -30,17 +30,21 @@ std::atomic<std::size_t> largestAllocation{0};
 #pragma GCC diagnostic push
 // The replacements pair malloc with free themselves.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size)
-{
+void* operator new(std::size_t size) {
     std::size_t seen = largestAllocation.load(std::memory_order_relaxed);
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+    while (size > seen &&
+           !largestAllocation.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
     }
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 #pragma GCC diagnostic pop
 
 using namespace lumora;
@@ -53,26 +57,22 @@ namespace {
 
 // ---------------------------------------------------------------- byte builders
 
-std::string Count(std::uint32_t n)
-{
+std::string Count(std::uint32_t n) {
     MemoryStream out;
     WriteCount(out, n);
     return Contents(out);
 }
 
-std::string U32(std::uint32_t n)
-{
+std::string U32(std::uint32_t n) {
     return std::string(reinterpret_cast<const char*>(&n), 4);
 }
 
-std::string Narrow(const std::string& text)
-{
+std::string Narrow(const std::string& text) {
     return Count(static_cast<std::uint32_t>(text.size())) + text;
 }
 
 std::string Record(const std::string& name, const std::vector<std::string>& attributes,
-                   const std::vector<std::string>& children = {})
-{
+                   const std::vector<std::string>& children = {}) {
     std::string bytes = "VELT" + Narrow(name) + U32(static_cast<std::uint32_t>(attributes.size()));
     for (const auto& attribute : attributes)
         bytes += attribute;
@@ -82,21 +82,18 @@ std::string Record(const std::string& name, const std::vector<std::string>& attr
     return bytes;
 }
 
-std::string WordAttribute(const std::string& name, std::uint8_t code, std::uint32_t word)
-{
+std::string WordAttribute(const std::string& name, std::uint8_t code, std::uint32_t word) {
     return Narrow(name) + static_cast<char>(code) + U32(word);
 }
 
-std::string Written(const DocNode& node)
-{
+std::string Written(const DocNode& node) {
     MemoryStream out;
     EXPECT_TRUE(node.WriteAllTo(out));
     return Contents(out);
 }
 
 // Reads the bytes into a fresh node; the node is null when the read fails.
-std::unique_ptr<DocNode> Read(const std::string& bytes)
-{
+std::unique_ptr<DocNode> Read(const std::string& bytes) {
     MemoryStream in = StreamOf(bytes);
     auto node = std::make_unique<DocNode>();
     if (!node->ReadFrom(in))
@@ -105,22 +102,23 @@ std::unique_ptr<DocNode> Read(const std::string& bytes)
 }
 
 // A document with every kind of value, two levels deep.
-std::string EveryTypeDocument()
-{
+std::string EveryTypeDocument() {
     std::string blob = Narrow("image") + '\x08' + U32(5) + std::string("\x89PNG\0", 5);
     return Record(
         "root",
-        {WordAttribute("u", 0, 0x11223344), WordAttribute("i", 1, 0xFFFFFFFE), WordAttribute("b", 2, 1),
-         WordAttribute("r3", 3, 0xDEADBEEF), WordAttribute("r4", 4, 0x80000000),
-         Narrow("r64") + '\x05' + Hex("01 02 03 04 05 06 07 08"), Narrow("s") + '\x06' + Narrow("caf\xC3\xA9"),
-         Narrow("w") + '\x07' + Hex("02 48 00 69 00"), blob, Narrow("bare9") + '\x09', Narrow("bare255") + '\xFF'},
-        {Record("child", {WordAttribute("x", 1, 3)}, {Record("", {})}), Record("second", {Narrow("e") + '\x06' + '\0'})});
+        {WordAttribute("u", 0, 0x11223344), WordAttribute("i", 1, 0xFFFFFFFE),
+         WordAttribute("b", 2, 1), WordAttribute("r3", 3, 0xDEADBEEF),
+         WordAttribute("r4", 4, 0x80000000),
+         Narrow("r64") + '\x05' + Hex("01 02 03 04 05 06 07 08"),
+         Narrow("s") + '\x06' + Narrow("caf\xC3\xA9"), Narrow("w") + '\x07' + Hex("02 48 00 69 00"),
+         blob, Narrow("bare9") + '\x09', Narrow("bare255") + '\xFF'},
+        {Record("child", {WordAttribute("x", 1, 3)}, {Record("", {})}),
+         Record("second", {Narrow("e") + '\x06' + '\0'})});
 }
 
 // ---------------------------------------------------------------- codecs
 
-TEST(DocFormat, CountPrefixesHaveExactBytes)
-{
+TEST(DocFormat, CountPrefixesHaveExactBytes) {
     const struct {
         std::uint32_t count;
         const char* hex;
@@ -149,8 +147,7 @@ TEST(DocFormat, CountPrefixesHaveExactBytes)
 }
 
 // The writer prefixes names with the same codec at every boundary.
-TEST(DocFormat, RecordNamesUseTheCountCodec)
-{
+TEST(DocFormat, RecordNamesUseTheCountCodec) {
     for (std::uint32_t length : {0u, 254u, 255u, 65534u, 65535u, 70000u}) {
         const std::string name(length, 'n');
         EXPECT_EQ(Written(DocNode(name)), "VELT" + Narrow(name) + U32(0) + U32(0)) << length;
@@ -160,8 +157,7 @@ TEST(DocFormat, RecordNamesUseTheCountCodec)
     }
 }
 
-TEST(DocFormat, LongerCountFormsOfSmallValuesStillRead)
-{
+TEST(DocFormat, LongerCountFormsOfSmallValuesStillRead) {
     const struct {
         const char* hex;
         std::uint32_t count;
@@ -174,8 +170,7 @@ TEST(DocFormat, LongerCountFormsOfSmallValuesStillRead)
     }
 }
 
-TEST(DocFormat, CutCountsFail)
-{
+TEST(DocFormat, CutCountsFail) {
     for (const char* hex : {"", "FF", "FF 01", "FF FF FF", "FF FF FF 01 02 03"}) {
         MemoryStream in = StreamOf(Hex(hex));
         std::uint32_t back = 0;
@@ -183,10 +178,13 @@ TEST(DocFormat, CutCountsFail)
     }
 }
 
-TEST(DocFormat, NarrowStringsCarryAnyByte)
-{
-    const std::string texts[] = {"", "a", std::string("\0\xFF\x80 x\0", 6), std::string(254, 'q'),
-                                 std::string(255, 'r'), std::string(70000, 's')};
+TEST(DocFormat, NarrowStringsCarryAnyByte) {
+    const std::string texts[] = {"",
+                                 "a",
+                                 std::string("\0\xFF\x80 x\0", 6),
+                                 std::string(254, 'q'),
+                                 std::string(255, 'r'),
+                                 std::string(70000, 's')};
     for (const std::string& text : texts) {
         MemoryStream out;
         EXPECT_TRUE(WriteNarrow(out, text));
@@ -201,8 +199,7 @@ TEST(DocFormat, NarrowStringsCarryAnyByte)
     EXPECT_EQ(ToHex(Contents(empty)), "00");
 }
 
-TEST(DocFormat, WideStringsCountUnits)
-{
+TEST(DocFormat, WideStringsCountUnits) {
     MemoryStream out;
     EXPECT_TRUE(WriteWide(out, u"Hi"));
     EXPECT_EQ(ToHex(Contents(out)), "02 48 00 69 00");
@@ -215,7 +212,8 @@ TEST(DocFormat, WideStringsCountUnits)
     for (const auto& text : texts) {
         MemoryStream stream;
         WriteWide(stream, text);
-        EXPECT_EQ(stream.Size(), Count(static_cast<std::uint32_t>(text.size())).size() + 2 * text.size());
+        EXPECT_EQ(stream.Size(),
+                  Count(static_cast<std::uint32_t>(text.size())).size() + 2 * text.size());
         stream.Seek(0, SeekOrigin::Begin);
         std::u16string back = u"junk";
         EXPECT_TRUE(ReadWide(stream, back));
@@ -223,8 +221,7 @@ TEST(DocFormat, WideStringsCountUnits)
     }
 }
 
-TEST(DocFormat, StringsLongerThanTheBytesLeftFail)
-{
+TEST(DocFormat, StringsLongerThanTheBytesLeftFail) {
     std::string narrow = "keep";
     MemoryStream a = StreamOf(Hex("05 61 62"));
     EXPECT_FALSE(ReadNarrow(a, narrow));
@@ -241,8 +238,7 @@ TEST(DocFormat, StringsLongerThanTheBytesLeftFail)
     EXPECT_LT(largestAllocation.load(), 1u << 20);
 }
 
-TEST(DocFormat, BlobsCarryTheWholeBufferWhateverThePosition)
-{
+TEST(DocFormat, BlobsCarryTheWholeBufferWhateverThePosition) {
     MemoryStream empty;
     MemoryStream out;
     EXPECT_TRUE(WriteBlob(out, empty));
@@ -272,8 +268,7 @@ TEST(DocFormat, BlobsCarryTheWholeBufferWhateverThePosition)
 
 // ---------------------------------------------------------------- records
 
-TEST(DocFormat, AnUnnamedEmptyNodeIs13Bytes)
-{
+TEST(DocFormat, AnUnnamedEmptyNodeIs13Bytes) {
     DocNode node;
     EXPECT_EQ(ToHex(Written(node)), "56 45 4C 54 00 00 00 00 00 00 00 00 00");
 }
@@ -283,8 +278,7 @@ const char kWorkedExample[] =
     "56 45 4C 54  07 6F 70 74 69 6F 6E 73  01 00 00 00"
     "06 41 75 74 6F 43 55  02  01 00 00 00  00 00 00 00";
 
-TEST(DocFormat, TheWorkedExampleByteForByte)
-{
+TEST(DocFormat, TheWorkedExampleByteForByte) {
     DocNode root("set");
     root.AddChild("options")->SetBool("AutoCU", true);
     std::string bytes = Written(root);
@@ -302,8 +296,7 @@ TEST(DocFormat, TheWorkedExampleByteForByte)
     EXPECT_EQ(options->FindAttribute("AutoCU")->Type(), ValueType::Bool);
 }
 
-TEST(DocFormat, EveryValueTypeReadsWithItsValue)
-{
+TEST(DocFormat, EveryValueTypeReadsWithItsValue) {
     auto root = Read(EveryTypeDocument());
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->Name(), "root");
@@ -330,11 +323,10 @@ TEST(DocFormat, EveryValueTypeReadsWithItsValue)
     EXPECT_EQ(root->Child("second")->GetString("e", "x"), "");
 }
 
-TEST(DocFormat, RawAndBareTypesSurviveByteForByte)
-{
-    std::vector<std::string> records = {WordAttribute("a", 3, 0xFFFFFFFF), WordAttribute("b", 4, 0x01020304),
-                                        WordAttribute("z", 0, 0xCAFEBABE),
-                                        Narrow("c") + '\x05' + Hex("FF 00 FE 01 FD 02 FC 03")};
+TEST(DocFormat, RawAndBareTypesSurviveByteForByte) {
+    std::vector<std::string> records = {
+        WordAttribute("a", 3, 0xFFFFFFFF), WordAttribute("b", 4, 0x01020304),
+        WordAttribute("z", 0, 0xCAFEBABE), Narrow("c") + '\x05' + Hex("FF 00 FE 01 FD 02 FC 03")};
     for (int code = 9; code <= 255; ++code)
         records.push_back(Narrow("t" + std::to_string(code)) + static_cast<char>(code));
     std::string bytes = Record("raw", records);
@@ -344,8 +336,7 @@ TEST(DocFormat, RawAndBareTypesSurviveByteForByte)
     EXPECT_EQ(ToHex(Written(*node)), ToHex(bytes));
 }
 
-TEST(DocFormat, EveryTypeRoundTripsByteForByte)
-{
+TEST(DocFormat, EveryTypeRoundTripsByteForByte) {
     std::string bytes = EveryTypeDocument();
     auto node = Read(bytes);
     ASSERT_NE(node, nullptr);
@@ -353,8 +344,7 @@ TEST(DocFormat, EveryTypeRoundTripsByteForByte)
 }
 
 // Trees built through the model, written, read and written again.
-TEST(DocFormat, BuiltTreesRoundTrip)
-{
+TEST(DocFormat, BuiltTreesRoundTrip) {
     const std::vector<std::pair<const char*, std::function<void(DocNode&)>>> builders = {
         {"empty", [](DocNode&) {}},
         {"settings",
@@ -402,8 +392,7 @@ TEST(DocFormat, BuiltTreesRoundTrip)
     }
 }
 
-TEST(DocFormat, BytesAfterTheRootRecordAreLeftUnread)
-{
+TEST(DocFormat, BytesAfterTheRootRecordAreLeftUnread) {
     std::string record = Hex(kWorkedExample);
     MemoryStream in = StreamOf(record + "VELTtrailing garbage");
     DocNode node;
@@ -412,8 +401,7 @@ TEST(DocFormat, BytesAfterTheRootRecordAreLeftUnread)
     EXPECT_NE(node.Child("options"), nullptr);
 }
 
-TEST(DocFormat, TwoRecordsInOneStreamReadOneAfterTheOther)
-{
+TEST(DocFormat, TwoRecordsInOneStreamReadOneAfterTheOther) {
     MemoryStream in = StreamOf(Record("first", {}) + Record("second", {}));
     DocNode a, b;
     EXPECT_TRUE(a.ReadFrom(in));
@@ -422,8 +410,7 @@ TEST(DocFormat, TwoRecordsInOneStreamReadOneAfterTheOther)
     EXPECT_EQ(b.Name(), "second");
 }
 
-TEST(DocFormat, TheFirstOfTwoEqualNamesWins)
-{
+TEST(DocFormat, TheFirstOfTwoEqualNamesWins) {
     for (int padding : {0, 20}) {  // small nodes and indexed ones
         std::vector<std::string> attributes;
         std::vector<std::string> children;
@@ -435,7 +422,8 @@ TEST(DocFormat, TheFirstOfTwoEqualNamesWins)
         attributes.push_back(Narrow("dup") + '\x06' + Narrow("second"));
         attributes.push_back(WordAttribute("dup", 1, 3));
         children.push_back(Record("kid", {WordAttribute("which", 1, 1)}));
-        children.push_back(Record("kid", {WordAttribute("which", 1, 2)}, {Record("grandchild", {})}));
+        children.push_back(
+            Record("kid", {WordAttribute("which", 1, 2)}, {Record("grandchild", {})}));
 
         auto node = Read(Record("n", attributes, children));
         ASSERT_NE(node, nullptr);
@@ -447,8 +435,7 @@ TEST(DocFormat, TheFirstOfTwoEqualNamesWins)
     }
 }
 
-TEST(DocFormat, AWrongMagicAtTheRootFailsAfterFourBytes)
-{
+TEST(DocFormat, AWrongMagicAtTheRootFailsAfterFourBytes) {
     DocNode node("kept");
     node.SetInt("old", 1);
     node.AddChild("old");
@@ -460,17 +447,16 @@ TEST(DocFormat, AWrongMagicAtTheRootFailsAfterFourBytes)
     EXPECT_TRUE(node.Children().empty());
 }
 
-TEST(DocFormat, AWrongMagicInANestedRecordFailsTheWholeRead)
-{
-    std::string bad = Record("a", {}, {Record("good", {}), "VELX" + Narrow("bad") + U32(0) + U32(0)});
+TEST(DocFormat, AWrongMagicInANestedRecordFailsTheWholeRead) {
+    std::string bad =
+        Record("a", {}, {Record("good", {}), "VELX" + Narrow("bad") + U32(0) + U32(0)});
     DocNode node;
     MemoryStream in = StreamOf(bad);
     EXPECT_FALSE(node.ReadFrom(in));
     EXPECT_TRUE(node.Children().empty());
 }
 
-TEST(DocFormat, EveryCutShortDocumentFailsCleanly)
-{
+TEST(DocFormat, EveryCutShortDocumentFailsCleanly) {
     for (const std::string& full : {EveryTypeDocument(), Hex(kWorkedExample)}) {
         ASSERT_NE(Read(full), nullptr);
         for (std::size_t length = 0; length < full.size(); ++length) {
@@ -484,15 +470,16 @@ TEST(DocFormat, EveryCutShortDocumentFailsCleanly)
     }
 }
 
-TEST(DocFormat, CountsBeyondTheBytesLeftFailWithoutHugeAllocations)
-{
+TEST(DocFormat, CountsBeyondTheBytesLeftFailWithoutHugeAllocations) {
     const std::pair<const char*, std::string> cases[] = {
         {"attribute count", "VELT" + Narrow("n") + U32(0xFFFFFFFF) + std::string(40, '\0')},
         {"child count", "VELT" + Narrow("n") + U32(0) + U32(0x7FFFFFFF) + std::string(40, '\0')},
         {"name length", "VELT" + Hex("FF FF FF FF FF FF 7F") + std::string(40, 'a')},
-        {"string length", Record("n", {Narrow("s") + '\x06' + Hex("FF FF FF 00 00 00 10") + "abc"})},
+        {"string length",
+         Record("n", {Narrow("s") + '\x06' + Hex("FF FF FF 00 00 00 10") + "abc"})},
         {"wide length", Record("n", {Narrow("w") + '\x07' + Hex("FF FF FF 00 00 00 10") + "abcd"})},
-        {"wide odd bytes", "VELT" + Narrow("n") + U32(1) + Narrow("w") + '\x07' + Hex("02 41 00 42")},
+        {"wide odd bytes",
+         "VELT" + Narrow("n") + U32(1) + Narrow("w") + '\x07' + Hex("02 41 00 42")},
         {"blob length", Record("n", {Narrow("b") + '\x08' + U32(0xFFFFFFFF) + "abcd"})},
     };
     for (const auto& [label, bytes] : cases) {
@@ -504,8 +491,7 @@ TEST(DocFormat, CountsBeyondTheBytesLeftFailWithoutHugeAllocations)
     }
 }
 
-std::string Chain(int levels)
-{
+std::string Chain(int levels) {
     // Every level is the same record head with one child, then the leaf.
     const std::string head = "VELT" + Narrow("d") + U32(0) + U32(1);
     std::string bytes;
@@ -515,8 +501,7 @@ std::string Chain(int levels)
     return bytes + Record("leaf", {});
 }
 
-TEST(DocFormat, NestingIsLimited)
-{
+TEST(DocFormat, NestingIsLimited) {
     auto deepest = Read(Chain(DocNode::kMaxDepth));
     ASSERT_NE(deepest, nullptr);
     EXPECT_FALSE(Read(Chain(DocNode::kMaxDepth + 1)));
@@ -524,8 +509,7 @@ TEST(DocFormat, NestingIsLimited)
     EXPECT_FALSE(Read(Chain(200000)));
 }
 
-TEST(DocFormat, ANodeWithFiftyThousandChildren)
-{
+TEST(DocFormat, ANodeWithFiftyThousandChildren) {
     DocNode root("big");
     for (int i = 0; i < 50000; ++i) {
         DocNode* child = root.AddChild("c" + std::to_string(i));
@@ -559,10 +543,10 @@ class ForwardOnlyStream final : public ByteStream {
 public:
     explicit ForwardOnlyStream(std::string bytes) : bytes_(std::move(bytes)) {}
     std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-    std::uint32_t Read(void* buffer, std::uint32_t count) override
-    {
+    std::uint32_t Read(void* buffer, std::uint32_t count) override {
         // Hands out at most 7 bytes per call, as a pipe may.
-        std::uint32_t n = std::min<std::uint32_t>({count, 7, static_cast<std::uint32_t>(bytes_.size() - at_)});
+        std::uint32_t n =
+            std::min<std::uint32_t>({count, 7, static_cast<std::uint32_t>(bytes_.size() - at_)});
         std::memcpy(buffer, bytes_.data() + at_, n);
         at_ += n;
         return n;
@@ -578,8 +562,7 @@ private:
     std::size_t at_ = 0;
 };
 
-TEST(DocFormat, ReadsFromAForwardOnlyStream)
-{
+TEST(DocFormat, ReadsFromAForwardOnlyStream) {
     ForwardOnlyStream in(EveryTypeDocument());
     DocNode node;
     ASSERT_TRUE(node.ReadFrom(in));
@@ -593,8 +576,7 @@ TEST(DocFormat, ReadsFromAForwardOnlyStream)
 // so the writer takes its chunked road.
 class CollectingStream final : public ByteStream {
 public:
-    std::uint32_t Write(const void* data, std::uint32_t count) override
-    {
+    std::uint32_t Write(const void* data, std::uint32_t count) override {
         bytes.append(static_cast<const char*>(data), count);
         return count;
     }
@@ -607,8 +589,7 @@ public:
     std::string bytes;
 };
 
-TEST(DocFormat, EveryStreamGetsTheSameBytes)
-{
+TEST(DocFormat, EveryStreamGetsTheSameBytes) {
     DocNode big("big");
     for (int i = 0; i < 20000; ++i)
         big.AddChild("c" + std::to_string(i))->SetWString("u", u"http://example.net/stream");
@@ -619,15 +600,15 @@ TEST(DocFormat, EveryStreamGetsTheSameBytes)
     auto every = Read(EveryTypeDocument());
     ASSERT_NE(every, nullptr);
 
-    for (const DocNode* node : {static_cast<const DocNode*>(&big), static_cast<const DocNode*>(every.get())}) {
+    for (const DocNode* node :
+         {static_cast<const DocNode*>(&big), static_cast<const DocNode*>(every.get())}) {
         CollectingStream collected;
         EXPECT_TRUE(node->WriteAllTo(collected));
         EXPECT_EQ(collected.bytes, Written(*node));
     }
 }
 
-TEST(DocFormat, WritingStartsAtTheStreamPosition)
-{
+TEST(DocFormat, WritingStartsAtTheStreamPosition) {
     DocNode node("n");
     std::string record = Written(node);
 
@@ -651,8 +632,7 @@ TEST(DocFormat, WritingStartsAtTheStreamPosition)
     EXPECT_EQ(Contents(across), "01234" + record);
 }
 
-TEST(DocFormat, AttributesOfAMismatchedKindStillWriteAValidDocument)
-{
+TEST(DocFormat, AttributesOfAMismatchedKindStillWriteAValidDocument) {
     // Kinds that the program never makes this way; the writer must not
     // trip over a payload that is missing.
     DocNode node("odd");
@@ -668,34 +648,31 @@ TEST(DocFormat, AttributesOfAMismatchedKindStillWriteAValidDocument)
 
 class DocFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
                   ("lumora-doc-" + std::to_string(::getpid()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
         std::filesystem::remove_all(folder_);
     }
 
-    std::u16string PathOf(const std::string& name) const { return FromUtf8((folder_ / name).string()); }
-    std::string ReadAll(const std::string& name) const
-    {
+    std::u16string PathOf(const std::string& name) const {
+        return FromUtf8((folder_ / name).string());
+    }
+    std::string ReadAll(const std::string& name) const {
         std::ifstream in(folder_ / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void WriteAll(const std::string& name, const std::string& bytes) const
-    {
+    void WriteAll(const std::string& name, const std::string& bytes) const {
         std::ofstream(folder_ / name, std::ios::binary) << bytes;
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(folder_ / name); }
 
-    static const DocNode& Sample()
-    {
+    static const DocNode& Sample() {
         static const DocNode* root = [] {
             auto* r = new DocNode("set");
             r->AddChild("options")->SetBool("AutoCU", true);
@@ -707,8 +684,7 @@ protected:
     std::filesystem::path folder_;
 };
 
-TEST_F(DocFileTest, SaveThenLoad)
-{
+TEST_F(DocFileTest, SaveThenLoad) {
     ASSERT_TRUE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ToHex(ReadAll("Settings.cfg")), ToHex(Hex(kWorkedExample)));
     EXPECT_FALSE(Exists("Settings.cfg.tmp"));
@@ -717,8 +693,7 @@ TEST_F(DocFileTest, SaveThenLoad)
     EXPECT_TRUE(back.Child("options")->GetBool("AutoCU", false));
 }
 
-TEST_F(DocFileTest, LoadingAMissingFileLeavesTheNodeAlone)
-{
+TEST_F(DocFileTest, LoadingAMissingFileLeavesTheNodeAlone) {
     DocNode node("mine");
     node.SetInt("x", 1);
     EXPECT_FALSE(node.LoadFromFile(PathOf("missing.cfg")));
@@ -726,8 +701,7 @@ TEST_F(DocFileTest, LoadingAMissingFileLeavesTheNodeAlone)
     EXPECT_EQ(node.GetInt("x", 0), 1);
 }
 
-TEST_F(DocFileTest, LoadingAFileWithoutTheMagicFails)
-{
+TEST_F(DocFileTest, LoadingAFileWithoutTheMagicFails) {
     for (const std::string& bytes : {std::string("VELU") + std::string(9, '\0'), std::string(""),
                                      std::string("VEL"), std::string("PK\x03\x04 zip file")}) {
         WriteAll("bad.lmch", bytes);
@@ -736,16 +710,14 @@ TEST_F(DocFileTest, LoadingAFileWithoutTheMagicFails)
     }
 }
 
-TEST_F(DocFileTest, LoadingIgnoresBytesAfterTheRoot)
-{
+TEST_F(DocFileTest, LoadingIgnoresBytesAfterTheRoot) {
     WriteAll("extra.cfg", Hex(kWorkedExample) + "more bytes");
     DocNode node;
     EXPECT_TRUE(node.LoadFromFile(PathOf("extra.cfg")));
     EXPECT_EQ(node.Name(), "set");
 }
 
-TEST_F(DocFileTest, EveryCutShortFileFailsToLoad)
-{
+TEST_F(DocFileTest, EveryCutShortFileFailsToLoad) {
     std::string full = EveryTypeDocument();
     for (std::size_t length = 0; length < full.size(); length += 3) {
         WriteAll("cut.cfg", full.substr(0, length));
@@ -755,8 +727,7 @@ TEST_F(DocFileTest, EveryCutShortFileFailsToLoad)
     }
 }
 
-TEST_F(DocFileTest, SaveReplacesTheFileInsteadOfRewritingIt)
-{
+TEST_F(DocFileTest, SaveReplacesTheFileInsteadOfRewritingIt) {
     WriteAll("Settings.cfg", "old bytes");
     // A second name for the old file: writing in place would change it too.
     std::filesystem::create_hard_link(folder_ / "Settings.cfg", folder_ / "backup");
@@ -765,40 +736,36 @@ TEST_F(DocFileTest, SaveReplacesTheFileInsteadOfRewritingIt)
     EXPECT_EQ(ReadAll("Settings.cfg").size(), 48u);
 }
 
-TEST_F(DocFileTest, ALeftoverTemporaryFileIsReplaced)
-{
+TEST_F(DocFileTest, ALeftoverTemporaryFileIsReplaced) {
     WriteAll("Settings.cfg.tmp", std::string(1000, 'x'));
     ASSERT_TRUE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_FALSE(Exists("Settings.cfg.tmp"));
     EXPECT_EQ(ReadAll("Settings.cfg").size(), 48u);
 }
 
-TEST_F(DocFileTest, WhenTheTemporaryFileCannotBeMadeTheOldFileStays)
-{
+TEST_F(DocFileTest, WhenTheTemporaryFileCannotBeMadeTheOldFileStays) {
     WriteAll("Settings.cfg", "precious");
     std::filesystem::create_directory(folder_ / "Settings.cfg.tmp");
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ReadAll("Settings.cfg"), "precious");
 }
 
-TEST_F(DocFileTest, WhenTheFolderIsReadOnlyTheOldFileStays)
-{
+TEST_F(DocFileTest, WhenTheFolderIsReadOnlyTheOldFileStays) {
     WriteAll("Settings.cfg", "precious");
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (::access(folder_.c_str(), W_OK) == 0)
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ReadAll("Settings.cfg"), "precious");
 }
 
-TEST_F(DocFileTest, SavingIntoAMissingFolderFails)
-{
+TEST_F(DocFileTest, SavingIntoAMissingFolderFails) {
     EXPECT_FALSE(Sample().SaveToFile(PathOf("absent/Settings.cfg")));
     EXPECT_FALSE(Exists("absent"));
 }
 
-TEST_F(DocFileTest, WhenTheRenameFailsNothingIsLeftBehind)
-{
+TEST_F(DocFileTest, WhenTheRenameFailsNothingIsLeftBehind) {
     // The target is a folder that is not empty, so the rename cannot happen.
     std::filesystem::create_directories(folder_ / "Channels.lmch" / "inside");
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Channels.lmch")));

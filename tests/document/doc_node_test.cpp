@@ -9,13 +9,11 @@ using namespace lumora;
 
 namespace {
 
-std::string NameOf(int i)
-{
+std::string NameOf(int i) {
     return "n" + std::to_string(i);
 }
 
-TEST(DocNode, ConstructedEmptyOrNamed)
-{
+TEST(DocNode, ConstructedEmptyOrNamed) {
     DocNode unnamed;
     EXPECT_EQ(unnamed.Name(), "");
     EXPECT_TRUE(unnamed.Attributes().empty());
@@ -24,8 +22,7 @@ TEST(DocNode, ConstructedEmptyOrNamed)
     EXPECT_EQ(named.Name(), "set");
 }
 
-TEST(DocNode, AddingATakenNameIsRefusedAndKeepsTheOldEntry)
-{
+TEST(DocNode, AddingATakenNameIsRefusedAndKeepsTheOldEntry) {
     DocNode root("r");
     DocNode* child = root.AddChild("options");
     ASSERT_NE(child, nullptr);
@@ -44,8 +41,7 @@ TEST(DocNode, AddingATakenNameIsRefusedAndKeepsTheOldEntry)
     EXPECT_EQ(root.Attributes().size(), 1u);
 }
 
-TEST(DocNode, NodeSettersReplaceAnAttributeOfAnotherType)
-{
+TEST(DocNode, NodeSettersReplaceAnAttributeOfAnotherType) {
     DocNode node;
     node.SetInt("v", 7);
     node.SetBool("v", true);
@@ -61,8 +57,7 @@ TEST(DocNode, NodeSettersReplaceAnAttributeOfAnotherType)
     EXPECT_EQ(node.Attributes().size(), 1u);
 }
 
-TEST(DocNode, AttributeSettersReleaseTheOldPayload)
-{
+TEST(DocNode, AttributeSettersReleaseTheOldPayload) {
     DocAttribute attribute("a");
     attribute.SetBlob(lumora::MemoryStream());
     ASSERT_NE(attribute.Blob(), nullptr);
@@ -77,8 +72,7 @@ TEST(DocNode, AttributeSettersReleaseTheOldPayload)
     EXPECT_EQ(attribute.Word(), 0u);
 }
 
-TEST(DocNode, GettersTreatAWrongTypeAsAbsent)
-{
+TEST(DocNode, GettersTreatAWrongTypeAsAbsent) {
     DocNode node;
     node.SetBool("flag", true);
     node.SetInt("number", 9);
@@ -95,12 +89,12 @@ TEST(DocNode, GettersTreatAWrongTypeAsAbsent)
     EXPECT_EQ(node.RequireString("text"), "abc");
 }
 
-TEST(DocNode, GetBoolLooksAtTheLowByteOnly)
-{
+TEST(DocNode, GetBoolLooksAtTheLowByteOnly) {
     const struct {
         std::uint32_t word;
         bool expected;
-    } cases[] = {{0, false}, {1, true}, {2, true}, {255, true}, {256, false}, {0x101, true}, {0xFFFFFF00u, false}};
+    } cases[] = {{0, false},   {1, true},     {2, true},           {255, true},
+                 {256, false}, {0x101, true}, {0xFFFFFF00u, false}};
     for (const auto& c : cases) {
         DocNode node;
         node.AddAttribute("b")->SetWord(ValueType::Bool, c.word);
@@ -108,8 +102,7 @@ TEST(DocNode, GetBoolLooksAtTheLowByteOnly)
     }
 }
 
-TEST(DocNode, GetIntKeepsTheSign)
-{
+TEST(DocNode, GetIntKeepsTheSign) {
     DocNode node;
     node.SetInt("min", INT32_MIN);
     node.SetInt("neg", -1);
@@ -117,8 +110,7 @@ TEST(DocNode, GetIntKeepsTheSign)
     EXPECT_EQ(node.GetInt("neg", 0), -1);
 }
 
-TEST(DocNode, NamesAreExactBytes)
-{
+TEST(DocNode, NamesAreExactBytes) {
     DocNode node;
     node.AddChild("Options");
     node.AddChild("options");
@@ -143,8 +135,7 @@ TEST(DocNode, NamesAreExactBytes)
     EXPECT_NE(node.Child("options"), nullptr);
 }
 
-TEST(DocNode, ChildWithCreateReturnsTheSameNodeTwice)
-{
+TEST(DocNode, ChildWithCreateReturnsTheSameNodeTwice) {
     DocNode root;
     EXPECT_EQ(root.Child("c"), nullptr);
     EXPECT_TRUE(root.Children().empty());
@@ -156,8 +147,7 @@ TEST(DocNode, ChildWithCreateReturnsTheSameNodeTwice)
     EXPECT_EQ(root.Children().size(), 1u);
 }
 
-TEST(DocNode, ClearKeepsTheName)
-{
+TEST(DocNode, ClearKeepsTheName) {
     DocNode root("keep");
     root.AddChild("a")->AddChild("b");
     root.SetInt("x", 1);
@@ -171,8 +161,7 @@ TEST(DocNode, ClearKeepsTheName)
     EXPECT_NE(root.AddChild("a"), nullptr);
 }
 
-TEST(DocNode, EntriesKeepTheOrderTheyWereAdded)
-{
+TEST(DocNode, EntriesKeepTheOrderTheyWereAdded) {
     DocNode node;
     for (int i = 20; i > 0; --i) {
         node.AddChild(NameOf(i));
@@ -187,8 +176,7 @@ TEST(DocNode, EntriesKeepTheOrderTheyWereAdded)
 
 // Past a handful of entries the lookups go through an index; replacing an
 // entry must keep that index pointing at the live entry.
-TEST(DocNode, ReplacingInALargeNodeKeepsLookupsRight)
-{
+TEST(DocNode, ReplacingInALargeNodeKeepsLookupsRight) {
     for (int count : {3, 8, 9, 40}) {
         DocNode node;
         for (int i = 0; i < count; ++i)
@@ -202,7 +190,8 @@ TEST(DocNode, ReplacingInALargeNodeKeepsLookupsRight)
             const DocAttribute* attribute = node.FindAttribute(NameOf(i));
             ASSERT_NE(attribute, nullptr) << count << " " << i;
             EXPECT_EQ(attribute->Name(), NameOf(i));
-            EXPECT_EQ(node.Attributes()[i].get(), attribute) << "the replacement takes the old place";
+            EXPECT_EQ(node.Attributes()[i].get(), attribute)
+                << "the replacement takes the old place";
             if (i % 2 == 0)
                 EXPECT_EQ(node.GetString(NameOf(i)), "v2");
             else
@@ -214,8 +203,7 @@ TEST(DocNode, ReplacingInALargeNodeKeepsLookupsRight)
     }
 }
 
-TEST(DocNode, ManyChildrenStayFindableAndStable)
-{
+TEST(DocNode, ManyChildrenStayFindableAndStable) {
     DocNode root;
     DocNode* first = root.AddChild(NameOf(0));
     for (int i = 1; i < 1000; ++i)
@@ -227,8 +215,7 @@ TEST(DocNode, ManyChildrenStayFindableAndStable)
     EXPECT_EQ(root.Child("n1000"), nullptr);
 }
 
-TEST(DocNode, SetAttributeTakesAReadyMadeAttribute)
-{
+TEST(DocNode, SetAttributeTakesAReadyMadeAttribute) {
     DocNode node;
     node.SetInt("a", 1);
     auto attribute = std::make_unique<DocAttribute>("a");
@@ -239,8 +226,7 @@ TEST(DocNode, SetAttributeTakesAReadyMadeAttribute)
     EXPECT_EQ(node.GetWString("a"), u"new");
 }
 
-TEST(DocNode, GetBlobHandsOutTheStoredStream)
-{
+TEST(DocNode, GetBlobHandsOutTheStoredStream) {
     DocNode node;
     MemoryStream bytes;
     bytes.Write("abc", 3);
@@ -257,8 +243,7 @@ TEST(DocNode, GetBlobHandsOutTheStoredStream)
 class FullStream final : public ByteStream {
 public:
     explicit FullStream(std::uint32_t room) : room_(room) {}
-    std::uint32_t Write(const void*, std::uint32_t count) override
-    {
+    std::uint32_t Write(const void*, std::uint32_t count) override {
         std::uint32_t taken = std::min(count, room_);
         room_ -= taken;
         written_ += taken;
@@ -276,8 +261,7 @@ private:
     std::uint32_t written_ = 0;
 };
 
-TEST(DocNode, WriteAllToReportsBytesThatDidNotArrive)
-{
+TEST(DocNode, WriteAllToReportsBytesThatDidNotArrive) {
     DocNode root("set");
     root.AddChild("options")->SetBool("AutoCU", true);
     FullStream roomy(48);

@@ -16,14 +16,14 @@ namespace {
 
 // A document with every kind of value, nesting and a node with many
 // children (past the tree's linear search).
-std::string SampleBytes()
-{
+std::string SampleBytes() {
     DocNode root("1.0.2");
     root.SetInt("i", -7);
     DocNode* country = root.AddChild("X1");
     for (int i = 0; i < 12; ++i) {
         DocNode* channel = country->AddChild("c" + std::to_string(i));
-        channel->SetWString("n", u"Kanal \u0422\u0412 " + std::u16string(1, char16_t(u'0' + i % 10)));
+        channel->SetWString("n",
+                            u"Kanal \u0422\u0412 " + std::u16string(1, char16_t(u'0' + i % 10)));
         channel->SetString("p", "page");
         channel->SetBool("f", i % 2 == 0);
         DocNode* stream = channel->AddChild("0");
@@ -51,16 +51,14 @@ struct Both {
     DocView view;
 };
 
-void ReadBoth(const std::string& bytes, Both& both)
-{
+void ReadBoth(const std::string& bytes, Both& both) {
     MemoryStream stream = test::StreamOf(bytes);
     both.treeRead = both.tree.ReadFrom(stream);
     both.viewRead = both.view.Read(bytes.data(), bytes.size());
 }
 
 // The view answers every question the catalogue asks as the tree does.
-void ExpectSameContent(const DocNode& tree, DocView::Node view, const std::string& path)
-{
+void ExpectSameContent(const DocNode& tree, DocView::Node view, const std::string& path) {
     SCOPED_TRACE(path);
     ASSERT_EQ(view.Name(), tree.Name());
     for (const auto& attribute : tree.Attributes()) {
@@ -89,8 +87,7 @@ void ExpectSameContent(const DocNode& tree, DocView::Node view, const std::strin
     }
 }
 
-void ExpectSameAsTree(const std::string& bytes, const std::string& what)
-{
+void ExpectSameAsTree(const std::string& bytes, const std::string& what) {
     SCOPED_TRACE(what);
     Both both;
     ReadBoth(bytes, both);
@@ -100,15 +97,13 @@ void ExpectSameAsTree(const std::string& bytes, const std::string& what)
         ExpectSameContent(both.tree, both.view.Root(), "");
 }
 
-TEST(DocView, ReadsWhatTheTreeReads)
-{
+TEST(DocView, ReadsWhatTheTreeReads) {
     const std::string bytes = SampleBytes();
     ExpectSameAsTree(bytes, "whole");
     ExpectSameAsTree(bytes + "trailing bytes", "with bytes after the record");
 }
 
-TEST(DocView, RefusesEveryCutAndAgreesWithTheTreeOnEveryDamagedByte)
-{
+TEST(DocView, RefusesEveryCutAndAgreesWithTheTreeOnEveryDamagedByte) {
     const std::string bytes = SampleBytes();
     for (std::size_t size = 0; size < bytes.size(); ++size) {
         Both both;
@@ -122,13 +117,13 @@ TEST(DocView, RefusesEveryCutAndAgreesWithTheTreeOnEveryDamagedByte)
         for (char value : {'\x00', '\xFF'}) {
             std::string damaged = bytes;
             damaged[at] = value;
-            ExpectSameAsTree(damaged, "byte " + std::to_string(at) + " = " + test::ToHex(std::string(1, value)));
+            ExpectSameAsTree(
+                damaged, "byte " + std::to_string(at) + " = " + test::ToHex(std::string(1, value)));
         }
     }
 }
 
-TEST(DocView, OfTwoEntriesWithOneNameTheFirstCounts)
-{
+TEST(DocView, OfTwoEntriesWithOneNameTheFirstCounts) {
     // Written with distinct names, then renamed in place: "X2" becomes a
     // second "X1" country, "c11" a second "c10" channel.
     std::string bytes = SampleBytes();
@@ -146,8 +141,7 @@ TEST(DocView, OfTwoEntriesWithOneNameTheFirstCounts)
     EXPECT_EQ(view.Root().ChildCount(), 2u);
 }
 
-TEST(DocView, NestingIsBoundedAsInTheTree)
-{
+TEST(DocView, NestingIsBoundedAsInTheTree) {
     for (int depth : {DocNode::kMaxDepth, DocNode::kMaxDepth + 1}) {
         DocNode root("r");
         DocNode* node = &root;
@@ -159,8 +153,7 @@ TEST(DocView, NestingIsBoundedAsInTheTree)
     }
 }
 
-TEST(DocView, LoadsAFileAndRefusesAMissingOne)
-{
+TEST(DocView, LoadsAFileAndRefusesAMissingOne) {
     const std::string bytes = SampleBytes();
     const std::string path = ::testing::TempDir() + "doc_view_test.velt";
     {

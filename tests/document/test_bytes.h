@@ -12,8 +12,7 @@
 namespace lumora::test {
 
 // "56 45 4C 54" -> the four bytes; spaces are ignored.
-inline std::string Hex(std::string_view text)
-{
+inline std::string Hex(std::string_view text) {
     std::string bytes;
     int high = -1;
     for (char c : text) {
@@ -34,8 +33,7 @@ inline std::string Hex(std::string_view text)
 }
 
 // The bytes as upper-case hex pairs separated by spaces, for readable failures.
-inline std::string ToHex(std::string_view bytes)
-{
+inline std::string ToHex(std::string_view bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (unsigned char byte : bytes) {
@@ -47,14 +45,12 @@ inline std::string ToHex(std::string_view bytes)
     return text;
 }
 
-inline std::string Contents(const MemoryStream& stream)
-{
+inline std::string Contents(const MemoryStream& stream) {
     return std::string(stream.View());
 }
 
 // A stream holding the bytes, positioned at 0.
-inline MemoryStream StreamOf(std::string_view bytes)
-{
+inline MemoryStream StreamOf(std::string_view bytes) {
     MemoryStream stream;
     stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     stream.Seek(0, SeekOrigin::Begin);

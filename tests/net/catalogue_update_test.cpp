@@ -14,8 +14,7 @@
 namespace lumora {
 namespace {
 
-TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault)
-{
+TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault) {
     ResetSettings();
     EXPECT_EQ(UpdateServer(), FromUtf8(LUMORA_UPDATE_SERVER));
     SetStringSetting(kUpdateServer, u"http://updates.example.org:9000");
@@ -25,8 +24,7 @@ TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault)
 
 // The built-in source is used without being written, so a later build's
 // default reaches every user who never chose one.
-TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored)
-{
+TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
     ResetSettings();
     EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
     EXPECT_FALSE(FindStringSetting(kUpdateServer));
@@ -50,14 +48,14 @@ TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored)
         EXPECT_EQ(SetUpdateServer(row.typed), row.changed);
         EXPECT_EQ(UpdateServer(), row.inUse ? std::u16string(row.inUse) : DefaultUpdateServer());
         EXPECT_EQ(FindStringSetting(kUpdateServer).has_value(), row.inUse != nullptr);
-        EXPECT_EQ(updatePending.load(), !row.changed) << "a pending update of the old source is dropped";
+        EXPECT_EQ(updatePending.load(), !row.changed)
+            << "a pending update of the old source is dropped";
     }
     ResetUpdateState();
     ResetSettings();
 }
 
-TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck)
-{
+TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck) {
     ResetSettings();
     ResetUpdateState();
     SetBoolSetting(kAutoCU, false);

@@ -16,8 +16,7 @@ namespace {
 using testing::TempFolder;
 using testing::TestServer;
 
-std::string RandomBytes(std::size_t count, unsigned seed)
-{
+std::string RandomBytes(std::size_t count, unsigned seed) {
     std::mt19937 generator(seed);
     std::string bytes(count, '\0');
     for (char& c : bytes)
@@ -26,8 +25,7 @@ std::string RandomBytes(std::size_t count, unsigned seed)
 }
 
 // Short limits, so the tests of dead servers end within seconds.
-FetchOptions QuickOptions()
-{
+FetchOptions QuickOptions() {
     FetchOptions options;
     options.connectTimeout = std::chrono::milliseconds(2000);
     options.stallTimeout = std::chrono::seconds(1);
@@ -39,12 +37,11 @@ class FetchUrlTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Running()); }
 
-    std::unique_ptr<MemoryStream> Fetch(std::string_view path, const FetchOptions& options = QuickOptions())
-    {
+    std::unique_ptr<MemoryStream> Fetch(std::string_view path,
+                                        const FetchOptions& options = QuickOptions()) {
         return FetchUrl(kUpdateAgent, server.Url(path), options);
     }
-    void Publish(std::string_view path, std::string_view bytes)
-    {
+    void Publish(std::string_view path, std::string_view bytes) {
         testing::WriteFileBytes(folder.Path() / std::string(path.substr(1)), bytes);
     }
 
@@ -52,8 +49,7 @@ protected:
     TestServer server{folder.Path()};
 };
 
-TEST_F(FetchUrlTest, ReturnsTheWholeBodyPositionedAtStart)
-{
+TEST_F(FetchUrlTest, ReturnsTheWholeBodyPositionedAtStart) {
     std::string bytes = RandomBytes(300 * 1024 + 17, 1);
     Publish("/big.bin", bytes);
     auto body = Fetch("/big.bin");
@@ -62,16 +58,14 @@ TEST_F(FetchUrlTest, ReturnsTheWholeBodyPositionedAtStart)
     EXPECT_EQ(body->View(), bytes);
 }
 
-TEST_F(FetchUrlTest, EmptyBodyIsAnEmptyStreamNotNone)
-{
+TEST_F(FetchUrlTest, EmptyBodyIsAnEmptyStreamNotNone) {
     Publish("/empty", "");
     auto body = Fetch("/empty");
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->Size(), 0u);
 }
 
-TEST_F(FetchUrlTest, ChunksOfDifferentSizesArriveWholeAndInOrder)
-{
+TEST_F(FetchUrlTest, ChunksOfDifferentSizesArriveWholeAndInOrder) {
     std::string bytes = RandomBytes(100 * 1000, 2);
     Publish("/chunked", bytes);
     server.SetRule("/chunked", R"({"mode":"chunks"})");
@@ -81,16 +75,14 @@ TEST_F(FetchUrlTest, ChunksOfDifferentSizesArriveWholeAndInOrder)
     EXPECT_EQ(body->View(), bytes);
 }
 
-TEST_F(FetchUrlTest, ErrorPageIsReturnedAsTheBody)
-{
+TEST_F(FetchUrlTest, ErrorPageIsReturnedAsTheBody) {
     // The status is not examined: the caller's parsing rejects the page.
     auto body = Fetch("/missing");
     ASSERT_NE(body, nullptr);
     EXPECT_NE(body->View().find("<html>"), std::string_view::npos);
 }
 
-TEST_F(FetchUrlTest, SendsTheAgentAndAsksCachesToFetchAnew)
-{
+TEST_F(FetchUrlTest, SendsTheAgentAndAsksCachesToFetchAnew) {
     server.SetRule("/echo", R"({"mode":"echo"})");
     auto body = Fetch("/echo");
     ASSERT_NE(body, nullptr);
@@ -102,8 +94,7 @@ TEST_F(FetchUrlTest, SendsTheAgentAndAsksCachesToFetchAnew)
     EXPECT_NE(request.find("Pragma: no-cache\n"), std::string::npos);
 }
 
-TEST_F(FetchUrlTest, ProxySettingsOfTheEnvironmentAreIgnored)
-{
+TEST_F(FetchUrlTest, ProxySettingsOfTheEnvironmentAreIgnored) {
     std::string deadProxy = "http://127.0.0.1:" + std::to_string(testing::UnusedPort());
     setenv("http_proxy", deadProxy.c_str(), 1);
     setenv("HTTP_PROXY", deadProxy.c_str(), 1);
@@ -117,8 +108,7 @@ TEST_F(FetchUrlTest, ProxySettingsOfTheEnvironmentAreIgnored)
     EXPECT_EQ(body->View(), "direct");
 }
 
-TEST_F(FetchUrlTest, RedirectsAreFollowedUpToTheLimit)
-{
+TEST_F(FetchUrlTest, RedirectsAreFollowedUpToTheLimit) {
     Publish("/target", "arrived");
     server.SetRule("/hop1", R"({"mode":"redirect","to":"/hop2"})");
     server.SetRule("/hop2", R"({"mode":"redirect","to":"/target"})");
@@ -130,16 +120,14 @@ TEST_F(FetchUrlTest, RedirectsAreFollowedUpToTheLimit)
     EXPECT_EQ(Fetch("/loop"), nullptr);
 }
 
-TEST_F(FetchUrlTest, RedirectToAFileAddressIsRefused)
-{
+TEST_F(FetchUrlTest, RedirectToAFileAddressIsRefused) {
     server.SetRule("/local", R"({"mode":"redirect","to":"file:///etc/hostname"})");
     EXPECT_EQ(Fetch("/local"), nullptr);
     EXPECT_EQ(FetchUrl(kUpdateAgent, u"file:///etc/hostname", QuickOptions()), nullptr);
 }
 
 // Every broken transfer gives none, never the bytes received so far.
-TEST_F(FetchUrlTest, BrokenTransfersGiveNone)
-{
+TEST_F(FetchUrlTest, BrokenTransfersGiveNone) {
     Publish("/file", RandomBytes(64 * 1024, 3));
     struct Row {
         const char* rule;
@@ -157,8 +145,7 @@ TEST_F(FetchUrlTest, BrokenTransfersGiveNone)
     }
 }
 
-TEST_F(FetchUrlTest, OverallTimeLimitCutsATransferThatNeverEnds)
-{
+TEST_F(FetchUrlTest, OverallTimeLimitCutsATransferThatNeverEnds) {
     // Fast enough not to count as crawling, but it would go on for an hour.
     server.SetRule("/endless", R"({"mode":"trickle"})");
     FetchOptions options = QuickOptions();
@@ -167,8 +154,7 @@ TEST_F(FetchUrlTest, OverallTimeLimitCutsATransferThatNeverEnds)
     EXPECT_EQ(Fetch("/endless", options), nullptr);
 }
 
-TEST_F(FetchUrlTest, ValidatorsOfTheAnswerAskForTheFileOnlyWhenItChanged)
-{
+TEST_F(FetchUrlTest, ValidatorsOfTheAnswerAskForTheFileOnlyWhenItChanged) {
     Publish("/list.m3u", "#EXTM3U\n");
     FetchReply first = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), {}, QuickOptions());
     ASSERT_NE(first.body, nullptr);
@@ -187,22 +173,22 @@ TEST_F(FetchUrlTest, ValidatorsOfTheAnswerAskForTheFileOnlyWhenItChanged)
         {"other ETag", {"\"elsewhere\"", ""}, false},
     };
     for (const Row& row : rows) {
-        FetchReply reply = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), row.conditions, QuickOptions());
+        FetchReply reply =
+            FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), row.conditions, QuickOptions());
         ASSERT_NE(reply.body, nullptr) << row.what;
         EXPECT_EQ(reply.NotModified(), row.notModified) << row.what;
         EXPECT_EQ(reply.body->Size(), row.notModified ? 0u : 8u) << row.what;
     }
 
     Publish("/list.m3u", "#EXTM3U\n#EXTINF:-1,New\nhttp://example.org/new\n");
-    FetchReply changed = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"), {first.validators.etag, ""},
-                                       QuickOptions());
+    FetchReply changed = FetchUrlReply(kUpdateAgent, server.Url("/list.m3u"),
+                                       {first.validators.etag, ""}, QuickOptions());
     ASSERT_NE(changed.body, nullptr);
     EXPECT_FALSE(changed.NotModified());
     EXPECT_NE(changed.validators.etag, first.validators.etag);
 }
 
-TEST_F(FetchUrlTest, BodyOverTheSizeLimitGivesNone)
-{
+TEST_F(FetchUrlTest, BodyOverTheSizeLimitGivesNone) {
     Publish("/large", RandomBytes(5000, 4));
     FetchOptions options = QuickOptions();
     options.maxBodyBytes = 1000;
@@ -213,8 +199,7 @@ TEST_F(FetchUrlTest, BodyOverTheSizeLimitGivesNone)
     EXPECT_NE(Fetch("/large", options), nullptr);
 }
 
-TEST_F(FetchUrlTest, CallsOnSeveralThreadsAtOnceDoNotMix)
-{
+TEST_F(FetchUrlTest, CallsOnSeveralThreadsAtOnceDoNotMix) {
     std::string first = RandomBytes(200 * 1000, 5);
     std::string second = RandomBytes(150 * 1000, 6);
     Publish("/one", first);
@@ -231,8 +216,7 @@ TEST_F(FetchUrlTest, CallsOnSeveralThreadsAtOnceDoNotMix)
     EXPECT_EQ(b->View(), second);
 }
 
-TEST(FetchUrlUnreachable, RefusedConnectionAndUnknownHostGiveNone)
-{
+TEST(FetchUrlUnreachable, RefusedConnectionAndUnknownHostGiveNone) {
     std::string refused = "http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/x";
     EXPECT_EQ(FetchUrl(FromUtf8(refused)), nullptr);
     EXPECT_EQ(FetchUrl(kUpdateAgent, u"http://no-such-host.invalid/x", QuickOptions()), nullptr);

@@ -25,18 +25,17 @@ using testing::TestServer;
 
 constexpr char kPlaylistPath[] = "/lists/tv.m3u";
 
-std::string Playlist(const std::string& extra = {})
-{
+std::string Playlist(const std::string& extra = {}) {
     return "#EXTM3U\n"
            "#EXTINF:-1 tvg-id=\"Alpha.fr@SD\" group-title=\"News\",Alpha (720p)\n"
            "#EXTVLCOPT:http-user-agent=Lumora-Test/1\n"
            "http://streams.example/alpha.m3u8\n"
            "#EXTINF:-1 group-title=\"Sport\",Beta\n"
-           "relative/beta.m3u8|Referer=https://ref.example/\n" + extra;
+           "relative/beta.m3u8|Referer=https://ref.example/\n" +
+           extra;
 }
 
-std::string OldCatalogue()
-{
+std::string OldCatalogue() {
     DocNode root("1.0.0.5");
     DocNode* channel = root.AddChild("de")->AddChild("old");
     channel->SetWString("n", u"Old");
@@ -48,8 +47,7 @@ std::string OldCatalogue()
     return std::string(bytes.View());
 }
 
-FetchOptions QuickOptions()
-{
+FetchOptions QuickOptions() {
     FetchOptions options;
     options.connectTimeout = 3000ms;
     options.stallTimeout = 2s;
@@ -58,8 +56,7 @@ FetchOptions QuickOptions()
 
 class PlaylistSourceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server.Running());
         ResetUpdateState();
         testing::WriteFileBytes(CatalogueFile(), OldCatalogue());
@@ -69,14 +66,12 @@ protected:
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
     std::string CatalogueOnDisk() const { return testing::ReadFileBytes(CatalogueFile()); }
-    void Serve(const std::string& path, const std::string& bytes)
-    {
+    void Serve(const std::string& path, const std::string& bytes) {
         testing::WriteFileBytes(served.Path() / path.substr(1), bytes);
     }
 
     // The source as the program makes it from the catalogue in use.
-    UpdateSource Source(const std::u16string& address, std::string caFile = {})
-    {
+    UpdateSource Source(const std::u16string& address, std::string caFile = {}) {
         DocNode inUse;
         EXPECT_TRUE(inUse.LoadFromFile(FromUtf8(CatalogueFile().string())));
         UpdateSource source;
@@ -93,8 +88,7 @@ protected:
     }
 
     // The update as the menu command runs it; the messages the user sees.
-    int Run(const UpdateSource& source)
-    {
+    int Run(const UpdateSource& source) {
         UpdateUi ui;
         ui.runDialog = [](const std::shared_ptr<UpdateRun>& run) {
             auto finished = std::make_shared<std::promise<void>>();
@@ -111,8 +105,7 @@ protected:
         return RunCatalogueUpdate(source, ui);
     }
 
-    std::unique_ptr<DocNode> Installed() const
-    {
+    std::unique_ptr<DocNode> Installed() const {
         auto root = std::make_unique<DocNode>();
         EXPECT_TRUE(root->LoadFromFile(FromUtf8(CatalogueFile().string())));
         return root;
@@ -124,8 +117,7 @@ protected:
     std::vector<std::string> messages;
 };
 
-TEST_F(PlaylistSourceTest, PlaylistAddressBuildsTheCatalogueWithHeadersAndOrigin)
-{
+TEST_F(PlaylistSourceTest, PlaylistAddressBuildsTheCatalogueWithHeadersAndOrigin) {
     const std::u16string address = server.Url(kPlaylistPath);
     EXPECT_EQ(Run(Source(address)), kUpdateReplaced);
     EXPECT_EQ(messages, std::vector<std::string>{"msg_cupdated"});
@@ -147,8 +139,7 @@ TEST_F(PlaylistSourceTest, PlaylistAddressBuildsTheCatalogueWithHeadersAndOrigin
     EXPECT_EQ(beta->Child("0")->GetWString("ref"), u"https://ref.example/");
 }
 
-TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVersion)
-{
+TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVersion) {
     const std::u16string address = server.Url(kPlaylistPath);
     ASSERT_EQ(Run(Source(address)), kUpdateReplaced);
     const std::string first = CatalogueOnDisk();
@@ -169,22 +160,22 @@ TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVer
     EXPECT_NE(root->Child("fr")->Child("Alpha"), nullptr) << "an unchanged entry keeps its id";
 }
 
-TEST_F(PlaylistSourceTest, LocalPlaylistFileIsASource)
-{
+TEST_F(PlaylistSourceTest, LocalPlaylistFileIsASource) {
     const std::filesystem::path file = user.Path() / "mine.m3u8";
-    testing::WriteFileBytes(file, "#EXTM3U\n#EXTINF:-1,Local\nhttp://streams.example/local\n"
-                                  "#EXTINF:-1,Relative\nrelative.m3u8\n");
+    testing::WriteFileBytes(file,
+                            "#EXTM3U\n#EXTINF:-1,Local\nhttp://streams.example/local\n"
+                            "#EXTINF:-1,Relative\nrelative.m3u8\n");
     EXPECT_EQ(Run(Source(FromUtf8(file.string()))), kUpdateReplaced);
     std::unique_ptr<DocNode> root = Installed();
     ASSERT_NE(root->Child("own"), nullptr);
     EXPECT_NE(root->Child("own")->Child("Local"), nullptr);
     EXPECT_EQ(root->Child("own")->Child("Relative"), nullptr) << "nothing to resolve it against";
 
-    EXPECT_EQ(Run(Source(FromUtf8((user.Path() / "missing.m3u").string()))), kUpdateConnectionError);
+    EXPECT_EQ(Run(Source(FromUtf8((user.Path() / "missing.m3u").string()))),
+              kUpdateConnectionError);
 }
 
-TEST_F(PlaylistSourceTest, ServerAddressThatServesAPlaylistIsTakenAsOne)
-{
+TEST_F(PlaylistSourceTest, ServerAddressThatServesAPlaylistIsTakenAsOne) {
     // No marker there; the address itself answers with a playlist.
     Serve("/provider", Playlist());
     EXPECT_EQ(KindOfSource(server.Url("/provider")), SourceKind::UpdateServer);
@@ -194,8 +185,7 @@ TEST_F(PlaylistSourceTest, ServerAddressThatServesAPlaylistIsTakenAsOne)
 
 // Whatever the list holds, the working catalogue is kept byte for byte
 // unless a playable catalogue comes of it.
-TEST_F(PlaylistSourceTest, UnusableListsKeepTheOldCatalogue)
-{
+TEST_F(PlaylistSourceTest, UnusableListsKeepTheOldCatalogue) {
     struct Row {
         const char* what;
         std::string body;
@@ -218,8 +208,7 @@ TEST_F(PlaylistSourceTest, UnusableListsKeepTheOldCatalogue)
     }
 }
 
-TEST(PlaylistVersions, DateAndNumberOfTheDay)
-{
+TEST(PlaylistVersions, DateAndNumberOfTheDay) {
     using namespace std::chrono;
     const system_clock::time_point day = sys_days{year{2026} / 12 / 8} + hours{15};
     EXPECT_EQ(PlaylistCatalogueVersion(day, "1.0.0.5"), "2026.12.8.1");
@@ -228,9 +217,9 @@ TEST(PlaylistVersions, DateAndNumberOfTheDay)
     EXPECT_EQ(PlaylistCatalogueVersion(day, ""), "2026.12.8.1");
 }
 
-TEST(PlaylistSourceKinds, AddressAndNameDecide)
-{
-    EXPECT_EQ(KindOfSource(u"https://iptv-org.github.io/iptv/index.m3u"), SourceKind::PlaylistAddress);
+TEST(PlaylistSourceKinds, AddressAndNameDecide) {
+    EXPECT_EQ(KindOfSource(u"https://iptv-org.github.io/iptv/index.m3u"),
+              SourceKind::PlaylistAddress);
     EXPECT_EQ(KindOfSource(u"http://provider.example/get.php?username=a&type=m3u_plus"),
               SourceKind::PlaylistAddress);
     EXPECT_EQ(KindOfSource(u"HTTP://Updates.Example:8080"), SourceKind::UpdateServer);
@@ -238,15 +227,16 @@ TEST(PlaylistSourceKinds, AddressAndNameDecide)
 }
 
 // A provider-style list: 2,000 entries, groups only, Latin-1 names, headers.
-TEST_F(PlaylistSourceTest, LargeProviderListWithHeadersGroupsAndLatin1Names)
-{
+TEST_F(PlaylistSourceTest, LargeProviderListWithHeadersGroupsAndLatin1Names) {
     std::string list = "#EXTM3U\r\n";
     const char* groups[] = {"Sport", "Noticias", "Kids", "Cin\xE9ma"};
     for (int i = 0; i < 2000; ++i) {
-        list += "#EXTINF:-1 group-title=\"" + std::string(groups[i % 4]) + "\",Cha\xEEne " + std::to_string(i) + "\r\n";
+        list += "#EXTINF:-1 group-title=\"" + std::string(groups[i % 4]) + "\",Cha\xEEne " +
+                std::to_string(i) + "\r\n";
         if (i % 2 == 0)
             list += "#EXTVLCOPT:http-user-agent=Box/" + std::to_string(i) + "\r\n";
-        list += "http://streams.example/" + std::to_string(i) + ".ts|Referer=http%3A%2F%2Fr.example%2F\r\n";
+        list += "http://streams.example/" + std::to_string(i) +
+                ".ts|Referer=http%3A%2F%2Fr.example%2F\r\n";
     }
     Serve("/provider.m3u", list);
     ASSERT_EQ(Run(Source(server.Url("/provider.m3u"))), kUpdateReplaced);
@@ -267,14 +257,14 @@ TEST_F(PlaylistSourceTest, LargeProviderListWithHeadersGroupsAndLatin1Names)
 
 // https with a certificate made for this test and trusted only through the
 // test's own certificate file; verification stays on.
-TEST(PlaylistSourceTls, HttpsPlaylistWithATestCertificate)
-{
+TEST(PlaylistSourceTls, HttpsPlaylistWithATestCertificate) {
     TempFolder keys;
     const std::filesystem::path cert = keys.Path() / "cert.pem";
     const std::filesystem::path key = keys.Path() / "key.pem";
-    const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
-                             " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key.string() + "' -out '"
-                             + cert.string() + "' >/dev/null 2>&1";
+    const std::string make =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        key.string() + "' -out '" + cert.string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
 
     TempFolder served;

@@ -19,15 +19,13 @@ extern char** environ;
 
 namespace lumora::testing {
 
-TempFolder::TempFolder()
-{
+TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lumora-net-XXXXXX").string();
     if (mkdtemp(pattern.data()))
         path_ = pattern;
 }
 
-TempFolder::~TempFolder()
-{
+TempFolder::~TempFolder() {
     std::error_code ignored;
     if (!path_.empty())
         std::filesystem::remove_all(path_, ignored);
@@ -36,8 +34,7 @@ TempFolder::~TempFolder()
 namespace {
 
 // Reads the first line the server prints (its port), waiting at most 10 s.
-int ReadPort(int fd)
-{
+int ReadPort(int fd) {
     std::string line;
     for (int waited = 0; waited < 100;) {
         pollfd ready{fd, POLLIN, 0};
@@ -57,20 +54,17 @@ int ReadPort(int fd)
 
 }  // namespace
 
-TestServer::TestServer(std::filesystem::path root) : root_(std::move(root))
-{
+TestServer::TestServer(std::filesystem::path root) : root_(std::move(root)) {
     Start({});
 }
 
 TestServer::TestServer(std::filesystem::path root, const std::filesystem::path& certificate,
                        const std::filesystem::path& key)
-    : root_(std::move(root)), tls_(true)
-{
+    : root_(std::move(root)), tls_(true) {
     Start({certificate.string(), key.string()});
 }
 
-void TestServer::Start(std::vector<std::string> extraArguments)
-{
+void TestServer::Start(std::vector<std::string> extraArguments) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
         return;
@@ -94,26 +88,22 @@ void TestServer::Start(std::vector<std::string> extraArguments)
     close(pipeEnds[0]);
 }
 
-TestServer::~TestServer()
-{
+TestServer::~TestServer() {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
 }
 
-std::u16string TestServer::Base() const
-{
+std::u16string TestServer::Base() const {
     return FromUtf8((tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_));
 }
 
-std::u16string TestServer::Url(std::string_view path) const
-{
+std::u16string TestServer::Url(std::string_view path) const {
     return Base() + FromUtf8(path);
 }
 
-void TestServer::SetRule(const std::string& path, const std::string& ruleJson)
-{
+void TestServer::SetRule(const std::string& path, const std::string& ruleJson) {
     for (auto& rule : rules_) {
         if (rule.first == path) {
             rule.second = ruleJson;
@@ -125,14 +115,12 @@ void TestServer::SetRule(const std::string& path, const std::string& ruleJson)
     WriteRules();
 }
 
-void TestServer::ClearRules()
-{
+void TestServer::ClearRules() {
     rules_.clear();
     WriteRules();
 }
 
-void TestServer::WriteRules() const
-{
+void TestServer::WriteRules() const {
     std::string text = "{";
     for (std::size_t i = 0; i < rules_.size(); ++i)
         text += (i ? ",\"" : "\"") + rules_[i].first + "\":" + rules_[i].second;
@@ -142,8 +130,7 @@ void TestServer::WriteRules() const
     std::filesystem::rename(root_ / "rules.json.new", root_ / "rules.json");
 }
 
-std::vector<std::string> TestServer::Requests() const
-{
+std::vector<std::string> TestServer::Requests() const {
     std::vector<std::string> paths;
     std::ifstream log(root_ / "requests.log");
     for (std::string line; std::getline(log, line);)
@@ -151,8 +138,7 @@ std::vector<std::string> TestServer::Requests() const
     return paths;
 }
 
-int UnusedPort()
-{
+int UnusedPort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -160,23 +146,21 @@ int UnusedPort()
     address.sin_port = 0;
     socklen_t size = sizeof address;
     int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
         port = ntohs(address.sin_port);
     close(fd);
     return port;
 }
 
-std::string ReadFileBytes(const std::filesystem::path& path)
-{
+std::string ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes)
-{
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));

@@ -31,8 +31,7 @@ using namespace std::chrono_literals;
 
 class WidgetEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -44,8 +43,7 @@ public:
         LoadInterfaceResources(FromUtf8(LUMORA_BUILD_DIR "/Resources.velt"),
                                FromUtf8(LUMORA_BUILD_DIR "/cbuild.velt"), 96);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ReleaseInterfaceResources();
         ReleaseLanguages();
         app_.reset();
@@ -56,15 +54,13 @@ private:
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
 
-void SaveScreenshot(QWidget& widget, const QString& name)
-{
+void SaveScreenshot(QWidget& widget, const QString& name) {
     const QString dir = QStringLiteral(LUMORA_BUILD_DIR "/screenshots");
     QDir().mkpath(dir);
     widget.grab().toImage().scaled(widget.size() * 2).save(dir + "/" + name + ".png");
 }
 
-std::unique_ptr<MemoryStream> Document(const std::string& rootName)
-{
+std::unique_ptr<MemoryStream> Document(const std::string& rootName) {
     DocNode root(rootName);
     DocNode* channel = root.AddChild("de")->AddChild("one");
     channel->SetWString("n", u"One");
@@ -75,24 +71,23 @@ std::unique_ptr<MemoryStream> Document(const std::string& rootName)
     return bytes;
 }
 
-std::string FileBytes(const std::filesystem::path& path)
-{
+std::string FileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-UpdateDialog* OpenUpdateDialog()
-{
+UpdateDialog* OpenUpdateDialog() {
     return qobject_cast<UpdateDialog*>(QApplication::activeModalWidget());
 }
 
-QString Heading(UpdateDialog* dialog) { return dialog ? dialog->windowTitle() : QString(); }
+QString Heading(UpdateDialog* dialog) {
+    return dialog ? dialog->windowTitle() : QString();
+}
 
 // Calls `step` every 10 ms inside the dialog's modal loop until it returns true.
-void WhileModal(std::function<bool()> step)
-{
+void WhileModal(std::function<bool()> step) {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, step = std::move(step)] {
         if (step())
@@ -108,8 +103,7 @@ struct GatedServer {
     std::promise<void> catalogueGate;
     std::shared_future<void> catalogueGo = catalogueGate.get_future().share();
 
-    FetchFunction Fetch()
-    {
+    FetchFunction Fetch() {
         return [markerGo = markerGo, catalogueGo = catalogueGo](const std::u16string& url) {
             const bool marker = url.ends_with(u"/cupdate.dat");
             (marker ? markerGo : catalogueGo).wait_for(30s);
@@ -120,10 +114,10 @@ struct GatedServer {
 
 class UpdateDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ResetUpdateState();
-        folder = std::filesystem::temp_directory_path() / ("lumora-dialog-" + std::to_string(::getpid()));
+        folder = std::filesystem::temp_directory_path() /
+                 ("lumora-dialog-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         std::unique_ptr<MemoryStream> old = Document("1.0");
         std::ofstream(folder / "Channels.lmch", std::ios::binary)
@@ -132,8 +126,7 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
 
-    UpdateSource Source()
-    {
+    UpdateSource Source() {
         UpdateSource source;
         source.server = u"http://updates.invalid";
         source.catalogueVersion = "1.0";
@@ -141,8 +134,7 @@ protected:
         source.fetch = server.Fetch();
         return source;
     }
-    UpdateUi Ui()
-    {
+    UpdateUi Ui() {
         UpdateUi ui;
         ui.runDialog = [this](const std::shared_ptr<UpdateRun>& run) {
             lastRun = run;
@@ -161,8 +153,7 @@ protected:
     std::vector<std::string> events;
 };
 
-TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker)
-{
+TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker) {
     QString firstHeading, secondHeading, waitText;
     QSize size;
     int step = 0;
@@ -197,12 +188,12 @@ TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker)
     EXPECT_NE(FileBytes(folder / "Channels.lmch"), oldBytes);
 }
 
-TEST_F(UpdateDialogTest, EscWhileTheWorkerRunsReportsNoUpdateAndTheWorkerLeavesTheDialogAlone)
-{
+TEST_F(UpdateDialogTest, EscWhileTheWorkerRunsReportsNoUpdateAndTheWorkerLeavesTheDialogAlone) {
     server.markerGate.set_value();
     WhileModal([&] {
         UpdateDialog* dialog = OpenUpdateDialog();
-        if (!dialog || Heading(dialog) != QString::fromUtf16(LookupText("str_down_channels").c_str()))
+        if (!dialog ||
+            Heading(dialog) != QString::fromUtf16(LookupText("str_down_channels").c_str()))
             return false;
         QTest::keyClick(dialog, Qt::Key_Escape);
         return true;

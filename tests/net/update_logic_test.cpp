@@ -24,8 +24,7 @@ using testing::TestServer;
 
 // ---- versions ----------------------------------------------------------
 
-TEST(UpdateVersions, ParseVersionReadsUpToFourNumbers)
-{
+TEST(UpdateVersions, ParseVersionReadsUpToFourNumbers) {
     struct Row {
         const char* text;
         VersionNumbers expected;
@@ -43,20 +42,17 @@ TEST(UpdateVersions, ParseVersionReadsUpToFourNumbers)
         EXPECT_EQ(ParseVersion(row.text), row.expected) << row.text;
 }
 
-TEST(UpdateVersions, CompareVersionsNamesTheFirstDifferentNumber)
-{
+TEST(UpdateVersions, CompareVersionsNamesTheFirstDifferentNumber) {
     struct Row {
         const char* a;
         const char* b;
         int expected;
     } rows[] = {
-        {"2", "1.9.9.9", 1},           // the first number decides
-        {"1.2.3.4.5", "1.2.3.4", 0},   // the fifth number is ignored
-        {"1.2", "1.2.0.0", 0},
-        {"1.10", "1.9", 2},            // numbers, not text
-        {"1.0.0.4", "1.0.0.5", -4},
-        {"1.0.1", "1.0.0.9", 3},
-        {"<html>", "0", 0},            // no usable version
+        {"2", "1.9.9.9", 1},                              // the first number decides
+        {"1.2.3.4.5", "1.2.3.4", 0},                      // the fifth number is ignored
+        {"1.2", "1.2.0.0", 0},       {"1.10", "1.9", 2},  // numbers, not text
+        {"1.0.0.4", "1.0.0.5", -4},  {"1.0.1", "1.0.0.9", 3},
+        {"<html>", "0", 0},  // no usable version
     };
     for (const Row& row : rows) {
         EXPECT_EQ(CompareVersions(row.a, row.b), row.expected) << row.a << " vs " << row.b;
@@ -64,16 +60,15 @@ TEST(UpdateVersions, CompareVersionsNamesTheFirstDifferentNumber)
     }
 }
 
-TEST(UpdateVersions, VersionTextIsDigitsSeparatedBySingleDots)
-{
+TEST(UpdateVersions, VersionTextIsDigitsSeparatedBySingleDots) {
     for (const char* good : {"1", "1.0.12.3", "2026.12.08", "1.2.3.4.5"})
         EXPECT_TRUE(IsVersionText(good)) << good;
-    for (const char* bad : {"", ".", "1.", ".1", "1..2", "v1.2", "1.2 ", "<html>", "channels", "-1"})
+    for (const char* bad :
+         {"", ".", "1.", ".1", "1..2", "v1.2", "1.2 ", "<html>", "channels", "-1"})
         EXPECT_FALSE(IsVersionText(bad)) << bad;
 }
 
-TEST(UpdateAddresses, PathsAreAppendedToTheServer)
-{
+TEST(UpdateAddresses, PathsAreAppendedToTheServer) {
     EXPECT_EQ(MarkerUrl(u"http://updates.example.org:8080"),
               u"http://updates.example.org:8080/downloads/mobile/cupdate.dat");
     EXPECT_EQ(CatalogueUrl(u"http://updates.example.org/tv/"),
@@ -88,8 +83,7 @@ constexpr char kVersionInUse[] = "1.0.0.5";
 
 // A catalogue document: one country with one channel of one stream.
 std::string DocumentBytes(const std::string& rootName, const std::string& channelName,
-                          const std::string& address = "http://example.org/live.m3u8")
-{
+                          const std::string& address = "http://example.org/live.m3u8") {
     DocNode root(rootName);
     DocNode* channel = root.Child("de", ChildMode::CreateIfMissing)->AddChild("c1");
     channel->SetWString("n", FromUtf8(channelName));
@@ -102,16 +96,14 @@ std::string DocumentBytes(const std::string& rootName, const std::string& channe
 }
 
 // A marker: a document of nothing but its root name.
-std::string MarkerBytes(const std::string& version)
-{
+std::string MarkerBytes(const std::string& version) {
     DocNode root(version);
     MemoryStream bytes;
     root.WriteTo(bytes);
     return std::string(bytes.View());
 }
 
-FetchOptions QuickOptions()
-{
+FetchOptions QuickOptions() {
     FetchOptions options;
     options.connectTimeout = 2000ms;
     options.stallTimeout = 1s;
@@ -121,8 +113,7 @@ FetchOptions QuickOptions()
 
 class CatalogueUpdateTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server.Running());
         ResetUpdateState();
         oldCatalogue = DocumentBytes(kVersionInUse, "Old channel");
@@ -134,35 +125,35 @@ protected:
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
     std::string CatalogueOnDisk() const { return testing::ReadFileBytes(CatalogueFile()); }
-    bool TemporaryLeftBehind() const { return std::filesystem::exists(user.Path() / "Channels.lmch.tmp"); }
+    bool TemporaryLeftBehind() const {
+        return std::filesystem::exists(user.Path() / "Channels.lmch.tmp");
+    }
 
-    void Serve(const char* path, const std::string& bytes)
-    {
+    void Serve(const char* path, const std::string& bytes) {
         testing::WriteFileBytes(served.Path() / std::string(path + 1), bytes);
     }
     void ServeMarker(const std::string& version) { Serve(kMarkerPath, MarkerBytes(version)); }
-    int RequestsFor(const std::string& path) const
-    {
+    int RequestsFor(const std::string& path) const {
         int count = 0;
         for (const std::string& request : server.Requests())
             count += request == path;
         return count;
     }
 
-    UpdateSource Source(std::u16string base = {}) const
-    {
+    UpdateSource Source(std::u16string base = {}) const {
         UpdateSource source;
         source.server = base.empty() ? server.Base() : base;
         source.catalogueVersion = kVersionInUse;
         source.cataloguePath = FromUtf8(CatalogueFile().string());
-        source.fetch = [](const std::u16string& url) { return FetchUrl(kUpdateAgent, url, QuickOptions()); };
+        source.fetch = [](const std::u16string& url) {
+            return FetchUrl(kUpdateAgent, url, QuickOptions());
+        };
         return source;
     }
 
     // A stand-in for the wait dialog: starts the run and stays "open" until
     // the worker reports the finished stage. Records what the user sees.
-    UpdateUi RecordingUi()
-    {
+    UpdateUi RecordingUi() {
         UpdateUi ui;
         ui.runDialog = [this](const std::shared_ptr<UpdateRun>& run) {
             auto finished = std::make_shared<std::promise<void>>();
@@ -192,10 +183,11 @@ protected:
         return ui;
     }
 
-    int Run(std::u16string base = {}) { return RunCatalogueUpdate(Source(std::move(base)), RecordingUi()); }
+    int Run(std::u16string base = {}) {
+        return RunCatalogueUpdate(Source(std::move(base)), RecordingUi());
+    }
 
-    void ExpectOldCatalogueKept(const char* what)
-    {
+    void ExpectOldCatalogueKept(const char* what) {
         EXPECT_EQ(CatalogueOnDisk(), oldCatalogue) << what;
         EXPECT_FALSE(TemporaryLeftBehind()) << what;
     }
@@ -210,13 +202,13 @@ protected:
     std::vector<std::string> events;
 };
 
-TEST_F(CatalogueUpdateTest, CheckAnswersByTheMarkersVersion)
-{
+TEST_F(CatalogueUpdateTest, CheckAnswersByTheMarkersVersion) {
     struct Row {
         const char* marker;
         bool newer;
     } rows[] = {
-        {"1.0.1.0", true}, {"2", true}, {"1.0.0.5", false}, {"1.0.0.5.9", false}, {"1.0.0.4", false}, {"0.9", false},
+        {"1.0.1.0", true},    {"2", true},        {"1.0.0.5", false},
+        {"1.0.0.5.9", false}, {"1.0.0.4", false}, {"0.9", false},
     };
     for (const Row& row : rows) {
         ServeMarker(row.marker);
@@ -225,8 +217,7 @@ TEST_F(CatalogueUpdateTest, CheckAnswersByTheMarkersVersion)
     }
 }
 
-TEST_F(CatalogueUpdateTest, CheckOfAnUnusableMarkerAnswersNoWithoutAnError)
-{
+TEST_F(CatalogueUpdateTest, CheckOfAnUnusableMarkerAnswersNoWithoutAnError) {
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
     EXPECT_FALSE(CheckCatalogueUpdate(Source()));
     Serve(kMarkerPath, "1.2.3.4 is not a document");
@@ -235,15 +226,13 @@ TEST_F(CatalogueUpdateTest, CheckOfAnUnusableMarkerAnswersNoWithoutAnError)
     EXPECT_EQ(UpdateOutcome.load(), kUpdateNone);
 }
 
-TEST_F(CatalogueUpdateTest, CheckOfAnUnreachableMarkerSetsTheConnectionError)
-{
+TEST_F(CatalogueUpdateTest, CheckOfAnUnreachableMarkerSetsTheConnectionError) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
     EXPECT_FALSE(CheckCatalogueUpdate(Source(dead)));
     EXPECT_EQ(UpdateOutcome.load(), kUpdateConnectionError);
 }
 
-TEST_F(CatalogueUpdateTest, NewerCatalogueReplacesTheFileThenPlaybackStopsBeforeTheReload)
-{
+TEST_F(CatalogueUpdateTest, NewerCatalogueReplacesTheFileThenPlaybackStopsBeforeTheReload) {
     EXPECT_EQ(Run(), kUpdateReplaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
     EXPECT_FALSE(TemporaryLeftBehind());
@@ -252,8 +241,7 @@ TEST_F(CatalogueUpdateTest, NewerCatalogueReplacesTheFileThenPlaybackStopsBefore
     EXPECT_EQ(UpdateOutcome.load(), kUpdateReplaced);
 }
 
-TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing)
-{
+TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing) {
     for (const char* marker : {"1.0.0.5", "1.0.0.5.7", "1.0"}) {
         ServeMarker(marker);
         events.clear();
@@ -264,16 +252,14 @@ TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing)
     ExpectOldCatalogueKept("no download");
 }
 
-TEST_F(CatalogueUpdateTest, UnreachableServerReportsTheConnectionError)
-{
+TEST_F(CatalogueUpdateTest, UnreachableServerReportsTheConnectionError) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
     EXPECT_EQ(Run(dead), kUpdateConnectionError);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"}));
     ExpectOldCatalogueKept("refused");
 }
 
-TEST_F(CatalogueUpdateTest, ErrorPageAsMarkerMeansNoUpdate)
-{
+TEST_F(CatalogueUpdateTest, ErrorPageAsMarkerMeansNoUpdate) {
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
     EXPECT_EQ(Run(), kUpdateNone);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"}));
@@ -282,8 +268,7 @@ TEST_F(CatalogueUpdateTest, ErrorPageAsMarkerMeansNoUpdate)
 
 // A newer marker, but the catalogue that comes back is unusable: the working
 // file stays byte for byte and the user hears of a failed connection.
-TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile)
-{
+TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile) {
     struct Row {
         const char* what;
         const char* rule;
@@ -295,7 +280,8 @@ TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile)
         {"the marker itself", R"({"mode":"file"})", MarkerBytes("1.0.1.0")},
         {"older than the marker", R"({"mode":"file"})", DocumentBytes("1.0.0.9", "x")},
         {"newer than the marker", R"({"mode":"file"})", DocumentBytes("1.0.2.0", "x")},
-        {"nothing playable", R"({"mode":"file"})", DocumentBytes("1.0.1.0", "x", "file:///etc/passwd")},
+        {"nothing playable", R"({"mode":"file"})",
+         DocumentBytes("1.0.1.0", "x", "file:///etc/passwd")},
         {"no stream at all", R"({"mode":"file"})", DocumentBytes("1.0.1.0", "x", "")},
         {"empty body", R"({"mode":"file"})", std::string()},
         {"body cut short", R"({"mode":"short"})", ""},
@@ -315,8 +301,7 @@ TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile)
     }
 }
 
-TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed)
-{
+TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed) {
     Serve("/moved/cupdate.dat", DocumentBytes("1.0.1.0", ""));
     Serve("/moved/Channels.lmch", newCatalogue);
     server.SetRule(kMarkerPath, R"({"mode":"redirect","to":"/moved/cupdate.dat"})");
@@ -325,8 +310,7 @@ TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed)
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 }
 
-TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsTheSaveFailure)
-{
+TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsTheSaveFailure) {
     UpdateSource source = Source();
     source.cataloguePath = FromUtf8((user.Path() / "gone" / "Channels.lmch").string());
     EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateSaveFailed);
@@ -335,8 +319,7 @@ TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsTheSaveFailure)
 }
 
 // Version texts are read by the version rule, not only digits and dots.
-TEST_F(CatalogueUpdateTest, RootNameIsReadByTheVersionRule)
-{
+TEST_F(CatalogueUpdateTest, RootNameIsReadByTheVersionRule) {
     ServeMarker("1.0.1-beta");
     newCatalogue = DocumentBytes("1.0.1-beta", "Beta channel");
     Serve(kCataloguePath, newCatalogue);
@@ -346,8 +329,7 @@ TEST_F(CatalogueUpdateTest, RootNameIsReadByTheVersionRule)
 
 // The background check remembers which version it saw, so the update it
 // starts takes only that catalogue.
-TEST_F(CatalogueUpdateTest, PendingUpdateTakesOnlyTheVersionTheCheckFound)
-{
+TEST_F(CatalogueUpdateTest, PendingUpdateTakesOnlyTheVersionTheCheckFound) {
     std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source());
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
     ASSERT_TRUE(updatePending.load());
@@ -357,8 +339,7 @@ TEST_F(CatalogueUpdateTest, PendingUpdateTakesOnlyTheVersionTheCheckFound)
     ExpectOldCatalogueKept("stale catalogue behind a pending update");
 }
 
-TEST_F(CatalogueUpdateTest, PendingUpdateSkipsTheCheckAndIsConsumed)
-{
+TEST_F(CatalogueUpdateTest, PendingUpdateSkipsTheCheckAndIsConsumed) {
     updatePending = true;
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
     EXPECT_EQ(Run(), kUpdateReplaced);
@@ -369,8 +350,7 @@ TEST_F(CatalogueUpdateTest, PendingUpdateSkipsTheCheckAndIsConsumed)
 // The user ends the wait dialog while the catalogue is still on its way: the
 // run reports "no update" at once, the worker finishes on its own without
 // the dialog and leaves the catalogue file alone.
-TEST_F(CatalogueUpdateTest, DialogEndedDuringTheDownloadReportsNoUpdateAndKeepsTheFile)
-{
+TEST_F(CatalogueUpdateTest, DialogEndedDuringTheDownloadReportsNoUpdateAndKeepsTheFile) {
     server.SetRule(kCataloguePath, R"({"mode":"delay","seconds":1.0})");
     std::weak_ptr<UpdateRun> leftBehind;
     auto calls = std::make_shared<std::atomic<int>>(0);
@@ -395,8 +375,7 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheDownloadReportsNoUpdateAndKeepsT
     ExpectOldCatalogueKept("dialog ended");
 }
 
-TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing)
-{
+TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing) {
     updatePending = false;
     server.SetRule(kMarkerPath, R"({"mode":"delay","seconds":0.5})");
     std::weak_ptr<UpdateRun> leftBehind;
@@ -413,14 +392,14 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing)
     ExpectOldCatalogueKept("ended during the check");
 }
 
-TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate)
-{
+TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate) {
     // lumora-data publish lays out the server folder from a catalogue file.
     TempFolder source;
     testing::WriteFileBytes(source.Path() / "new.lmch", newCatalogue);
     std::filesystem::remove_all(served.Path() / "downloads");
-    std::string command = std::string(LUMORA_DATA_EXE) + " publish '" + (source.Path() / "new.lmch").string()
-                          + "' '" + served.Path().string() + "'";
+    std::string command = std::string(LUMORA_DATA_EXE) + " publish '" +
+                          (source.Path() / "new.lmch").string() + "' '" + served.Path().string() +
+                          "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(Run(), kUpdateReplaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
@@ -428,16 +407,15 @@ TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate)
     // A file that is no catalogue is refused and nothing is laid out.
     TempFolder refused;
     testing::WriteFileBytes(source.Path() / "bad.lmch", DocumentBytes("channels", "x"));
-    command = std::string(LUMORA_DATA_EXE) + " publish '" + (source.Path() / "bad.lmch").string() + "' '"
-              + refused.Path().string() + "' 2>/dev/null";
+    command = std::string(LUMORA_DATA_EXE) + " publish '" + (source.Path() / "bad.lmch").string() +
+              "' '" + refused.Path().string() + "' 2>/dev/null";
     EXPECT_NE(std::system(command.c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(refused.Path() / "downloads" / "mobile" / "cupdate.dat"));
 }
 
 // ---- the automatic update ------------------------------------------------
 
-TEST_F(CatalogueUpdateTest, CheckAtStartIsOnlyStartedWhenEnabled)
-{
+TEST_F(CatalogueUpdateTest, CheckAtStartIsOnlyStartedWhenEnabled) {
     int fetches = 0;
     UpdateSource counting = Source();
     counting.fetch = [&fetches](const std::u16string&) {
@@ -455,8 +433,7 @@ TEST_F(CatalogueUpdateTest, CheckAtStartIsOnlyStartedWhenEnabled)
     EXPECT_EQ(RequestsFor(kCataloguePath), 0);  // the check alone downloads nothing
 }
 
-TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing)
-{
+TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
     std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(dead));
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
@@ -465,8 +442,7 @@ TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing)
         EXPECT_FALSE(ShouldStartAutomaticUpdate(true));
 }
 
-TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive)
-{
+TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive) {
     ResetUpdateState();
     EXPECT_FALSE(ShouldStartAutomaticUpdate(true)) << "nothing pending";
     updatePending = true;
@@ -482,8 +458,7 @@ TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive)
     ResetUpdateState();
 }
 
-TEST(AutomaticUpdate, TicksOnSeveralThreadsStartItOnce)
-{
+TEST(AutomaticUpdate, TicksOnSeveralThreadsStartItOnce) {
     ResetUpdateState();
     updatePending = true;
     std::atomic<int> started{0};

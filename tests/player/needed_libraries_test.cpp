@@ -29,8 +29,10 @@ TEST(NeededLibraries, AreReadFromARealProgram) {
 
 TEST(NeededLibraries, AnythingButAWholeElfFileNeedsNothing) {
     std::ifstream self("/proc/self/exe", std::ios::binary);
-    const std::string program((std::istreambuf_iterator<char>(self)), std::istreambuf_iterator<char>());
-    const std::filesystem::path scratch = std::filesystem::path(::testing::TempDir()) / "needed_libraries_test";
+    const std::string program((std::istreambuf_iterator<char>(self)),
+                              std::istreambuf_iterator<char>());
+    const std::filesystem::path scratch =
+        std::filesystem::path(::testing::TempDir()) / "needed_libraries_test";
     const struct {
         const char* what;
         std::string bytes;

@@ -19,7 +19,8 @@ std::vector<std::string> volumeCalls;
 
 class FakeOutput : public MediaOutput {
 public:
-    explicit FakeOutput(std::string name, QWidget* window = nullptr) : MediaOutput(std::move(name)) {
+    explicit FakeOutput(std::string name, QWidget* window = nullptr)
+        : MediaOutput(std::move(name)) {
         window_ = window;
     }
     void Play(const std::u16string&) override {}

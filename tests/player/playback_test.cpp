@@ -35,7 +35,8 @@ protected:
         parent_.show();
         host_ = std::make_unique<MediaPlayerHost>(&parent_, QRect(40, 30, 320, 240),
                                                   PlayerOptions{"null"});
-        ASSERT_TRUE(host_->Ready()) << QString::fromStdU16String(host_->StartFailure()).toStdString();
+        ASSERT_TRUE(host_->Ready())
+            << QString::fromStdU16String(host_->StartFailure()).toStdString();
         host_->Window()->show();
     }
 
@@ -156,15 +157,16 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, PlaybackFailureTest,
-    ::testing::Values(
-        FailureRow{"DeadPort", FailureRow::Source::kDeadPort, u"Cannot connect", kStatusNotPlaying,
-                   PlaybackEnd::kCannotConnect},
-        FailureRow{"MissingPage", FailureRow::Source::kMissingPage, u"Stream not found", kStatusNotFound,
-                   PlaybackEnd::kNotFound},
-        FailureRow{"WebPage", FailureRow::Source::kWebPage, u"Unrecognized stream format",
-                   kStatusNotPlaying, PlaybackEnd::kUnknownFormat},
-        FailureRow{"EmptyAddress", FailureRow::Source::kEmptyAddress, u"Cannot play stream",
-                   kStatusNotPlaying, PlaybackEnd::kCannotPlay}),
+    ::testing::Values(FailureRow{"DeadPort", FailureRow::Source::kDeadPort, u"Cannot connect",
+                                 kStatusNotPlaying, PlaybackEnd::kCannotConnect},
+                      FailureRow{"MissingPage", FailureRow::Source::kMissingPage,
+                                 u"Stream not found", kStatusNotFound, PlaybackEnd::kNotFound},
+                      FailureRow{"WebPage", FailureRow::Source::kWebPage,
+                                 u"Unrecognized stream format", kStatusNotPlaying,
+                                 PlaybackEnd::kUnknownFormat},
+                      FailureRow{"EmptyAddress", FailureRow::Source::kEmptyAddress,
+                                 u"Cannot play stream", kStatusNotPlaying,
+                                 PlaybackEnd::kCannotPlay}),
     [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
@@ -264,8 +266,10 @@ TEST_F(PlaybackTest, RebufferStartsAtZeroAndPlaysOn) {
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
     const std::size_t played = recorder_.reports.size();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; }, kFailureTimeoutMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kPlaying; }, kFailureTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; },
+                                kFailureTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kPlaying; },
+                                kFailureTimeoutMs));
     ASSERT_GT(recorder_.reports.size(), played);
     EXPECT_EQ(recorder_.reports[played].text, u"Buffering 0%");
     EXPECT_EQ(recorder_.Last()->text, u"Playing");
@@ -277,7 +281,8 @@ TEST_F(PlaybackTest, StalledServerGoesFromBufferingStraightToStreamLost) {
     StreamServer server({"--pace", "200000", "--stall-after", "250000"});
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; }, kFailureTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; },
+                                kFailureTimeoutMs));
     const std::size_t stalled = recorder_.reports.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kEnded; }, 30000));
     QTest::qWait(100);

@@ -25,10 +25,15 @@ bool RunFfmpeg(const QStringList& arguments) {
 }
 
 QStringList TestSources(int seconds) {
-    return {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25",
-            "-f", "lavfi", "-i", "sine=frequency=440",
-            "-t", QString::number(seconds),
-            "-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-c:a", "aac"};
+    return {"-f",      "lavfi",
+            "-i",      "testsrc2=size=320x240:rate=25",
+            "-f",      "lavfi",
+            "-i",      "sine=frequency=440",
+            "-t",      QString::number(seconds),
+            "-c:v",    "libx264",
+            "-preset", "ultrafast",
+            "-g",      "25",
+            "-c:a",    "aac"};
 }
 
 bool MakeStreamsIn(const QString& root) {
@@ -36,7 +41,7 @@ bool MakeStreamsIn(const QString& root) {
         RunFfmpeg(TestSources(6) + QStringList{"-f", "mpegts", root + "/stream.ts"}) &&
         QDir(root).mkpath("hls") &&
         RunFfmpeg(TestSources(6) + QStringList{"-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
-                                              root + "/hls/index.m3u8"});
+                                               root + "/hls/index.m3u8"});
     QFile page(root + "/page.html");
     return made && page.open(QIODevice::WriteOnly) &&
            page.write("<html><body><p>This is a web page, not a stream.</p></body></html>\n") > 0;
@@ -69,8 +74,8 @@ const QString& StreamFolder() {
 
 StreamServer::StreamServer(const QStringList& extraArguments) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start("python3", QStringList{LUMORA_STREAM_SERVER, "--root", StreamFolder()} +
-                                  extraArguments);
+    process_.start("python3",
+                   QStringList{LUMORA_STREAM_SERVER, "--root", StreamFolder()} + extraArguments);
     if (!process_.waitForStarted(5000)) {
         ADD_FAILURE() << "the stream server did not start";
         return;
@@ -167,7 +172,8 @@ int CoarseColourCount(const QImage& image) {
     for (int y = 0; y < rgb.height(); y += 2) {
         for (int x = 0; x < rgb.width(); x += 2) {
             const QRgb pixel = rgb.pixel(x, y);
-            colours.insert((qRed(pixel) >> 4) << 8 | (qGreen(pixel) >> 4) << 4 | (qBlue(pixel) >> 4));
+            colours.insert((qRed(pixel) >> 4) << 8 | (qGreen(pixel) >> 4) << 4 |
+                           (qBlue(pixel) >> 4));
         }
     }
     return int(colours.size());

@@ -50,7 +50,8 @@ protected:
     }
 
     bool WaitForFailure() {
-        return QTest::qWaitFor([&] { return recorder_.Last() && recorder_.Last()->code < 0; }, kWaitMs);
+        return QTest::qWaitFor([&] { return recorder_.Last() && recorder_.Last()->code < 0; },
+                               kWaitMs);
     }
 
     // The player is still fit for the next channel: the test card shows.
@@ -69,12 +70,16 @@ protected:
 TEST_F(StreamSafetyTest, HlsSegmentPointingAtALocalFileIsNotPlayed) {
     // A playlist served over http whose one segment is a local media file
     // that would play.
-    const QString name = QStringLiteral("local-segment-%1.m3u8").arg(QCoreApplication::applicationPid());
+    const QString name =
+        QStringLiteral("local-segment-%1.m3u8").arg(QCoreApplication::applicationPid());
     QFile playlist(StreamFolder() + "/" + name);
     ASSERT_TRUE(playlist.open(QIODevice::WriteOnly));
-    playlist.write("#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n#EXT-X-MEDIA-SEQUENCE:0\n"
-                   "#EXTINF:6.0,\nfile://" + QFile::encodeName(StreamFolder()) + "/stream.ts\n"
-                   "#EXT-X-ENDLIST\n");
+    playlist.write(
+        "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:6\n#EXT-X-MEDIA-SEQUENCE:0\n"
+        "#EXTINF:6.0,\nfile://" +
+        QFile::encodeName(StreamFolder()) +
+        "/stream.ts\n"
+        "#EXT-X-ENDLIST\n");
     playlist.close();
     StreamServer server;
     MakeHost().Play(server.Url(name));
@@ -93,8 +98,10 @@ TEST_P(SilentServerTest, EndsAsCannotConnectAtTheDeadline) {
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     PlayerOptions options;
     options.connectDeadlineMs = 1500;
-    MakeHost(options).Play(
-        QString("%1://127.0.0.1:%2/live/channel").arg(GetParam()).arg(silent.serverPort()).toStdU16String());
+    MakeHost(options).Play(QString("%1://127.0.0.1:%2/live/channel")
+                               .arg(GetParam())
+                               .arg(silent.serverPort())
+                               .toStdU16String());
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Cannot connect");
     EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
@@ -127,7 +134,8 @@ TEST_F(StreamSafetyTest, StatusLineSpeaksTheLanguageOfThePack) {
     EXPECT_EQ(recorder_.Last()->text, LookupText(kTextCannotPlay.key));
     EXPECT_NE(recorder_.Last()->text, std::u16string(kTextCannotPlay.english));
     host.Play(kTestCard);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder_.Saw(LookupText(kTextPlaying.key)); }, kWaitMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return recorder_.Saw(LookupText(kTextPlaying.key)); }, kWaitMs));
     EXPECT_TRUE(recorder_.Saw(LookupText(kTextConnecting.key)));
     EXPECT_EQ(BufferingText(40), u"Puffern 40 %");
 }

@@ -33,7 +33,8 @@ TEST(WithoutLibmpv, ThePlayerCannotStartAndAPlayRequestFailsVisibly) {
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(0),
-        "available=0 ready=0 status=Cannot play stream start failure=The media player could not be started. Channels cannot be played.");
+        "available=0 ready=0 status=Cannot play stream start failure=The media player could not be "
+        "started. Channels cannot be played.");
 }
 
 }  // namespace

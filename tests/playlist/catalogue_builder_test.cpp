@@ -18,19 +18,18 @@
 namespace lumora {
 namespace {
 
-std::unique_ptr<DocNode> BuildOwn(const std::string& text)
-{
+std::unique_ptr<DocNode> BuildOwn(const std::string& text) {
     CatalogueBuilder builder(nullptr);
     builder.AddPlaylistWithCountry(ParseM3uText(text), std::string(kOwnPlaylistCode));
     return builder.Build("2026.12.8.1");
 }
 
 // Every category's display text in every shipped language maps back to it.
-TEST(PlaylistCategories, EveryLanguagesCategoryNamesMapToTheirKey)
-{
+TEST(PlaylistCategories, EveryLanguagesCategoryNamesMapToTheirKey) {
     const std::regex entry("\"cat_([a-z]+)\": \"([^\"]+)\"");
     int checked = 0;
-    for (const auto& file : std::filesystem::directory_iterator(std::string(LUMORA_SOURCE_DIR) + "/data/languages")) {
+    for (const auto& file :
+         std::filesystem::directory_iterator(std::string(LUMORA_SOURCE_DIR) + "/data/languages")) {
         if (file.path().extension() != ".json")
             continue;
         std::ifstream in(file.path());
@@ -47,23 +46,29 @@ TEST(PlaylistCategories, EveryLanguagesCategoryNamesMapToTheirKey)
     EXPECT_EQ(checked, 8 * 9);
 }
 
-TEST(PlaylistCategories, GroupWordsMapInAnyCaseWithoutAccents)
-{
+TEST(PlaylistCategories, GroupWordsMapInAnyCaseWithoutAccents) {
     struct Row {
         const char* group;
         const char* key;
     } rows[] = {
-        {"UK | SPORTS HD", "sp"},  {"Cinéma", "mo"},          {"NOTICIAS 24h", "n"},
-        {"Детские", "k"},          {"Kids & Cartoons", "k"},  {"Religious", "r"},
-        {"Cooking and Travel", "l"}, {"Teleshopping", "ad"},  {"Musique", "mu"},
-        {"Rozrywka", "e"},         {"VIP 4K", "e"},          {"Wiadomości", "n"},
+        {"UK | SPORTS HD", "sp"},
+        {"Cinéma", "mo"},
+        {"NOTICIAS 24h", "n"},
+        {"Детские", "k"},
+        {"Kids & Cartoons", "k"},
+        {"Religious", "r"},
+        {"Cooking and Travel", "l"},
+        {"Teleshopping", "ad"},
+        {"Musique", "mu"},
+        {"Rozrywka", "e"},
+        {"VIP 4K", "e"},
+        {"Wiadomości", "n"},
     };
     for (const Row& row : rows)
         EXPECT_EQ(CategoryKeyFor({row.group}), row.key) << row.group;
 }
 
-TEST(PlaylistCountries, FromTheCountryAttributeThenTheIdThenTheListItself)
-{
+TEST(PlaylistCountries, FromTheCountryAttributeThenTheIdThenTheListItself) {
     std::unique_ptr<DocNode> root = BuildOwn(
         "#EXTM3U\n"
         "#EXTINF:-1 tvg-country=\"FR;BE\" tvg-id=\"A.de@SD\",A\nhttp://p.example/a\n"
@@ -72,17 +77,18 @@ TEST(PlaylistCountries, FromTheCountryAttributeThenTheIdThenTheListItself)
     ASSERT_NE(root->Child("fr"), nullptr);
     EXPECT_NE(root->Child("fr")->Child("Ade"), nullptr);  // named by its whole id
     ASSERT_NE(root->Child("it"), nullptr);
-    ASSERT_NE(root->Child(kOwnPlaylistCode), nullptr) << "the list's own country, not Malaysia's 'my'";
+    ASSERT_NE(root->Child(kOwnPlaylistCode), nullptr)
+        << "the list's own country, not Malaysia's 'my'";
     const DocNode* c = root->Child(kOwnPlaylistCode)->Child("C");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->GetString("c"), "n");
     EXPECT_EQ(root->Child("my"), nullptr);
 }
 
-TEST(PlaylistStreams, RequestHeadersAreKeptOnTheirStreamOnly)
-{
+TEST(PlaylistStreams, RequestHeadersAreKeptOnTheirStreamOnly) {
     std::unique_ptr<DocNode> root = BuildOwn(
-        "#EXTINF:-1,Same (1080p)\n#EXTVLCOPT:http-user-agent=UA/1\nhttp://p.example/hd|Referer=https://r.example/\n"
+        "#EXTINF:-1,Same "
+        "(1080p)\n#EXTVLCOPT:http-user-agent=UA/1\nhttp://p.example/hd|Referer=https://r.example/\n"
         "#EXTINF:-1,Same (360p)\nhttp://p.example/sd\n");
     const DocNode* channel = root->Child(kOwnPlaylistCode)->Child("Same");
     ASSERT_NE(channel, nullptr);
@@ -98,8 +104,7 @@ TEST(PlaylistStreams, RequestHeadersAreKeptOnTheirStreamOnly)
 
 // Ids come from the entries alone, so an unchanged entry keeps its id (and
 // the user's favourite mark) from one fetch to the next.
-TEST(PlaylistStreams, ChannelIdsDoNotDependOnTheOtherEntries)
-{
+TEST(PlaylistStreams, ChannelIdsDoNotDependOnTheOtherEntries) {
     const std::string a = "#EXTINF:-1,Alpha\nhttp://p.example/a\n";
     const std::string b = "#EXTINF:-1,Beta One\nhttp://p.example/b\n";
     std::unique_ptr<DocNode> before = BuildOwn(a + b);

@@ -27,54 +27,77 @@ struct Row {
     std::size_t refused = 0;
 };
 
-TEST(ProviderPlaylists, EveryConventionGivesTheRightAddressAndHeaders)
-{
+TEST(ProviderPlaylists, EveryConventionGivesTheRightAddressAndHeaders) {
     const Row rows[] = {
         {"group-title only, no tvg-id",
-         "#EXTM3U\n#EXTINF:-1 group-title=\"Sport\",Arena 1\nhttp://p.example/1.ts\n", "",
+         "#EXTM3U\n#EXTINF:-1 group-title=\"Sport\",Arena 1\nhttp://p.example/1.ts\n",
+         "",
          {{"Arena 1", "http://p.example/1.ts", "", "", "Sport"}}},
         {"#EXTGRP gives the group",
-         "#EXTM3U\n#EXTINF:-1,Kino 2\n#EXTGRP:Filme\nhttp://p.example/2.ts\n", "",
+         "#EXTM3U\n#EXTINF:-1,Kino 2\n#EXTGRP:Filme\nhttp://p.example/2.ts\n",
+         "",
          {{"Kino 2", "http://p.example/2.ts", "", "", "Filme"}}},
         {"player options, quoted or not",
          "#EXTM3U\n#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=\"Agent A/1.0 (X11)\"\n"
          "#EXTVLCOPT:http-referrer=https://r.example/\nhttp://p.example/a\n",
-         "", {{"A", "http://p.example/a", "Agent A/1.0 (X11)", "https://r.example/", ""}}},
+         "",
+         {{"A", "http://p.example/a", "Agent A/1.0 (X11)", "https://r.example/", ""}}},
         {"attributes on the #EXTINF line",
-         "#EXTINF:-1 http-user-agent=\"UA,1\" http-referrer=\"https://r.example/x\",B\nhttp://p.example/b\n"
+         "#EXTINF:-1 http-user-agent=\"UA,1\" "
+         "http-referrer=\"https://r.example/x\",B\nhttp://p.example/b\n"
          "#EXTINF:-1 user-agent=Plain,C\nhttp://p.example/c\n",
-         "", {{"B", "http://p.example/b", "UA,1", "https://r.example/x", ""}, {"C", "http://p.example/c", "Plain", "", ""}}},
+         "",
+         {{"B", "http://p.example/b", "UA,1", "https://r.example/x", ""},
+          {"C", "http://p.example/c", "Plain", "", ""}}},
         {"Kodi headers after the bar, any case, URL-decoded",
-         "#EXTINF:-1,D\nhttp://p.example/d.m3u8|user-agent=Mozilla%2F5.0%20(Linux)&REFERER=https%3A%2F%2Fr.example%2F"
+         "#EXTINF:-1,D\nhttp://p.example/"
+         "d.m3u8|user-agent=Mozilla%2F5.0%20(Linux)&REFERER=https%3A%2F%2Fr.example%2F"
          "&Origin=x\n",
-         "", {{"D", "http://p.example/d.m3u8", "Mozilla/5.0 (Linux)", "https://r.example/", ""}}},
+         "",
+         {{"D", "http://p.example/d.m3u8", "Mozilla/5.0 (Linux)", "https://r.example/", ""}}},
         {"#KODIPROP, comments, blank and indented lines between entry and address",
-         "#EXTM3U\n#EXTINF:-1 tvg-name=\"E\",E, the channel, with commas\n#KODIPROP:inputstream=adaptive\n\n"
+         "#EXTM3U\n#EXTINF:-1 tvg-name=\"E\",E, the channel, with "
+         "commas\n#KODIPROP:inputstream=adaptive\n\n"
          "# a comment\n   http://p.example/e   \n",
-         "", {{"E, the channel, with commas", "http://p.example/e", "", "", ""}}},
+         "",
+         {{"E, the channel, with commas", "http://p.example/e", "", "", ""}}},
         {"a second #EXTM3U header in the middle",
-         "#EXTM3U\n#EXTINF:-1,F\nhttp://p.example/f\n#EXTM3U\n#EXTINF:-1,G\nhttp://p.example/g\n", "",
+         "#EXTM3U\n#EXTINF:-1,F\nhttp://p.example/f\n#EXTM3U\n#EXTINF:-1,G\nhttp://p.example/g\n",
+         "",
          {{"F", "http://p.example/f", "", "", ""}, {"G", "http://p.example/g", "", "", ""}}},
         {"relative addresses against the playlist's own address",
-         "#EXTINF:-1,H\nlive/h.m3u8\n#EXTINF:-1,I\n/root/i.m3u8\n#EXTINF:-1,J\n//cdn.example/j.m3u8\n",
+         "#EXTINF:-1,H\nlive/h.m3u8\n#EXTINF:-1,I\n/root/i.m3u8\n#EXTINF:-1,J\n//cdn.example/"
+         "j.m3u8\n",
          "https://lists.example/tv/list.m3u?token=1",
          {{"H", "https://lists.example/tv/live/h.m3u8", "", "", ""},
           {"I", "https://lists.example/root/i.m3u8", "", "", ""},
           {"J", "https://cdn.example/j.m3u8", "", "", ""}}},
         {"relative addresses without an address of its own are refused",
-         "#EXTINF:-1,K\nlive/k.m3u8\n#EXTINF:-1,L\nhttp://p.example/l\n", "",
-         {{"L", "http://p.example/l", "", "", ""}}, 1},
+         "#EXTINF:-1,K\nlive/k.m3u8\n#EXTINF:-1,L\nhttp://p.example/l\n",
+         "",
+         {{"L", "http://p.example/l", "", "", ""}},
+         1},
         {"addresses that may not be opened are refused",
-         "#EXTINF:-1,M\nfile:///etc/passwd\n#EXTINF:-1,N\nfd://0\n#EXTINF:-1,O\nhttp://p.example/o\n", "",
-         {{"O", "http://p.example/o", "", "", ""}}, 2},
+         "#EXTINF:-1,M\nfile:///etc/passwd\n#EXTINF:-1,N\nfd://0\n#EXTINF:-1,O\nhttp://p.example/"
+         "o\n",
+         "",
+         {{"O", "http://p.example/o", "", "", ""}},
+         2},
         {"byte order mark and CRLF",
-         "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1,P\r\nhttp://p.example/p\r\n", "",
+         "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1,P\r\nhttp://p.example/p\r\n",
+         "",
          {{"P", "http://p.example/p", "", "", ""}}},
         {"Latin-1 names become UTF-8",
-         "#EXTM3U\n#EXTINF:-1 group-title=\"T\xE9l\xE9\",Canal Fran\xE7" "ais\nhttp://p.example/q\n", "",
-         {{"Canal Fran\xC3\xA7" "ais", "http://p.example/q", "", "", "T\xC3\xA9l\xC3\xA9"}}},
+         "#EXTM3U\n#EXTINF:-1 group-title=\"T\xE9l\xE9\",Canal Fran\xE7"
+         "ais\nhttp://p.example/q\n",
+         "",
+         {{"Canal Fran\xC3\xA7"
+           "ais",
+           "http://p.example/q", "", "", "T\xC3\xA9l\xC3\xA9"}}},
         {"a header line break is never sent",
-         "#EXTINF:-1,R\n#EXTVLCOPT:http-user-agent=bad\x01value\nhttp://p.example/r|Referer=a%0D%0AX-Evil: 1\n", "",
+         "#EXTINF:-1,R\n#EXTVLCOPT:http-user-agent=bad\x01value\nhttp://p.example/"
+         "r|Referer=a%0D%0AX-Evil: 1\n",
+         "",
          {{"R", "http://p.example/r", "", "", ""}}},
     };
     for (const Row& row : rows) {
@@ -93,17 +116,16 @@ TEST(ProviderPlaylists, EveryConventionGivesTheRightAddressAndHeaders)
     }
 }
 
-TEST(ProviderPlaylists, OptionsBelongToTheNextAddressOnly)
-{
-    M3uPlaylist playlist = ParseM3uText("#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=UA\nhttp://p.example/a\n"
-                                        "#EXTINF:-1,B\nhttp://p.example/b\n");
+TEST(ProviderPlaylists, OptionsBelongToTheNextAddressOnly) {
+    M3uPlaylist playlist = ParseM3uText(
+        "#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=UA\nhttp://p.example/a\n"
+        "#EXTINF:-1,B\nhttp://p.example/b\n");
     ASSERT_EQ(playlist.entries.size(), 2u);
     EXPECT_EQ(playlist.entries[0].userAgent, "UA");
     EXPECT_EQ(playlist.entries[1].userAgent, "");
 }
 
-TEST(ProviderPlaylists, PlaylistBodiesAreToldFromOtherAnswers)
-{
+TEST(ProviderPlaylists, PlaylistBodiesAreToldFromOtherAnswers) {
     EXPECT_TRUE(LooksLikeM3u("#EXTM3U\n"));
     EXPECT_TRUE(LooksLikeM3u("\xEF\xBB\xBF\r\n  #extm3u url-tvg=\"x\"\n"));
     EXPECT_FALSE(LooksLikeM3u("<html>#EXTM3U</html>"));

@@ -33,8 +33,7 @@ struct ChannelSpec {
     std::vector<StreamSpec> streams;
 };
 
-void AddChannel(DocNode& root, const ChannelSpec& spec)
-{
+void AddChannel(DocNode& root, const ChannelSpec& spec) {
     DocNode* country = root.Child(spec.country, ChildMode::CreateIfMissing);
     DocNode* channel = country->AddChild(spec.node);
     channel->SetWString("n", FromUtf8(spec.node + " TV"));
@@ -48,8 +47,7 @@ void AddChannel(DocNode& root, const ChannelSpec& spec)
     }
 }
 
-std::string WriteCatalogue(const ScratchFolder& scratch, const std::vector<ChannelSpec>& channels)
-{
+std::string WriteCatalogue(const ScratchFolder& scratch, const std::vector<ChannelSpec>& channels) {
     DocNode root("1.0.0.1");
     for (const ChannelSpec& channel : channels)
         AddChannel(root, channel);
@@ -58,13 +56,11 @@ std::string WriteCatalogue(const ScratchFolder& scratch, const std::vector<Chann
     return path;
 }
 
-std::string Address(const DocNode& stream)
-{
+std::string Address(const DocNode& stream) {
     return ToUtf8(stream.GetWString("u"));
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
+std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -79,8 +75,7 @@ std::vector<std::string> Lines(const std::string& text)
 
 class CheckCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!Loopback::Get().Ready())
             GTEST_FAIL() << "the test media or the loopback server could not be made";
     }
@@ -88,8 +83,7 @@ protected:
     ScratchFolder scratch;
 };
 
-TEST_F(CheckCommandTest, PutsTheWorkingStreamFirstWithItsMeasuredBitRate)
-{
+TEST_F(CheckCommandTest, PutsTheWorkingStreamFirstWithItsMeasuredBitRate) {
     const std::string dead = server.Url("/missing.ts");
     const std::string alive = server.Url("/stream.ts");
     std::string in = WriteCatalogue(scratch, {{"us", "News", {{dead, 1500}, {alive, 0}}}});
@@ -113,18 +107,21 @@ TEST_F(CheckCommandTest, PutsTheWorkingStreamFirstWithItsMeasuredBitRate)
 
     std::vector<std::string> lines = Lines(ReadText(report));
     ASSERT_EQ(lines.size(), 3u) << ReadText(report);
-    EXPECT_EQ(lines[0], "country,channel,name,stream,address,result,reason,kbps,height,codecs,first_packet_ms");
+    EXPECT_EQ(
+        lines[0],
+        "country,channel,name,stream,address,result,reason,kbps,height,codecs,first_packet_ms");
     EXPECT_EQ(lines[1], "us,us_News,News TV,0," + dead + ",http error,HTTP 404,,,,");
-    EXPECT_TRUE(lines[2].starts_with("us,us_News,News TV,1," + alive + ",working,mpegts,")) << lines[2];
+    EXPECT_TRUE(lines[2].starts_with("us,us_News,News TV,1," + alive + ",working,mpegts,"))
+        << lines[2];
     EXPECT_NE(lines[2].find(",240,h264+aac,"), std::string::npos) << lines[2];
 }
 
-TEST_F(CheckCommandTest, DropDeadLeavesOutChannelsWithoutAWorkingStream)
-{
-    std::string in = WriteCatalogue(scratch, {{"us", "Alive", {{server.Url("/missing.ts")}, {server.Url("/stream.ts")}}},
-                                              {"us", "Dead", {{server.Url("/missing.ts")}}},
-                                              {"us", "Empty", {}},
-                                              {"de", "Gone", {{server.Url("/page.html")}}}});
+TEST_F(CheckCommandTest, DropDeadLeavesOutChannelsWithoutAWorkingStream) {
+    std::string in = WriteCatalogue(
+        scratch, {{"us", "Alive", {{server.Url("/missing.ts")}, {server.Url("/stream.ts")}}},
+                  {"us", "Dead", {{server.Url("/missing.ts")}}},
+                  {"us", "Empty", {}},
+                  {"de", "Gone", {{server.Url("/page.html")}}}});
     std::string out = scratch / "out.lmch";
 
     auto result = RunDataTool(scratch, {"check", in, out, "--drop-dead", "--timeout", "20"});
@@ -139,14 +136,15 @@ TEST_F(CheckCommandTest, DropDeadLeavesOutChannelsWithoutAWorkingStream)
     EXPECT_EQ(Address(*us->Child("Alive")->Child("0")), server.Url("/stream.ts"));
 }
 
-TEST_F(CheckCommandTest, OnlyTheNamedCountriesAreChecked)
-{
+TEST_F(CheckCommandTest, OnlyTheNamedCountriesAreChecked) {
     const std::string unchecked = server.Url("/missing.ts?unchecked");
-    std::string in = WriteCatalogue(scratch, {{"us", "Kept", {{unchecked}, {server.Url("/stream.ts?us")}}},
-                                              {"de", "Ranked", {{server.Url("/missing.ts")}, {server.Url("/stream.ts")}}}});
+    std::string in = WriteCatalogue(
+        scratch, {{"us", "Kept", {{unchecked}, {server.Url("/stream.ts?us")}}},
+                  {"de", "Ranked", {{server.Url("/missing.ts")}, {server.Url("/stream.ts")}}}});
     std::string out = scratch / "out.lmch";
 
-    auto result = RunDataTool(scratch, {"check", in, out, "--only", "DE", "--drop-dead", "--timeout", "20"});
+    auto result =
+        RunDataTool(scratch, {"check", in, out, "--only", "DE", "--drop-dead", "--timeout", "20"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
 
     DocNode checked;
@@ -156,8 +154,7 @@ TEST_F(CheckCommandTest, OnlyTheNamedCountriesAreChecked)
     EXPECT_EQ(server.Requests().find("unchecked"), std::string::npos);
 }
 
-TEST_F(CheckCommandTest, AnInterruptedRunLeavesNoOutput)
-{
+TEST_F(CheckCommandTest, AnInterruptedRunLeavesNoOutput) {
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
         const std::string tag = "/silent/interrupt-" + std::to_string(signal);
@@ -186,8 +183,7 @@ TEST_F(CheckCommandTest, AnInterruptedRunLeavesNoOutput)
     }
 }
 
-TEST_F(CheckCommandTest, ACatalogueWithoutStreamsComesOutUnchanged)
-{
+TEST_F(CheckCommandTest, ACatalogueWithoutStreamsComesOutUnchanged) {
     std::string in = WriteCatalogue(scratch, {{"us", "NoUrl", {}}});
     DocNode root;
     ASSERT_TRUE(root.LoadFromFile(FromUtf8(in)));

@@ -22,29 +22,28 @@ extern char** environ;
 namespace lumora::probetest {
 namespace {
 
-bool Run(const std::string& command)
-{
+bool Run(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
 
 // stream.ts and hls/ in `folder`.
-bool Encode(const std::filesystem::path& folder)
-{
+bool Encode(const std::filesystem::path& folder) {
     const std::string out = folder.string();
     const std::string sources =
         "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=frequency=440 -t 8 "
         "-c:v libx264 -preset ultrafast -g 25 -b:v 600k -minrate 600k -maxrate 600k -bufsize 300k "
         "-x264-params nal-hrd=cbr -c:a aac -b:a 64k";
     std::filesystem::create_directories(folder / "hls");
-    return Run("ffmpeg -nostdin -loglevel error -y " + sources + " -f mpegts '" + out + "/stream.ts'") &&
+    return Run("ffmpeg -nostdin -loglevel error -y " + sources + " -f mpegts '" + out +
+               "/stream.ts'") &&
            Run("ffmpeg -nostdin -loglevel error -y -i '" + out +
-               "/stream.ts' -c copy -f hls -hls_time 2 -hls_list_size 0 '" + out + "/hls/index.m3u8'");
+               "/stream.ts' -c copy -f hls -hls_time 2 -hls_list_size 0 '" + out +
+               "/hls/index.m3u8'");
 }
 
 // The encoded media are made once per build tree; test programs that run at
 // the same time take turns through a lock file.
-bool EncodedMedia(const std::filesystem::path& cache)
-{
+bool EncodedMedia(const std::filesystem::path& cache) {
     std::error_code error;
     std::filesystem::create_directories(cache, error);
     int lock = open((cache / "lock").c_str(), O_CREAT | O_RDWR, 0644);
@@ -62,25 +61,25 @@ bool EncodedMedia(const std::filesystem::path& cache)
 }
 
 // Each test program serves a copy of its own, so the logs it reads are its own.
-bool MakeMedia(const std::filesystem::path& root)
-{
+bool MakeMedia(const std::filesystem::path& root) {
     const std::filesystem::path cache = LUMORA_PROBE_MEDIA_DIR;
     if (!EncodedMedia(cache))
         return false;
     std::error_code error;
     std::filesystem::copy(cache / "stream.ts", root / "stream.ts", error);
     if (!error)
-        std::filesystem::copy(cache / "hls", root / "hls", std::filesystem::copy_options::recursive, error);
+        std::filesystem::copy(cache / "hls", root / "hls", std::filesystem::copy_options::recursive,
+                              error);
     std::ofstream(root / "page.html") << "<!DOCTYPE html><html><body><h1>Welcome</h1>"
                                          "<p>This is a web page, not a stream.</p></body></html>\n";
     std::ofstream(root / "local.m3u8") << "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:8\n"
-                                          "#EXTINF:8.0,\nfile://" << root.string() << "/stream.ts\n#EXT-X-ENDLIST\n";
+                                          "#EXTINF:8.0,\nfile://"
+                                       << root.string() << "/stream.ts\n#EXT-X-ENDLIST\n";
     return !error;
 }
 
 // The first line the server prints, "PORT n"; waits at most 20 s.
-int ReadPort(int fd)
-{
+int ReadPort(int fd) {
     std::string line;
     for (int waited = 0; waited < 200;) {
         pollfd ready{fd, POLLIN, 0};
@@ -100,14 +99,12 @@ int ReadPort(int fd)
 
 }  // namespace
 
-Loopback& Loopback::Get()
-{
+Loopback& Loopback::Get() {
     static Loopback loopback;
     return loopback;
 }
 
-Loopback::Loopback()
-{
+Loopback::Loopback() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lumora-probe-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         return;
@@ -134,8 +131,7 @@ Loopback::Loopback()
     close(pipeEnds[0]);
 }
 
-Loopback::~Loopback()
-{
+Loopback::~Loopback() {
     if (server_ > 0) {
         kill(server_, SIGTERM);
         waitpid(server_, nullptr, 0);
@@ -145,18 +141,15 @@ Loopback::~Loopback()
         std::filesystem::remove_all(root_, ignored);
 }
 
-std::string Loopback::Url(std::string_view path) const
-{
+std::string Loopback::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
-std::string Loopback::Requests() const
-{
+std::string Loopback::Requests() const {
     return ReadText(root_ / "requests.log");
 }
 
-bool Loopback::WaitForRequest(std::string_view part) const
-{
+bool Loopback::WaitForRequest(std::string_view part) const {
     for (int i = 0; i < 200; ++i) {
         if (Requests().find(part) != std::string::npos)
             return true;
@@ -165,8 +158,7 @@ bool Loopback::WaitForRequest(std::string_view part) const
     return false;
 }
 
-int UnusedPort()
-{
+int UnusedPort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -180,8 +172,7 @@ int UnusedPort()
     return port;
 }
 
-std::string ReadText(const std::filesystem::path& path)
-{
+std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();

@@ -20,8 +20,7 @@ namespace {
 // seconds; long enough for a loaded machine to answer a working stream.
 constexpr std::chrono::milliseconds kTestDeadline{3000};
 
-ProbeRequest RequestFor(const std::string& address)
-{
+ProbeRequest RequestFor(const std::string& address) {
     ProbeRequest request;
     request.address = address;
     request.deadline = kTestDeadline;
@@ -30,16 +29,14 @@ ProbeRequest RequestFor(const std::string& address)
 
 class StreamProbeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!Loopback::Get().Ready())
             GTEST_FAIL() << "the test media or the loopback server could not be made";
     }
     const Loopback& server = Loopback::Get();
 };
 
-TEST_F(StreamProbeTest, TellsWhyAStreamDoesNotWork)
-{
+TEST_F(StreamProbeTest, TellsWhyAStreamDoesNotWork) {
     struct Case {
         const char* what;
         std::string address;
@@ -49,8 +46,8 @@ TEST_F(StreamProbeTest, TellsWhyAStreamDoesNotWork)
     const std::vector<Case> cases = {
         {"404", server.Url("/missing.ts"), ProbeOutcome::HttpError, "HTTP 404"},
         {"web page", server.Url("/page.html"), ProbeOutcome::NotMedia, ""},
-        {"refused port", "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/stream.ts", ProbeOutcome::Refused,
-         "connection refused"},
+        {"refused port", "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/stream.ts",
+         ProbeOutcome::Refused, "connection refused"},
         {"accepts, never answers", server.Url("/silent/stream.ts"), ProbeOutcome::TimedOut, "3 s"},
         {"headers, then stalls", server.Url("/stall/stream.ts"), ProbeOutcome::TimedOut, "3 s"},
         {"one byte a second", server.Url("/trickle/stream.ts"), ProbeOutcome::TimedOut, "3 s"},
@@ -71,15 +68,15 @@ TEST_F(StreamProbeTest, TellsWhyAStreamDoesNotWork)
     ASSERT_EQ(results.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].what);
-        EXPECT_EQ(OutcomeText(results[i].outcome), OutcomeText(cases[i].outcome)) << results[i].reason;
+        EXPECT_EQ(OutcomeText(results[i].outcome), OutcomeText(cases[i].outcome))
+            << results[i].reason;
         EXPECT_NE(results[i].reason.find(cases[i].reason), std::string::npos) << results[i].reason;
         EXPECT_EQ(results[i].kbps, 0);
     }
     EXPECT_EQ(results[0].httpStatus, 404);
 }
 
-TEST_F(StreamProbeTest, MeasuresAWorkingStream)
-{
+TEST_F(StreamProbeTest, MeasuresAWorkingStream) {
     struct Case {
         const char* what;
         std::string address;
@@ -90,7 +87,8 @@ TEST_F(StreamProbeTest, MeasuresAWorkingStream)
     const std::vector<Case> cases = {
         {"TS over HTTP", server.Url("/stream.ts"), kEncodedKbps, kEncodedHeight, "h264+aac"},
         {"HLS playlist", server.Url("/hls/index.m3u8"), kEncodedKbps, kEncodedHeight, "h264+aac"},
-        {"the player's test pattern", "av://lavfi:testsrc2=size=640x360:rate=25", 0, 360, "rawvideo"},
+        {"the player's test pattern", "av://lavfi:testsrc2=size=640x360:rate=25", 0, 360,
+         "rawvideo"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -106,8 +104,7 @@ TEST_F(StreamProbeTest, MeasuresAWorkingStream)
     }
 }
 
-TEST_F(StreamProbeTest, SendsTheStreamsUserAgentAndReferrer)
-{
+TEST_F(StreamProbeTest, SendsTheStreamsUserAgentAndReferrer) {
     std::atomic<bool> stop{false};
     ProbeRequest request = RequestFor(server.Url("/headers/stream.ts"));
     request.deadline = std::chrono::seconds(20);
@@ -121,13 +118,13 @@ TEST_F(StreamProbeTest, SendsTheStreamsUserAgentAndReferrer)
 
     std::string headers = ReadText(server.Root() / "headers.log");
     EXPECT_NE(headers.find("User-Agent: LumoraCheck/1.0 (tests)"), std::string::npos) << headers;
-    EXPECT_NE(headers.find("Referer: http://portal.example.org/live"), std::string::npos) << headers;
+    EXPECT_NE(headers.find("Referer: http://portal.example.org/live"), std::string::npos)
+        << headers;
     EXPECT_EQ(headers.find("X-Injected"), std::string::npos) << headers;
     EXPECT_EQ(headers.find("Evil"), std::string::npos) << headers;
 }
 
-TEST_F(StreamProbeTest, StopEndsARunningProbe)
-{
+TEST_F(StreamProbeTest, StopEndsARunningProbe) {
     std::atomic<bool> stop{false};
     ProbeRequest request = RequestFor(server.Url("/silent/stop-me"));
     request.deadline = std::chrono::minutes(10);

@@ -18,8 +18,7 @@ namespace {
 // Widgets and fonts need an application object; one for the whole run.
 class GuiEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -27,8 +26,7 @@ public:
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QGuiApplication>(argc, argv);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ReleaseInterfaceResources();
         app_.reset();
     }
@@ -46,18 +44,16 @@ const QRgb kUpper[3] = {qRgb(200, 200, 255), qRgb(220, 220, 255), qRgb(180, 180,
 const QRgb kLower[3] = {qRgb(150, 150, 200), qRgb(170, 170, 220), qRgb(130, 130, 170)};
 const QRgb kOutline[3] = {qRgb(100, 100, 120), qRgb(110, 110, 130), qRgb(90, 90, 100)};
 
-std::string Rgb(QRgb c)
-{
+std::string Rgb(QRgb c) {
     return "(" + std::to_string(qRed(c)) + "," + std::to_string(qGreen(c)) + "," +
            std::to_string(qBlue(c)) + ")";
 }
 
 // Compares one pixel and names it in the failure.
-::testing::AssertionResult PixelIs(const QImage& image, int x, int y, QRgb expected)
-{
+::testing::AssertionResult PixelIs(const QImage& image, int x, int y, QRgb expected) {
     if (!image.valid(x, y))
-        return ::testing::AssertionFailure() << "(" << x << "," << y << ") outside " << image.width()
-                                             << "x" << image.height();
+        return ::testing::AssertionFailure()
+               << "(" << x << "," << y << ") outside " << image.width() << "x" << image.height();
     const QRgb actual = image.pixel(x, y) | 0xff000000u;
     if (actual == (expected | 0xff000000u))
         return ::testing::AssertionSuccess();
@@ -66,21 +62,18 @@ std::string Rgb(QRgb c)
 }
 
 // The bar background at the height where an S x S image sits in a bar.
-QRgb BackgroundAt(int imageRow)
-{
+QRgb BackgroundAt(int imageRow) {
     const int offset = (BarHeight() - ButtonImageSize()) / 2;
     return BarBitmap().pixel(1, offset + imageRow);
 }
 
-void SaveScreenshot(const QImage& image, const QString& name)
-{
+void SaveScreenshot(const QImage& image, const QString& name) {
     const QString dir = QStringLiteral(LUMORA_BUILD_DIR "/screenshots");
     QDir().mkpath(dir);
     image.scaled(image.width() * 8, image.height() * 8).save(dir + "/" + name + ".png");
 }
 
-QByteArray PngBytes(int width, int height, QColor colour)
-{
+QByteArray PngBytes(int width, int height, QColor colour) {
     QImage image(width, height, QImage::Format_RGB888);
     image.fill(colour);
     QByteArray bytes;
@@ -90,15 +83,13 @@ QByteArray PngBytes(int width, int height, QColor colour)
     return bytes;
 }
 
-MemoryStream Blob(const QByteArray& bytes)
-{
+MemoryStream Blob(const QByteArray& bytes) {
     MemoryStream stream;
     stream.Write(bytes.constData(), static_cast<std::uint32_t>(bytes.size()));
     return stream;
 }
 
-std::u16string Path(const QTemporaryDir& dir, const char* name)
-{
+std::u16string Path(const QTemporaryDir& dir, const char* name) {
     return dir.filePath(QString::fromLatin1(name)).toStdU16String();
 }
 
@@ -106,17 +97,17 @@ class ResourcesTest : public ::testing::Test {
 protected:
     void TearDown() override { ReleaseInterfaceResources(); }
 
-    void LoadAt(int dpi) { LoadInterfaceResources(Path(dir_, "Resources.velt"), Path(dir_, "cbuild.velt"), dpi); }
+    void LoadAt(int dpi) {
+        LoadInterfaceResources(Path(dir_, "Resources.velt"), Path(dir_, "cbuild.velt"), dpi);
+    }
 
-    void WriteResources(const std::function<void(DocNode& images)>& fill)
-    {
+    void WriteResources(const std::function<void(DocNode& images)>& fill) {
         DocNode root("resources");
         fill(*root.AddChild("images"));
         ASSERT_TRUE(root.SaveToFile(Path(dir_, "Resources.velt")));
     }
 
-    void WriteSplash(const QByteArray& png)
-    {
+    void WriteSplash(const QByteArray& png) {
         DocNode root("splash");
         root.AddAttribute("image")->SetBlob(Blob(png));
         ASSERT_TRUE(root.SaveToFile(Path(dir_, "cbuild.velt")));
@@ -125,13 +116,13 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(ResourcesTest, SizesFollowTheBarHeight)
-{
+TEST_F(ResourcesTest, SizesFollowTheBarHeight) {
     struct Row {
         int dpi, barHeight, margin, imageSize, thumbWidth, thumbHeight;
     };
-    for (const Row& row : {Row{96, 24, 3, 20, 6, 12}, Row{192, 48, 6, 40, 12, 24}, Row{98, 25, 3, 20, 6, 12},
-                           Row{0, 24, 3, 20, 6, 12}, Row{-5, 24, 3, 20, 6, 12}}) {
+    for (const Row& row :
+         {Row{96, 24, 3, 20, 6, 12}, Row{192, 48, 6, 40, 12, 24}, Row{98, 25, 3, 20, 6, 12},
+          Row{0, 24, 3, 20, 6, 12}, Row{-5, 24, 3, 20, 6, 12}}) {
         SCOPED_TRACE(row.dpi);
         LoadAt(row.dpi);
         EXPECT_EQ(BarHeight(), row.barHeight);
@@ -150,8 +141,7 @@ TEST_F(ResourcesTest, SizesFollowTheBarHeight)
     }
 }
 
-TEST_F(ResourcesTest, BarBitmapGradientsSplitAtHalfHeightInsideTheFrame)
-{
+TEST_F(ResourcesTest, BarBitmapGradientsSplitAtHalfHeightInsideTheFrame) {
     LoadAt(96);
     const QImage& bar = BarBitmap();
     SaveScreenshot(bar, "resources_bar_96");
@@ -174,8 +164,7 @@ TEST_F(ResourcesTest, BarBitmapGradientsSplitAtHalfHeightInsideTheFrame)
         EXPECT_EQ(bar.pixel(1, y), bar.pixel(8, y)) << y;
 }
 
-TEST_F(ResourcesTest, OddBarHeightLeavesTheLastRowToTheFrame)
-{
+TEST_F(ResourcesTest, OddBarHeightLeavesTheLastRowToTheFrame) {
     LoadAt(98);  // H = 25: the second gradient covers rows 12..23
     const QImage& bar = BarBitmap();
     SaveScreenshot(bar, "resources_bar_98");
@@ -185,8 +174,7 @@ TEST_F(ResourcesTest, OddBarHeightLeavesTheLastRowToTheFrame)
         EXPECT_TRUE(PixelIs(bar, x, 24, kFrame));
 }
 
-TEST_F(ResourcesTest, BarBitmapAt192Dpi)
-{
+TEST_F(ResourcesTest, BarBitmapAt192Dpi) {
     LoadAt(192);
     const QImage& bar = BarBitmap();
     SaveScreenshot(bar, "resources_bar_192");
@@ -196,8 +184,7 @@ TEST_F(ResourcesTest, BarBitmapAt192Dpi)
     EXPECT_TRUE(PixelIs(bar, 4, 47, kFrame));
 }
 
-TEST(VerticalGradient, FirstRowIsTheTopColourAndRowsStepEvenly)
-{
+TEST(VerticalGradient, FirstRowIsTheTopColourAndRowsStepEvenly) {
     QImage image(3, 4, QImage::Format_RGB888);
     image.fill(Qt::white);
     FillVerticalGradient(image, QRect(1, 0, 1, 4), QColor(0, 100, 200), QColor(100, 0, 200));
@@ -209,8 +196,7 @@ TEST(VerticalGradient, FirstRowIsTheTopColourAndRowsStepEvenly)
     EXPECT_TRUE(PixelIs(image, 2, 2, qRgb(255, 255, 255)));
 }
 
-TEST_F(ResourcesTest, PlayImageIsATriangleOnTheBarBackground)
-{
+TEST_F(ResourcesTest, PlayImageIsATriangleOnTheBarBackground) {
     LoadAt(96);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -237,8 +223,7 @@ TEST_F(ResourcesTest, PlayImageIsATriangleOnTheBarBackground)
     SaveScreenshot(PlayImages()[2], "resources_play_pressed_96");
 }
 
-TEST_F(ResourcesTest, StopImageIsASquareFromThreeToSeventeen)
-{
+TEST_F(ResourcesTest, StopImageIsASquareFromThreeToSeventeen) {
     LoadAt(96);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -261,8 +246,7 @@ TEST_F(ResourcesTest, StopImageIsASquareFromThreeToSeventeen)
     SaveScreenshot(StopImages()[0], "resources_stop_normal_96");
 }
 
-TEST_F(ResourcesTest, FullScreenImageIsARingWithTheBackgroundInside)
-{
+TEST_F(ResourcesTest, FullScreenImageIsARingWithTheBackgroundInside) {
     LoadAt(96);  // L = 3, R = 17, M = 6, D = 14
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -285,8 +269,7 @@ TEST_F(ResourcesTest, FullScreenImageIsARingWithTheBackgroundInside)
     SaveScreenshot(FullScreenImages()[0], "resources_fullscreen_normal_96");
 }
 
-TEST_F(ResourcesTest, ThumbImagesAreFramedTwoColourBars)
-{
+TEST_F(ResourcesTest, ThumbImagesAreFramedTwoColourBars) {
     LoadAt(96);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -307,8 +290,7 @@ TEST_F(ResourcesTest, ThumbImagesAreFramedTwoColourBars)
     SaveScreenshot(ThumbImages()[0], "resources_thumb_normal_96");
 }
 
-TEST_F(ResourcesTest, TrackRowsAroundTheMiddle)
-{
+TEST_F(ResourcesTest, TrackRowsAroundTheMiddle) {
     LoadAt(96);  // rows 9..11, columns 9..10
     const QImage& track = TrackBitmap();
     SaveScreenshot(track, "resources_track_96");
@@ -333,8 +315,7 @@ TEST_F(ResourcesTest, TrackRowsAroundTheMiddle)
     EXPECT_TRUE(PixelIs(big, 21, 20, BackgroundAt(20)));
 }
 
-TEST_F(ResourcesTest, ImagesAt192Dpi)
-{
+TEST_F(ResourcesTest, ImagesAt192Dpi) {
     LoadAt(192);  // S = 40, L = 6, R = 34
     const QImage& stop = StopImages()[0];
     SaveScreenshot(stop, "resources_stop_normal_192");
@@ -354,8 +335,7 @@ TEST_F(ResourcesTest, ImagesAt192Dpi)
     EXPECT_TRUE(PixelIs(ThumbImages()[1], 5, 12, kLower[1]));
 }
 
-TEST_F(ResourcesTest, ColoursPenBrushAndFonts)
-{
+TEST_F(ResourcesTest, ColoursPenBrushAndFonts) {
     QGuiApplication::setFont(QFont(QStringLiteral("Sans"), 9));
     LoadAt(96);
     EXPECT_EQ(LightTextColour(), QColor(220, 220, 235));
@@ -386,8 +366,7 @@ TEST_F(ResourcesTest, ColoursPenBrushAndFonts)
     EXPECT_EQ(SmallBoldFont()->pixelSize(), 11);  // 15 * 3 / 4, truncated
 }
 
-TEST_F(ResourcesTest, BarBackgroundIsDrawnInThreeSlices)
-{
+TEST_F(ResourcesTest, BarBackgroundIsDrawnInThreeSlices) {
     LoadAt(96);
     QImage target(100, 24, QImage::Format_RGB888);
     target.fill(Qt::white);
@@ -405,8 +384,7 @@ TEST_F(ResourcesTest, BarBackgroundIsDrawnInThreeSlices)
     }
 }
 
-TEST_F(ResourcesTest, OnlyDecodableBlobsOfImagesBecomePictures)
-{
+TEST_F(ResourcesTest, OnlyDecodableBlobsOfImagesBecomePictures) {
     WriteResources([](DocNode& images) {
         images.SetWString("f_xx", u"not a picture");
         images.AddAttribute("f_de")->SetBlob(Blob(PngBytes(16, 11, Qt::red)));
@@ -432,8 +410,7 @@ TEST_F(ResourcesTest, OnlyDecodableBlobsOfImagesBecomePictures)
     EXPECT_EQ(SplashImage(), nullptr);
 }
 
-TEST_F(ResourcesTest, SplashComesFromTheImageBlobOfCbuild)
-{
+TEST_F(ResourcesTest, SplashComesFromTheImageBlobOfCbuild) {
     WriteResources([](DocNode&) {});
     WriteSplash(PngBytes(40, 30, Qt::blue));
     LoadAt(96);
@@ -447,8 +424,7 @@ TEST_F(ResourcesTest, SplashComesFromTheImageBlobOfCbuild)
     EXPECT_EQ(SplashImage(), nullptr);
 }
 
-TEST_F(ResourcesTest, WithoutAnImagesChildNeitherFlagsNorSplashLoad)
-{
+TEST_F(ResourcesTest, WithoutAnImagesChildNeitherFlagsNorSplashLoad) {
     WriteSplash(PngBytes(4, 4, Qt::green));
     LoadAt(96);  // no Resources.velt at all
     EXPECT_EQ(SplashImage(), nullptr);
@@ -470,8 +446,7 @@ TEST_F(ResourcesTest, WithoutAnImagesChildNeitherFlagsNorSplashLoad)
     EXPECT_FALSE(TrackBitmap().isNull());
 }
 
-TEST_F(ResourcesTest, ReleaseEmptiesEverythingAndTwiceDoesNothing)
-{
+TEST_F(ResourcesTest, ReleaseEmptiesEverythingAndTwiceDoesNothing) {
     ReleaseInterfaceResources();  // never loaded: nothing happens
     WriteResources([](DocNode& images) {
         images.AddAttribute("f_fr")->SetBlob(Blob(PngBytes(16, 11, Qt::white)));
@@ -509,8 +484,7 @@ TEST_F(ResourcesTest, ReleaseEmptiesEverythingAndTwiceDoesNothing)
     EXPECT_TRUE(PixelIs(target, 10, 10, qRgb(255, 255, 255)));
 }
 
-TEST_F(ResourcesTest, CountriesFindTheirFlagsOnlyWhileResourcesAreLoaded)
-{
+TEST_F(ResourcesTest, CountriesFindTheirFlagsOnlyWhileResourcesAreLoaded) {
     WriteResources([](DocNode& images) {
         images.AddAttribute("f_de")->SetBlob(Blob(PngBytes(16, 11, Qt::yellow)));
     });

@@ -23,8 +23,7 @@ namespace {
 // executable may have made it already.
 class WidgetEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (QCoreApplication::instance() != nullptr)
             return;
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -34,8 +33,7 @@ public:
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ReleaseInterfaceResources();
         app_.reset();
     }
@@ -45,8 +43,7 @@ private:
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
 
-void SaveScreenshot(QWidget& widget, const QString& name, int scale = 1)
-{
+void SaveScreenshot(QWidget& widget, const QString& name, int scale = 1) {
     const QString dir = QStringLiteral(LUMORA_BUILD_DIR "/screenshots");
     QDir().mkpath(dir);
     QImage image = widget.grab().toImage();
@@ -56,8 +53,7 @@ void SaveScreenshot(QWidget& widget, const QString& name, int scale = 1)
 }
 
 // Gives the widget the keyboard focus in an active window.
-bool Focus(QWidget& widget)
-{
+bool Focus(QWidget& widget) {
     QWidget* window = widget.window();
     window->show();
     window->activateWindow();
@@ -67,35 +63,32 @@ bool Focus(QWidget& widget)
     return widget.hasFocus();
 }
 
-QImage Grab(QWidget& widget)
-{
+QImage Grab(QWidget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
 // The images of a set are told apart by the pixel in the middle of the
 // upper half: colour A of the set's normal, focused or pressed image.
-QRgb UpperColour(const QImage& image)
-{
+QRgb UpperColour(const QImage& image) {
     return image.pixel(image.width() / 2, image.height() / 3) | 0xff000000u;
 }
 
 class BarsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ResetSettings();
         Load(96);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ReleaseInterfaceResources();
         ResetSettings();
     }
-    static void Load(int dpi) { LoadInterfaceResources(u"/nonexistent/Resources.velt", u"/nonexistent/cbuild.velt", dpi); }
+    static void Load(int dpi) {
+        LoadInterfaceResources(u"/nonexistent/Resources.velt", u"/nonexistent/cbuild.velt", dpi);
+    }
 };
 
-TEST_F(BarsTest, ControlBarLayoutFollowsTheBarHeight)
-{
+TEST_F(BarsTest, ControlBarLayoutFollowsTheBarHeight) {
     struct Row {
         int dpi;
         QRect play, fullScreen, slider;
@@ -118,17 +111,18 @@ TEST_F(BarsTest, ControlBarLayoutFollowsTheBarHeight)
         const QImage shot = Grab(bar);
         const QImage& play = PlayImages()[0];
         for (QPoint p : {QPoint(5, 5), QPoint(0, 0), QPoint(play.width() / 2, play.height() / 3)})
-            EXPECT_EQ(shot.pixel(row.play.topLeft() + p), play.pixel(p) | 0xff000000u) << p.x() << "," << p.y();
+            EXPECT_EQ(shot.pixel(row.play.topLeft() + p), play.pixel(p) | 0xff000000u)
+                << p.x() << "," << p.y();
         EXPECT_EQ(shot.pixel(0, 0) | 0xff000000u, qRgb(195, 170, 69));
         EXPECT_EQ(shot.pixel(200, BarHeight() - 1) | 0xff000000u, qRgb(195, 170, 69));
         EXPECT_EQ(shot.pixel(319, BarHeight() / 2) | 0xff000000u, qRgb(195, 170, 69));
-        EXPECT_EQ(shot.pixel(250, BarHeight() / 4), BarBitmap().pixel(5, BarHeight() / 4) | 0xff000000u);
+        EXPECT_EQ(shot.pixel(250, BarHeight() / 4),
+                  BarBitmap().pixel(5, BarHeight() / 4) | 0xff000000u);
         SaveScreenshot(bar, QStringLiteral("bars_control_bar_%1dpi").arg(row.dpi), 3);
     }
 }
 
-TEST_F(BarsTest, PlayingStateSwitchesThePlayButtonAndTheClickSignal)
-{
+TEST_F(BarsTest, PlayingStateSwitchesThePlayButtonAndTheClickSignal) {
     ControlBar bar;
     bar.resize(320, BarHeight());
     bar.show();
@@ -164,8 +158,7 @@ TEST_F(BarsTest, PlayingStateSwitchesThePlayButtonAndTheClickSignal)
     EXPECT_EQ(play.count(), 1);
 }
 
-TEST_F(BarsTest, ImageButtonShowsPressedThenFocusedThenNormal)
-{
+TEST_F(BarsTest, ImageButtonShowsPressedThenFocusedThenNormal) {
     ImageButton button;
     button.setImages(PlayImages());
     button.resize(ButtonImageSize(), ButtonImageSize());
@@ -182,8 +175,7 @@ TEST_F(BarsTest, ImageButtonShowsPressedThenFocusedThenNormal)
     button.setDown(false);
 }
 
-TEST_F(BarsTest, VolumeStartsFromTheSettingAndSetVolumeIsSilent)
-{
+TEST_F(BarsTest, VolumeStartsFromTheSettingAndSetVolumeIsSilent) {
     ControlBar fresh;
     EXPECT_EQ(fresh.volume(), 50);
     EXPECT_EQ(GetIntSetting(kSoundVolume, -1), 50);
@@ -206,8 +198,7 @@ TEST_F(BarsTest, VolumeStartsFromTheSettingAndSetVolumeIsSilent)
     EXPECT_EQ(clamped.volume(), 100);
 }
 
-TEST_F(BarsTest, VolumeKeysMoveByLineAndPageAndEmit)
-{
+TEST_F(BarsTest, VolumeKeysMoveByLineAndPageAndEmit) {
     ControlBar bar;
     bar.resize(320, BarHeight());
     bar.show();
@@ -235,8 +226,7 @@ TEST_F(BarsTest, VolumeKeysMoveByLineAndPageAndEmit)
         EXPECT_EQ(changed.at(i).at(0).toInt(), expected[i]);
 }
 
-TEST_F(BarsTest, VolumeSliderDragsTheThumbAndPagesOnTrackClicks)
-{
+TEST_F(BarsTest, VolumeSliderDragsTheThumbAndPagesOnTrackClicks) {
     ControlBar bar;
     bar.resize(320, BarHeight());
     bar.show();
@@ -276,8 +266,7 @@ TEST_F(BarsTest, VolumeSliderDragsTheThumbAndPagesOnTrackClicks)
     }
 }
 
-TEST_F(BarsTest, VolumeSliderPaintsTrackAndThumb)
-{
+TEST_F(BarsTest, VolumeSliderPaintsTrackAndThumb) {
     ControlBar bar;
     bar.resize(320, BarHeight());
     bar.show();
@@ -297,16 +286,17 @@ TEST_F(BarsTest, VolumeSliderPaintsTrackAndThumb)
     const QImage& normal = ThumbImages()[0];
     for (int y = 0; y < normal.height(); ++y)
         for (int x = 0; x < normal.width(); ++x)
-            ASSERT_EQ(shot.pixel(thumb.left() + x, 4 + y) | 0xff000000u, normal.pixel(x, y) | 0xff000000u)
+            ASSERT_EQ(shot.pixel(thumb.left() + x, 4 + y) | 0xff000000u,
+                      normal.pixel(x, y) | 0xff000000u)
                 << x << "," << y;
 
     ASSERT_TRUE(Focus(*slider));
     const QImage focused = Grab(*slider);
-    EXPECT_EQ(focused.pixel(thumb.left() + 2, 6) | 0xff000000u, ThumbImages()[1].pixel(2, 2) | 0xff000000u);
+    EXPECT_EQ(focused.pixel(thumb.left() + 2, 6) | 0xff000000u,
+              ThumbImages()[1].pixel(2, 2) | 0xff000000u);
 }
 
-TEST_F(BarsTest, TitleBarPaintsNameAndStatusOnTheirLines)
-{
+TEST_F(BarsTest, TitleBarPaintsNameAndStatusOnTheirLines) {
     for (int dpi : {96, 192}) {
         SCOPED_TRACE(dpi);
         Load(dpi);
@@ -315,7 +305,8 @@ TEST_F(BarsTest, TitleBarPaintsNameAndStatusOnTheirLines)
         bar.show();
         const QImage empty = Grab(bar);
         // Without texts the bar is its background alone.
-        EXPECT_EQ(empty.pixel(100, BarHeight() / 4), BarBitmap().pixel(5, BarHeight() / 4) | 0xff000000u);
+        EXPECT_EQ(empty.pixel(100, BarHeight() / 4),
+                  BarBitmap().pixel(5, BarHeight() / 4) | 0xff000000u);
 
         bar.setChannelName(QStringLiteral("Lumora Test Channel"));
         bar.setStatus(QStringLiteral("Buffering 40%"));
@@ -335,7 +326,8 @@ TEST_F(BarsTest, TitleBarPaintsNameAndStatusOnTheirLines)
         auto nameLike = [](QColor c) { return c.red() > 235 && c.blue() > 240; };
         // Grey, lighter than the bar and not the frame's gold.
         auto statusLike = [](QColor c) {
-            return c.red() > 100 && c.red() <= 215 && std::abs(c.red() - c.green()) < 12 && c.blue() >= c.red();
+            return c.red() > 100 && c.red() <= 215 && std::abs(c.red() - c.green()) < 12 &&
+                   c.blue() >= c.red();
         };
         EXPECT_GT(count(0, b / 2, nameLike), 10);
         EXPECT_EQ(count(b / 2, b, nameLike), 0);

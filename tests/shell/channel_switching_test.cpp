@@ -23,6 +23,7 @@
 #include "player/media_player_host.h"
 #include "player/player_texts.h"
 #include "player/video_widget.h"
+#include "player_test_support.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_model.h"
@@ -35,7 +36,6 @@
 #include "shell/settings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/volume_slider.h"
-#include "player_test_support.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -77,7 +77,10 @@ protected:
         const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
         const std::vector<TestChannel> channels = {
             {"de", "zwei", u"Zwei", "sp", {u"http://127.0.0.1:9/zwei.ts"}},
-            {"de", "cafe", u"Café Eins", "n",
+            {"de",
+             "cafe",
+             u"Café Eins",
+             "n",
              {u"http://cdn.example.net/eins.ts", u"http://backup.example.org:8080/eins-hd.ts"}},
             {"de", "muenchen", u"München TV", "n", {u"http://127.0.0.1:9/m.ts"}},
             {"fr", "trois", u"Trois", "n", {u"http://127.0.0.1:9/trois.ts"}}};
@@ -165,15 +168,16 @@ TEST_F(ChannelSwitchingTest, ZappingStepsThroughTheListLastChosenAndWraps) {
         Qt::Key key;
         const char* expected;
     };
-    const ZapStep steps[] = {{Qt::Key_Down, "de_cafe"},     {Qt::Key_Up, "de_zwei"},
-                             {Qt::Key_Up, "de_muenchen"},   {Qt::Key_PageDown, "de_zwei"},
-                             {Qt::Key_Forward, "de_cafe"},  {Qt::Key_Back, "de_zwei"},
+    const ZapStep steps[] = {{Qt::Key_Down, "de_cafe"},      {Qt::Key_Up, "de_zwei"},
+                             {Qt::Key_Up, "de_muenchen"},    {Qt::Key_PageDown, "de_zwei"},
+                             {Qt::Key_Forward, "de_cafe"},   {Qt::Key_Back, "de_zwei"},
                              {Qt::Key_ChannelUp, "de_cafe"}, {Qt::Key_PageUp, "de_zwei"}};
     for (const ZapStep& step : steps) {
         // Media keys have no ASCII text; QTest::keyClick would refuse them.
         QTest::sendKeyEvent(QTest::Click, &frame, step.key, char(0), Qt::NoModifier);
         ASSERT_EQ(TheCatalogue()->CurrentChannel(), Find(step.expected)) << step.expected;
-        EXPECT_EQ(frame.View().TitleBar()->channelName(), QString::fromStdU16String(Find(step.expected)->name));
+        EXPECT_EQ(frame.View().TitleBar()->channelName(),
+                  QString::fromStdU16String(Find(step.expected)->name));
     }
     EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/zwei.ts");
 
@@ -209,7 +213,8 @@ TEST_F(ChannelSwitchingTest, StreamChosenFromTheRowMenuPlaysAndIsSaved) {
     ASSERT_NE(menu, nullptr);
     auto streamsEntry = [&menu] {
         const QList<QAction*> actions = menu->actions();
-        auto found = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->menu() != nullptr; });
+        auto found = std::find_if(actions.begin(), actions.end(),
+                                  [](QAction* a) { return a->menu() != nullptr; });
         return found == actions.end() ? nullptr : *found;
     };
     EXPECT_EQ(streamsEntry(), nullptr);
@@ -223,9 +228,10 @@ TEST_F(ChannelSwitchingTest, StreamChosenFromTheRowMenuPlaysAndIsSaved) {
     EXPECT_EQ(menu->actions().indexOf(streamsEntry()), 1);  // right after "menu_play"
     const QList<QAction*> streams = streamsEntry()->menu()->actions();
     ASSERT_EQ(streams.size(), 2);
-    EXPECT_EQ(streams[0]->text(), QStringLiteral("1: 500") + Text("str_kb") + QStringLiteral(" \u00B7 cdn.example.net"));
-    EXPECT_EQ(streams[1]->text(),
-              QStringLiteral("2: 500") + Text("str_kb") + QStringLiteral(" \u00B7 backup.example.org"));
+    EXPECT_EQ(streams[0]->text(), QStringLiteral("1: 500") + Text("str_kb") +
+                                      QStringLiteral(" \u00B7 cdn.example.net"));
+    EXPECT_EQ(streams[1]->text(), QStringLiteral("2: 500") + Text("str_kb") +
+                                      QStringLiteral(" \u00B7 backup.example.org"));
     EXPECT_TRUE(streams[0]->isChecked());
     EXPECT_FALSE(streams[1]->isChecked());
 
@@ -278,7 +284,6 @@ TEST_F(ChannelSwitchingTest, ChoosersSortAsTheReaderOfTheLanguageExpects) {
     EXPECT_EQ(entries, QStringList({"Afghanistan", "Ägypten", "Albanien", "Simbabwe", "Zypern"}));
 }
 
-
 // ------------------------------------------------------------------ fallback
 
 TEST_F(ChannelSwitchingTest, SettingsOfferTheFallbackOnByDefault) {
@@ -320,8 +325,8 @@ protected:
 
     // The status line settled: the button offers play again, or a picture.
     bool Settled(MediaPlayerHost& host) {
-        return QTest::qWaitFor([&] { return !frame_->View().Playing() || host.Video()->FramesRendered() > 2; },
-                               30000);
+        return QTest::qWaitFor(
+            [&] { return !frame_->View().Playing() || host.Video()->FramesRendered() > 2; }, 30000);
     }
 
     test::StreamServer server_;
@@ -352,7 +357,8 @@ TEST_F(StreamFallbackTest, WhenAllFailTheFirstFailureShowsAndOffTriesNothing) {
     ASSERT_TRUE(Settled(*host));
     EXPECT_FALSE(frame_->View().Playing());
     EXPECT_TRUE(statuses_.contains(QStringLiteral("Trying stream 2 of 2...")));
-    EXPECT_EQ(frame_->View().StatusText(), QString::fromStdU16String(Localised(kTextCannotConnect)));
+    EXPECT_EQ(frame_->View().StatusText(),
+              QString::fromStdU16String(Localised(kTextCannotConnect)));
 
     // Switched off: the first failure ends the request, as without fallback.
     SetBoolSetting(kAutoFallback, false);
@@ -360,7 +366,8 @@ TEST_F(StreamFallbackTest, WhenAllFailTheFirstFailureShowsAndOffTriesNothing) {
     frame_->View().OnMessage(UM_PLAY, Find("de_three"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !frame_->View().Playing(); }, 30000));
     QTest::qWait(500);
-    EXPECT_EQ(frame_->View().StatusText(), QString::fromStdU16String(Localised(kTextCannotConnect)));
+    EXPECT_EQ(frame_->View().StatusText(),
+              QString::fromStdU16String(Localised(kTextCannotConnect)));
     EXPECT_FALSE(statuses_.join(" ").contains(QStringLiteral("Trying")));
     EXPECT_FALSE(frame_->View().Playing());
 }

@@ -68,7 +68,8 @@ TEST(CommandLineTest, ArgumentsGiveOneRequest) {
 
 TEST(CommandLineTest, FilePathsBecomeAbsoluteAddressesStay) {
     EXPECT_EQ(LaunchTargetFromArgument("rtsp://cam/1"), QStringLiteral("rtsp://cam/1"));
-    EXPECT_EQ(LaunchTargetFromArgument("list.m3u"), QDir::currentPath() + QStringLiteral("/list.m3u"));
+    EXPECT_EQ(LaunchTargetFromArgument("list.m3u"),
+              QDir::currentPath() + QStringLiteral("/list.m3u"));
     EXPECT_EQ(LaunchTargetFromArgument("/srv/a.m3u"), QStringLiteral("/srv/a.m3u"));
 }
 
@@ -79,12 +80,13 @@ TEST(FirstPlaylistEntryTest, FirstEntryTheRuleAccepts) {
         std::string address;
     };
     const Case cases[] = {
-        {"#EXTM3U\n#EXTINF:-1 tvg-id=\"a\",One\nhttp://a/1.ts\n#EXTINF:-1,Two\nhttp://a/2.ts\n", "One",
-         "http://a/1.ts"},
+        {"#EXTM3U\n#EXTINF:-1 tvg-id=\"a\",One\nhttp://a/1.ts\n#EXTINF:-1,Two\nhttp://a/2.ts\n",
+         "One", "http://a/1.ts"},
         {"\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1 group-title=\"x,y\",Comma, name\r\nhttp://a/1.ts\r\n",
          "Comma, name", "http://a/1.ts"},
         // Refused addresses are skipped, with their titles.
-        {"#EXTINF:-1,Local\nfile:///etc/passwd\n#EXTINF:-1,Desc\nfd://0\n#EXTINF:-1,Net\n  rtmp://b/live  \n",
+        {"#EXTINF:-1,Local\nfile:///etc/passwd\n#EXTINF:-1,Desc\nfd://0\n#EXTINF:-1,Net\n  "
+         "rtmp://b/live  \n",
          "Net", "rtmp://b/live"},
         {"http://a/untitled.ts\n", "", "http://a/untitled.ts"},
         {"#EXTM3U\n#EXTINF:-1,Only local\n/home/me/video.mkv\n", std::nullopt, ""},
@@ -102,9 +104,11 @@ TEST(FirstPlaylistEntryTest, FirstEntryTheRuleAccepts) {
 }
 
 TEST(FirstPlaylistEntryTest, PlaylistEndingsAndHls) {
-    for (const char* yes : {"a.m3u", "/x/A.M3U8", "http://h/p/list.m3u?token=1", "https://h/l.m3u8#top"})
+    for (const char* yes :
+         {"a.m3u", "/x/A.M3U8", "http://h/p/list.m3u?token=1", "https://h/l.m3u8#top"})
         EXPECT_TRUE(HasPlaylistEnding(yes)) << yes;
-    for (const char* no : {"a.ts", "http://h/list.m3u/", "http://h/x?f=a.m3u", "m3u", "http://h/a.mp4"})
+    for (const char* no :
+         {"a.ts", "http://h/list.m3u/", "http://h/x?f=a.m3u", "m3u", "http://h/a.mp4"})
         EXPECT_FALSE(HasPlaylistEnding(no)) << no;
     EXPECT_TRUE(IsHlsPlaylist("#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\nseg1.ts\n"));
     EXPECT_FALSE(IsHlsPlaylist("#EXTM3U\n#EXTINF:-1,News\nhttp://a/1.ts\n"));
@@ -119,9 +123,10 @@ std::string Launch(const QString& target, AddressLauncher::Fetch fetch = {}, int
                      [&](const QString& address, const QString& name) {
                          outcome = "play " + address.toStdString() + " | " + name.toStdString();
                      });
-    QObject::connect(&launcher, &AddressLauncher::refused, [&](const QString& what, const char* key) {
-        outcome = "refuse " + what.toStdString() + " | " + key;
-    });
+    QObject::connect(&launcher, &AddressLauncher::refused,
+                     [&](const QString& what, const char* key) {
+                         outcome = "refuse " + what.toStdString() + " | " + key;
+                     });
     launcher.Open(target);
     // An empty outcome after the wait is itself the answer "nothing happened".
     (void)QTest::qWaitFor([&] { return !outcome.empty(); }, waitMs);
@@ -148,11 +153,13 @@ TEST(AddressLauncherTest, EachKindOfTarget) {
     const QString media = folder.filePath(QStringLiteral("movie.mkv"));
     QFile(media).open(QIODevice::WriteOnly);
 
-    EXPECT_EQ(Launch(QStringLiteral("http://a/live.ts")), "play http://a/live.ts | http://a/live.ts");
+    EXPECT_EQ(Launch(QStringLiteral("http://a/live.ts")),
+              "play http://a/live.ts | http://a/live.ts");
     EXPECT_EQ(Launch(playlist), "play http://a/good.ts | Good");
     // Local media, descriptors and filter graphs never reach the player.
     EXPECT_EQ(Launch(media), "refuse " + media.toStdString() + " | str_address_refused");
-    EXPECT_EQ(Launch(QStringLiteral("file:///dev/zero")), "refuse file:///dev/zero | str_address_refused");
+    EXPECT_EQ(Launch(QStringLiteral("file:///dev/zero")),
+              "refuse file:///dev/zero | str_address_refused");
     EXPECT_EQ(Launch(QStringLiteral("fd://0")), "refuse fd://0 | str_address_refused");
     EXPECT_EQ(Launch(folder.filePath(QStringLiteral("missing.m3u"))),
               "refuse " + folder.filePath(QStringLiteral("missing.m3u")).toStdString() +
@@ -222,7 +229,8 @@ TEST(CommandLineTest, SecondStartHandsItsAddressToTheRunningProgram) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
             second->setProcessEnvironment(environment);
-            QObject::connect(second.get(), &QProcess::finished, [&](int code) { secondExit = code; });
+            QObject::connect(second.get(), &QProcess::finished,
+                             [&](int code) { secondExit = code; });
             second->start(test::BuildDir() + QStringLiteral("/lumora"), {handed});
         } else if (secondExit >= 0 && shown == handed && frame->View().Playing()) {
             handedShown = shown;

@@ -39,7 +39,8 @@ TEST_F(DataFoldersTest, UserFilesLiveInTheXdgDataFolder) {
     const QString folder = UserDataFolder();
     EXPECT_EQ(folder, folders_.UserFolder());
     EXPECT_TRUE(QFileInfo(folder).isDir());
-    EXPECT_EQ(UserDataPath(QStringLiteral("Settings.cfg")), folder + QStringLiteral("/Settings.cfg"));
+    EXPECT_EQ(UserDataPath(QStringLiteral("Settings.cfg")),
+              folder + QStringLiteral("/Settings.cfg"));
 }
 
 TEST_F(DataFoldersTest, ShippedFilesNextToTheProgramComeFirst) {

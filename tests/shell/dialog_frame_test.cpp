@@ -139,7 +139,8 @@ TEST_F(DialogFrameTest, TitleStripShowsTheWindowTitleOverTheBarBackground) {
         const QImage image = dialog.grab().toImage();
         const int bar = BarHeight();
         // The strip: the bar bitmap; below it the background brush.
-        EXPECT_EQ(QColor(image.pixel(dialog.width() - 1, 1)).rgb(), QColor(BarBitmap().pixel(9, 1)).rgb());
+        EXPECT_EQ(QColor(image.pixel(dialog.width() - 1, 1)).rgb(),
+                  QColor(BarBitmap().pixel(9, 1)).rgb());
         EXPECT_EQ(QColor(image.pixel(dialog.width() / 2, bar + 2)), BackgroundBrush().color());
         // Some title pixel is the title colour.
         bool titleSeen = false;

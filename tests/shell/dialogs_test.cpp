@@ -114,7 +114,11 @@ protected:
         return {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/eins.ts"}},
                 {"de", "two", u"Zwei", "sp", {u"http://127.0.0.1:9/zwei.ts"}},
                 {"fr", "three", u"Trois", "n", {u"http://127.0.0.1:9/trois.ts"}},
-                {"int", "TestCard", u"Lumora Test Card", "e", {u"av://lavfi:testsrc2=size=640x360:rate=25"}}};
+                {"int",
+                 "TestCard",
+                 u"Lumora Test Card",
+                 "e",
+                 {u"av://lavfi:testsrc2=size=640x360:rate=25"}}};
     }
 
     void LoadCatalogue() {
@@ -147,7 +151,9 @@ protected:
         return names;
     }
 
-    static int EntryOf(const QComboBox& chooser, const QString& text) { return chooser.findText(text); }
+    static int EntryOf(const QComboBox& chooser, const QString& text) {
+        return chooser.findText(text);
+    }
 
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
@@ -296,7 +302,8 @@ TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
     const QPoint first = list.visualRect(list.model()->index(0, 0)).center();
     QTest::mousePress(viewport, Qt::LeftButton, {}, first);
     EXPECT_EQ(list.SelectedRow(), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, ChannelListView::kTapAndHoldMs * 4));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return menu->isVisible(); }, ChannelListView::kTapAndHoldMs * 4));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, first);
     menu->hide();
 
@@ -486,7 +493,8 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
     }
     // A catalogue with a single country.
-    ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
+    ASSERT_TRUE(
+        test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
     ChannelListDialog dialog(nullptr);
     Show(dialog);
@@ -506,8 +514,10 @@ TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
 
     const QImage shot = list.viewport()->grab().toImage();
     // Row 0 is selected: light grey; row 1 white; black lines between rows.
-    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight / 2)), QColor(192, 192, 192));
-    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight + rowHeight / 2)), QColor(Qt::white));
+    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight / 2)),
+              QColor(192, 192, 192));
+    EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() - 3, rowHeight + rowHeight / 2)),
+              QColor(Qt::white));
     EXPECT_EQ(QColor(shot.pixel(list.viewport()->width() / 2, rowHeight - 1)), QColor(Qt::black));
     // Row 1 ("Eins", Germany) shows the German flag at (2s, T).
     const ResourceImage* flag = FindResourceImage("f_de");
@@ -568,8 +578,10 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
         SCOPED_TRACE(dpi);
         test::LoadShippedInterface(dpi);
         const std::u16string longName =
-            u"A channel with a very long name that cannot fit on one line of the list, not even at all";
-        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", {{"de", "long", longName, "n", {u"http://a"}}}));
+            u"A channel with a very long name that cannot fit on one line of the list, not even at "
+            u"all";
+        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
+                                         {{"de", "long", longName, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
         ChannelListDialog dialog(nullptr);
         Show(dialog);
@@ -577,7 +589,8 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
         QApplication::processEvents();
         const int rowHeight = ChannelRowDelegate::RowHeight();
         const QFontMetrics bold(*BoldFont());
-        const int subtitleTop = rowHeight - 4 * std::max(1, rowHeight / 32) - QFontMetrics(*SmallFont()).height();
+        const int subtitleTop =
+            rowHeight - 4 * std::max(1, rowHeight / 32) - QFontMetrics(*SmallFont()).height();
         if (subtitleTop < 2 * bold.height()) {
             // One line fits: the name is shortened, the gap stays clear.
             EXPECT_EQ(DarkPixelsBelowFirstNameLine(dialog), 0);
@@ -586,7 +599,8 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
         const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
         for (int x = 0; x < shot.width(); ++x)
             ASSERT_EQ(QColor(shot.pixel(x, rowHeight + 5)), QColor(Qt::white)) << x;
-        test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_long_name_%1dpi").arg(dpi));
+        test::SaveScreenshot(dialog,
+                             QStringLiteral("dialog_channel_list_long_name_%1dpi").arg(dpi));
     }
 }
 
@@ -594,7 +608,8 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
     // A kept layout is checked against the record it is used for, so a new
     // catalogue whose record reuses an old one's memory shows its own name.
     for (const std::u16string& name : {std::u16string(u"Erste"), std::u16string(u"Zweite")}) {
-        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", {{"de", "same", name, "n", {u"http://a"}}}));
+        ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
+                                         {{"de", "same", name, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
         ChannelListDialog dialog(nullptr);
         Show(dialog);
@@ -604,14 +619,16 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
         QPainter painter(&expected);
         painter.setFont(*BoldFont());
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(24, QFontMetrics(*BoldFont()).ascent()), QString::fromStdU16String(name));
+        painter.drawText(QPoint(24, QFontMetrics(*BoldFont()).ascent()),
+                         QString::fromStdU16String(name));
         painter.end();
         // The first line's ink matches the record's own name.
         int differing = 0;
         const int lineHeight = QFontMetrics(*BoldFont()).height();
         for (int y = 1; y < lineHeight; ++y)
             for (int x = 24; x < 150; ++x)
-                differing += (qGray(shot.pixel(x, y)) < 128) != (qGray(expected.pixel(x, y)) < 128) ? 1 : 0;
+                differing +=
+                    (qGray(shot.pixel(x, y)) < 128) != (qGray(expected.pixel(x, y)) < 128) ? 1 : 0;
         EXPECT_LT(differing, 15) << QString::fromStdU16String(name).toStdString();
     }
 }
@@ -623,7 +640,8 @@ TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     EXPECT_EQ(list.RowCount(), static_cast<int>(AllChannels().size()));
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + QStringLiteral(" (%1)").arg(AllChannels().size()));
+    EXPECT_EQ(dialog.TabCaption(0),
+              Text("tab_channels") + QStringLiteral(" (%1)").arg(AllChannels().size()));
     test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_shipped"));
     // End goes to the last row and scrolls it into view.
     list.setFocus();
@@ -860,8 +878,7 @@ TEST_F(DialogsTest, SplashPictureIsHalvedOrDoubledToFitTheWindow) {
     const Row rows[] = {
         {{1000, 600}, 240, {125, 75}},  // wider: halved until it fits
         {{480, 320}, 240, {240, 160}},  // twice as wide: halved once
-        {{241, 100}, 240, {120, 50}},
-        {{240, 160}, 240, {240, 160}},  // as wide: unscaled
+        {{241, 100}, 240, {120, 50}},  {{240, 160}, 240, {240, 160}},  // as wide: unscaled
         {{200, 100}, 240, {200, 100}},  // between half and full: unscaled
         {{120, 80}, 240, {120, 80}},    // exactly half: unscaled
         {{120, 80}, 241, {120, 80}},    // half of an odd width, rounded down
@@ -870,7 +887,11 @@ TEST_F(DialogsTest, SplashPictureIsHalvedOrDoubledToFitTheWindow) {
         {{1, 1}, 5, {2, 2}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(QStringLiteral("%1x%2 in %3").arg(row.image.width()).arg(row.image.height()).arg(row.clientWidth).toStdString());
+        SCOPED_TRACE(QStringLiteral("%1x%2 in %3")
+                         .arg(row.image.width())
+                         .arg(row.image.height())
+                         .arg(row.clientWidth)
+                         .toStdString());
         const SplashPlacement placement = PlaceSplashImage(row.image, row.clientWidth, 70);
         EXPECT_EQ(placement.image.size(), row.shown);
         EXPECT_EQ(placement.image.left(), (row.clientWidth - row.shown.width()) / 2);
@@ -947,12 +968,14 @@ TEST_F(DialogsTest, SplashClosedByTheUserIsNeverUsedAgain) {
 }
 
 TEST_F(DialogsTest, SplashWithoutPictureKeepsItsTemplateSize) {
-    LoadInterfaceResources((test::BuildDir() + "/Resources.velt").toStdU16String(), u"/nonexistent/cbuild.velt", 96);
+    LoadInterfaceResources((test::BuildDir() + "/Resources.velt").toStdU16String(),
+                           u"/nonexistent/cbuild.velt", 96);
     ASSERT_EQ(SplashImage(), nullptr);
     LoadingDialog splash(nullptr);
     Show(splash);
     EXPECT_TRUE(splash.ImageRect().isEmpty());
-    EXPECT_EQ(splash.size(), splash.MapDialogRect(QRect(QPoint(0, 0), LoadingDialog::kTemplateUnits)).size());
+    EXPECT_EQ(splash.size(),
+              splash.MapDialogRect(QRect(QPoint(0, 0), LoadingDialog::kTemplateUnits)).size());
     splash.done(kDialogResultOk);
 }
 
@@ -961,9 +984,10 @@ TEST_F(DialogsTest, SplashWithoutPictureKeepsItsTemplateSize) {
 TEST_F(DialogsTest, AboutShowsTitleVersionAddressesAndRights) {
     AboutDialog dialog(nullptr);
     Show(dialog);
-    EXPECT_EQ(dialog.windowTitle(), Text("menu_about") + " " + QString::fromStdU16String(AppTitle()));
-    EXPECT_EQ(dialog.VersionBlock()->text(),
-              QString::fromStdU16String(AppTitle()) + "\n" + Text("str_version").replace("%s", "2.0.1"));
+    EXPECT_EQ(dialog.windowTitle(),
+              Text("menu_about") + " " + QString::fromStdU16String(AppTitle()));
+    EXPECT_EQ(dialog.VersionBlock()->text(), QString::fromStdU16String(AppTitle()) + "\n" +
+                                                 Text("str_version").replace("%s", "2.0.1"));
     EXPECT_TRUE(dialog.VersionBlock()->text().contains("2.0.1"));
     EXPECT_TRUE(dialog.Addresses()->text().contains("https://lumora.example.org"));
     EXPECT_EQ(dialog.Copyright()->text(), Text("static_copyright"));
@@ -971,8 +995,10 @@ TEST_F(DialogsTest, AboutShowsTitleVersionAddressesAndRights) {
     const int bar = BarHeight();
     const int width = dialog.ClientRect().width();
     const int height = dialog.ClientRect().height();
-    EXPECT_EQ(dialog.VersionBlock()->geometry(), QRect(2 * bar, 5 * bar / 4, width - 4 * bar, 5 * bar / 4));
-    EXPECT_EQ(dialog.Addresses()->geometry(), QRect(4 * bar / 3, 5 * bar, width - 8 * bar / 3, 5 * bar / 4));
+    EXPECT_EQ(dialog.VersionBlock()->geometry(),
+              QRect(2 * bar, 5 * bar / 4, width - 4 * bar, 5 * bar / 4));
+    EXPECT_EQ(dialog.Addresses()->geometry(),
+              QRect(4 * bar / 3, 5 * bar, width - 8 * bar / 3, 5 * bar / 4));
     EXPECT_EQ(dialog.Copyright()->geometry(),
               QRect(bar / 8, height - 4 * bar / 3, width - 2 * (bar / 8), 4 * bar / 3));
 
@@ -1010,7 +1036,8 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
             // The choosers and the list keep clear of each other's frames.
             EXPECT_LT(dialog.CountryChooser()->geometry().bottom() + 1,
                       dialog.CategoryChooser()->geometry().top() - 1);
-            EXPECT_LT(dialog.CategoryChooser()->geometry().bottom() + 1, dialog.ChannelList()->geometry().top() - 1);
+            EXPECT_LT(dialog.CategoryChooser()->geometry().bottom() + 1,
+                      dialog.ChannelList()->geometry().top() - 1);
             dialog.ShowTab(ChannelListDialog::kFavouritesTab);
             shoot(dialog, "channel_list_favourites");
         }
@@ -1024,8 +1051,10 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
             const int bar = BarHeight();
             const QRect client = dialog.ClientRect();
             EXPECT_EQ(dialog.Notice()->geometry(),
-                      QRect(bar / 8, bar / 8 + bar, client.width() - bar / 4, client.height() - 2 * (bar / 8 + bar)));
-            EXPECT_EQ(dialog.LanguageChooser()->geometry().topLeft(), QPoint(4 * bar, client.height() - bar));
+                      QRect(bar / 8, bar / 8 + bar, client.width() - bar / 4,
+                            client.height() - 2 * (bar / 8 + bar)));
+            EXPECT_EQ(dialog.LanguageChooser()->geometry().topLeft(),
+                      QPoint(4 * bar, client.height() - bar));
         }
         {
             AboutDialog dialog(nullptr);

@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
+#include <QMenu>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QMenu>
-#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
@@ -158,9 +158,13 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     ASSERT_EQ(keys.KeyMenu(SoftKey::Right), &frame.MenuPopup());
 
     const std::vector<std::pair<const char*, int>> expected = {
-        {"menu_fullscreen", ID_FULLSCREEN}, {"menu_settings", ID_SETTINGS},
-        {"menu_channel_update", ID_CHANNEL_UPDATE}, {nullptr, 0},
-        {"menu_about", ID_APP_ABOUT}, {nullptr, 0}, {"menu_exit", ID_APP_EXIT}};
+        {"menu_fullscreen", ID_FULLSCREEN},
+        {"menu_settings", ID_SETTINGS},
+        {"menu_channel_update", ID_CHANNEL_UPDATE},
+        {nullptr, 0},
+        {"menu_about", ID_APP_ABOUT},
+        {nullptr, 0},
+        {"menu_exit", ID_APP_EXIT}};
     const auto actions = frame.MenuPopup().actions();
     ASSERT_EQ(actions.size(), qsizetype(expected.size()));
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -280,7 +284,8 @@ TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {
     worker->wait();
     delete worker;
     EXPECT_TRUE(view.Controls()->isPlaying());  // not yet: handed over
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.TitleBar()->status() == QStringLiteral("Lost"); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return view.TitleBar()->status() == QStringLiteral("Lost"); }));
     EXPECT_FALSE(view.Controls()->isPlaying());
 }
 
@@ -342,7 +347,9 @@ TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
     test::RecordedMessages messages;
     MainFrame& frame = MakeFrame(TwoChannels());
     int updateRuns = 0;
-    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) { ++updateRuns; };
+    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) {
+        ++updateRuns;
+    };
     updatePending = true;
 
     // Another window is active (a dialog is open): not yet.
@@ -406,7 +413,8 @@ TEST_F(MainFrameTest, UpdateStopsPlaybackThenReloadsAndTellsTheUser) {
     ASSERT_GT(server.Port(), 0);
     ASSERT_TRUE(QDir().mkpath(server.Folder()));
     DocNode marker("2.0");
-    ASSERT_TRUE(marker.SaveToFile((server.Folder() + QStringLiteral("/cupdate.dat")).toStdU16String()));
+    ASSERT_TRUE(
+        marker.SaveToFile((server.Folder() + QStringLiteral("/cupdate.dat")).toStdU16String()));
     ASSERT_TRUE(test::WriteCatalogue(server.Folder() + QStringLiteral("/Channels.lmch"), "2.0",
                                      {{"it", "new", u"Nuovo", "n", {u"http://new"}}}));
 
@@ -436,7 +444,8 @@ TEST_F(MainFrameTest, UpdateFromADeadServerSaysSoAndKeepsTheCatalogue) {
     probe.close();
 
     MainFrame& frame = MakeFrame(TwoChannels());
-    SetStringSetting(kUpdateServer, QStringLiteral("http://127.0.0.1:%1").arg(deadPort).toStdU16String());
+    SetStringSetting(kUpdateServer,
+                     QStringLiteral("http://127.0.0.1:%1").arg(deadPort).toStdU16String());
     frame.OnCommand(ID_CHANNEL_UPDATE);
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_error_connection")));
@@ -519,7 +528,8 @@ TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
     std::vector<TestChannel> channels;
     for (std::size_t i = 0; i < hostile.size(); ++i)
         channels.push_back({"de", "bad" + std::to_string(i), u"Schlecht", "n", {hostile[i]}});
-    channels.push_back({"de", "card", u"Testbild", "n", {u"av://lavfi:testsrc2=size=320x240:rate=25"}});
+    channels.push_back(
+        {"de", "card", u"Testbild", "n", {u"av://lavfi:testsrc2=size=320x240:rate=25"}});
     ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
     MediaPlayerHost* host = MakeRealPlayerFrame();
     if (host == nullptr)
@@ -546,7 +556,8 @@ TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
     view.OnMessage(UM_PLAY, FindChannel("de_card"));
     EXPECT_TRUE(view.Controls()->isPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return host->Video()->FramesRendered() > 3; }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.TitleBar()->status() == QStringLiteral("Playing"); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return view.TitleBar()->status() == QStringLiteral("Playing"); }, 10000));
 }
 
 TEST_F(MainFrameTest, RealPlayerStartsAtTheSavedVolume) {
@@ -565,7 +576,8 @@ TEST_F(MainFrameTest, PlayerThatCannotStartSaysSoAndTheProgramStaysUsable) {
         std::u16string reason;
         bool plays;
     };
-    for (const Row& row : {Row{false, u"No player here.", false}, Row{true, u"No picture here.", true}}) {
+    for (const Row& row :
+         {Row{false, u"No player here.", false}, Row{true, u"No picture here.", true}}) {
         SCOPED_TRACE(QString::fromStdU16String(row.reason).toStdString());
         test::RecordedMessages messages;
         frame_.reset();

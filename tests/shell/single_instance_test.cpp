@@ -97,9 +97,11 @@ TEST(SingleInstanceTest, LockOfACrashedProgramIsTakenOver) {
     crashed.start(Program(), {});
     ASSERT_TRUE(crashed.waitForStarted());
     // Wait until it holds the lock and listens, then kill it hard.
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return QDir(folders.RuntimeDir()).entryList(QDir::System | QDir::Files).size() >= 2;
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return QDir(folders.RuntimeDir()).entryList(QDir::System | QDir::Files).size() >= 2;
+        },
+        10000));
     ::kill(static_cast<pid_t>(crashed.processId()), SIGKILL);
     ASSERT_TRUE(crashed.waitForFinished());
 

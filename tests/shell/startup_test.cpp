@@ -5,11 +5,11 @@
 // Termination signals end it the same way; damaged user files are kept
 // aside; a failed save at exit is told on standard error.
 
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -286,7 +286,8 @@ TEST_F(StartupTest, ASignalDuringTheFirstRunDialogEndsWithoutAMainWindow) {
 TEST_F(StartupTest, DamagedUserFilesAreKeptAsBadAndTheShippedCatalogueReturns) {
     QDir().mkpath(folders_.UserFolder());
     const QString user = folders_.UserFolder() + QLatin1Char('/');
-    for (const char* name : {"Settings.cfg", "Channels.lmch", "Settings.cfg.tmp", "Channels.lmch.tmp"}) {
+    for (const char* name :
+         {"Settings.cfg", "Channels.lmch", "Settings.cfg.tmp", "Channels.lmch.tmp"}) {
         QFile file(user + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("damaged ") + name);

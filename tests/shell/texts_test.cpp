@@ -19,7 +19,8 @@ namespace lumora {
 namespace {
 
 QString CancelText() {
-    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(),
+                    QMessageBox::Ok | QMessageBox::Cancel);
     return box.button(QMessageBox::Cancel)->text();
 }
 
@@ -49,7 +50,8 @@ TEST(CatalogueSummaryTest, CountsTheWithheldEntriesInTheUsersLanguage) {
     ASSERT_TRUE(test::WriteCatalogue(path, "1.0", broken));
     CreateProcessCatalogue(path.toStdU16String());
     ASSERT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
-    EXPECT_TRUE(messages.texts.back().startsWith(QStringLiteral("3 weitere"))) << messages.texts.back().toStdString();
+    EXPECT_TRUE(messages.texts.back().startsWith(QStringLiteral("3 weitere")))
+        << messages.texts.back().toStdString();
 
     ReleaseProcessCatalogue();
     SetCatalogueMessageSink({});

@@ -16,8 +16,7 @@
 namespace lumora::tools {
 namespace {
 
-ProbeResult Working(int height, int kbps)
-{
+ProbeResult Working(int height, int kbps) {
     ProbeResult result;
     result.outcome = ProbeOutcome::Working;
     result.height = height;
@@ -25,8 +24,7 @@ ProbeResult Working(int height, int kbps)
     return result;
 }
 
-ProbeResult Dead()
-{
+ProbeResult Dead() {
     ProbeResult result;
     result.outcome = ProbeOutcome::TimedOut;
     return result;
@@ -34,8 +32,7 @@ ProbeResult Dead()
 
 // A catalogue with one channel "us"/"C" whose streams are addressed "s0",
 // "s1" ... each with "b" = 7.
-std::unique_ptr<DocNode> OneChannel(std::size_t streams)
-{
+std::unique_ptr<DocNode> OneChannel(std::size_t streams) {
     auto root = std::make_unique<DocNode>("2.0.0.1");
     DocNode* channel = root->AddChild("us")->AddChild("C");
     channel->SetWString("n", u"Channel");
@@ -47,16 +44,15 @@ std::unique_ptr<DocNode> OneChannel(std::size_t streams)
     return root;
 }
 
-std::vector<std::string> AddressesOf(const DocNode& channel)
-{
+std::vector<std::string> AddressesOf(const DocNode& channel) {
     std::vector<std::string> addresses;
     while (const DocNode* stream = channel.Child(std::to_string(addresses.size())))
-        addresses.push_back(ToUtf8(stream->GetWString("u")).substr(std::string("http://example.org/").size()));
+        addresses.push_back(
+            ToUtf8(stream->GetWString("u")).substr(std::string("http://example.org/").size()));
     return addresses;
 }
 
-TEST(CheckedCatalogue, RanksWorkingStreamsByHeightThenBitRate)
-{
+TEST(CheckedCatalogue, RanksWorkingStreamsByHeightThenBitRate) {
     struct Case {
         const char* what;
         std::vector<ProbeResult> results;
@@ -65,10 +61,17 @@ TEST(CheckedCatalogue, RanksWorkingStreamsByHeightThenBitRate)
     };
     const std::vector<Case> cases = {
         {"dead then alive", {Dead(), Working(720, 900)}, {"s1", "s0"}, {900, 7}},
-        {"taller first", {Working(480, 3000), Working(1080, 2000), Working(720, 5000)}, {"s1", "s2", "s0"},
+        {"taller first",
+         {Working(480, 3000), Working(1080, 2000), Working(720, 5000)},
+         {"s1", "s2", "s0"},
          {2000, 5000, 3000}},
-        {"same height: higher rate first", {Working(720, 900), Working(720, 2500)}, {"s1", "s0"}, {2500, 900}},
-        {"ties and dead keep their order", {Dead(), Working(0, 0), Dead(), Working(0, 0)}, {"s1", "s3", "s0", "s2"},
+        {"same height: higher rate first",
+         {Working(720, 900), Working(720, 2500)},
+         {"s1", "s0"},
+         {2500, 900}},
+        {"ties and dead keep their order",
+         {Dead(), Working(0, 0), Dead(), Working(0, 0)},
+         {"s1", "s3", "s0", "s2"},
          {7, 7, 7, 7}},
         {"all dead: unchanged", {Dead(), Dead()}, {"s0", "s1"}, {7, 7}},
     };
@@ -90,8 +93,7 @@ TEST(CheckedCatalogue, RanksWorkingStreamsByHeightThenBitRate)
     }
 }
 
-TEST(CheckedCatalogue, KeepsEverythingButTheStreamOrder)
-{
+TEST(CheckedCatalogue, KeepsEverythingButTheStreamOrder) {
     auto root = OneChannel(2);
     DocNode* channel = root->Child("us")->Child("C");
     channel->SetString("c", "mu");
@@ -114,8 +116,7 @@ TEST(CheckedCatalogue, KeepsEverythingButTheStreamOrder)
     EXPECT_EQ(ToUtf8(out.Child("5")->GetWString("u")), "http://example.org/after-a-gap");
 }
 
-TEST(CheckedCatalogue, DropsOnlyCheckedChannelsWithoutAWorkingStream)
-{
+TEST(CheckedCatalogue, DropsOnlyCheckedChannelsWithoutAWorkingStream) {
     DocNode root("1.0.0.1");
     for (const char* country : {"de", "us"}) {
         DocNode* channel = root.AddChild(country)->AddChild("Dead");
@@ -124,15 +125,15 @@ TEST(CheckedCatalogue, DropsOnlyCheckedChannelsWithoutAWorkingStream)
     std::vector<CatalogueStream> streams = CollectStreams(root, CheckScope{{"de"}});
     ASSERT_EQ(streams.size(), 1u);
     ProbeResult dead = Dead();
-    RankedCatalogue ranked = RankStreams(root, CheckScope{{"de"}}, {{streams[0].node, &dead}}, DeadChannels::Drop);
+    RankedCatalogue ranked =
+        RankStreams(root, CheckScope{{"de"}}, {{streams[0].node, &dead}}, DeadChannels::Drop);
     EXPECT_EQ(ranked.document->Child("de"), nullptr);
     EXPECT_NE(ranked.document->Child("us"), nullptr);
     EXPECT_EQ(ranked.dropped, 1u);
     EXPECT_EQ(ranked.channels, 1u);
 }
 
-TEST(CheckReport, QuotesFieldsAndDisarmsFormulas)
-{
+TEST(CheckReport, QuotesFieldsAndDisarmsFormulas) {
     CatalogueStream stream;
     stream.country = "us";
     stream.channelId = "us_X";
@@ -163,8 +164,7 @@ TEST(CheckReport, QuotesFieldsAndDisarmsFormulas)
     }
 }
 
-TEST(CheckCommandLine, RefusesWhatItCannotDo)
-{
+TEST(CheckCommandLine, RefusesWhatItCannotDo) {
     verbtest::ScratchFolder scratch;
     DocNode catalogue("1.0.0.1");
     catalogue.AddChild("us");

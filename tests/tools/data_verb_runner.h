@@ -25,11 +25,10 @@ namespace lumora::tools::verbtest {
 // A fresh folder named after the running test, removed afterwards.
 class ScratchFolder {
 public:
-    ScratchFolder()
-    {
+    ScratchFolder() {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("lumora-h2-") + test->test_suite_name() + "-" + test->name() + "-" +
-                           std::to_string(::getpid());
+        std::string name = std::string("lumora-h2-") + test->test_suite_name() + "-" +
+                           test->name() + "-" + std::to_string(::getpid());
         for (char& c : name) {
             if (c == '/')
                 c = '_';
@@ -38,8 +37,7 @@ public:
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
-    ~ScratchFolder()
-    {
+    ~ScratchFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
@@ -53,16 +51,14 @@ private:
     std::filesystem::path path_;
 };
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), std::streamsize(bytes.size()));
     ASSERT_TRUE(file.good()) << path;
 }
 
-inline std::string ReadBytes(const std::string& path)
-{
+inline std::string ReadBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
@@ -73,8 +69,7 @@ struct ToolResult {
 };
 
 // Runs lumora-data with the arguments, stderr captured in `scratch`.
-inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<std::string>& args)
-{
+inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<std::string>& args) {
     auto quote = [](const std::string& text) {
         std::string quoted = "'";
         for (char c : text) {
@@ -97,8 +92,7 @@ inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<st
     return result;
 }
 
-inline bool LoadDocument(const std::string& path, DocNode& document)
-{
+inline bool LoadDocument(const std::string& path, DocNode& document) {
     return document.LoadFromFile(FromUtf8(path));
 }
 

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,8 +29,7 @@ struct Outcome {
 
 class DumpBuildTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
                   ("lumora-dumpbuild-" + std::to_string(::getpid()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -41,16 +40,14 @@ protected:
 
     std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
-    static std::string Quote(const std::string& arg)
-    {
+    static std::string Quote(const std::string& arg) {
         std::string quoted = "'";
         for (char c : arg)
             quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return quoted + "'";
     }
 
-    Outcome Run(const std::vector<std::string>& args) const
-    {
+    Outcome Run(const std::vector<std::string>& args) const {
         std::string command = Quote(LUMORA_DATA_EXE);
         for (const auto& arg : args)
             command += " " + Quote(arg);
@@ -63,20 +60,17 @@ protected:
         return outcome;
     }
 
-    std::string ReadAll(const std::string& name) const
-    {
+    std::string ReadAll(const std::string& name) const {
         std::ifstream in(PathOf(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void WriteAll(const std::string& name, const std::string& bytes) const
-    {
+    void WriteAll(const std::string& name, const std::string& bytes) const {
         std::ofstream(PathOf(name), std::ios::binary) << bytes;
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(PathOf(name)); }
 
     // Builds the JSON text into OUT and returns the outcome.
-    Outcome Build(const std::string& jsonText, const std::string& out = "out.doc")
-    {
+    Outcome Build(const std::string& jsonText, const std::string& out = "out.doc") {
         WriteAll("in.json", jsonText);
         return Run({"build", PathOf("in.json"), PathOf(out)});
     }
@@ -84,8 +78,7 @@ protected:
     std::filesystem::path folder_;
 };
 
-std::string Hex(std::string_view text)
-{
+std::string Hex(std::string_view text) {
     std::string bytes;
     for (std::size_t i = 0; i + 1 < text.size();) {
         if (text[i] == ' ') {
@@ -98,19 +91,18 @@ std::string Hex(std::string_view text)
     return bytes;
 }
 
-TEST_F(DumpBuildTest, BuildWritesTheWorkedExampleByteForByte)
-{
+TEST_F(DumpBuildTest, BuildWritesTheWorkedExampleByteForByte) {
     const char* text = R"({"name": "set", "attributes": [], "children": [
         {"name": "options", "attributes": [{"name": "AutoCU", "type": "Bool", "value": true}], "children": []}]})";
     Outcome outcome = Build(text);
     ASSERT_EQ(outcome.code, 0) << outcome.err;
-    EXPECT_EQ(ReadAll("out.doc"), Hex("56 45 4C 54 03 73 65 74 00 00 00 00 01 00 00 00 56 45 4C 54 07 6F 70 74 "
-                                      "69 6F 6E 73 01 00 00 00 06 41 75 74 6F 43 55 02 01 00 00 00 00 00 00 00"));
+    EXPECT_EQ(ReadAll("out.doc"),
+              Hex("56 45 4C 54 03 73 65 74 00 00 00 00 01 00 00 00 56 45 4C 54 07 6F 70 74 "
+                  "69 6F 6E 73 01 00 00 00 06 41 75 74 6F 43 55 02 01 00 00 00 00 00 00 00"));
     EXPECT_FALSE(Exists("out.doc.tmp"));
 }
 
-TEST_F(DumpBuildTest, AttributesAndChildrenMayBeLeftOut)
-{
+TEST_F(DumpBuildTest, AttributesAndChildrenMayBeLeftOut) {
     Outcome outcome = Build(R"({"name": ""})");
     ASSERT_EQ(outcome.code, 0) << outcome.err;
     EXPECT_EQ(ReadAll("out.doc"), Hex("56 45 4C 54 00 00 00 00 00 00 00 00 00"));
@@ -118,8 +110,7 @@ TEST_F(DumpBuildTest, AttributesAndChildrenMayBeLeftOut)
 
 // A document with every kind of value and the names and texts that JSON
 // cannot hold as strings.
-void FillEveryKind(DocNode& root)
-{
+void FillEveryKind(DocNode& root) {
     root.AddAttribute("unset")->SetWord(ValueType::Unset, 0xFFFFFFFF);
     root.SetInt("int", INT32_MIN);
     root.SetBool("yes", true);
@@ -143,14 +134,14 @@ void FillEveryKind(DocNode& root)
     root.AddAttribute(std::string("\x80name", 5))->SetInt(1);
     root.AddAttribute(std::string("nul\0", 4))->SetInt(2);
     for (int code : {9, 100, 255})
-        root.AddAttribute("bare" + std::to_string(code))->SetBareType(static_cast<std::uint32_t>(code));
+        root.AddAttribute("bare" + std::to_string(code))
+            ->SetBareType(static_cast<std::uint32_t>(code));
     DocNode* child = root.AddChild(std::string("\xC0\xAF", 2));
     child->AddChild("")->AddChild("grandchild")->SetWString("w", u"");
     root.AddChild("second");
 }
 
-TEST_F(DumpBuildTest, DumpThenBuildGivesTheSameBytes)
-{
+TEST_F(DumpBuildTest, DumpThenBuildGivesTheSameBytes) {
     DocNode root(std::string("root\xFF", 5));
     FillEveryKind(root);
     ASSERT_TRUE(root.SaveToFile(FromUtf8(PathOf("every.doc"))));
@@ -164,8 +155,7 @@ TEST_F(DumpBuildTest, DumpThenBuildGivesTheSameBytes)
     EXPECT_EQ(ReadAll("again.doc"), ReadAll("every.doc"));
 }
 
-TEST_F(DumpBuildTest, DumpShowsTheDocumentedForm)
-{
+TEST_F(DumpBuildTest, DumpShowsTheDocumentedForm) {
     DocNode root(std::string("root\xFF", 5));
     FillEveryKind(root);
     ASSERT_TRUE(root.SaveToFile(FromUtf8(PathOf("every.doc"))));
@@ -176,8 +166,8 @@ TEST_F(DumpBuildTest, DumpShowsTheDocumentedForm)
     EXPECT_EQ(doc["name"], json({{"hex", "726f6f74ff"}}));
     std::map<std::string, json> byName;
     for (const json& attribute : doc["attributes"])
-        byName[attribute["name"].is_string() ? attribute["name"].get<std::string>() : attribute["name"].dump()] =
-            attribute;
+        byName[attribute["name"].is_string() ? attribute["name"].get<std::string>()
+                                             : attribute["name"].dump()] = attribute;
     auto value = [&](const std::string& name) { return byName.at(name).value("value", json()); };
     auto type = [&](const std::string& name) { return byName.at(name).at("type"); };
 
@@ -211,8 +201,7 @@ TEST_F(DumpBuildTest, DumpShowsTheDocumentedForm)
     EXPECT_EQ(doc["children"][0]["children"][0]["children"][0]["name"], "grandchild");
 }
 
-TEST_F(DumpBuildTest, ListsKeepFileOrder)
-{
+TEST_F(DumpBuildTest, ListsKeepFileOrder) {
     DocNode root("r");
     for (const char* name : {"z", "a", "m"}) {
         root.SetInt(name, 1);
@@ -227,8 +216,7 @@ TEST_F(DumpBuildTest, ListsKeepFileOrder)
     EXPECT_EQ(doc["children"][1]["name"], "a");
 }
 
-TEST_F(DumpBuildTest, DumpRefusesWhatIsNotADocument)
-{
+TEST_F(DumpBuildTest, DumpRefusesWhatIsNotADocument) {
     Outcome missing = Run({"dump", PathOf("missing.lmch")});
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
@@ -247,8 +235,7 @@ TEST_F(DumpBuildTest, DumpRefusesWhatIsNotADocument)
     EXPECT_EQ(folder.code, 1);
 }
 
-TEST_F(DumpBuildTest, DumpMentionsIgnoredTrailingBytes)
-{
+TEST_F(DumpBuildTest, DumpMentionsIgnoredTrailingBytes) {
     WriteAll("extra.doc", std::string("VELT\0\0\0\0\0\0\0\0\0", 13) + "tail");
     Outcome outcome = Run({"dump", PathOf("extra.doc")});
     EXPECT_EQ(outcome.code, 0);
@@ -256,10 +243,14 @@ TEST_F(DumpBuildTest, DumpMentionsIgnoredTrailingBytes)
     EXPECT_EQ(json::parse(outcome.out)["name"], "");
 }
 
-TEST_F(DumpBuildTest, WrongCommandLinesGetTheUsage)
-{
+TEST_F(DumpBuildTest, WrongCommandLinesGetTheUsage) {
     const std::vector<std::vector<std::string>> lines = {
-        {"dump"}, {"dump", "a", "b"}, {"build"}, {"build", "only-one"}, {"build", "a", "b", "c"}, {"dump", "--x"},
+        {"dump"},
+        {"dump", "a", "b"},
+        {"build"},
+        {"build", "only-one"},
+        {"build", "a", "b", "c"},
+        {"dump", "--x"},
     };
     for (const auto& line : lines) {
         Outcome outcome = Run(line);
@@ -273,8 +264,7 @@ struct BadJson {
     const char* expected;  // part of the message, usually the JSON path
 };
 
-TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault)
-{
+TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault) {
     // Child 3 of the root, so paths with indices are checked too.
     auto nested = [](const std::string& attribute) {
         return R"({"name": "r", "children": [{"name": "a"}, {"name": "b"}, {"name": "c"}, {"name": "d", "attributes": [)" +
@@ -283,19 +273,28 @@ TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault)
     const std::vector<std::pair<std::string, std::string>> cases = {
         {nested(R"({"name": "x", "type": "Int", "value": 1, "extra": 0})"),
          "$.children[3].attributes[0]: unknown key \"extra\""},
-        {nested(R"({"name": "x", "type": "Int", "value": "5"})"), "$.children[3].attributes[0].value: Int needs"},
-        {nested(R"({"name": "x", "type": "Int", "value": 2147483648})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Int", "value": -2147483649})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Int", "value": 1.5})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Raw32A", "value": -1})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Raw32B", "value": 4294967296})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Unset", "value": null})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Bool", "value": "true"})"), "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Int", "value": "5"})"),
+         "$.children[3].attributes[0].value: Int needs"},
+        {nested(R"({"name": "x", "type": "Int", "value": 2147483648})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Int", "value": -2147483649})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Int", "value": 1.5})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Raw32A", "value": -1})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Raw32B", "value": 4294967296})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Unset", "value": null})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Bool", "value": "true"})"),
+         "$.children[3].attributes[0].value"},
         {nested(R"({"name": "x", "type": "Raw64", "value": "0011223344556677aa"})"),
          "$.children[3].attributes[0].value"},
         {nested(R"({"name": "x", "type": "Raw64", "value": "00112233445566AA"})"),
          "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "String", "value": 5})"), "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "String", "value": 5})"),
+         "$.children[3].attributes[0].value"},
         {nested(R"({"name": "x", "type": "String", "value": {"hex": "abc"}})"),
          "$.children[3].attributes[0].value.hex"},
         {nested(R"({"name": "x", "type": "String", "value": {"hex": "zz"}})"),
@@ -310,17 +309,24 @@ TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault)
          "$.children[3].attributes[0].value.base64"},
         {nested(R"({"name": "x", "type": "Blob", "value": {"base64": "YR=="}})"),
          "$.children[3].attributes[0].value.base64"},
-        {nested(R"({"name": "x", "type": "Blob", "value": "YQ=="})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Float", "value": 1})"), "$.children[3].attributes[0].type"},
+        {nested(R"({"name": "x", "type": "Blob", "value": "YQ=="})"),
+         "$.children[3].attributes[0].value"},
+        {nested(R"({"name": "x", "type": "Float", "value": 1})"),
+         "$.children[3].attributes[0].type"},
         {nested(R"({"name": "x", "type": 8, "value": 1})"), "$.children[3].attributes[0].type"},
         {nested(R"({"name": "x", "type": 256})"), "$.children[3].attributes[0].type"},
         {nested(R"({"name": "x", "type": 9, "value": 0})"), "$.children[3].attributes[0].value"},
-        {nested(R"({"name": "x", "type": "Int"})"), "$.children[3].attributes[0]: missing key \"value\""},
-        {nested(R"({"type": "Int", "value": 1})"), "$.children[3].attributes[0]: missing key \"name\""},
+        {nested(R"({"name": "x", "type": "Int"})"),
+         "$.children[3].attributes[0]: missing key \"value\""},
+        {nested(R"({"type": "Int", "value": 1})"),
+         "$.children[3].attributes[0]: missing key \"name\""},
         {nested(R"({"name": 5, "type": "Int", "value": 1})"), "$.children[3].attributes[0].name"},
-        {nested(R"({"name": "x", "type": "Int", "value": 1}, {"name": "x", "type": "Bool", "value": true})"),
-         "$.children[3].attributes[1].name: duplicate attribute name (first at $.children[3].attributes[0])"},
-        {nested(R"({"name": {"hex": "78"}, "type": "Int", "value": 1}, {"name": "x", "type": "Int", "value": 1})"),
+        {nested(
+             R"({"name": "x", "type": "Int", "value": 1}, {"name": "x", "type": "Bool", "value": true})"),
+         "$.children[3].attributes[1].name: duplicate attribute name (first at "
+         "$.children[3].attributes[0])"},
+        {nested(
+             R"({"name": {"hex": "78"}, "type": "Int", "value": 1}, {"name": "x", "type": "Int", "value": 1})"),
          "$.children[3].attributes[1].name: duplicate attribute name"},
         {nested(R"({"name": "x", "name": "y", "type": "Int", "value": 1})"),
          "$.children[3].attributes[0]: the key \"name\" is given twice"},
@@ -329,7 +335,8 @@ TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault)
          "$.children[1].name: duplicate child name (first at $.children[0])"},
         {R"({"name": "r", "children": {"name": "k"}})", "$.children: expected an array"},
         {R"({"name": "r", "attributes": null})", "$.attributes: expected an array"},
-        {R"({"name": "r", "children": [{"name": "k", "kids": []}]})", "$.children[0]: unknown key \"kids\""},
+        {R"({"name": "r", "children": [{"name": "k", "kids": []}]})",
+         "$.children[0]: unknown key \"kids\""},
         {R"({"attributes": []})", "$: missing key \"name\""},
         {R"([])", "$: expected an object"},
         {R"({"name": "r",})", "parse error"},
@@ -344,8 +351,7 @@ TEST_F(DumpBuildTest, BuildNamesThePlaceOfEveryFault)
     }
 }
 
-TEST_F(DumpBuildTest, BuildRefusesDocumentsTooDeepToRead)
-{
+TEST_F(DumpBuildTest, BuildRefusesDocumentsTooDeepToRead) {
     auto chain = [](int levels) {
         std::string text;
         for (int i = 0; i < levels; ++i)
@@ -361,8 +367,7 @@ TEST_F(DumpBuildTest, BuildRefusesDocumentsTooDeepToRead)
     EXPECT_NE(deep.err.find("nested deeper"), std::string::npos) << deep.err;
 }
 
-TEST_F(DumpBuildTest, AFailedBuildLeavesTheOldFile)
-{
+TEST_F(DumpBuildTest, AFailedBuildLeavesTheOldFile) {
     WriteAll("out.doc", "old");
     EXPECT_EQ(Build(R"({"name": 1})").code, 1);
     EXPECT_EQ(ReadAll("out.doc"), "old");

@@ -12,10 +12,10 @@
 
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
-#include "tests/tools/data_verb_runner.h"
 #include "playlist/catalogue_builder.h"
 #include "playlist/channel_database.h"
 #include "playlist/m3u_playlist.h"
+#include "tests/tools/data_verb_runner.h"
 
 namespace lumora::tools {
 namespace {
@@ -72,7 +72,8 @@ const std::string kPlutoPlaylist =
 
 // Quoted fields with commas and a line break, as the real database has.
 const std::string kDatabase =
-    "id,name,alt_names,network,owners,country,categories,is_nsfw,launched,closed,replaced_by,website\n"
+    "id,name,alt_names,network,owners,country,categories,is_nsfw,launched,closed,replaced_by,"
+    "website\n"
     "Alpha.hu,Alpha TV,\"Alpha, the TV\",,,HU,general;news,FALSE,,,,\n"
     "Gamma.hu,Gamma,\"multi\nline \"\"quoted\"\"\",,,HU,sports,FALSE,,,,\n"
     "Adult.hu,Adult,,,,HU,xxx,TRUE,,,,\n";
@@ -90,8 +91,8 @@ struct ChannelView {
 };
 
 // country_node -> channel, read back from the written file.
-std::map<std::string, ChannelView> ReadCatalogue(const std::string& path, std::string* version = nullptr)
-{
+std::map<std::string, ChannelView> ReadCatalogue(const std::string& path,
+                                                 std::string* version = nullptr) {
     DocNode root;
     EXPECT_TRUE(LoadDocument(path, root)) << path;
     if (version)
@@ -105,7 +106,8 @@ std::map<std::string, ChannelView> ReadCatalogue(const std::string& path, std::s
             EXPECT_TRUE(name && name->Type() == ValueType::WString) << node->Name();
             EXPECT_TRUE(pText && pText->Type() == ValueType::String) << node->Name();
             EXPECT_TRUE(category && category->Type() == ValueType::String) << node->Name();
-            ChannelView view{ToUtf8(node->GetWString("n")), node->GetString("p"), node->GetString("c"), {}};
+            ChannelView view{
+                ToUtf8(node->GetWString("n")), node->GetString("p"), node->GetString("c"), {}};
             for (int number = 0;; ++number) {
                 const DocNode* stream = node->Child(std::to_string(number));
                 if (!stream)
@@ -121,8 +123,7 @@ std::map<std::string, ChannelView> ReadCatalogue(const std::string& path, std::s
     return channels;
 }
 
-std::vector<std::string> Addresses(const ChannelView& channel)
-{
+std::vector<std::string> Addresses(const ChannelView& channel) {
     std::vector<std::string> addresses;
     for (const StreamView& stream : channel.streams)
         addresses.push_back(stream.address);
@@ -131,16 +132,14 @@ std::vector<std::string> Addresses(const ChannelView& channel)
 
 class ImportM3uTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WriteBytes(scratch / "hu.m3u", kHungarianPlaylist);
         WriteBytes(scratch / "zz_misc.m3u", kMiscPlaylist);
         WriteBytes(scratch / "us_pluto.m3u", kPlutoPlaylist);
         WriteBytes(scratch / "channels.csv", kDatabase);
     }
 
-    verbtest::ToolResult Import(const std::vector<std::string>& extra)
-    {
+    verbtest::ToolResult Import(const std::vector<std::string>& extra) {
         std::vector<std::string> args = {"import-m3u", "--version", "2026.8.8.1"};
         args.insert(args.end(), extra.begin(), extra.end());
         return RunDataTool(scratch, args);
@@ -149,15 +148,16 @@ protected:
     ScratchFolder scratch;
 };
 
-TEST_F(ImportM3uTest, MessyPlaylistsBecomeOneCleanCatalogue)
-{
+TEST_F(ImportM3uTest, MessyPlaylistsBecomeOneCleanCatalogue) {
     std::string out = scratch / "Channels.lmch";
-    verbtest::ToolResult result = Import({"--channels", scratch / "channels.csv", out, scratch / "hu.m3u",
-                                         scratch / "zz_misc.m3u", scratch / "us_pluto.m3u"});
+    verbtest::ToolResult result =
+        Import({"--channels", scratch / "channels.csv", out, scratch / "hu.m3u",
+                scratch / "zz_misc.m3u", scratch / "us_pluto.m3u"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_NE(result.errors.find("imported 8 channels (11 streams) in 4 countries; skipped 4 malformed "
-                                 "entries; left out 1 NSFW"),
-              std::string::npos)
+    EXPECT_NE(
+        result.errors.find("imported 8 channels (11 streams) in 4 countries; skipped 4 malformed "
+                           "entries; left out 1 NSFW"),
+        std::string::npos)
         << result.errors;
 
     std::string version;
@@ -166,24 +166,25 @@ TEST_F(ImportM3uTest, MessyPlaylistsBecomeOneCleanCatalogue)
     std::set<std::string> ids;
     for (const auto& entry : channels)
         ids.insert(entry.first);
-    EXPECT_EQ(ids, (std::set<std::string>{"de_Other", "hu_Alpha", "hu_Gamma", "hu_LocalNews", "int_NamelessChannel",
-                                          "int_NoCountry", "int_World", "us_PlutoMovies"}));
+    EXPECT_EQ(ids, (std::set<std::string>{"de_Other", "hu_Alpha", "hu_Gamma", "hu_LocalNews",
+                                          "int_NamelessChannel", "int_NoCountry", "int_World",
+                                          "us_PlutoMovies"}));
 
     // Feeds merged, highest resolution first, then playlist order; tags gone.
     const ChannelView& alpha = channels["hu_Alpha"];
     EXPECT_EQ(alpha.name, "Alpha TV");
     EXPECT_EQ(alpha.pText, "Alpha.hu@SD");
     EXPECT_EQ(alpha.category, "n");  // the database's "general;news": the first that maps
-    EXPECT_EQ(Addresses(alpha), (std::vector<std::string>{"http://a.example/hd.m3u8", "http://a.example/sd.m3u8",
-                                                          "http://a.example/sd2.m3u8",
-                                                          "http://a.example/plain.m3u8"}));
+    EXPECT_EQ(Addresses(alpha), (std::vector<std::string>{
+                                    "http://a.example/hd.m3u8", "http://a.example/sd.m3u8",
+                                    "http://a.example/sd2.m3u8", "http://a.example/plain.m3u8"}));
     for (const StreamView& stream : alpha.streams)
         EXPECT_EQ(stream.bitRate, 0);
 
     const ChannelView& local = channels["hu_LocalNews"];
     EXPECT_EQ(local.name, "Local News");
     EXPECT_EQ(local.pText, "");
-    EXPECT_EQ(local.category, "n");  // group-title "News;Music"
+    EXPECT_EQ(local.category, "n");                  // group-title "News;Music"
     EXPECT_EQ(channels["hu_Gamma"].category, "sp");  // the database wins over the group-title
     EXPECT_EQ(channels["de_Other"].category, "k");
     EXPECT_EQ(channels["de_Other"].name, "Other");
@@ -192,8 +193,7 @@ TEST_F(ImportM3uTest, MessyPlaylistsBecomeOneCleanCatalogue)
     EXPECT_EQ(channels["us_PlutoMovies"].name, "Pluto Movies");
 }
 
-TEST_F(ImportM3uTest, WithoutDatabaseGroupTitlesDecideAndNothingIsLeftOut)
-{
+TEST_F(ImportM3uTest, WithoutDatabaseGroupTitlesDecideAndNothingIsLeftOut) {
     std::string out = scratch / "Channels.lmch";
     verbtest::ToolResult result = Import({out, scratch / "hu.m3u"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
@@ -204,8 +204,7 @@ TEST_F(ImportM3uTest, WithoutDatabaseGroupTitlesDecideAndNothingIsLeftOut)
     EXPECT_EQ(channels.count("hu_Adult"), 1u);
 }
 
-TEST_F(ImportM3uTest, NodeNamesAreUniqueAndDoNotDependOnInputOrder)
-{
+TEST_F(ImportM3uTest, NodeNamesAreUniqueAndDoNotDependOnInputOrder) {
     const std::string entries[] = {
         "#EXTINF:-1 tvg-id=\"Canal-.fr\",Canal dash\nhttp://2.example/\n",
         "#EXTINF:-1 tvg-id=\"Canal.fr\",Canal\nhttp://1.example/\n",
@@ -245,11 +244,11 @@ TEST_F(ImportM3uTest, NodeNamesAreUniqueAndDoNotDependOnInputOrder)
     }
 }
 
-TEST_F(ImportM3uTest, HostileInputIsSkippedWithBoundedEffort)
-{
+TEST_F(ImportM3uTest, HostileInputIsSkippedWithBoundedEffort) {
     std::string hostile = "#EXTM3U\n#EXTINF:-1 tvg-id=\"Huge.hu\",Huge\nhttp://x.example/" +
                           std::string(3 * 1024 * 1024, 'x') + "\n";
-    hostile += "#EXTINF:-1 tvg-id=\"" + std::string(200 * 1024, 'y') + ".hu\",Long\nhttp://long.example/\n";
+    hostile += "#EXTINF:-1 tvg-id=\"" + std::string(200 * 1024, 'y') +
+               ".hu\",Long\nhttp://long.example/\n";
     std::uint32_t seed = 12345;
     for (int i = 0; i < 64 * 1024; ++i) {
         seed = seed * 1103515245u + 12345u;
@@ -257,22 +256,22 @@ TEST_F(ImportM3uTest, HostileInputIsSkippedWithBoundedEffort)
     }
     hostile += "\n#EXTINF:-1 tvg-id=\"Fine.hu\",Fine\nhttp://fine.example/\n";
     // A name of nothing but open brackets, the worst case for taking tags out.
-    hostile += "#EXTINF:-1 tvg-id=\"Brackets.hu\"," + std::string(30000, '(') + std::string(30000, '[') +
-               ")]\nhttp://brackets.example/\n";
+    hostile += "#EXTINF:-1 tvg-id=\"Brackets.hu\"," + std::string(30000, '(') +
+               std::string(30000, '[') + ")]\nhttp://brackets.example/\n";
     WriteBytes(scratch / "hu.m3u", hostile);
 
     std::string out = scratch / "Channels.lmch";
     verbtest::ToolResult result = Import({out, scratch / "hu.m3u"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_NE(result.errors.find("imported 2 channels (2 streams)"), std::string::npos) << result.errors;
+    EXPECT_NE(result.errors.find("imported 2 channels (2 streams)"), std::string::npos)
+        << result.errors;
     std::map<std::string, ChannelView> channels = ReadCatalogue(out);
     ASSERT_EQ(channels.size(), 2u);
     EXPECT_EQ(channels.count("hu_Fine"), 1u);
     EXPECT_GT(channels["hu_Brackets"].name.size(), 59000u);  // only a short tag at the end goes
 }
 
-TEST_F(ImportM3uTest, FailuresLeaveTheOldCatalogueUntouched)
-{
+TEST_F(ImportM3uTest, FailuresLeaveTheOldCatalogueUntouched) {
     std::string out = scratch / "Channels.lmch";
     WriteBytes(out, "old catalogue");
     const char junk[] = "\x00\x01\x02garbage\nmore garbage\n";
@@ -287,12 +286,14 @@ TEST_F(ImportM3uTest, FailuresLeaveTheOldCatalogueUntouched)
     EXPECT_NE(missingInput.errors.find("missing.m3u"), std::string::npos) << missingInput.errors;
 
     WriteBytes(scratch / "broken.csv", "id,name\nAlpha.hu,Alpha\n");
-    verbtest::ToolResult badDatabase = Import({"--channels", scratch / "broken.csv", out, scratch / "hu.m3u"});
+    verbtest::ToolResult badDatabase =
+        Import({"--channels", scratch / "broken.csv", out, scratch / "hu.m3u"});
     EXPECT_EQ(badDatabase.exitCode, 1);
     EXPECT_NE(badDatabase.errors.find("broken.csv"), std::string::npos) << badDatabase.errors;
 
-    EXPECT_EQ(RunDataTool(scratch, {"import-m3u", out, scratch / "hu.m3u"}).exitCode, 2);  // no --version
-    EXPECT_EQ(Import({out}).exitCode, 2);                                                    // no playlist
+    EXPECT_EQ(RunDataTool(scratch, {"import-m3u", out, scratch / "hu.m3u"}).exitCode,
+              2);                          // no --version
+    EXPECT_EQ(Import({out}).exitCode, 2);  // no playlist
     EXPECT_EQ(Import({"--colour", "red", out, scratch / "hu.m3u"}).exitCode, 2);
 
     EXPECT_EQ(ReadBytes(out), "old catalogue");
@@ -301,12 +302,16 @@ TEST_F(ImportM3uTest, FailuresLeaveTheOldCatalogueUntouched)
 
 // The catalogue the build ships, made from the project's own copy of the
 // playlists: big, clean, and with the test card that needs no network.
-TEST(ShippedCatalogue, HoldsOverTenThousandPlayableChannelsAndTheTestCard)
-{
+TEST(ShippedCatalogue, HoldsOverTenThousandPlayableChannelsAndTheTestCard) {
     ScratchFolder scratch;
-    const std::filesystem::path data = std::filesystem::path(LUMORA_SOURCE_DIR) / "data" / "channels";
-    std::vector<std::string> args = {"import-m3u", "--version", "2026.8.8.1", "--channels",
-                                     (data / "channels.csv").string(), scratch / "Channels.lmch"};
+    const std::filesystem::path data =
+        std::filesystem::path(LUMORA_SOURCE_DIR) / "data" / "channels";
+    std::vector<std::string> args = {"import-m3u",
+                                     "--version",
+                                     "2026.8.8.1",
+                                     "--channels",
+                                     (data / "channels.csv").string(),
+                                     scratch / "Channels.lmch"};
     std::vector<std::string> playlists;
     for (const auto& file : std::filesystem::directory_iterator(data / "streams"))
         playlists.push_back(file.path().string());
@@ -327,13 +332,13 @@ TEST(ShippedCatalogue, HoldsOverTenThousandPlayableChannelsAndTheTestCard)
     ASSERT_EQ(channels.count("int_TestCard"), 1u);
     const ChannelView& testCard = channels["int_TestCard"];
     EXPECT_EQ(testCard.name, "Lumora Test Card");
-    EXPECT_EQ(Addresses(testCard), std::vector<std::string>{"av://lavfi:testsrc2=size=640x360:rate=25"});
+    EXPECT_EQ(Addresses(testCard),
+              std::vector<std::string>{"av://lavfi:testsrc2=size=640x360:rate=25"});
 }
 
 // The pieces the importer is made of.
 
-TEST(M3uPieces, DisplayNamesLoseResolutionAndBracketTags)
-{
+TEST(M3uPieces, DisplayNamesLoseResolutionAndBracketTags) {
     struct Row {
         const char* raw;
         const char* name;
@@ -360,10 +365,10 @@ TEST(M3uPieces, DisplayNamesLoseResolutionAndBracketTags)
     }
 }
 
-TEST(M3uPieces, ExtinfAttributesAndNamesAreRead)
-{
-    std::optional<ExtinfFields> fields =
-        ParseExtinfLine("#EXTINF:-1 tvg-logo=\"http://l/x,y.png\" tvg-id=\"A.hu@SD\" group-title=\"News\",Name, with comma");
+TEST(M3uPieces, ExtinfAttributesAndNamesAreRead) {
+    std::optional<ExtinfFields> fields = ParseExtinfLine(
+        "#EXTINF:-1 tvg-logo=\"http://l/x,y.png\" tvg-id=\"A.hu@SD\" group-title=\"News\",Name, "
+        "with comma");
     ASSERT_TRUE(fields);
     EXPECT_EQ(fields->tvgId, "A.hu@SD");
     EXPECT_EQ(fields->groupTitle, "News");
@@ -373,8 +378,7 @@ TEST(M3uPieces, ExtinfAttributesAndNamesAreRead)
     EXPECT_FALSE(ParseExtinfLine(std::string(withNul, sizeof withNul - 1)));
 }
 
-TEST(M3uPieces, OnlyUrlsAreStreamAddresses)
-{
+TEST(M3uPieces, OnlyUrlsAreStreamAddresses) {
     EXPECT_TRUE(IsStreamAddress("https://a.example/live.m3u8?x=1"));
     EXPECT_TRUE(IsStreamAddress("rtmp://a.example/live"));
     EXPECT_TRUE(IsStreamAddress("av://lavfi:testsrc2=size=640x360:rate=25"));
@@ -386,8 +390,7 @@ TEST(M3uPieces, OnlyUrlsAreStreamAddresses)
     EXPECT_FALSE(IsStreamAddress("http://a.example/\xFF\xFE"));
 }
 
-TEST(M3uPieces, PlaylistFileNamesGiveCountries)
-{
+TEST(M3uPieces, PlaylistFileNamesGiveCountries) {
     EXPECT_EQ(CountryOfPlaylistName("hu.m3u"), "hu");
     EXPECT_EQ(CountryOfPlaylistName("/some/where/us_pluto.m3u"), "us");
     EXPECT_EQ(CountryOfPlaylistName("uk_bbc.m3u"), "uk");
@@ -397,8 +400,7 @@ TEST(M3uPieces, PlaylistFileNamesGiveCountries)
     EXPECT_EQ(CountryOfPlaylistName("x"), "");
 }
 
-TEST(M3uPieces, CategoriesMapByTheFirstThatMaps)
-{
+TEST(M3uPieces, CategoriesMapByTheFirstThatMaps) {
     EXPECT_EQ(CategoryKeyFor({"general", "news"}), "n");
     EXPECT_EQ(CategoryKeyFor({"Outdoor"}), "sp");
     EXPECT_EQ(CategoryKeyFor({"classic", "music"}), "mo");
@@ -411,12 +413,12 @@ TEST(M3uPieces, CategoriesMapByTheFirstThatMaps)
     EXPECT_EQ(SplitGroupTitle(" News ; ;Music"), (std::vector<std::string>{"News", "Music"}));
 }
 
-TEST(M3uPieces, DatabaseCsvHonoursQuotesAndFindsColumnsByName)
-{
+TEST(M3uPieces, DatabaseCsvHonoursQuotesAndFindsColumnsByName) {
     ChannelDatabase database;
     std::string error;
-    ASSERT_TRUE(database.Parse("is_nsfw,categories,id\r\nTRUE,\"xxx\",\"A,b.hu\"\r\nFALSE,\"news;\n\"\"x\"\"\",B.hu\r\n",
-                               error))
+    ASSERT_TRUE(database.Parse(
+        "is_nsfw,categories,id\r\nTRUE,\"xxx\",\"A,b.hu\"\r\nFALSE,\"news;\n\"\"x\"\"\",B.hu\r\n",
+        error))
         << error;
     ASSERT_EQ(database.Size(), 2u);
     ASSERT_TRUE(database.Find("A,b.hu"));

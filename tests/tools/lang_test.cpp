@@ -32,8 +32,7 @@ protected:
     std::string Folder() const { return scratch / "languages"; }
     std::string Pack() const { return scratch / "Languages.lngp"; }
 
-    void Add(const std::string& fileName, const std::string& json)
-    {
+    void Add(const std::string& fileName, const std::string& json) {
         WriteBytes(scratch / ("languages/" + fileName), json);
     }
 
@@ -42,8 +41,7 @@ protected:
     ScratchFolder scratch;
 };
 
-TEST_F(LangTest, LanguagesAreWrittenInTheirOrderWithEveryText)
-{
+TEST_F(LangTest, LanguagesAreWrittenInTheirOrderWithEveryText) {
     // File names sort the other way round from the orders.
     Add("a_hungarian.json", kHungarian);
     Add("b_german.json", kGerman);
@@ -74,8 +72,7 @@ TEST_F(LangTest, LanguagesAreWrittenInTheirOrderWithEveryText)
     EXPECT_EQ(*text->WString(), u"Lejátszás");
 }
 
-TEST_F(LangTest, MissingTextsAreReportedButDoNotStopThePack)
-{
+TEST_F(LangTest, MissingTextsAreReportedButDoNotStopThePack) {
     Add("en.json", kEnglish);
     Add("de.json", kGerman);
     ToolResult result = Make();
@@ -86,8 +83,7 @@ TEST_F(LangTest, MissingTextsAreReportedButDoNotStopThePack)
 
 // Each row: a second language file that must be refused, and the words the
 // message must contain besides the file's name.
-TEST_F(LangTest, BadFilesAreRefusedByNameAndNothingIsWritten)
-{
+TEST_F(LangTest, BadFilesAreRefusedByNameAndNothingIsWritten) {
     struct Row {
         const char* json;
         const char* mentions;
@@ -104,9 +100,11 @@ TEST_F(LangTest, BadFilesAreRefusedByNameAndNothingIsWritten)
         {R"({"language": "Deutsch", "ext": "de", "order": "1", "texts": {}})", "\"order\""},
         {R"({"language": "Deutsch", "ext": "de", "order": 1})", "\"texts\""},
         {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": []})", "\"texts\""},
-        {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"menu_play": 3}})", "menu_play"},
+        {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"menu_play": 3}})",
+         "menu_play"},
         {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"": "leer"}})", "key"},
-        {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"menu play": "x"}})", "menu play"},
+        {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"menu play": "x"}})",
+         "menu play"},
         {R"({"language": "Deutsch", "ext": "de", "order": 1, "texts": {"menu_play": "a", "menu_play": "b"}})",
          "menu_play"},
         {R"({"language": "Deutsch", "ext": "de", "order": 1, "text": {}})", "\"text\""},
@@ -121,14 +119,15 @@ TEST_F(LangTest, BadFilesAreRefusedByNameAndNothingIsWritten)
         Add("xx.json", row.json);
         ToolResult result = Make();
         EXPECT_EQ(result.exitCode, 1) << row.json;
-        EXPECT_NE(result.errors.find("xx.json"), std::string::npos) << row.json << "\n" << result.errors;
-        EXPECT_NE(result.errors.find(row.mentions), std::string::npos) << row.json << "\n" << result.errors;
+        EXPECT_NE(result.errors.find("xx.json"), std::string::npos) << row.json << "\n"
+                                                                    << result.errors;
+        EXPECT_NE(result.errors.find(row.mentions), std::string::npos) << row.json << "\n"
+                                                                       << result.errors;
         EXPECT_EQ(ReadBytes(Pack()), "old pack") << row.json;
     }
 }
 
-TEST_F(LangTest, AFolderWithoutLanguagesOrABadCommandLineFails)
-{
+TEST_F(LangTest, AFolderWithoutLanguagesOrABadCommandLineFails) {
     std::filesystem::create_directories(Folder());
     ToolResult empty = Make();
     EXPECT_EQ(empty.exitCode, 1);
@@ -140,9 +139,9 @@ TEST_F(LangTest, AFolderWithoutLanguagesOrABadCommandLineFails)
 
 // The project's own language files make a pack whose first language is
 // English and in which every language has the application title.
-TEST_F(LangTest, TheProjectsLanguagesMakeAPack)
-{
-    const std::filesystem::path source = std::filesystem::path(LUMORA_SOURCE_DIR) / "data" / "languages";
+TEST_F(LangTest, TheProjectsLanguagesMakeAPack) {
+    const std::filesystem::path source =
+        std::filesystem::path(LUMORA_SOURCE_DIR) / "data" / "languages";
     bool anyJson = false;
     for (const auto& file : std::filesystem::directory_iterator(source))
         anyJson = anyJson || file.path().extension() == ".json";

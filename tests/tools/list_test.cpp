@@ -27,19 +27,19 @@ struct RunResult {
 
 class ListVerbTest : public ::testing::Test {
 protected:
-    ListVerbTest()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-list-XXXXXX").string();
+    ListVerbTest() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "lumora-list-XXXXXX").string();
         folder = mkdtemp(pattern.data());
     }
     ~ListVerbTest() override { std::filesystem::remove_all(folder); }
 
     std::string File(const std::string& name) const { return (folder / name).string(); }
 
-    RunResult Run(const std::string& arguments) const
-    {
+    RunResult Run(const std::string& arguments) const {
         std::string errFile = File("stderr.txt");
-        std::string command = std::string("'") + LUMORA_DATA_EXE + "' list " + arguments + " 2>'" + errFile + "'";
+        std::string command =
+            std::string("'") + LUMORA_DATA_EXE + "' list " + arguments + " 2>'" + errFile + "'";
         RunResult result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr)
@@ -58,8 +58,8 @@ protected:
     }
 
     static void AddChannel(DocNode& country, const std::string& node, const std::u16string& name,
-                           const std::string& category, std::vector<std::pair<int, std::u16string>> streams)
-    {
+                           const std::string& category,
+                           std::vector<std::pair<int, std::u16string>> streams) {
         DocNode* channel = country.AddChild(node);
         channel->SetWString("n", name);
         channel->SetString("p", "x");
@@ -71,11 +71,11 @@ protected:
         }
     }
 
-    void WriteFiles()
-    {
+    void WriteFiles() {
         DocNode catalogue("2024.5");
         DocNode* de = catalogue.AddChild("de");
-        AddChannel(*de, "ard", u"Das Erste", "n", {{800, u"http://de/ard"}, {2000, u"http://de/ard-hd"}});
+        AddChannel(*de, "ard", u"Das Erste", "n",
+                   {{800, u"http://de/ard"}, {2000, u"http://de/ard-hd"}});
         AddChannel(*de, "zdf", u"ZDF\tHD", "e", {{600, u"http://de/zdf"}});
         AddChannel(*de, "odd", u"Odd", "bogus", {{100, u"http://de/odd"}});
         DocNode* fr = catalogue.AddChild("fr");
@@ -100,9 +100,9 @@ protected:
         ASSERT_TRUE(settings.SaveToFile(FromUtf8(File("Settings.cfg"))));
     }
 
-    std::string Files(bool withLanguages = true) const
-    {
-        std::string files = "'" + File("Channels.lmch") + "' --settings '" + File("Settings.cfg") + "'";
+    std::string Files(bool withLanguages = true) const {
+        std::string files =
+            "'" + File("Channels.lmch") + "' --settings '" + File("Settings.cfg") + "'";
         if (withLanguages)
             files += " --languages '" + File("Languages.lngp") + "'";
         return files;
@@ -111,8 +111,7 @@ protected:
     std::filesystem::path folder;
 };
 
-TEST_F(ListVerbTest, PrintsTheChannelListAsThePlayerShowsIt)
-{
+TEST_F(ListVerbTest, PrintsTheChannelListAsThePlayerShowsIt) {
     WriteFiles();
     RunResult result = Run(Files());
     EXPECT_EQ(result.exitCode, 0);
@@ -124,8 +123,7 @@ TEST_F(ListVerbTest, PrintsTheChannelListAsThePlayerShowsIt)
     EXPECT_EQ(result.err, "Germany : Odd - Wrong category!\nFrance : TF1 - No url!\n");
 }
 
-TEST_F(ListVerbTest, FiltersAndFavourites)
-{
+TEST_F(ListVerbTest, FiltersAndFavourites) {
     WriteFiles();
     RunResult byCountry = Run(Files() + " --country fr");
     EXPECT_EQ(byCountry.exitCode, 0);
@@ -141,19 +139,18 @@ TEST_F(ListVerbTest, FiltersAndFavourites)
               "de_ard\tDas Erste\tGermany (2000 kb)\tn\t1\t0\thttp://de/ard-hd\n");
 
     RunResult favouritesOfGermany = Run(Files() + " --favourites --country de");
-    EXPECT_EQ(favouritesOfGermany.out, "de_ard\tDas Erste\tGermany (2000 kb)\tn\t1\t0\thttp://de/ard-hd\n");
+    EXPECT_EQ(favouritesOfGermany.out,
+              "de_ard\tDas Erste\tGermany (2000 kb)\tn\t1\t0\thttp://de/ard-hd\n");
 }
 
-TEST_F(ListVerbTest, WithoutLanguagesCodesAndKeysAreShown)
-{
+TEST_F(ListVerbTest, WithoutLanguagesCodesAndKeysAreShown) {
     WriteFiles();
     RunResult result = Run("'" + File("Channels.lmch") + "' --category n");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "de_ard\tDas Erste\tde (800)\tn\t0\t0\thttp://de/ard\n");
 }
 
-TEST_F(ListVerbTest, BadRequestsAreRefused)
-{
+TEST_F(ListVerbTest, BadRequestsAreRefused) {
     WriteFiles();
     RunResult country = Run(Files() + " --country xx");
     EXPECT_EQ(country.exitCode, 1);
@@ -174,8 +171,7 @@ TEST_F(ListVerbTest, BadRequestsAreRefused)
     EXPECT_EQ(Run(Files() + " second.lmch").exitCode, 2);
 }
 
-TEST_F(ListVerbTest, TheSettingsFileIsNotWritten)
-{
+TEST_F(ListVerbTest, TheSettingsFileIsNotWritten) {
     WriteFiles();
     auto before = std::filesystem::last_write_time(File("Settings.cfg"));
     auto size = std::filesystem::file_size(File("Settings.cfg"));

@@ -25,21 +25,18 @@ const std::string kPngSignature("\x89PNG\r\n\x1A\n", 8);
 
 // Enough of a picture for the checks of the tool, which look at the
 // signature and copy the bytes unchanged.
-std::string FakePng(const std::string& marker)
-{
+std::string FakePng(const std::string& marker) {
     return kPngSignature + "IHDR" + marker;
 }
 
-std::string BlobText(const DocNode& node, const std::string& name)
-{
+std::string BlobText(const DocNode& node, const std::string& name) {
     const DocAttribute* attribute = node.FindAttribute(name);
     if (!attribute || attribute->Type() != ValueType::Blob)
         return "<no blob " + name + ">";
     return std::string(attribute->Blob()->View());
 }
 
-TEST(ResourcesVerb, EveryFlagPictureBecomesABlobNamedByItsCode)
-{
+TEST(ResourcesVerb, EveryFlagPictureBecomesABlobNamedByItsCode) {
     ScratchFolder scratch;
     WriteBytes(scratch / "flags/ad.png", FakePng("andorra"));
     WriteBytes(scratch / "flags/GB.png", FakePng("britain"));
@@ -64,8 +61,7 @@ TEST(ResourcesVerb, EveryFlagPictureBecomesABlobNamedByItsCode)
     EXPECT_EQ(BlobText(*images, "f_uk"), FakePng("britain"));  // the playlists' code for Britain
 }
 
-TEST(ResourcesVerb, AnOwnUkFlagIsKeptAndAMissingFolderFails)
-{
+TEST(ResourcesVerb, AnOwnUkFlagIsKeptAndAMissingFolderFails) {
     ScratchFolder scratch;
     WriteBytes(scratch / "flags/gb.png", FakePng("gb"));
     WriteBytes(scratch / "flags/uk.png", FakePng("uk"));
@@ -84,8 +80,7 @@ TEST(ResourcesVerb, AnOwnUkFlagIsKeptAndAMissingFolderFails)
     EXPECT_EQ(RunDataTool(scratch, {"resources", other, "extra"}).exitCode, 2);
 }
 
-TEST(ResourcesVerb, TheSystemFlagsGiveAFlagForEveryCommonCountry)
-{
+TEST(ResourcesVerb, TheSystemFlagsGiveAFlagForEveryCommonCountry) {
     const std::filesystem::path flags = "/usr/share/flags/countries/16x11";
     if (!std::filesystem::is_directory(flags))
         GTEST_SKIP() << "famfamfam-flag-png is not installed";
@@ -104,8 +99,7 @@ TEST(ResourcesVerb, TheSystemFlagsGiveAFlagForEveryCommonCountry)
     }
 }
 
-TEST(SplashVerb, ThePicturesBytesGoIntoTheRootsImageBlob)
-{
+TEST(SplashVerb, ThePicturesBytesGoIntoTheRootsImageBlob) {
     ScratchFolder scratch;
     const std::vector<std::string> pictures = {
         FakePng("splash"),
@@ -124,12 +118,12 @@ TEST(SplashVerb, ThePicturesBytesGoIntoTheRootsImageBlob)
     }
 }
 
-TEST(SplashVerb, WhatIsNotAPictureIsRefused)
-{
+TEST(SplashVerb, WhatIsNotAPictureIsRefused) {
     ScratchFolder scratch;
     std::string out = scratch / "cbuild.velt";
     WriteBytes(out, "old splash");
-    for (const std::string& bytes : {std::string("just some text"), std::string(), std::string("BM")}) {
+    for (const std::string& bytes :
+         {std::string("just some text"), std::string(), std::string("BM")}) {
         WriteBytes(scratch / "splash.png", bytes);
         ToolResult result = RunDataTool(scratch, {"splash", scratch / "splash.png", out});
         EXPECT_EQ(result.exitCode, 1) << bytes;
@@ -142,14 +136,15 @@ TEST(SplashVerb, WhatIsNotAPictureIsRefused)
 
 // The project's splash picture is a real PNG of about the size the loading
 // dialog shows.
-TEST(SplashVerb, TheProjectsSplashPictureIsAPng)
-{
+TEST(SplashVerb, TheProjectsSplashPictureIsAPng) {
     std::string picture = ReadBytes(std::string(LUMORA_SOURCE_DIR) + "/data/pictures/splash.png");
     ASSERT_EQ(DetectPictureKind(picture), PictureKind::Png);
     ASSERT_GT(picture.size(), 24u);
     auto bigEndian = [&](std::size_t at) {
-        return (unsigned(std::uint8_t(picture[at])) << 24) | (unsigned(std::uint8_t(picture[at + 1])) << 16) |
-               (unsigned(std::uint8_t(picture[at + 2])) << 8) | unsigned(std::uint8_t(picture[at + 3]));
+        return (unsigned(std::uint8_t(picture[at])) << 24) |
+               (unsigned(std::uint8_t(picture[at + 1])) << 16) |
+               (unsigned(std::uint8_t(picture[at + 2])) << 8) |
+               unsigned(std::uint8_t(picture[at + 3]));
     };
     EXPECT_EQ(picture.substr(12, 4), "IHDR");
     EXPECT_EQ(bigEndian(16), 240u);
