@@ -489,7 +489,9 @@ std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
     }
 
     std::map<std::string, NamedDraft> named;
-    for (auto& [base, group] : wishes) {
+    for (auto& wish : wishes) {
+        const std::string& base = wish.first;
+        auto& group = wish.second;
         // Who keeps the plain name: a proper tvg-id ("Name.hu") whose name
         // needed no cleaning, else any key whose name needed none, else the
         // smallest key (the map walks keys in order). The others get the
