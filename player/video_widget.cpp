@@ -84,7 +84,7 @@ void VideoWidget::ProcessRenderUpdate() {
         // Render now rather than in the next paint: mpv's video thread
         // waits until each frame has been rendered, so a late render holds
         // up playback and channel changes.
-        if (RenderAtWidgetSize()) {
+        if (RenderAt(DevicePixels(OriginInWindow()))) {
             ++framesRendered_;
             emit FrameRendered();
         }
@@ -93,8 +93,19 @@ void VideoWidget::ProcessRenderUpdate() {
     }
 }
 
-bool VideoWidget::RenderAtWidgetSize() {
-    const QSize pixels = (QSizeF(size()) * devicePixelRatioF()).toSize();
+QPointF VideoWidget::OriginInWindow() const {
+    return QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
+}
+
+QSize VideoWidget::DevicePixels(QPointF origin) const {
+    const qreal ratio = devicePixelRatioF();
+    const int left = qRound(origin.x());
+    const int top = qRound(origin.y());
+    return QSize(qRound(origin.x() + width() * ratio) - left,
+                 qRound(origin.y() + height() * ratio) - top);
+}
+
+bool VideoWidget::RenderAt(const QSize& pixels) {
     if (pixels.isEmpty() || !EnsureFrameBuffer(pixels))
         return false;
     RenderFrame(pixels);
@@ -155,11 +166,11 @@ void VideoWidget::MakeOpaque(const QSize& pixels) {
 void VideoWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    const QSize pixels = DevicePixels(painter.deviceTransform().map(QPointF(0, 0)));
     // A new size (or the first paint) needs the current frame rendered
     // again; otherwise the last rendered frame is shown as it is.
     const bool current = frame_.size() == pixels && frame_.devicePixelRatio() == ratio;
-    const bool rendered = render_ && (current || RenderAtWidgetSize());
+    const bool rendered = render_ && (current || RenderAt(pixels));
     if (!rendered) {
         painter.fillRect(rect(), Qt::black);
         return;

@@ -64,7 +64,14 @@ private:
 
     static void OnRenderUpdate(void* context);
     void ProcessRenderUpdate();
-    bool RenderAtWidgetSize();
+    // The widget's top-left corner in device pixels of its window.
+    QPointF OriginInWindow() const;
+    // The device pixels the widget covers with its top-left corner at
+    // `origin`: each edge rounded as Qt rounds a fill, so that on a screen
+    // scaled to 150 % the picture covers exactly the pixels that its frame
+    // surrounds, with no strip left over.
+    QSize DevicePixels(QPointF origin) const;
+    bool RenderAt(const QSize& pixels);
     bool EnsureFrameBuffer(const QSize& pixels);
     void RenderFrame(const QSize& pixels);
     void MakeOpaque(const QSize& pixels);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -51,15 +52,22 @@ constexpr std::array<ImageColours, 3> kSetColours{{
     {qRgb(180, 180, 230), qRgb(130, 130, 170), qRgb(90, 90, 100)},
 }};
 
+// One font in both kinds of pixels.
+struct FontPair {
+    std::optional<QFont> logical;
+    std::optional<QFont> device;
+};
+
 struct Resources {
     bool loaded = false;
-    int barHeight = (kReferenceDpi * 24 + 48) / 96;
+    int barHeight = (kReferenceDpi * 24 + 48) / 96;  // device pixels
+    qreal ratio = 1.0;
     QColor lightText;
     QBrush background{Qt::NoBrush};
     QPen frame{Qt::NoPen};
-    std::optional<QFont> boldFont;
-    std::optional<QFont> smallBoldFont;
-    std::optional<QFont> smallFont;
+    FontPair boldFont;
+    FontPair smallBoldFont;
+    FontPair smallFont;
     QImage barBitmap;
     QImage trackBitmap;
     ImageSet playImages;
@@ -229,32 +237,77 @@ QImage MakeTrackBitmap(const QImage& bar, int h, int s) {
     return image;
 }
 
-// The system font's height in pixels at the given DPI, or 0 when there is
-// no application to ask.
-int SystemFontPixelHeight(int dpi) {
+// The system font's height in device pixels at the given device DPI, or 0
+// when there is no application to ask.
+int SystemFontPixelHeight(int deviceDpi, qreal ratio) {
     if (QGuiApplication::instance() == nullptr)
         return 0;
     const QFont system = QGuiApplication::font();
     if (system.pixelSize() > 0)
-        return system.pixelSize();
+        return qRound(system.pixelSize() * ratio);
     if (system.pointSizeF() > 0)
-        return qRound(system.pointSizeF() * dpi / 72.0);
+        return qRound(system.pointSizeF() * deviceDpi / 72.0);
     return 0;
 }
 
-void MakeFonts(Resources& r, int dpi) {
-    const int height = SystemFontPixelHeight(dpi);
+// `font` at a height of `devicePixels`, once for device painting and once
+// for painting in logical coordinates. A logical height that is not a whole
+// number of pixels is given in points, which Qt turns into the exact device
+// height again when it draws.
+FontPair SizedFont(QFont font, int devicePixels, qreal ratio, int logicalDpi) {
+    FontPair pair;
+    font.setPixelSize(devicePixels);
+    QFont device = font;
+    // Qt leaves text unhinted on a scaled screen; the device's real pixels
+    // are hinted as on an unscaled screen, with the slight (vertical)
+    // hinting that desktops use by default.
+    if (ratio != 1.0)
+        device.setHintingPreference(QFont::PreferVerticalHinting);
+    pair.device = device;
+    const qreal logical = devicePixels / ratio;
+    if (logical == std::floor(logical))
+        font.setPixelSize(static_cast<int>(logical));
+    else
+        font.setPointSizeF(logical * 72.0 / logicalDpi);
+    pair.logical = font;
+    return pair;
+}
+
+void MakeFonts(Resources& r, int deviceDpi, int logicalDpi) {
+    const int height = SystemFontPixelHeight(deviceDpi, r.ratio);
     if (height <= 0)
         return;
     QFont font = QGuiApplication::font();
     font.setFamily(QString::fromLatin1(kFontFace));
     font.setWeight(QFont::Bold);
-    font.setPixelSize(height);
-    r.boldFont = font;
-    font.setPixelSize(std::max(1, height * 3 / 4));
-    r.smallBoldFont = font;
+    r.boldFont = SizedFont(font, height, r.ratio, logicalDpi);
+    const int small = std::max(1, height * 3 / 4);
+    r.smallBoldFont = SizedFont(font, small, r.ratio, logicalDpi);
     font.setWeight(QFont::Normal);
-    r.smallFont = font;
+    r.smallFont = SizedFont(font, small, r.ratio, logicalDpi);
+}
+
+// Lets painting in logical coordinates put one pixel of each bitmap on one
+// device pixel.
+void SetRatio(QImage& image, qreal ratio) {
+    if (!image.isNull())
+        image.setDevicePixelRatio(ratio);
+}
+
+void SetRatio(ImageSet& set, qreal ratio) {
+    for (QImage& image : set)
+        SetRatio(image, ratio);
+}
+
+void SetRatios(Resources& r) {
+    for (QImage* image : {&r.barBitmap, &r.trackBitmap})
+        SetRatio(*image, r.ratio);
+    for (ImageSet* set : {&r.playImages, &r.stopImages, &r.fullScreenImages, &r.thumbImages})
+        SetRatio(*set, r.ratio);
+}
+
+const std::optional<QFont>& Choose(const FontPair& pair, Pixels unit) {
+    return unit == Pixels::Device ? pair.device : pair.logical;
 }
 
 std::unique_ptr<ResourceImage> Decode(const MemoryStream* bytes) {
@@ -289,6 +342,13 @@ int SaneDpi(int dpi) {
     return dpi > 0 ? std::min(dpi, kMaxDpi) : kReferenceDpi;
 }
 
+// A ratio beyond this is a broken screen report as well.
+constexpr qreal kMaxRatio = 8.0;
+
+qreal SaneRatio(qreal ratio) {
+    return ratio > 0 && std::isfinite(ratio) ? std::min(ratio, kMaxRatio) : 1.0;
+}
+
 }  // namespace
 
 const QImage& ImageFor(const ImageSet& set, ImageState state) {
@@ -310,11 +370,13 @@ void FillVerticalGradient(QImage& image, const QRect& rect, QColor top, QColor b
 }
 
 void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16string& splashPath,
-                            int logicalDpiY) {
+                            int logicalDpiY, qreal devicePixelRatio) {
     ReleaseInterfaceResources();
     Resources& r = State();
     r.loaded = true;
-    const int dpi = SaneDpi(logicalDpiY);
+    const int logicalDpi = SaneDpi(logicalDpiY);
+    r.ratio = SaneRatio(devicePixelRatio);
+    const int dpi = SaneDpi(qRound(logicalDpi * r.ratio));
     const int h = (dpi * 24 + 48) / 96;
     const int s = h * 5 / 6;
     r.barHeight = h;
@@ -325,7 +387,7 @@ void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16s
     r.background = QBrush(QColor(kBackground), Qt::SolidPattern);
 
     r.barBitmap = MakeBarBitmap(h);
-    MakeFonts(r, dpi);
+    MakeFonts(r, dpi, logicalDpi);
     const QImage& bar = r.barBitmap;
     r.playImages = MakeSet([&](const ImageColours& c) { return MakePlayImage(bar, h, s, c); });
     r.stopImages = MakeSet([&](const ImageColours& c) { return MakeStopImage(bar, h, s, c); });
@@ -333,6 +395,7 @@ void LoadInterfaceResources(const std::u16string& resourcesPath, const std::u16s
         MakeSet([&](const ImageColours& c) { return MakeFullScreenImage(bar, h, s, c); });
     r.thumbImages = MakeSet([&](const ImageColours& c) { return MakeThumbImage(h, c); });
     r.trackBitmap = MakeTrackBitmap(bar, h, s);
+    SetRatios(r);
 
     LoadPictures(r, resourcesPath, splashPath);
     SetResourceImageLookup([](std::string_view name) { return FindResourceImage(name); });
@@ -345,8 +408,10 @@ void ReleaseInterfaceResources() {
     // The catalogue must not reach pictures that are gone.
     SetResourceImageLookup(nullptr);
     const int barHeight = r.barHeight;
+    const qreal ratio = r.ratio;
     r = Resources{};
     r.barHeight = barHeight;
+    r.ratio = ratio;
 }
 
 const ResourceImage* FindResourceImage(std::string_view name) {
@@ -359,14 +424,33 @@ const ResourceImage* SplashImage() {
     return State().splash.get();
 }
 
-int BarHeight() {
-    return State().barHeight;
+int BarHeight(Pixels unit) {
+    const int device = State().barHeight;
+    return unit == Pixels::Device ? device : ToLogical(device);
 }
-int BarMargin() {
-    return BarHeight() / 8;
+int BarMargin(Pixels unit) {
+    const int device = BarHeight(Pixels::Device) / 8;
+    return unit == Pixels::Device ? device : ToLogical(device);
 }
-int ButtonImageSize() {
-    return BarHeight() * 5 / 6;
+int ButtonImageSize(Pixels unit) {
+    const int device = BarHeight(Pixels::Device) * 5 / 6;
+    return unit == Pixels::Device ? device : ToLogical(device);
+}
+
+qreal DevicePixelRatio() {
+    return State().ratio;
+}
+int ToLogical(int devicePixels) {
+    return qRound(devicePixels / DevicePixelRatio());
+}
+int ToDevice(int logicalPixels) {
+    return qRound(logicalPixels * DevicePixelRatio());
+}
+QRect ToLogical(const QRect& deviceRect) {
+    const int left = ToLogical(deviceRect.x());
+    const int top = ToLogical(deviceRect.y());
+    return QRect(left, top, ToLogical(deviceRect.x() + deviceRect.width()) - left,
+                 ToLogical(deviceRect.y() + deviceRect.height()) - top);
 }
 
 QColor LightTextColour() {
@@ -378,14 +462,14 @@ QBrush BackgroundBrush() {
 QPen FramePen() {
     return State().frame;
 }
-const std::optional<QFont>& BoldFont() {
-    return State().boldFont;
+const std::optional<QFont>& BoldFont(Pixels unit) {
+    return Choose(State().boldFont, unit);
 }
-const std::optional<QFont>& SmallBoldFont() {
-    return State().smallBoldFont;
+const std::optional<QFont>& SmallBoldFont(Pixels unit) {
+    return Choose(State().smallBoldFont, unit);
 }
-const std::optional<QFont>& SmallFont() {
-    return State().smallFont;
+const std::optional<QFont>& SmallFont(Pixels unit) {
+    return Choose(State().smallFont, unit);
 }
 const QImage& BarBitmap() {
     return State().barBitmap;
@@ -406,27 +490,52 @@ const ImageSet& ThumbImages() {
     return State().thumbImages;
 }
 
-QImage BackgroundBuffer(const QSize& size, qreal ratio) {
-    QImage buffer(size * ratio, QImage::Format_RGB888);
-    buffer.setDevicePixelRatio(ratio);
+QImage DeviceBuffer(const QSize& logicalSize) {
+    QImage buffer(logicalSize * DevicePixelRatio(), QImage::Format_RGB888);
     const QBrush background = BackgroundBrush();
     buffer.fill(background.style() == Qt::NoBrush ? QColor(Qt::black) : background.color());
     return buffer;
+}
+
+void DrawDeviceBuffer(QPainter& painter, QImage buffer) {
+    buffer.setDevicePixelRatio(DevicePixelRatio());
+    painter.drawImage(QPoint(0, 0), buffer);
 }
 
 void DrawBarBackground(QPainter& painter, const QRect& target) {
     const QImage& bar = BarBitmap();
     if (bar.isNull() || target.isEmpty())
         return;
+    // The edges are 5 pixels of the device the painter paints on.
+    const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatio() : 1.0;
     constexpr int edge = kBarBitmapWidth / 2;
+    const qreal logicalEdge = edge / ratio;
     const int barH = bar.height();
-    const int middle = std::max(0, target.width() - 2 * edge);
-    painter.drawImage(QRect(target.x(), target.y(), edge, target.height()), bar,
-                      QRect(0, 0, edge, barH));
-    painter.drawImage(QRect(target.x() + edge, target.y(), middle, target.height()), bar,
-                      QRect(edge, 0, 1, barH));
-    painter.drawImage(QRect(target.x() + edge + middle, target.y(), edge, target.height()), bar,
-                      QRect(edge, 0, edge, barH));
+    const qreal middle = std::max(0.0, target.width() - 2 * logicalEdge);
+    const qreal x = target.x();
+    const qreal y = target.y();
+    const qreal h = target.height();
+    painter.drawImage(QRectF(x, y, logicalEdge, h), bar, QRectF(0, 0, edge, barH));
+    painter.drawImage(QRectF(x + logicalEdge, y, middle, h), bar, QRectF(edge, 0, 1, barH));
+    painter.drawImage(QRectF(x + logicalEdge + middle, y, logicalEdge, h), bar,
+                      QRectF(edge, 0, edge, barH));
+}
+
+void DrawFrameAround(QPainter& painter, const QRect& control) {
+    const QColor colour = FramePen().color();
+    if (!colour.isValid())
+        return;
+    const qreal pixel =
+        1.0 / (painter.device() != nullptr ? painter.device()->devicePixelRatio() : 1.0);
+    const qreal left = control.x();
+    const qreal top = control.y();
+    const qreal right = left + control.width();
+    const qreal bottom = top + control.height();
+    const qreal outerWidth = control.width() + 2 * pixel;
+    painter.fillRect(QRectF(left - pixel, top - pixel, outerWidth, pixel), colour);
+    painter.fillRect(QRectF(left - pixel, bottom, outerWidth, pixel), colour);
+    painter.fillRect(QRectF(left - pixel, top, pixel, control.height()), colour);
+    painter.fillRect(QRectF(right, top, pixel, control.height()), colour);
 }
 
 }  // namespace lumora

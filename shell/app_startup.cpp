@@ -91,12 +91,6 @@ bool WithBoundedMessages(Load load) {
     return loaded;
 }
 
-int ScreenDpiY() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        return qRound(screen->logicalDotsPerInchY());
-    return 96;
-}
-
 std::u16string Path(const QString& path) {
     return path.toStdU16String();
 }
@@ -160,6 +154,17 @@ void ConnectLauncher(AddressLauncher& launcher, PlayerView& view) {
 }
 
 }  // namespace
+
+void LoadInterfaceResourcesForScreen(const std::u16string& resourcesPath,
+                                     const std::u16string& splashPath) {
+    int logicalDpiY = 96;
+    qreal ratio = 1.0;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        logicalDpiY = qRound(screen->logicalDotsPerInchY());
+        ratio = screen->devicePixelRatio();
+    }
+    LoadInterfaceResources(resourcesPath, splashPath, logicalDpiY, ratio);
+}
 
 Catalogue& CreateProcessCatalogue(const std::u16string& path) {
     LoadProcessCatalogue(path);
@@ -268,9 +273,8 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     const QString settingsPath = UserDataPath(QString::fromLatin1(kSettingsFileName));
     LoadSettings(Path(settingsPath));
     LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
-    LoadInterfaceResources(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
-                           Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))),
-                           ScreenDpiY());
+    LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
+                                    Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
     InstallCatalogueHooks();
     InstallQtTranslations(LanguageCode(CurrentLanguage()));
 

@@ -40,6 +40,12 @@ int RunProgram(int argc, char* argv[]);
 // released, 1). A failed save of the settings is told on standard error.
 int RunLumora(QApplication& application, const QString& launchTarget);
 
+// Loads the interface resources for the primary screen: its logical DPI
+// and its scale (2 on a desktop scaled to 200 %), so that the interface is
+// drawn for the screen's real pixels.
+void LoadInterfaceResourcesForScreen(const std::u16string& resourcesPath,
+                                     const std::u16string& splashPath);
+
 // The process-wide catalogue. The player view creates it while the main
 // window is built; shut-down releases it. Messages about bad catalogue
 // entries are shown as message boxes, at most kMaxCatalogueMessageBoxes per

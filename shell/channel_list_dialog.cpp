@@ -66,16 +66,9 @@ const Record* RememberedRecord(const std::vector<FilterOption>& options, int ent
     return static_cast<const Record*>(options[static_cast<std::size_t>(entry)].value);
 }
 
-// The one-pixel frame around a control, in the frame pen's colour, one
-// pixel outside it on every side: four solid lines, drawn as fills (a
-// stroked rectangle costs far more and gives the same pixels).
+// The one-pixel frame around a control, one pixel outside it on every side.
 void DrawControlFrame(QPainter& painter, const QWidget* control) {
-    const QRect grown = control->geometry().adjusted(-1, -1, 1, 1);
-    const QColor colour = FramePen().color();
-    painter.fillRect(QRect(grown.left(), grown.top(), grown.width(), 1), colour);
-    painter.fillRect(QRect(grown.left(), grown.bottom(), grown.width(), 1), colour);
-    painter.fillRect(QRect(grown.left(), grown.top(), 1, grown.height()), colour);
-    painter.fillRect(QRect(grown.right(), grown.top(), 1, grown.height()), colour);
+    DrawFrameAround(painter, control->geometry());
 }
 
 }  // namespace

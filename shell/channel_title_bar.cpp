@@ -48,20 +48,21 @@ QSize ChannelTitleBar::sizeHint() const {
 }
 
 void ChannelTitleBar::paintEvent(QPaintEvent*) {
-    const qreal ratio = devicePixelRatioF();
-    QImage buffer = BackgroundBuffer(size(), ratio);
+    // Drawn in device pixels with the device fonts: on a scaled screen the
+    // bar is the one a build for the screen's real DPI draws.
+    QImage buffer = DeviceBuffer(size());
     {
         QPainter painter(&buffer);
-        const int b = BarHeight();
-        DrawBarBackground(painter, QRect(0, 0, width(), b));
-        const int textWidth = width() - 2 * kTextInset;
-        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_, SmallBoldFont(),
-                     kNameColour);
-        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_, SmallFont(),
-                     kStatusColour);
+        const int b = BarHeight(Pixels::Device);
+        DrawBarBackground(painter, QRect(0, 0, buffer.width(), b));
+        const int textWidth = buffer.width() - 2 * kTextInset;
+        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_,
+                     SmallBoldFont(Pixels::Device), kNameColour);
+        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_,
+                     SmallFont(Pixels::Device), kStatusColour);
     }
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), buffer);
+    DrawDeviceBuffer(painter, std::move(buffer));
 }
 
 }  // namespace lumora

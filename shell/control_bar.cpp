@@ -54,9 +54,9 @@ int ControlBar::volume() const {
 }
 
 QSize ControlBar::sizeHint() const {
-    const int b = BarHeight();
+    const int b = BarHeight(Pixels::Device);
     const int s = b * 5 / 6;
-    return QSize(b / 2 + 2 * s + b + 3 * b + b / 2, b);
+    return ToLogical(QRect(0, 0, b / 2 + 2 * s + b + 3 * b + b / 2, b)).size();
 }
 
 void ControlBar::onPlayStopClicked() {
@@ -67,12 +67,14 @@ void ControlBar::onPlayStopClicked() {
 }
 
 void ControlBar::layoutControls() {
-    const int b = BarHeight();
+    // Laid out in device pixels, so that a scaled screen places the buttons
+    // where a build for its real DPI would.
+    const int b = BarHeight(Pixels::Device);
     const int s = b * 5 / 6;
     const int t = (b - s) / 2;
-    playButton_->setGeometry(b / 2, t, s, s);
-    fullScreenButton_->setGeometry(b + s, t, s, s);
-    volumeSlider_->setGeometry(b / 2 + 2 * s + b, t, 3 * b, s);
+    playButton_->setGeometry(ToLogical(QRect(b / 2, t, s, s)));
+    fullScreenButton_->setGeometry(ToLogical(QRect(b + s, t, s, s)));
+    volumeSlider_->setGeometry(ToLogical(QRect(b / 2 + 2 * s + b, t, 3 * b, s)));
 }
 
 void ControlBar::resizeEvent(QResizeEvent*) {

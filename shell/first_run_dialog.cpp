@@ -96,10 +96,7 @@ void FirstRunDialog::OnSize(int width, int height) {
 }
 
 void FirstRunDialog::PaintClient(QPainter& painter) {
-    painter.setPen(FramePen());
-    painter.setBrush(Qt::NoBrush);
-    const QRect grown = notice_->geometry().adjusted(-1, -1, 1, 1);
-    painter.drawRect(grown.adjusted(0, 0, -1, -1));
+    DrawFrameAround(painter, notice_->geometry());
 }
 
 bool RunFirstRunModal(QWidget* owner) {

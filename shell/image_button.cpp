@@ -23,7 +23,7 @@ ImageState ImageButton::currentState() const {
 }
 
 QSize ImageButton::sizeHint() const {
-    const QSize size = ImageFor(images_, ImageState::Normal).size();
+    const QSize size = ImageFor(images_, ImageState::Normal).deviceIndependentSize().toSize();
     return size.isEmpty() ? QSize(ButtonImageSize(), ButtonImageSize()) : size;
 }
 

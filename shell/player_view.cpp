@@ -320,9 +320,12 @@ void PlayerView::Tick() {
 }
 
 QRect PlayerView::PlayerRect() const {
-    const int bar = BarHeight();
+    // In device pixels first, as a build for the screen's real DPI places it.
+    const int bar = BarHeight(Pixels::Device);
     const int margin = bar / 8;
-    return QRect(margin, bar + margin, width() - 2 * margin, height() - 2 * (bar + margin));
+    const int width = ToDevice(this->width());
+    const int height = ToDevice(this->height());
+    return ToLogical(QRect(margin, bar + margin, width - 2 * margin, height - 2 * (bar + margin)));
 }
 
 void PlayerView::LayOut() {
@@ -348,13 +351,7 @@ void PlayerView::paintEvent(QPaintEvent*) {
     QWidget* playerWindow = player_ ? player_->Window() : nullptr;
     if (playerWindow == nullptr || !playerWindow->isVisible() || playerWindow->isWindow())
         return;
-    // The frame lies one pixel outside the player on every side. QPainter's
-    // outline of (x, y, w, h) covers x..x+w, so the grown rectangle is given
-    // one pixel smaller than it is.
-    painter.setPen(FramePen());
-    painter.setBrush(Qt::NoBrush);
-    const QRect grown = playerWindow->geometry().adjusted(-1, -1, 1, 1);
-    painter.drawRect(grown.adjusted(0, 0, -1, -1));
+    DrawFrameAround(painter, playerWindow->geometry());
 }
 
 void PlayerView::SetPlaying(bool playing) {

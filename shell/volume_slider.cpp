@@ -26,6 +26,7 @@ void DrawTrack(QPainter& painter, int width) {
     const int h = track.height();
     const int half = w / 2;
     const int middle = std::max(0, width - 2 * half);
+    // Explicit rectangles: one track pixel on one pixel of the device buffer.
     painter.drawImage(QRect(0, 0, half, h), track, QRect(0, 0, half, h));
     painter.drawImage(QRect(half, 0, middle, h), track, QRect(half, 0, 1, h));
     painter.drawImage(QRect(half + middle, 0, half, h), track, QRect(w - half, 0, half, h));
@@ -43,24 +44,29 @@ VolumeSlider::VolumeSlider(QWidget* parent) : QAbstractSlider(parent) {
 
 int VolumeSlider::thumbWidth() const {
     const QImage& thumb = ImageFor(ThumbImages(), ImageState::Normal);
-    return thumb.isNull() ? std::max(1, BarHeight() / 4) : thumb.width();
+    return thumb.isNull() ? std::max(1, BarHeight(Pixels::Device) / 4) : thumb.width();
 }
 
 int VolumeSlider::travel() const {
-    return std::max(0, width() - thumbWidth());
+    return std::max(0, ToDevice(width()) - thumbWidth());
+}
+
+int VolumeSlider::thumbLeft() const {
+    const int range = maximum() - minimum();
+    return range > 0 ? travel() * (sliderPosition() - minimum()) / range : 0;
 }
 
 QRect VolumeSlider::thumbRect() const {
-    const int range = maximum() - minimum();
-    const int left = range > 0 ? travel() * (sliderPosition() - minimum()) / range : 0;
-    return QRect(left, 0, thumbWidth(), height());
+    const QRect device(thumbLeft(), 0, thumbWidth(), 1);
+    const QRect logical = ToLogical(device);
+    return QRect(logical.x(), 0, logical.width(), height());
 }
 
 int VolumeSlider::valueForThumbLeft(int left) const {
     const int span = travel();
     if (span <= 0)
         return minimum();
-    const int clamped = std::clamp(left, 0, span);
+    const int clamped = std::clamp(ToDevice(left), 0, span);
     const int range = maximum() - minimum();
     // The smallest value whose thumb is drawn at or right of `left`: with
     // more values than pixels, the thumb then lands on the pixel it was
@@ -69,26 +75,27 @@ int VolumeSlider::valueForThumbLeft(int left) const {
 }
 
 QSize VolumeSlider::sizeHint() const {
-    return QSize(3 * BarHeight(), ButtonImageSize());
+    const QRect device(0, 0, 3 * BarHeight(Pixels::Device), ButtonImageSize(Pixels::Device));
+    return ToLogical(device).size();
 }
 
 void VolumeSlider::paintEvent(QPaintEvent*) {
-    const qreal ratio = devicePixelRatioF();
-    QImage buffer = BackgroundBuffer(size(), ratio);
+    // Drawn in device pixels: on a scaled screen the slider is the one a
+    // build for the screen's real DPI draws.
+    QImage buffer = DeviceBuffer(size());
     {
         QPainter painter(&buffer);
-        DrawTrack(painter, width());
+        DrawTrack(painter, buffer.width());
         const ImageState state = hasFocus() ? ImageState::Focused : ImageState::Normal;
         const QImage& thumb = ImageFor(ThumbImages(), state);
         if (!thumb.isNull()) {
-            const QRect r = thumbRect();
-            painter.drawImage(QPoint(r.x() + (r.width() - thumb.width()) / 2,
-                                     r.y() + (r.height() - thumb.height()) / 2),
-                              thumb);
+            const QPoint at(thumbLeft() + (thumbWidth() - thumb.width()) / 2,
+                            (buffer.height() - thumb.height()) / 2);
+            painter.drawImage(QRect(at, thumb.size()), thumb);
         }
     }
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), buffer);
+    DrawDeviceBuffer(painter, std::move(buffer));
 }
 
 void VolumeSlider::mousePressEvent(QMouseEvent* event) {

@@ -38,8 +38,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // In device pixels: the slider is drawn at the device's real pixels.
     int thumbWidth() const;
     int travel() const;  // the pixels the thumb's left edge can move
+    int thumbLeft() const;
 
     int dragOffset_ = -1;  // press point minus thumb left edge while dragging
 };

@@ -1,5 +1,7 @@
 // The interface resources, pixel for pixel, and the pictures of the data files.
 
+#include <vector>
+
 #include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
@@ -138,6 +140,97 @@ TEST_F(ResourcesTest, SizesFollowTheBarHeight) {
         }
         for (const QImage& image : ThumbImages())
             EXPECT_EQ(image.size(), QSize(row.thumbWidth, row.thumbHeight));
+    }
+}
+
+// Every drawn bitmap, in a fixed order, with its ratio taken off.
+std::vector<QImage> DrawnBitmaps() {
+    std::vector<QImage> bitmaps{BarBitmap(), TrackBitmap()};
+    for (const ImageSet* set : {&PlayImages(), &StopImages(), &FullScreenImages(), &ThumbImages()})
+        bitmaps.insert(bitmaps.end(), set->begin(), set->end());
+    for (QImage& bitmap : bitmaps)
+        bitmap.setDevicePixelRatio(1.0);
+    return bitmaps;
+}
+
+TEST_F(ResourcesTest, ScaledScreenGetsTheDrawingOfItsRealDpi) {
+    struct Row {
+        qreal ratio;
+        int realDpi;
+    };
+    for (const Row& row : {Row{1.25, 120}, Row{1.5, 144}, Row{2.0, 192}, Row{3.0, 288}}) {
+        SCOPED_TRACE(row.realDpi);
+        LoadAt(row.realDpi);
+        const std::vector<QImage> expected = DrawnBitmaps();
+        const int barHeight = BarHeight();
+        const int boldPixels = BoldFont()->pixelSize();
+        const int smallPixels = SmallFont()->pixelSize();
+
+        LoadInterfaceResources(Path(dir_, "Resources.velt"), Path(dir_, "cbuild.velt"), 96,
+                               row.ratio);
+        EXPECT_EQ(BarBitmap().devicePixelRatio(), row.ratio);
+        EXPECT_EQ(ThumbImages()[2].devicePixelRatio(), row.ratio);
+        EXPECT_EQ(DrawnBitmaps(), expected);
+        EXPECT_EQ(BarHeight(Pixels::Device), barHeight);
+        // The layouts of the shell stay at the unscaled sizes.
+        EXPECT_EQ(BarHeight(), 24);
+        EXPECT_EQ(ButtonImageSize(), 20);
+        EXPECT_EQ(BoldFont(Pixels::Device)->pixelSize(), boldPixels);
+        EXPECT_EQ(SmallFont(Pixels::Device)->pixelSize(), smallPixels);
+    }
+}
+
+TEST_F(ResourcesTest, BarBackgroundOnAScaledPictureIsTheOneOfTheRealDpi) {
+    LoadAt(192);
+    QImage expected = DeviceBuffer(QSize(70, 48));
+    {
+        QPainter painter(&expected);
+        DrawBarBackground(painter, expected.rect());
+    }
+    LoadInterfaceResources(Path(dir_, "Resources.velt"), Path(dir_, "cbuild.velt"), 96, 2.0);
+    QImage scaled(70, 48, QImage::Format_RGB888);
+    scaled.setDevicePixelRatio(2.0);
+    {
+        QPainter painter(&scaled);
+        DrawBarBackground(painter, QRect(0, 0, 35, 24));
+    }
+    scaled.setDevicePixelRatio(1.0);
+    EXPECT_EQ(scaled, expected);
+}
+
+TEST_F(ResourcesTest, FrameMeetsWhatItSurroundsAtFractionalScales) {
+    LoadAt(96);
+    struct Row {
+        qreal ratio;
+        QRect control;  // logical
+    };
+    for (const Row& row : {Row{1.0, {2, 2, 5, 4}}, Row{1.5, {1, 1, 5, 5}}, Row{1.5, {2, 3, 7, 4}},
+                           Row{1.25, {3, 1, 5, 6}}, Row{2.0, {1, 2, 3, 3}}}) {
+        SCOPED_TRACE(row.ratio);
+        QImage image(24, 24, QImage::Format_RGB888);
+        image.fill(Qt::white);
+        image.setDevicePixelRatio(row.ratio);
+        {
+            QPainter painter(&image);
+            painter.fillRect(row.control, Qt::black);
+            DrawFrameAround(painter, row.control);
+        }
+        // The control's own pixels, found by their colour.
+        QRect inner;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if ((image.pixel(x, y) | 0xff000000u) == qRgb(0, 0, 0))
+                    inner |= QRect(x, y, 1, 1);
+        ASSERT_FALSE(inner.isEmpty());
+        const QRect outer = inner.adjusted(-1, -1, 1, 1);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const bool ring = outer.contains(x, y) && !inner.contains(x, y);
+                const QRgb expected = ring                   ? kFrame
+                                      : inner.contains(x, y) ? 0
+                                                             : qRgb(255, 255, 255);
+                ASSERT_TRUE(PixelIs(image, x, y, expected));
+            }
     }
 }
 
