@@ -113,7 +113,9 @@ protected:
             QRect box = painter.fontMetrics().boundingRect(
                 area, Qt::AlignCenter | Qt::TextSingleLine, captions_[currentTab_ == 1 ? 1 : 0]);
             box = box.adjusted(-3, 0, 2, -1).intersected(rect().adjusted(0, 0, -1, -1));
-            painter.setPen(QPen(kActiveCaptionColour, 1, Qt::DotLine));
+            QPen dots(kActiveCaptionColour, 1, Qt::DotLine);
+            dots.setCosmetic(true);  // one device pixel at any scale
+            painter.setPen(dots);
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(box);
         }

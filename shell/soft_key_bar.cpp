@@ -118,8 +118,10 @@ void SoftKeyBar::paintEvent(QPaintEvent*) {
         painter.drawText(area.adjusted(3, 0, -3, 0), Qt::AlignCenter | Qt::TextSingleLine,
                          KeyAt(key).text);
     }
-    // A thin divider between the two keys.
-    painter.setPen(QColor(0, 0, 0, 80));
+    // A thin divider between the two keys, one device pixel wide at any scale.
+    QPen divider(QColor(0, 0, 0, 80));
+    divider.setCosmetic(true);
+    painter.setPen(divider);
     painter.drawLine(width() / 2, height() / 5, width() / 2, height() - height() / 5);
 }
 

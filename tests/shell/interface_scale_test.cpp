@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,6 +38,29 @@ constexpr int kShotsTimeoutMs = 120000;
 constexpr QRgb kFrameColour = qRgb(195, 170, 69);
 constexpr QRgb kBackgroundColour = qRgb(61, 68, 86);
 
+// A fontconfig setup with the machine's fonts and slight hinting for all
+// of them: the interface hints its text that way on a scaled screen, and
+// an unscaled screen follows fontconfig, so the two kinds of pictures only
+// compare equal when fontconfig says the same whatever the machine's own
+// settings.
+QString FontConfigFile() {
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("fonts.conf"));
+    QFile file(path);
+    if (!file.exists() && file.open(QIODevice::WriteOnly))
+        file.write(R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <match target="font">
+    <edit name="hinting" mode="assign"><bool>true</bool></edit>
+    <edit name="hintstyle" mode="assign"><const>hintslight</const></edit>
+  </match>
+</fontconfig>
+)");
+    return path;
+}
+
 // Runs the helper into a fresh folder: the screen scaled by `factor`, the
 // DPI taken from the screen (dpi 0) or given.
 std::unique_ptr<QTemporaryDir> Shoot(const char* factor, QSize size, int dpi) {
@@ -45,6 +69,7 @@ std::unique_ptr<QTemporaryDir> Shoot(const char* factor, QSize size, int dpi) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(factor));
+    environment.insert(QStringLiteral("FONTCONFIG_FILE"), FontConfigFile());
     helper.setProcessEnvironment(environment);
     helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList arguments{folder->path(), QString::number(size.width()),
