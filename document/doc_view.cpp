@@ -4,7 +4,6 @@
 
 #include "document/doc_format.h"
 #include "document/doc_node.h"
-#include "document/file_stream.h"
 
 namespace lumora {
 
@@ -13,8 +12,7 @@ namespace lumora {
 // bounded by DocNode::kMaxDepth.
 class DocView::Parser : public ByteSpanSource {
 public:
-    explicit Parser(DocView& view)
-        : ByteSpanSource(view.bytes_.data(), view.bytes_.size()), view_(view) {}
+    explicit Parser(DocView& view) : ByteSpanSource(view.data_, view.size_), view_(view) {}
 
     bool Record(int depth) {
         std::uint32_t magic = 0;
@@ -45,10 +43,10 @@ public:
     }
 
 private:
-    bool View(std::string_view& bytes, std::size_t n) {
+    bool View(Span& bytes, std::size_t n) {
         if (n > Left())
             return false;
-        bytes = std::string_view(reinterpret_cast<const char*>(data_ + at_), n);
+        bytes = {static_cast<std::uint32_t>(at_), static_cast<std::uint32_t>(n)};
         at_ += n;
         return true;
     }
@@ -59,7 +57,7 @@ private:
     }
 
     // The view keeps the bytes where they lie; the count is the codec's.
-    bool Narrow(std::string_view& text) {
+    bool Narrow(Span& text) {
         std::uint32_t n = 0;
         return TakeCount(*this, n) && View(text, n);
     }
@@ -76,7 +74,7 @@ private:
         case ValueType::Int:
         case ValueType::Bool:
         case ValueType::Raw32A:
-        case ValueType::Raw32B: ok = Fixed(attribute.word); break;
+        case ValueType::Raw32B: ok = View(attribute.payload, sizeof(std::uint32_t)); break;
         case ValueType::Raw64: ok = View(attribute.payload, sizeof(Raw64Block)); break;
         case ValueType::String: ok = Narrow(attribute.payload); break;
         case ValueType::WString: {
@@ -104,38 +102,30 @@ private:
 
 bool DocView::LoadFromFile(const std::u16string& path) {
     Clear();
-    FileStream file;
-    if (!file.Open(path, OpenMode::Read))
+    if (!file_.Open(path))
         return false;
-    // The size is a hint: the file may change while it is read.
-    constexpr std::size_t kChunk = 64 * 1024;
-    bytes_.resize(std::size_t{file.Size()} + 1);
-    std::size_t held = 0;
-    for (;;) {
-        if (held == bytes_.size())
-            bytes_.resize(held + kChunk);
-        std::uint32_t n =
-            file.Read(bytes_.data() + held, static_cast<std::uint32_t>(bytes_.size() - held));
-        if (n == 0)
-            break;
-        held += n;
-    }
-    bytes_.resize(held);
+    data_ = file_.Data();
+    size_ = file_.Size();
     return Parse();
 }
 
 bool DocView::Read(const void* data, std::size_t size) {
     Clear();
     const auto* first = static_cast<const std::uint8_t*>(data);
-    bytes_.assign(first, first + size);
+    copy_.assign(first, first + size);
+    data_ = copy_.data();
+    size_ = copy_.size();
     return Parse();
 }
 
 bool DocView::Parse() {
     // A rough guess from catalogue files: a node every 60 bytes, an
-    // attribute every 20. The arrays grow past it when needed.
-    nodes_.reserve(bytes_.size() / 60 + 1);
-    attributes_.reserve(bytes_.size() / 20 + 1);
+    // attribute every 20. The arrays grow past it when needed. Filled
+    // once from start to end, they are worth large pages.
+    nodes_.reserve(size_ / 60 + 1);
+    attributes_.reserve(size_ / 20 + 1);
+    AdviseLargePages(nodes_.data(), nodes_.capacity() * sizeof(NodeRecord));
+    AdviseLargePages(attributes_.data(), attributes_.capacity() * sizeof(AttributeRecord));
     if (!Parser(*this).Record(0)) {
         Clear();
         return false;
@@ -146,7 +136,16 @@ bool DocView::Parse() {
 void DocView::Clear() {
     nodes_.clear();
     attributes_.clear();
-    bytes_.clear();
+    file_.Close();
+    copy_.clear();
+    data_ = nullptr;
+    size_ = 0;
+}
+
+std::uint32_t DocView::Word(const AttributeRecord& attribute) const {
+    std::uint32_t word = 0;
+    std::memcpy(&word, data_ + attribute.payload.at, sizeof word);
+    return word;
 }
 
 DocView::Node DocView::Root() const {
@@ -158,7 +157,7 @@ const DocView::AttributeRecord* DocView::Find(std::uint32_t node, std::string_vi
     const NodeRecord& record = nodes_[node];
     for (std::uint32_t i = 0; i < record.attributeCount; ++i) {
         const AttributeRecord& attribute = attributes_[record.firstAttribute + i];
-        if (attribute.name == name)
+        if (Bytes(attribute.name) == name)
             return attribute.type == type ? &attribute : nullptr;
     }
     return nullptr;
@@ -180,18 +179,18 @@ bool DocView::Node::FindChild(std::string_view name, Node& child) const {
 
 std::int32_t DocView::Node::GetInt(std::string_view name, std::int32_t fallback) const {
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::Int);
-    return attribute ? static_cast<std::int32_t>(attribute->word) : fallback;
+    return attribute ? static_cast<std::int32_t>(view_->Word(*attribute)) : fallback;
 }
 
 bool DocView::Node::GetBool(std::string_view name, bool fallback) const {
     // Only the low byte of the stored word counts, as on a DocNode.
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::Bool);
-    return attribute ? (attribute->word & 0xFF) != 0 : fallback;
+    return attribute ? (view_->Word(*attribute) & 0xFF) != 0 : fallback;
 }
 
 std::string_view DocView::Node::RequireString(std::string_view name) const {
     const AttributeRecord* attribute = view_->Find(index_, name, ValueType::String);
-    return attribute ? attribute->payload : std::string_view();
+    return attribute ? view_->Bytes(attribute->payload) : std::string_view();
 }
 
 std::u16string DocView::Node::RequireWString(std::string_view name) const {
@@ -199,8 +198,9 @@ std::u16string DocView::Node::RequireWString(std::string_view name) const {
     if (attribute == nullptr)
         return {};
     // The file's bytes need not be aligned for char16_t: copied, not cast.
-    std::u16string text(attribute->payload.size() / 2, u'\0');
-    std::memcpy(text.data(), attribute->payload.data(), text.size() * 2);
+    const std::string_view payload = view_->Bytes(attribute->payload);
+    std::u16string text(payload.size() / 2, u'\0');
+    std::memcpy(text.data(), payload.data(), text.size() * 2);
     return text;
 }
 
