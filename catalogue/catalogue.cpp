@@ -10,6 +10,7 @@
 #include "catalogue/settings.h"
 #include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
+#include "document/mapped_file.h"
 #include "document/text_encoding.h"
 
 namespace lumora {
@@ -40,7 +41,6 @@ constexpr std::string_view kFavouriteAttribute = "f";
 
 constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
 constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";
-constexpr char16_t kFullTitleFormat[] = u"%s %s";
 constexpr char16_t kSubtitleFormat[] = u"%s (%d%s)";
 
 Catalogue* processCatalogue = nullptr;
@@ -103,8 +103,17 @@ void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     channel.searchText.clear();
 }
 
-// The state child of one channel in the settings.
-void WriteState(DocNode& channels, const std::string& id, const ChannelState& state) {
+bool IsDefaultState(const ChannelState& state) {
+    return !state.favourite && state.streamIndex == 0;
+}
+
+// The state child of one channel in the settings. A channel in its default
+// state needs no child, unless it must keep its id from a later channel of
+// the same id (`keepDefaults`).
+void WriteState(DocNode& channels, const std::string& id, const ChannelState& state,
+                bool keepDefaults) {
+    if (!keepDefaults && IsDefaultState(state))
+        return;
     DocNode* child = channels.AddChild(id);
     if (child == nullptr)
         return;
@@ -270,6 +279,7 @@ void Catalogue::FreeCountries() {
     if (processCatalogue == this)
         AllChannels().clear();
     countries_.clear();
+    std::vector<Channel>().swap(channelRecords_);
     heldState_.clear();
 }
 
@@ -296,6 +306,9 @@ void Catalogue::BuildCountries(DocView::Node root, BuildContext& context) {
     for (DocView::Node node : root.Children())
         channelCount += node.ChildCount();
     AllChannels().reserve(AllChannels().size() + channelCount);
+    channelRecords_.reserve(channelCount);
+    // Filled once from start to end, the block is worth large pages.
+    AdviseLargePages(channelRecords_.data(), channelRecords_.capacity() * sizeof(Channel));
 
     for (DocView::Node node : root.Children()) {
         // Of two country nodes with one code the first counts, as in a
@@ -329,8 +342,9 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     auto [slot, added] = country.channels.try_emplace(std::string(node.Name()));
     if (!added)
         return;
-    slot->second = std::make_unique<Channel>();
-    Channel& channel = *slot->second;
+    // The block has room for every channel node (BuildCountries).
+    Channel& channel = channelRecords_.emplace_back();
+    slot->second = &channel;
     // Listed before anything is read, so even a channel with errors shows.
     AllChannels().push_back(&channel);
 
@@ -356,8 +370,9 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     if (context.FindState(channel.id, state))
         ApplyState(state, channel);
 
+    // The full title ("country name" + " " + "channel name") is the sort
+    // key; SortAllChannels compares it in parts instead of keeping it.
     ComposeSubtitle(channel, context.unit);
-    channel.fullTitle = FormatText(kFullTitleFormat, {country.displayName, channel.name});
 }
 
 Category* Catalogue::FindCategory(std::string_view key) const {
@@ -372,7 +387,7 @@ Channel* Catalogue::FindChannel(std::string_view id) const {
             continue;
         auto found = country->channels.find(std::string(id.substr(code.size() + 1)));
         if (found != country->channels.end())
-            return found->second.get();
+            return found->second;
     }
     return nullptr;
 }
@@ -393,14 +408,21 @@ std::map<std::string, ChannelState> Catalogue::CollectState() const {
 void Catalogue::WriteChannelState(DocNode& channels) const {
     if (!HasChannels()) {
         for (const auto& [id, state] : heldState_)
-            WriteState(channels, id, state);
+            WriteState(channels, id, state, false);
         return;
     }
+    // Only channels whose state is not the default get a child, which keeps
+    // the settings small at any catalogue size. Two channels share an id
+    // only when a country code holds "_" ("a_b" + "c", "a" + "b_c"); then
+    // every channel is written, so that the first one's state counts.
+    bool idsMayRepeat = false;
+    for (const auto& [code, country] : countries_)
+        idsMayRepeat = idsMayRepeat || code.find('_') != std::string::npos;
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels) {
             // AddChild refuses a second child of one id: the first channel wins.
             WriteState(channels, channel->id,
-                       ChannelState{channel->favourite, channel->streamIndex});
+                       ChannelState{channel->favourite, channel->streamIndex}, idsMayRepeat);
         }
     }
 }

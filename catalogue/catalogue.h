@@ -105,6 +105,11 @@ private:
     std::string version_;
     CatalogueOrigin origin_;
     std::map<std::string, std::unique_ptr<Country>> countries_;
+    // Every channel record of the countries, in one block: a load makes
+    // one allocation for them, not one per channel. Reserved for every
+    // channel node of the file before the first is built, so it never
+    // moves while the countries point into it.
+    std::vector<Channel> channelRecords_;
     std::map<std::string, std::unique_ptr<Category>> categories_;
     Channel* current_ = nullptr;
     // Per-channel state kept while there are no channel records to hold it.

@@ -40,19 +40,19 @@ struct Channel {
     std::vector<Stream> streams;
     std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
     bool favourite = false;
-    std::u16string fullTitle;  // "country name" + " " + "channel name": the sort key
-    std::u16string subtitle;   // "country name (bit rate + unit)"
+    std::u16string subtitle;  // "country name (bit rate + unit)"
     // Name and subtitle folded for searching (SearchChannels); made by the
     // first search that needs it, emptied when the subtitle changes.
     std::u16string searchText;
 };
 
-// A country of the catalogue, owning its channels by node name.
+// A country of the catalogue, with its channels by node name.
 struct Country {
     std::string code;
     const ResourceImage* flag = nullptr;
     std::u16string displayName;
-    std::map<std::string, std::unique_ptr<Channel>> channels;
+    // The records themselves live in one block of their catalogue.
+    std::map<std::string, Channel*> channels;
 };
 
 }  // namespace lumora

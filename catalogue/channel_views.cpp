@@ -45,21 +45,60 @@ std::vector<FilterOption> Options(std::string_view allKey, const Map* records,
 
 void SortAllChannels() {
     std::vector<Channel*>& channels = AllChannels();
-    // Sorting (title, channel) pairs keeps every comparison away from the
-    // scattered Channel records. char16_t is unsigned, so the comparison is
-    // by code unit as it should be.
+    // Channels go by their full titles, "country name" + " " + "channel
+    // name", compared code unit by code unit (char16_t is unsigned). The
+    // title is compared in its parts, so no title is ever built, and
+    // sorting (parts, channel) keys keeps every comparison away from the
+    // scattered Channel records.
     struct SortKey {
-        std::u16string_view title;
+        std::u16string_view country;
+        std::u16string_view name;
         Channel* channel;
     };
     std::vector<SortKey> keys;
     keys.reserve(channels.size());
     for (Channel* channel : channels)
-        keys.push_back({channel->fullTitle, channel});
-    std::sort(keys.begin(), keys.end(),
-              [](const SortKey& a, const SortKey& b) { return a.title < b.title; });
+        keys.push_back({channel->country ? std::u16string_view(channel->country->displayName)
+                                         : std::u16string_view(),
+                        channel->name, channel});
+    std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) {
+        return CompareJoinedTitles(a.country, a.name, b.country, b.name) < 0;
+    });
     for (std::size_t i = 0; i < keys.size(); ++i)
         channels[i] = keys[i].channel;
+}
+
+std::u16string FullTitle(const Channel& channel) {
+    std::u16string title = channel.country ? channel.country->displayName : std::u16string();
+    return title.append(1, u' ').append(channel.name);
+}
+
+int CompareJoinedTitles(std::u16string_view countryA, std::u16string_view nameA,
+                        std::u16string_view countryB, std::u16string_view nameB) {
+    // One country: the same first part and space.
+    if (countryA == countryB)
+        return nameA.compare(nameB);
+    // Two countries that differ before either name ends decide alone.
+    const std::size_t common = std::min(countryA.size(), countryB.size());
+    const auto [atA, atB] =
+        std::mismatch(countryA.begin(), countryA.begin() + common, countryB.begin());
+    if (atA != countryA.begin() + common)
+        return *atA < *atB ? -1 : 1;
+    // One country name begins the other: compare the joined texts.
+    const std::size_t sizeA = countryA.size() + 1 + nameA.size();
+    const std::size_t sizeB = countryB.size() + 1 + nameB.size();
+    auto unitAt = [](std::u16string_view country, std::u16string_view name, std::size_t i) {
+        if (i < country.size())
+            return country[i];
+        return i == country.size() ? u' ' : name[i - country.size() - 1];
+    };
+    for (std::size_t i = 0; i < sizeA && i < sizeB; ++i) {
+        const char16_t a = unitAt(countryA, nameA, i);
+        const char16_t b = unitAt(countryB, nameB, i);
+        if (a != b)
+            return a < b ? -1 : 1;
+    }
+    return sizeA < sizeB ? -1 : sizeA > sizeB ? 1 : 0;
 }
 
 std::vector<Channel*> FilterChannels(const Country* country, const Category* category) {

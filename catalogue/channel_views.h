@@ -19,6 +19,12 @@ namespace lumora {
 // rules, upper case before lower case). Channels with equal titles end up in
 // no particular order.
 void SortAllChannels();
+// "country name" + " " + "channel name": what AllChannels is ordered by.
+std::u16string FullTitle(const Channel& channel);
+// The order of two full titles, "country" + " " + "name", compared code unit
+// by code unit without joining them: negative, 0 or positive.
+int CompareJoinedTitles(std::u16string_view countryA, std::u16string_view nameA,
+                        std::u16string_view countryB, std::u16string_view nameB);
 
 // The channels of AllChannels whose country is `country` and whose category
 // is `category`; null stands for "all". A channel without a category only

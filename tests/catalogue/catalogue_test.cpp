@@ -74,7 +74,7 @@ TEST_F(CatalogueTest, BuildsCountriesChannelsAndStreams) {
     EXPECT_EQ(ard->streams[1].bitRate, 1500);
     EXPECT_EQ(ard->streams[1].address, u"http://de/ard-hd");
     EXPECT_EQ(SelectedStream(*ard), &ard->streams[0]);
-    EXPECT_EQ(ard->fullTitle, u"Germany Das Erste");
+    EXPECT_EQ(FullTitle(*ard), u"Germany Das Erste");
     EXPECT_EQ(ard->subtitle, u"Germany (800kb)");
     EXPECT_EQ(AllChannels().size(), 3u);
     EXPECT_EQ(catalogue.CurrentChannel(), nullptr);
@@ -86,7 +86,7 @@ TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName) {
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(catalogue.FindChannel("de_zdf")->name, u"Zweites");
-    EXPECT_EQ(catalogue.FindChannel("de_zdf")->fullTitle, u"de Zweites");
+    EXPECT_EQ(FullTitle(*catalogue.FindChannel("de_zdf")), u"de Zweites");
     EXPECT_EQ(catalogue.FindChannel("de_ard")->name, u"Das Erste");
 }
 
@@ -100,7 +100,7 @@ TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls) {
     const Channel* channel = catalogue.FindChannel("xx_evil");
     ASSERT_NE(channel, nullptr);
     EXPECT_EQ(channel->name, u"evil.exe TV");
-    EXPECT_EQ(channel->fullTitle, u"Nation evil.exe TV");
+    EXPECT_EQ(FullTitle(*channel), u"Nation evil.exe TV");
 }
 
 TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap) {
@@ -230,11 +230,11 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
     std::vector<std::string> names;
     for (const auto& child : channels->Children())
         names.push_back(child->Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"de_ard", "de_zdf", "fr_tf1"}));
+    // Channels in their default state (not a favourite, the first stream)
+    // need no child.
+    EXPECT_EQ(names, (std::vector<std::string>{"de_ard"}));
     EXPECT_TRUE(channels->Child("de_ard")->GetBool("f", false));
     EXPECT_EQ(channels->Child("de_ard")->GetInt("cu", 0), 1);
-    // The first stream is the default and is not written.
-    EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
 }
 
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
@@ -255,9 +255,20 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
         ASSERT_NE(channels.Child("de_ard"), nullptr);
         EXPECT_TRUE(channels.Child("de_ard")->GetBool("f", false));
         EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
-        ASSERT_NE(channels.Child("de_zdf"), nullptr);
-        EXPECT_FALSE(channels.Child("de_zdf")->GetBool("f", false));
+        // A channel in its default state needs no child.
+        EXPECT_EQ(channels.Child("de_zdf"), nullptr);
     }
+}
+
+TEST_F(CatalogueTest, WriteChannelStateWritesOnlyChannelsOutOfTheirDefaultState) {
+    WriteSmallCatalogue();
+    Catalogue catalogue;
+    catalogue.LoadCatalogue(cataloguePath);
+    AddFavourite(*catalogue.FindChannel("fr_tf1"));
+    DocNode channels("channels");
+    catalogue.WriteChannelState(channels);
+    ASSERT_EQ(channels.Children().size(), 1u);
+    EXPECT_TRUE(channels.Child("fr_tf1")->GetBool("f", false));
 }
 
 // Files whose names were changed in place, so that two nodes share one name
@@ -311,8 +322,8 @@ TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds) {
             {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
         Catalogue catalogue;
         catalogue.LoadCatalogue(cataloguePath);
-        Channel* first = catalogue.Countries().at("a")->channels.at("b_c").get();
-        Channel* second = catalogue.Countries().at("a_b")->channels.at("c").get();
+        Channel* first = catalogue.Countries().at("a")->channels.at("b_c");
+        Channel* second = catalogue.Countries().at("a_b")->channels.at("c");
         first->favourite = firstIsFavourite;
         second->favourite = !firstIsFavourite;
         DocNode channels("channels");

@@ -70,6 +70,30 @@ TEST_F(ChannelViewsTest, SortingComparesUnsignedCodeUnits) {
     EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"q_5", "q_3", "q_2", "q_4", "q_1"}));
 }
 
+TEST(FullTitleOrderTest, PartsCompareAsTheJoinedTitle) {
+    struct Case {
+        std::u16string_view countryA, nameA, countryB, nameB;
+        int order;
+    };
+    const Case cases[] = {
+        // A country name that begins another: the joined text decides.
+        {u"Congo", u"Zeta", u"Congo DR", u"Alpha", 1},
+        {u"Congo", u"A", u"Congo DR", u"Alpha", -1},
+        // The space sorts below letters and above control units.
+        {u"Ab", u"x", u"Ab", u"x", 0},
+        {u"A", u"b c", u"A b", u"c", 0},
+        {u"A", u"", u"A", u"\u0001", -1},
+        {u"", u"", u"", u"", 0},
+        {u"Z", u"a", u"\u00C4", u"a", -1},
+    };
+    for (const Case& c : cases) {
+        const int order = CompareJoinedTitles(c.countryA, c.nameA, c.countryB, c.nameB);
+        EXPECT_EQ((order > 0) - (order < 0), c.order)
+            << std::string(c.countryA.begin(), c.countryA.end()) << " / "
+            << std::string(c.nameA.begin(), c.nameA.end());
+    }
+}
+
 TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide) {
     testing::WriteCatalogue(
         cataloguePath, "v",
