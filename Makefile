@@ -45,7 +45,7 @@ check: deps
 	fi
 	cmake --build $(CHECK_BUILD)
 	cd $(CHECK_BUILD) && \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:suppressions=$(CURDIR)/tools/sanitizer-suppressions/asan.supp \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/sanitizer-suppressions/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure
