@@ -74,19 +74,12 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     connect(controlBar_, &ControlBar::volumeChanged, this, [](int volume) { ApplyVolume(volume); });
     ShowCurrentChannelName();
 
-    // 4. The player, first in the client area less a border; the first
-    //    layout moves it to its place.
-    const QRect first = rect().adjusted(kFirstPlayerInset, kFirstPlayerInset, -kFirstPlayerInset,
-                                        -kFirstPlayerInset - kFirstPlayerBottomReserve);
-    const PlayerFactory factory =
-        options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
-    player_ = factory(this, first);
-    if (player_ && player_->Window() != nullptr)
-        player_->Window()->show();
-    // The player hears at once what the slider shows.
-    if (player_)
-        player_->SetVolume(controlBar_->volume());
-    ReportPlayerStartFailure();
+    // 4. The player. The program's own waits for libmpv, which loads while
+    //    the window is built: it is made once the window has been painted.
+    playerAfterPaint_ = !options.playerFactory;
+    playerFactory_ = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
+    if (!playerAfterPaint_)
+        EnsurePlayer();
 
     // 5. The automatic update check ("AutoCU").
     StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
@@ -101,6 +94,24 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
     timer_.start();
     LayOut();
+}
+
+void PlayerView::EnsurePlayer() {
+    if (playerMade_)
+        return;
+    playerMade_ = true;
+    // First in the client area less a border; the layout moves it to its place.
+    const QRect first = rect().adjusted(kFirstPlayerInset, kFirstPlayerInset, -kFirstPlayerInset,
+                                        -kFirstPlayerInset - kFirstPlayerBottomReserve);
+    player_ = playerFactory_(this, first);
+    if (player_ && player_->Window() != nullptr)
+        player_->Window()->show();
+    // The player hears at once what the slider shows.
+    if (player_)
+        player_->SetVolume(controlBar_->volume());
+    ReportPlayerStartFailure();
+    LayOut();
+    update();
 }
 
 PlayerView::~PlayerView() {
@@ -118,6 +129,7 @@ void PlayerView::OnMessage(int message, Channel* channel) {
     case UM_PLAY: Play(channel); break;
     case UM_STOP: Stop(); break;
     case UM_FULLSCREEN:
+        EnsurePlayer();
         if (player_)
             player_->ToggleFullScreen();
         break;
@@ -126,6 +138,7 @@ void PlayerView::OnMessage(int message, Channel* channel) {
 }
 
 void PlayerView::Play(Channel* channel) {
+    EnsurePlayer();
     EndFallback();
     if (player_)
         player_->Stop();
@@ -247,6 +260,7 @@ void PlayerView::ReportPlayerStartFailure() {
 }
 
 void PlayerView::PlayAddress(const QString& address, const QString& name) {
+    EnsurePlayer();
     if (player_)
         player_->Stop();
     ShowName(nullptr, name);
@@ -349,9 +363,10 @@ void PlayerView::paintEvent(QPaintEvent*) {
     const int bar = BarHeight();
     painter.fillRect(QRect(0, bar, width(), height() - 2 * bar), BackgroundBrush());
     QWidget* playerWindow = player_ ? player_->Window() : nullptr;
-    if (playerWindow == nullptr || !playerWindow->isVisible() || playerWindow->isWindow())
-        return;
-    DrawFrameAround(painter, playerWindow->geometry());
+    if (playerWindow != nullptr && playerWindow->isVisible() && !playerWindow->isWindow())
+        DrawFrameAround(painter, playerWindow->geometry());
+    if (playerAfterPaint_ && !playerMade_)
+        QTimer::singleShot(0, this, &PlayerView::EnsurePlayer);
 }
 
 void PlayerView::SetPlaying(bool playing) {

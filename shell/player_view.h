@@ -82,6 +82,11 @@ public:
     ChannelTitleBar* TitleBar() const { return titleBar_; }
     ControlBar* Controls() const { return controlBar_; }
     MediaOutput* Player() const { return player_.get(); }
+    // Makes the player the first time it is needed: at once with a
+    // factory of the caller's, else right after the view's first paint (or
+    // the first request that needs it), so that the window is on screen
+    // before libmpv is waited for.
+    void EnsurePlayer();
     // The status line last given to the title bar.
     const QString& StatusText() const { return statusText_; }
     // True while the control bar is in the playing state.
@@ -124,6 +129,9 @@ private:
 
     ChannelTitleBar* titleBar_ = nullptr;
     ControlBar* controlBar_ = nullptr;
+    PlayerFactory playerFactory_;
+    bool playerMade_ = false;
+    bool playerAfterPaint_ = false;
     std::unique_ptr<MediaOutput> player_;
     QTimer timer_;
     int tickCount_ = 0;

@@ -315,6 +315,7 @@ protected:
         frame_ = std::make_unique<MainFrame>(std::move(options));
         frame_->resize(360, 640);
         frame_->show();
+        frame_->View().EnsurePlayer();
         auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
         if (host == nullptr || !host->Ready())
             return nullptr;

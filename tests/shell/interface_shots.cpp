@@ -46,6 +46,7 @@ bool Save(QWidget& widget, const QString& folder, const char* name) {
 }
 
 bool PictureShown(PlayerView& view) {
+    view.EnsurePlayer();
     auto* host = dynamic_cast<MediaPlayerHost*>(view.Player());
     if (host == nullptr || !host->Ready())
         return false;

@@ -94,6 +94,7 @@ protected:
         frame_ = std::make_unique<MainFrame>(std::move(options));
         frame_->resize(360, 640);
         frame_->show();
+        frame_->View().EnsurePlayer();
         auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
         return host != nullptr && host->Ready() ? host : nullptr;
     }
@@ -469,6 +470,17 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     ReloadProcessCatalogue();
     EXPECT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
     SetCatalogueMessageSink({});
+}
+
+TEST_F(MainFrameTest, TheProgramsPlayerIsMadeOnceTheWindowHasBeenPainted) {
+    PlayerViewOptions options;
+    options.cataloguePath = cataloguePath_.toStdU16String();
+    frame_ = std::make_unique<MainFrame>(std::move(options));
+    // Built without waiting for libmpv; painted, the view makes its player.
+    EXPECT_EQ(frame_->View().Player(), nullptr);
+    frame_->resize(360, 640);
+    frame_->show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame_->View().Player() != nullptr; }, 10000));
 }
 
 TEST_F(MainFrameTest, RealPlayerShowsThePictureOfAChannel) {
