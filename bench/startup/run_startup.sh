@@ -219,7 +219,7 @@ steps = (("exec to main()", "spawn", "main"),
          ("splash on screen", "splash_shown", "splash_exposed"),
          ("splash painted (head start)", "splash_exposed", "frame_building"),
          ("main window: menu, soft keys; catalogue load", "frame_building", "view_building"),
-         ("player view: bars, player, update check, timer", "view_building", "frame_show"),
+         ("player view: bars, update check, timer (player after paint)", "view_building", "frame_show"),
          ("main window shown to exposed", "frame_show", "exposed"),
          ("first paint and flush", "exposed", "shown"))
 for label, start, end in steps:
