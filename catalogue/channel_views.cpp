@@ -18,10 +18,11 @@ constexpr std::string_view kAllChannelsKey = "str_all_channels";
 constexpr char16_t kTabCaptionFormat[] = u"%s (%d)";
 
 // The chooser lists its records by display text; the "all" entry stays on top.
-template <typename Map>
-std::vector<FilterOption> Options(std::string_view allKey, const Map* records,
-                                  const TextOrdering& ordering) {
-    std::vector<FilterOption> options;
+template <typename Record, typename Map>
+std::vector<FilterOption<Record>> Options(std::string_view allKey, const Map* records,
+                                          const TextOrdering& ordering) {
+    using Option = FilterOption<Record>;
+    std::vector<Option> options;
     options.push_back({LookupText(allKey), nullptr});
     if (records == nullptr)
         return options;
@@ -29,14 +30,12 @@ std::vector<FilterOption> Options(std::string_view allKey, const Map* records,
     for (const auto& [key, record] : *records)
         options.push_back({record->displayName, record.get()});
     if (ordering) {
-        std::stable_sort(options.begin() + 1, options.end(),
-                         [&ordering](const FilterOption& a, const FilterOption& b) {
-                             return ordering(a.text, b.text);
-                         });
-    } else {
         std::stable_sort(
             options.begin() + 1, options.end(),
-            [](const FilterOption& a, const FilterOption& b) { return a.text < b.text; });
+            [&ordering](const Option& a, const Option& b) { return ordering(a.text, b.text); });
+    } else {
+        std::stable_sort(options.begin() + 1, options.end(),
+                         [](const Option& a, const Option& b) { return a.text < b.text; });
     }
     return options;
 }
@@ -150,14 +149,16 @@ Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* curr
     return channels[next ? (at + 1) % count : (at + count - 1) % count];
 }
 
-std::vector<FilterOption> CountryOptions(const TextOrdering& ordering) {
+std::vector<CountryOption> CountryOptions(const TextOrdering& ordering) {
     const Catalogue* catalogue = TheCatalogue();
-    return Options(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr, ordering);
+    return Options<Country>(kAllCountriesKey, catalogue ? &catalogue->Countries() : nullptr,
+                            ordering);
 }
 
-std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering) {
+std::vector<CategoryOption> CategoryOptions(const TextOrdering& ordering) {
     const Catalogue* catalogue = TheCatalogue();
-    return Options(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr, ordering);
+    return Options<Category>(kAllChannelsKey, catalogue ? &catalogue->Categories() : nullptr,
+                             ordering);
 }
 
 std::u16string TabCaption(std::string_view key, std::size_t count) {

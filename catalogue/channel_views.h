@@ -53,16 +53,19 @@ Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* curr
 // by UTF-16 code unit.
 using TextOrdering = std::function<bool(const std::u16string& a, const std::u16string& b)>;
 
-// One entry of a filter chooser: the text shown and the Country* or
-// Category* it stands for (null for the "all" entry).
+// One entry of a filter chooser: the text shown and the record it stands
+// for (null for the "all" entry).
+template <typename Record>
 struct FilterOption {
     std::u16string text;
-    const void* value = nullptr;
+    const Record* record = nullptr;
 };
+using CountryOption = FilterOption<Country>;
+using CategoryOption = FilterOption<Category>;
 // "All countries" first, then the countries ordered by display name.
-std::vector<FilterOption> CountryOptions(const TextOrdering& ordering = {});
+std::vector<CountryOption> CountryOptions(const TextOrdering& ordering = {});
 // "All channels" first, then the categories ordered by display name.
-std::vector<FilterOption> CategoryOptions(const TextOrdering& ordering = {});
+std::vector<CategoryOption> CategoryOptions(const TextOrdering& ordering = {});
 
 // A tab caption: the text of `key` formatted with "%s (%d)" and the count.
 std::u16string TabCaption(std::string_view key, std::size_t count);

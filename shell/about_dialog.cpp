@@ -16,14 +16,6 @@
 #include "shell/soft_key_bar.h"
 
 namespace lumora {
-namespace {
-
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
-
-}  // namespace
-
 QPixmap ProgramIcon(int size) {
     // The shapes of shell/lumora.svg, on a 64 x 64 grid.
     QPixmap pixmap(size, size);

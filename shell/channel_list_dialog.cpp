@@ -1,7 +1,6 @@
 #include "shell/channel_list_dialog.h"
 
 #include <algorithm>
-#include <functional>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,7 +8,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
 
@@ -22,6 +20,7 @@
 #include "resources/resources.h"
 #include "shell/channel_list_model.h"
 #include "shell/channel_list_view.h"
+#include "shell/channel_tab_strip.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/interface_collation.h"
@@ -31,9 +30,6 @@
 
 namespace lumora {
 namespace {
-
-const QColor kActiveCaptionColour(250, 250, 255);
-const QColor kInactiveCaptionColour(150, 150, 155);
 
 // What the dialog keeps between its openings in one run (never stored).
 struct RememberedState {
@@ -47,23 +43,45 @@ RememberedState& Remembered() {
     return state;
 }
 
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
+// The tab in "sel_tab"; the channel tab when there is none.
+ChannelTab StoredTab() {
+    return ChannelTabFromSetting(GetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Channels)));
 }
 
-// The filter value of a chooser entry (null for the entry for all).
+// The record of the chosen entry of a chooser (null for the entry for all).
 template <typename Record>
 const Record* EntryRecord(const QComboBox* chooser) {
-    return reinterpret_cast<const Record*>(chooser->currentData().value<quintptr>());
+    return chooser->currentData().value<const Record*>();
 }
 
 // The record behind the remembered entry of a chooser, as the chooser would
 // list it now; null (all) when the entry no longer exists.
 template <typename Record>
-const Record* RememberedRecord(const std::vector<FilterOption>& options, int entry) {
+const Record* RememberedRecord(const std::vector<FilterOption<Record>>& options, int entry) {
     if (entry <= 0 || static_cast<std::size_t>(entry) >= options.size())
         return nullptr;
-    return static_cast<const Record*>(options[static_cast<std::size_t>(entry)].value);
+    return options[static_cast<std::size_t>(entry)].record;
+}
+
+// The chooser's entries: `allText` for the entry for all, then the options
+// in the order they come, each carrying its record. They go into the
+// chooser's model in one insertion rather than one by one.
+template <typename Record>
+QList<QStandardItem*> ChooserEntries(const QString& allText,
+                                     const std::vector<FilterOption<Record>>& options) {
+    auto entry = [](const QString& text, const Record* record) {
+        auto* item = new QStandardItem(text);
+        item->setData(QVariant::fromValue(record), Qt::UserRole);
+        return item;
+    };
+    QList<QStandardItem*> entries;
+    entries.reserve(static_cast<qsizetype>(options.size()));
+    // The options come sorted by name with the entry for all first; the
+    // entry for all gets its own text.
+    entries.append(entry(allText, nullptr));
+    for (std::size_t i = 1; i < options.size(); ++i)
+        entries.append(entry(QString::fromStdU16String(options[i].text), options[i].record));
+    return entries;
 }
 
 // The one-pixel frame around a control, one pixel outside it on every side.
@@ -73,102 +91,21 @@ void DrawControlFrame(QPainter& painter, const QWidget* control) {
 
 }  // namespace
 
-// The two tab captions across the top of the dialog, BarHeight high. A tap
-// picks the tab by the half it falls in; with the keyboard focus Left and
-// Right do the same.
-class ChannelTabStrip final : public QWidget {
-public:
-    ChannelTabStrip(QWidget* parent, std::function<void(int)> tabChosen)
-        : QWidget(parent), tabChosen_(std::move(tabChosen)) {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        // Tab reaches the strip; a tap does not take the focus from the list.
-        setFocusPolicy(Qt::TabFocus);
-    }
-
-    void SetState(int currentTab, const QString& channels, const QString& favourites) {
-        currentTab_ = currentTab;
-        captions_[0] = channels;
-        captions_[1] = favourites;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const int w = width();
-        const int bar = BarHeight();
-        painter.fillRect(rect(), BackgroundBrush());
-        DrawBarBackground(painter, QRect(0, 0, w, bar));
-        if (BoldFont())
-            painter.setFont(*BoldFont());
-        const QRect areas[2] = {QRect(0, 0, w / 2, 5 * bar / 6),
-                                QRect(w / 2, 0, w - w / 2, 5 * bar / 6)};
-        for (int tab = 0; tab < 2; ++tab) {
-            painter.setPen(tab == currentTab_ ? kActiveCaptionColour : kInactiveCaptionColour);
-            painter.drawText(areas[tab], Qt::AlignCenter | Qt::TextSingleLine, captions_[tab]);
-        }
-        if (hasFocus()) {
-            // The keyboard focus: a dotted box around the current caption.
-            const QRect& area = areas[currentTab_ == 1 ? 1 : 0];
-            QRect box = painter.fontMetrics().boundingRect(
-                area, Qt::AlignCenter | Qt::TextSingleLine, captions_[currentTab_ == 1 ? 1 : 0]);
-            box = box.adjusted(-3, 0, 2, -1).intersected(rect().adjusted(0, 0, -1, -1));
-            QPen dots(kActiveCaptionColour, 1, Qt::DotLine);
-            dots.setCosmetic(true);  // one device pixel at any scale
-            painter.setPen(dots);
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(box);
-        }
-    }
-
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton)
-            return;
-        const QPoint at = event->position().toPoint();
-        if (at.y() > BarHeight())
-            return;
-        tabChosen_(at.x() > width() / 2 ? 1 : 0);
-    }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        switch (event->key()) {
-        case Qt::Key_Left: tabChosen_(0); break;
-        case Qt::Key_Right: tabChosen_(1); break;
-        default: QWidget::keyPressEvent(event); return;
-        }
-        event->accept();
-    }
-
-    void focusInEvent(QFocusEvent* event) override {
-        QWidget::focusInEvent(event);
-        update();
-    }
-    void focusOutEvent(QFocusEvent* event) override {
-        QWidget::focusOutEvent(event);
-        update();
-    }
-
-private:
-    std::function<void(int)> tabChosen_;
-    int currentTab_ = 0;
-    QString captions_[2];
-};
-
 ChannelListDialog::ChannelListDialog(QWidget* owner)
     : DialogFrame(owner, DialogSize::FullScreen, TitleStrip::Hidden) {
     setModal(true);
     setFont(DialogTextFont());
     setWindowTitle(Text("menu_channels"));
 
-    tabStrip_ = new ChannelTabStrip(this, [this](int tab) { SwitchTab(tab); });
+    tabStrip_ = new ChannelTabStrip(this, [this](ChannelTab tab) { SwitchTab(tab); });
     countryLabel_ = new QLabel(this);
     countryChooser_ = new QComboBox(this);
     categoryLabel_ = new QLabel(this);
     categoryChooser_ = new QComboBox(this);
     searchLabel_ = new QLabel(this);
     searchField_ = new QLineEdit(this);
-    channelList_ = new ChannelListView(this, ChannelListKind::Channels);
-    favouritesList_ = new ChannelListView(this, ChannelListKind::Favourites);
+    channelList_ = new ChannelListView(this, ChannelTab::Channels);
+    favouritesList_ = new ChannelListView(this, ChannelTab::Favourites);
     SetControlId(countryLabel_, kCountryLabelId);
     SetControlId(countryChooser_, kCountryChooserId);
     SetControlId(categoryLabel_, kCategoryLabelId);
@@ -186,14 +123,13 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     // 1. The result is clear; the tab comes from the settings.
     playRequested_ = false;
     chosen_ = nullptr;
-    currentTab_ =
-        GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab ? kFavouritesTab : kChannelTab;
+    currentTab_ = StoredTab();
 
     // 2. and 3. The labels and the choosers at their remembered entries.
     SetWindowTextByKey(categoryLabel_, "static_genre");
-    FillChooser(categoryChooser_, false);
+    FillChooser(Filter::Category);
     SetWindowTextByKey(countryLabel_, "static_country");
-    FillChooser(countryChooser_, true);
+    FillChooser(Filter::Country);
 
     // The search row: empty at every opening.
     SetWindowTextByKey(searchLabel_, "static_search");
@@ -243,7 +179,7 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
 }
 
 ChannelListDialog::~ChannelListDialog() {
-    SetIntSetting(kSelTab, currentTab_);
+    SetIntSetting(kSelTab, SettingOfChannelTab(currentTab_));
 }
 
 void ChannelListDialog::ForgetRememberedState() {
@@ -251,7 +187,7 @@ void ChannelListDialog::ForgetRememberedState() {
 }
 
 std::vector<Channel*> ChannelListDialog::RememberedChannels() {
-    if (GetIntSetting(kSelTab, kChannelTab) == kFavouritesTab)
+    if (StoredTab() == ChannelTab::Favourites)
         return FavouriteChannels();
     const TextOrdering ordering = InterfaceCollation();
     return FilterChannels(
@@ -264,14 +200,16 @@ QWidget* ChannelListDialog::TabStrip() const {
 }
 
 ChannelListView* ChannelListDialog::VisibleList() const {
-    return currentTab_ == kFavouritesTab ? favouritesList_ : channelList_;
+    return currentTab_ == ChannelTab::Favourites ? favouritesList_ : channelList_;
 }
 
-const QString& ChannelListDialog::TabCaption(int tab) const {
-    return captions_[tab == kFavouritesTab ? 1 : 0];
+const QString& ChannelListDialog::TabCaption(ChannelTab tab) const {
+    return tab == ChannelTab::Favourites ? favouritesCaption_ : channelsCaption_;
 }
 
-void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
+void ChannelListDialog::FillChooser(Filter filter) {
+    const bool countries = filter == Filter::Country;
+    QComboBox* chooser = countries ? countryChooser_ : categoryChooser_;
     if (BoldFont())
         chooser->setFont(*BoldFont());
     // The chooser's size is set by the layout; measuring every entry for a
@@ -279,23 +217,10 @@ void ChannelListDialog::FillChooser(QComboBox* chooser, bool countries) {
     chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     chooser->setMinimumContentsLength(8);
     const TextOrdering ordering = InterfaceCollation();
-    const std::vector<FilterOption> options =
-        countries ? CountryOptions(ordering) : CategoryOptions(ordering);
-    // The options come sorted by name with the entry for all first; the
-    // entry for all gets its own text at position 0. The entries go into
-    // the chooser's model in one insertion rather than one by one.
-    QList<QStandardItem*> entries;
-    entries.reserve(static_cast<qsizetype>(options.size()));
-    auto entry = [](const QString& text, const void* value) {
-        auto* item = new QStandardItem(text);
-        item->setData(QVariant::fromValue(reinterpret_cast<quintptr>(value)), Qt::UserRole);
-        return item;
-    };
-    entries.append(entry(Text(countries ? "str_all_countries" : "str_all_channels"), nullptr));
-    for (std::size_t i = 1; i < options.size(); ++i)
-        entries.append(entry(QString::fromStdU16String(options[i].text), options[i].value));
     auto* model = new QStandardItemModel(chooser);
-    model->appendColumn(entries);
+    model->appendColumn(countries
+                            ? ChooserEntries(Text("str_all_countries"), CountryOptions(ordering))
+                            : ChooserEntries(Text("str_all_channels"), CategoryOptions(ordering)));
     chooser->setModel(model);
     const int remembered = countries ? Remembered().countryEntry : Remembered().categoryEntry;
     // An entry that no longer exists (the catalogue changed) falls back to
@@ -383,16 +308,16 @@ bool ChannelListDialog::eventFilter(QObject* watched, QEvent* event) {
 
 void ChannelListDialog::UpdateTabCaptions() {
     // The captions count the whole lists, whatever the search shows.
-    captions_[0] =
+    channelsCaption_ =
         QString::fromStdU16String(::lumora::TabCaption("tab_channels", channels_.size()));
-    captions_[1] =
+    favouritesCaption_ =
         QString::fromStdU16String(::lumora::TabCaption("tab_favorites", favourites_.size()));
-    tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
+    tabStrip_->SetState(currentTab_, channelsCaption_, favouritesCaption_);
 }
 
-void ChannelListDialog::ShowTab(int tab) {
-    currentTab_ = tab == kFavouritesTab ? kFavouritesTab : kChannelTab;
-    const bool channels = currentTab_ == kChannelTab;
+void ChannelListDialog::ShowTab(ChannelTab tab) {
+    currentTab_ = tab;
+    const bool channels = currentTab_ == ChannelTab::Channels;
     // A focused control that is about to be hidden hands the focus to the
     // list that is shown; the tab strip keeps it.
     QWidget* focused = focusWidget();
@@ -406,11 +331,11 @@ void ChannelListDialog::ShowTab(int tab) {
     if (moveFocus && focused != searchField_)
         VisibleList()->setFocus(Qt::OtherFocusReason);
     PlaceSearchRow();
-    tabStrip_->SetState(currentTab_, captions_[0], captions_[1]);
+    tabStrip_->SetState(currentTab_, channelsCaption_, favouritesCaption_);
     update();
 }
 
-void ChannelListDialog::SwitchTab(int tab) {
+void ChannelListDialog::SwitchTab(ChannelTab tab) {
     if (tab == currentTab_)
         return;
     PlayMenuPopSound();
@@ -520,7 +445,7 @@ void ChannelListDialog::PlaceSearchRow() {
     // favourites tab: always right above the list it narrows.
     const int bar = BarHeight();
     const int margin = BarMargin();
-    const int top = (currentTab_ == kChannelTab ? 3 * bar : bar) + margin;
+    const int top = (currentTab_ == ChannelTab::Channels ? 3 * bar : bar) + margin;
     const int left = 3 * bar + bar / 6 + margin;
     const int height = std::min(searchField_->sizeHint().height(), bar - 3);
     searchLabel_->setGeometry(margin, top + bar / 12, 3 * bar, 2 * bar / 3);
@@ -530,7 +455,7 @@ void ChannelListDialog::PlaceSearchRow() {
 void ChannelListDialog::PaintClient(QPainter& painter) {
     if (!FramePen().color().isValid())
         return;
-    if (currentTab_ == kChannelTab) {
+    if (currentTab_ == ChannelTab::Channels) {
         DrawControlFrame(painter, channelList_);
         DrawControlFrame(painter, countryChooser_);
         DrawControlFrame(painter, categoryChooser_);

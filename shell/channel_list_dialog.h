@@ -30,6 +30,7 @@
 
 #include <QString>
 
+#include "shell/channel_tab.h"
 #include "shell/dialog_frame.h"
 #include "shell/shell_hooks.h"
 
@@ -59,9 +60,6 @@ public:
     // Commands besides ID_CHANNELS (play) and the row menus' commands
     // (ChannelListView).
     static constexpr int kCloseCommand = 102;
-    // Tabs.
-    static constexpr int kChannelTab = 0;
-    static constexpr int kFavouritesTab = 1;
 
     explicit ChannelListDialog(QWidget* owner);
     // Writes the current tab to "sel_tab".
@@ -71,14 +69,14 @@ public:
     bool PlayRequested() const { return playRequested_; }
     Channel* ChosenChannel() const { return chosen_; }
 
-    int CurrentTab() const { return currentTab_; }
-    // Shows the tab (0 or 1) without a sound, as the initialisation does.
-    void ShowTab(int tab);
+    ChannelTab CurrentTab() const { return currentTab_; }
+    // Shows the tab without a sound, as the initialisation does.
+    void ShowTab(ChannelTab tab);
     // What a tap on the tab strip or Left/Right on it does: a sound and the
     // tab, when it is not the current one already.
-    void SwitchTab(int tab);
+    void SwitchTab(ChannelTab tab);
     // "tab_channels (n)" and "tab_favorites (n)".
-    const QString& TabCaption(int tab) const;
+    const QString& TabCaption(ChannelTab tab) const;
 
     QComboBox* CountryChooser() const { return countryChooser_; }
     QComboBox* CategoryChooser() const { return categoryChooser_; }
@@ -107,7 +105,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FillChooser(QComboBox* chooser, bool countries);
+    // The two choosers, each narrowing the channel tab by one field.
+    enum class Filter { Country, Category };
+    void FillChooser(Filter filter);
     void FillChannelList();
     void FillFavouritesList();
     // Shows the rows of `all` that match the search, then selects the first
@@ -130,8 +130,9 @@ private:
 
     bool playRequested_ = false;
     Channel* chosen_ = nullptr;
-    int currentTab_ = kChannelTab;
-    QString captions_[2];
+    ChannelTab currentTab_ = ChannelTab::Channels;
+    QString channelsCaption_;
+    QString favouritesCaption_;
     bool shownOnce_ = false;
 
     QLabel* countryLabel_ = nullptr;

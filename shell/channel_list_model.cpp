@@ -41,7 +41,7 @@ QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole: return QString::fromStdU16String(channel->name);
-    case kChannelRole: return QVariant::fromValue(reinterpret_cast<quintptr>(channel));
+    case kChannelRole: return QVariant::fromValue(const_cast<Channel*>(channel));
     default: return {};
     }
 }
@@ -49,7 +49,7 @@ QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
 Channel* ChannelOfIndex(const QModelIndex& index) {
     if (!index.isValid())
         return nullptr;
-    return reinterpret_cast<Channel*>(index.data(ChannelListModel::kChannelRole).value<quintptr>());
+    return index.data(ChannelListModel::kChannelRole).value<Channel*>();
 }
 
 }  // namespace lumora

@@ -22,7 +22,7 @@ struct Channel;
 class ChannelListModel final : public QAbstractListModel {
     Q_OBJECT
 public:
-    // The row's Channel*, as a quintptr.
+    // The row's Channel*.
     static constexpr int kChannelRole = Qt::UserRole + 1;
 
     explicit ChannelListModel(QObject* parent = nullptr);

@@ -16,6 +16,7 @@
 #include "catalogue/languages.h"
 #include "shell/channel_list_model.h"
 #include "shell/channel_row_delegate.h"
+#include "shell/localise.h"
 
 namespace lumora {
 namespace {
@@ -33,10 +34,6 @@ QStyle* PlainScrollBarStyle() {
             style->setParent(QCoreApplication::instance());
     }
     return style;
-}
-
-QString Text(const char* key) {
-    return QString::fromStdU16String(LookupText(key));
 }
 
 // Where a stream comes from, for the streams menu: the host of its address,
@@ -68,7 +65,7 @@ bool IsTyping(const QKeyEvent& event) {
 
 }  // namespace
 
-ChannelListView::ChannelListView(QWidget* parent, ChannelListKind kind)
+ChannelListView::ChannelListView(QWidget* parent, ChannelTab kind)
     : QListView(parent), kind_(kind), model_(new ChannelListModel(this)) {
     setModel(model_);
     setItemDelegate(new ChannelRowDelegate(this));

@@ -19,14 +19,14 @@
 #include <QListView>
 #include <QTimer>
 
+#include "shell/channel_tab.h"
+
 class QMenu;
 
 namespace lumora {
 
 struct Channel;
 class ChannelListModel;
-
-enum class ChannelListKind { Channels = 0, Favourites = 1 };
 
 class ChannelListView final : public QListView {
     Q_OBJECT
@@ -38,10 +38,10 @@ public:
     // How long a press must last to count as tap and hold.
     static constexpr int kTapAndHoldMs = 600;
 
-    ChannelListView(QWidget* parent, ChannelListKind kind);
+    ChannelListView(QWidget* parent, ChannelTab kind);
     ~ChannelListView() override;
 
-    ChannelListKind Kind() const { return kind_; }
+    ChannelTab Kind() const { return kind_; }
     ChannelListModel& Model() const { return *model_; }
 
     // Replaces the rows; no row is selected afterwards.
@@ -85,7 +85,7 @@ private:
     void FillStreamsMenu(QMenu& menu, const Channel& channel);
     void OnTapAndHold();
 
-    ChannelListKind kind_;
+    ChannelTab kind_;
     ChannelListModel* model_ = nullptr;
     QMenu* addMenu_ = nullptr;      // popup 0, made when first needed
     QMenu* removeMenu_ = nullptr;   // popup 1, made when first needed

@@ -17,14 +17,6 @@
 #include "shell/soft_key_bar.h"
 
 namespace lumora {
-namespace {
-
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
-
-}  // namespace
-
 FirstRunDialog::FirstRunDialog(QWidget* owner) : DialogFrame(owner, DialogSize::FullScreen) {
     setModal(true);
     setFont(DialogTextFont());

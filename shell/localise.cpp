@@ -15,6 +15,10 @@ constexpr char kControlIdProperty[] = "controlId";
 
 }  // namespace
 
+QString Text(std::string_view key) {
+    return QString::fromStdU16String(LookupText(key));
+}
+
 void SetControlId(QWidget* control, int id) {
     control->setProperty(kControlIdProperty, id);
 }

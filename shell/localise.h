@@ -13,6 +13,9 @@ class QWidget;
 
 namespace lumora {
 
+// The UI text of the key (empty when the key has none).
+QString Text(std::string_view key);
+
 // Controls of a dialog are found by their numeric identifier, kept as the
 // widget property "controlId" (the identifiers of the dialog templates).
 void SetControlId(QWidget* control, int id);

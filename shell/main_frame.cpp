@@ -18,6 +18,7 @@
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
+#include "shell/localise.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -27,10 +28,6 @@ namespace lumora {
 namespace {
 
 MainFrame* mainFrame = nullptr;
-
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
 
 }  // namespace
 

@@ -33,10 +33,6 @@ const QRect kFallbackCheckUnits(6, 56, 150, 12);
 const QRect kSourceLabelUnits(6, 74, 150, 10);
 const QRect kSourceFieldUnits(6, 86, 150, 12);
 
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
-
 }  // namespace
 
 void FillLanguageChooser(QComboBox& chooser) {

@@ -126,8 +126,7 @@ double Median(std::vector<double> values) {
 std::vector<int> BiggestCountries(const QComboBox& countries) {
     std::vector<std::pair<std::size_t, int>> sizes;
     for (int entry = 1; entry < countries.count(); ++entry) {
-        const auto* country =
-            reinterpret_cast<const lumora::Country*>(countries.itemData(entry).value<quintptr>());
+        const auto* country = countries.itemData(entry).value<const lumora::Country*>();
         sizes.emplace_back(country != nullptr ? country->channels.size() : 0, entry);
     }
     std::sort(sizes.rbegin(), sizes.rend());
@@ -203,14 +202,15 @@ void BM_ChannelListTabSwitch(benchmark::State& state) {
     PaintCounter counter(&dialog);
     dialog.show();
     WaitForPaint(counter, 0);
-    int tab = 1;
+    using lumora::ChannelTab;
+    ChannelTab tab = ChannelTab::Favourites;
     for (auto _ : state) {
         const int before = counter.paints;
         const Step step;
         dialog.ShowTab(tab);
         WaitForPaint(counter, before);
         Note(state, "tab", step);
-        tab = 1 - tab;
+        tab = tab == ChannelTab::Channels ? ChannelTab::Favourites : ChannelTab::Channels;
     }
 }
 

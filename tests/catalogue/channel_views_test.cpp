@@ -154,27 +154,27 @@ TEST_F(ChannelViewsTest, AnEmptyCatalogueGivesEmptyViews) {
 
 TEST_F(ChannelViewsTest, ChooserEntriesStartWithAllThenFollowTheirTexts) {
     LoadSample();
-    std::vector<FilterOption> countries = CountryOptions();
+    std::vector<CountryOption> countries = CountryOptions();
     ASSERT_EQ(countries.size(), 4u);
     EXPECT_EQ(countries[0].text, u"All countries");
-    EXPECT_EQ(countries[0].value, nullptr);
+    EXPECT_EQ(countries[0].record, nullptr);
     EXPECT_EQ(countries[1].text, u"Austria");
-    EXPECT_EQ(countries[1].value, catalogue.Countries().at("at").get());
+    EXPECT_EQ(countries[1].record, catalogue.Countries().at("at").get());
     EXPECT_EQ(countries[3].text, u"Germany");
 
-    std::vector<FilterOption> categories = CategoryOptions();
+    std::vector<CategoryOption> categories = CategoryOptions();
     ASSERT_EQ(categories.size(), 10u);
     EXPECT_EQ(categories[0].text, u"All channels");
-    EXPECT_EQ(categories[0].value, nullptr);
+    EXPECT_EQ(categories[0].record, nullptr);
     // Keys without a text show as themselves, and lower-case keys sort after
     // the capitalised texts.
     std::vector<std::u16string> texts;
-    for (const FilterOption& option : categories)
+    for (const CategoryOption& option : categories)
         texts.push_back(option.text);
     EXPECT_EQ(texts,
               (std::vector<std::u16string>{u"All channels", u"Entertainment", u"News", u"Sport",
                                            u"ad", u"k", u"l", u"mo", u"mu", u"r"}));
-    EXPECT_EQ(categories[2].value, catalogue.FindCategory("n"));
+    EXPECT_EQ(categories[2].record, catalogue.FindCategory("n"));
 }
 
 TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart) {
@@ -247,11 +247,11 @@ TEST_F(ChannelViewsTest, ChoosersTakeTheOrderingTheyAreGiven) {
         return b < a;
     };
     std::vector<std::u16string> texts;
-    for (const FilterOption& option : CountryOptions(reverse))
+    for (const CountryOption& option : CountryOptions(reverse))
         texts.push_back(option.text);
     EXPECT_EQ(texts,
               (std::vector<std::u16string>{u"All countries", u"Germany", u"France", u"Austria"}));
-    EXPECT_EQ(CategoryOptions(reverse).front().value, nullptr);
+    EXPECT_EQ(CategoryOptions(reverse).front().record, nullptr);
     EXPECT_EQ(CategoryOptions(reverse)[1].text, u"r");
 }
 

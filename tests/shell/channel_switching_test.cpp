@@ -32,6 +32,7 @@
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/interface_collation.h"
+#include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/settings_dialog.h"
 #include "shell/shell_hooks.h"
@@ -43,10 +44,6 @@ namespace {
 
 using test::FakeOutput;
 using test::TestChannel;
-
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
 
 QStringList Names(const ChannelListView& list) {
     QStringList names;
@@ -123,7 +120,8 @@ TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
     EXPECT_TRUE(dialog.SearchField()->hasFocus());
     EXPECT_EQ(Names(list), QStringList({"München TV"}));
     EXPECT_EQ(list.SelectedRow(), 0);
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");  // the whole list's count
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels),
+              Text("tab_channels") + " (4)");  // the whole list's count
 
     // Esc clears the search first; the channel found stays selected.
     QTest::keyClick(dialog.SearchField(), Qt::Key_Escape);
@@ -192,7 +190,7 @@ TEST_F(ChannelSwitchingTest, ZappingStepsThroughTheListLastChosenAndWraps) {
     EXPECT_EQ(TheCatalogue()->CurrentChannel(), Find("de_cafe"));
 
     // An empty list (the favourites tab without favourites) plays nothing.
-    SetIntSetting(kSelTab, ChannelListDialog::kFavouritesTab);
+    SetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Favourites));
     const std::size_t played = player_->played.size();
     EXPECT_FALSE(frame.Zap(ZapDirection::Next));
     EXPECT_EQ(player_->played.size(), played);

@@ -38,6 +38,7 @@
 #include "shell/data_folders.h"
 #include "shell/first_run_dialog.h"
 #include "shell/loading_dialog.h"
+#include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/menu_pop_sound.h"
 #include "shell/settings_dialog.h"
@@ -50,10 +51,6 @@ namespace {
 
 using test::FakeOutput;
 using test::TestChannel;
-
-QString Text(std::string_view key) {
-    return QString::fromStdU16String(LookupText(key));
-}
 
 // Acts on the modal dialog of type Dialog as soon as it is up, inside its
 // own event loop. A dialog still open after a few seconds is ended with 99,
@@ -170,7 +167,7 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
     ChannelListDialog dialog(nullptr);
     Show(dialog);
 
-    EXPECT_EQ(dialog.CurrentTab(), ChannelListDialog::kFavouritesTab);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
     EXPECT_TRUE(dialog.FavouritesList()->isVisible());
     EXPECT_FALSE(dialog.ChannelList()->isVisible());
     EXPECT_FALSE(dialog.CountryChooser()->isVisible());
@@ -192,8 +189,8 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
               QStringList({"Trois", "Eins", "Zwei", "Lumora Test Card"}));
     EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 0);
     EXPECT_EQ(dialog.FavouritesList()->SelectedRow(), 0);
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels), Text("tab_channels") + " (4)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (1)");
 
     // The soft keys play and close.
     EXPECT_EQ(dialog.SoftKeys()->KeyText(SoftKey::Left), Text("menu_play"));
@@ -211,7 +208,7 @@ TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
 
     countries.setCurrentIndex(EntryOf(countries, Text("c_de")));
     EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins", "Zwei"}));
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (2)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels), Text("tab_channels") + " (2)");
     // A refilled list has no selected row: play does nothing, the dialog stays.
     EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
     dialog.DispatchCommand(ID_CHANNELS);
@@ -225,7 +222,7 @@ TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
 
     categories.setCurrentIndex(EntryOf(categories, Text("cat_mu")));
     EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (0)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels), Text("tab_channels") + " (0)");
 
     // Back to all countries: the category filter alone.
     countries.setCurrentIndex(0);
@@ -239,7 +236,7 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     Show(dialog);
     ChannelListView& channels = *dialog.ChannelList();
     ChannelListView& favourites = *dialog.FavouritesList();
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (0)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (0)");
 
     // "Eins" through its tap-and-hold menu: play, a separator, add.
     channels.SelectRow(1);
@@ -251,13 +248,13 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     EXPECT_EQ(menu->actions()[2]->text(), Text("menu_add_favorites"));
     menu->actions()[2]->trigger();
     EXPECT_TRUE(Find("de_one")->favourite);
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (1)");
     EXPECT_EQ(Names(favourites), QStringList({"Eins"}));
 
     channels.SelectRow(3);
     dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
     EXPECT_EQ(Names(favourites), QStringList({"Eins", "Lumora Test Card"}));
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (2)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (2)");
 
     // A favourite offers removal on the channel tab too.
     channels.SelectRow(1);
@@ -266,7 +263,7 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     EXPECT_EQ(menu->actions()[2]->text(), Text("menu_remove_favorites"));
 
     // Removing from the favourites list's own menu takes that list's row.
-    dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+    dialog.ShowTab(ChannelTab::Favourites);
     favourites.SelectRow(1);
     menu = favourites.MenuForSelection();
     ASSERT_NE(menu, nullptr);
@@ -274,8 +271,8 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     EXPECT_FALSE(Find("int_TestCard")->favourite);
     EXPECT_TRUE(Find("de_one")->favourite);
     EXPECT_EQ(Names(favourites), QStringList({"Eins"}));
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (4)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels), Text("tab_channels") + " (4)");
 }
 
 TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
@@ -324,11 +321,11 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
 
     // A tap on the active tab changes nothing and is silent.
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() / 4, BarHeight() / 2));
-    EXPECT_EQ(dialog.CurrentTab(), 0);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Channels);
     EXPECT_EQ(MenuPopSoundRequests(), sounds);
 
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() * 3 / 4, BarHeight() / 2));
-    EXPECT_EQ(dialog.CurrentTab(), 1);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
     EXPECT_EQ(MenuPopSoundRequests(), sounds + 1);
     EXPECT_TRUE(dialog.FavouritesList()->isVisible());
     EXPECT_FALSE(dialog.CategoryChooser()->isVisible());
@@ -339,7 +336,7 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
     strip->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(strip->hasFocus());
     QTest::keyClick(strip, Qt::Key_Left);
-    EXPECT_EQ(dialog.CurrentTab(), 0);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Channels);
     EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
     QTest::keyClick(strip, Qt::Key_Left);
     EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
@@ -433,7 +430,7 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
         EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 1);
         // A list without a selected row is remembered as -1: nothing selected.
         dialog.ChannelList()->SelectRow(-1);
-        dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+        dialog.ShowTab(ChannelTab::Favourites);
         // Esc closes as the right soft key does.
         QTest::keyClick(&dialog, Qt::Key_Escape);
         EXPECT_FALSE(dialog.isVisible());
@@ -442,9 +439,9 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
     {
         ChannelListDialog dialog(nullptr);
         Show(dialog);
-        EXPECT_EQ(dialog.CurrentTab(), 1);
+        EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
         EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
-        dialog.ShowTab(ChannelListDialog::kChannelTab);
+        dialog.ShowTab(ChannelTab::Channels);
         // The window's own close request is not a way out.
         dialog.close();
         EXPECT_TRUE(dialog.isVisible());
@@ -463,7 +460,7 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
         Show(dialog);
         dialog.ChannelList()->SelectRow(2);
         dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
-        dialog.SwitchTab(ChannelListDialog::kFavouritesTab);
+        dialog.SwitchTab(ChannelTab::Favourites);
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
     }
     ASSERT_TRUE(SaveSettings());
@@ -477,9 +474,9 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
     ChannelListDialog dialog(nullptr);
     Show(dialog);
-    EXPECT_EQ(dialog.CurrentTab(), ChannelListDialog::kFavouritesTab);
+    EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
     EXPECT_EQ(Names(*dialog.FavouritesList()), QStringList({"Zwei"}));
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (1)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (1)");
     EXPECT_EQ(dialog.ChannelList()->SelectedRow(), 0);
     EXPECT_EQ(dialog.FavouritesList()->SelectedRow(), 0);
 }
@@ -548,8 +545,8 @@ TEST_F(DialogsTest, WithoutAnyCatalogueTheListIsEmptyAndNothingPlays) {
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->count(), 1);
     EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
-    EXPECT_EQ(dialog.TabCaption(0), Text("tab_channels") + " (0)");
-    EXPECT_EQ(dialog.TabCaption(1), Text("tab_favorites") + " (0)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels), Text("tab_channels") + " (0)");
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (0)");
     dialog.DispatchCommand(ID_CHANNELS);
     dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
     dialog.DispatchCommand(ChannelListView::kMenuRemoveFavourite);
@@ -640,7 +637,7 @@ TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     EXPECT_EQ(list.RowCount(), static_cast<int>(AllChannels().size()));
-    EXPECT_EQ(dialog.TabCaption(0),
+    EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels),
               Text("tab_channels") + QStringLiteral(" (%1)").arg(AllChannels().size()));
     test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_shipped"));
     // End goes to the last row and scrolls it into view.
@@ -1038,7 +1035,7 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
                       dialog.CategoryChooser()->geometry().top() - 1);
             EXPECT_LT(dialog.CategoryChooser()->geometry().bottom() + 1,
                       dialog.ChannelList()->geometry().top() - 1);
-            dialog.ShowTab(ChannelListDialog::kFavouritesTab);
+            dialog.ShowTab(ChannelTab::Favourites);
             shoot(dialog, "channel_list_favourites");
         }
         {

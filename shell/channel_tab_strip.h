@@ -1,0 +1,41 @@
+#pragma once
+
+// The two tab captions across the top of the channel list, BarHeight high.
+// A tap picks the tab by the half it falls in; with the keyboard focus Left
+// and Right do the same. The strip only reports the tab chosen; the dialog
+// decides and tells it the current tab back.
+//
+// Threads: the UI thread only.
+
+#include <functional>
+
+#include <QString>
+#include <QWidget>
+
+#include "shell/channel_tab.h"
+
+namespace lumora {
+
+class ChannelTabStrip final : public QWidget {
+public:
+    ChannelTabStrip(QWidget* parent, std::function<void(ChannelTab)> tabChosen);
+
+    void SetState(ChannelTab currentTab, const QString& channels, const QString& favourites);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    const QString& Caption(ChannelTab tab) const;
+
+    std::function<void(ChannelTab)> tabChosen_;
+    ChannelTab currentTab_ = ChannelTab::Channels;
+    QString channelsCaption_;
+    QString favouritesCaption_;
+};
+
+}  // namespace lumora
