@@ -1,11 +1,13 @@
 #include "player/buffering_poll.h"
 
-#include "player/player_event_sink.h"
-
 namespace lumora {
 
-BufferingPoll::BufferingPoll(int periodMs, int maxCycles) : maxCycles_(maxCycles) {
-    timer_.setInterval(periodMs);
+BufferingPoll::BufferingPoll(std::function<bool()> stillBuffering, std::function<void()> report,
+                             BufferingPollTiming timing)
+    : stillBuffering_(std::move(stillBuffering)),
+      report_(std::move(report)),
+      maxCycles_(timing.maxCycles) {
+    timer_.setInterval(timing.periodMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
         if (!Cycle())
             timer_.stop();
@@ -20,9 +22,9 @@ void BufferingPoll::Start() {
 }
 
 bool BufferingPoll::Cycle() {
-    if (!buffering.load() || cycles_ >= maxCycles_)
+    if (!stillBuffering_() || cycles_ >= maxCycles_)
         return false;
-    ReportThroughGate(kStatusInformation);
+    report_();
     ++cycles_;
     return cycles_ < maxCycles_;
 }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <functional>
+
 #include <QTimer>
+
+#include "player/buffering_poll_timing.h"
 
 namespace lumora {
 
-// Keeps the status line fresh while the player buffers: reports (code 0,
-// through the gate) at once and then every period while `buffering` is
-// true, and ends by itself when `buffering` turns false or after
-// maxCycles reports (500 x 50 ms, about 25 s).
+// Keeps the status line fresh while the player buffers: reports at once
+// and then every period while `stillBuffering` says so, and ends by itself
+// when it no longer does or after maxCycles reports.
 //
 // A QTimer on the UI thread rather than a thread per buffering start: the
 // reports must be formed and delivered on the UI thread anyway (they read
@@ -18,10 +21,8 @@ namespace lumora {
 // Threads: the UI thread only.
 class BufferingPoll {
 public:
-    static constexpr int kPeriodMs = 50;
-    static constexpr int kMaxCycles = 500;
-
-    explicit BufferingPoll(int periodMs = kPeriodMs, int maxCycles = kMaxCycles);
+    BufferingPoll(std::function<bool()> stillBuffering, std::function<void()> report,
+                  BufferingPollTiming timing = {});
 
     void Start();
     bool IsRunning() const { return timer_.isActive(); }
@@ -31,6 +32,8 @@ private:
     // One cycle: false when the poll has ended.
     bool Cycle();
 
+    std::function<bool()> stillBuffering_;
+    std::function<void()> report_;
     QTimer timer_;
     int maxCycles_;
     int cycles_ = 0;

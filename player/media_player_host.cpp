@@ -112,18 +112,25 @@ struct MediaPlayerHost::Event {
     std::string text;
 };
 
-MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options)
-    : MediaOutput(kName), sink_(std::make_unique<PlayerEventSink>()) {
-    Start(parent, rect, options);
+MediaPlayerHost::Started MediaPlayerHost::Create(QWidget* parent, const QRect& rect,
+                                                 const PlayerOptions& options) {
+    std::setlocale(LC_NUMERIC, "C");
+    MpvHandle mpv = CreateConfiguredMpv(options);
+    if (!mpv)
+        return {nullptr, Localised(kTextPlayerFailed)};
+    // The constructor is private: only Create makes a host, and only with
+    // a core that started.
+    return {std::unique_ptr<MediaPlayerHost>(
+                new MediaPlayerHost(parent, rect, options, std::move(mpv))),
+            {}};
 }
 
 MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options,
-                                 int pollPeriodMs, int pollMaxCycles)
-    : MediaOutput(kName), sink_(std::make_unique<PlayerEventSink>(pollPeriodMs, pollMaxCycles)) {
-    Start(parent, rect, options);
-}
-
-void MediaPlayerHost::Start(QWidget* parent, const QRect& rect, const PlayerOptions& options) {
+                                 MpvHandle mpv)
+    : MediaOutput(kName),
+      sink_(
+          std::make_unique<PlayerEventSink>([this] { return Snapshot(); }, options.bufferingPoll)),
+      mpv_(std::move(mpv)) {
     failureCauseTimer_.setSingleShot(true);
     failureCauseTimer_.setInterval(kFailureCauseWaitMs);
     QObject::connect(&failureCauseTimer_, &QTimer::timeout, [this] { SettlePendingFailure(); });
@@ -137,12 +144,6 @@ void MediaPlayerHost::Start(QWidget* parent, const QRect& rect, const PlayerOpti
     window_ = video_;
     currentHost = this;
 
-    std::setlocale(LC_NUMERIC, "C");
-    mpv_ = CreateConfiguredMpv(options);
-    if (!mpv_) {
-        startFailure_ = Localised(kTextPlayerFailed);
-        return;
-    }
     mpv_request_log_messages(mpv_.get(), "warn");
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::kPausedForCache), kPausedForCache,
                          MPV_FORMAT_FLAG);
@@ -186,8 +187,8 @@ void MediaPlayerHost::Play(const std::u16string& url) {
 
 void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders& headers) {
     if (!ready_) {
-        // No libmpv, or mpv refused to start: the play request fails
-        // visibly instead of leaving the status empty.
+        // The core has shut down: the play request fails visibly instead
+        // of leaving the status empty.
         FailRequest(PlaybackEnd::kCannotPlay);
         return;
     }
@@ -269,13 +270,8 @@ bool MediaPlayerHost::IsFullScreen() const {
     return ready_ && video_ && video_->IsFullScreen();
 }
 
-PlaybackEnd MediaPlayerHost::End() const {
-    switch (state_) {
-    case PlayerState::kStopped: return PlaybackEnd::kStopped;
-    case PlayerState::kEnded: return PlaybackEnd::kStreamLost;
-    case PlayerState::kFailed: return failure_;
-    default: return PlaybackEnd::kNone;
-    }
+PlayerSnapshot MediaPlayerHost::Snapshot() const {
+    return {state_, failure_, StatusText()};
 }
 
 std::u16string MediaPlayerHost::StatusText() const {
@@ -555,7 +551,7 @@ void MediaPlayerHost::FailRequest(PlaybackEnd failure) {
     // Every request tells its own failure once: a latch left by an earlier
     // request (which nothing of this one may have lifted yet) must not
     // swallow it.
-    errorLatch.store(false);
+    sink_->ClearErrorLatch();
     sink_->Error();
     // Ends the poll; the latch keeps this stop from overwriting the failure.
     sink_->Buffering(false);

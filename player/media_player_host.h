@@ -13,6 +13,7 @@
 
 #include "player/media_output.h"
 #include "player/mpv_handle.h"
+#include "player/player_state.h"
 #include "player/status_listener.h"
 
 class QWidget;
@@ -21,17 +22,6 @@ namespace lumora {
 
 class PlayerEventSink;
 class VideoWidget;
-
-// What the player is doing, as far as the status line is concerned.
-enum class PlayerState {
-    kIdle,       // nothing played yet
-    kOpening,    // connecting, probing, waiting for the first frame
-    kBuffering,  // playing stream paused to refill its cache
-    kPlaying,
-    kStopped,  // stopped by the program
-    kFailed,   // the stream could not be played (see Failure())
-    kEnded,    // the stream ended by itself: for a live channel, lost
-};
 
 // The one media player of the program (registered as "m"): libmpv behind
 // MediaOutput, drawing into a VideoWidget. mpv's events arrive through its
@@ -51,8 +41,8 @@ enum class PlayerState {
 // failure of the request. A request that gives neither picture nor sound
 // within the connection deadline ends as "cannot connect".
 //
-// mpv refuses to start under a non-C LC_NUMERIC locale; the constructor
-// sets LC_NUMERIC to "C" (QApplication sets the user's locale, so this must
+// mpv refuses to start under a non-C LC_NUMERIC locale; Create sets
+// LC_NUMERIC to "C" (QApplication sets the user's locale, so this must
 // come after the QApplication exists, which a widget parent implies).
 //
 // Threads: everything on the UI thread. mpv's own threads only queue calls.
@@ -60,15 +50,17 @@ class MediaPlayerHost : public MediaOutput {
 public:
     static constexpr const char* kName = "m";
 
-    // Builds the player window (hidden; the caller shows it) as a child of
-    // parent in rect, and the mpv core. When mpv cannot be started the host
-    // stays not ready and StartFailure() says so; when only the picture
-    // cannot be shown the host is ready, plays sound only, and
-    // StartFailure() says that.
-    MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options = {});
-    // For tests: the buffering poll's period and cycle limit.
-    MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options,
-                    int pollPeriodMs, int pollMaxCycles);
+    // A started host, or why there is none (in the user's language).
+    struct Started {
+        std::unique_ptr<MediaPlayerHost> host;
+        std::u16string failure;
+    };
+
+    // Starts the mpv core and builds the player window (hidden; the caller
+    // shows it) as a child of parent in rect. When mpv cannot be started
+    // there is no host, only the reason; when only the picture cannot be
+    // shown the host plays sound only, and its StartFailure() says that.
+    static Started Create(QWidget* parent, const QRect& rect, const PlayerOptions& options = {});
     ~MediaPlayerHost() override;
 
     void Play(const std::u16string& url) override;
@@ -87,7 +79,7 @@ public:
     // The failure of the last request (kNone unless State() is kFailed).
     PlaybackEnd Failure() const { return failure_; }
     // How the last request ended, as the reports carry it.
-    PlaybackEnd End() const;
+    PlaybackEnd End() const { return EndOf(state_, failure_); }
     // The status line as the player words it, in the user's language:
     // "Connecting...", "Buffering 40%", "Playing", "Stopped", or the
     // failure in words.
@@ -99,6 +91,11 @@ public:
 
 private:
     struct Event;
+
+    MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options,
+                    MpvHandle mpv);
+    // What the sink forms its reports from.
+    PlayerSnapshot Snapshot() const;
 
     // The last Play and what mpv made of it.
     struct PlayRequest {
@@ -113,7 +110,6 @@ private:
         bool open = false;
     };
 
-    void Start(QWidget* parent, const QRect& rect, const PlayerOptions& options);
     static void OnMpvWakeup(void* context);
     void DrainEvents();
     static Event CopyEvent(const mpv_event& event);

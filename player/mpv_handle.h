@@ -10,6 +10,8 @@
 
 #include <mpv/client.h>
 
+#include "player/buffering_poll_timing.h"
+
 namespace lumora {
 
 struct MpvHandleDeleter {
@@ -28,6 +30,8 @@ struct PlayerOptions {
     // The render API the picture is drawn through (mpv's software
     // renderer). Tests name one mpv lacks to see a player without picture.
     std::string renderApi = "sw";
+    // How the status line is kept fresh while the player buffers.
+    BufferingPollTiming bufferingPoll{};
 };
 
 // What FFmpeg may open below mpv: the network protocols of the playable

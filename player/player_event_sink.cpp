@@ -3,12 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "player/media_player_host.h"
-
 namespace lumora {
-
-std::atomic<bool> errorLatch{false};
-std::atomic<bool> buffering{false};
 
 namespace {
 
@@ -17,17 +12,6 @@ StatusListener* statusListener = nullptr;
 bool OnUiThread() {
     auto* app = QCoreApplication::instance();
     return app != nullptr && QThread::currentThread() == app->thread();
-}
-
-// Reports formed off the UI thread would read the host's state and reach
-// widgets from the wrong thread; they are replayed on the UI thread.
-template <typename Call>
-bool HandOverToUiThread(Call call) {
-    if (OnUiThread())
-        return false;
-    if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-    return true;
 }
 
 }  // namespace
@@ -40,34 +24,18 @@ StatusListener* TheStatusListener() {
     return statusListener;
 }
 
-void ReportStatus(MediaPlayerHost& host, int code) {
-    if (HandOverToUiThread([code] {
-            if (auto* current = CurrentPlayerHost())
-                ReportStatus(*current, code);
-        }))
-        return;
-    if (code == kStatusNotPlaying && host.Failure() == PlaybackEnd::kNotFound)
+PlayerReport FormReport(const PlayerSnapshot& snapshot, int code) {
+    if (code == kStatusNotPlaying && snapshot.failure == PlaybackEnd::kNotFound)
         code = kStatusNotFound;
-    if (code >= 0 && host.State() == PlayerState::kEnded)
+    if (code >= 0 && snapshot.state == PlayerState::kEnded)
         code = kStatusNotPlaying;
-    const PlayerReport report{code, host.StatusText(), host.End()};
-    if (statusListener != nullptr)
-        statusListener->OnPlayerStatus(report);
+    return {code, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
 }
 
-void ReportThroughGate(int code) {
-    if (HandOverToUiThread([code] { ReportThroughGate(code); }))
-        return;
-    MediaPlayerHost* host = CurrentPlayerHost();
-    if (host == nullptr || errorLatch.load())
-        return;
-    if (code < 0)
-        errorLatch.store(true);
-    ReportStatus(*host, code);
-}
-
-PlayerEventSink::PlayerEventSink(int pollPeriodMs, int pollMaxCycles)
-    : poll_(pollPeriodMs, pollMaxCycles) {}
+PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming)
+    : snapshot_(std::move(snapshot)),
+      poll_([this] { return buffering_.load(); }, [this] { ReportThroughGate(kStatusInformation); },
+            pollTiming) {}
 
 void PlayerEventSink::StatusChange() {
     ReportThroughGate(kStatusInformation);
@@ -75,17 +43,38 @@ void PlayerEventSink::StatusChange() {
 
 void PlayerEventSink::Buffering(bool start) {
     if (start) {
-        buffering.store(true);
-        errorLatch.store(false);
+        buffering_.store(true);
+        errorLatch_.store(false);
         poll_.Start();
         return;
     }
-    buffering.store(false);
+    buffering_.store(false);
     ReportThroughGate(kStatusInformation);
 }
 
 void PlayerEventSink::Error() {
     ReportThroughGate(kStatusNotPlaying);
+}
+
+void PlayerEventSink::ReportThroughGate(int code) {
+    if (!OnUiThread()) {
+        // Formed here, the report would read the player's state and reach
+        // widgets from the wrong thread: it is replayed on the UI thread.
+        QMetaObject::invokeMethod(
+            &uiContext_, [this, code] { ReportThroughGate(code); }, Qt::QueuedConnection);
+        return;
+    }
+    if (errorLatch_.load())
+        return;
+    if (code < 0)
+        errorLatch_.store(true);
+    Report(code);
+}
+
+void PlayerEventSink::Report(int code) {
+    const PlayerReport report = FormReport(snapshot_(), code);
+    if (statusListener != nullptr)
+        statusListener->OnPlayerStatus(report);
 }
 
 }  // namespace lumora

@@ -108,8 +108,7 @@ QSize VideoWidget::DevicePixels(QPointF origin) const {
 bool VideoWidget::RenderAt(const QSize& pixels) {
     if (pixels.isEmpty() || !EnsureFrameBuffer(pixels))
         return false;
-    RenderFrame(pixels);
-    return true;
+    return RenderFrame(pixels);
 }
 
 bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
@@ -137,7 +136,7 @@ bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
     return true;
 }
 
-void VideoWidget::RenderFrame(const QSize& pixels) {
+bool VideoWidget::RenderFrame(const QSize& pixels) {
     int size[2] = {pixels.width(), pixels.height()};
     int blockForTargetTime = 0;  // otherwise each render waits ~40 ms on the UI thread
     mpv_render_param params[] = {
@@ -148,8 +147,12 @@ void VideoWidget::RenderFrame(const QSize& pixels) {
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(render_.get(), params);
+    // A render mpv refused left the buffer as it was: no new frame is
+    // counted, and a paint at a new size shows black.
+    if (mpv_render_context_render(render_.get(), params) < 0)
+        return false;
     MakeOpaque(pixels);
+    return true;
 }
 
 void VideoWidget::MakeOpaque(const QSize& pixels) {

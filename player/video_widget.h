@@ -73,7 +73,7 @@ private:
     QSize DevicePixels(QPointF origin) const;
     bool RenderAt(const QSize& pixels);
     bool EnsureFrameBuffer(const QSize& pixels);
-    void RenderFrame(const QSize& pixels);
+    bool RenderFrame(const QSize& pixels);
     void MakeOpaque(const QSize& pixels);
 
     std::unique_ptr<mpv_render_context, RenderContextDeleter> render_;

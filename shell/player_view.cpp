@@ -45,7 +45,9 @@ constexpr int kFirstPlayerInset = 4;
 constexpr int kFirstPlayerBottomReserve = 32;
 
 std::unique_ptr<MediaOutput> MakeMediaPlayerHost(QWidget* parent, const QRect& rect) {
-    return std::make_unique<MediaPlayerHost>(parent, rect);
+    // Without a host the view says why at once and again at each play
+    // request (PlayerStartFailure).
+    return MediaPlayerHost::Create(parent, rect).host;
 }
 
 }  // namespace

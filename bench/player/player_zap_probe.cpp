@@ -64,10 +64,12 @@ struct StartMark : lumora::StatusListener {
 struct Screen {
     Screen() {
         parent.resize(320, 240);
-        host = std::make_unique<lumora::MediaPlayerHost>(&parent, QRect(0, 0, 320, 240));
-        host->Window()->show();
+        host = lumora::MediaPlayerHost::Create(&parent, QRect(0, 0, 320, 240)).host;
+        if (host) {
+            host->Window()->show();
+            mark.video = host->Video();
+        }
         parent.show();
-        mark.video = host->Video();
         lumora::SetStatusListener(&mark);
     }
     ~Screen() { lumora::SetStatusListener(nullptr); }
@@ -108,7 +110,7 @@ ZapTimes ZapOnce(Screen& screen, const std::u16string& url) {
 void Zap(benchmark::State& state, const char* variable) {
     const char* url = std::getenv(variable);
     Screen screen;
-    if (url == nullptr || !screen.host->Ready()) {
+    if (url == nullptr || (!screen.host || !screen.host->Ready())) {
         state.SkipWithError("no stream address or no mpv");
         return;
     }
@@ -138,7 +140,7 @@ BENCHMARK(BM_PlayerZapHls)->UseManualTime()->Iterations(5)->Unit(benchmark::kMil
 
 int PeakRss(double seconds, const char* url) {
     Screen screen;
-    if (!screen.host->Ready())
+    if ((!screen.host || !screen.host->Ready()))
         return 1;
     screen.host->Play(QString::fromUtf8(url).toStdU16String());
     RunUntil([] { return false; }, seconds);

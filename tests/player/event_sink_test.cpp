@@ -1,17 +1,16 @@
-// The reporting rules: gate, latch, buffering poll, listener hand-over.
-// The host is real but idle; the events are given to its sink directly.
+// The reporting rules: gate, latch, buffering poll, listener hand-over. The
+// sink reads a snapshot the test sets, as the host would hand it over; no
+// player runs.
 
 #include <memory>
 #include <thread>
 
 #include <QTest>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include "player/media_player_host.h"
 #include "player/player_event_sink.h"
-#include "player_test_support.h"
+#include "status_recorder.h"
 
 namespace lumora::test {
 namespace {
@@ -19,45 +18,54 @@ namespace {
 class EventSinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        errorLatch.store(false);
-        buffering.store(false);
         // A short poll: 10 ms, 20 cycles.
-        host_ = std::make_unique<MediaPlayerHost>(&parent_, QRect(0, 0, 64, 48),
-                                                  PlayerOptions{"null"}, 10, 20);
-        ASSERT_TRUE(host_->Ready());
+        sink_ = std::make_unique<PlayerEventSink>([this] { return snapshot_; },
+                                                  BufferingPollTiming{10, 20});
     }
 
-    // The sink is the host's; the tests drive it as mpv's events would.
-    PlayerEventSink& Sink() { return const_cast<PlayerEventSink&>(host_->Sink()); }
+    PlayerEventSink& Sink() { return *sink_; }
 
-    QWidget parent_;
+    PlayerSnapshot snapshot_{PlayerState::kOpening, PlaybackEnd::kNone, u"Connecting..."};
     StatusRecorder recorder_;
-    std::unique_ptr<MediaPlayerHost> host_;
+    std::unique_ptr<PlayerEventSink> sink_;
 };
 
 TEST_F(EventSinkTest, ErrorLatchesUntilNextBufferingStart) {
     Sink().Error();
     ASSERT_EQ(recorder_.reports.size(), 1u);
     EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
-    EXPECT_TRUE(errorLatch.load());
+    EXPECT_TRUE(Sink().ErrorLatched());
 
-    // Latched: status changes, errors and a buffering stop are silent.
+    // Latched: status changes and errors are silent.
     Sink().StatusChange();
     Sink().Error();
-    buffering.store(true);
-    Sink().Buffering(false);
     EXPECT_EQ(recorder_.reports.size(), 1u);
-    EXPECT_FALSE(buffering.load());  // the stop still clears the flag
+    // So is a buffering stop, which still clears the flag.
+    Sink().Buffering(true);
+    Sink().Error();
+    ASSERT_EQ(recorder_.reports.size(), 3u);
+    Sink().Buffering(false);
+    EXPECT_EQ(recorder_.reports.size(), 3u);
+    EXPECT_FALSE(Sink().IsBuffering());
 
     // A buffering start lifts the latch; the poll reports at once.
     Sink().Buffering(true);
-    EXPECT_FALSE(errorLatch.load());
-    ASSERT_EQ(recorder_.reports.size(), 2u);
-    EXPECT_EQ(recorder_.reports[1].code, kStatusInformation);
+    EXPECT_FALSE(Sink().ErrorLatched());
+    ASSERT_EQ(recorder_.reports.size(), 4u);
+    EXPECT_EQ(recorder_.reports[3].code, kStatusInformation);
     Sink().Buffering(false);
-    EXPECT_EQ(recorder_.reports.size(), 3u);
+    EXPECT_EQ(recorder_.reports.size(), 5u);
     Sink().StatusChange();
-    EXPECT_EQ(recorder_.reports.size(), 4u);
+    EXPECT_EQ(recorder_.reports.size(), 6u);
+}
+
+TEST_F(EventSinkTest, ANewRequestTellsItsFailureThroughALatch) {
+    Sink().Error();
+    Sink().ClearErrorLatch();
+    Sink().Error();
+    ASSERT_EQ(recorder_.reports.size(), 2u);
+    EXPECT_EQ(recorder_.reports[1].code, kStatusNotPlaying);
+    EXPECT_TRUE(Sink().ErrorLatched());
 }
 
 TEST_F(EventSinkTest, PollEndsWhenBufferingStopsOrAfterItsCycles) {
@@ -77,47 +85,77 @@ TEST_F(EventSinkTest, PollEndsWhenBufferingStopsOrAfterItsCycles) {
     Sink().Buffering(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Sink().Poll().IsRunning(); }, 3000));
     EXPECT_EQ(recorder_.reports.size(), 20u);
-    EXPECT_TRUE(buffering.load());
+    EXPECT_TRUE(Sink().IsBuffering());
     QTest::qWait(50);
     EXPECT_EQ(recorder_.reports.size(), 20u);
 }
 
 TEST_F(EventSinkTest, EndedStreamReportsNotPlayingWithoutLatch) {
-    // What the host does when a live stream ends by itself.
-    StreamServer server({"--pace", "200000", "--die-after", "150000"});
-    host_->Play(server.Url("stream.ts"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kEnded; }, 15000));
-    recorder_.reports.clear();
+    // What the host hands over once a live stream has ended by itself.
+    snapshot_ = {PlayerState::kEnded, PlaybackEnd::kNone, u"Stream lost"};
     Sink().StatusChange();
     ASSERT_EQ(recorder_.reports.size(), 1u);
     EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
     EXPECT_EQ(recorder_.reports[0].text, u"Stream lost");
-    EXPECT_FALSE(errorLatch.load());
+    EXPECT_EQ(recorder_.reports[0].end, PlaybackEnd::kStreamLost);
+    EXPECT_FALSE(Sink().ErrorLatched());
     // Not latched, so the next status change still reports.
     Sink().StatusChange();
     EXPECT_EQ(recorder_.reports.size(), 2u);
 }
 
+TEST(FormReport, CodesFollowTheSnapshot) {
+    struct Case {
+        PlayerState state;
+        PlaybackEnd failure;
+        int code;
+        int reported;
+        PlaybackEnd end;
+    };
+    const Case cases[] = {
+        {PlayerState::kPlaying, PlaybackEnd::kNone, kStatusInformation, kStatusInformation,
+         PlaybackEnd::kNone},
+        {PlayerState::kFailed, PlaybackEnd::kNotFound, kStatusNotPlaying, kStatusNotFound,
+         PlaybackEnd::kNotFound},
+        {PlayerState::kFailed, PlaybackEnd::kCannotConnect, kStatusNotPlaying, kStatusNotPlaying,
+         PlaybackEnd::kCannotConnect},
+        {PlayerState::kEnded, PlaybackEnd::kNone, kStatusInformation, kStatusNotPlaying,
+         PlaybackEnd::kStreamLost},
+        {PlayerState::kStopped, PlaybackEnd::kNone, kStatusInformation, kStatusInformation,
+         PlaybackEnd::kStopped},
+    };
+    for (const Case& c : cases) {
+        const PlayerReport report = FormReport({c.state, c.failure, u"text"}, c.code);
+        EXPECT_EQ(report.code, c.reported) << int(c.state);
+        EXPECT_EQ(report.end, c.end) << int(c.state);
+        EXPECT_EQ(report.text, u"text");
+    }
+}
+
 TEST_F(EventSinkTest, ReportsFromOtherThreadsArriveOnTheUiThread) {
-    std::thread worker([] { ReportThroughGate(kStatusInformation); });
+    std::thread worker([this] { Sink().ReportThroughGate(kStatusInformation); });
     worker.join();
     EXPECT_TRUE(recorder_.reports.empty());  // not delivered on the worker
     ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder_.reports.empty(); }, 1000));
     EXPECT_TRUE(recorder_.reports[0].onUiThread);
 }
 
-TEST_F(EventSinkTest, WithoutListenerOrHostReportsAreDropped) {
+TEST_F(EventSinkTest, WithoutListenerOrSinkReportsAreDropped) {
     SetStatusListener(nullptr);
     Sink().Error();  // formed and dropped
-    EXPECT_TRUE(errorLatch.load());
+    EXPECT_TRUE(Sink().ErrorLatched());
     SetStatusListener(&recorder_);
 
-    errorLatch.store(false);
-    host_.reset();
-    ReportThroughGate(kStatusInformation);
-    ReportThroughGate(kStatusNotPlaying);
+    // Reports handed to the UI thread are dropped when the sink (with its
+    // host) has gone before they arrive.
+    std::thread worker([this] {
+        Sink().ReportThroughGate(kStatusInformation);
+        Sink().ReportThroughGate(kStatusNotPlaying);
+    });
+    worker.join();
+    sink_.reset();
+    QTest::qWait(50);
     EXPECT_TRUE(recorder_.reports.empty());
-    EXPECT_FALSE(errorLatch.load());
 }
 
 }  // namespace

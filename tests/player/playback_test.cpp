@@ -29,14 +29,13 @@ constexpr int kFailureTimeoutMs = 15000;
 class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        errorLatch.store(false);
-        buffering.store(false);
         parent_.resize(400, 300);
         parent_.show();
-        host_ = std::make_unique<MediaPlayerHost>(&parent_, QRect(40, 30, 320, 240),
-                                                  PlayerOptions{"null"});
-        ASSERT_TRUE(host_->Ready())
-            << QString::fromStdU16String(host_->StartFailure()).toStdString();
+        MediaPlayerHost::Started started =
+            MediaPlayerHost::Create(&parent_, QRect(40, 30, 320, 240), PlayerOptions{"null"});
+        host_ = std::move(started.host);
+        ASSERT_TRUE(host_ && host_->Ready())
+            << QString::fromStdU16String(started.failure).toStdString();
         host_->Window()->show();
     }
 
@@ -76,7 +75,7 @@ protected:
         EXPECT_GT(CoarseColourCount(picture), 20);
 
         // Playing is not buffering: the poll has ended by itself.
-        EXPECT_FALSE(buffering.load());
+        EXPECT_FALSE(host_->Sink().IsBuffering());
         EXPECT_FALSE(host_->Sink().Poll().IsRunning());
     }
 
@@ -144,8 +143,8 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
     EXPECT_EQ(recorder_.Last()->text, row.text);
     EXPECT_EQ(recorder_.Last()->code, row.code);
     EXPECT_EQ(recorder_.Last()->end, row.end);
-    EXPECT_TRUE(errorLatch.load());
-    EXPECT_FALSE(buffering.load());
+    EXPECT_TRUE(host_->Sink().ErrorLatched());
+    EXPECT_FALSE(host_->Sink().IsBuffering());
 
     // The latch keeps the failure on the status line.
     const std::size_t count = recorder_.reports.size();
@@ -180,7 +179,7 @@ TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
     EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kStreamLost);
     // Not a failure of the control: nothing is latched.
-    EXPECT_FALSE(errorLatch.load());
+    EXPECT_FALSE(host_->Sink().ErrorLatched());
     EXPECT_FALSE(host_->Sink().Poll().IsRunning());
 }
 
@@ -295,14 +294,31 @@ TEST_F(PlaybackTest, NextChannelAfterFailureReportsAgain) {
     StreamServer server;
     host_->Play(server.Url("missing.ts"));
     ASSERT_TRUE(WaitForFailure());
-    ASSERT_TRUE(errorLatch.load());
+    ASSERT_TRUE(host_->Sink().ErrorLatched());
 
     // What the view does for UM_PLAY: stop, then play.
     host_->Stop();
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
-    EXPECT_FALSE(errorLatch.load());
+    EXPECT_FALSE(host_->Sink().ErrorLatched());
     EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
+}
+
+TEST_F(PlaybackTest, EndedStreamReportsNotPlayingWithoutLatch) {
+    // What the host hands its sink when a live stream ends by itself.
+    StreamServer server({"--pace", "200000", "--die-after", "150000"});
+    host_->Play(server.Url("stream.ts"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kEnded; }, 15000));
+    recorder_.reports.clear();
+    PlayerEventSink& sink = const_cast<PlayerEventSink&>(host_->Sink());
+    sink.StatusChange();
+    ASSERT_EQ(recorder_.reports.size(), 1u);
+    EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.reports[0].text, u"Stream lost");
+    EXPECT_FALSE(sink.ErrorLatched());
+    // Not latched, so the next status change still reports.
+    sink.StatusChange();
+    EXPECT_EQ(recorder_.reports.size(), 2u);
 }
 
 TEST_F(PlaybackTest, SwitchingChannelsEndsOldStreamQuietly) {

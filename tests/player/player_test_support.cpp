@@ -120,32 +120,6 @@ int DeadPort() {
     return port;
 }
 
-StatusRecorder::StatusRecorder() {
-    SetStatusListener(this);
-}
-
-StatusRecorder::~StatusRecorder() {
-    if (TheStatusListener() == this)
-        SetStatusListener(nullptr);
-}
-
-void StatusRecorder::OnPlayerStatus(const PlayerReport& report) {
-    const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-    reports.push_back({report.code, report.text, report.end, onUiThread});
-}
-
-bool StatusRecorder::Saw(const std::u16string& text) const {
-    return IndexOf(text) >= 0;
-}
-
-int StatusRecorder::IndexOf(const std::u16string& text) const {
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-        if (reports[i].text == text)
-            return int(i);
-    }
-    return -1;
-}
-
 void SaveScreenshot(const QImage& image, const QString& name) {
     const QString folder = QString(LUMORA_BUILD_DIR) + "/screenshots";
     QDir().mkpath(folder);

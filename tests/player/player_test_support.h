@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared pieces of the player tests: test streams made by ffmpeg, a
-// loopback server, and a status listener that records every report.
+// loopback server, the status recorder, and picture measures.
 
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "player/status_listener.h"
+#include "status_recorder.h"
 
 namespace lumora::test {
 
@@ -37,27 +38,6 @@ private:
 
 // A port on 127.0.0.1 nothing listens on.
 int DeadPort();
-
-struct Report {
-    int code;
-    std::u16string text;
-    PlaybackEnd end;
-    bool onUiThread;
-};
-
-class StatusRecorder : public StatusListener {
-public:
-    StatusRecorder();
-    ~StatusRecorder() override;
-    void OnPlayerStatus(const PlayerReport& report) override;
-
-    std::vector<Report> reports;
-    // True once a report with this text arrived.
-    bool Saw(const std::u16string& text) const;
-    // Index of the first report with this text, -1 if none.
-    int IndexOf(const std::u16string& text) const;
-    const Report* Last() const { return reports.empty() ? nullptr : &reports.back(); }
-};
 
 // Saves the image to <build>/screenshots/<name>.png.
 void SaveScreenshot(const QImage& image, const QString& name);

@@ -30,8 +30,6 @@ constexpr const char16_t* kTestCard = u"av://lavfi:testsrc2=size=320x240:rate=25
 class StreamSafetyTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        errorLatch.store(false);
-        buffering.store(false);
         parent_.resize(400, 300);
         parent_.show();
     }
@@ -44,7 +42,10 @@ protected:
 
     MediaPlayerHost& MakeHost(PlayerOptions options = {}) {
         options.audioOutput = "null";
-        host_ = std::make_unique<MediaPlayerHost>(&parent_, QRect(40, 30, 320, 240), options);
+        MediaPlayerHost::Started started =
+            MediaPlayerHost::Create(&parent_, QRect(40, 30, 320, 240), options);
+        host_ = std::move(started.host);
+        EXPECT_TRUE(host_) << QString::fromStdU16String(started.failure).toStdString();
         host_->Window()->show();
         return *host_;
     }
@@ -106,8 +107,8 @@ TEST_P(SilentServerTest, EndsAsCannotConnectAtTheDeadline) {
     EXPECT_EQ(recorder_.Last()->text, u"Cannot connect");
     EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kCannotConnect);
-    EXPECT_TRUE(errorLatch.load());
-    EXPECT_FALSE(buffering.load());
+    EXPECT_TRUE(host_->Sink().ErrorLatched());
+    EXPECT_FALSE(host_->Sink().IsBuffering());
     ExpectTestCardPlays();
 }
 

@@ -1,0 +1,34 @@
+#pragma once
+
+// A status listener that records every report, for the player's tests.
+
+#include <string>
+#include <vector>
+
+#include "player/status_listener.h"
+
+namespace lumora::test {
+
+struct Report {
+    int code;
+    std::u16string text;
+    PlaybackEnd end;
+    bool onUiThread;
+};
+
+// Listens from its construction to its destruction.
+class StatusRecorder : public StatusListener {
+public:
+    StatusRecorder();
+    ~StatusRecorder() override;
+    void OnPlayerStatus(const PlayerReport& report) override;
+
+    std::vector<Report> reports;
+    // True once a report with this text arrived.
+    bool Saw(const std::u16string& text) const;
+    // Index of the first report with this text, -1 if none.
+    int IndexOf(const std::u16string& text) const;
+    const Report* Last() const { return reports.empty() ? nullptr : &reports.back(); }
+};
+
+}  // namespace lumora::test
