@@ -10,20 +10,20 @@
 namespace lumora {
 namespace {
 
-using testing::ChannelSpec;
-using testing::CountrySpec;
-using testing::Ids;
-using testing::LanguageSpec;
+using test::ChannelSpec;
+using test::CountrySpec;
+using test::Ids;
+using test::LanguageSpec;
 
-class CatalogueTest : public testing::CatalogueTestBase {
+class CatalogueTest : public test::CatalogueTestBase {
 protected:
     std::u16string cataloguePath = folder.File("Channels.lmch");
     std::u16string settingsPath = folder.File("Settings.cfg");
     std::u16string languagesPath = folder.File("Languages.lngp");
 
     void UseLanguage(std::vector<std::pair<std::string, std::u16string>> texts) {
-        testing::WriteLanguagePack(languagesPath,
-                                   {{0, LanguageSpec{u"English", u"en", std::move(texts)}}});
+        test::WriteLanguagePack(languagesPath,
+                                {{0, LanguageSpec{u"English", u"en", std::move(texts)}}});
         LoadLanguages(languagesPath);
     }
 
@@ -36,14 +36,14 @@ protected:
 
     // Two countries, a few channels with one or more streams.
     void WriteSmallCatalogue() {
-        testing::WriteCatalogue(cataloguePath, "2024.1",
-                                {{"de",
-                                  {{"ard",
-                                    u"Das Erste",
-                                    "n",
-                                    {{0, 800, u"http://de/ard"}, {1, 1500, u"http://de/ard-hd"}}},
-                                   Plain("zdf", u"ZDF", "e")}},
-                                 {"fr", {Plain("tf1", u"TF1", "e")}}});
+        test::WriteCatalogue(cataloguePath, "2024.1",
+                             {{"de",
+                               {{"ard",
+                                 u"Das Erste",
+                                 "n",
+                                 {{0, 800, u"http://de/ard"}, {1, 1500, u"http://de/ard-hd"}}},
+                                Plain("zdf", u"ZDF", "e")}},
+                              {"fr", {Plain("tf1", u"TF1", "e")}}});
     }
 };
 
@@ -92,8 +92,8 @@ TEST_F(CatalogueTest, ALanguageTextOverridesTheChannelsOwnName) {
 
 TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls) {
     UseLanguage({{"c_xx", u"\u202ENation\u202C"}});
-    testing::WriteCatalogue(cataloguePath, "1",
-                            {{"xx", {Plain("evil", u"\u202Eevil.exe\u202C\nTV")}}});
+    test::WriteCatalogue(cataloguePath, "1",
+                         {{"xx", {Plain("evil", u"\u202Eevil.exe\u202C\nTV")}}});
     Catalogue catalogue;
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_EQ(catalogue.Countries().at("xx")->displayName, u"Nation");
@@ -104,7 +104,7 @@ TEST_F(CatalogueTest, NamesAreShownWithoutHiddenControls) {
 }
 
 TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap) {
-    testing::WriteCatalogue(
+    test::WriteCatalogue(
         cataloguePath, "v",
         {{"it", {{"rai", u"Rai", "n", {{0, 1, u"a"}, {1, 2, u"b"}, {3, 4, u"d"}}}}}});
     Catalogue catalogue;
@@ -115,8 +115,8 @@ TEST_F(CatalogueTest, StreamNumberingStopsAtTheFirstGap) {
 }
 
 TEST_F(CatalogueTest, ChannelIdsJoinCountryCodeAndNodeName) {
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"X", {Plain("N", u"One")}}, {"Z", {Plain("N", u"Two")}}});
+    test::WriteCatalogue(cataloguePath, "v",
+                         {{"X", {Plain("N", u"One")}}, {"Z", {Plain("N", u"Two")}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(catalogue.FindChannel("X_N")->name, u"One");
@@ -129,8 +129,8 @@ TEST_F(CatalogueTest, ChannelIdsJoinCountryCodeAndNodeName) {
 
 TEST_F(CatalogueTest, FindChannelSearchesCountriesInCodeOrder) {
     // "a" + "b_c" and "a_b" + "c" make the same id.
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
+    test::WriteCatalogue(cataloguePath, "v",
+                         {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(catalogue.FindChannel("a_b_c")->name, u"First");
@@ -140,11 +140,11 @@ TEST_F(CatalogueTest, FindChannelSearchesCountriesInCodeOrder) {
 TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed) {
     UseLanguage({{"c_de", u"Germany"}});
     CollectMessages();
-    testing::WriteCatalogue(cataloguePath, "v",
-                            {{"de",
-                              {Plain("bad", u"Bad 100% TV", "nonsense"),
-                               {"mute", u"Mute %s %d", "n", {}},
-                               {"nameless", u"", "", {}}}}});
+    test::WriteCatalogue(cataloguePath, "v",
+                         {{"de",
+                           {Plain("bad", u"Bad 100% TV", "nonsense"),
+                            {"mute", u"Mute %s %d", "n", {}},
+                            {"nameless", u"", "", {}}}}});
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     // Channels are built in node order: bad, mute, nameless.
@@ -161,7 +161,7 @@ TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed) {
 }
 
 TEST_F(CatalogueTest, WithoutASinkMessagesAreDropped) {
-    testing::WriteCatalogue(cataloguePath, "v", {{"de", {{"mute", u"Mute", "xx", {}}}}});
+    test::WriteCatalogue(cataloguePath, "v", {{"de", {{"mute", u"Mute", "xx", {}}}}});
     Catalogue catalogue;
     EXPECT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_EQ(AllChannels().size(), 1u);
@@ -185,7 +185,7 @@ TEST_F(CatalogueTest, ThousandsOfBrokenChannelsGiveOneMessageEachAndNothingMore)
 
 TEST_F(CatalogueTest, TheSettingsStateIsApplied) {
     UseLanguage({{"str_kb", u" kbit/s"}});
-    testing::WriteSettings(
+    test::WriteSettings(
         settingsPath,
         {{"de_ard", true, 1}, {"de_zdf", false, 7}, {"fr_tf1", true, -1}, {"gone_x", true, 0}},
         u"de_ard");
@@ -208,7 +208,7 @@ TEST_F(CatalogueTest, TheSettingsStateIsApplied) {
 }
 
 TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent) {
-    testing::WriteSettings(settingsPath, {}, u"de_gone");
+    test::WriteSettings(settingsPath, {}, u"de_gone");
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
     Catalogue catalogue;
@@ -217,15 +217,15 @@ TEST_F(CatalogueTest, ACurrentChannelThatIsGoneLeavesNoneCurrent) {
 }
 
 TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
-    testing::WriteSettings(settingsPath,
-                           {{"de_ard", true, 1}, {"de_zdf", false, 0}, {"gone_x", true, 0}});
+    test::WriteSettings(settingsPath,
+                        {{"de_ard", true, 1}, {"de_zdf", false, 0}, {"gone_x", true, 0}});
     LoadSettings(settingsPath);
     WriteSmallCatalogue();
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     ASSERT_TRUE(SaveSettings());
 
-    auto saved = testing::ReadDocument(settingsPath);
+    auto saved = test::ReadDocument(settingsPath);
     const DocNode* channels = std::as_const(*saved).Child("channels");
     std::vector<std::string> names;
     for (const auto& child : channels->Children())
@@ -238,11 +238,11 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
 }
 
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
-    testing::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}});
+    test::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}});
     LoadSettings(settingsPath);
     for (bool damaged : {false, true}) {
         if (damaged)
-            testing::WriteBytes(folder.Path("Channels.lmch"), "\xde\xad");
+            test::WriteBytes(folder.Path("Channels.lmch"), "\xde\xad");
         Catalogue catalogue;
         EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
         EXPECT_TRUE(catalogue.Countries().empty());
@@ -275,10 +275,9 @@ TEST_F(CatalogueTest, WriteChannelStateWritesOnlyChannelsOutOfTheirDefaultState)
 // (no writer of the program makes such a file).
 TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt) {
     CollectMessages();
-    testing::WriteCatalogue(
-        cataloguePath, "1",
-        {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
-         {"d2", {Plain("x", u"Second Germany", "bad")}}});
+    test::WriteCatalogue(cataloguePath, "1",
+                         {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
+                          {"d2", {Plain("x", u"Second Germany", "bad")}}});
     std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // A name in the file: its one-byte length, then its bytes.
@@ -290,7 +289,7 @@ TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
         ASSERT_NE(at, std::string::npos);
         bytes.replace(at, from.size() + 1, stored(to));
     }
-    testing::WriteBytes(folder.Path("Channels.lmch"), bytes);
+    test::WriteBytes(folder.Path("Channels.lmch"), bytes);
 
     Catalogue catalogue;
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
@@ -303,11 +302,11 @@ TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
 
 TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut) {
     CollectMessages();
-    testing::WriteCatalogue(cataloguePath, "1",
-                            {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
+    test::WriteCatalogue(cataloguePath, "1",
+                         {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
     std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    testing::WriteBytes(folder.Path("Channels.lmch"), bytes.substr(0, bytes.size() - 1));
+    test::WriteBytes(folder.Path("Channels.lmch"), bytes.substr(0, bytes.size() - 1));
 
     Catalogue catalogue;
     EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
@@ -317,9 +316,8 @@ TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut) {
 
 TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds) {
     for (bool firstIsFavourite : {true, false}) {
-        testing::WriteCatalogue(
-            cataloguePath, "v",
-            {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
+        test::WriteCatalogue(cataloguePath, "v",
+                             {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
         Catalogue catalogue;
         catalogue.LoadCatalogue(cataloguePath);
         Channel* first = catalogue.Countries().at("a")->channels.at("b_c");
@@ -335,7 +333,7 @@ TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds) {
 
 TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById) {
     WriteSmallCatalogue();
-    testing::WriteSettings(settingsPath, {}, u"de_ard");
+    test::WriteSettings(settingsPath, {}, u"de_ard");
     LoadSettings(settingsPath);
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
@@ -347,7 +345,7 @@ TEST_F(CatalogueTest, ReloadCarriesMarksAndStreamsOverById) {
     ASSERT_EQ(catalogue.CurrentChannel(), ard);
 
     // The update drops fr_tf1, leaves ard with one stream and adds a channel.
-    testing::WriteCatalogue(
+    test::WriteCatalogue(
         cataloguePath, "2024.2",
         {{"de", {Plain("ard", u"Das Erste"), Plain("zdf", u"ZDF", "e"), Plain("new", u"New")}}});
     ASSERT_TRUE(catalogue.ReloadCatalogue());

@@ -20,25 +20,10 @@
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "process_state.h"
+#include "scratch_folder.h"
 
-namespace lumora::testing {
-
-// A folder of its own, removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumora-catalogue-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
-
-    std::u16string File(std::string_view name) const { return FromUtf8((path_ / name).string()); }
-    std::filesystem::path Path(std::string_view name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+namespace lumora::test {
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -150,13 +135,12 @@ inline void WriteSettings(const std::u16string& path, const std::vector<StateSpe
 // Every test starts from a clean process: no settings, no pack, no hooks.
 class CatalogueTestBase : public ::testing::Test {
 protected:
-    void SetUp() override { ResetProcessState(); }
-    void TearDown() override { ResetProcessState(); }
+    void SetUp() override { ResetAll(); }
+    void TearDown() override { ResetAll(); }
 
-    static void ResetProcessState() {
-        ResetSettings();
+    static void ResetAll() {
+        ResetProcessState();
         ReleaseLanguages();
-        SetCatalogueMessageSink(nullptr);
         SetResourceImageLookup(nullptr);
     }
 
@@ -176,4 +160,4 @@ inline std::vector<std::string> Ids(const std::vector<Channel*>& channels) {
     return ids;
 }
 
-}  // namespace lumora::testing
+}  // namespace lumora::test

@@ -11,26 +11,26 @@ struct SearchCase {
 };
 
 // Names from several scripts; the subtitle carries the country name.
-class ChannelSearchTest : public testing::CatalogueTestBase {
+class ChannelSearchTest : public test::CatalogueTestBase {
 protected:
     void SetUp() override {
         CatalogueTestBase::SetUp();
-        testing::WriteLanguagePack(folder.File("Languages.lngp"), {{0,
-                                                                    {u"English",
-                                                                     u"en",
-                                                                     {{"c_de", u"Deutschland"},
-                                                                      {"c_gr", u"Ελλάδα"},
-                                                                      {"c_fr", u"France"},
-                                                                      {"str_kb", u" kb/s"}}}}});
+        test::WriteLanguagePack(folder.File("Languages.lngp"), {{0,
+                                                                 {u"English",
+                                                                  u"en",
+                                                                  {{"c_de", u"Deutschland"},
+                                                                   {"c_gr", u"Ελλάδα"},
+                                                                   {"c_fr", u"France"},
+                                                                   {"str_kb", u" kb/s"}}}}});
         LoadLanguages(folder.File("Languages.lngp"));
         auto channel = [](std::string node, std::u16string name) {
-            return testing::ChannelSpec{
+            return test::ChannelSpec{
                 std::move(node), std::move(name), "n", {{0, 800, u"http://s"}}};
         };
-        testing::WriteCatalogue(folder.File("Channels.lmch"), "v",
-                                {{"de", {channel("m", u"München TV"), channel("z", u"ZDF")}},
-                                 {"fr", {channel("c", u"Café Télé"), channel("l", u"ŁÓDŹ ŒUVRE")}},
-                                 {"gr", {channel("e", u"ερτ World"), channel("s", u"Σκάι")}}});
+        test::WriteCatalogue(folder.File("Channels.lmch"), "v",
+                             {{"de", {channel("m", u"München TV"), channel("z", u"ZDF")}},
+                              {"fr", {channel("c", u"Café Télé"), channel("l", u"ŁÓDŹ ŒUVRE")}},
+                              {"gr", {channel("e", u"ερτ World"), channel("s", u"Σκάι")}}});
         ASSERT_TRUE(catalogue.LoadCatalogue(folder.File("Channels.lmch")));
     }
 
@@ -57,7 +57,7 @@ TEST_F(ChannelSearchTest, QueriesMatchNameAndSubtitleWithoutCaseOrAccents) {
         {u"xyz", {}},
     };
     for (const SearchCase& row : cases) {
-        std::vector<std::string> found = testing::Ids(SearchChannels(AllChannels(), row.query));
+        std::vector<std::string> found = test::Ids(SearchChannels(AllChannels(), row.query));
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, row.expected) << ToUtf8(row.query);
     }
@@ -66,10 +66,10 @@ TEST_F(ChannelSearchTest, QueriesMatchNameAndSubtitleWithoutCaseOrAccents) {
 TEST_F(ChannelSearchTest, SearchKeepsTheOrderAndFollowsAChosenStream) {
     std::vector<Channel*> list = AllChannels();
     std::reverse(list.begin(), list.end());
-    EXPECT_EQ(testing::Ids(SearchChannels(list, u"e")), testing::Ids(SearchChannels(list, u"E")));
+    EXPECT_EQ(test::Ids(SearchChannels(list, u"e")), test::Ids(SearchChannels(list, u"E")));
     EXPECT_TRUE(SearchChannels(list, u"1500").empty());
 
-    testing::WriteCatalogue(
+    test::WriteCatalogue(
         folder.File("Channels.lmch"), "v",
         {{"de", {{"a", u"Alpha", "n", {{0, 800, u"http://a"}, {1, 1500, u"http://b"}}}}}});
     ASSERT_TRUE(catalogue.LoadCatalogue(folder.File("Channels.lmch")));
@@ -78,8 +78,7 @@ TEST_F(ChannelSearchTest, SearchKeepsTheOrderAndFollowsAChosenStream) {
     EXPECT_FALSE(ChooseStream(alpha, 2));
     ASSERT_TRUE(ChooseStream(alpha, 1));
     EXPECT_EQ(alpha.subtitle, u"Deutschland (1500 kb/s)");
-    EXPECT_EQ(testing::Ids(SearchChannels(AllChannels(), u"1500")),
-              std::vector<std::string>{"de_a"});
+    EXPECT_EQ(test::Ids(SearchChannels(AllChannels(), u"1500")), std::vector<std::string>{"de_a"});
 }
 
 TEST(FoldForSearchTest, FoldsLettersOfEachScriptAndKeepsTheRest) {

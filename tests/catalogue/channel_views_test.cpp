@@ -6,44 +6,43 @@
 namespace lumora {
 namespace {
 
-using testing::Ids;
-using testing::LanguageSpec;
+using test::Ids;
+using test::LanguageSpec;
 
-class ChannelViewsTest : public testing::CatalogueTestBase {
+class ChannelViewsTest : public test::CatalogueTestBase {
 protected:
     std::u16string cataloguePath = folder.File("Channels.lmch");
     std::u16string settingsPath = folder.File("Settings.cfg");
 
     void SetUp() override {
         CatalogueTestBase::SetUp();
-        testing::WriteLanguagePack(folder.File("Languages.lngp"),
-                                   {{0, LanguageSpec{u"English",
-                                                     u"en",
-                                                     {{"c_de", u"Germany"},
-                                                      {"c_at", u"Austria"},
-                                                      {"c_fr", u"France"},
-                                                      {"cat_n", u"News"},
-                                                      {"cat_e", u"Entertainment"},
-                                                      {"cat_sp", u"Sport"},
-                                                      {"tab_channels", u"Channels"},
-                                                      {"tab_favorites", u"100% Favourites"},
-                                                      {"str_all_countries", u"All countries"},
-                                                      {"str_all_channels", u"All channels"}}}}});
+        test::WriteLanguagePack(folder.File("Languages.lngp"),
+                                {{0, LanguageSpec{u"English",
+                                                  u"en",
+                                                  {{"c_de", u"Germany"},
+                                                   {"c_at", u"Austria"},
+                                                   {"c_fr", u"France"},
+                                                   {"cat_n", u"News"},
+                                                   {"cat_e", u"Entertainment"},
+                                                   {"cat_sp", u"Sport"},
+                                                   {"tab_channels", u"Channels"},
+                                                   {"tab_favorites", u"100% Favourites"},
+                                                   {"str_all_countries", u"All countries"},
+                                                   {"str_all_channels", u"All channels"}}}}});
         LoadLanguages(folder.File("Languages.lngp"));
     }
 
-    static testing::ChannelSpec Channel(std::string node, std::u16string name,
-                                        std::string category) {
+    static test::ChannelSpec Channel(std::string node, std::u16string name, std::string category) {
         return {std::move(node), std::move(name), std::move(category), {{0, 100, u"http://s"}}};
     }
 
     void LoadSample() {
-        testing::WriteCatalogue(cataloguePath, "v",
-                                {{"de",
-                                  {Channel("a", u"abc", "n"), Channel("b", u"ABC", "e"),
-                                   Channel("c", u"Abc", "n"), Channel("d", u"Zulu", "sp")}},
-                                 {"at", {Channel("x", u"ORF", "n"), Channel("y", u"Lost", "??")}},
-                                 {"fr", {Channel("m", u"M6", "e")}}});
+        test::WriteCatalogue(cataloguePath, "v",
+                             {{"de",
+                               {Channel("a", u"abc", "n"), Channel("b", u"ABC", "e"),
+                                Channel("c", u"Abc", "n"), Channel("d", u"Zulu", "sp")}},
+                              {"at", {Channel("x", u"ORF", "n"), Channel("y", u"Lost", "??")}},
+                              {"fr", {Channel("m", u"M6", "e")}}});
         ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     }
 
@@ -60,7 +59,7 @@ TEST_F(ChannelViewsTest, AllChannelsAreOrderedByCodeUnits) {
 }
 
 TEST_F(ChannelViewsTest, SortingComparesUnsignedCodeUnits) {
-    testing::WriteCatalogue(
+    test::WriteCatalogue(
         cataloguePath, "v",
         {{"q",
           {Channel("1", u"\uFF21", "n"), Channel("2", u"\u00E9", "n"), Channel("3", u"e", "n"),
@@ -95,7 +94,7 @@ TEST(FullTitleOrderTest, PartsCompareAsTheJoinedTitle) {
 }
 
 TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide) {
-    testing::WriteCatalogue(
+    test::WriteCatalogue(
         cataloguePath, "v",
         {{"de",
           {Channel("a", u"Same", "n"), Channel("z", u"Zed", "n"), Channel("b", u"Same", "n")}}});

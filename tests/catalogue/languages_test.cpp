@@ -6,9 +6,9 @@
 namespace lumora {
 namespace {
 
-using testing::LanguageSpec;
+using test::LanguageSpec;
 
-class LanguagesTest : public testing::CatalogueTestBase {
+class LanguagesTest : public test::CatalogueTestBase {
 protected:
     std::u16string path = folder.File("Languages.lngp");
 
@@ -24,7 +24,7 @@ protected:
 
 TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent) {
     SetStringSetting(kLanguage, u"de");
-    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    test::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     LoadLanguages(path);
     ASSERT_EQ(LanguageCount(), 2);
     EXPECT_EQ(LanguageName(1), u"Deutsch");
@@ -39,14 +39,14 @@ TEST_F(LanguagesTest, TheLanguageOfTheSettingIsCurrent) {
 }
 
 TEST_F(LanguagesTest, WithoutTheSettingEnglishIsUsedAndStored) {
-    testing::WriteLanguagePack(path, {{0, German()}, {1, English()}});
+    test::WriteLanguagePack(path, {{0, German()}, {1, English()}});
     LoadLanguages(path);
     EXPECT_EQ(CurrentLanguage(), 1);
     EXPECT_EQ(GetStringSetting(kLanguage, u"zz"), u"en");
 }
 
 TEST_F(LanguagesTest, NumberingStopsAtTheFirstGap) {
-    testing::WriteLanguagePack(path, {{0, English()}, {2, German()}});
+    test::WriteLanguagePack(path, {{0, English()}, {2, German()}});
     LoadLanguages(path);
     EXPECT_EQ(LanguageCount(), 1);
     EXPECT_EQ(FindLanguage(u"de"), -1);
@@ -56,7 +56,7 @@ TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins) {
     LanguageSpec second = English();
     second.name = u"English (second)";
     second.texts = {{"menu_play", u"Second"}};
-    testing::WriteLanguagePack(path, {{0, English()}, {1, second}});
+    test::WriteLanguagePack(path, {{0, English()}, {1, second}});
     LoadLanguages(path);
     EXPECT_EQ(CurrentLanguage(), 0);
     EXPECT_EQ(FindLanguage(u"en"), 0);
@@ -66,7 +66,7 @@ TEST_F(LanguagesTest, OfTwoLanguagesWithOneCodeTheLowerIndexWins) {
 TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent) {
     for (LanguageSpec broken : {LanguageSpec{u"", u"de", {}}, LanguageSpec{u"Deutsch", u"", {}}}) {
         ResetSettings();
-        testing::WriteLanguagePack(path, {{0, English()}, {1, broken}, {2, German()}});
+        test::WriteLanguagePack(path, {{0, English()}, {1, broken}, {2, German()}});
         LoadLanguages(path);
         EXPECT_EQ(LanguageCount(), 1);
         EXPECT_EQ(CurrentLanguage(), -1);
@@ -77,12 +77,12 @@ TEST_F(LanguagesTest, AnIncompleteLanguageEndsTheListAndNoneIsCurrent) {
 }
 
 TEST_F(LanguagesTest, BadFilesGiveNoLanguages) {
-    testing::WriteLanguagePack(path, {{0, English()}}, "lang_doc_1.1");
+    test::WriteLanguagePack(path, {{0, English()}}, "lang_doc_1.1");
     LoadLanguages(path);
     EXPECT_EQ(LanguageCount(), 0);
     EXPECT_EQ(LookupText("menu_play"), u"");
 
-    testing::WriteBytes(folder.Path("Languages.lngp"), "garbage");
+    test::WriteBytes(folder.Path("Languages.lngp"), "garbage");
     LoadLanguages(path);
     EXPECT_EQ(LanguageCount(), 0);
 
@@ -111,7 +111,7 @@ TEST_F(LanguagesTest, OnlyTheWideTextAttributeIsAText) {
 }
 
 TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting) {
-    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    test::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     LoadLanguages(path);
     SelectLanguage(1);
     EXPECT_EQ(LookupText("menu_play"), u"Abspielen");
@@ -125,7 +125,7 @@ TEST_F(LanguagesTest, SelectingALanguageSwitchesAtOnceWithoutTouchingTheSetting)
 }
 
 TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys) {
-    testing::WriteLanguagePack(path, {{0, English()}});
+    test::WriteLanguagePack(path, {{0, English()}});
     LoadLanguages(path);
     EXPECT_EQ(LocalisedText(u"menu_play"), std::optional<std::u16string>(u"Play"));
     EXPECT_EQ(LocalisedText(u"static_language"), std::nullopt);  // the key stays visible
@@ -134,7 +134,7 @@ TEST_F(LanguagesTest, LocalisedTextReplacesOnlyTranslatedKeys) {
 }
 
 TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish) {
-    testing::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    test::WriteLanguagePack(path, {{0, English()}, {1, German()}});
     SetStringSetting(kLanguage, u"de");
     LoadLanguages(path);
     EXPECT_EQ(LookupTextOr("menu_play", u"Play"), u"Abspielen");
@@ -146,7 +146,7 @@ TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish) {
 }
 
 TEST_F(LanguagesTest, ReleaseEmptiesThePack) {
-    testing::WriteLanguagePack(path, {{0, English()}});
+    test::WriteLanguagePack(path, {{0, English()}});
     LoadLanguages(path);
     ReleaseLanguages();
     EXPECT_EQ(LanguageCount(), 0);

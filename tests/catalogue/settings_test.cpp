@@ -6,8 +6,8 @@
 namespace lumora {
 namespace {
 
-using testing::CatalogueTestBase;
-using testing::ReadDocument;
+using test::CatalogueTestBase;
+using test::ReadDocument;
 
 class SettingsTest : public CatalogueTestBase {
 protected:
@@ -105,7 +105,7 @@ TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults) {
     for (const std::string& bytes : {std::string(), std::string("not a document at all"),
                                      std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}) {
         ResetSettings();
-        testing::WriteBytes(folder.Path("Settings.cfg"), bytes);
+        test::WriteBytes(folder.Path("Settings.cfg"), bytes);
         LoadSettings(path);
         EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
         EXPECT_EQ(GetStringSetting(kLanguage, u"en"), u"en");
@@ -121,13 +121,13 @@ TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne) {
     const auto bad = folder.Path("Settings.cfg.bad");
     for (const std::string& bytes : {std::string("first damage"), std::string("VELT\x05se")}) {
         ResetSettings();
-        testing::WriteBytes(folder.Path("Settings.cfg"), bytes);
+        test::WriteBytes(folder.Path("Settings.cfg"), bytes);
         LoadSettings(path);
-        EXPECT_EQ(testing::ReadBytes(bad), bytes);
+        EXPECT_EQ(test::ReadBytes(bad), bytes);
         EXPECT_FALSE(std::filesystem::exists(folder.Path("Settings.cfg")));
         // The defaults are saved beside it; the kept file stays as it was.
         ASSERT_TRUE(SaveSettings());
-        EXPECT_EQ(testing::ReadBytes(bad), bytes);
+        EXPECT_EQ(test::ReadBytes(bad), bytes);
     }
 }
 

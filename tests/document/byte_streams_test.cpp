@@ -9,6 +9,7 @@
 #include "document/file_stream.h"
 #include "document/memory_stream.h"
 #include "document/text_encoding.h"
+#include "scratch_folder.h"
 #include "test_bytes.h"
 
 using namespace lumora;
@@ -237,27 +238,16 @@ TEST(ByteStream, ShortFixedReadFailsAndLeavesTheValue) {
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("lumora-fs-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::u16string PathOf(const std::string& name) const {
-        return FromUtf8((folder_ / name).string());
-    }
+    std::u16string PathOf(const std::string& name) const { return FromUtf8(folder_ / name); }
     std::string ReadAll(const std::string& name) const {
-        std::ifstream in(folder_ / name, std::ios::binary);
+        std::ifstream in(folder_.Path(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     void WriteAll(const std::string& name, const std::string& bytes) const {
-        std::ofstream(folder_ / name, std::ios::binary) << bytes;
+        std::ofstream(folder_.Path(name), std::ios::binary) << bytes;
     }
 
-    std::filesystem::path folder_;
+    test::ScratchFolder folder_;
 };
 
 TEST_F(FileStreamTest, OpenForReadingAMissingFileFails) {
@@ -329,7 +319,7 @@ TEST_F(FileStreamTest, SetSizeChangesNothing) {
 }
 
 TEST_F(FileStreamTest, AFolderIsNotAFile) {
-    std::filesystem::create_directory(folder_ / "sub");
+    std::filesystem::create_directory(folder_.Path("sub"));
     FileStream stream;
     EXPECT_FALSE(stream.Open(PathOf("sub"), OpenMode::Read));
     EXPECT_FALSE(stream.IsOpen());
@@ -356,7 +346,7 @@ TEST_F(FileStreamTest, AFailedOpenLeavesNoFileOpen) {
 }
 
 TEST_F(FileStreamTest, WidePathsReachTheDiskAsUtf8) {
-    std::u16string path = FromUtf8(folder_.string()) + u"/Kan\u00e4le \u65e5\u672c.lmch";
+    std::u16string path = FromUtf8(folder_.Path().string()) + u"/Kan\u00e4le \u65e5\u672c.lmch";
     FileStream out;
     ASSERT_TRUE(out.Open(path, OpenMode::Write));
     out.Write("x", 1);

@@ -19,6 +19,7 @@
 #include "document/file_stream.h"
 #include "document/memory_stream.h"
 #include "document/text_encoding.h"
+#include "scratch_folder.h"
 #include "test_bytes.h"
 
 // The largest single allocation since the last reset: hostile counts must
@@ -648,29 +649,17 @@ TEST(DocFormat, AttributesOfAMismatchedKindStillWriteAValidDocument) {
 
 class DocFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("lumora-doc-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
-        std::filesystem::remove_all(folder_);
-    }
-
-    std::u16string PathOf(const std::string& name) const {
-        return FromUtf8((folder_ / name).string());
-    }
+    std::u16string PathOf(const std::string& name) const { return FromUtf8(folder_ / name); }
     std::string ReadAll(const std::string& name) const {
-        std::ifstream in(folder_ / name, std::ios::binary);
+        std::ifstream in(folder_.Path(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     void WriteAll(const std::string& name, const std::string& bytes) const {
-        std::ofstream(folder_ / name, std::ios::binary) << bytes;
+        std::ofstream(folder_.Path(name), std::ios::binary) << bytes;
     }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(folder_ / name); }
+    bool Exists(const std::string& name) const {
+        return std::filesystem::exists(folder_.Path(name));
+    }
 
     static const DocNode& Sample() {
         static const DocNode* root = [] {
@@ -681,7 +670,7 @@ protected:
         return *root;
     }
 
-    std::filesystem::path folder_;
+    test::ScratchFolder folder_;
 };
 
 TEST_F(DocFileTest, SaveThenLoad) {
@@ -730,7 +719,7 @@ TEST_F(DocFileTest, EveryCutShortFileFailsToLoad) {
 TEST_F(DocFileTest, SaveReplacesTheFileInsteadOfRewritingIt) {
     WriteAll("Settings.cfg", "old bytes");
     // A second name for the old file: writing in place would change it too.
-    std::filesystem::create_hard_link(folder_ / "Settings.cfg", folder_ / "backup");
+    std::filesystem::create_hard_link(folder_.Path("Settings.cfg"), folder_.Path("backup"));
     ASSERT_TRUE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ReadAll("backup"), "old bytes");
     EXPECT_EQ(ReadAll("Settings.cfg").size(), 48u);
@@ -745,7 +734,7 @@ TEST_F(DocFileTest, ALeftoverTemporaryFileIsReplaced) {
 
 TEST_F(DocFileTest, WhenTheTemporaryFileCannotBeMadeTheOldFileStays) {
     WriteAll("Settings.cfg", "precious");
-    std::filesystem::create_directory(folder_ / "Settings.cfg.tmp");
+    std::filesystem::create_directory(folder_.Path("Settings.cfg.tmp"));
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ReadAll("Settings.cfg"), "precious");
 }
@@ -753,8 +742,8 @@ TEST_F(DocFileTest, WhenTheTemporaryFileCannotBeMadeTheOldFileStays) {
 TEST_F(DocFileTest, WhenTheFolderIsReadOnlyTheOldFileStays) {
     WriteAll("Settings.cfg", "precious");
     std::filesystem::permissions(
-        folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (::access(folder_.c_str(), W_OK) == 0)
+        folder_.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (::access(folder_.Path().c_str(), W_OK) == 0)
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Settings.cfg")));
     EXPECT_EQ(ReadAll("Settings.cfg"), "precious");
@@ -767,10 +756,10 @@ TEST_F(DocFileTest, SavingIntoAMissingFolderFails) {
 
 TEST_F(DocFileTest, WhenTheRenameFailsNothingIsLeftBehind) {
     // The target is a folder that is not empty, so the rename cannot happen.
-    std::filesystem::create_directories(folder_ / "Channels.lmch" / "inside");
+    std::filesystem::create_directories(folder_.Path("Channels.lmch") / "inside");
     EXPECT_FALSE(Sample().SaveToFile(PathOf("Channels.lmch")));
     EXPECT_FALSE(Exists("Channels.lmch.tmp"));
-    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "Channels.lmch" / "inside"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder_.Path("Channels.lmch") / "inside"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 #include "document/memory_stream.h"
+#include "scratch_folder.h"
 #include "test_bytes.h"
 
 using namespace lumora;
@@ -155,7 +156,8 @@ TEST(DocView, NestingIsBoundedAsInTheTree) {
 
 TEST(DocView, LoadsAFileAndRefusesAMissingOne) {
     const std::string bytes = SampleBytes();
-    const std::string path = ::testing::TempDir() + "doc_view_test.velt";
+    const test::ScratchFolder folder;
+    const std::string path = folder / "doc_view_test.velt";
     {
         DocNode tree;
         MemoryStream stream = test::StreamOf(bytes);

@@ -10,22 +10,23 @@
 #include "catalogue/settings.h"
 #include "document/text_encoding.h"
 #include "net/catalogue_update.h"
+#include "process_state.h"
 
 namespace lumora {
 namespace {
 
 TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault) {
-    ResetSettings();
+    test::ResetProcessState();
     EXPECT_EQ(UpdateServer(), FromUtf8(LUMORA_UPDATE_SERVER));
     SetStringSetting(kUpdateServer, u"http://updates.example.org:9000");
     EXPECT_EQ(CurrentUpdateSource({}).server, u"http://updates.example.org:9000");
-    ResetSettings();
+    test::ResetProcessState();
 }
 
 // The built-in source is used without being written, so a later build's
 // default reaches every user who never chose one.
 TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
-    ResetSettings();
+    test::ResetProcessState();
     EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
     EXPECT_FALSE(FindStringSetting(kUpdateServer));
 
@@ -51,13 +52,11 @@ TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
         EXPECT_EQ(updatePending.load(), !row.changed)
             << "a pending update of the old source is dropped";
     }
-    ResetUpdateState();
-    ResetSettings();
+    test::ResetProcessState();
 }
 
 TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck) {
-    ResetSettings();
-    ResetUpdateState();
+    test::ResetProcessState();
     SetBoolSetting(kAutoCU, false);
     std::atomic<int> fetches{0};
     StartUpdateCheckAtStart([&fetches](const std::u16string&) {
@@ -68,7 +67,7 @@ TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(fetches.load(), 0);
     EXPECT_FALSE(updatePending.load());
-    ResetSettings();
+    test::ResetProcessState();
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 namespace lumora {
 namespace {
 
-using testing::TempFolder;
-using testing::TestServer;
+using test::ScratchFolder;
+using test::TestServer;
 
 std::string RandomBytes(std::size_t count, unsigned seed) {
     std::mt19937 generator(seed);
@@ -42,10 +42,10 @@ protected:
         return FetchUrl(kUpdateAgent, server.Url(path), options);
     }
     void Publish(std::string_view path, std::string_view bytes) {
-        testing::WriteFileBytes(folder.Path() / std::string(path.substr(1)), bytes);
+        test::WriteFileBytes(folder.Path() / std::string(path.substr(1)), bytes);
     }
 
-    TempFolder folder;
+    ScratchFolder folder;
     TestServer server{folder.Path()};
 };
 
@@ -95,7 +95,7 @@ TEST_F(FetchUrlTest, SendsTheAgentAndAsksCachesToFetchAnew) {
 }
 
 TEST_F(FetchUrlTest, ProxySettingsOfTheEnvironmentAreIgnored) {
-    std::string deadProxy = "http://127.0.0.1:" + std::to_string(testing::UnusedPort());
+    std::string deadProxy = "http://127.0.0.1:" + std::to_string(test::UnusedPort());
     setenv("http_proxy", deadProxy.c_str(), 1);
     setenv("HTTP_PROXY", deadProxy.c_str(), 1);
     setenv("ALL_PROXY", deadProxy.c_str(), 1);
@@ -217,7 +217,7 @@ TEST_F(FetchUrlTest, CallsOnSeveralThreadsAtOnceDoNotMix) {
 }
 
 TEST(FetchUrlUnreachable, RefusedConnectionAndUnknownHostGiveNone) {
-    std::string refused = "http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/x";
+    std::string refused = "http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/x";
     EXPECT_EQ(FetchUrl(FromUtf8(refused)), nullptr);
     EXPECT_EQ(FetchUrl(kUpdateAgent, u"http://no-such-host.invalid/x", QuickOptions()), nullptr);
     EXPECT_EQ(FetchUrl(u"not a url at all"), nullptr);

@@ -14,14 +14,15 @@
 #include "net/playlist_source.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
+#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::TempFolder;
-using testing::TestServer;
+using test::ScratchFolder;
+using test::TestServer;
 
 constexpr char kPlaylistPath[] = "/lists/tv.m3u";
 
@@ -58,16 +59,16 @@ class PlaylistSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        ResetUpdateState();
-        testing::WriteFileBytes(CatalogueFile(), OldCatalogue());
+        test::ResetProcessState();
+        test::WriteFileBytes(CatalogueFile(), OldCatalogue());
         Serve(kPlaylistPath, Playlist());
     }
-    void TearDown() override { ResetUpdateState(); }
+    void TearDown() override { test::ResetProcessState(); }
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
-    std::string CatalogueOnDisk() const { return testing::ReadFileBytes(CatalogueFile()); }
+    std::string CatalogueOnDisk() const { return test::ReadFileBytes(CatalogueFile()); }
     void Serve(const std::string& path, const std::string& bytes) {
-        testing::WriteFileBytes(served.Path() / path.substr(1), bytes);
+        test::WriteFileBytes(served.Path() / path.substr(1), bytes);
     }
 
     // The source as the program makes it from the catalogue in use.
@@ -111,8 +112,8 @@ protected:
         return root;
     }
 
-    TempFolder served;
-    TempFolder user;
+    ScratchFolder served;
+    ScratchFolder user;
     TestServer server{served.Path()};
     std::vector<std::string> messages;
 };
@@ -162,9 +163,9 @@ TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVer
 
 TEST_F(PlaylistSourceTest, LocalPlaylistFileIsASource) {
     const std::filesystem::path file = user.Path() / "mine.m3u8";
-    testing::WriteFileBytes(file,
-                            "#EXTM3U\n#EXTINF:-1,Local\nhttp://streams.example/local\n"
-                            "#EXTINF:-1,Relative\nrelative.m3u8\n");
+    test::WriteFileBytes(file,
+                         "#EXTM3U\n#EXTINF:-1,Local\nhttp://streams.example/local\n"
+                         "#EXTINF:-1,Relative\nrelative.m3u8\n");
     EXPECT_EQ(Run(Source(FromUtf8(file.string()))), kUpdateReplaced);
     std::unique_ptr<DocNode> root = Installed();
     ASSERT_NE(root->Child("own"), nullptr);
@@ -258,7 +259,7 @@ TEST_F(PlaylistSourceTest, LargeProviderListWithHeadersGroupsAndLatin1Names) {
 // https with a certificate made for this test and trusted only through the
 // test's own certificate file; verification stays on.
 TEST(PlaylistSourceTls, HttpsPlaylistWithATestCertificate) {
-    TempFolder keys;
+    ScratchFolder keys;
     const std::filesystem::path cert = keys.Path() / "cert.pem";
     const std::filesystem::path key = keys.Path() / "key.pem";
     const std::string make =
@@ -267,8 +268,8 @@ TEST(PlaylistSourceTls, HttpsPlaylistWithATestCertificate) {
         key.string() + "' -out '" + cert.string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
 
-    TempFolder served;
-    testing::WriteFileBytes(served.Path() / "tv.m3u", Playlist());
+    ScratchFolder served;
+    test::WriteFileBytes(served.Path() / "tv.m3u", Playlist());
     TestServer server(served.Path(), cert, key);
     ASSERT_TRUE(server.Running());
 

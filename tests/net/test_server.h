@@ -1,26 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <sys/types.h>
+#include "scratch_folder.h"
+#include "server_process.h"
 
-namespace lumora::testing {
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+namespace lumora::test {
 
 // tests/net/test_server.py serving `root` on 127.0.0.1 at a free port,
 // started by the constructor and stopped by the destructor.
@@ -53,15 +42,9 @@ private:
     std::vector<std::pair<std::string, std::string>> rules_;
     void Start(std::vector<std::string> extraArguments);
 
-    pid_t pid_ = -1;
+    std::unique_ptr<ServerProcess> process_;
     int port_ = 0;
     bool tls_ = false;
 };
 
-// A port on 127.0.0.1 where nothing listens (bound for a moment, then freed).
-int UnusedPort();
-
-std::string ReadFileBytes(const std::filesystem::path& path);
-void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
-
-}  // namespace lumora::testing
+}  // namespace lumora::test

@@ -20,7 +20,9 @@
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "net/update_logic_run.h"
+#include "process_state.h"
 #include "resources/resources.h"
+#include "scratch_folder.h"
 #include "shell/localise.h"
 #include "shell/update_dialog.h"
 
@@ -115,16 +117,13 @@ struct GatedServer {
 class UpdateDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetUpdateState();
-        folder = std::filesystem::temp_directory_path() /
-                 ("lumora-dialog-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
+        test::ResetProcessState();
+        folder = scratch.Path();
         std::unique_ptr<MemoryStream> old = Document("1.0");
         std::ofstream(folder / "Channels.lmch", std::ios::binary)
             .write(reinterpret_cast<const char*>(old->Data()), old->Size());
         oldBytes = FileBytes(folder / "Channels.lmch");
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
 
     UpdateSource Source() {
         UpdateSource source;
@@ -146,6 +145,7 @@ protected:
         return ui;
     }
 
+    test::ScratchFolder scratch;
     std::filesystem::path folder;
     std::string oldBytes;
     GatedServer server;

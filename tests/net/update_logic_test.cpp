@@ -13,14 +13,15 @@
 #include "net/fetch_url.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
+#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::TempFolder;
-using testing::TestServer;
+using test::ScratchFolder;
+using test::TestServer;
 
 // ---- versions ----------------------------------------------------------
 
@@ -115,22 +116,22 @@ class CatalogueUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        ResetUpdateState();
+        test::ResetProcessState();
         oldCatalogue = DocumentBytes(kVersionInUse, "Old channel");
-        testing::WriteFileBytes(CatalogueFile(), oldCatalogue);
+        test::WriteFileBytes(CatalogueFile(), oldCatalogue);
         newCatalogue = DocumentBytes("1.0.1.0", "New channel");
         Serve(kCataloguePath, newCatalogue);
         ServeMarker("1.0.1.0");
     }
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
-    std::string CatalogueOnDisk() const { return testing::ReadFileBytes(CatalogueFile()); }
+    std::string CatalogueOnDisk() const { return test::ReadFileBytes(CatalogueFile()); }
     bool TemporaryLeftBehind() const {
         return std::filesystem::exists(user.Path() / "Channels.lmch.tmp");
     }
 
     void Serve(const char* path, const std::string& bytes) {
-        testing::WriteFileBytes(served.Path() / std::string(path + 1), bytes);
+        test::WriteFileBytes(served.Path() / std::string(path + 1), bytes);
     }
     void ServeMarker(const std::string& version) { Serve(kMarkerPath, MarkerBytes(version)); }
     int RequestsFor(const std::string& path) const {
@@ -192,8 +193,8 @@ protected:
         EXPECT_FALSE(TemporaryLeftBehind()) << what;
     }
 
-    TempFolder served;
-    TempFolder user;
+    ScratchFolder served;
+    ScratchFolder user;
     TestServer server{served.Path()};
     std::string oldCatalogue;
     std::string newCatalogue;
@@ -227,7 +228,7 @@ TEST_F(CatalogueUpdateTest, CheckOfAnUnusableMarkerAnswersNoWithoutAnError) {
 }
 
 TEST_F(CatalogueUpdateTest, CheckOfAnUnreachableMarkerSetsTheConnectionError) {
-    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
+    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
     EXPECT_FALSE(CheckCatalogueUpdate(Source(dead)));
     EXPECT_EQ(UpdateOutcome.load(), kUpdateConnectionError);
 }
@@ -253,7 +254,7 @@ TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing) {
 }
 
 TEST_F(CatalogueUpdateTest, UnreachableServerReportsTheConnectionError) {
-    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
+    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
     EXPECT_EQ(Run(dead), kUpdateConnectionError);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"}));
     ExpectOldCatalogueKept("refused");
@@ -394,8 +395,8 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing) {
 
 TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate) {
     // lumora-data publish lays out the server folder from a catalogue file.
-    TempFolder source;
-    testing::WriteFileBytes(source.Path() / "new.lmch", newCatalogue);
+    ScratchFolder source;
+    test::WriteFileBytes(source.Path() / "new.lmch", newCatalogue);
     std::filesystem::remove_all(served.Path() / "downloads");
     std::string command = std::string(LUMORA_DATA_EXE) + " publish '" +
                           (source.Path() / "new.lmch").string() + "' '" + served.Path().string() +
@@ -405,8 +406,8 @@ TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate) {
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 
     // A file that is no catalogue is refused and nothing is laid out.
-    TempFolder refused;
-    testing::WriteFileBytes(source.Path() / "bad.lmch", DocumentBytes("channels", "x"));
+    ScratchFolder refused;
+    test::WriteFileBytes(source.Path() / "bad.lmch", DocumentBytes("channels", "x"));
     command = std::string(LUMORA_DATA_EXE) + " publish '" + (source.Path() / "bad.lmch").string() +
               "' '" + refused.Path().string() + "' 2>/dev/null";
     EXPECT_NE(std::system(command.c_str()), 0);
@@ -434,7 +435,7 @@ TEST_F(CatalogueUpdateTest, CheckAtStartIsOnlyStartedWhenEnabled) {
 }
 
 TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing) {
-    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(testing::UnusedPort()));
+    std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
     std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(dead));
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
     EXPECT_FALSE(updatePending.load());
@@ -443,7 +444,7 @@ TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing) {
 }
 
 TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive) {
-    ResetUpdateState();
+    test::ResetProcessState();
     EXPECT_FALSE(ShouldStartAutomaticUpdate(true)) << "nothing pending";
     updatePending = true;
     for (int tick = 0; tick < 5; ++tick)
@@ -455,11 +456,11 @@ TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive) {
     updatePending = true;
     for (int tick = 0; tick < 5; ++tick)
         EXPECT_FALSE(ShouldStartAutomaticUpdate(true));
-    ResetUpdateState();
+    test::ResetProcessState();
 }
 
 TEST(AutomaticUpdate, TicksOnSeveralThreadsStartItOnce) {
-    ResetUpdateState();
+    test::ResetProcessState();
     updatePending = true;
     std::atomic<int> started{0};
     std::vector<std::thread> tickers;
@@ -471,7 +472,7 @@ TEST(AutomaticUpdate, TicksOnSeveralThreadsStartItOnce) {
     for (std::thread& ticker : tickers)
         ticker.join();
     EXPECT_EQ(started.load(), 1);
-    ResetUpdateState();
+    test::ResetProcessState();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "player/needed_libraries.h"
+#include "scratch_folder.h"
 
 namespace lumora::test {
 namespace {
@@ -31,8 +32,8 @@ TEST(NeededLibraries, AnythingButAWholeElfFileNeedsNothing) {
     std::ifstream self("/proc/self/exe", std::ios::binary);
     const std::string program((std::istreambuf_iterator<char>(self)),
                               std::istreambuf_iterator<char>());
-    const std::filesystem::path scratch =
-        std::filesystem::path(::testing::TempDir()) / "needed_libraries_test";
+    const ScratchFolder folder;
+    const std::filesystem::path scratch = folder.Path("needed_libraries_test");
     const struct {
         const char* what;
         std::string bytes;

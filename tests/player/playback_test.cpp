@@ -18,6 +18,7 @@
 #include "player/player_event_sink.h"
 #include "player/video_widget.h"
 #include "player_test_support.h"
+#include "process_state.h"
 
 namespace lumora::test {
 namespace {
@@ -41,7 +42,7 @@ protected:
 
     void TearDown() override {
         host_.reset();
-        ResetSettings();
+        ResetProcessState();
     }
 
     bool WaitForText(const std::u16string& text, int timeoutMs = kStartTimeoutMs) {
@@ -132,7 +133,7 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
     std::u16string url;
     switch (row.source) {
     case FailureRow::Source::kDeadPort:
-        url = QString("http://127.0.0.1:%1/stream.ts").arg(DeadPort()).toStdU16String();
+        url = QString("http://127.0.0.1:%1/stream.ts").arg(UnusedPort()).toStdU16String();
         break;
     case FailureRow::Source::kMissingPage: url = server.Url("no-such-stream.ts"); break;
     case FailureRow::Source::kWebPage: url = server.Url("page.html"); break;
@@ -215,7 +216,7 @@ private:
 TEST_F(PlaybackTest, PlaylistEntriesThatFailAreNotTheRequestsFailure) {
     StreamServer server;
     const QString base = QString("http://127.0.0.1:%1/").arg(server.Port());
-    ServedPlaylist playlist(server, {QString("http://127.0.0.1:%1/x.ts").arg(DeadPort()),
+    ServedPlaylist playlist(server, {QString("http://127.0.0.1:%1/x.ts").arg(UnusedPort()),
                                      base + "no-such-stream.ts", base + "stream.ts"});
     host_->Play(playlist.Url());
     ASSERT_TRUE(WaitForText(u"Playing"));

@@ -105,21 +105,6 @@ std::u16string StreamServer::Url(const QString& path) const {
     return QString("http://127.0.0.1:%1/%2").arg(port_).arg(path).toStdU16String();
 }
 
-int DeadPort() {
-    // Bind to a free port, then close it again: nothing listens there.
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(probe);
-    return port;
-}
-
 void SaveScreenshot(const QImage& image, const QString& name) {
     const QString folder = QString(LUMORA_BUILD_DIR) + "/screenshots";
     QDir().mkpath(folder);

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "player/status_listener.h"
+#include "server_process.h"
 #include "status_recorder.h"
 
 namespace lumora::test {
@@ -35,9 +36,6 @@ private:
     QProcess process_;
     int port_ = 0;
 };
-
-// A port on 127.0.0.1 nothing listens on.
-int DeadPort();
 
 // Saves the image to <build>/screenshots/<name>.png.
 void SaveScreenshot(const QImage& image, const QString& name);

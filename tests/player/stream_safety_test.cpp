@@ -20,6 +20,7 @@
 #include "player/player_texts.h"
 #include "player/video_widget.h"
 #include "player_test_support.h"
+#include "process_state.h"
 
 namespace lumora::test {
 namespace {
@@ -37,7 +38,7 @@ protected:
     void TearDown() override {
         host_.reset();
         ReleaseLanguages();
-        ResetSettings();
+        ResetProcessState();
     }
 
     MediaPlayerHost& MakeHost(PlayerOptions options = {}) {

@@ -78,25 +78,6 @@ bool MakeMedia(const std::filesystem::path& root) {
     return !error;
 }
 
-// The first line the server prints, "PORT n"; waits at most 20 s.
-int ReadPort(int fd) {
-    std::string line;
-    for (int waited = 0; waited < 200;) {
-        pollfd ready{fd, POLLIN, 0};
-        if (poll(&ready, 1, 100) <= 0) {
-            ++waited;
-            continue;
-        }
-        char c;
-        if (read(fd, &c, 1) != 1)
-            return 0;
-        if (c == '\n')
-            return line.starts_with("PORT ") ? std::atoi(line.c_str() + 5) : 0;
-        line += c;
-    }
-    return 0;
-}
-
 }  // namespace
 
 Loopback& Loopback::Get() {
@@ -104,42 +85,16 @@ Loopback& Loopback::Get() {
     return loopback;
 }
 
-Loopback::Loopback() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumora-probe-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+Loopback::Loopback() : root_(scratch_.Path()) {
+    if (root_.empty())
         return;
-    root_ = pattern;
     mediaMade_ = MakeMedia(root_);
-
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::string python = LUMORA_TEST_PYTHON;
-    std::string script = LUMORA_PROBE_SERVER_SCRIPT;
-    std::string folder = root_.string();
-    char* argv[] = {python.data(), script.data(), folder.data(), nullptr};
-    if (posix_spawn(&server_, python.c_str(), &actions, nullptr, argv, environ) != 0)
-        server_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (server_ > 0)
-        port_ = ReadPort(pipeEnds[0]);
-    close(pipeEnds[0]);
+    server_ = std::make_unique<test::ServerProcess>(
+        std::vector<std::string>{LUMORA_TEST_PYTHON, LUMORA_PROBE_SERVER_SCRIPT, root_.string()});
+    port_ = server_->Port();
 }
 
-Loopback::~Loopback() {
-    if (server_ > 0) {
-        kill(server_, SIGTERM);
-        waitpid(server_, nullptr, 0);
-    }
-    std::error_code ignored;
-    if (!root_.empty())
-        std::filesystem::remove_all(root_, ignored);
-}
+Loopback::~Loopback() = default;
 
 std::string Loopback::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
@@ -156,27 +111,6 @@ bool Loopback::WaitForRequest(std::string_view part) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
-}
-
-int UnusedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 }  // namespace lumora::probetest

@@ -4,11 +4,13 @@
 // ffmpeg, served by probe_server.py on 127.0.0.1, both kept for the whole
 // test program.
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "scratch_folder.h"
+#include "server_process.h"
 
 namespace lumora::probetest {
 
@@ -39,15 +41,17 @@ public:
 
 private:
     Loopback();
+    test::ScratchFolder scratch_;
     std::filesystem::path root_;
-    pid_t server_ = -1;
+    std::unique_ptr<test::ServerProcess> server_;
     int port_ = 0;
     bool mediaMade_ = false;
 };
 
-// A port on 127.0.0.1 nothing listens on.
-int UnusedPort();
-
-std::string ReadText(const std::filesystem::path& path);
+using test::UnusedPort;
+// The whole file, as text.
+inline std::string ReadText(const std::filesystem::path& path) {
+    return test::ReadFileBytes(path);
+}
 
 }  // namespace lumora::probetest

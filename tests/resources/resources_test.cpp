@@ -6,13 +6,13 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "catalogue/catalogue.h"
 #include "document/doc_node.h"
 #include "resources/resources.h"
+#include "scratch_folder_qt.h"
 
 namespace lumora {
 namespace {
@@ -91,8 +91,8 @@ MemoryStream Blob(const QByteArray& bytes) {
     return stream;
 }
 
-std::u16string Path(const QTemporaryDir& dir, const char* name) {
-    return dir.filePath(QString::fromLatin1(name)).toStdU16String();
+std::u16string Path(const test::ScratchFolder& dir, const char* name) {
+    return dir.File(name);
 }
 
 class ResourcesTest : public ::testing::Test {
@@ -115,7 +115,7 @@ protected:
         ASSERT_TRUE(root.SaveToFile(Path(dir_, "cbuild.velt")));
     }
 
-    QTemporaryDir dir_;
+    test::ScratchFolder dir_;
 };
 
 TEST_F(ResourcesTest, SizesFollowTheBarHeight) {
@@ -530,7 +530,7 @@ TEST_F(ResourcesTest, WithoutAnImagesChildNeitherFlagsNorSplashLoad) {
     EXPECT_EQ(FindResourceImage("f_de"), nullptr);
     EXPECT_EQ(SplashImage(), nullptr);
 
-    QFile damaged(dir_.filePath(QStringLiteral("Resources.velt")));
+    QFile damaged(test::QtPath(dir_, "Resources.velt"));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
     damaged.write("rubbish that is no document");
     damaged.close();

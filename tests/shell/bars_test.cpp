@@ -10,6 +10,7 @@
 
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "process_state.h"
 #include "resources/resources.h"
 #include "shell/channel_title_bar.h"
 #include "shell/control_bar.h"
@@ -76,12 +77,12 @@ QRgb UpperColour(const QImage& image) {
 class BarsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
+        test::ResetProcessState();
         Load(96);
     }
     void TearDown() override {
         ReleaseInterfaceResources();
-        ResetSettings();
+        test::ResetProcessState();
     }
     static void Load(int dpi) {
         LoadInterfaceResources(u"/nonexistent/Resources.velt", u"/nonexistent/cbuild.velt", dpi);

@@ -24,6 +24,7 @@
 #include "player/player_texts.h"
 #include "player/video_widget.h"
 #include "player_test_support.h"
+#include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_model.h"
@@ -55,18 +56,15 @@ QStringList Names(const ChannelListView& list) {
 class ChannelSwitchingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        ResetUpdateState();
+        test::ResetProcessState();
         SetBoolSetting(kAutoCU, false);
         test::LoadShippedInterface(96);
-        ChannelListDialog::ForgetRememberedState();
     }
 
     void TearDown() override {
         frame_.reset();
         ReleaseProcessCatalogue();
-        TheShellHooks() = {};
-        ResetSettings();
+        test::ResetProcessState();
     }
 
     // Germany sorts as Café Eins, München TV, Zwei.
@@ -302,7 +300,8 @@ class StreamFallbackTest : public ChannelSwitchingTest {
 protected:
     MediaPlayerHost* PlayChannel(bool withWorkingStream) {
         std::vector<std::u16string> addresses = {
-            u"http://127.0.0.1:" + QString::number(test::DeadPort()).toStdU16String() + u"/live.ts",
+            u"http://127.0.0.1:" + QString::number(test::UnusedPort()).toStdU16String() +
+                u"/live.ts",
             server_.Url(QStringLiteral("missing.ts"))};
         if (withWorkingStream)
             addresses.push_back(server_.Url(QStringLiteral("stream.ts")));

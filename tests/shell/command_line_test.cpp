@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -16,6 +15,8 @@
 #include "catalogue/settings.h"
 #include "document/memory_stream.h"
 #include "net/update_logic.h"
+#include "process_state.h"
+#include "scratch_folder_qt.h"
 #include "shell/address_launcher.h"
 #include "shell/app_startup.h"
 #include "shell/channel_title_bar.h"
@@ -144,13 +145,13 @@ AddressLauncher::Fetch Serving(std::string body, std::vector<std::u16string>* as
 }
 
 TEST(AddressLauncherTest, EachKindOfTarget) {
-    QTemporaryDir folder;
-    const QString playlist = folder.filePath(QStringLiteral("channels.m3u"));
+    test::ScratchFolder folder;
+    const QString playlist = test::QtPath(folder, "channels.m3u");
     QFile file(playlist);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("#EXTM3U\n#EXTINF:-1,Bad\nfile:///dev/zero\n#EXTINF:-1,Good\nhttp://a/good.ts\n");
     file.close();
-    const QString media = folder.filePath(QStringLiteral("movie.mkv"));
+    const QString media = test::QtPath(folder, "movie.mkv");
     QFile(media).open(QIODevice::WriteOnly);
 
     EXPECT_EQ(Launch(QStringLiteral("http://a/live.ts")),
@@ -161,9 +162,9 @@ TEST(AddressLauncherTest, EachKindOfTarget) {
     EXPECT_EQ(Launch(QStringLiteral("file:///dev/zero")),
               "refuse file:///dev/zero | str_address_refused");
     EXPECT_EQ(Launch(QStringLiteral("fd://0")), "refuse fd://0 | str_address_refused");
-    EXPECT_EQ(Launch(folder.filePath(QStringLiteral("missing.m3u"))),
-              "refuse " + folder.filePath(QStringLiteral("missing.m3u")).toStdString() +
-                  " | str_address_refused");
+    EXPECT_EQ(
+        Launch(test::QtPath(folder, "missing.m3u")),
+        "refuse " + test::QtPath(folder, "missing.m3u").toStdString() + " | str_address_refused");
     EXPECT_EQ(Launch(QString(), {}, 200), "");
 }
 
@@ -205,8 +206,7 @@ TEST(AddressLauncherTest, OnlyTheNewestRequestIsAnswered) {
 // shows it in the title bar, and the second start ends with 1.
 TEST(CommandLineTest, SecondStartHandsItsAddressToTheRunningProgram) {
     test::IsolatedUserFolders folders;
-    ResetSettings();
-    ResetUpdateState();
+    test::ResetProcessState();
     OverrideShippedDataFolder(test::BuildDir());
     LoadSettings((folders.UserFolder() + QStringLiteral("/Settings.cfg")).toStdU16String());
     SetBoolSetting(kAutoCU, false);
@@ -247,9 +247,8 @@ TEST(CommandLineTest, SecondStartHandsItsAddressToTheRunningProgram) {
     EXPECT_EQ(secondExit, 1);
     EXPECT_EQ(handedShown, handed);
 
-    TheShellHooks() = {};
     OverrideShippedDataFolder({});
-    ResetSettings();
+    test::ResetProcessState();
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "scratch_folder_qt.h"
 #include "shell/data_folders.h"
 #include "shell_test_support.h"
 
@@ -28,11 +28,11 @@ QByteArray ReadFile(const QString& path) {
 
 class DataFoldersTest : public ::testing::Test {
 protected:
-    void SetUp() override { OverrideShippedDataFolder(shipped_.path()); }
+    void SetUp() override { OverrideShippedDataFolder(test::QtPath(shipped_)); }
     void TearDown() override { OverrideShippedDataFolder({}); }
 
     test::IsolatedUserFolders folders_;
-    QTemporaryDir shipped_;
+    test::ScratchFolder shipped_;
 };
 
 TEST_F(DataFoldersTest, UserFilesLiveInTheXdgDataFolder) {
@@ -52,8 +52,8 @@ TEST_F(DataFoldersTest, ShippedFilesNextToTheProgramComeFirst) {
 }
 
 TEST_F(DataFoldersTest, FirstStartCopiesTheShippedCatalogue) {
-    ASSERT_TRUE(WriteFile(shipped_.filePath(QStringLiteral("Channels.lmch")), "shipped"));
-    QFile::setPermissions(shipped_.filePath(QStringLiteral("Channels.lmch")), QFile::ReadOwner);
+    ASSERT_TRUE(WriteFile(test::QtPath(shipped_, "Channels.lmch"), "shipped"));
+    QFile::setPermissions(test::QtPath(shipped_, "Channels.lmch"), QFile::ReadOwner);
     const QString path = PrepareUserCatalogue();
     EXPECT_EQ(path, folders_.UserFolder() + QStringLiteral("/Channels.lmch"));
     EXPECT_EQ(ReadFile(path), QByteArray("shipped"));
@@ -64,7 +64,7 @@ TEST_F(DataFoldersTest, FirstStartCopiesTheShippedCatalogue) {
 }
 
 TEST_F(DataFoldersTest, TheUsersCatalogueIsNeverReplaced) {
-    ASSERT_TRUE(WriteFile(shipped_.filePath(QStringLiteral("Channels.lmch")), "shipped"));
+    ASSERT_TRUE(WriteFile(test::QtPath(shipped_, "Channels.lmch"), "shipped"));
     QDir().mkpath(folders_.UserFolder());
     const QString mine = folders_.UserFolder() + QStringLiteral("/Channels.lmch");
     ASSERT_TRUE(WriteFile(mine, "updated"));
@@ -91,7 +91,7 @@ TEST_F(DataFoldersTest, OnlyTheProgramsOwnStraySavesAreRemoved) {
 }
 
 TEST_F(DataFoldersTest, LeftoverTemporaryCopyIsReplaced) {
-    ASSERT_TRUE(WriteFile(shipped_.filePath(QStringLiteral("Channels.lmch")), "shipped"));
+    ASSERT_TRUE(WriteFile(test::QtPath(shipped_, "Channels.lmch"), "shipped"));
     QDir().mkpath(folders_.UserFolder());
     const QString target = folders_.UserFolder() + QStringLiteral("/Channels.lmch");
     ASSERT_TRUE(WriteFile(target + QStringLiteral(".tmp"), "torn"));

@@ -12,6 +12,7 @@
 
 #include "catalogue/languages.h"
 #include "catalogue/settings.h"
+#include "process_state.h"
 #include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
@@ -57,7 +58,7 @@ int RunWith(DialogFrame& dialog, Action action) {
 class DialogFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
+        test::ResetProcessState();
         test::LoadShippedInterface(96);
     }
 };

@@ -26,6 +26,7 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "net/update_logic.h"
+#include "process_state.h"
 #include "resources/resources.h"
 #include "shell/about_dialog.h"
 #include "shell/app_startup.h"
@@ -90,20 +91,17 @@ void Show(QWidget& dialog) {
 class DialogsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        ResetUpdateState();
+        test::ResetProcessState();
         // No background check against a server unless a test asks for it.
         SetBoolSetting(kAutoCU, false);
         test::LoadShippedInterface(96);
-        ChannelListDialog::ForgetRememberedState();
         cataloguePath_ = folders_.DataHome() + QStringLiteral("/Channels.lmch");
     }
 
     void TearDown() override {
         frame_.reset();
         ReleaseProcessCatalogue();
-        TheShellHooks() = {};
-        ResetSettings();
+        test::ResetProcessState();
     }
 
     // A small catalogue: two German channels, one French, the test card.

@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -27,7 +26,9 @@
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/video_widget.h"
+#include "process_state.h"
 #include "resources/resources.h"
+#include "scratch_folder_qt.h"
 #include "shell/app_startup.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
@@ -46,8 +47,7 @@ using test::TestChannel;
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        ResetUpdateState();
+        test::ResetProcessState();
         // No background check against a server in these tests.
         SetBoolSetting(kAutoCU, false);
         test::LoadShippedInterface(96);
@@ -57,7 +57,7 @@ protected:
     void TearDown() override {
         frame_.reset();
         ReleaseProcessCatalogue();
-        TheShellHooks() = {};
+        test::ResetProcessState();
     }
 
     // Builds the main window over a catalogue of these channels.
@@ -382,7 +382,7 @@ public:
         server_.start(QStringLiteral("python3"),
                       {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
                        QStringLiteral("0"), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                       QStringLiteral("--directory"), folder_.path()});
+                       QStringLiteral("--directory"), test::QtPath(folder_)});
         if (!server_.waitForStarted())
             return;
         QByteArray output;
@@ -396,14 +396,14 @@ public:
         server_.kill();
         server_.waitForFinished();
     }
-    QString Folder() const { return folder_.path() + QStringLiteral("/downloads/mobile"); }
+    QString Folder() const { return test::QtPath(folder_) + QStringLiteral("/downloads/mobile"); }
     std::u16string Address() const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_).toStdU16String();
     }
     int Port() const { return port_; }
 
 private:
-    QTemporaryDir folder_;
+    test::ScratchFolder folder_;
     QProcess server_;
     int port_ = 0;
 };
@@ -511,8 +511,8 @@ TEST_F(MainFrameTest, RealPlayerShowsThePictureOfAChannel) {
 TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
     // A short clip made by ffmpeg, a file that must keep its content, and
     // a descriptor of this process that must stay open.
-    QTemporaryDir scratch;
-    const QString clip = scratch.filePath(QStringLiteral("bars.ts"));
+    test::ScratchFolder scratch;
+    const QString clip = test::QtPath(scratch, "bars.ts");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
@@ -520,7 +520,7 @@ TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
                   QStringLiteral("testsrc=size=320x240:rate=25"), QStringLiteral("-t"),
                   QStringLiteral("5"), QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), clip});
     ASSERT_TRUE(ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0);
-    const QString kept = scratch.filePath(QStringLiteral("kept.txt"));
+    const QString kept = test::QtPath(scratch, "kept.txt");
     {
         QFile file(kept);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));

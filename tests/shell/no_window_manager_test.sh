@@ -11,29 +11,12 @@
 # Exit codes: 0 passed, 1 failed, 77 skipped (no X server could be started).
 set -u
 build=$(cd "${1:?usage: no_window_manager_test.sh BUILD_DIR}" && pwd)
-skip=77
 screen_w=1024
 screen_h=768
+# shellcheck source=../support/private_x_server.sh
+. "$(dirname "$0")/../support/private_x_server.sh"
+run_in_private_x_server "${screen_w}x${screen_h}" "$0" "$build"
 
-if [ "${LUMORA_NOWM_INNER:-}" != 1 ]; then
-    if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v Xvfb >/dev/null 2>&1; then
-        echo "SKIP: Xvfb is not installed"
-        exit $skip
-    fi
-    marker=$(mktemp)
-    rm -f "$marker"
-    LUMORA_NOWM_INNER=1 LUMORA_NOWM_MARKER="$marker" \
-        xvfb-run -a -s "-screen 0 ${screen_w}x${screen_h}x24 -dpi 96 -nolisten tcp" bash "$0" "$build"
-    code=$?
-    if [ ! -e "$marker" ]; then
-        echo "SKIP: the X server could not be started"
-        exit $skip
-    fi
-    rm -f "$marker"
-    exit $code
-fi
-
-touch "$LUMORA_NOWM_MARKER"
 fail() {
     echo "FAIL: $*" >&2
     [ -f "${work:-}/lumora.log" ] && sed 's/^/  log: /' "$work/lumora.log" >&2

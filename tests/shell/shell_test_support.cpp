@@ -11,11 +11,23 @@
 #include "catalogue/languages.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "process_state.h"
 #include "resources/resources.h"
+#include "scratch_folder_qt.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
 namespace lumora::test {
 namespace {
+
+// The shell's part of every ResetProcessState: no hooks, and nothing the
+// channel list remembers between openings.
+void ResetShellState() {
+    TheShellHooks() = {};
+    ChannelListDialog::ForgetRememberedState();
+}
+const bool kShellStateResets = (AddProcessStateReset(&ResetShellState), true);
 
 // One application object for the whole run; another test file of this
 // executable may have made it already.
@@ -58,9 +70,10 @@ QString SaveScreenshot(QWidget& widget, const QString& name) {
 
 IsolatedUserFolders::IsolatedUserFolders()
     : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldRuntimeDir_(qgetenv("XDG_RUNTIME_DIR")) {
-    QFile::setPermissions(runtime_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+    QFile::setPermissions(test::QtPath(runtime_),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_DATA_HOME", test::QtPath(data_).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", test::QtPath(runtime_).toLocal8Bit());
 }
 
 IsolatedUserFolders::~IsolatedUserFolders() {

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include "player/media_output.h"
+#include "scratch_folder_qt.h"
 
 class QWidget;
 
@@ -30,13 +31,13 @@ class IsolatedUserFolders {
 public:
     IsolatedUserFolders();
     ~IsolatedUserFolders();
-    QString DataHome() const { return data_.path(); }
-    QString RuntimeDir() const { return runtime_.path(); }
-    QString UserFolder() const { return data_.path() + QStringLiteral("/lumora"); }
+    QString DataHome() const { return test::QtPath(data_); }
+    QString RuntimeDir() const { return test::QtPath(runtime_); }
+    QString UserFolder() const { return test::QtPath(data_) + QStringLiteral("/lumora"); }
 
 private:
-    QTemporaryDir data_;
-    QTemporaryDir runtime_;
+    test::ScratchFolder data_;
+    test::ScratchFolder runtime_;
     QByteArray oldDataHome_;
     QByteArray oldRuntimeDir_;
 };

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_folder_qt.h"
 #include "shell/single_instance.h"
 #include "shell_test_support.h"
 
@@ -51,9 +52,9 @@ TEST(SingleInstanceTest, SecondProgramHandsOverItsCommandLineAndExitsWithOne) {
     ASSERT_EQ(first.Acquire(QString()), kGuardFirstInstance);
     QSignalSpy activations(&first, &SingleInstanceGuard::activationRequested);
 
-    QTemporaryDir secondData;
+    test::ScratchFolder secondData;
     QProcess second;
-    second.setProcessEnvironment(ProgramEnvironment(folders, secondData.path()));
+    second.setProcessEnvironment(ProgramEnvironment(folders, test::QtPath(secondData)));
     second.start(Program(), {QStringLiteral("http://tv.example/hello%20world.ts")});
     ASSERT_TRUE(WaitServing(second, 10000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
@@ -61,11 +62,11 @@ TEST(SingleInstanceTest, SecondProgramHandsOverItsCommandLineAndExitsWithOne) {
     ASSERT_EQ(activations.size(), 1);
     EXPECT_EQ(activations[0][0].toString(), QStringLiteral("http://tv.example/hello%20world.ts"));
     // The second program loaded nothing and wrote nothing.
-    EXPECT_FALSE(QDir(secondData.path() + QStringLiteral("/lumora")).exists());
+    EXPECT_FALSE(QDir(test::QtPath(secondData) + QStringLiteral("/lumora")).exists());
 
     // An empty command line still brings the first one forward.
     QProcess third;
-    third.setProcessEnvironment(ProgramEnvironment(folders, secondData.path()));
+    third.setProcessEnvironment(ProgramEnvironment(folders, test::QtPath(secondData)));
     third.start(Program(), {});
     ASSERT_TRUE(WaitServing(third, 10000));
     EXPECT_EQ(third.exitCode(), 1);
@@ -91,9 +92,9 @@ TEST(SingleInstanceTest, LockHolderThatNeverAnswersIsWaitedForThenIgnored) {
 
 TEST(SingleInstanceTest, LockOfACrashedProgramIsTakenOver) {
     test::IsolatedUserFolders folders;
-    QTemporaryDir data;
+    test::ScratchFolder data;
     QProcess crashed;
-    crashed.setProcessEnvironment(ProgramEnvironment(folders, data.path()));
+    crashed.setProcessEnvironment(ProgramEnvironment(folders, test::QtPath(data)));
     crashed.start(Program(), {});
     ASSERT_TRUE(crashed.waitForStarted());
     // Wait until it holds the lock and listens, then kill it hard.
@@ -112,7 +113,7 @@ TEST(SingleInstanceTest, LockOfACrashedProgramIsTakenOver) {
     // And it serves later programs again.
     QSignalSpy activations(&next, &SingleInstanceGuard::activationRequested);
     QProcess later;
-    later.setProcessEnvironment(ProgramEnvironment(folders, data.path()));
+    later.setProcessEnvironment(ProgramEnvironment(folders, test::QtPath(data)));
     later.start(Program(), {});
     ASSERT_TRUE(WaitServing(later, 10000));
     EXPECT_EQ(later.exitCode(), 1);

@@ -10,29 +10,11 @@
 
 set -u
 build=$(cd "${1:?usage: smoke_test.sh BUILD_DIR}" && pwd)
-skip=77
+# shellcheck source=../support/private_x_server.sh
+. "$(dirname "$0")/../support/private_x_server.sh"
+run_in_private_x_server 1024x768 "$0" "$build"
 
-if [ "${LUMORA_SMOKE_INNER:-}" != 1 ]; then
-    # Outer half: start a private X server and run the inner half in it.
-    if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v Xvfb >/dev/null 2>&1; then
-        echo "SKIP: Xvfb is not installed"
-        exit $skip
-    fi
-    marker=$(mktemp)
-    rm -f "$marker"
-    LUMORA_SMOKE_INNER=1 LUMORA_SMOKE_MARKER="$marker" \
-        xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96 -nolisten tcp" bash "$0" "$build"
-    code=$?
-    if [ ! -e "$marker" ]; then
-        echo "SKIP: the X server could not be started"
-        exit $skip
-    fi
-    rm -f "$marker"
-    exit $code
-fi
-
-# Inner half: DISPLAY is the private server.
-touch "$LUMORA_SMOKE_MARKER"
+# From here on DISPLAY is the private server.
 fail() {
     echo "FAIL: $*" >&2
     exit 1

@@ -26,6 +26,7 @@
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "net/update_logic.h"
+#include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/data_folders.h"
 #include "shell/main_frame.h"
@@ -38,15 +39,13 @@ namespace {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
-        ResetUpdateState();
+        test::ResetProcessState();
         OverrideShippedDataFolder(test::BuildDir());
         settingsPath_ = folders_.UserFolder() + QStringLiteral("/Settings.cfg");
     }
     void TearDown() override {
-        TheShellHooks() = {};
         OverrideShippedDataFolder({});
-        ResetSettings();
+        test::ResetProcessState();
     }
 
     // A settings file of an earlier run: no update check (nothing here may

@@ -10,6 +10,7 @@
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/qt_translations.h"
 #include "shell/shell_hooks.h"
@@ -38,7 +39,7 @@ TEST(QtTranslationsTest, MessageBoxButtonsFollowTheLanguage) {
 
 TEST(CatalogueSummaryTest, CountsTheWithheldEntriesInTheUsersLanguage) {
     test::IsolatedUserFolders folders;
-    ResetSettings();
+    test::ResetProcessState();
     SetStringSetting(kLanguage, u"de");
     test::LoadShippedInterface(96);
     test::RecordedMessages messages;
@@ -54,8 +55,7 @@ TEST(CatalogueSummaryTest, CountsTheWithheldEntriesInTheUsersLanguage) {
         << messages.texts.back().toStdString();
 
     ReleaseProcessCatalogue();
-    SetCatalogueMessageSink({});
-    ResetSettings();
+    test::ResetProcessState();
     test::LoadShippedInterface(96);
 }
 

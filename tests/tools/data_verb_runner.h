@@ -19,37 +19,11 @@
 
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "scratch_folder.h"
 
 namespace lumora::tools::verbtest {
 
-// A fresh folder named after the running test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("lumora-h2-") + test->test_suite_name() + "-" +
-                           test->name() + "-" + std::to_string(::getpid());
-        for (char& c : name) {
-            if (c == '/')
-                c = '_';
-        }
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using ScratchFolder = ::lumora::test::ScratchFolder;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

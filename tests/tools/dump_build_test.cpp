@@ -15,6 +15,7 @@
 
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "scratch_folder.h"
 
 using namespace lumora;
 using nlohmann::json;
@@ -29,16 +30,7 @@ struct Outcome {
 
 class DumpBuildTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("lumora-dumpbuild-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return folder_ / name; }
 
     static std::string Quote(const std::string& arg) {
         std::string quoted = "'";
@@ -75,7 +67,7 @@ protected:
         return Run({"build", PathOf("in.json"), PathOf(out)});
     }
 
-    std::filesystem::path folder_;
+    test::ScratchFolder folder_;
 };
 
 std::string Hex(std::string_view text) {
@@ -231,7 +223,7 @@ TEST_F(DumpBuildTest, DumpRefusesWhatIsNotADocument) {
     WriteAll("cut.lmch", std::string("VELT\x03set\x01\0\0\0", 12));
     EXPECT_EQ(Run({"dump", PathOf("cut.lmch")}).code, 1);
 
-    Outcome folder = Run({"dump", folder_.string()});
+    Outcome folder = Run({"dump", folder_.Path().string()});
     EXPECT_EQ(folder.code, 1);
 }
 

@@ -15,6 +15,7 @@
 
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "scratch_folder.h"
 
 namespace lumora {
 namespace {
@@ -27,14 +28,7 @@ struct RunResult {
 
 class ListVerbTest : public ::testing::Test {
 protected:
-    ListVerbTest() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumora-list-XXXXXX").string();
-        folder = mkdtemp(pattern.data());
-    }
-    ~ListVerbTest() override { std::filesystem::remove_all(folder); }
-
-    std::string File(const std::string& name) const { return (folder / name).string(); }
+    std::string File(const std::string& name) const { return scratch / name; }
 
     RunResult Run(const std::string& arguments) const {
         std::string errFile = File("stderr.txt");
@@ -108,7 +102,7 @@ protected:
         return files;
     }
 
-    std::filesystem::path folder;
+    test::ScratchFolder scratch;
 };
 
 TEST_F(ListVerbTest, PrintsTheChannelListAsThePlayerShowsIt) {

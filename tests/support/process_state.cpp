@@ -1,0 +1,31 @@
+#include "process_state.h"
+
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/settings.h"
+#include "net/update_logic.h"
+
+namespace lumora::test {
+namespace {
+
+std::vector<void (*)()>& LayerResets() {
+    static std::vector<void (*)()> resets;
+    return resets;
+}
+
+}  // namespace
+
+void ResetProcessState() {
+    ResetSettings();
+    ResetUpdateState();
+    SetCatalogueMessageSink(nullptr);
+    for (void (*reset)() : LayerResets())
+        reset();
+}
+
+void AddProcessStateReset(void (*reset)()) {
+    LayerResets().push_back(reset);
+}
+
+}  // namespace lumora::test
