@@ -18,18 +18,18 @@ StreamFallback::Step StreamFallback::OnLost() {
     if (!active_ || retried_)
         return NextStream();
     retried_ = true;
-    return {Action::kRetryLater, current_};
+    return {Action::RetryLater, current_};
 }
 
 StreamFallback::Step StreamFallback::NextStream() {
     if (!active_ || tried_ >= count_) {
         active_ = false;
-        return {Action::kGiveUp, current_};
+        return {Action::GiveUp, current_};
     }
     current_ = (current_ + 1) % count_;
     ++tried_;
     retried_ = false;
-    return {Action::kTryStream, current_};
+    return {Action::TryStream, current_};
 }
 
 }  // namespace lumora

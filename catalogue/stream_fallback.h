@@ -18,9 +18,9 @@ public:
     static constexpr int kRetryDelayMs = 2000;
 
     enum class Action {
-        kTryStream,   // play `stream` now
-        kRetryLater,  // play `stream` again after kRetryDelayMs
-        kGiveUp,      // every stream failed: show the first failure
+        TryStream,   // play `stream` now
+        RetryLater,  // play `stream` again after kRetryDelayMs
+        GiveUp,      // every stream failed: show the first failure
     };
     struct Step {
         Action action;

@@ -7,11 +7,11 @@
 namespace lumora {
 
 MediaOutput::MediaOutput(std::string name) : name_(std::move(name)) {
-    OutputRegistry::Instance().Register(name_, this);
+    TheOutputRegistry().Register(name_, this);
 }
 
 MediaOutput::~MediaOutput() {
-    OutputRegistry::Instance().Unregister(name_, this);
+    TheOutputRegistry().Unregister(name_, this);
 }
 
 void MediaOutput::Move(int x, int y, int width, int height) {

@@ -20,9 +20,9 @@ MediaPlayerHost* currentHost = nullptr;
 
 // Reply ids of asynchronous requests and observed properties. A loadfile's
 // reply id is kLoadFileFirst plus the number of its play request.
-enum class Request : std::uint64_t { kStop = 1, kSetVolume, kResumeCheck };
+enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck };
 constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
-enum class Observed : std::uint64_t { kPausedForCache = 100, kCacheBufferingState, kVolume };
+enum class Observed : std::uint64_t { PausedForCache = 100, CacheBufferingState, Volume };
 
 // How long a failed stream waits for the log line that names the cause.
 constexpr int kFailureCauseWaitMs = 200;
@@ -36,21 +36,21 @@ constexpr const char* kVolume = "volume";
 PlaybackEnd FailureFromLogLine(std::string_view line) {
     for (std::string_view cause : {"HTTP error 4", "No such file or directory"}) {
         if (line.find(cause) != std::string_view::npos)
-            return PlaybackEnd::kNotFound;
+            return PlaybackEnd::NotFound;
     }
     for (std::string_view cause : {"Connection refused", "timed out", "Failed to resolve",
                                    "No route to host", "Network is unreachable"}) {
         if (line.find(cause) != std::string_view::npos)
-            return PlaybackEnd::kCannotConnect;
+            return PlaybackEnd::CannotConnect;
     }
-    return PlaybackEnd::kNone;
+    return PlaybackEnd::None;
 }
 
 std::u16string FailureText(PlaybackEnd failure) {
     switch (failure) {
-    case PlaybackEnd::kCannotConnect: return Localised(kTextCannotConnect);
-    case PlaybackEnd::kNotFound: return Localised(kTextNotFound);
-    case PlaybackEnd::kUnknownFormat: return Localised(kTextUnknownFormat);
+    case PlaybackEnd::CannotConnect: return Localised(kTextCannotConnect);
+    case PlaybackEnd::NotFound: return Localised(kTextNotFound);
+    case PlaybackEnd::UnknownFormat: return Localised(kTextUnknownFormat);
     default: break;
     }
     return Localised(kTextCannotPlay);
@@ -91,7 +91,7 @@ QByteArray PerFileOptions(const StreamHeaders& headers) {
 
 }  // namespace
 
-MediaPlayerHost* CurrentPlayerHost() {
+MediaPlayerHost* ThePlayerHost() {
     return currentHost;
 }
 
@@ -145,11 +145,11 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
     currentHost = this;
 
     mpv_request_log_messages(mpv_.get(), "warn");
-    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::kPausedForCache), kPausedForCache,
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::PausedForCache), kPausedForCache,
                          MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::kCacheBufferingState),
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::CacheBufferingState),
                          kCacheBufferingState, MPV_FORMAT_INT64);
-    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::kVolume), kVolume, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Volume), kVolume, MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
     if (!video_->Attach(mpv_.get(), options.renderApi)) {
         // Without a picture the player still plays the sound; mpv is told
@@ -189,7 +189,7 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
     if (!ready_) {
         // The core has shut down: the play request fails visibly instead
         // of leaving the status empty.
-        FailRequest(PlaybackEnd::kCannotPlay);
+        FailRequest(PlaybackEnd::CannotPlay);
         return;
     }
     // Whatever the previous request still has to say goes unsaid: the user
@@ -200,7 +200,7 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
         // The address never reaches mpv; what played before ends, so the
         // status line tells the truth.
         SendStop();
-        FailRequest(PlaybackEnd::kCannotPlay);
+        FailRequest(PlaybackEnd::CannotPlay);
         return;
     }
     request_.open = true;
@@ -224,7 +224,7 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
     command.format = MPV_FORMAT_NODE_MAP;
     command.u.list = &list;
     if (mpv_command_node_async(mpv_.get(), kLoadFileFirst + request_.id, &command) < 0) {
-        FailRequest(PlaybackEnd::kCannotPlay);
+        FailRequest(PlaybackEnd::CannotPlay);
         return;
     }
     connectDeadline_.start();
@@ -239,21 +239,21 @@ void MediaPlayerHost::Stop() {
     if (!wasOpen)
         return;
     // Told at once: the end-file that follows belongs to a closed request.
-    state_ = PlayerState::kStopped;
+    state_ = PlayerState::Stopped;
     pausedForCache_ = false;
     sink_->Buffering(false);
 }
 
 void MediaPlayerHost::SendStop() {
     const char* command[] = {"stop", nullptr};
-    mpv_command_async(mpv_.get(), std::uint64_t(Request::kStop), command);
+    mpv_command_async(mpv_.get(), std::uint64_t(Request::Stop), command);
 }
 
 void MediaPlayerHost::SetVolume(int volume) {
     if (!ready_)
         return;
     double value = volume;
-    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::kSetVolume), kVolume,
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SetVolume), kVolume,
                            MPV_FORMAT_DOUBLE, &value);
 }
 
@@ -276,13 +276,13 @@ PlayerSnapshot MediaPlayerHost::Snapshot() const {
 
 std::u16string MediaPlayerHost::StatusText() const {
     switch (state_) {
-    case PlayerState::kIdle: return u"";
-    case PlayerState::kOpening: return Localised(kTextConnecting);
-    case PlayerState::kBuffering: return BufferingText(cachePercent_);
-    case PlayerState::kPlaying: return Localised(kTextPlaying);
-    case PlayerState::kStopped: return Localised(kTextStopped);
-    case PlayerState::kFailed: return FailureText(failure_);
-    case PlayerState::kEnded: return Localised(kTextStreamLost);
+    case PlayerState::Idle: return u"";
+    case PlayerState::Opening: return Localised(kTextConnecting);
+    case PlayerState::Buffering: return BufferingText(cachePercent_);
+    case PlayerState::Playing: return Localised(kTextPlaying);
+    case PlayerState::Stopped: return Localised(kTextStopped);
+    case PlayerState::Failed: return FailureText(failure_);
+    case PlayerState::Ended: return Localised(kTextStreamLost);
     }
     return u"";
 }
@@ -375,16 +375,16 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
             OnLoadFileReply(event);
         break;
     case MPV_EVENT_GET_PROPERTY_REPLY:
-        if (event.replyId == std::uint64_t(Request::kResumeCheck))
+        if (event.replyId == std::uint64_t(Request::ResumeCheck))
             OnResumeCheck(event);
         break;
     case MPV_EVENT_PROPERTY_CHANGE:
         switch (Observed(event.replyId)) {
-        case Observed::kPausedForCache: OnPausedForCache(event.hasValue && event.flag); break;
-        case Observed::kCacheBufferingState:
+        case Observed::PausedForCache: OnPausedForCache(event.hasValue && event.flag); break;
+        case Observed::CacheBufferingState:
             cachePercent_ = event.hasValue ? int(event.integer) : 0;
             break;
-        case Observed::kVolume:
+        case Observed::Volume:
             if (event.hasValue)
                 volume_ = event.number;
             break;
@@ -414,7 +414,7 @@ void MediaPlayerHost::OnLoadFileReply(const Event& event) {
         return;
     if (event.error < 0) {
         // mpv refused the request itself; no start-file will follow.
-        FailRequest(PlaybackEnd::kCannotPlay);
+        FailRequest(PlaybackEnd::CannotPlay);
         return;
     }
     // mpv before 0.33 does not name the entry; then every entry counts.
@@ -430,9 +430,9 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
     failurePending_ = false;
     failureCauseTimer_.stop();
     currentEntry_ = entry;
-    state_ = PlayerState::kOpening;
-    failure_ = PlaybackEnd::kNone;
-    logHint_ = PlaybackEnd::kNone;
+    state_ = PlayerState::Opening;
+    failure_ = PlaybackEnd::None;
+    logHint_ = PlaybackEnd::None;
     firstFrameSeen_ = false;
     cachePercent_ = 0;
     // Connecting counts as buffering: the status line stays fresh, and a
@@ -441,13 +441,13 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
 }
 
 void MediaPlayerHost::OnPlaybackRestart() {
-    if (!request_.open || (state_ != PlayerState::kOpening && state_ != PlayerState::kBuffering))
+    if (!request_.open || (state_ != PlayerState::Opening && state_ != PlayerState::Buffering))
         return;
     firstFrameSeen_ = true;
     connectDeadline_.stop();
     if (pausedForCache_)
         return;
-    state_ = PlayerState::kPlaying;
+    state_ = PlayerState::Playing;
     sink_->Buffering(false);
 }
 
@@ -455,30 +455,30 @@ void MediaPlayerHost::OnPausedForCache(bool paused) {
     pausedForCache_ = paused;
     if (!request_.open)
         return;
-    if (paused && (state_ == PlayerState::kPlaying || state_ == PlayerState::kOpening)) {
-        state_ = PlayerState::kBuffering;
+    if (paused && (state_ == PlayerState::Playing || state_ == PlayerState::Opening)) {
+        state_ = PlayerState::Buffering;
         // The cache's percentage is stale for a moment when buffering
         // starts; a rebuffer starts from nothing.
         cachePercent_ = 0;
         sink_->Buffering(true);
-    } else if (!paused && state_ == PlayerState::kBuffering) {
+    } else if (!paused && state_ == PlayerState::Buffering) {
         if (firstFrameSeen_) {
             // mpv also resumes when the stream has ended, to play what is
             // left: ask whether the demuxer is at the end before saying
             // "Playing", so a lost stream goes straight to "Stream lost".
-            mpv_get_property_async(mpv_.get(), std::uint64_t(Request::kResumeCheck),
+            mpv_get_property_async(mpv_.get(), std::uint64_t(Request::ResumeCheck),
                                    kDemuxerCacheState, MPV_FORMAT_NODE);
         } else {
-            state_ = PlayerState::kOpening;
+            state_ = PlayerState::Opening;
         }
     }
 }
 
 void MediaPlayerHost::OnResumeCheck(const Event& event) {
     const bool atEnd = event.hasValue && event.flag;
-    if (!request_.open || state_ != PlayerState::kBuffering || pausedForCache_ || atEnd)
+    if (!request_.open || state_ != PlayerState::Buffering || pausedForCache_ || atEnd)
         return;
-    state_ = PlayerState::kPlaying;
+    state_ = PlayerState::Playing;
     sink_->Buffering(false);
 }
 
@@ -490,7 +490,7 @@ void MediaPlayerHost::OnEndFile(const Event& event) {
         // is the first of them.
         request_.entriesLeft += event.insertedEntries - 1;
         if (request_.entriesLeft <= 0)
-            FailRequest(PlaybackEnd::kCannotPlay);  // an empty playlist
+            FailRequest(PlaybackEnd::CannotPlay);  // an empty playlist
         return;
     }
     --request_.entriesLeft;
@@ -503,9 +503,9 @@ void MediaPlayerHost::OnEndFile(const Event& event) {
     case MPV_END_FILE_REASON_EOF:
         // Channels are live: a server that dies or stalls, or a live source
         // that vanishes, ends as "eof". Reported as not playing, unlatched.
-        state_ = PlayerState::kEnded;
+        state_ = PlayerState::Ended;
         break;
-    default: state_ = PlayerState::kStopped; break;
+    default: state_ = PlayerState::Stopped; break;
     }
     CloseRequest();
     pausedForCache_ = false;
@@ -514,8 +514,8 @@ void MediaPlayerHost::OnEndFile(const Event& event) {
 
 void MediaPlayerHost::OnEntryFailed(const Event& event) {
     if (event.error == MPV_ERROR_UNKNOWN_FORMAT)
-        FailRequest(PlaybackEnd::kUnknownFormat);
-    else if (logHint_ != PlaybackEnd::kNone)
+        FailRequest(PlaybackEnd::UnknownFormat);
+    else if (logHint_ != PlaybackEnd::None)
         FailRequest(logHint_);
     else
         AwaitFailureCause();
@@ -526,7 +526,7 @@ void MediaPlayerHost::OnConnectDeadline() {
         return;
     // Silent servers keep mpv opening for minutes: end it here.
     SendStop();
-    FailRequest(PlaybackEnd::kCannotConnect);
+    FailRequest(PlaybackEnd::CannotConnect);
 }
 
 void MediaPlayerHost::AwaitFailureCause() {
@@ -540,12 +540,12 @@ void MediaPlayerHost::AwaitFailureCause() {
 void MediaPlayerHost::SettlePendingFailure() {
     if (!failurePending_)
         return;
-    FailRequest(logHint_ != PlaybackEnd::kNone ? logHint_ : PlaybackEnd::kCannotPlay);
+    FailRequest(logHint_ != PlaybackEnd::None ? logHint_ : PlaybackEnd::CannotPlay);
 }
 
 void MediaPlayerHost::FailRequest(PlaybackEnd failure) {
     CloseRequest();
-    state_ = PlayerState::kFailed;
+    state_ = PlayerState::Failed;
     failure_ = failure;
     pausedForCache_ = false;
     // Every request tells its own failure once: a latch left by an earlier
@@ -558,11 +558,11 @@ void MediaPlayerHost::FailRequest(PlaybackEnd failure) {
 }
 
 void MediaPlayerHost::NoteLogLine(const std::string& text) {
-    const bool opening = state_ == PlayerState::kOpening || state_ == PlayerState::kBuffering;
+    const bool opening = state_ == PlayerState::Opening || state_ == PlayerState::Buffering;
     if (!request_.open || (!opening && !failurePending_))
         return;
     const PlaybackEnd hint = FailureFromLogLine(text);
-    if (hint == PlaybackEnd::kNone)
+    if (hint == PlaybackEnd::None)
         return;
     logHint_ = hint;
     SettlePendingFailure();

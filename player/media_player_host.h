@@ -140,10 +140,10 @@ private:
     MpvHandle mpv_;
 
     PlayRequest request_;
-    PlayerState state_ = PlayerState::kIdle;
-    PlaybackEnd failure_ = PlaybackEnd::kNone;
+    PlayerState state_ = PlayerState::Idle;
+    PlaybackEnd failure_ = PlaybackEnd::None;
     // What the log said about the current file's failure, if anything.
-    PlaybackEnd logHint_ = PlaybackEnd::kNone;
+    PlaybackEnd logHint_ = PlaybackEnd::None;
     // A failed stream whose cause is still to come from the log.
     bool failurePending_ = false;
     QTimer failureCauseTimer_;
@@ -158,6 +158,6 @@ private:
 
 // The process-wide current player host: set by the host's construction,
 // cleared by its destruction. UI thread only.
-MediaPlayerHost* CurrentPlayerHost();
+MediaPlayerHost* ThePlayerHost();
 
 }  // namespace lumora

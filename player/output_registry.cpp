@@ -8,7 +8,7 @@
 
 namespace lumora {
 
-OutputRegistry& OutputRegistry::Instance() {
+OutputRegistry& TheOutputRegistry() {
     static OutputRegistry registry;
     return registry;
 }
@@ -32,7 +32,7 @@ void ApplyVolume(int volume) {
     // The trackbar only gives 0..100; the clamp keeps any other caller from
     // saving a volume the player would reject.
     const int clamped = std::clamp(volume, 0, 100);
-    for (const auto& [name, output] : OutputRegistry::Instance().Outputs())
+    for (const auto& [name, output] : TheOutputRegistry().Outputs())
         output->SetVolume(clamped);
     SetIntSetting(kSoundVolume, clamped);
 }

@@ -18,8 +18,6 @@ class OutputRegistry {
 public:
     using Map = std::map<std::string, MediaOutput*, std::less<>>;
 
-    static OutputRegistry& Instance();
-
     void Register(const std::string& name, MediaOutput* output);
     // Removes the entry only while it still refers to this output, so an
     // output that was replaced under its name cannot remove its successor.
@@ -36,5 +34,8 @@ private:
 // order, then saves it as the integer setting "sound_volume".
 // Threads: the UI thread only.
 void ApplyVolume(int volume);
+
+// The process's registry.
+OutputRegistry& TheOutputRegistry();
 
 }  // namespace lumora

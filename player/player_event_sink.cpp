@@ -25,9 +25,9 @@ StatusListener* TheStatusListener() {
 }
 
 PlayerReport FormReport(const PlayerSnapshot& snapshot, int code) {
-    if (code == kStatusNotPlaying && snapshot.failure == PlaybackEnd::kNotFound)
+    if (code == kStatusNotPlaying && snapshot.failure == PlaybackEnd::NotFound)
         code = kStatusNotFound;
-    if (code >= 0 && snapshot.state == PlayerState::kEnded)
+    if (code >= 0 && snapshot.state == PlayerState::Ended)
         code = kStatusNotPlaying;
     return {code, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
 }

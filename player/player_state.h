@@ -11,23 +11,23 @@ namespace lumora {
 
 // What the player is doing, as far as the status line is concerned.
 enum class PlayerState {
-    kIdle,       // nothing played yet
-    kOpening,    // connecting, probing, waiting for the first frame
-    kBuffering,  // playing stream paused to refill its cache
-    kPlaying,
-    kStopped,  // stopped by the program
-    kFailed,   // the stream could not be played (see `failure`)
-    kEnded,    // the stream ended by itself: for a live channel, lost
+    Idle,       // nothing played yet
+    Opening,    // connecting, probing, waiting for the first frame
+    Buffering,  // playing stream paused to refill its cache
+    Playing,
+    Stopped,  // stopped by the program
+    Failed,   // the stream could not be played (see `failure`)
+    Ended,    // the stream ended by itself: for a live channel, lost
 };
 
 // How the last request ended, as the reports carry it: kNone while it
 // connects, buffers or plays.
 constexpr PlaybackEnd EndOf(PlayerState state, PlaybackEnd failure) {
     switch (state) {
-    case PlayerState::kStopped: return PlaybackEnd::kStopped;
-    case PlayerState::kEnded: return PlaybackEnd::kStreamLost;
-    case PlayerState::kFailed: return failure;
-    default: return PlaybackEnd::kNone;
+    case PlayerState::Stopped: return PlaybackEnd::Stopped;
+    case PlayerState::Ended: return PlaybackEnd::StreamLost;
+    case PlayerState::Failed: return failure;
+    default: return PlaybackEnd::None;
     }
 }
 
@@ -35,8 +35,8 @@ constexpr PlaybackEnd EndOf(PlayerState state, PlaybackEnd failure) {
 // the last request (kNone unless the state is kFailed), and the status line
 // as the player words it.
 struct PlayerSnapshot {
-    PlayerState state = PlayerState::kIdle;
-    PlaybackEnd failure = PlaybackEnd::kNone;
+    PlayerState state = PlayerState::Idle;
+    PlaybackEnd failure = PlaybackEnd::None;
     std::u16string statusText;
 };
 

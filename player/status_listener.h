@@ -13,14 +13,14 @@ inline constexpr int kStatusNotFound = -2;    // failed: the server has no such 
 // that the shell can act on the kind (for instance try another stream of
 // the channel) without reading the status text.
 enum class PlaybackEnd {
-    kNone,           // not ended: connecting, buffering or playing
-    kStopped,        // stopped by the program (the user's stop, a new channel)
-    kStreamLost,     // it played, then ended by itself (a live stream is lost)
-    kCannotConnect,  // refused, unreachable, timed out, or no picture and no
-                     // sound within the connection deadline
-    kNotFound,       // the server has no such stream (HTTP 4xx)
-    kUnknownFormat,  // the server sent something that is no stream
-    kCannotPlay,     // any other failure, and an address the player refuses
+    None,           // not ended: connecting, buffering or playing
+    Stopped,        // stopped by the program (the user's stop, a new channel)
+    StreamLost,     // it played, then ended by itself (a live stream is lost)
+    CannotConnect,  // refused, unreachable, timed out, or no picture and no
+                    // sound within the connection deadline
+    NotFound,       // the server has no such stream (HTTP 4xx)
+    UnknownFormat,  // the server sent something that is no stream
+    CannotPlay,     // any other failure, and an address the player refuses
 };
 
 // One report: the status line as the player words it, in the user's
@@ -31,7 +31,7 @@ enum class PlaybackEnd {
 struct PlayerReport {
     int code = kStatusInformation;
     std::u16string text;
-    PlaybackEnd end = PlaybackEnd::kNone;
+    PlaybackEnd end = PlaybackEnd::None;
 };
 
 // Receives the player's status reports.

@@ -224,7 +224,7 @@ int RunProgram(int argc, char* argv[]) {
     // --help and --version work without a display.
     const CommandLineRequest request =
         ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (request.action != CommandLineAction::kStart) {
+    if (request.action != CommandLineAction::Start) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("lumora"));
         return AnswerCommandLine(request);

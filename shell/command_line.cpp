@@ -35,7 +35,7 @@ std::string_view OptionName(std::string_view argument) {
 }
 
 CommandLineRequest Refuse(std::string error) {
-    return {CommandLineAction::kRefuse, {}, std::move(error)};
+    return {CommandLineAction::Refuse, {}, std::move(error)};
 }
 
 std::string CatalogueVersionLine() {
@@ -67,9 +67,9 @@ CommandLineRequest ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
-            return {CommandLineAction::kShowHelp, {}, {}};
+            return {CommandLineAction::ShowHelp, {}, {}};
         } else if (argument == "--version") {
-            return {CommandLineAction::kShowVersion, {}, {}};
+            return {CommandLineAction::ShowVersion, {}, {}};
         } else if (IsOneOf(OptionName(argument), kQtOptionsWithValue)) {
             const bool valueFollows = argument.find('=') == std::string_view::npos;
             if (valueFollows && ++i >= arguments.size())
@@ -107,14 +107,14 @@ QString LaunchTargetFromArgument(const std::string& target) {
 
 int AnswerCommandLine(const CommandLineRequest& request) {
     switch (request.action) {
-    case CommandLineAction::kShowHelp: std::fputs(CommandLineHelp().c_str(), stdout); return 0;
-    case CommandLineAction::kShowVersion:
+    case CommandLineAction::ShowHelp: std::fputs(CommandLineHelp().c_str(), stdout); return 0;
+    case CommandLineAction::ShowVersion:
         std::printf("lumora %s\n%s\n", kProgramVersion, CatalogueVersionLine().c_str());
         return 0;
-    case CommandLineAction::kRefuse:
+    case CommandLineAction::Refuse:
         std::fprintf(stderr, "lumora: %s\n\n%s", request.error.c_str(), CommandLineHelp().c_str());
         return kCommandLineExitCode;
-    case CommandLineAction::kStart: break;
+    case CommandLineAction::Start: break;
     }
     return 0;
 }

@@ -18,14 +18,14 @@ namespace lumora {
 inline constexpr int kCommandLineExitCode = 2;
 
 enum class CommandLineAction {
-    kStart,        // run the player (with `target` to play, when given)
-    kShowHelp,     // print the usage and end with 0
-    kShowVersion,  // print the program's and the catalogue's version, end with 0
-    kRefuse,       // print `error` and the usage, end with 2
+    Start,        // run the player (with `target` to play, when given)
+    ShowHelp,     // print the usage and end with 0
+    ShowVersion,  // print the program's and the catalogue's version, end with 0
+    Refuse,       // print `error` and the usage, end with 2
 };
 
 struct CommandLineRequest {
-    CommandLineAction action = CommandLineAction::kStart;
+    CommandLineAction action = CommandLineAction::Start;
     // The stream address, playlist address or playlist file as given; empty
     // when none.
     std::string target;

@@ -36,8 +36,7 @@ constexpr PlayerText kTextTryingStream{"str_status_trying", u"Trying stream %d o
 // A report of a stream that failed by itself: what the fallback acts on
 // (not a stop, not a report while connecting or playing).
 bool IsStreamFailure(const PlayerReport& report) {
-    return report.code < 0 && report.end != PlaybackEnd::kNone &&
-           report.end != PlaybackEnd::kStopped;
+    return report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped;
 }
 
 // Where the player is first created, before the first layout places it.
@@ -185,7 +184,7 @@ void PlayerView::EndFallback() {
 bool PlayerView::FallBack(const PlayerReport& report) {
     if (!fallback_.Active())
         return false;
-    if (report.code >= 0 && report.end == PlaybackEnd::kNone) {
+    if (report.code >= 0 && report.end == PlaybackEnd::None) {
         // The stream tried is connecting (keep saying which one) or plays.
         if (!tryingText_.isEmpty() && report.text == Localised(kTextConnecting)) {
             SetStatus(tryingText_);
@@ -200,10 +199,10 @@ bool PlayerView::FallBack(const PlayerReport& report) {
     }
     if (firstFailure_.isEmpty())
         firstFailure_ = QString::fromStdU16String(report.text);
-    const bool lost = report.end == PlaybackEnd::kStreamLost;
+    const bool lost = report.end == PlaybackEnd::StreamLost;
     const StreamFallback::Step step = lost ? fallback_.OnLost() : fallback_.OnOpenFailed();
     switch (step.action) {
-    case StreamFallback::Action::kTryStream: {
+    case StreamFallback::Action::TryStream: {
         tryingText_ = QString::fromStdU16String(
             FormatText(Localised(kTextTryingStream), {step.stream + 1, fallback_.Count()}));
         SetStatus(tryingText_);
@@ -218,12 +217,12 @@ bool PlayerView::FallBack(const PlayerReport& report) {
             Qt::QueuedConnection);
         return true;
     }
-    case StreamFallback::Action::kRetryLater:
+    case StreamFallback::Action::RetryLater:
         // The button keeps offering stop, which also ends the wait.
         SetStatus(QString::fromStdU16String(report.text));
         retryTimer_.start();
         return true;
-    case StreamFallback::Action::kGiveUp: break;
+    case StreamFallback::Action::GiveUp: break;
     }
     const QString first = firstFailure_;
     EndFallback();

@@ -139,7 +139,7 @@ private:
     bool playing_ = false;
     const Channel* shownChannel_ = nullptr;
     QString statusText_;
-    PlaybackEnd lastEnd_ = PlaybackEnd::kNone;
+    PlaybackEnd lastEnd_ = PlaybackEnd::None;
 
     StreamFallback fallback_;
     Channel* fallbackChannel_ = nullptr;

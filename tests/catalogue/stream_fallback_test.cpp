@@ -23,9 +23,9 @@ struct FallbackCase {
 
 std::string Written(const StreamFallback::Step& step) {
     switch (step.action) {
-    case Action::kTryStream: return "t" + std::to_string(step.stream);
-    case Action::kRetryLater: return "r" + std::to_string(step.stream);
-    case Action::kGiveUp: return "g";
+    case Action::TryStream: return "t" + std::to_string(step.stream);
+    case Action::RetryLater: return "r" + std::to_string(step.stream);
+    case Action::GiveUp: return "g";
     }
     return "?";
 }
@@ -62,7 +62,7 @@ TEST(StreamFallbackTest, ANewRequestStartsOverAndStopEndsIt) {
     StreamFallback fallback;
     fallback.Start(0, 0);
     EXPECT_FALSE(fallback.Active());
-    EXPECT_EQ(fallback.OnOpenFailed().action, Action::kGiveUp);
+    EXPECT_EQ(fallback.OnOpenFailed().action, Action::GiveUp);
 
     fallback.Start(2, 0);
     fallback.OnOpenFailed();
@@ -71,7 +71,7 @@ TEST(StreamFallbackTest, ANewRequestStartsOverAndStopEndsIt) {
     EXPECT_EQ(Written(fallback.OnOpenFailed()), "t1");
     fallback.Stop();
     EXPECT_FALSE(fallback.Active());
-    EXPECT_EQ(fallback.OnLost().action, Action::kGiveUp);
+    EXPECT_EQ(fallback.OnLost().action, Action::GiveUp);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ protected:
 
     PlayerEventSink& Sink() { return *sink_; }
 
-    PlayerSnapshot snapshot_{PlayerState::kOpening, PlaybackEnd::kNone, u"Connecting..."};
+    PlayerSnapshot snapshot_{PlayerState::Opening, PlaybackEnd::None, u"Connecting..."};
     StatusRecorder recorder_;
     std::unique_ptr<PlayerEventSink> sink_;
 };
@@ -92,12 +92,12 @@ TEST_F(EventSinkTest, PollEndsWhenBufferingStopsOrAfterItsCycles) {
 
 TEST_F(EventSinkTest, EndedStreamReportsNotPlayingWithoutLatch) {
     // What the host hands over once a live stream has ended by itself.
-    snapshot_ = {PlayerState::kEnded, PlaybackEnd::kNone, u"Stream lost"};
+    snapshot_ = {PlayerState::Ended, PlaybackEnd::None, u"Stream lost"};
     Sink().StatusChange();
     ASSERT_EQ(recorder_.reports.size(), 1u);
     EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
     EXPECT_EQ(recorder_.reports[0].text, u"Stream lost");
-    EXPECT_EQ(recorder_.reports[0].end, PlaybackEnd::kStreamLost);
+    EXPECT_EQ(recorder_.reports[0].end, PlaybackEnd::StreamLost);
     EXPECT_FALSE(Sink().ErrorLatched());
     // Not latched, so the next status change still reports.
     Sink().StatusChange();
@@ -113,16 +113,16 @@ TEST(FormReport, CodesFollowTheSnapshot) {
         PlaybackEnd end;
     };
     const Case cases[] = {
-        {PlayerState::kPlaying, PlaybackEnd::kNone, kStatusInformation, kStatusInformation,
-         PlaybackEnd::kNone},
-        {PlayerState::kFailed, PlaybackEnd::kNotFound, kStatusNotPlaying, kStatusNotFound,
-         PlaybackEnd::kNotFound},
-        {PlayerState::kFailed, PlaybackEnd::kCannotConnect, kStatusNotPlaying, kStatusNotPlaying,
-         PlaybackEnd::kCannotConnect},
-        {PlayerState::kEnded, PlaybackEnd::kNone, kStatusInformation, kStatusNotPlaying,
-         PlaybackEnd::kStreamLost},
-        {PlayerState::kStopped, PlaybackEnd::kNone, kStatusInformation, kStatusInformation,
-         PlaybackEnd::kStopped},
+        {PlayerState::Playing, PlaybackEnd::None, kStatusInformation, kStatusInformation,
+         PlaybackEnd::None},
+        {PlayerState::Failed, PlaybackEnd::NotFound, kStatusNotPlaying, kStatusNotFound,
+         PlaybackEnd::NotFound},
+        {PlayerState::Failed, PlaybackEnd::CannotConnect, kStatusNotPlaying, kStatusNotPlaying,
+         PlaybackEnd::CannotConnect},
+        {PlayerState::Ended, PlaybackEnd::None, kStatusInformation, kStatusNotPlaying,
+         PlaybackEnd::StreamLost},
+        {PlayerState::Stopped, PlaybackEnd::None, kStatusInformation, kStatusInformation,
+         PlaybackEnd::Stopped},
     };
     for (const Case& c : cases) {
         const PlayerReport report = FormReport({c.state, c.failure, u"text"}, c.code);

@@ -45,7 +45,7 @@ TEST_F(OutputRegistryTest, VolumeGoesToEveryOutputInNameOrderThenToTheSetting) {
 }
 
 TEST_F(OutputRegistryTest, EmptyRegistryOnlySavesTheVolume) {
-    ASSERT_TRUE(OutputRegistry::Instance().Outputs().empty());
+    ASSERT_TRUE(TheOutputRegistry().Outputs().empty());
     ApplyVolume(70);
     EXPECT_TRUE(volumeCalls.empty());
     EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 70);
@@ -54,10 +54,10 @@ TEST_F(OutputRegistryTest, EmptyRegistryOnlySavesTheVolume) {
 TEST_F(OutputRegistryTest, SameNameReplacesAndTheReplacedOneCannotRemoveItsSuccessor) {
     auto first = std::make_unique<FakeOutput>("m");
     FakeOutput second("m");
-    EXPECT_EQ(OutputRegistry::Instance().Find("m"), &second);
+    EXPECT_EQ(TheOutputRegistry().Find("m"), &second);
     first.reset();
-    EXPECT_EQ(OutputRegistry::Instance().Find("m"), &second);
-    EXPECT_EQ(OutputRegistry::Instance().Outputs().size(), 1u);
+    EXPECT_EQ(TheOutputRegistry().Find("m"), &second);
+    EXPECT_EQ(TheOutputRegistry().Outputs().size(), 1u);
 }
 
 TEST_F(OutputRegistryTest, BaseOutputDefaults) {

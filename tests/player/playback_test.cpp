@@ -92,8 +92,8 @@ TEST_F(PlaybackTest, TransportStreamOverHttpPlaysAndStops) {
     host_->Stop();
     ASSERT_TRUE(WaitForText(u"Stopped"));
     EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
-    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kStopped);
-    EXPECT_EQ(host_->State(), PlayerState::kStopped);
+    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::Stopped);
+    EXPECT_EQ(host_->State(), PlayerState::Stopped);
 }
 
 TEST_F(PlaybackTest, HlsPlays) {
@@ -114,7 +114,7 @@ TEST_F(PlaybackTest, OfflineTestCardPlaysAndFollowsResizes) {
 
 struct FailureRow {
     const char* name;
-    enum class Source { kDeadPort, kMissingPage, kWebPage, kEmptyAddress } source;
+    enum class Source { DeadPort, MissingPage, WebPage, EmptyAddress } source;
     std::u16string text;
     int code;
     PlaybackEnd end;
@@ -132,12 +132,12 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
     StreamServer server;
     std::u16string url;
     switch (row.source) {
-    case FailureRow::Source::kDeadPort:
+    case FailureRow::Source::DeadPort:
         url = QString("http://127.0.0.1:%1/stream.ts").arg(UnusedPort()).toStdU16String();
         break;
-    case FailureRow::Source::kMissingPage: url = server.Url("no-such-stream.ts"); break;
-    case FailureRow::Source::kWebPage: url = server.Url("page.html"); break;
-    case FailureRow::Source::kEmptyAddress: url = u""; break;
+    case FailureRow::Source::MissingPage: url = server.Url("no-such-stream.ts"); break;
+    case FailureRow::Source::WebPage: url = server.Url("page.html"); break;
+    case FailureRow::Source::EmptyAddress: url = u""; break;
     }
     host_->Play(url);
     ASSERT_TRUE(WaitForFailure());
@@ -157,16 +157,16 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, PlaybackFailureTest,
-    ::testing::Values(FailureRow{"DeadPort", FailureRow::Source::kDeadPort, u"Cannot connect",
-                                 kStatusNotPlaying, PlaybackEnd::kCannotConnect},
-                      FailureRow{"MissingPage", FailureRow::Source::kMissingPage,
-                                 u"Stream not found", kStatusNotFound, PlaybackEnd::kNotFound},
-                      FailureRow{"WebPage", FailureRow::Source::kWebPage,
+    ::testing::Values(FailureRow{"DeadPort", FailureRow::Source::DeadPort, u"Cannot connect",
+                                 kStatusNotPlaying, PlaybackEnd::CannotConnect},
+                      FailureRow{"MissingPage", FailureRow::Source::MissingPage,
+                                 u"Stream not found", kStatusNotFound, PlaybackEnd::NotFound},
+                      FailureRow{"WebPage", FailureRow::Source::WebPage,
                                  u"Unrecognized stream format", kStatusNotPlaying,
-                                 PlaybackEnd::kUnknownFormat},
-                      FailureRow{"EmptyAddress", FailureRow::Source::kEmptyAddress,
+                                 PlaybackEnd::UnknownFormat},
+                      FailureRow{"EmptyAddress", FailureRow::Source::EmptyAddress,
                                  u"Cannot play stream", kStatusNotPlaying,
-                                 PlaybackEnd::kCannotPlay}),
+                                 PlaybackEnd::CannotPlay}),
     [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
@@ -178,7 +178,7 @@ TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Stream lost");
     EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
-    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kStreamLost);
+    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::StreamLost);
     // Not a failure of the control: nothing is latched.
     EXPECT_FALSE(host_->Sink().ErrorLatched());
     EXPECT_FALSE(host_->Sink().Poll().IsRunning());
@@ -257,7 +257,7 @@ TEST_F(PlaybackTest, LateFailureOfThePreviousChannelLeavesTheNextAlone) {
     ASSERT_TRUE(WaitForText(u"Playing"));
     for (const Report& report : recorder_.reports)
         EXPECT_GE(report.code, 0) << QString::fromStdU16String(report.text).toStdString();
-    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kNone);
+    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::None);
 }
 
 TEST_F(PlaybackTest, RebufferStartsAtZeroAndPlaysOn) {
@@ -266,10 +266,10 @@ TEST_F(PlaybackTest, RebufferStartsAtZeroAndPlaysOn) {
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
     const std::size_t played = recorder_.reports.size();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::Buffering; },
                                 kFailureTimeoutMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kPlaying; },
-                                kFailureTimeoutMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return host_->State() == PlayerState::Playing; }, kFailureTimeoutMs));
     ASSERT_GT(recorder_.reports.size(), played);
     EXPECT_EQ(recorder_.reports[played].text, u"Buffering 0%");
     EXPECT_EQ(recorder_.Last()->text, u"Playing");
@@ -281,10 +281,10 @@ TEST_F(PlaybackTest, StalledServerGoesFromBufferingStraightToStreamLost) {
     StreamServer server({"--pace", "200000", "--stall-after", "250000"});
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kBuffering; },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::Buffering; },
                                 kFailureTimeoutMs));
     const std::size_t stalled = recorder_.reports.size();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kEnded; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::Ended; }, 30000));
     QTest::qWait(100);
     for (std::size_t i = stalled; i < recorder_.reports.size(); ++i)
         EXPECT_NE(recorder_.reports[i].text, u"Playing");
@@ -309,7 +309,7 @@ TEST_F(PlaybackTest, EndedStreamReportsNotPlayingWithoutLatch) {
     // What the host hands its sink when a live stream ends by itself.
     StreamServer server({"--pace", "200000", "--die-after", "150000"});
     host_->Play(server.Url("stream.ts"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::kEnded; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::Ended; }, 15000));
     recorder_.reports.clear();
     PlayerEventSink& sink = const_cast<PlayerEventSink&>(host_->Sink());
     sink.StatusChange();
@@ -370,8 +370,8 @@ TEST_F(PlaybackTest, FullScreenTogglesBackToItsPlace) {
 TEST_F(PlaybackTest, MoveAndDestructionLeaveNoTrace) {
     host_->Move(5, 6, 200, 100);
     EXPECT_EQ(host_->Window()->geometry(), QRect(5, 6, 200, 100));
-    EXPECT_EQ(OutputRegistry::Instance().Find("m"), host_.get());
-    EXPECT_EQ(CurrentPlayerHost(), host_.get());
+    EXPECT_EQ(TheOutputRegistry().Find("m"), host_.get());
+    EXPECT_EQ(ThePlayerHost(), host_.get());
 
     StreamServer server;
     host_->Play(server.Url("stream.ts"));
@@ -380,8 +380,8 @@ TEST_F(PlaybackTest, MoveAndDestructionLeaveNoTrace) {
     // callbacks still queued are dropped.
     host_.reset();
     QTest::qWait(100);
-    EXPECT_EQ(OutputRegistry::Instance().Find("m"), nullptr);
-    EXPECT_EQ(CurrentPlayerHost(), nullptr);
+    EXPECT_EQ(TheOutputRegistry().Find("m"), nullptr);
+    EXPECT_EQ(ThePlayerHost(), nullptr);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_P(SilentServerTest, EndsAsCannotConnectAtTheDeadline) {
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Cannot connect");
     EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
-    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::kCannotConnect);
+    EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::CannotConnect);
     EXPECT_TRUE(host_->Sink().ErrorLatched());
     EXPECT_FALSE(host_->Sink().IsBuffering());
     ExpectTestCardPlays();

@@ -39,31 +39,31 @@ TEST(CommandLineTest, ArgumentsGiveOneRequest) {
         std::string target;
     };
     const Case cases[] = {
-        {{}, Action::kStart, ""},
-        {{"http://tv.example/live.ts"}, Action::kStart, "http://tv.example/live.ts"},
-        {{"list.m3u"}, Action::kStart, "list.m3u"},
-        {{"--help"}, Action::kShowHelp, ""},
-        {{"-h"}, Action::kShowHelp, ""},
-        {{"http://a/b", "--version"}, Action::kShowVersion, ""},
-        {{"--bogus"}, Action::kRefuse, ""},
-        {{"-x"}, Action::kRefuse, ""},
-        {{"--help=1"}, Action::kRefuse, ""},
-        {{"http://a/1", "http://a/2"}, Action::kRefuse, ""},
-        {{""}, Action::kRefuse, ""},
+        {{}, Action::Start, ""},
+        {{"http://tv.example/live.ts"}, Action::Start, "http://tv.example/live.ts"},
+        {{"list.m3u"}, Action::Start, "list.m3u"},
+        {{"--help"}, Action::ShowHelp, ""},
+        {{"-h"}, Action::ShowHelp, ""},
+        {{"http://a/b", "--version"}, Action::ShowVersion, ""},
+        {{"--bogus"}, Action::Refuse, ""},
+        {{"-x"}, Action::Refuse, ""},
+        {{"--help=1"}, Action::Refuse, ""},
+        {{"http://a/1", "http://a/2"}, Action::Refuse, ""},
+        {{""}, Action::Refuse, ""},
         // Qt's own options are Qt's, with or without their value.
-        {{"-platform", "offscreen", "http://a/b"}, Action::kStart, "http://a/b"},
-        {{"-style=fusion", "-reverse"}, Action::kStart, ""},
-        {{"-platform"}, Action::kRefuse, ""},
+        {{"-platform", "offscreen", "http://a/b"}, Action::Start, "http://a/b"},
+        {{"-style=fusion", "-reverse"}, Action::Start, ""},
+        {{"-platform"}, Action::Refuse, ""},
         // After "--" everything is the target.
-        {{"--", "-odd-name.m3u"}, Action::kStart, "-odd-name.m3u"},
-        {{"-"}, Action::kStart, "-"},
+        {{"--", "-odd-name.m3u"}, Action::Start, "-odd-name.m3u"},
+        {{"-"}, Action::Start, "-"},
     };
     for (const Case& c : cases) {
         const CommandLineRequest request = ParseCommandLine(c.arguments);
         const std::string shown = ::testing::PrintToString(c.arguments);
         EXPECT_EQ(request.action, c.action) << shown;
         EXPECT_EQ(request.target, c.target) << shown;
-        EXPECT_EQ(request.error.empty(), c.action != Action::kRefuse) << shown;
+        EXPECT_EQ(request.error.empty(), c.action != Action::Refuse) << shown;
     }
 }
 

@@ -553,7 +553,7 @@ TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
         view.OnMessage(UM_PLAY, FindChannel("de_bad" + std::to_string(i)));
         EXPECT_EQ(view.TitleBar()->status(), QStringLiteral("Cannot play stream"));
         EXPECT_FALSE(view.Controls()->isPlaying());
-        EXPECT_EQ(view.LastPlaybackEnd(), PlaybackEnd::kCannotPlay);
+        EXPECT_EQ(view.LastPlaybackEnd(), PlaybackEnd::CannotPlay);
     }
     // Given time to do harm, nothing played, was written or was closed.
     QTest::qWait(1500);
