@@ -13,8 +13,7 @@ namespace {
 struct Loader {
     std::once_flag started;
     std::once_flag joined;
-    // A jthread joins when the process ends, also when nobody waited for it
-    // (a second instance that hands over and exits).
+    // Joined by the first user, or by FinishLoading before the process ends.
     std::jthread worker;
     // Written by the worker before it ends; read after the join.
     void* handle = nullptr;
@@ -38,10 +37,7 @@ void* Open(const char* fileName) {
 void* WaitForHandle() {
     Loader& loader = TheLoader();
     MpvLibrary::StartLoading();
-    std::call_once(loader.joined, [&loader] {
-        if (loader.worker.joinable())
-            loader.worker.join();
-    });
+    MpvLibrary::FinishLoading();
     return loader.handle;
 }
 
@@ -51,6 +47,14 @@ void MpvLibrary::StartLoading(const char* fileName) {
     Loader& loader = TheLoader();
     std::call_once(loader.started, [&loader, fileName] {
         loader.worker = std::jthread([&loader, fileName] { loader.handle = Open(fileName); });
+    });
+}
+
+void MpvLibrary::FinishLoading() {
+    Loader& loader = TheLoader();
+    std::call_once(loader.joined, [&loader] {
+        if (loader.worker.joinable())
+            loader.worker.join();
     });
 }
 

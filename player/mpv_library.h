@@ -34,6 +34,11 @@ public:
     // Waits for the worker (or opens kFileName on the calling thread when
     // nothing was started); true when libmpv is there.
     static bool Available();
+    // Waits for a worker that StartLoading started, if any, and starts
+    // nothing. A process calls it before it ends: a library still being
+    // opened while the process's statics are destroyed can bring the exit
+    // down.
+    static void FinishLoading();
     // The address of libmpv's function `name`, after waiting as Available()
     // does; null when libmpv or that function is missing.
     static void* Symbol(const char* name);

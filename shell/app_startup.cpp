@@ -240,7 +240,11 @@ int RunProgram(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("lumora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumora")));
 
-    return RunLumora(application, LaunchTargetFromArgument(request.target));
+    const int exitCode = RunLumora(application, LaunchTargetFromArgument(request.target));
+    // A start that ends before it made a player (a hand-over to the running
+    // program, a cancelled first run) still has libmpv loading.
+    MpvLibrary::FinishLoading();
+    return exitCode;
 }
 
 int RunLumora(QApplication& application, const QString& launchTarget) {
