@@ -443,10 +443,18 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
 void MediaPlayerHost::OnPlaybackRestart() {
     if (!request_.open || (state_ != PlayerState::Opening && state_ != PlayerState::Buffering))
         return;
+    const bool rebuffering = state_ == PlayerState::Buffering && firstFrameSeen_;
     firstFrameSeen_ = true;
     connectDeadline_.stop();
     if (pausedForCache_)
         return;
+    if (rebuffering) {
+        // The same question as when the cache resumes: a stream that is at
+        // its end only plays what is left, and is not "Playing".
+        mpv_get_property_async(mpv_.get(), std::uint64_t(Request::ResumeCheck), kDemuxerCacheState,
+                               MPV_FORMAT_NODE);
+        return;
+    }
     state_ = PlayerState::Playing;
     sink_->Buffering(false);
 }
