@@ -13,25 +13,12 @@ build=$(cd "${1:?usage: mpris_test.sh BUILD_DIR}" && pwd)
 for tool in dbus-daemon gdbus python3; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "${work:-}/lumora.log" ] && sed 's/^/  log: /' "$work/lumora.log" >&2
-    exit 1
-}
-work=$(mktemp -d)
+# shellcheck source=../support/scratch_session.sh
+. "$(dirname "$0")/../support/scratch_session.sh"
 program_pid=
 bus_pid=
-cleanup() {
-    for pid in $program_pid $bus_pid; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_DATA_HOME/lumora" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+scratch_pid_names="program_pid bus_pid"
+start_scratch_session
 export QT_QPA_PLATFORM=offscreen LUMORA_MPV_AO=null
 
 # A catalogue whose test country has three channels, and settings past the

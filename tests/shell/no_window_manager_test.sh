@@ -17,29 +17,16 @@ screen_h=768
 . "$(dirname "$0")/../support/private_x_server.sh"
 run_in_private_x_server "${screen_w}x${screen_h}" "$0" "$build"
 
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "${work:-}/lumora.log" ] && sed 's/^/  log: /' "$work/lumora.log" >&2
-    exit 1
-}
+# shellcheck source=../support/scratch_session.sh
+. "$(dirname "$0")/../support/scratch_session.sh"
 for tool in xdotool ffmpeg python3; do
     command -v "$tool" >/dev/null 2>&1 || fail "$tool is not installed (tools/install-deps.sh)"
 done
 
-work=$(mktemp -d)
 program_pid=
 server_pid=
-cleanup() {
-    for pid in $program_pid $server_pid; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_DATA_HOME/lumora" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+scratch_pid_names="program_pid server_pid"
+start_scratch_session
 export LUMORA_MPV_AO=null
 unset QT_QPA_PLATFORM QT_SCALE_FACTOR
 shots="$build/screenshots"

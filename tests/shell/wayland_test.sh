@@ -16,26 +16,15 @@ done
 ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 ||
     { echo "SKIP: Qt's Wayland platform plugin (qt6-wayland) is not installed"; exit 77; }
 
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "${work:-}/lumora.log" ] && sed 's/^/  log: /' "$work/lumora.log" >&2
-    exit 1
-}
-work=$(mktemp -d)
+# shellcheck source=../support/scratch_session.sh
+. "$(dirname "$0")/../support/scratch_session.sh"
 weston_pid=
 bus_pid=
 program_pid=
-cleanup() {
-    for pid in $program_pid $bus_pid $weston_pid; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/lumora" "$XDG_CONFIG_HOME"
-chmod 700 "$XDG_RUNTIME_DIR"
+scratch_pid_names="program_pid bus_pid weston_pid"
+start_scratch_session
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME"
 shots="$build/screenshots"
 mkdir -p "$shots"
 
