@@ -55,8 +55,8 @@ CatalogueMessageSink& MessageSink() {
     return sink;
 }
 
-void ShowEntryMessage(const char16_t* format, const Country& country, const Channel& channel) {
-    const CatalogueMessageSink& sink = MessageSink();
+void ShowEntryMessage(const CatalogueMessageSink& sink, const char16_t* format,
+                      const Country& country, const Channel& channel) {
     if (sink)
         sink(FormatText(format, {country.displayName, channel.name}));
 }
@@ -146,6 +146,10 @@ Catalogue* TheCatalogue() {
     return processCatalogue;
 }
 
+std::map<std::string, ChannelState> SavedChannelStates() {
+    return StateOfNode(ChannelStateNode());
+}
+
 std::vector<Channel*>& AllChannels() {
     static std::vector<Channel*> channels;
     return channels;
@@ -167,11 +171,16 @@ bool ChooseStream(Channel& channel, std::size_t index) {
 }
 
 // What one load needs beside the document: where the per-channel state
-// comes from (the settings at a load, the old records at a reload), the
-// unit text of the subtitles and a buffer for building text keys.
+// comes from (the settings at a load, the old records or a snapshot of the
+// settings otherwise), the list the channels go to, where messages go and
+// where flags come from, the unit text of the subtitles and a buffer for
+// building text keys.
 struct Catalogue::BuildContext {
     const DocNode* stateNode = nullptr;
     const std::map<std::string, ChannelState>* carried = nullptr;
+    std::vector<Channel*>* order = &AllChannels();
+    const CatalogueMessageSink* sink = &MessageSink();
+    const ResourceImageLookup* flags = &ImageLookup();
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
 
@@ -212,27 +221,68 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
     AllChannels().clear();
     path_ = path;
 
+    BuildContext context;
+    context.stateNode = ChannelStateNode();
+    const bool read = Build(path, context);
+    // With nothing to show the marks from the settings are kept, so the
+    // next save does not lose them.
+    if (!read || !HasChannels())
+        heldState_ = StateOfNode(context.stateNode);
+    if (read)
+        MakeSavedChannelCurrent();
+    return read;
+}
+
+bool Catalogue::LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
+                             const CatalogueMessageSink& sink) {
+    ReleaseCatalogue();
+    path_ = path;
+    const ResourceImageLookup noFlags;
+    BuildContext context;
+    context.carried = &saved;
+    context.order = &detachedOrder_;
+    context.sink = &sink;
+    context.flags = &noFlags;
+    const bool read = Build(path, context);
+    if (!read || !HasChannels())
+        heldState_ = std::move(saved);
+    return read;
+}
+
+void Catalogue::Publish() {
+    BecomeProcessWide();
+    AllChannels() = std::move(detachedOrder_);
+    detachedOrder_.clear();
+    AttachFlags(ImageLookup());
+    MakeSavedChannelCurrent();
+}
+
+bool Catalogue::Build(const std::u16string& path, BuildContext& context) {
     DocView document;
-    if (!document.LoadFromFile(path)) {
-        // Nothing to show, but the marks from the settings are kept so the
-        // next save does not lose them.
-        heldState_ = StateOfNode(ChannelStateNode());
+    if (!document.LoadFromFile(path))
         return false;
-    }
     version_ = document.Root().Name();
     origin_ = ReadCatalogueOrigin(document.Root());
     CreateCategories();
-    BuildContext context;
-    context.stateNode = ChannelStateNode();
     BuildCountries(document.Root(), context);
-    SortAllChannels();
-    if (!HasChannels())
-        heldState_ = StateOfNode(context.stateNode);
+    SortChannels(*context.order);
+    return true;
+}
 
+void Catalogue::AttachFlags(const ResourceImageLookup& lookup) {
+    if (!lookup)
+        return;
+    std::string key;
+    for (auto& [code, country] : countries_) {
+        key.assign(kFlagPrefix).append(code);
+        country->flag = lookup(key);
+    }
+}
+
+void Catalogue::MakeSavedChannelCurrent() {
     std::u16string currentId = GetStringSetting(kCurChannel, u"");
     if (!currentId.empty())
         current_ = FindChannel(ToUtf8(currentId));
-    return true;
 }
 
 bool Catalogue::ReloadCatalogue() {
@@ -257,7 +307,7 @@ bool Catalogue::ReloadCatalogue() {
     BuildContext context;
     context.carried = &carried;
     BuildCountries(document.Root(), context);
-    SortAllChannels();
+    SortChannels(*context.order);
     heldState_.clear();
     if (!HasChannels())
         heldState_ = std::move(carried);
@@ -279,6 +329,7 @@ void Catalogue::FreeCountries() {
     if (processCatalogue == this)
         AllChannels().clear();
     countries_.clear();
+    detachedOrder_.clear();
     std::vector<Channel>().swap(channelRecords_);
     heldState_.clear();
 }
@@ -305,7 +356,7 @@ void Catalogue::BuildCountries(DocView::Node root, BuildContext& context) {
     std::size_t channelCount = 0;
     for (DocView::Node node : root.Children())
         channelCount += node.ChildCount();
-    AllChannels().reserve(AllChannels().size() + channelCount);
+    context.order->reserve(context.order->size() + channelCount);
     channelRecords_.reserve(channelCount);
     // Filled once from start to end, the block is worth large pages.
     AdviseLargePages(channelRecords_.data(), channelRecords_.capacity() * sizeof(Channel));
@@ -325,7 +376,7 @@ void Catalogue::BuildCountries(DocView::Node root, BuildContext& context) {
 std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContext& context) {
     auto country = std::make_unique<Country>();
     country->code = node.Name();
-    if (const ResourceImageLookup& lookup = ImageLookup()) {
+    if (const ResourceImageLookup& lookup = *context.flags) {
         context.key.assign(kFlagPrefix).append(country->code);
         country->flag = lookup(context.key);
     }
@@ -346,7 +397,7 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     Channel& channel = channelRecords_.emplace_back();
     slot->second = &channel;
     // Listed before anything is read, so even a channel with errors shows.
-    AllChannels().push_back(&channel);
+    context.order->push_back(&channel);
 
     channel.country = &country;
     channel.id.reserve(country.code.size() + 1 + node.Name().size());
@@ -360,11 +411,11 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
 
     channel.category = FindCategory(node.RequireString(kCategoryAttribute));
     if (channel.category == nullptr)
-        ShowEntryMessage(kWrongCategoryMessage, country, channel);
+        ShowEntryMessage(*context.sink, kWrongCategoryMessage, country, channel);
 
     ReadStreams(node, channel);
     if (channel.streams.empty())
-        ShowEntryMessage(kNoUrlMessage, country, channel);
+        ShowEntryMessage(*context.sink, kNoUrlMessage, country, channel);
 
     ChannelState state;
     if (context.FindState(channel.id, state))

@@ -39,7 +39,8 @@ struct ChannelState {
 // object whose LoadCatalogue ran last is the process-wide one.
 //
 // Threads: everything on the UI thread, except that the update worker may
-// read copies of Version() and Path() taken on the UI thread.
+// read copies of Version() and Path() taken on the UI thread, and that a
+// worker may run LoadDetached on an object no other thread touches.
 class Catalogue {
 public:
     Catalogue() = default;
@@ -53,6 +54,16 @@ public:
     // setting "cur_channel") and makes this the process-wide catalogue.
     // False when the file could not be read: the catalogue is then empty.
     bool LoadCatalogue(const std::u16string& path);
+    // The same load on any thread, away from the process-wide state: the
+    // state comes from `saved` (SavedChannelStates, taken on the UI thread),
+    // the per-entry messages go to `sink`, and no flag is attached. Publish
+    // then makes it the process-wide catalogue on the UI thread.
+    bool LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
+                      const CatalogueMessageSink& sink);
+    // After LoadDetached, on the UI thread: this becomes the process-wide
+    // catalogue, its channels AllChannels, its countries get their flags and
+    // the setting "cur_channel" its current channel, as after LoadCatalogue.
+    void Publish();
     // Rebuilds countries and channels from the remembered path after an
     // update; every Channel is destroyed, so stop playback first. Favourite
     // marks and chosen streams are carried over by channel id; no channel is
@@ -92,6 +103,11 @@ private:
 
     bool HasChannels() const;
     void BecomeProcessWide();
+    // Reads the file and builds the categories, countries and channels,
+    // listing the channels in the context's order, sorted.
+    bool Build(const std::u16string& path, BuildContext& context);
+    void AttachFlags(const ResourceImageLookup& lookup);
+    void MakeSavedChannelCurrent();
     void FreeCountries();
     void CreateCategories();
     // The file is read as a DocView: no tree of heap records is built and
@@ -114,10 +130,15 @@ private:
     Channel* current_ = nullptr;
     // Per-channel state kept while there are no channel records to hold it.
     std::map<std::string, ChannelState> heldState_;
+    // The channels of a detached load, sorted, until Publish lists them.
+    std::vector<Channel*> detachedOrder_;
 };
 
 // The process-wide catalogue; null before the first LoadCatalogue.
 Catalogue* TheCatalogue();
+// The favourite marks and chosen streams the settings hold, by channel id
+// (UI thread): what a detached load is given.
+std::map<std::string, ChannelState> SavedChannelStates();
 // Every channel of the process-wide catalogue, in the order of
 // SortAllChannels (channel views).
 std::vector<Channel*>& AllChannels();

@@ -43,7 +43,10 @@ std::vector<FilterOption<Record>> Options(std::string_view allKey, const Map* re
 }  // namespace
 
 void SortAllChannels() {
-    std::vector<Channel*>& channels = AllChannels();
+    SortChannels(AllChannels());
+}
+
+void SortChannels(std::vector<Channel*>& channels) {
     // Channels go by their full titles, "country name" + " " + "channel
     // name", compared code unit by code unit (char16_t is unsigned). The
     // title is compared in its parts, so no title is ever built, and

@@ -19,6 +19,9 @@ namespace lumora {
 // rules, upper case before lower case). Channels with equal titles end up in
 // no particular order.
 void SortAllChannels();
+// The same order for a list of its own; on any thread, as it reads only the
+// channels of that list (a catalogue built on a worker thread).
+void SortChannels(std::vector<Channel*>& channels);
 // "country name" + " " + "channel name": what AllChannels is ordered by.
 std::u16string FullTitle(const Channel& channel);
 // The order of two full titles, "country" + " " + "name", compared code unit

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
 #include "catalogue/stream_address.h"
@@ -48,7 +49,7 @@ void AddressLauncher::OpenPlaylistFile(const QString& path) {
         return;
     }
     const QByteArray text = file.read(kMaxLaunchPlaylistBytes);
-    OpenPlaylistText(path, text.toStdString(), false);
+    OpenPlaylistText(QFileInfo(path).absoluteFilePath(), text.toStdString(), false);
 }
 
 void AddressLauncher::FetchPlaylist(const QString& address) {
@@ -75,20 +76,21 @@ void AddressLauncher::FetchPlaylist(const QString& address) {
     }).detach();
 }
 
-void AddressLauncher::OpenPlaylistText(const QString& target, const std::string& text,
+void AddressLauncher::OpenPlaylistText(const QString& source, const std::string& text,
                                        bool hlsIsStream) {
     // An HLS playlist at an address is one stream: mpv plays it by address.
     if (hlsIsStream && IsHlsPlaylist(text)) {
-        PlayAddress(target, target);
+        PlayAddress(source, source);
         return;
     }
     const std::optional<PlaylistEntry> entry = FirstPlayableEntry(text);
     if (!entry) {
-        emit refused(target, kPlaylistUnusableKey);
+        emit refused(source, kPlaylistUnusableKey);
         return;
     }
     const QString address = QString::fromStdString(entry->address);
     PlayAddress(address, entry->name.empty() ? address : QString::fromStdString(entry->name));
+    emit playlistPlayed(source);
 }
 
 void AddressLauncher::PlayAddress(const QString& address, const QString& name) {

@@ -2,9 +2,9 @@
 
 // Plays what the command line names, in this instance or handed over from a
 // second start: a stream address, an M3U playlist address or an M3U file.
-// A playlist plays its first entry that the stream address rule accepts; an
-// address the rule refuses is never opened. The channel catalogue is not
-// touched.
+// A playlist plays its first entry that the stream address rule accepts, and
+// is then offered (playlistPlayed) as the channel source; an address the rule
+// refuses is never opened. The channel catalogue is not touched.
 //
 // A playlist address is fetched on a worker thread; only the newest request
 // is answered (a later Open makes an earlier fetch's result go unused).
@@ -44,13 +44,16 @@ public:
 signals:
     // Play this address; `name` is the playlist entry's title or the address.
     void playRequested(const QString& address, const QString& name);
+    // A playlist's first entry was asked to play; `source` is the playlist's
+    // address or absolute path, as a channel source takes it.
+    void playlistPlayed(const QString& source);
     // The target cannot be played; `textKey` names the status text.
     void refused(const QString& target, const char* textKey);
 
 private:
     void OpenPlaylistFile(const QString& path);
     void FetchPlaylist(const QString& address);
-    void OpenPlaylistText(const QString& target, const std::string& text, bool hlsIsStream);
+    void OpenPlaylistText(const QString& source, const std::string& text, bool hlsIsStream);
     void PlayAddress(const QString& address, const QString& name);
 
     Fetch fetch_;

@@ -144,8 +144,12 @@ AddressLauncher::Fetch FetchForLauncher() {
     };
 }
 
-void ConnectLauncher(AddressLauncher& launcher, PlayerView& view) {
+void ConnectLauncher(AddressLauncher& launcher, MainFrame& frame) {
+    PlayerView& view = frame.View();
     QObject::connect(&launcher, &AddressLauncher::playRequested, &view, &PlayerView::PlayAddress);
+    // Asked once the stream has been started and the window painted.
+    QObject::connect(&launcher, &AddressLauncher::playlistPlayed, &frame,
+                     &MainFrame::OfferChannelSource, Qt::QueuedConnection);
     QObject::connect(&launcher, &AddressLauncher::refused, &view,
                      [&view](const QString& target, const char* textKey) {
                          view.ShowRefusedTarget(target,
@@ -185,6 +189,25 @@ Catalogue& CreateUserCatalogue() {
     if (!LoadProcessCatalogue(path) && SetDamagedFileAside(path))
         LoadProcessCatalogue(Path(PrepareUserCatalogue()));
     return *ProcessCatalogue();
+}
+
+void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages) {
+    ReleaseProcessCatalogue();
+    const std::u16string path = preloaded.catalogue->Path();
+    if (!preloaded.read && SetDamagedFileAside(path)) {
+        LoadProcessCatalogue(Path(PrepareUserCatalogue()));
+        return;
+    }
+    ProcessCatalogue() = std::move(preloaded.catalogue);
+    ProcessCatalogue()->Publish();
+    if (!showMessages)
+        return;
+    WithBoundedMessages([&] {
+        for (const std::u16string& text : preloaded.messages)
+            ShowCatalogueMessage(text);
+        MessageCount().withheld += preloaded.withheld;
+        return true;
+    });
 }
 
 bool ReloadProcessCatalogue() {
@@ -277,6 +300,11 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     const QString settingsPath = UserDataPath(QString::fromLatin1(kSettingsFileName));
     LoadSettings(Path(settingsPath));
     LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
+    // The catalogue loads while the rest is made. A first start, whose
+    // dialog may change the language, loads it with the window instead.
+    CataloguePreload cataloguePreload;
+    if (!GetBoolSetting(kFirstRun, true))
+        cataloguePreload.Start(Path(PrepareUserCatalogue()), kMaxCatalogueMessageBoxes);
     LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                                     Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
     InstallCatalogueHooks();
@@ -307,7 +335,7 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
         QObject::connect(&frame, &MainFrame::closed, &application,
                          [] { QCoreApplication::exit(kNormalExitCode); });
         frame.BringToFront();
-        ConnectLauncher(launcher, frame.View());
+        ConnectLauncher(launcher, frame);
         // Media keys and desktop controls, where there is a session bus.
         MprisService mpris(frame, &launcher);
         launcher.Open(pendingTarget);
@@ -317,6 +345,9 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     if (terminated)
         exitCode = kNormalExitCode;
 
+    // The favourite marks the settings keep come from the catalogue.
+    if (cataloguePreload.Pending())
+        AdoptPreloadedCatalogue(cataloguePreload.Take(), false);
     SaveSettingsOrSayWhy(settingsPath);
     ReleaseProcessCatalogue();
     ReleaseInterfaceResources();

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include "net/update_logic.h"
+#include "shell/catalogue_preload.h"
 
 class QApplication;
 
@@ -59,6 +60,11 @@ bool LoadProcessCatalogue(const std::u16string& path);
 // as "Channels.lmch.bad" and the shipped catalogue is copied again and used.
 Catalogue& CreateUserCatalogue();
 bool ReloadProcessCatalogue();
+// Makes a catalogue loaded on a worker thread (CataloguePreload) the
+// process-wide one; with `showMessages` its messages are shown, bounded as at
+// a load. A user file that could not be read goes the way it goes in
+// CreateUserCatalogue.
+void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages);
 void ReleaseProcessCatalogue();
 
 // Installs the catalogue's message sink (message boxes, bounded as above)

@@ -10,6 +10,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
+#include "catalogue/text_format.h"
 #include "net/catalogue_update.h"
 #include "net/fetch_url.h"
 #include "resources/resources.h"
@@ -28,6 +29,10 @@ namespace lumora {
 namespace {
 
 MainFrame* mainFrame = nullptr;
+
+// The question whether a played playlist becomes the channel source; "%s"
+// is the playlist.
+constexpr char kUsePlaylistKey[] = "msg_use_playlist";
 
 }  // namespace
 
@@ -96,6 +101,9 @@ void MainFrame::BuildMenu() {
 }
 
 void MainFrame::OnCommand(int command) {
+    // Every command but leaving works on the catalogue.
+    if (command != ID_APP_EXIT)
+        view_->EnsureCatalogue();
     switch (command) {
     case ID_CHANNELS: RunChannelList(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
@@ -154,6 +162,7 @@ void MainFrame::AddZapKeys() {
 }
 
 bool MainFrame::Zap(ZapDirection direction) {
+    view_->EnsureCatalogue();
     const Catalogue* catalogue = TheCatalogue();
     const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
     Channel* next = ZapNeighbour(ChannelListDialog::RememberedChannels(), current, direction);
@@ -161,6 +170,19 @@ bool MainFrame::Zap(ZapDirection direction) {
         return false;
     view_->OnMessage(UM_PLAY, next);
     return true;
+}
+
+void MainFrame::OfferChannelSource(const QString& playlist) {
+    const std::u16string source = playlist.toStdU16String();
+    if (source.empty() || UpdateServer() == source)
+        return;
+    const QString question =
+        QString::fromStdU16String(FormatText(LookupText(kUsePlaylistKey), {source}));
+    if (ShowPlainMessage(this, question, QString::fromStdU16String(AppTitle()),
+                         kMessageStyleYesNo) != kMessageResultYes)
+        return;
+    if (SetUpdateServer(source))
+        OnCommand(ID_CHANNEL_UPDATE);
 }
 
 void MainFrame::BringToFront() {

@@ -43,6 +43,11 @@ public:
     // ends; without a current channel in that list, the first or last.
     // False when that list is empty.
     bool Zap(ZapDirection direction);
+    // Asks whether the playlist (an address or an absolute path) the command
+    // line played from should become the channel source; yes stores it and
+    // updates the catalogue from it. Nothing is asked when it is already the
+    // source.
+    void OfferChannelSource(const QString& playlist);
 
     PlayerView& View() { return *view_; }
     SoftKeyBar& SoftKeys() { return *softKeys_; }

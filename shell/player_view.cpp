@@ -17,6 +17,7 @@
 #include "player/player_texts.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
+#include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
@@ -59,8 +60,14 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     tickCount_ = 0;
     SetStatusListener(this);
 
-    // 2. The catalogue.
-    if (options.cataloguePath.empty())
+    // 2. The catalogue: the one loading since start-up is taken when its
+    //    load ends (EnsureCatalogue), or at the end of this constructor if it
+    //    ended while the splash was waited for; otherwise it is loaded now.
+    CataloguePreload* preload = TheCataloguePreload();
+    catalogueReady_ = !options.cataloguePath.empty() || preload == nullptr || !preload->Pending();
+    if (!catalogueReady_)
+        connect(preload, &CataloguePreload::loaded, this, &PlayerView::EnsureCatalogue);
+    else if (options.cataloguePath.empty())
         CreateUserCatalogue();
     else
         CreateProcessCatalogue(options.cataloguePath);
@@ -82,8 +89,10 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     if (!playerAfterPaint_)
         EnsurePlayer();
 
-    // 5. The automatic update check ("AutoCU").
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    // 5. The automatic update check ("AutoCU"), which compares versions
+    //    with the catalogue's.
+    if (catalogueReady_)
+        StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
 
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
@@ -95,6 +104,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
     timer_.start();
     LayOut();
+    if (!catalogueReady_ && preload->Ended())
+        EnsureCatalogue();
 }
 
 void PlayerView::EnsurePlayer() {
@@ -125,7 +136,20 @@ PlayerView::~PlayerView() {
     }
 }
 
+void PlayerView::EnsureCatalogue() {
+    if (catalogueReady_)
+        return;
+    catalogueReady_ = true;
+    if (CataloguePreload* preload = TheCataloguePreload(); preload != nullptr && preload->Pending())
+        AdoptPreloadedCatalogue(preload->Take(), true);
+    // A stream the command line started meanwhile keeps its name.
+    if (shownChannel_ == nullptr && ShownName().isEmpty())
+        ShowCurrentChannelName();
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+}
+
 void PlayerView::OnMessage(int message, Channel* channel) {
+    EnsureCatalogue();
     switch (message) {
     case UM_PLAY: Play(channel); break;
     case UM_STOP: Stop(); break;

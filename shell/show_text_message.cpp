@@ -13,8 +13,12 @@ MessagePresenter& Presenter() {
     return presenter;
 }
 
-int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int /*style*/) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int style) {
+    const bool question = style == kMessageStyleYesNo;
+    QMessageBox box(QMessageBox::NoIcon, caption, text,
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+    if (question)
+        box.setEscapeButton(QMessageBox::No);
     // The box takes its final size while it is shown, after Qt placed it;
     // centred again then, it sits in the middle of its owner (or of the
     // screen) with or without a window manager.
@@ -27,8 +31,10 @@ int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, 
         placed.moveCenter(area.center());
         box.move(placed.topLeft());
     }
-    box.exec();
-    return kMessageResultOk;
+    const int pressed = box.exec();
+    if (!question)
+        return kMessageResultOk;
+    return pressed == QMessageBox::Yes ? kMessageResultYes : kMessageResultNo;
 }
 
 }  // namespace

@@ -13,11 +13,14 @@ class QWidget;
 
 namespace lumora {
 
-// Message-box styles (the platform's values); only the single OK button is
-// used by the program.
+// Message-box styles (the platform's values): a single OK button, or a
+// question with Yes and No.
 inline constexpr int kMessageStyleOk = 0;
-// The button a box returns.
+inline constexpr int kMessageStyleYesNo = 4;
+// The button a box returns; a question closed without an answer is No.
 inline constexpr int kMessageResultOk = 1;
+inline constexpr int kMessageResultYes = 6;
+inline constexpr int kMessageResultNo = 7;
 
 // Shows a modal box owned by `owner` (may be null) with the UI text of `key`
 // and the caption AppTitle; returns the button pressed.

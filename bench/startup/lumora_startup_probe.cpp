@@ -18,16 +18,18 @@
 //   application                   the QApplication is being made
 //   splash_shown, splash_exposed  the loading dialog is shown, on screen
 //   frame_building                the main window's first child is made
-//   view_building                 the player view's first child is made:
-//                                 the catalogue is loaded by then
+//   view_building                 the player view's first child is made
 //   view_child_N                  the view's N-th child (N from 1)
 //   frame_show                    the main window is shown
+//   catalogue_ready               the main window has taken the catalogue
 
 #include <iterator>
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
+#include "catalogue/catalogue.h"
 #include "shell/app_startup.h"
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
@@ -92,6 +94,21 @@ Marks& TheMarks() {
     return marks;
 }
 
+// The window may be on screen before the catalogue, which loads on a worker
+// thread: the probe notes when the window has taken it, then closes it.
+void CloseOnceTheCatalogueIsIn() {
+    auto* poll = new QTimer(QCoreApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+        if (lumora::TheCatalogue() == nullptr)
+            return;
+        TheMarks().Add("catalogue_ready");
+        poll->deleteLater();
+        if (lumora::MainFrame* frame = lumora::TheMainFrame())
+            frame->close();
+    });
+    poll->start(1);
+}
+
 // Installed from inside the QApplication's constructor, before the program
 // goes on with its start-up.
 void WatchStartup() {
@@ -104,10 +121,7 @@ void WatchStartup() {
             const lumora::MainFrame* frame = lumora::TheMainFrame();
             return frame != nullptr && window == frame->windowHandle();
         },
-        [] {
-            if (lumora::MainFrame* frame = lumora::TheMainFrame())
-                frame->close();
-        });
+        [] { CloseOnceTheCatalogueIsIn(); });
 }
 Q_COREAPP_STARTUP_FUNCTION(WatchStartup)
 

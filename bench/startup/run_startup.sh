@@ -218,16 +218,18 @@ steps = (("exec to main()", "spawn", "main"),
          ("QApplication, guard, settings, languages, resources, splash", "application", "splash_shown"),
          ("splash on screen", "splash_shown", "splash_exposed"),
          ("splash painted (head start)", "splash_exposed", "frame_building"),
-         ("main window: menu, soft keys; catalogue load", "frame_building", "view_building"),
+         ("main window: menu, soft keys", "frame_building", "view_building"),
          ("player view: bars, update check, timer (player after paint)", "view_building", "frame_show"),
          ("main window shown to exposed", "frame_show", "exposed"),
          ("first paint and flush", "exposed", "shown"))
 for label, start, end in steps:
     if all(start in run and end in run for run in runs["lumora-shipped"]):
         print(f"     {label:62}{median_of('lumora-shipped', start, end):8.1f}")
-for name in ("lumora-4", "lumora-100k"):
-    if all("frame_building" in run and "view_building" in run for run in runs[name]):
-        print(f"   {name}: main window with catalogue load {median_of(name, 'frame_building', 'view_building'):.1f}")
+# The catalogue loads on a worker thread from the start on; the window
+# takes it when the load has ended, usually after it is on screen.
+for name in ("lumora-shipped", "lumora-4", "lumora-100k"):
+    if all("catalogue_ready" in run for run in runs[name]):
+        print(f"   {name}: exec to catalogue taken by the window {median_of(name, 'spawn', 'catalogue_ready'):.1f}")
 
 bench_results.record_ratio("start: exec to main window shown (shipped catalogue) vs mpv exec to first picture",
                            median_of("lumora-shipped", "spawn", "shown"), median_of("mpv", "spawn", "shown"),

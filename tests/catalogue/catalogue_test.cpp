@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
+#include <utility>
 
 #include "catalogue/channel_views.h"
 #include "catalogue/setting_names.h"
@@ -410,6 +412,51 @@ TEST_F(CatalogueTest, FlagsComeFromTheInstalledLookup) {
     EXPECT_EQ(catalogue.Countries().at("de")->flag, fake);
     EXPECT_EQ(catalogue.Countries().at("fr")->flag, nullptr);
     EXPECT_EQ(asked, (std::vector<std::string>{"f_de", "f_fr"}));
+}
+
+TEST_F(CatalogueTest, ALoadOnAWorkerThreadPublishedIsTheSameCatalogueAsALoad) {
+    UseLanguage({{"c_de", u"Germany"}, {"str_kb", u" kbit/s"}});
+    test::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"fr_tf1", true, -1}}, u"fr_tf1");
+    LoadSettings(settingsPath);
+    test::WriteCatalogue(cataloguePath, "2024.1",
+                         {{"fr", {Plain("tf1", u"TF1", "e"), Plain("bad", u"Bad", "x")}},
+                          {"de",
+                           {{"ard", u"Das Erste", "n", {{0, 800, u"http://a"}, {1, 1500, u"b"}}},
+                            Plain("zdf", u"ZDF", "e")}}});
+    const ResourceImage* flag = reinterpret_cast<const ResourceImage*>(&flag);
+    SetResourceImageLookup([&](std::string_view name) { return name == "f_de" ? flag : nullptr; });
+    CollectMessages();
+    // What a channel shows and keeps, in AllChannels order.
+    auto describe = [] {
+        std::vector<std::u16string> rows;
+        for (const Channel* channel : AllChannels())
+            rows.push_back(FromUtf8(channel->id) + u"|" + channel->subtitle + u"|" +
+                           (channel->favourite ? u"f" : u"") + u"|" +
+                           (channel->country->flag ? u"flag" : u"") + u"|" +
+                           (channel == TheCatalogue()->CurrentChannel() ? u"current" : u""));
+        return rows;
+    };
+    Catalogue loaded;
+    ASSERT_TRUE(loaded.LoadCatalogue(cataloguePath));
+    const std::vector<std::u16string> expected = describe();
+    const std::vector<std::u16string> expectedMessages = std::exchange(messages, {});
+
+    std::vector<std::u16string> ownMessages;
+    Catalogue detached;
+    std::thread worker([&] {
+        detached.LoadDetached(cataloguePath, SavedChannelStates(),
+                              [&](const std::u16string& text) { ownMessages.push_back(text); });
+    });
+    worker.join();
+    // Nothing process-wide moved before Publish.
+    EXPECT_EQ(TheCatalogue(), &loaded);
+    EXPECT_EQ(describe(), expected);
+    EXPECT_TRUE(messages.empty());
+    detached.Publish();
+    EXPECT_EQ(TheCatalogue(), &detached);
+    EXPECT_EQ(describe(), expected);
+    EXPECT_EQ(ownMessages, expectedMessages);
+    EXPECT_EQ(expectedMessages.size(), 1u);
 }
 
 TEST_F(CatalogueTest, ReleaseAndDestructionLeaveNothingBehind) {

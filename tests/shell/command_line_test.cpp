@@ -116,7 +116,8 @@ TEST(FirstPlaylistEntryTest, PlaylistEndingsAndHls) {
 }
 
 // Runs the launcher on one target and returns what it asked for:
-// "play ADDRESS | NAME" or "refuse TARGET | KEY".
+// "play ADDRESS | NAME", followed by " | offer SOURCE" when the played
+// entry came from a playlist, or "refuse TARGET | KEY".
 std::string Launch(const QString& target, AddressLauncher::Fetch fetch = {}, int waitMs = 5000) {
     AddressLauncher launcher(std::move(fetch));
     std::string outcome;
@@ -128,6 +129,8 @@ std::string Launch(const QString& target, AddressLauncher::Fetch fetch = {}, int
                      [&](const QString& what, const char* key) {
                          outcome = "refuse " + what.toStdString() + " | " + key;
                      });
+    QObject::connect(&launcher, &AddressLauncher::playlistPlayed,
+                     [&](const QString& source) { outcome += " | offer " + source.toStdString(); });
     launcher.Open(target);
     // An empty outcome after the wait is itself the answer "nothing happened".
     (void)QTest::qWaitFor([&] { return !outcome.empty(); }, waitMs);
@@ -156,7 +159,7 @@ TEST(AddressLauncherTest, EachKindOfTarget) {
 
     EXPECT_EQ(Launch(QStringLiteral("http://a/live.ts")),
               "play http://a/live.ts | http://a/live.ts");
-    EXPECT_EQ(Launch(playlist), "play http://a/good.ts | Good");
+    EXPECT_EQ(Launch(playlist), "play http://a/good.ts | Good | offer " + playlist.toStdString());
     // Local media, descriptors and filter graphs never reach the player.
     EXPECT_EQ(Launch(media), "refuse " + media.toStdString() + " | str_address_refused");
     EXPECT_EQ(Launch(QStringLiteral("file:///dev/zero")),
@@ -172,7 +175,7 @@ TEST(AddressLauncherTest, PlaylistAddressesAreFetched) {
     std::vector<std::u16string> asked;
     EXPECT_EQ(Launch(QStringLiteral("http://h/list.m3u"),
                      Serving("#EXTINF:-1,First\nudp://239.0.0.1:1234\n", &asked)),
-              "play udp://239.0.0.1:1234 | First");
+              "play udp://239.0.0.1:1234 | First | offer http://h/list.m3u");
     EXPECT_EQ(asked, std::vector<std::u16string>{u"http://h/list.m3u"});
     // An HLS playlist is one stream: it plays by its own address.
     EXPECT_EQ(Launch(QStringLiteral("https://h/live.m3u8"),

@@ -22,6 +22,7 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
+#include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
@@ -30,11 +31,13 @@
 #include "resources/resources.h"
 #include "scratch_folder_qt.h"
 #include "shell/app_startup.h"
+#include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/main_frame.h"
 #include "shell/shell_hooks.h"
+#include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 #include "shell_test_support.h"
 
@@ -56,6 +59,7 @@ protected:
 
     void TearDown() override {
         frame_.reset();
+        preload_.reset();
         ReleaseProcessCatalogue();
         test::ResetProcessState();
     }
@@ -104,8 +108,30 @@ protected:
                 {"fr", "two", u"Deux", "mu", {u"rtmp://example.invalid/live/deux", u"http://b"}}};
     }
 
+    // Builds the main window while the catalogue of these channels loads
+    // on a worker thread, as at a start after the first; or once that load
+    // has ended, as when the splash was waited for longer.
+    MainFrame& MakeFrameBesideLoad(const std::vector<TestChannel>& channels,
+                                   bool afterTheLoad = false) {
+        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
+        preload_ = std::make_unique<CataloguePreload>();
+        QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
+        preload_->Start(cataloguePath_.toStdU16String(), kMaxCatalogueMessageBoxes);
+        if (afterTheLoad)
+            EXPECT_TRUE(loaded.wait(10000));
+        PlayerViewOptions options;
+        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
+            auto output = std::make_unique<FakeOutput>(parent, rect);
+            player_ = output.get();
+            return output;
+        };
+        frame_ = std::make_unique<MainFrame>(std::move(options));
+        return *frame_;
+    }
+
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
+    std::unique_ptr<CataloguePreload> preload_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -470,6 +496,88 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     ReloadProcessCatalogue();
     EXPECT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
     SetCatalogueMessageSink({});
+}
+
+TEST_F(MainFrameTest, ACatalogueLoadedBesideTheWindowIsTakenWhenItsLoadEnds) {
+    auto channels = TwoChannels();
+    channels.push_back({"de", "bad", u"Kaputt", "n", {}});
+    test::RecordedMessages messages;
+    InstallCatalogueHooks();
+    SetStringSetting(kCurChannel, u"fr_two");
+    MainFrame& frame = MakeFrameBesideLoad(channels);
+    QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
+    ASSERT_TRUE(loaded.wait(10000));
+
+    ASSERT_NE(TheCatalogue(), nullptr);
+    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Deux"));
+    EXPECT_NE(TheCatalogue()->Countries().at("de")->flag, nullptr);
+    // Its message, once: a later command takes nothing again.
+    EXPECT_EQ(messages.texts.size(), 1);
+    frame.OnCommand(ID_FULLSCREEN);
+    EXPECT_EQ(messages.texts.size(), 1);
+}
+
+TEST_F(MainFrameTest, ALoadThatEndedBeforeTheWindowIsTakenByTheWindow) {
+    SetStringSetting(kCurChannel, u"fr_two");
+    MainFrame& frame = MakeFrameBesideLoad(TwoChannels(), true);
+    EXPECT_FALSE(preload_->Pending());
+    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Deux"));
+}
+
+TEST_F(MainFrameTest, ACommandBeforeTheLoadEndedWaitsForTheCatalogue) {
+    SetStringSetting(kCurChannel, u"de_one");
+    MainFrame& frame = MakeFrameBesideLoad(TwoChannels());
+    frame.View().EnsurePlayer();
+    frame.View().OnMessage(UM_PLAY);
+    EXPECT_FALSE(preload_->Pending());
+    EXPECT_EQ(player_->played,
+              std::vector<std::u16string>{u"http://127.0.0.1:9/eins.ts?x=1&y=%20"});
+    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Eins"));
+}
+
+TEST_F(MainFrameTest, AnAddressPlayedBeforeTheLoadEndedKeepsItsName) {
+    SetStringSetting(kCurChannel, u"de_one");
+    MainFrame& frame = MakeFrameBesideLoad(TwoChannels());
+    frame.View().PlayAddress(QStringLiteral("http://127.0.0.1:9/x.ts"), QStringLiteral("x.ts"));
+    QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
+    ASSERT_TRUE(loaded.wait(10000));
+    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("x.ts"));
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), FindChannel("de_one"));
+}
+
+TEST_F(MainFrameTest, APlaylistFromTheCommandLineIsOfferedAsTheChannelSource) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    const QString playlist = folders_.DataHome() + QStringLiteral("/mine.m3u");
+    int updates = 0;
+    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) { ++updates; };
+    struct Case {
+        int answer;
+        std::u16string sourceAfter;
+        int questions;
+        int updates;
+    };
+    const std::u16string builtIn = UpdateServer();
+    // No keeps the source; yes takes the playlist and updates from it; then
+    // it is the source and nothing is asked.
+    for (const Case& c : {Case{kMessageResultNo, builtIn, 1, 0},
+                          Case{kMessageResultYes, playlist.toStdU16String(), 1, 1},
+                          Case{kMessageResultYes, playlist.toStdU16String(), 0, 0}}) {
+        QStringList questions;
+        SetMessagePresenter([&](QWidget*, const QString& text, const QString&, int style) {
+            if (style != kMessageStyleYesNo)
+                return kMessageResultOk;  // what the update says afterwards
+            questions << text;
+            return c.answer;
+        });
+        updates = 0;
+        frame.OfferChannelSource(playlist);
+        SetMessagePresenter({});
+        EXPECT_EQ(questions.size(), c.questions);
+        if (!questions.isEmpty())
+            EXPECT_TRUE(questions[0].contains(playlist)) << questions[0].toStdString();
+        EXPECT_EQ(UpdateServer(), c.sourceAfter);
+        EXPECT_EQ(updates, c.updates);
+    }
 }
 
 TEST_F(MainFrameTest, TheProgramsPlayerIsMadeOnceTheWindowHasBeenPainted) {

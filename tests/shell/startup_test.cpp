@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/channel_views.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
@@ -316,6 +317,40 @@ TEST_F(StartupTest, DamagedUserFilesAreKeptAsBadAndTheShippedCatalogueReturns) {
               contents(test::BuildDir() + QStringLiteral("/Channels.lmch")));
     EXPECT_GT(channels, 0u);
     EXPECT_EQ(SavedOptions().at("first_run"), "false");
+}
+
+TEST_F(StartupTest, AfterTheFirstStartADamagedCatalogueIsSetAsideAndTheFavouritesStay) {
+    // An earlier run marked the shipped catalogue's first channel.
+    WriteEarlierSettings();
+    LoadSettings(settingsPath_.toStdU16String());
+    SetBoolSetting(kFirstRun, false);
+    const QString shipped = test::BuildDir() + QStringLiteral("/Channels.lmch");
+    CreateProcessCatalogue(shipped.toStdU16String());
+    ASSERT_FALSE(AllChannels().empty());
+    const std::string favourite = AllChannels().front()->id;
+    AddFavourite(*AllChannels().front());
+    ASSERT_TRUE(SaveSettings());
+    ReleaseProcessCatalogue();
+    ResetSettings();
+    const QString user = folders_.UserFolder() + QStringLiteral("/Channels.lmch");
+    QFile damaged(user);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("damaged");
+    damaged.close();
+
+    // Closed as soon as it is shown: the catalogue may still be loading.
+    const auto closer = CloseMainWindowWhenShown([](MainFrame& frame) { frame.close(); });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+
+    QFile bad(user + QStringLiteral(".bad"));
+    ASSERT_TRUE(bad.open(QIODevice::ReadOnly));
+    EXPECT_EQ(bad.readAll(), "damaged");
+    DocNode saved;
+    ASSERT_TRUE(saved.LoadFromFile(settingsPath_.toStdU16String()));
+    const DocNode* channels = saved.Child("channels");
+    ASSERT_NE(channels, nullptr);
+    ASSERT_NE(channels->Child(favourite), nullptr);
+    EXPECT_TRUE(channels->Child(favourite)->GetBool("f", false));
 }
 
 TEST_F(StartupTest, ASaveThatFailsAtExitSaysWhyOnStandardError) {
