@@ -235,7 +235,8 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
 
 bool Catalogue::LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
                              const CatalogueMessageSink& sink) {
-    ReleaseCatalogue();
+    // A new object: releasing would look at the process-wide pointer, which
+    // belongs to the UI thread.
     path_ = path;
     const ResourceImageLookup noFlags;
     BuildContext context;

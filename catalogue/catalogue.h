@@ -54,10 +54,11 @@ public:
     // setting "cur_channel") and makes this the process-wide catalogue.
     // False when the file could not be read: the catalogue is then empty.
     bool LoadCatalogue(const std::u16string& path);
-    // The same load on any thread, away from the process-wide state: the
-    // state comes from `saved` (SavedChannelStates, taken on the UI thread),
-    // the per-entry messages go to `sink`, and no flag is attached. Publish
-    // then makes it the process-wide catalogue on the UI thread.
+    // The same load, on any thread, of a catalogue that has not loaded
+    // before, away from the process-wide state: the state comes from `saved`
+    // (SavedChannelStates, taken on the UI thread), the per-entry messages
+    // go to `sink`, and no flag is attached. Publish then makes it the
+    // process-wide catalogue on the UI thread.
     bool LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
                       const CatalogueMessageSink& sink);
     // After LoadDetached, on the UI thread: this becomes the process-wide
