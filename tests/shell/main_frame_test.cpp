@@ -117,8 +117,9 @@ protected:
         preload_ = std::make_unique<CataloguePreload>();
         QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
         preload_->Start(cataloguePath_.toStdU16String(), kMaxCatalogueMessageBoxes);
-        if (afterTheLoad)
+        if (afterTheLoad) {
             EXPECT_TRUE(loaded.wait(10000));
+        }
         PlayerViewOptions options;
         options.playerFactory = [this](QWidget* parent, const QRect& rect) {
             auto output = std::make_unique<FakeOutput>(parent, rect);
@@ -573,8 +574,9 @@ TEST_F(MainFrameTest, APlaylistFromTheCommandLineIsOfferedAsTheChannelSource) {
         frame.OfferChannelSource(playlist);
         SetMessagePresenter({});
         EXPECT_EQ(questions.size(), c.questions);
-        if (!questions.isEmpty())
+        if (!questions.isEmpty()) {
             EXPECT_TRUE(questions[0].contains(playlist)) << questions[0].toStdString();
+        }
         EXPECT_EQ(UpdateServer(), c.sourceAfter);
         EXPECT_EQ(updates, c.updates);
     }
