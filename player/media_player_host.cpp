@@ -22,7 +22,7 @@ MediaPlayerHost* currentHost = nullptr;
 // reply id is kLoadFileFirst plus the number of its play request.
 enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck };
 constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
-enum class Observed : std::uint64_t { PausedForCache = 100, CacheBufferingState, Volume };
+enum class Observed : std::uint64_t { PausedForCache = 100, CacheBufferingState, Volume, Idle };
 
 // How long a failed stream waits for the log line that names the cause.
 constexpr int kFailureCauseWaitMs = 200;
@@ -31,6 +31,7 @@ constexpr const char* kPausedForCache = "paused-for-cache";
 constexpr const char* kCacheBufferingState = "cache-buffering-state";
 constexpr const char* kDemuxerCacheState = "demuxer-cache-state";
 constexpr const char* kVolume = "volume";
+constexpr const char* kIdleActive = "idle-active";
 
 // mpv tells a refused port from a 404 only in its log lines.
 PlaybackEnd FailureFromLogLine(std::string_view line) {
@@ -150,6 +151,7 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::CacheBufferingState),
                          kCacheBufferingState, MPV_FORMAT_INT64);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Volume), kVolume, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Idle), kIdleActive, MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
     if (!video_->Attach(mpv_.get(), options.renderApi)) {
         // Without a picture the player still plays the sound; mpv is told
@@ -387,6 +389,12 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
         case Observed::Volume:
             if (event.hasValue)
                 volume_ = event.number;
+            break;
+        case Observed::Idle:
+            // Nothing plays any more (stopped, ended or failed): the picture
+            // of the last stream does not stay behind as if it were frozen.
+            if (event.hasValue && event.flag && video_)
+                video_->Blank();
             break;
         }
         break;

@@ -123,9 +123,7 @@ bool VideoWidget::EnsureFrameBuffer(const QSize& pixels) {
         return false;
     // Opaque black until mpv draws: the allocation may hold anything, and
     // mpv does not draw while nothing plays.
-    for (int y = 0; y < pixels.height(); ++y)
-        std::fill_n(reinterpret_cast<std::uint32_t*>(pixels_.get() + stride_ * std::size_t(y)),
-                    pixels.width(), kOpaque);
+    FillBlack(pixels);
     // "bgr0" in memory is 0x00RRGGBB per pixel on little-endian machines:
     // the layout of Format_RGB32, whose unused byte Qt ignores.
     // frame_ only wraps pixels_; nothing may change it afterwards, or it
@@ -164,6 +162,19 @@ void VideoWidget::MakeOpaque(const QSize& pixels) {
         for (int x = 0; x < pixels.width(); ++x)
             row[x] |= kOpaque;
     }
+}
+
+void VideoWidget::Blank() {
+    if (!pixels_)
+        return;
+    FillBlack(frame_.size());
+    update();
+}
+
+void VideoWidget::FillBlack(const QSize& pixels) {
+    for (int y = 0; y < pixels.height(); ++y)
+        std::fill_n(reinterpret_cast<std::uint32_t*>(pixels_.get() + stride_ * std::size_t(y)),
+                    pixels.width(), kOpaque);
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {

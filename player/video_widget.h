@@ -45,6 +45,9 @@ public:
     std::int64_t FramesRendered() const { return framesRendered_; }
     std::int64_t FramesPainted() const { return framesPainted_; }
 
+    // Shows black until mpv renders its next frame.
+    void Blank();
+
 signals:
     // A new video frame was rendered; it is painted at the next repaint.
     void FrameRendered();
@@ -63,6 +66,8 @@ private:
     };
 
     static void OnRenderUpdate(void* context);
+    // Opaque black over the picture buffer's first `pixels`.
+    void FillBlack(const QSize& pixels);
     void ProcessRenderUpdate();
     // The widget's top-left corner in device pixels of its window.
     QPointF OriginInWindow() const;

@@ -94,6 +94,11 @@ TEST_F(PlaybackTest, TransportStreamOverHttpPlaysAndStops) {
     EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::Stopped);
     EXPECT_EQ(host_->State(), PlayerState::Stopped);
+    // No frozen last picture: black once mpv is idle, also at a new size.
+    auto black = [this] { return ShareNotBlack(host_->Video()->grab().toImage()) == 0.0; };
+    EXPECT_TRUE(QTest::qWaitFor(black, kStartTimeoutMs));
+    host_->Move(0, 0, 160, 90);
+    EXPECT_TRUE(black());
 }
 
 TEST_F(PlaybackTest, HlsPlays) {
