@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <sstream>
 
 #include "catalogue/languages.h"
 #include "catalogue/settings.h"
@@ -23,6 +22,7 @@
 #include "process_state.h"
 #include "resources/resources.h"
 #include "scratch_folder.h"
+#include "server_process.h"
 #include "shell/localise.h"
 #include "shell/update_dialog.h"
 
@@ -73,13 +73,6 @@ std::unique_ptr<MemoryStream> Document(const std::string& rootName) {
     return bytes;
 }
 
-std::string FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 UpdateDialog* OpenUpdateDialog() {
     return qobject_cast<UpdateDialog*>(QApplication::activeModalWidget());
 }
@@ -122,7 +115,7 @@ protected:
         std::unique_ptr<MemoryStream> old = Document("1.0");
         std::ofstream(folder / "Channels.lmch", std::ios::binary)
             .write(reinterpret_cast<const char*>(old->Data()), old->Size());
-        oldBytes = FileBytes(folder / "Channels.lmch");
+        oldBytes = test::ReadFileBytes(folder / "Channels.lmch");
     }
 
     UpdateSource Source() {
@@ -185,7 +178,7 @@ TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker)
     EXPECT_LT(size.width(), 400);  // template size, not full screen
     EXPECT_LT(size.height(), 150);
     EXPECT_EQ(events, (std::vector<std::string>{"stop", "reload", "msg_cupdated"}));
-    EXPECT_NE(FileBytes(folder / "Channels.lmch"), oldBytes);
+    EXPECT_NE(test::ReadFileBytes(folder / "Channels.lmch"), oldBytes);
 }
 
 TEST_F(UpdateDialogTest, EscWhileTheWorkerRunsReportsNoUpdateAndTheWorkerLeavesTheDialogAlone) {
@@ -210,7 +203,7 @@ TEST_F(UpdateDialogTest, EscWhileTheWorkerRunsReportsNoUpdateAndTheWorkerLeavesT
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(lastRun.expired());
-    EXPECT_EQ(FileBytes(folder / "Channels.lmch"), oldBytes);
+    EXPECT_EQ(test::ReadFileBytes(folder / "Channels.lmch"), oldBytes);
     EXPECT_FALSE(std::filesystem::exists(folder / "Channels.lmch.tmp"));
 }
 
