@@ -15,5 +15,8 @@ inline constexpr std::string_view kSoundVolume = "sound_volume";    // integer, 
 inline constexpr std::string_view kCurChannel = "cur_channel";      // string, default empty
 inline constexpr std::string_view kUpdateServer = "update_server";  // string
 inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, default true
+// The revision of the settings a file was written by; 0 (absent) for files
+// written before the channel source was stored as the user typed it.
+inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
 
 }  // namespace lumora

@@ -12,8 +12,10 @@
 namespace lumora {
 namespace {
 
-// Earlier builds wrote their built-in default into every settings file.
+// Builds before settings revision 1 wrote their built-in default into every
+// settings file; only there does this value not come from the user.
 constexpr char16_t kOldBuiltInDefault[] = u"http://localhost:8080";
+constexpr std::int32_t kSourceAsTypedRevision = 1;
 
 std::u16string Trimmed(const std::u16string& text) {
     std::size_t first = text.find_first_not_of(u" \t\r\n");
@@ -23,6 +25,18 @@ std::u16string Trimmed(const std::u16string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// Settings of an earlier revision may hold the old built-in default, which
+// the user never chose: it is forgotten once, and the settings are marked so
+// that the same text typed from now on is kept.
+void ForgetOldBuiltInDefault() {
+    if (GetIntSetting(kSettingsRevision, 0) >= kSourceAsTypedRevision)
+        return;
+    std::optional<std::u16string> stored = FindStringSetting(kUpdateServer);
+    if (stored && *stored == kOldBuiltInDefault)
+        RemoveStringSetting(kUpdateServer);
+    SetIntSetting(kSettingsRevision, kSourceAsTypedRevision);
+}
+
 }  // namespace
 
 std::u16string DefaultUpdateServer() {
@@ -30,8 +44,9 @@ std::u16string DefaultUpdateServer() {
 }
 
 std::u16string UpdateServer() {
+    ForgetOldBuiltInDefault();
     std::optional<std::u16string> stored = FindStringSetting(kUpdateServer);
-    if (stored && !Trimmed(*stored).empty() && Trimmed(*stored) != kOldBuiltInDefault)
+    if (stored && !Trimmed(*stored).empty())
         return Trimmed(*stored);
     // Not the user's choice: forget it, so the built-in default of a later
     // build reaches this user too.
@@ -43,7 +58,7 @@ std::u16string UpdateServer() {
 bool SetUpdateServer(const std::u16string& address) {
     std::u16string before = UpdateServer();
     std::u16string wanted = Trimmed(address);
-    if (wanted.empty() || wanted == kOldBuiltInDefault)
+    if (wanted.empty())
         RemoveStringSetting(kUpdateServer);
     else
         SetStringSetting(kUpdateServer, wanted);

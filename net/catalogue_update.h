@@ -12,13 +12,14 @@
 namespace lumora {
 
 // The update source: the "update_server" setting when the user set one,
-// else the built-in default (which is never written to the settings). The
-// old built-in default "http://localhost:8080" counts as unset.
+// else the built-in default (which is never written to the settings). In
+// settings written before the source was stored as typed, the old built-in
+// default "http://localhost:8080" counts as unset (once).
 std::u16string UpdateServer();
 // The built-in default source.
 std::u16string DefaultUpdateServer();
-// What the settings dialog stores: an empty address or the old built-in
-// default forgets the setting. True when the source in use changed; a
+// What the settings dialog stores: the address as typed (without blanks
+// around it); an empty one forgets the setting. True when the source in use changed; a
 // pending update from the old source is then dropped.
 bool SetUpdateServer(const std::u16string& address);
 

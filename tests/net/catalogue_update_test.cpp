@@ -11,6 +11,7 @@
 #include "document/text_encoding.h"
 #include "net/catalogue_update.h"
 #include "process_state.h"
+#include "scratch_folder.h"
 
 namespace lumora {
 namespace {
@@ -27,10 +28,8 @@ TEST(CatalogueUpdateSettings, ServerComesFromTheSettingWithTheBuiltInDefault) {
 // default reaches every user who never chose one.
 TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
     test::ResetProcessState();
-    EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
-    EXPECT_FALSE(FindStringSetting(kUpdateServer));
-
-    SetStringSetting(kUpdateServer, u"http://localhost:8080");  // an earlier build's default
+    // Settings of an earlier build, which wrote its default into every file.
+    SetStringSetting(kUpdateServer, u"http://localhost:8080");
     EXPECT_EQ(UpdateServer(), DefaultUpdateServer());
     EXPECT_FALSE(FindStringSetting(kUpdateServer)) << "the old default is forgotten";
 
@@ -52,6 +51,24 @@ TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
         EXPECT_EQ(updatePending.load(), !row.changed)
             << "a pending update of the old source is dropped";
     }
+    test::ResetProcessState();
+}
+
+// The old built-in default is forgotten only in settings written before the
+// source was kept as typed; typed now (the curator example's own server), it
+// stays, also across a save and a load.
+TEST(CatalogueUpdateSettings, TheOldDefaultTypedNowIsKept) {
+    test::ResetProcessState();
+    test::ScratchFolder folder;
+    const std::u16string path = folder.File("Settings.cfg");
+    LoadSettings(path);
+    EXPECT_TRUE(SetUpdateServer(u"http://localhost:8080"));
+    EXPECT_EQ(UpdateServer(), u"http://localhost:8080");
+    ASSERT_TRUE(SaveSettings());
+
+    test::ResetProcessState();
+    LoadSettings(path);
+    EXPECT_EQ(UpdateServer(), u"http://localhost:8080");
     test::ResetProcessState();
 }
 
