@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QShortcut>
 #include <QStandardItemModel>
 
 #include "catalogue/catalogue.h"
@@ -138,6 +139,10 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     searchField_->setClearButtonEnabled(true);
     searchField_->installEventFilter(this);
     connect(searchField_, &QLineEdit::textChanged, this, &ChannelListDialog::OnSearchEdited);
+    searchLabel_->hide();
+    searchField_->hide();
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &ChannelListDialog::OpenSearch);
 
     // 5. The lists and their menus.
     for (ChannelListView* list : {channelList_, favouritesList_}) {
@@ -276,15 +281,31 @@ void ChannelListDialog::StartSearch(const QString& text) {
     // A search never starts with a blank.
     if (searchField_->text().isEmpty() && text.trimmed().isEmpty())
         return;
-    searchField_->setFocus(Qt::OtherFocusReason);
+    OpenSearch();
     searchField_->setText(searchField_->text() + text);
 }
 
-bool ChannelListDialog::ClearSearch() {
-    if (searchField_->text().isEmpty())
+void ChannelListDialog::OpenSearch() {
+    if (!searchOpen_) {
+        searchOpen_ = true;
+        searchLabel_->show();
+        searchField_->show();
+        PlaceLists();
+        update();
+    }
+    searchField_->setFocus(Qt::OtherFocusReason);
+}
+
+bool ChannelListDialog::EndSearch() {
+    if (!searchOpen_)
         return false;
     searchField_->clear();
+    searchOpen_ = false;
+    searchLabel_->hide();
+    searchField_->hide();
+    PlaceLists();
     VisibleList()->setFocus(Qt::OtherFocusReason);
+    update();
     return true;
 }
 
@@ -354,8 +375,8 @@ bool ChannelListDialog::OnCommand(int command) {
     switch (command) {
     case ID_CHANNELS:
     case ChannelListView::kMenuPlay: Play(); return true;
-    case IDCANCEL:  // Esc clears a search, then closes the way the right soft key does
-        if (!ClearSearch())
+    case IDCANCEL:  // Esc ends a search, then closes the way the right soft key does
+        if (!EndSearch())
             Close();
         return true;
     case kCloseCommand: Close(); return true;
@@ -432,11 +453,22 @@ void ChannelListDialog::OnSize(int width, int height) {
     countryChooser_->setGeometry(chooserLeft, bar + margin, 6 * bar, chooserHeight);
     categoryLabel_->setGeometry(margin, 2 * bar + margin + bar / 12, 3 * bar, 2 * bar / 3);
     categoryChooser_->setGeometry(chooserLeft, 2 * bar + margin, 6 * bar, chooserHeight);
-    // Each list starts one row lower than it would without the search row.
-    channelList_->setGeometry(margin, margin + 4 * bar, std::max(0, width - 2 * margin),
-                              std::max(0, height - 2 * margin - 4 * bar));
-    favouritesList_->setGeometry(margin, margin + 2 * bar, std::max(0, width - 2 * margin),
-                                 std::max(0, height - 2 * margin - 2 * bar));
+    clientSize_ = QSize(width, height);
+    PlaceLists();
+}
+
+void ChannelListDialog::PlaceLists() {
+    // The channel list under the choosers, the favourites under the tab
+    // strip; a shown search row takes one bar above each.
+    const int bar = BarHeight();
+    const int margin = BarMargin();
+    const int width = clientSize_.width();
+    const int height = clientSize_.height();
+    const int search = searchOpen_ ? bar : 0;
+    channelList_->setGeometry(margin, margin + 3 * bar + search, std::max(0, width - 2 * margin),
+                              std::max(0, height - 2 * margin - 3 * bar - search));
+    favouritesList_->setGeometry(margin, margin + bar + search, std::max(0, width - 2 * margin),
+                                 std::max(0, height - 2 * margin - bar - search));
     PlaceSearchRow();
 }
 
@@ -462,7 +494,8 @@ void ChannelListDialog::PaintClient(QPainter& painter) {
     } else {
         DrawControlFrame(painter, favouritesList_);
     }
-    DrawControlFrame(painter, searchField_);
+    if (searchOpen_)
+        DrawControlFrame(painter, searchField_);
 }
 
 void ChannelListDialog::showEvent(QShowEvent* event) {

@@ -9,8 +9,10 @@
 //
 // A search row above each list narrows the current tab to the channels
 // whose name or subtitle holds the typed text (case and accents aside);
-// the tab captions keep counting the whole lists. The search is not kept
-// between openings.
+// the tab captions keep counting the whole lists. The row appears once a
+// search starts (typing in a list, or Ctrl+F) and moves the list one bar
+// down; ending the search hides it again, so the lists otherwise keep
+// their places. The search is not kept between openings.
 //
 // Between openings in one run the dialog remembers the selected row of
 // each list and the chosen country and category; the current tab is the
@@ -20,8 +22,9 @@
 // Keyboard: arrows move in the focused list or chooser (also from the
 // search field), Enter plays, a printable character typed in a list starts
 // the search with it, F1 and F2 are the soft keys, Tab and Shift+Tab go
-// round tab strip, choosers, search field and list, Left and Right on the
-// focused tab strip switch tabs, Esc clears the search and then closes.
+// round tab strip, choosers, search field (while shown) and list, Left and
+// Right on the focused tab strip switch tabs, Esc ends the search and then
+// closes.
 //
 // Threads: the UI thread only.
 
@@ -83,6 +86,8 @@ public:
     ChannelListView* ChannelList() const { return channelList_; }
     ChannelListView* FavouritesList() const { return favouritesList_; }
     QLineEdit* SearchField() const { return searchField_; }
+    // Whether the search row is shown.
+    bool SearchOpen() const { return searchOpen_; }
     QWidget* TabStrip() const;
     // The list of the current tab.
     ChannelListView* VisibleList() const;
@@ -117,7 +122,10 @@ private:
     Selection SelectionAfterRefill() const;
     void OnSearchEdited();
     void StartSearch(const QString& text);
-    bool ClearSearch();
+    void OpenSearch();
+    // Clears and hides the search row; false when it was not shown.
+    bool EndSearch();
+    void PlaceLists();
     void PlaceSearchRow();
     void ChooseStreamAndPlay(ChannelListView* list, int index);
     void UpdateTabCaptions();
@@ -134,6 +142,8 @@ private:
     QString channelsCaption_;
     QString favouritesCaption_;
     bool shownOnce_ = false;
+    bool searchOpen_ = false;
+    QSize clientSize_;
 
     QLabel* countryLabel_ = nullptr;
     QComboBox* countryChooser_ = nullptr;

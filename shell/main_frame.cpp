@@ -141,7 +141,9 @@ void MainFrame::RunUpdate() {
 
 void MainFrame::AddZapKeys() {
     // Shortcuts rather than key handlers: they reach the window whichever
-    // control has the focus, and the volume slider keeps Left/Right.
+    // control has the focus, but for the volume slider, which keeps all of
+    // its keys while it has the focus (Channel Up/Down and Back/Forward
+    // still zap from it).
     struct ZapKey {
         int key;
         ZapDirection direction;

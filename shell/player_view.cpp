@@ -193,7 +193,13 @@ void PlayerView::Play(Channel* channel) {
                         static_cast<std::size_t>(stream - channel->streams.data()));
         fallbackChannel_ = channel;
     }
-    player_->PlayStream(stream->address, {stream->userAgent, stream->referrer});
+    PlayStream(*stream);
+}
+
+void PlayerView::PlayStream(const Stream& stream) {
+    // Every road to the player sends the stream's own headers: a provider
+    // that checks its players refuses a fallback or a retry without them.
+    player_->PlayStream(stream.address, {stream.userAgent, stream.referrer});
 }
 
 void PlayerView::EndFallback() {
@@ -259,7 +265,7 @@ void PlayerView::PlayFallbackStream(std::size_t index) {
     if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ ||
         index >= fallbackChannel_->streams.size())
         return;
-    player_->Play(fallbackChannel_->streams[index].address);
+    PlayStream(fallbackChannel_->streams[index]);
 }
 
 QString PlayerView::PlayerStartFailure() const {

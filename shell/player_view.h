@@ -29,6 +29,7 @@
 namespace lumora {
 
 struct Channel;
+struct Stream;
 class ChannelTitleBar;
 class ControlBar;
 class MediaOutput;
@@ -130,6 +131,7 @@ private:
     // taken as a step of the fallback.
     bool FallBack(const PlayerReport& report);
     void PlayFallbackStream(std::size_t index);
+    void PlayStream(const Stream& stream);
     void EndFallback();
 
     ChannelTitleBar* titleBar_ = nullptr;

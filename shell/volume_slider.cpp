@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -30,6 +31,21 @@ void DrawTrack(QPainter& painter, int width) {
     painter.drawImage(QRect(0, 0, half, h), track, QRect(0, 0, half, h));
     painter.drawImage(QRect(half, 0, middle, h), track, QRect(half, 0, 1, h));
     painter.drawImage(QRect(half + middle, 0, half, h), track, QRect(w - half, 0, half, h));
+}
+
+// The keys that move the slider (the platform trackbar's).
+bool IsSliderKey(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End: return true;
+    default: return false;
+    }
 }
 
 }  // namespace
@@ -77,6 +93,19 @@ int VolumeSlider::valueForThumbLeft(int left) const {
 QSize VolumeSlider::sizeHint() const {
     const QRect device(0, 0, 3 * BarHeight(Pixels::Device), ButtonImageSize(Pixels::Device));
     return ToLogical(device).size();
+}
+
+bool VolumeSlider::event(QEvent* event) {
+    // Qt offers a key to the focused widget before it fires a window
+    // shortcut for it; accepting the offer keeps the key for the slider.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && IsSliderKey(key->key())) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractSlider::event(event);
 }
 
 void VolumeSlider::paintEvent(QPaintEvent*) {

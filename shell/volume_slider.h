@@ -10,7 +10,9 @@
 // a press on the track beside the thumb moves one page (20) towards the
 // press, the arrow keys move one line (5), Page Up/Down one page, Home/End
 // to the ends. Every change by the user emits valueChanged; setValue does
-// too (the control bar tells the two apart).
+// too (the control bar tells the two apart). While the slider has the focus
+// these keys are its own, even where the window has shortcuts for them (the
+// zapping keys).
 //
 // Threads: the UI thread only.
 
@@ -32,6 +34,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -12,6 +12,8 @@ output line once it listens, so callers never race for a free port.
                             sent, send nothing more but keep the connection
                             open (a stalled server) ...
   --stall-seconds S         ... for S seconds, then go on (default: for ever)
+  --require-agent TEXT      answer 403 to every request whose User-Agent is
+                            not TEXT (a provider that checks its players)
 Missing files get a 404 HTML page; "*.html" files are served as text/html.
 """
 import argparse
@@ -22,7 +24,7 @@ import sys
 import time
 
 
-def make_handler(root, pace, die_after, stall_after, stall_seconds):
+def make_handler(root, pace, die_after, stall_after, stall_seconds, require_agent):
     class Handler(http.server.BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.0"
 
@@ -31,6 +33,9 @@ def make_handler(root, pace, die_after, stall_after, stall_seconds):
 
         def do_GET(self):
             path = os.path.normpath(os.path.join(root, self.path.split("?")[0].lstrip("/")))
+            if require_agent is not None and self.headers.get("User-Agent") != require_agent:
+                self.send_error(403)
+                return
             if not path.startswith(root) or not os.path.isfile(path):
                 body = b"<html><body><h1>404 Not Found</h1></body></html>"
                 self.send_response(404)
@@ -97,10 +102,12 @@ def main():
     parser.add_argument("--die-after", type=int, default=None)
     parser.add_argument("--stall-after", type=int, default=None)
     parser.add_argument("--stall-seconds", type=float, default=None)
+    parser.add_argument("--require-agent", default=None)
     args = parser.parse_args()
     root = os.path.realpath(args.root)
     server = Server(("127.0.0.1", args.port), make_handler(root, args.pace, args.die_after,
-                                                           args.stall_after, args.stall_seconds))
+                                                           args.stall_after, args.stall_seconds,
+                                                           args.require_agent))
     print("PORT", server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -3,6 +3,7 @@
 // choosers in the order of the interface language.
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +26,7 @@
 #include "player/video_widget.h"
 #include "player_test_support.h"
 #include "process_state.h"
+#include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_model.h"
@@ -111,20 +113,40 @@ TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
     ShowActive(dialog);
     ChannelListView& list = *dialog.ChannelList();
     ASSERT_TRUE(list.hasFocus());
+    // Without a search the lists keep their places under the choosers and
+    // under the tab strip; a search moves them one bar down.
+    const int bar = BarHeight();
+    const int margin = BarMargin();
+    auto listTops = [&] {
+        return std::pair(list.geometry().top(), dialog.FavouritesList()->geometry().top());
+    };
+    EXPECT_FALSE(dialog.SearchField()->isVisible());
+    EXPECT_EQ(listTops(), std::pair(margin + 3 * bar, margin + bar));
 
     // Type-to-search: the characters land in the search field.
     QTest::keyClicks(&list, QStringLiteral("munchen"));
     EXPECT_EQ(dialog.SearchField()->text(), QStringLiteral("munchen"));
     EXPECT_TRUE(dialog.SearchField()->hasFocus());
+    EXPECT_TRUE(dialog.SearchField()->isVisible());
+    EXPECT_EQ(listTops(), std::pair(margin + 4 * bar, margin + 2 * bar));
     EXPECT_EQ(Names(list), QStringList({"München TV"}));
     EXPECT_EQ(list.SelectedRow(), 0);
     EXPECT_EQ(dialog.TabCaption(ChannelTab::Channels),
               Text("tab_channels") + " (4)");  // the whole list's count
 
-    // Esc clears the search first; the channel found stays selected.
+    // Esc ends the search first; the channel found stays selected.
     QTest::keyClick(dialog.SearchField(), Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.SearchField()->text().isEmpty());
+    EXPECT_FALSE(dialog.SearchField()->isVisible());
+    EXPECT_EQ(listTops(), std::pair(margin + 3 * bar, margin + bar));
+    EXPECT_TRUE(list.hasFocus());
+    // Ctrl+F opens an empty search; Esc ends it without closing.
+    QTest::keyClick(&list, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(dialog.SearchField()->hasFocus());
+    QTest::keyClick(dialog.SearchField(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.SearchOpen());
     EXPECT_EQ(list.RowCount(), 4);
     EXPECT_EQ(list.SelectedChannel(), Find("de_muenchen"));
 
@@ -177,15 +199,26 @@ TEST_F(ChannelSwitchingTest, ZappingStepsThroughTheListLastChosenAndWraps) {
     }
     EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/zwei.ts");
 
-    // The volume slider keeps Left/Right; Up/Down still zap from it.
+    // The focused volume slider keeps every key of its own; the channel keys
+    // still zap from it.
     VolumeSlider* slider = frame.View().Controls()->volumeSlider();
     slider->setFocus(Qt::TabFocusReason);
-    const int volume = slider->value();
-    QTest::keyClick(slider, Qt::Key_Left);
-    EXPECT_EQ(slider->value(), volume - 5);
-    QTest::keyClick(slider, Qt::Key_Down);
-    EXPECT_EQ(slider->value(), volume - 5);
+    slider->setValue(50);
+    struct SliderStep {
+        Qt::Key key;
+        int volume;
+    };
+    const SliderStep sliderSteps[] = {
+        {Qt::Key_PageUp, 70}, {Qt::Key_PageDown, 50}, {Qt::Key_Up, 55},   {Qt::Key_Down, 50},
+        {Qt::Key_Left, 45},   {Qt::Key_Right, 50},    {Qt::Key_End, 100}, {Qt::Key_Home, 0}};
+    for (const SliderStep& step : sliderSteps) {
+        QTest::sendKeyEvent(QTest::Click, slider, step.key, char(0), Qt::NoModifier);
+        EXPECT_EQ(slider->value(), step.volume) << step.key;
+        EXPECT_EQ(TheCatalogue()->CurrentChannel(), Find("de_zwei")) << step.key;
+    }
+    QTest::sendKeyEvent(QTest::Click, slider, Qt::Key_ChannelUp, char(0), Qt::NoModifier);
     EXPECT_EQ(TheCatalogue()->CurrentChannel(), Find("de_cafe"));
+    EXPECT_EQ(slider->value(), 0);
 
     // An empty list (the favourites tab without favourites) plays nothing.
     SetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Favourites));
@@ -346,6 +379,36 @@ TEST_F(StreamFallbackTest, ADeadStreamFallsOverToTheNextWorkingOne) {
     EXPECT_GT(statuses_.indexOf(QStringLiteral("Playing")), third);
     // The stream that plays is not made the channel's choice.
     EXPECT_EQ(Find("de_three")->streamIndex, 0);
+    frame_->View().OnMessage(UM_STOP);
+}
+
+// The second stream is served only to its own user agent: the fallback
+// sends it, as the first choice would.
+TEST_F(StreamFallbackTest, AFallbackStreamKeepsItsUserAgent) {
+    test::StreamServer picky({QStringLiteral("--require-agent"), QStringLiteral("PickyBox/2.1")});
+    const std::u16string dead =
+        u"http://127.0.0.1:" + QString::number(test::UnusedPort()).toStdU16String() + u"/live.ts";
+    const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
+    ASSERT_TRUE(test::WriteCatalogue(path, "1.0",
+                                     {{"de",
+                                       "four",
+                                       u"Vier",
+                                       "n",
+                                       {dead, picky.Url(QStringLiteral("stream.ts"))},
+                                       {u"", u"PickyBox/2.1"}}}));
+    PlayerViewOptions options;
+    options.cataloguePath = path.toStdU16String();
+    frame_ = std::make_unique<MainFrame>(std::move(options));
+    frame_->resize(360, 640);
+    frame_->show();
+    frame_->View().EnsurePlayer();
+    auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
+    if (host == nullptr || !host->Ready())
+        GTEST_SKIP() << "mpv could not start here";
+    frame_->View().OnMessage(UM_PLAY, Find("de_four"));
+    ASSERT_TRUE(Settled(*host));
+    EXPECT_TRUE(frame_->View().Playing()) << frame_->View().StatusText().toStdString();
+    EXPECT_GT(host->Video()->FramesRendered(), 2);
     frame_->View().OnMessage(UM_STOP);
 }
 

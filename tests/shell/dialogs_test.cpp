@@ -340,13 +340,17 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
     EXPECT_EQ(MenuPopSoundRequests(), sounds + 2);
     EXPECT_TRUE(strip->hasFocus());
 
-    // Tab goes from the strip through both choosers and the search field to
-    // the list and round.
+    // Tab goes from the strip through both choosers to the list and round;
+    // the search field joins the round while a search is shown.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.CountryChooser());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.ChannelList());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.CategoryChooser());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), dialog.SearchField());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), dialog.ChannelList());

@@ -100,6 +100,8 @@ bool WriteCatalogue(const QString& path, const std::string& version,
             DocNode* stream = node->AddChild(std::to_string(i));
             stream->SetInt("b", 500);
             stream->SetWString("u", channel.addresses[i]);
+            if (i < channel.userAgents.size() && !channel.userAgents[i].empty())
+                stream->SetWString("ua", channel.userAgents[i]);
         }
     }
     return root.SaveToFile(path.toStdU16String());

@@ -49,6 +49,9 @@ struct TestChannel {
     std::u16string name;
     std::string category = "n";
     std::vector<std::u16string> addresses;
+    // The user agent each stream needs, by the streams' order; missing or
+    // empty for none.
+    std::vector<std::u16string> userAgents = {};
 };
 // Writes a catalogue document with the given version and channels.
 bool WriteCatalogue(const QString& path, const std::string& version,
