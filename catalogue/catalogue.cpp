@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "catalogue/channel_views.h"
+#include "catalogue/guide_attributes.h"
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
@@ -94,6 +95,12 @@ void ReadStreams(DocView::Node node, Channel& channel) {
                                    streamNode.RequireWString(kUserAgentAttribute),
                                    streamNode.RequireWString(kReferrerAttribute)});
     }
+}
+
+void ReadGuideAttributes(DocView::Node node, Channel& channel) {
+    channel.tvgId = BoundedTvgText(ToUtf8(node.RequireWString(kTvgIdAttribute)));
+    channel.tvgName = BoundedTvgText(ToUtf8(node.RequireWString(kTvgNameAttribute)));
+    channel.tvgShiftMinutes = BoundedTvgShift(node.GetInt(kTvgShiftAttribute, 0));
 }
 
 void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
@@ -264,6 +271,7 @@ bool Catalogue::Build(const std::u16string& path, BuildContext& context) {
         return false;
     version_ = document.Root().Name();
     origin_ = ReadCatalogueOrigin(document.Root());
+    guideAddresses_ = ReadGuideAddresses(document.Root());
     CreateCategories();
     BuildCountries(document.Root(), context);
     SortChannels(*context.order);
@@ -301,6 +309,7 @@ bool Catalogue::ReloadCatalogue() {
     }
     version_ = document.Root().Name();
     origin_ = ReadCatalogueOrigin(document.Root());
+    guideAddresses_ = ReadGuideAddresses(document.Root());
     // A first load that found no file made no categories; without them
     // every channel of the new file would be an unknown category.
     if (categories_.empty())
@@ -321,6 +330,7 @@ void Catalogue::ReleaseCatalogue() {
     heldState_.clear();
     version_.clear();
     origin_ = {};
+    guideAddresses_.clear();
     path_.clear();
 }
 
@@ -409,6 +419,7 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     channel.name = localName.empty() ? node.RequireWString(kNameAttribute) : localName;
     RemoveHiddenControls(channel.name);
     channel.pText = node.RequireString(kPAttribute);
+    ReadGuideAttributes(node, channel);
 
     channel.category = FindCategory(node.RequireString(kCategoryAttribute));
     if (channel.category == nullptr)

@@ -81,6 +81,8 @@ public:
     const std::string& Version() const { return version_; }
     // The playlist the file was built from, when it was built from one.
     const CatalogueOrigin& Origin() const { return origin_; }
+    // The guides the playlists it was built from named (root "url-tvg").
+    const std::vector<std::string>& GuideAddresses() const { return guideAddresses_; }
     const std::u16string& Path() const { return path_; }
 
     Channel* CurrentChannel() const { return current_; }
@@ -121,6 +123,7 @@ private:
     std::u16string path_;
     std::string version_;
     CatalogueOrigin origin_;
+    std::vector<std::string> guideAddresses_;
     std::map<std::string, std::unique_ptr<Country>> countries_;
     // Every channel record of the countries, in one block: a load makes
     // one allocation for them, not one per channel. Reserved for every

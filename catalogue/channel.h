@@ -37,6 +37,11 @@ struct Channel {
     std::string id;                // country code + "_" + node name
     std::u16string name;
     std::string pText;  // the node's "p", kept as read
+    // What guide matching needs (guide_attributes.h), UTF-8; empty or 0
+    // where the catalogue gives none.
+    std::string tvgId;
+    std::string tvgName;
+    std::int32_t tvgShiftMinutes = 0;
     std::vector<Stream> streams;
     std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
     bool favourite = false;

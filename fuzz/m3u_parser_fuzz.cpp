@@ -1,14 +1,17 @@
 // Feeds arbitrary bytes to the M3U playlist parser. Whatever the playlist
 // holds, every entry it gives has a stream address a player can be handed
 // and a display name without control characters (tabs are blanks), entries and malformed
-// lines together are no more than the playlist's lines, and a cleaned name
-// states no negative resolution.
+// lines together are no more than the playlist's lines, a cleaned name
+// states no negative resolution, and the guide addresses, names and shifts
+// stay within their bounds.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
+#include "catalogue/guide_attributes.h"
 #include "playlist/m3u_playlist.h"
 
 using namespace lumora;
@@ -36,6 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!IsStreamAddress(entry.address) || HasControlCharacters(entry.displayName))
             std::abort();
         if (CleanDisplayName(entry.displayName).resolution < 0)
+            std::abort();
+        if (entry.tvgName.size() > kMaxTvgTextBytes || HasControlCharacters(entry.tvgName) ||
+            std::abs(entry.tvgShiftMinutes) > kMaxTvgShiftMinutes)
+            std::abort();
+    }
+    if (playlist.guideAddresses.size() > kMaxGuideAddresses)
+        std::abort();
+    for (const std::string& address : playlist.guideAddresses) {
+        if (address.empty() || address.size() > kMaxGuideAddressBytes ||
+            address.find_first_of(" \t,") != std::string::npos || HasControlCharacters(address))
             std::abort();
     }
     // The line parser on its own, with the whole input as one line.

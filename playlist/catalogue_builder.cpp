@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "catalogue/guide_attributes.h"
 #include "document/text_encoding.h"
 #include "playlist/country_codes.h"
 
@@ -434,6 +435,7 @@ void CatalogueBuilder::AddPlaylistWithCountry(const M3uPlaylist& playlist,
                                               const std::string& country) {
     counts_.malformed += playlist.malformed;
     counts_.refused += playlist.refused;
+    AddGuideAddresses(JoinGuideAddresses(playlist.guideAddresses), guideAddresses_);
     for (const M3uEntry& entry : playlist.entries)
         AddEntry(entry, country);
 }
@@ -467,6 +469,8 @@ void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playli
     if (draft.streams.empty()) {
         draft.name = !clean.name.empty() ? clean.name : std::string(TrimBlanks(entry.displayName));
         draft.tvgId = entry.tvgId;
+        draft.tvgName = entry.tvgName;
+        draft.tvgShiftMinutes = entry.tvgShiftMinutes;
         draft.nodeBase = std::string(NodeBaseOf(key, country));
         if (draft.name.empty())
             draft.name = draft.nodeBase;
@@ -517,6 +521,16 @@ std::map<std::string, CatalogueBuilder::NamedDraft> CatalogueBuilder::NameNodes(
     return named;
 }
 
+void CatalogueBuilder::WriteGuideAttributes(DocNode& node, const Draft& draft) {
+    // Only what the channel has: most playlists give an id and nothing else.
+    if (std::string id = BoundedTvgText(draft.tvgId); !id.empty())
+        node.SetWString(kTvgIdAttribute, FromUtf8(id));
+    if (!draft.tvgName.empty())
+        node.SetWString(kTvgNameAttribute, FromUtf8(draft.tvgName));
+    if (draft.tvgShiftMinutes != 0)
+        node.SetInt(kTvgShiftAttribute, BoundedTvgShift(draft.tvgShiftMinutes));
+}
+
 void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const Draft& draft) {
     const std::vector<std::string>* categories = &draft.groupCategories;
     if (database_) {
@@ -527,6 +541,7 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
     node.SetWString(kNameAttribute, FromUtf8(draft.name));
     node.SetString(kPTextAttribute, draft.tvgId);
     node.SetString(kCategoryAttribute, std::string(CategoryKeyFor(*categories)));
+    WriteGuideAttributes(node, draft);
 
     std::vector<const StreamSource*> streams;
     for (const StreamSource& source : draft.streams)
@@ -564,6 +579,8 @@ std::unique_ptr<DocNode> CatalogueBuilder::Build(const std::string& version) {
     counts_.channels = counts_.streams = counts_.countries = counts_.repeated = 0;
     counts_.nsfw = leftOut_.size();
     auto root = std::make_unique<DocNode>(version);
+    if (!guideAddresses_.empty())
+        root->SetWString(kGuideAddressesAttribute, FromUtf8(JoinGuideAddresses(guideAddresses_)));
     for (const auto& [code, drafts] : countries_) {
         DocNode* country = root->AddChild(code);
         for (const auto& [name, named] : NameNodes(drafts)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -70,8 +71,9 @@ public:
     // The same, with the country for entries that name none given outright.
     void AddPlaylistWithCountry(const M3uPlaylist& playlist, const std::string& country);
 
-    // The document: root named `version`, one child per country code, one
-    // channel node per channel. Also fills the counts.
+    // The document: root named `version` with the playlists' guide addresses,
+    // one child per country code, one channel node per channel. Also fills
+    // the counts.
     std::unique_ptr<DocNode> Build(const std::string& version);
 
     const ImportCounts& Counts() const { return counts_; }
@@ -87,6 +89,8 @@ private:
     struct Draft {
         std::string name;                          // display name of the first entry, cleaned
         std::string tvgId;                         // tvg-id of the first entry, as written
+        std::string tvgName;                       // tvg-name of the first entry
+        std::int32_t tvgShiftMinutes = 0;          // of the first entry
         std::string nodeBase;                      // the key without its country suffix
         std::vector<std::string> groupCategories;  // of the first entry that has any
         std::vector<StreamSource> streams;
@@ -103,10 +107,12 @@ private:
     // catalogue version to the next.
     static std::map<std::string, NamedDraft> NameNodes(const CountryDrafts& drafts);
     void WriteChannel(DocNode& node, const std::string& key, const Draft& draft);
+    static void WriteGuideAttributes(DocNode& node, const Draft& draft);
 
     const ChannelDatabase* database_;
     std::map<std::string, CountryDrafts> countries_;
     std::set<std::pair<std::string, std::string>> leftOut_;  // NSFW (country, key)
+    std::vector<std::string> guideAddresses_;                // of every playlist, each once
     std::size_t order_ = 0;
     ImportCounts counts_;
 };

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "catalogue/guide_attributes.h"
 #include "catalogue/stream_address.h"
 #include "document/text_encoding.h"
 
@@ -228,6 +229,10 @@ std::optional<ExtinfFields> ParseExtinfLine(std::string_view line) {
         std::string trimmed(Trim(value));
         if (EqualsIgnoringCase(key, "tvg-id"))
             fields.tvgId = std::move(trimmed);
+        else if (EqualsIgnoringCase(key, "tvg-name"))
+            fields.tvgName = BoundedTvgText(trimmed);
+        else if (EqualsIgnoringCase(key, "tvg-shift"))
+            fields.tvgShiftMinutes = ParseTvgShiftMinutes(trimmed).value_or(0);
         else if (EqualsIgnoringCase(key, "tvg-country"))
             fields.tvgCountry = std::move(trimmed);
         else if (EqualsIgnoringCase(key, "group-title"))
@@ -241,6 +246,41 @@ std::optional<ExtinfFields> ParseExtinfLine(std::string_view line) {
     });
     fields.displayName = std::string(Trim(rest.substr(comma + 1)));
     return fields;
+}
+
+std::optional<std::int32_t> ParseTvgShiftMinutes(std::string_view hours) {
+    // Digits beyond these could only be noise; they also keep the sums small.
+    constexpr std::size_t kMaxWholeDigits = 3;
+    constexpr std::size_t kMaxDecimalDigits = 6;
+    constexpr std::int32_t kMaxMinutes = 24 * 60;
+    hours = Trim(hours);
+    const bool negative = !hours.empty() && hours.front() == '-';
+    if (!hours.empty() && (hours.front() == '-' || hours.front() == '+'))
+        hours.remove_prefix(1);
+    const std::size_t point = hours.find_first_of(".,");
+    const std::string_view whole = hours.substr(0, point);
+    const std::string_view decimals =
+        point == std::string_view::npos ? std::string_view() : hours.substr(point + 1);
+    const auto allDigits = [](std::string_view digits) {
+        return std::all_of(digits.begin(), digits.end(), IsDigit);
+    };
+    if ((whole.empty() && decimals.empty()) || whole.size() > kMaxWholeDigits ||
+        decimals.size() > kMaxDecimalDigits || !allDigits(whole) || !allDigits(decimals))
+        return std::nullopt;
+    // Fixed point, so "0.1" is exactly 6 minutes whatever the locale.
+    std::int64_t scale = 1;
+    std::int64_t value = 0;
+    for (char c : whole)
+        value = value * 10 + (c - '0');
+    for (char c : decimals) {
+        value = value * 10 + (c - '0');
+        scale *= 10;
+    }
+    // Half a minute rounds away from 0, the same for both signs.
+    const std::int64_t minutes = (value * 60 + scale / 2) / scale;
+    if (minutes > kMaxMinutes)
+        return std::nullopt;
+    return static_cast<std::int32_t>(negative ? -minutes : minutes);
 }
 
 bool IsStreamAddress(std::string_view text) {
@@ -331,7 +371,25 @@ void M3uParser::AddLine(std::string_view rawLine, bool truncated) {
     AddAddress(line, truncated);
 }
 
+void M3uParser::AddHeader(std::string_view line) {
+    // Each header starts a playlist of its own (playlists are concatenated),
+    // so a shift lasts until the next header.
+    headerShiftMinutes_ = 0;
+    ForEachAttribute(
+        line.substr(kHeaderLine.size()), [&](std::string_view key, std::string_view value) {
+            if (EqualsIgnoringCase(key, "url-tvg") || EqualsIgnoringCase(key, "x-tvg-url"))
+                AddGuideAddresses(value, playlist_.guideAddresses);
+            else if (EqualsIgnoringCase(key, "tvg-shift"))
+                headerShiftMinutes_ = ParseTvgShiftMinutes(value).value_or(0);
+        });
+}
+
 void M3uParser::AddDirective(std::string_view line) {
+    if (StartsWithIgnoringCase(line, kHeaderLine) &&
+        (line.size() == kHeaderLine.size() || IsBlank(line[kHeaderLine.size()]))) {
+        AddHeader(line);
+        return;
+    }
     if (StartsWithIgnoringCase(line, kGroupPrefix)) {
         directives_.group = std::string(Trim(line.substr(kGroupPrefix.size())));
         return;
@@ -381,6 +439,8 @@ void M3uParser::AddAddress(std::string_view line, bool truncated) {
     }
     M3uEntry entry;
     entry.tvgId = std::move(fields.tvgId);
+    entry.tvgName = std::move(fields.tvgName);
+    entry.tvgShiftMinutes = headerShiftMinutes_ + fields.tvgShiftMinutes;
     entry.tvgCountry = std::move(fields.tvgCountry);
     entry.groupTitle =
         !fields.groupTitle.empty() ? std::move(fields.groupTitle) : std::move(directives.group);
@@ -398,6 +458,7 @@ M3uPlaylist M3uParser::Finish() {
         ++playlist_.malformed;
     pending_.reset();
     directives_ = {};
+    headerShiftMinutes_ = 0;
     firstLine_ = true;
     return std::move(playlist_);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +16,10 @@ namespace lumora {
 // One playable entry of an M3U playlist: an "#EXTINF" line and the address
 // that follows it. Texts are UTF-8 (Latin-1 lines are converted).
 struct M3uEntry {
-    std::string tvgId;        // the "tvg-id" attribute as written, may be empty
+    std::string tvgId;    // the "tvg-id" attribute as written, may be empty
+    std::string tvgName;  // the "tvg-name" attribute, empty when unusable (BoundedTvgText)
+    // The "#EXTM3U" line's "tvg-shift" plus the entry's, in minutes.
+    std::int32_t tvgShiftMinutes = 0;
     std::string tvgCountry;   // the "tvg-country" attribute as written, may be empty
     std::string groupTitle;   // "group-title", else the "#EXTGRP" line, may be empty
     std::string displayName;  // the text after the attribute list, trimmed
@@ -26,6 +30,9 @@ struct M3uEntry {
 
 struct M3uPlaylist {
     std::vector<M3uEntry> entries;
+    // The guides named by "url-tvg" or "x-tvg-url" on the "#EXTM3U" lines,
+    // in order, each once (AddGuideAddresses).
+    std::vector<std::string> guideAddresses;
     // "#EXTINF" lines without an address, addresses without an "#EXTINF",
     // and entries whose line or address is not usable.
     std::size_t malformed = 0;
@@ -42,6 +49,8 @@ inline constexpr std::size_t kMaxM3uLineBytes = 64 * 1024;
 // (no comma before the display name, control characters).
 struct ExtinfFields {
     std::string tvgId;
+    std::string tvgName;
+    std::int32_t tvgShiftMinutes = 0;  // the entry's own "tvg-shift"
     std::string tvgCountry;
     std::string groupTitle;
     std::string displayName;
@@ -49,6 +58,11 @@ struct ExtinfFields {
     std::string referrer;
 };
 std::optional<ExtinfFields> ParseExtinfLine(std::string_view line);
+
+// A "tvg-shift" value, hours with an optional sign and decimals ("+1",
+// "-2.5", "5,75"), in whole minutes; nothing when it is not such a number or
+// lies beyond a day either way.
+std::optional<std::int32_t> ParseTvgShiftMinutes(std::string_view hours);
 
 // True for "scheme://rest" with no blanks or control characters and valid
 // UTF-8: what looks like an address at all.
@@ -105,12 +119,15 @@ private:
     };
 
     void AddDirective(std::string_view line);
+    // An "#EXTM3U" line: its guides, and the shift for the entries after it.
+    void AddHeader(std::string_view line);
     void AddAddress(std::string_view line, bool truncated);
 
     std::string base_;
     M3uPlaylist playlist_;
     std::optional<Pending> pending_;
     Directives directives_;
+    std::int32_t headerShiftMinutes_ = 0;
     bool firstLine_ = true;
 };
 

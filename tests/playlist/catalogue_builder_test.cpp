@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -112,6 +113,51 @@ TEST(PlaylistStreams, ChannelIdsDoNotDependOnTheOtherEntries) {
     for (const char* name : {"Alpha", "BetaOne"}) {
         EXPECT_NE(before->Child(kOwnPlaylistCode)->Child(name), nullptr) << name;
         EXPECT_NE(after->Child(kOwnPlaylistCode)->Child(name), nullptr) << name;
+    }
+}
+
+TEST(PlaylistGuides, TheCatalogueKeepsGuidesAndWhatMatchingNeeds) {
+    const std::string longId(300, 'L');
+    CatalogueBuilder builder(nullptr);
+    builder.AddPlaylistWithCountry(
+        ParseM3uText("#EXTM3U url-tvg=\"http://g.example/a.xml,http://g.example/b.xml\" "
+                     "tvg-shift=1\n"
+                     "#EXTINF:-1 tvg-id=\"One.de@HD\" tvg-name=\"One_HD\" tvg-shift=-1,One\n"
+                     "http://p.example/1\n"
+                     "#EXTINF:-1 tvg-id=\"Two.de\",Two\nhttp://p.example/2\n"),
+        std::string(kOwnPlaylistCode));
+    builder.AddPlaylistWithCountry(
+        ParseM3uText("#EXTM3U x-tvg-url=\"http://g.example/b.xml,http://g.example/c.xml\"\n"
+                     "#EXTINF:-1,Three\nhttp://p.example/3\n"
+                     "#EXTINF:-1 tvg-id=\"" +
+                     longId + "\",Long\nhttp://p.example/4\n"),
+        std::string(kOwnPlaylistCode));
+    std::unique_ptr<DocNode> root = builder.Build("2026.12.8.1");
+    EXPECT_EQ(root->GetWString("url-tvg"),
+              u"http://g.example/a.xml,http://g.example/b.xml,http://g.example/c.xml");
+
+    const struct {
+        const char* country;
+        std::string node;
+        std::u16string tvgId;  // empty: no attribute
+        std::u16string tvgName;
+        std::optional<std::int32_t> shift;
+    } rows[] = {
+        {"de", "One", u"One.de@HD", u"One_HD", {}},  // +1 h and -1 h: no shift
+        {"de", "Two", u"Two.de", u"", 60},
+        {"own", "Three", u"", u"", {}},
+        {"own", std::string(48, 'L'), u"", u"", {}},  // an id too long to match anything
+    };
+    for (const auto& row : rows) {
+        const DocNode* channel = root->Child(row.country)->Child(row.node);
+        ASSERT_NE(channel, nullptr) << row.node;
+        EXPECT_EQ(channel->GetWString("tvg-id"), row.tvgId) << row.node;
+        EXPECT_EQ(channel->FindAttribute("tvg-id") != nullptr, !row.tvgId.empty()) << row.node;
+        EXPECT_EQ(channel->GetWString("tvg-name"), row.tvgName) << row.node;
+        EXPECT_EQ(channel->FindAttribute("tvg-name") != nullptr, !row.tvgName.empty()) << row.node;
+        EXPECT_EQ(channel->FindAttribute("tvg-shift") != nullptr, row.shift.has_value())
+            << row.node;
+        EXPECT_EQ(channel->GetInt("tvg-shift", 0), row.shift.value_or(0)) << row.node;
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,76 @@ TEST(ProviderPlaylists, PlaylistBodiesAreToldFromOtherAnswers) {
     EXPECT_TRUE(LooksLikeM3u("\xEF\xBB\xBF\r\n  #extm3u url-tvg=\"x\"\n"));
     EXPECT_FALSE(LooksLikeM3u("<html>#EXTM3U</html>"));
     EXPECT_FALSE(LooksLikeM3u(""));
+}
+
+TEST(PlaylistGuides, ShiftHoursBecomeWholeMinutes) {
+    const struct {
+        const char* hours;
+        std::optional<std::int32_t> minutes;
+    } rows[] = {
+        {"1", 60},     {"+2", 120},   {"-1.5", -90},     {"0,25", 15},      {" .5 ", 30},
+        {"-0", 0},     {"0.0167", 1}, {"24", 24 * 60},   {"-24", -24 * 60}, {"24.01", {}},
+        {"1000", {}},  {"", {}},      {"-", {}},         {".", {}},         {"1h", {}},
+        {"1.2.3", {}}, {"inf", {}},   {"0.0000001", {}}, {"--1", {}},       {"1e2", {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ParseTvgShiftMinutes(row.hours), row.minutes) << row.hours;
+}
+
+struct GuideRow {
+    const char* what;
+    std::string text;
+    std::vector<std::string> guides;
+    std::vector<std::pair<std::string, std::int32_t>> entries;  // tvg-name, shift
+};
+
+TEST(PlaylistGuides, HeaderGuidesAndEntryAttributesAreKept) {
+    const std::string entry = "#EXTINF:-1,X\nhttp://p.example/x\n";
+    const std::string longName(300, 'n');
+    std::string manyGuides = "#EXTM3U url-tvg=\"";
+    std::vector<std::string> firstSixteen;
+    for (int i = 0; i < 20; ++i) {
+        std::string address = "http://g.example/" + std::to_string(i) + ".xml";
+        manyGuides += address + ",";
+        if (i < 16)
+            firstSixteen.push_back(address);
+    }
+    const GuideRow rows[] = {
+        {"a list, trimmed, each address once",
+         "#EXTM3U url-tvg=\"http://g.example/a.xml.gz, http://g.example/b.xml,"
+         "http://g.example/a.xml.gz\"\n" +
+             entry,
+         {"http://g.example/a.xml.gz", "http://g.example/b.xml"},
+         {{"", 0}}},
+        {"x-tvg-url and several header lines merge",
+         "#EXTM3U x-tvg-url=http://g.example/a.xml\n" + entry +
+             "#extm3u url-tvg=http://g.example/c.xml X-TVG-URL=\"http://g.example/a.xml\"\n",
+         {"http://g.example/a.xml", "http://g.example/c.xml"},
+         {{"", 0}}},
+        {"the line's shift plus the entry's, names as written",
+         "#EXTM3U tvg-shift=2\n#EXTINF:-1 tvg-shift=\"-0.5\" tvg-name=\"Ch_One\",One\n"
+         "http://p.example/1\n#EXTINF:-1 tvg-name=Two,Two\nhttp://p.example/2\n",
+         {},
+         {{"Ch_One", 90}, {"Two", 120}}},
+        {"a later header starts again without the shift",
+         "#EXTM3U tvg-shift=1\n" + entry + "#EXTM3U\n" + entry,
+         {},
+         {{"", 60}, {"", 0}}},
+        {"unusable values are dropped, not cut",
+         manyGuides + "\" tvg-shift=7days\n#EXTINF:-1 tvg-name=\"" + longName +
+             "\" tvg-shift=99,X\nhttp://p.example/x\n#EXTM3U url-tvg=\"http://a b\"\n",
+         firstSixteen,
+         {{"", 0}}},
+    };
+    for (const GuideRow& row : rows) {
+        M3uPlaylist playlist = ParseM3uText(row.text);
+        EXPECT_EQ(playlist.guideAddresses, row.guides) << row.what;
+        ASSERT_EQ(playlist.entries.size(), row.entries.size()) << row.what;
+        for (std::size_t i = 0; i < row.entries.size(); ++i) {
+            EXPECT_EQ(playlist.entries[i].tvgName, row.entries[i].first) << row.what;
+            EXPECT_EQ(playlist.entries[i].tvgShiftMinutes, row.entries[i].second) << row.what;
+        }
+    }
 }
 
 }  // namespace
