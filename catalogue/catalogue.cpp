@@ -103,23 +103,15 @@ void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     channel.searchText.clear();
 }
 
-bool IsDefaultState(const ChannelState& state) {
-    return !state.favourite && state.streamIndex == 0;
-}
-
-// The state child of one channel in the settings. A channel in its default
-// state needs no child, unless it must keep its id from a later channel of
-// the same id (`keepDefaults`).
-void WriteState(DocNode& channels, const std::string& id, const ChannelState& state,
-                bool keepDefaults) {
-    if (!keepDefaults && IsDefaultState(state))
-        return;
+// The state child of one channel in the settings: "f" for a favourite, "cu"
+// for a chosen stream other than the first, and an empty child otherwise.
+// Nothing is added when a child of that id exists already.
+void WriteState(DocNode& channels, const std::string& id, const ChannelState& state) {
     DocNode* child = channels.AddChild(id);
     if (child == nullptr)
         return;
     if (state.favourite)
         child->SetBool(kFavouriteAttribute, true);
-    // The first stream is the default; only another choice is written.
     if (state.streamIndex != 0)
         child->SetInt(kStreamIndexAttribute, state.streamIndex);
 }
@@ -460,22 +452,17 @@ std::map<std::string, ChannelState> Catalogue::CollectState() const {
 void Catalogue::WriteChannelState(DocNode& channels) const {
     if (!HasChannels()) {
         for (const auto& [id, state] : heldState_)
-            WriteState(channels, id, state, false);
+            WriteState(channels, id, state);
         return;
     }
-    // Only channels whose state is not the default get a child, which keeps
-    // the settings small at any catalogue size. Two channels share an id
-    // only when a country code holds "_" ("a_b" + "c", "a" + "b_c"); then
-    // every channel is written, so that the first one's state counts.
-    bool idsMayRepeat = false;
-    for (const auto& [code, country] : countries_)
-        idsMayRepeat = idsMayRepeat || code.find('_') != std::string::npos;
+    // One child per channel. Two channels share an id only when a country
+    // code holds "_" ("a_b" + "c", "a" + "b_c"); AddChild refuses the second
+    // child of one id, so the first channel in country-code and node-name
+    // order is the one written.
     for (const auto& [code, country] : countries_) {
-        for (const auto& [name, channel] : country->channels) {
-            // AddChild refuses a second child of one id: the first channel wins.
+        for (const auto& [name, channel] : country->channels)
             WriteState(channels, channel->id,
-                       ChannelState{channel->favourite, channel->streamIndex}, idsMayRepeat);
-        }
+                       ChannelState{channel->favourite, channel->streamIndex});
     }
 }
 

@@ -92,11 +92,13 @@ public:
         return categories_;
     }
 
-    // Adds one child per channel, named by its id, with "f" = true for a
-    // favourite and the Int "cu" for a chosen stream other than the first. Of two channels with one
-    // id the first in country-code and node-name order is written. While the catalogue holds no
-    // channel at all (its file is missing or damaged) the marks it was given are written back
-    // unchanged, so they are not lost.
+    // Adds one child per channel of the catalogue, named by its id: with
+    // "f" = true for a favourite and the Int "cu" for a chosen stream other
+    // than the first, empty for a channel in neither state. Of two channels
+    // with one id the first in country-code and node-name order is written.
+    // While the catalogue holds no channel at all (its file is missing or
+    // damaged) the state it was given is written back unchanged, so it is
+    // not lost.
     void WriteChannelState(DocNode& channels) const;
 
 private:

@@ -232,11 +232,11 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
     std::vector<std::string> names;
     for (const auto& child : channels->Children())
         names.push_back(child->Name());
-    // Channels in their default state (not a favourite, the first stream)
-    // need no child.
-    EXPECT_EQ(names, (std::vector<std::string>{"de_ard"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"de_ard", "de_zdf", "fr_tf1"}));
     EXPECT_TRUE(channels->Child("de_ard")->GetBool("f", false));
     EXPECT_EQ(channels->Child("de_ard")->GetInt("cu", 0), 1);
+    // The first stream is the default and is not written.
+    EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
 }
 
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
@@ -257,20 +257,25 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
         ASSERT_NE(channels.Child("de_ard"), nullptr);
         EXPECT_TRUE(channels.Child("de_ard")->GetBool("f", false));
         EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
-        // A channel in its default state needs no child.
-        EXPECT_EQ(channels.Child("de_zdf"), nullptr);
+        ASSERT_NE(channels.Child("de_zdf"), nullptr);
+        EXPECT_FALSE(channels.Child("de_zdf")->GetBool("f", false));
     }
 }
 
-TEST_F(CatalogueTest, WriteChannelStateWritesOnlyChannelsOutOfTheirDefaultState) {
+TEST_F(CatalogueTest, WriteChannelStateWritesEveryChannelAndEmptyChildrenForTheOthers) {
     WriteSmallCatalogue();
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     AddFavourite(*catalogue.FindChannel("fr_tf1"));
     DocNode channels("channels");
     catalogue.WriteChannelState(channels);
-    ASSERT_EQ(channels.Children().size(), 1u);
+    ASSERT_EQ(channels.Children().size(), 3u);
     EXPECT_TRUE(channels.Child("fr_tf1")->GetBool("f", false));
+    EXPECT_EQ(channels.Child("fr_tf1")->Attributes().size(), 1u);
+    for (const char* id : {"de_ard", "de_zdf"}) {
+        ASSERT_NE(channels.Child(id), nullptr) << id;
+        EXPECT_TRUE(channels.Child(id)->Attributes().empty()) << id;
+    }
 }
 
 // Files whose names were changed in place, so that two nodes share one name
