@@ -35,9 +35,6 @@ constexpr std::string_view kAddressAttribute = "u";
 // Request headers a stream needs (added to the file's layout; optional).
 constexpr std::string_view kUserAgentAttribute = "ua";
 constexpr std::string_view kReferrerAttribute = "ref";
-// Per-channel state attributes in the settings.
-constexpr std::string_view kStreamIndexAttribute = "cu";
-constexpr std::string_view kFavouriteAttribute = "f";
 
 constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
 constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";
@@ -68,17 +65,6 @@ std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::s
     return text.empty() ? FromUtf8(key) : text;
 }
 
-std::map<std::string, ChannelState> StateOfNode(const DocNode* channels) {
-    std::map<std::string, ChannelState> state;
-    if (channels == nullptr)
-        return state;
-    for (const auto& child : channels->Children()) {
-        state.emplace(child->Name(), ChannelState{child->GetBool(kFavouriteAttribute, false),
-                                                  child->GetInt(kStreamIndexAttribute, 0)});
-    }
-    return state;
-}
-
 // Stream nodes are numbered from 0; the first missing number ends the list.
 void ReadStreams(DocView::Node node, Channel& channel) {
     // Stream nodes are among the children, so their count bounds the list.
@@ -103,19 +89,6 @@ void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     channel.searchText.clear();
 }
 
-// The state child of one channel in the settings: "f" for a favourite, "cu"
-// for a chosen stream other than the first, and an empty child otherwise.
-// Nothing is added when a child of that id exists already.
-void WriteState(DocNode& channels, const std::string& id, const ChannelState& state) {
-    DocNode* child = channels.AddChild(id);
-    if (child == nullptr)
-        return;
-    if (state.favourite)
-        child->SetBool(kFavouriteAttribute, true);
-    if (state.streamIndex != 0)
-        child->SetInt(kStreamIndexAttribute, state.streamIndex);
-}
-
 void ApplyState(const ChannelState& state, Channel& channel) {
     channel.favourite = state.favourite;
     // A stored index that no longer names a stream falls back to the first.
@@ -136,10 +109,6 @@ void SetCatalogueMessageSink(CatalogueMessageSink sink) {
 
 Catalogue* TheCatalogue() {
     return processCatalogue;
-}
-
-std::map<std::string, ChannelState> SavedChannelStates() {
-    return StateOfNode(ChannelStateNode());
 }
 
 std::vector<Channel*>& AllChannels() {
@@ -168,30 +137,15 @@ bool ChooseStream(Channel& channel, std::size_t index) {
 // where flags come from, the unit text of the subtitles and a buffer for
 // building text keys.
 struct Catalogue::BuildContext {
-    const DocNode* stateNode = nullptr;
-    const std::map<std::string, ChannelState>* carried = nullptr;
+    const ChannelStateTable* saved = nullptr;
     std::vector<Channel*>* order = &AllChannels();
     const CatalogueMessageSink* sink = &MessageSink();
     const ResourceImageLookup* flags = &ImageLookup();
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
 
-    bool FindState(const std::string& id, ChannelState& state) const {
-        if (carried != nullptr) {
-            auto found = carried->find(id);
-            if (found == carried->end())
-                return false;
-            state = found->second;
-            return true;
-        }
-        if (stateNode == nullptr)
-            return false;
-        const DocNode* child = stateNode->Child(id);
-        if (child == nullptr)
-            return false;
-        state = {child->GetBool(kFavouriteAttribute, false),
-                 child->GetInt(kStreamIndexAttribute, 0)};
-        return true;
+    const ChannelState* FindState(const std::string& id) const {
+        return saved == nullptr ? nullptr : saved->Find(id);
     }
 };
 
@@ -213,26 +167,28 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
     AllChannels().clear();
     path_ = path;
 
+    std::shared_ptr<const ChannelStateTable> saved = SavedChannelStates();
     BuildContext context;
-    context.stateNode = ChannelStateNode();
+    context.saved = saved.get();
     const bool read = Build(path, context);
     // With nothing to show the marks from the settings are kept, so the
     // next save does not lose them.
     if (!read || !HasChannels())
-        heldState_ = StateOfNode(context.stateNode);
+        heldState_ = std::move(saved);
     if (read)
         MakeSavedChannelCurrent();
     return read;
 }
 
-bool Catalogue::LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
+bool Catalogue::LoadDetached(const std::u16string& path,
+                             std::shared_ptr<const ChannelStateTable> saved,
                              const CatalogueMessageSink& sink) {
     // A new object: releasing would look at the process-wide pointer, which
     // belongs to the UI thread.
     path_ = path;
     const ResourceImageLookup noFlags;
     BuildContext context;
-    context.carried = &saved;
+    context.saved = saved.get();
     context.order = &detachedOrder_;
     context.sink = &sink;
     context.flags = &noFlags;
@@ -283,7 +239,7 @@ bool Catalogue::ReloadCatalogue() {
     current_ = nullptr;
     // The old records hold the marks as they stand now; take them before
     // the records are freed.
-    std::map<std::string, ChannelState> carried = CollectState();
+    std::shared_ptr<const ChannelStateTable> carried = CollectState();
     FreeCountries();
 
     DocView document;
@@ -298,10 +254,10 @@ bool Catalogue::ReloadCatalogue() {
     if (categories_.empty())
         CreateCategories();
     BuildContext context;
-    context.carried = &carried;
+    context.saved = carried.get();
     BuildCountries(document.Root(), context);
     SortChannels(*context.order);
-    heldState_.clear();
+    heldState_.reset();
     if (!HasChannels())
         heldState_ = std::move(carried);
     return true;
@@ -310,7 +266,7 @@ bool Catalogue::ReloadCatalogue() {
 void Catalogue::ReleaseCatalogue() {
     FreeCountries();
     categories_.clear();
-    heldState_.clear();
+    heldState_.reset();
     version_.clear();
     origin_ = {};
     path_.clear();
@@ -324,7 +280,7 @@ void Catalogue::FreeCountries() {
     countries_.clear();
     detachedOrder_.clear();
     std::vector<Channel>().swap(channelRecords_);
-    heldState_.clear();
+    heldState_.reset();
 }
 
 bool Catalogue::HasChannels() const {
@@ -410,9 +366,8 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     if (channel.streams.empty())
         ShowEntryMessage(*context.sink, kNoUrlMessage, country, channel);
 
-    ChannelState state;
-    if (context.FindState(channel.id, state))
-        ApplyState(state, channel);
+    if (const ChannelState* state = context.FindState(channel.id))
+        ApplyState(*state, channel);
 
     // The full title ("country name" + " " + "channel name") is the sort
     // key; SortAllChannels compares it in parts instead of keeping it.
@@ -436,23 +391,29 @@ Channel* Catalogue::FindChannel(std::string_view id) const {
     return nullptr;
 }
 
-std::map<std::string, ChannelState> Catalogue::CollectState() const {
+std::shared_ptr<const ChannelStateTable> Catalogue::CollectState() const {
     if (!HasChannels())
         return heldState_;
-    std::map<std::string, ChannelState> state;
+    auto state = std::make_shared<ChannelStateTable>();
+    std::size_t idBytes = 0;
+    for (const Channel& channel : channelRecords_)
+        idBytes += channel.id.size();
+    state->Reserve(channelRecords_.size(), idBytes);
     // Country-code then node-name order: of two channels with one id the
     // first one's state counts, as in WriteChannelState.
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels)
-            state.emplace(channel->id, ChannelState{channel->favourite, channel->streamIndex});
+            state->Add(channel->id, ChannelState{channel->favourite, channel->streamIndex});
     }
     return state;
 }
 
 void Catalogue::WriteChannelState(DocNode& channels) const {
     if (!HasChannels()) {
-        for (const auto& [id, state] : heldState_)
-            WriteState(channels, id, state);
+        if (heldState_ != nullptr) {
+            for (std::size_t i = 0; i < heldState_->Size(); ++i)
+                AddChannelStateChild(channels, heldState_->IdAt(i), heldState_->StateAt(i));
+        }
         return;
     }
     // One child per channel. Two channels share an id only when a country
@@ -461,8 +422,8 @@ void Catalogue::WriteChannelState(DocNode& channels) const {
     // order is the one written.
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels)
-            WriteState(channels, channel->id,
-                       ChannelState{channel->favourite, channel->streamIndex});
+            AddChannelStateChild(channels, channel->id,
+                                 ChannelState{channel->favourite, channel->streamIndex});
     }
 }
 

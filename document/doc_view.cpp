@@ -204,4 +204,12 @@ std::u16string DocView::Node::RequireWString(std::string_view name) const {
     return text;
 }
 
+std::string_view DocView::Node::AttributeName(std::uint32_t i) const {
+    return view_->Bytes(view_->attributes_[Record().firstAttribute + i].name);
+}
+
+ValueType DocView::Node::AttributeType(std::uint32_t i) const {
+    return view_->attributes_[Record().firstAttribute + i].type;
+}
+
 }  // namespace lumora

@@ -100,6 +100,12 @@ public:
     std::string_view RequireString(std::string_view name) const;
     std::u16string RequireWString(std::string_view name) const;
 
+    // The attributes in file order, for a reader that walks them: a name
+    // may repeat, and the getters above read the first attribute of a name.
+    std::uint32_t AttributeCount() const { return Record().attributeCount; }
+    std::string_view AttributeName(std::uint32_t i) const;
+    ValueType AttributeType(std::uint32_t i) const;
+
 private:
     friend class DocView;
     Node(const DocView* view, std::uint32_t index) : view_(view), index_(index) {}

@@ -64,10 +64,12 @@ TEST_F(SettingsTest, KnownKindsSurviveALoadAndASaveOthersAreDropped) {
 TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile) {
     WriteRichSettingsFile();
     LoadSettings(path);
-    const DocNode* state = ChannelStateNode();
+    const auto saved = SavedChannelStates();
+    const ChannelState* state = saved->Find("de_a");
     ASSERT_NE(state, nullptr);
-    ASSERT_NE(state->Child("de_a"), nullptr);
-    EXPECT_EQ(state->Child("de_a")->GetInt("cu", 0), 1);
+    EXPECT_TRUE(state->favourite);
+    EXPECT_EQ(state->streamIndex, 1);
+    EXPECT_EQ(saved->Find("de_b"), nullptr);
 }
 
 TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack) {
@@ -109,12 +111,12 @@ TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults) {
         LoadSettings(path);
         EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
         EXPECT_EQ(GetStringSetting(kLanguage, u"en"), u"en");
-        EXPECT_EQ(ChannelStateNode(), nullptr);
+        EXPECT_TRUE(SavedChannelStates()->Empty());
     }
     ResetSettings();
     LoadSettings(folder.File("missing.cfg"));
     EXPECT_EQ(GetIntSetting(kSelTab, 0), 0);
-    EXPECT_EQ(ChannelStateNode(), nullptr);
+    EXPECT_TRUE(SavedChannelStates()->Empty());
 }
 
 TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne) {
@@ -186,7 +188,7 @@ TEST_F(SettingsTest, ResetForgetsEverything) {
     WriteRichSettingsFile();
     LoadSettings(path);
     ResetSettings();
-    EXPECT_EQ(ChannelStateNode(), nullptr);
+    EXPECT_TRUE(SavedChannelStates()->Empty());
     EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
 }
 
