@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <utility>
 
 #include "catalogue/channel_views.h"
@@ -89,12 +90,47 @@ void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     channel.searchText.clear();
 }
 
+// Where the stream of that address now is: at the stored index when it is
+// still there, else its first place in the list.
+std::optional<std::size_t> FindStream(const Channel& channel, const std::u16string& address,
+                                      std::int32_t index) {
+    const auto& streams = channel.streams;
+    if (index >= 0 && static_cast<std::size_t>(index) < streams.size() &&
+        streams[index].address == address)
+        return static_cast<std::size_t>(index);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        if (streams[i].address == address)
+            return i;
+    }
+    return std::nullopt;
+}
+
 void ApplyState(const ChannelState& state, Channel& channel) {
     channel.favourite = state.favourite;
+    channel.streamIndex = 0;
+    channel.streamChosen = false;
+    if (!state.streamAddress.empty()) {
+        // The remembered address outweighs the index: an update may have
+        // reordered the streams. A stream that is gone leaves the first one.
+        if (auto at = FindStream(channel, state.streamAddress, state.streamIndex)) {
+            channel.streamIndex = static_cast<std::int32_t>(*at);
+            channel.streamChosen = true;
+        }
+        return;
+    }
     // A stored index that no longer names a stream falls back to the first.
     bool inside = state.streamIndex >= 0 &&
                   static_cast<std::size_t>(state.streamIndex) < channel.streams.size();
     channel.streamIndex = inside ? state.streamIndex : 0;
+}
+
+// The state a channel leaves for the next run or load.
+ChannelState StateOf(const Channel& channel) {
+    ChannelState state{channel.favourite, channel.streamIndex, {}};
+    const Stream* selected = SelectedStream(channel);
+    if (selected != nullptr && (channel.streamChosen || channel.streamIndex != 0))
+        state.streamAddress = selected->address;
+    return state;
 }
 
 }  // namespace
@@ -127,6 +163,7 @@ bool ChooseStream(Channel& channel, std::size_t index) {
     if (index >= channel.streams.size() || channel.country == nullptr)
         return false;
     channel.streamIndex = static_cast<std::int32_t>(index);
+    channel.streamChosen = true;
     ComposeSubtitle(channel, LookupText(kUnitTextKey));
     return true;
 }
@@ -403,7 +440,7 @@ std::shared_ptr<const ChannelStateTable> Catalogue::CollectState() const {
     // first one's state counts, as in WriteChannelState.
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels)
-            state->Add(channel->id, ChannelState{channel->favourite, channel->streamIndex});
+            state->Add(channel->id, StateOf(*channel));
     }
     return state;
 }
@@ -422,8 +459,7 @@ void Catalogue::WriteChannelState(DocNode& channels) const {
     // order is the one written.
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels)
-            AddChannelStateChild(channels, channel->id,
-                                 ChannelState{channel->favourite, channel->streamIndex});
+            AddChannelStateChild(channels, channel->id, StateOf(*channel));
     }
 }
 

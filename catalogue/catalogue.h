@@ -140,8 +140,8 @@ std::vector<Channel*>& AllChannels();
 // The channel's stream at its stream index; null when it has no streams.
 const Stream* SelectedStream(const Channel& channel);
 // Makes the stream at `index` the channel's chosen one (kept in the
-// settings as "cu") and composes the subtitle for its bit rate again. False,
-// changing nothing, when the channel has no such stream.
+// settings as "cu" with its address beside it) and composes the subtitle for its bit rate again.
+// False, changing nothing, when the channel has no such stream.
 bool ChooseStream(Channel& channel, std::size_t index);
 
 }  // namespace lumora

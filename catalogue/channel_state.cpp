@@ -10,7 +10,8 @@ namespace {
 constexpr std::uint32_t kEmpty = UINT32_MAX;
 
 ChannelState ReadChannelState(DocView::Node child) {
-    return {child.GetBool(kFavouriteAttribute, false), child.GetInt(kStreamIndexAttribute, 0)};
+    return {child.GetBool(kFavouriteAttribute, false), child.GetInt(kStreamIndexAttribute, 0),
+            child.RequireWString(kStreamAddressAttribute)};
 }
 
 }  // namespace
@@ -79,6 +80,8 @@ void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelS
         child->SetBool(kFavouriteAttribute, true);
     if (state.streamIndex != 0)
         child->SetInt(kStreamIndexAttribute, state.streamIndex);
+    if (!state.streamAddress.empty())
+        child->SetWString(kStreamAddressAttribute, state.streamAddress);
 }
 
 }  // namespace lumora

@@ -16,10 +16,15 @@ namespace lumora {
 inline constexpr std::string_view kChannelStateNode = "channels";
 inline constexpr std::string_view kFavouriteAttribute = "f";     // Bool, true for a favourite
 inline constexpr std::string_view kStreamIndexAttribute = "cu";  // Int, written when not 0
+// WString, the address of the stream the user chose, beside "cu": an update
+// that reorders the streams moves "cu" to where the address went.
+inline constexpr std::string_view kStreamAddressAttribute = "cu_url";
 
 struct ChannelState {
     bool favourite = false;
     std::int32_t streamIndex = 0;
+    // Empty when no choice of stream is remembered.
+    std::u16string streamAddress;
 };
 
 // The saved state of channels by id. Filled once (from the settings file, or
@@ -67,8 +72,9 @@ private:
 // The state of every child of a "channels" node.
 ChannelStateTable ReadChannelStates(DocView::Node channels);
 // Adds the child `id` to `channels`: "f" for a favourite, "cu" for a chosen
-// stream other than the first, and an empty child for neither. Nothing is
-// added when a child of that id exists already.
+// stream other than the first, "cu_url" for a remembered address, and an
+// empty child for none of these. Nothing is added when a child of that id
+// exists already.
 void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelState& state);
 
 }  // namespace lumora

@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const DocNode& child = *channels->Children()[i];
             const ChannelState* state = saved->Find(child.Name());
             if (state == nullptr || state->favourite != child.GetBool("f", false) ||
-                state->streamIndex != child.GetInt("cu", 0))
+                state->streamIndex != child.GetInt("cu", 0) ||
+                state->streamAddress != child.GetWString("cu_url"))
                 std::abort();
         }
     }

@@ -30,10 +30,8 @@ protected:
     }
 
     static ChannelSpec Plain(std::string node, std::u16string name, std::string category = "n") {
-        return {std::move(node),
-                std::move(name),
-                std::move(category),
-                {{0, 500, u"http://x/" + FromUtf8(node)}}};
+        std::u16string address = u"http://x/" + FromUtf8(node);
+        return {std::move(node), std::move(name), std::move(category), {{0, 500, address}}};
     }
 
     // Two countries, a few channels with one or more streams.
@@ -237,6 +235,62 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
     EXPECT_EQ(channels->Child("de_ard")->GetInt("cu", 0), 1);
     // The first stream is the default and is not written.
     EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
+}
+
+TEST_F(CatalogueTest, AChosenStreamFollowsItsAddressWhenTheStreamsAreReordered) {
+    struct Case {
+        std::int32_t storedIndex;
+        std::u16string storedAddress;
+        std::int32_t index;  // after the load
+    };
+    const Case cases[] = {
+        {1, u"http://de/ard-hd", 1},  // still in its place
+        {1, u"http://de/ard", 0},     // moved up
+        {0, u"http://de/ard-hd", 1},  // moved down from the first place
+        {1, u"http://de/gone", 0},    // gone: the first stream
+        {1, u"", 1},                  // no address: the index as stored
+    };
+    WriteSmallCatalogue();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.storedAddress));
+        DocNode root("set");
+        DocNode* child = root.AddChild("channels")->AddChild("de_ard");
+        child->SetInt("cu", c.storedIndex);
+        if (!c.storedAddress.empty())
+            child->SetWString("cu_url", c.storedAddress);
+        ASSERT_TRUE(root.SaveToFile(settingsPath));
+        ResetSettings();
+        LoadSettings(settingsPath);
+        Catalogue catalogue;
+        catalogue.LoadCatalogue(cataloguePath);
+        EXPECT_EQ(catalogue.FindChannel("de_ard")->streamIndex, c.index);
+    }
+}
+
+TEST_F(CatalogueTest, TheChosenStreamIsSavedWithItsAddressAndKeptAcrossAnUpdate) {
+    WriteSmallCatalogue();
+    Catalogue catalogue;
+    catalogue.LoadCatalogue(cataloguePath);
+    ASSERT_TRUE(ChooseStream(*catalogue.FindChannel("de_ard"), 1));
+    ASSERT_TRUE(ChooseStream(*catalogue.FindChannel("de_zdf"), 0));
+    DocNode channels("channels");
+    catalogue.WriteChannelState(channels);
+    EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
+    EXPECT_EQ(channels.Child("de_ard")->GetWString("cu_url"), u"http://de/ard-hd");
+    // The first stream chosen on purpose: its address, no index.
+    EXPECT_EQ(channels.Child("de_zdf")->FindAttribute("cu"), nullptr);
+    EXPECT_EQ(channels.Child("de_zdf")->GetWString("cu_url"), u"http://x/zdf");
+    EXPECT_TRUE(channels.Child("fr_tf1")->Attributes().empty());
+
+    // An update ranks the streams the other way round and adds one to zdf.
+    test::WriteCatalogue(
+        cataloguePath, "2024.2",
+        {{"de",
+          {{"ard", u"Das Erste", "n", {{0, 1500, u"http://de/ard-hd"}, {1, 800, u"http://de/ard"}}},
+           {"zdf", u"ZDF", "e", {{0, 900, u"http://x/zdf-2"}, {1, 500, u"http://x/zdf"}}}}}});
+    ASSERT_TRUE(catalogue.ReloadCatalogue());
+    EXPECT_EQ(SelectedStream(*catalogue.FindChannel("de_ard"))->address, u"http://de/ard-hd");
+    EXPECT_EQ(SelectedStream(*catalogue.FindChannel("de_zdf"))->address, u"http://x/zdf");
 }
 
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {

@@ -10,8 +10,8 @@ namespace {
 TEST(ChannelStateTable, FindsEveryIdPastItsGrowthAndKeepsTheFirstOfARepeatedOne) {
     ChannelStateTable table;
     for (int i = 0; i < 1000; ++i)
-        ASSERT_TRUE(table.Add("de_" + std::to_string(i), {i % 2 == 0, i}));
-    EXPECT_FALSE(table.Add("de_7", {true, 99}));
+        ASSERT_TRUE(table.Add("de_" + std::to_string(i), {i % 2 == 0, i, {}}));
+    EXPECT_FALSE(table.Add("de_7", {true, 99, {}}));
     ASSERT_EQ(table.Size(), 1000u);
     for (int i = 0; i < 1000; ++i) {
         const ChannelState* state = table.Find("de_" + std::to_string(i));
