@@ -11,8 +11,8 @@
 #include "catalogue/settings.h"
 #include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
-#include "document/mapped_file.h"
 #include "document/text_encoding.h"
+#include "document/whole_file.h"
 
 namespace lumora {
 
