@@ -268,7 +268,7 @@ void Catalogue::AttachFlags(const ResourceImageLookup& lookup) {
 void Catalogue::MakeSavedChannelCurrent() {
     std::u16string currentId = GetStringSetting(kCurChannel, u"");
     if (!currentId.empty())
-        current_ = FindChannel(ToUtf8(currentId));
+        current_ = FindChannel(NarrowName(currentId));
 }
 
 bool Catalogue::ReloadCatalogue() {
