@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace lumora {
 
@@ -15,5 +18,30 @@ inline constexpr std::string_view kSoundVolume = "sound_volume";    // integer, 
 inline constexpr std::string_view kCurChannel = "cur_channel";      // string, default empty
 inline constexpr std::string_view kUpdateServer = "update_server";  // string
 inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, default true
+
+enum class SettingKind { Bool, Int, String };
+
+// The map each known setting lives in. A file's attribute of another type
+// under one of these names is dropped at load, so it cannot shadow the
+// user's choice, and a save writes the name from its own map only.
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 8> kSettingKinds = {{
+    {kFirstRun, SettingKind::Bool},
+    {kAutoCU, SettingKind::Bool},
+    {kLanguage, SettingKind::String},
+    {kSelTab, SettingKind::Int},
+    {kSoundVolume, SettingKind::Int},
+    {kCurChannel, SettingKind::String},
+    {kUpdateServer, SettingKind::String},
+    {kAutoFallback, SettingKind::Bool},
+}};
+
+// The kind of a known setting; none for a name the program does not use.
+constexpr std::optional<SettingKind> KnownSettingKind(std::string_view name) {
+    for (const auto& [known, kind] : kSettingKinds) {
+        if (known == name)
+            return kind;
+    }
+    return std::nullopt;
+}
 
 }  // namespace lumora

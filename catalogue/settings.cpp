@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/setting_names.h"
 #include "document/damaged_file.h"
 #include "document/doc_view.h"
 
@@ -51,12 +52,33 @@ void Put(SettingMap<Value>& map, std::string_view name, const Value& value) {
         found->second = value;
 }
 
+// Whether a setting of that name may live in the map of `kind`: a known
+// name only in its own.
+bool BelongsTo(std::string_view name, SettingKind kind) {
+    const std::optional<SettingKind> known = KnownSettingKind(name);
+    return !known || *known == kind;
+}
+
+std::optional<SettingKind> KindOf(ValueType type) {
+    switch (type) {
+    case ValueType::Bool: return SettingKind::Bool;
+    case ValueType::Int: return SettingKind::Int;
+    case ValueType::WString: return SettingKind::String;
+    default: return std::nullopt;
+    }
+}
+
 // Of two attributes with one name the first counts, as in a document tree.
+// A known setting stored under another type is dropped, so its default
+// (or the user's next choice) counts instead.
 void ReadOptions(DocView::Node options, SettingsStore& store) {
     std::set<std::string_view> seen;
     for (std::uint32_t i = 0; i < options.AttributeCount(); ++i) {
         const std::string_view name = options.AttributeName(i);
         if (!seen.insert(name).second)
+            continue;
+        const std::optional<SettingKind> kind = KindOf(options.AttributeType(i));
+        if (kind && !BelongsTo(name, *kind))
             continue;
         switch (options.AttributeType(i)) {
         case ValueType::Int: Put(store.integers, name, options.GetInt(name, 0)); break;
@@ -102,14 +124,21 @@ bool SaveSettings() {
     SettingsStore& store = Store();
     DocNode root{std::string(kRootNode)};
     DocNode* options = root.AddChild(kOptionsNode);
-    // A name used in two maps is written once: the later map's value
-    // replaces the earlier one, so the file never holds a name twice.
-    for (const auto& [name, value] : store.booleans)
-        options->SetBool(name, value);
-    for (const auto& [name, value] : store.integers)
-        options->SetInt(name, value);
-    for (const auto& [name, value] : store.strings)
-        options->SetWString(name, value);
+    // A known setting is written from its own map only. Another name used
+    // in two maps is written once: the later map's value replaces the
+    // earlier one, so the file never holds a name twice.
+    for (const auto& [name, value] : store.booleans) {
+        if (BelongsTo(name, SettingKind::Bool))
+            options->SetBool(name, value);
+    }
+    for (const auto& [name, value] : store.integers) {
+        if (BelongsTo(name, SettingKind::Int))
+            options->SetInt(name, value);
+    }
+    for (const auto& [name, value] : store.strings) {
+        if (BelongsTo(name, SettingKind::String))
+            options->SetWString(name, value);
+    }
 
     DocNode* channels = root.AddChild(kChannelStateNode);
     if (const Catalogue* catalogue = TheCatalogue())
