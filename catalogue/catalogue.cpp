@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <utility>
 
 #include "catalogue/channel_views.h"
@@ -11,8 +12,8 @@
 #include "catalogue/settings.h"
 #include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
-#include "document/mapped_file.h"
 #include "document/text_encoding.h"
+#include "document/whole_file.h"
 
 namespace lumora {
 
@@ -36,9 +37,6 @@ constexpr std::string_view kAddressAttribute = "u";
 // Request headers a stream needs (added to the file's layout; optional).
 constexpr std::string_view kUserAgentAttribute = "ua";
 constexpr std::string_view kReferrerAttribute = "ref";
-// Per-channel state attributes in the settings.
-constexpr std::string_view kStreamIndexAttribute = "cu";
-constexpr std::string_view kFavouriteAttribute = "f";
 
 constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
 constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";
@@ -67,17 +65,6 @@ std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::s
     scratch.assign(prefix).append(key);
     const std::u16string& text = LookupText(scratch);
     return text.empty() ? FromUtf8(key) : text;
-}
-
-std::map<std::string, ChannelState> StateOfNode(const DocNode* channels) {
-    std::map<std::string, ChannelState> state;
-    if (channels == nullptr)
-        return state;
-    for (const auto& child : channels->Children()) {
-        state.emplace(child->Name(), ChannelState{child->GetBool(kFavouriteAttribute, false),
-                                                  child->GetInt(kStreamIndexAttribute, 0)});
-    }
-    return state;
 }
 
 // Stream nodes are numbered from 0; the first missing number ends the list.
@@ -110,33 +97,47 @@ void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     channel.searchText.clear();
 }
 
-bool IsDefaultState(const ChannelState& state) {
-    return !state.favourite && state.streamIndex == 0;
-}
-
-// The state child of one channel in the settings. A channel in its default
-// state needs no child, unless it must keep its id from a later channel of
-// the same id (`keepDefaults`).
-void WriteState(DocNode& channels, const std::string& id, const ChannelState& state,
-                bool keepDefaults) {
-    if (!keepDefaults && IsDefaultState(state))
-        return;
-    DocNode* child = channels.AddChild(id);
-    if (child == nullptr)
-        return;
-    if (state.favourite)
-        child->SetBool(kFavouriteAttribute, true);
-    // The first stream is the default; only another choice is written.
-    if (state.streamIndex != 0)
-        child->SetInt(kStreamIndexAttribute, state.streamIndex);
+// Where the stream of that address now is: at the stored index when it is
+// still there, else its first place in the list.
+std::optional<std::size_t> FindStream(const Channel& channel, const std::u16string& address,
+                                      std::int32_t index) {
+    const auto& streams = channel.streams;
+    if (index >= 0 && static_cast<std::size_t>(index) < streams.size() &&
+        streams[index].address == address)
+        return static_cast<std::size_t>(index);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        if (streams[i].address == address)
+            return i;
+    }
+    return std::nullopt;
 }
 
 void ApplyState(const ChannelState& state, Channel& channel) {
     channel.favourite = state.favourite;
+    channel.streamIndex = 0;
+    channel.streamChosen = false;
+    if (!state.streamAddress.empty()) {
+        // The remembered address outweighs the index: an update may have
+        // reordered the streams. A stream that is gone leaves the first one.
+        if (auto at = FindStream(channel, state.streamAddress, state.streamIndex)) {
+            channel.streamIndex = static_cast<std::int32_t>(*at);
+            channel.streamChosen = true;
+        }
+        return;
+    }
     // A stored index that no longer names a stream falls back to the first.
     bool inside = state.streamIndex >= 0 &&
                   static_cast<std::size_t>(state.streamIndex) < channel.streams.size();
     channel.streamIndex = inside ? state.streamIndex : 0;
+}
+
+// The state a channel leaves for the next run or load.
+ChannelState StateOf(const Channel& channel) {
+    ChannelState state{channel.favourite, channel.streamIndex, {}};
+    const Stream* selected = SelectedStream(channel);
+    if (selected != nullptr && (channel.streamChosen || channel.streamIndex != 0))
+        state.streamAddress = selected->address;
+    return state;
 }
 
 }  // namespace
@@ -151,10 +152,6 @@ void SetCatalogueMessageSink(CatalogueMessageSink sink) {
 
 Catalogue* TheCatalogue() {
     return processCatalogue;
-}
-
-std::map<std::string, ChannelState> SavedChannelStates() {
-    return StateOfNode(ChannelStateNode());
 }
 
 std::vector<Channel*>& AllChannels() {
@@ -173,6 +170,7 @@ bool ChooseStream(Channel& channel, std::size_t index) {
     if (index >= channel.streams.size() || channel.country == nullptr)
         return false;
     channel.streamIndex = static_cast<std::int32_t>(index);
+    channel.streamChosen = true;
     ComposeSubtitle(channel, LookupText(kUnitTextKey));
     return true;
 }
@@ -183,30 +181,15 @@ bool ChooseStream(Channel& channel, std::size_t index) {
 // where flags come from, the unit text of the subtitles and a buffer for
 // building text keys.
 struct Catalogue::BuildContext {
-    const DocNode* stateNode = nullptr;
-    const std::map<std::string, ChannelState>* carried = nullptr;
+    const ChannelStateTable* saved = nullptr;
     std::vector<Channel*>* order = &AllChannels();
     const CatalogueMessageSink* sink = &MessageSink();
     const ResourceImageLookup* flags = &ImageLookup();
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
 
-    bool FindState(const std::string& id, ChannelState& state) const {
-        if (carried != nullptr) {
-            auto found = carried->find(id);
-            if (found == carried->end())
-                return false;
-            state = found->second;
-            return true;
-        }
-        if (stateNode == nullptr)
-            return false;
-        const DocNode* child = stateNode->Child(id);
-        if (child == nullptr)
-            return false;
-        state = {child->GetBool(kFavouriteAttribute, false),
-                 child->GetInt(kStreamIndexAttribute, 0)};
-        return true;
+    const ChannelState* FindState(const std::string& id) const {
+        return saved == nullptr ? nullptr : saved->Find(id);
     }
 };
 
@@ -228,26 +211,28 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
     AllChannels().clear();
     path_ = path;
 
+    std::shared_ptr<const ChannelStateTable> saved = SavedChannelStates();
     BuildContext context;
-    context.stateNode = ChannelStateNode();
+    context.saved = saved.get();
     const bool read = Build(path, context);
     // With nothing to show the marks from the settings are kept, so the
     // next save does not lose them.
     if (!read || !HasChannels())
-        heldState_ = StateOfNode(context.stateNode);
+        heldState_ = std::move(saved);
     if (read)
         MakeSavedChannelCurrent();
     return read;
 }
 
-bool Catalogue::LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
+bool Catalogue::LoadDetached(const std::u16string& path,
+                             std::shared_ptr<const ChannelStateTable> saved,
                              const CatalogueMessageSink& sink) {
     // A new object: releasing would look at the process-wide pointer, which
     // belongs to the UI thread.
     path_ = path;
     const ResourceImageLookup noFlags;
     BuildContext context;
-    context.carried = &saved;
+    context.saved = saved.get();
     context.order = &detachedOrder_;
     context.sink = &sink;
     context.flags = &noFlags;
@@ -291,7 +276,7 @@ void Catalogue::AttachFlags(const ResourceImageLookup& lookup) {
 void Catalogue::MakeSavedChannelCurrent() {
     std::u16string currentId = GetStringSetting(kCurChannel, u"");
     if (!currentId.empty())
-        current_ = FindChannel(ToUtf8(currentId));
+        current_ = FindChannel(NarrowName(currentId));
 }
 
 bool Catalogue::ReloadCatalogue() {
@@ -299,7 +284,7 @@ bool Catalogue::ReloadCatalogue() {
     current_ = nullptr;
     // The old records hold the marks as they stand now; take them before
     // the records are freed.
-    std::map<std::string, ChannelState> carried = CollectState();
+    std::shared_ptr<const ChannelStateTable> carried = CollectState();
     FreeCountries();
 
     DocView document;
@@ -315,10 +300,10 @@ bool Catalogue::ReloadCatalogue() {
     if (categories_.empty())
         CreateCategories();
     BuildContext context;
-    context.carried = &carried;
+    context.saved = carried.get();
     BuildCountries(document.Root(), context);
     SortChannels(*context.order);
-    heldState_.clear();
+    heldState_.reset();
     if (!HasChannels())
         heldState_ = std::move(carried);
     return true;
@@ -327,7 +312,7 @@ bool Catalogue::ReloadCatalogue() {
 void Catalogue::ReleaseCatalogue() {
     FreeCountries();
     categories_.clear();
-    heldState_.clear();
+    heldState_.reset();
     version_.clear();
     origin_ = {};
     guideAddresses_.clear();
@@ -342,7 +327,7 @@ void Catalogue::FreeCountries() {
     countries_.clear();
     detachedOrder_.clear();
     std::vector<Channel>().swap(channelRecords_);
-    heldState_.clear();
+    heldState_.reset();
 }
 
 bool Catalogue::HasChannels() const {
@@ -429,9 +414,8 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     if (channel.streams.empty())
         ShowEntryMessage(*context.sink, kNoUrlMessage, country, channel);
 
-    ChannelState state;
-    if (context.FindState(channel.id, state))
-        ApplyState(state, channel);
+    if (const ChannelState* state = context.FindState(channel.id))
+        ApplyState(*state, channel);
 
     // The full title ("country name" + " " + "channel name") is the sort
     // key; SortAllChannels compares it in parts instead of keeping it.
@@ -455,38 +439,38 @@ Channel* Catalogue::FindChannel(std::string_view id) const {
     return nullptr;
 }
 
-std::map<std::string, ChannelState> Catalogue::CollectState() const {
+std::shared_ptr<const ChannelStateTable> Catalogue::CollectState() const {
     if (!HasChannels())
         return heldState_;
-    std::map<std::string, ChannelState> state;
+    auto state = std::make_shared<ChannelStateTable>();
+    std::size_t idBytes = 0;
+    for (const Channel& channel : channelRecords_)
+        idBytes += channel.id.size();
+    state->Reserve(channelRecords_.size(), idBytes);
     // Country-code then node-name order: of two channels with one id the
     // first one's state counts, as in WriteChannelState.
     for (const auto& [code, country] : countries_) {
         for (const auto& [name, channel] : country->channels)
-            state.emplace(channel->id, ChannelState{channel->favourite, channel->streamIndex});
+            state->Add(channel->id, StateOf(*channel));
     }
     return state;
 }
 
 void Catalogue::WriteChannelState(DocNode& channels) const {
     if (!HasChannels()) {
-        for (const auto& [id, state] : heldState_)
-            WriteState(channels, id, state, false);
+        if (heldState_ != nullptr) {
+            for (std::size_t i = 0; i < heldState_->Size(); ++i)
+                AddChannelStateChild(channels, heldState_->IdAt(i), heldState_->StateAt(i));
+        }
         return;
     }
-    // Only channels whose state is not the default get a child, which keeps
-    // the settings small at any catalogue size. Two channels share an id
-    // only when a country code holds "_" ("a_b" + "c", "a" + "b_c"); then
-    // every channel is written, so that the first one's state counts.
-    bool idsMayRepeat = false;
-    for (const auto& [code, country] : countries_)
-        idsMayRepeat = idsMayRepeat || code.find('_') != std::string::npos;
+    // One child per channel. Two channels share an id only when a country
+    // code holds "_" ("a_b" + "c", "a" + "b_c"); AddChild refuses the second
+    // child of one id, so the first channel in country-code and node-name
+    // order is the one written.
     for (const auto& [code, country] : countries_) {
-        for (const auto& [name, channel] : country->channels) {
-            // AddChild refuses a second child of one id: the first channel wins.
-            WriteState(channels, channel->id,
-                       ChannelState{channel->favourite, channel->streamIndex}, idsMayRepeat);
-        }
+        for (const auto& [name, channel] : country->channels)
+            AddChannelStateChild(channels, channel->id, StateOf(*channel));
     }
 }
 

@@ -10,6 +10,8 @@
 
 #include "catalogue/catalogue_origin.h"
 #include "catalogue/channel.h"
+#include "catalogue/channel_state.h"
+#include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 
@@ -26,13 +28,6 @@ void SetResourceImageLookup(ResourceImageLookup lookup);
 // channel, so whatever it shows should be bounded.
 using CatalogueMessageSink = std::function<void(const std::u16string& text)>;
 void SetCatalogueMessageSink(CatalogueMessageSink sink);
-
-// The state a channel carries between runs: its favourite mark and the
-// index of its chosen stream.
-struct ChannelState {
-    bool favourite = false;
-    std::int32_t streamIndex = 0;
-};
 
 // The channel catalogue: countries with their channels, the nine categories,
 // the current channel and the version of the file. One per process; the
@@ -59,7 +54,7 @@ public:
     // (SavedChannelStates, taken on the UI thread), the per-entry messages
     // go to `sink`, and no flag is attached. Publish then makes it the
     // process-wide catalogue on the UI thread.
-    bool LoadDetached(const std::u16string& path, std::map<std::string, ChannelState> saved,
+    bool LoadDetached(const std::u16string& path, std::shared_ptr<const ChannelStateTable> saved,
                       const CatalogueMessageSink& sink);
     // After LoadDetached, on the UI thread: this becomes the process-wide
     // catalogue, its channels AllChannels, its countries get their flags and
@@ -94,11 +89,13 @@ public:
         return categories_;
     }
 
-    // Adds one child per channel, named by its id, with "f" = true for a
-    // favourite and the Int "cu" for a chosen stream other than the first. Of two channels with one
-    // id the first in country-code and node-name order is written. While the catalogue holds no
-    // channel at all (its file is missing or damaged) the marks it was given are written back
-    // unchanged, so they are not lost.
+    // Adds one child per channel of the catalogue, named by its id: with
+    // "f" = true for a favourite and the Int "cu" for a chosen stream other
+    // than the first, empty for a channel in neither state. Of two channels
+    // with one id the first in country-code and node-name order is written.
+    // While the catalogue holds no channel at all (its file is missing or
+    // damaged) the state it was given is written back unchanged, so it is
+    // not lost.
     void WriteChannelState(DocNode& channels) const;
 
 private:
@@ -118,7 +115,7 @@ private:
     void BuildCountries(DocView::Node root, BuildContext& context);
     std::unique_ptr<Country> BuildCountry(DocView::Node node, BuildContext& context);
     void BuildChannel(DocView::Node node, Country& country, BuildContext& context);
-    std::map<std::string, ChannelState> CollectState() const;
+    std::shared_ptr<const ChannelStateTable> CollectState() const;
 
     std::u16string path_;
     std::string version_;
@@ -133,24 +130,21 @@ private:
     std::map<std::string, std::unique_ptr<Category>> categories_;
     Channel* current_ = nullptr;
     // Per-channel state kept while there are no channel records to hold it.
-    std::map<std::string, ChannelState> heldState_;
+    std::shared_ptr<const ChannelStateTable> heldState_;
     // The channels of a detached load, sorted, until Publish lists them.
     std::vector<Channel*> detachedOrder_;
 };
 
 // The process-wide catalogue; null before the first LoadCatalogue.
 Catalogue* TheCatalogue();
-// The favourite marks and chosen streams the settings hold, by channel id
-// (UI thread): what a detached load is given.
-std::map<std::string, ChannelState> SavedChannelStates();
 // Every channel of the process-wide catalogue, in the order of
 // SortAllChannels (channel views).
 std::vector<Channel*>& AllChannels();
 // The channel's stream at its stream index; null when it has no streams.
 const Stream* SelectedStream(const Channel& channel);
 // Makes the stream at `index` the channel's chosen one (kept in the
-// settings as "cu") and composes the subtitle for its bit rate again. False,
-// changing nothing, when the channel has no such stream.
+// settings as "cu" with its address beside it) and composes the subtitle for its bit rate again.
+// False, changing nothing, when the channel has no such stream.
 bool ChooseStream(Channel& channel, std::size_t index);
 
 }  // namespace lumora

@@ -45,6 +45,9 @@ struct Channel {
     std::vector<Stream> streams;
     std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
     bool favourite = false;
+    // The user chose the stream at streamIndex (even the first): its address
+    // is remembered beside the index, so a reorder of the streams keeps it.
+    bool streamChosen = false;
     std::u16string subtitle;  // "country name (bit rate + unit)"
     // Name and subtitle folded for searching (SearchChannels); made by the
     // first search that needs it, emptied when the subtitle changes.

@@ -136,7 +136,7 @@ void RemoveFavourite(Channel& channel) {
 void SetCurrentChannel(Channel& channel) {
     if (Catalogue* catalogue = TheCatalogue())
         catalogue->MakeCurrent(&channel);
-    SetStringSetting(kCurChannel, FromUtf8(channel.id));
+    SetStringSetting(kCurChannel, WidenName(channel.id));
 }
 
 Channel* ZapNeighbour(const std::vector<Channel*>& channels, const Channel* current,

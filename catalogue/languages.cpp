@@ -6,6 +6,7 @@
 
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/text_fallbacks.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 
@@ -94,6 +95,18 @@ bool InsideList(int index) {
     return index >= 0 && static_cast<std::size_t>(index) < Pack().languages.size();
 }
 
+// The pack's own text of the key, or the empty text.
+const std::u16string& PackText(std::string_view key) {
+    const LanguageEntry* current = Pack().current;
+    if (current == nullptr)
+        return EmptyText();
+    auto entry = current->entries.find(key);
+    if (entry == current->entries.end())
+        return EmptyText();
+    auto text = entry->second.texts.find(kTextAttribute);
+    return text == entry->second.texts.end() ? EmptyText() : text->second;
+}
+
 }  // namespace
 
 void LoadLanguages(const std::u16string& path) {
@@ -116,14 +129,12 @@ void ReleaseLanguages() {
 }
 
 const std::u16string& LookupText(std::string_view key) {
-    const LanguageEntry* current = Pack().current;
-    if (current == nullptr)
-        return EmptyText();
-    auto entry = current->entries.find(key);
-    if (entry == current->entries.end())
-        return EmptyText();
-    auto text = entry->second.texts.find(kTextAttribute);
-    return text == entry->second.texts.end() ? EmptyText() : text->second;
+    const std::u16string& text = PackText(key);
+    if (!text.empty())
+        return text;
+    // A key the program added since the first packs: its English text.
+    const std::u16string* english = EnglishFallback(key);
+    return english != nullptr ? *english : text;
 }
 
 std::u16string LookupTextOr(std::string_view key, std::u16string_view english) {

@@ -21,13 +21,13 @@ namespace lumora {
 void LoadLanguages(const std::u16string& path);
 void ReleaseLanguages();
 
-// The text "text" of the key in the current language; a shared empty text
-// when there is no current language, no entry or no such text. The
-// reference stays valid until the pack is released.
+// The text "text" of the key in the current language. When there is no
+// current language, no entry, no such text or an empty one: for a key the
+// program added to the pack's first keys its English text (text_fallbacks.h),
+// for any other key a shared empty text. The reference stays valid until the
+// pack is released.
 const std::u16string& LookupText(std::string_view key);
-// The same for texts the program added to the pack's keys: a pack made
-// before a key existed (or one that lacks it) shows the English text given
-// here rather than nothing.
+// LookupText, with `english` where that gives nothing.
 std::u16string LookupTextOr(std::string_view key, std::u16string_view english);
 // The application title, the text of "app_kavri".
 std::u16string AppTitle();

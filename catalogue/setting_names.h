@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace lumora {
 
@@ -18,5 +21,30 @@ inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, 
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
+
+enum class SettingKind { Bool, Int, String };
+
+// The map each known setting lives in. A file's attribute of another type
+// under one of these names is dropped at load, so it cannot shadow the
+// user's choice, and a save writes the name from its own map only.
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 8> kSettingKinds = {{
+    {kFirstRun, SettingKind::Bool},
+    {kAutoCU, SettingKind::Bool},
+    {kLanguage, SettingKind::String},
+    {kSelTab, SettingKind::Int},
+    {kSoundVolume, SettingKind::Int},
+    {kCurChannel, SettingKind::String},
+    {kUpdateServer, SettingKind::String},
+    {kAutoFallback, SettingKind::Bool},
+}};
+
+// The kind of a known setting; none for a name the program does not use.
+constexpr std::optional<SettingKind> KnownSettingKind(std::string_view name) {
+    for (const auto& [known, kind] : kSettingKinds) {
+        if (known == name)
+            return kind;
+    }
+    return std::nullopt;
+}
 
 }  // namespace lumora

@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/setting_names.h"
 #include "document/damaged_file.h"
+#include "document/doc_view.h"
 
 namespace lumora {
 
@@ -14,9 +17,6 @@ namespace {
 
 constexpr std::string_view kRootNode = "set";
 constexpr std::string_view kOptionsNode = "options";
-constexpr std::string_view kChannelsNode = "channels";
-constexpr std::string_view kFavouriteAttribute = "f";
-constexpr std::string_view kStreamIndexAttribute = "cu";
 
 template <typename Value>
 using SettingMap = std::map<std::string, Value, std::less<>>;
@@ -25,8 +25,8 @@ struct SettingsStore {
     SettingMap<bool> booleans;
     SettingMap<std::int32_t> integers;
     SettingMap<std::u16string> strings;
-    // The file as loaded; only its "channels" node is read after loading.
-    std::unique_ptr<DocNode> loaded = std::make_unique<DocNode>();
+    // The file's per-channel state, read by the catalogue's loads.
+    std::shared_ptr<const ChannelStateTable> channels = std::make_shared<ChannelStateTable>();
     std::u16string path;
 };
 
@@ -52,13 +52,38 @@ void Put(SettingMap<Value>& map, std::string_view name, const Value& value) {
         found->second = value;
 }
 
-void ReadOptions(const DocNode& options, SettingsStore& store) {
-    for (const auto& attribute : options.Attributes()) {
-        const std::string& name = attribute->Name();
-        switch (attribute->Type()) {
-        case ValueType::Int: store.integers[name] = options.GetInt(name, 0); break;
-        case ValueType::Bool: store.booleans[name] = options.GetBool(name, false); break;
-        case ValueType::WString: store.strings[name] = *attribute->WString(); break;
+// Whether a setting of that name may live in the map of `kind`: a known
+// name only in its own.
+bool BelongsTo(std::string_view name, SettingKind kind) {
+    const std::optional<SettingKind> known = KnownSettingKind(name);
+    return !known || *known == kind;
+}
+
+std::optional<SettingKind> KindOf(ValueType type) {
+    switch (type) {
+    case ValueType::Bool: return SettingKind::Bool;
+    case ValueType::Int: return SettingKind::Int;
+    case ValueType::WString: return SettingKind::String;
+    default: return std::nullopt;
+    }
+}
+
+// Of two attributes with one name the first counts, as in a document tree.
+// A known setting stored under another type is dropped, so its default
+// (or the user's next choice) counts instead.
+void ReadOptions(DocView::Node options, SettingsStore& store) {
+    std::set<std::string_view> seen;
+    for (std::uint32_t i = 0; i < options.AttributeCount(); ++i) {
+        const std::string_view name = options.AttributeName(i);
+        if (!seen.insert(name).second)
+            continue;
+        const std::optional<SettingKind> kind = KindOf(options.AttributeType(i));
+        if (kind && !BelongsTo(name, *kind))
+            continue;
+        switch (options.AttributeType(i)) {
+        case ValueType::Int: Put(store.integers, name, options.GetInt(name, 0)); break;
+        case ValueType::Bool: Put(store.booleans, name, options.GetBool(name, false)); break;
+        case ValueType::WString: Put(store.strings, name, options.RequireWString(name)); break;
         default: break;  // other kinds are not settings; they are dropped at the next save
         }
     }
@@ -67,18 +92,9 @@ void ReadOptions(const DocNode& options, SettingsStore& store) {
 // Without a catalogue (the first-run dialog was cancelled) the marks and
 // chosen streams read at start-up are written back as they were, so the
 // user's choices survive.
-void CopyChannelState(const DocNode* from, DocNode& to) {
-    if (from == nullptr)
-        return;
-    for (const auto& channel : from->Children()) {
-        DocNode* copy = to.AddChild(channel->Name());
-        if (copy == nullptr)
-            continue;
-        if (channel->GetBool(kFavouriteAttribute, false))
-            copy->SetBool(kFavouriteAttribute, true);
-        if (const std::int32_t stream = channel->GetInt(kStreamIndexAttribute, 0); stream != 0)
-            copy->SetInt(kStreamIndexAttribute, stream);
-    }
+void CopyChannelState(const ChannelStateTable& from, DocNode& to) {
+    for (std::size_t i = 0; i < from.Size(); ++i)
+        AddChannelStateChild(to, from.IdAt(i), from.StateAt(i));
 }
 
 }  // namespace
@@ -86,36 +102,49 @@ void CopyChannelState(const DocNode* from, DocNode& to) {
 void LoadSettings(const std::u16string& path) {
     SettingsStore& store = Store();
     store.path = path;
-    auto document = std::make_unique<DocNode>();
-    if (!document->LoadFromFile(path)) {
+    // Read as a view: a file with a child for each of 100,000 channels is
+    // read without building a tree of them.
+    DocView document;
+    if (!document.LoadFromFile(path)) {
         // The next save would write the defaults over it.
         SetDamagedFileAside(path);
-        store.loaded = std::make_unique<DocNode>();
+        store.channels = std::make_shared<ChannelStateTable>();
         return;
     }
-    store.loaded = std::move(document);
-    if (const DocNode* options = std::as_const(*store.loaded).Child(kOptionsNode))
-        ReadOptions(*options, store);
+    DocView::Node node = document.Root();
+    if (document.Root().FindChild(kOptionsNode, node))
+        ReadOptions(node, store);
+    auto channels = std::make_shared<ChannelStateTable>();
+    if (document.Root().FindChild(kChannelStateNode, node))
+        *channels = ReadChannelStates(node);
+    store.channels = std::move(channels);
 }
 
 bool SaveSettings() {
     SettingsStore& store = Store();
     DocNode root{std::string(kRootNode)};
     DocNode* options = root.AddChild(kOptionsNode);
-    // A name used in two maps is written once: the later map's value
-    // replaces the earlier one, so the file never holds a name twice.
-    for (const auto& [name, value] : store.booleans)
-        options->SetBool(name, value);
-    for (const auto& [name, value] : store.integers)
-        options->SetInt(name, value);
-    for (const auto& [name, value] : store.strings)
-        options->SetWString(name, value);
+    // A known setting is written from its own map only. Another name used
+    // in two maps is written once: the later map's value replaces the
+    // earlier one, so the file never holds a name twice.
+    for (const auto& [name, value] : store.booleans) {
+        if (BelongsTo(name, SettingKind::Bool))
+            options->SetBool(name, value);
+    }
+    for (const auto& [name, value] : store.integers) {
+        if (BelongsTo(name, SettingKind::Int))
+            options->SetInt(name, value);
+    }
+    for (const auto& [name, value] : store.strings) {
+        if (BelongsTo(name, SettingKind::String))
+            options->SetWString(name, value);
+    }
 
-    DocNode* channels = root.AddChild(kChannelsNode);
+    DocNode* channels = root.AddChild(kChannelStateNode);
     if (const Catalogue* catalogue = TheCatalogue())
         catalogue->WriteChannelState(*channels);
     else
-        CopyChannelState(ChannelStateNode(), *channels);
+        CopyChannelState(*store.channels, *channels);
 
     if (store.path.empty()) {
         errno = ENOENT;
@@ -163,8 +192,8 @@ void SetStringSetting(std::string_view name, const std::u16string& value) {
     Put(Store().strings, name, value);
 }
 
-const DocNode* ChannelStateNode() {
-    return std::as_const(*Store().loaded).Child(kChannelsNode);
+std::shared_ptr<const ChannelStateTable> SavedChannelStates() {
+    return Store().channels;
 }
 
 void ResetSettings() {
@@ -172,7 +201,7 @@ void ResetSettings() {
     store.booleans.clear();
     store.integers.clear();
     store.strings.clear();
-    store.loaded = std::make_unique<DocNode>();
+    store.channels = std::make_shared<ChannelStateTable>();
     store.path.clear();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "document/doc_node.h"
+#include "catalogue/channel_state.h"
 
 namespace lumora {
 
@@ -20,7 +21,8 @@ namespace lumora {
 // missing or damaged file leaves the maps as they are; every setting then
 // takes its default at its first read. A file that is there but cannot be
 // read is first kept as "Settings.cfg.bad" (the newest such file), so the
-// user can recover it. The loaded document is kept for ChannelStateNode.
+// user can recover it. The file's per-channel state is kept for
+// SavedChannelStates.
 void LoadSettings(const std::u16string& path);
 
 // Writes a new file to the remembered path: root "set", child "options"
@@ -44,11 +46,12 @@ void SetBoolSetting(std::string_view name, bool value);
 void SetIntSetting(std::string_view name, std::int32_t value);
 void SetStringSetting(std::string_view name, const std::u16string& value);
 
-// The node "channels" of the loaded settings file (per-channel state), or
-// null when the file was missing, damaged or had none.
-const DocNode* ChannelStateNode();
+// The per-channel state of the loaded settings file (its node "channels"),
+// by channel id; empty when the file was missing, damaged or had none. It
+// never changes once loaded, so a worker may keep and read it.
+std::shared_ptr<const ChannelStateTable> SavedChannelStates();
 
-// Empties the maps, the loaded document and the remembered path.
+// Empties the maps, the saved channel state and the remembered path.
 void ResetSettings();
 
 }  // namespace lumora

@@ -9,6 +9,7 @@
 
 #include "document/doc_format.h"
 #include "document/file_stream.h"
+#include "document/replaced_file.h"
 #include "document/text_encoding.h"
 
 namespace lumora {
@@ -485,14 +486,16 @@ void SyncFolderOf(const std::string& path) {
 }  // namespace
 
 bool DocNode::SaveToFile(const std::u16string& path) const {
-    std::u16string temporary = path + u".tmp";
+    // A link (a dotfiles repository) stays a link: its target is replaced.
+    const std::string to = ReplacedFile(ToUtf8(path));
+    const std::string from = to + ".tmp";
     FileStream file;
-    if (!file.Open(temporary, OpenMode::Write))
+    if (!file.Open(FromUtf8(from), OpenMode::Write))
         return false;
     bool ok = WriteAllTo(file) && file.Sync();
     file.Close();
-    std::string from = ToUtf8(temporary);
-    std::string to = ToUtf8(path);
+    // The user's choice of who may read the file survives the save.
+    ok = ok && KeepModeOf(to, from);
     if (!ok || std::rename(from.c_str(), to.c_str()) != 0) {
         // errno tells the caller why; the clean-up must not change it.
         const int cause = errno;

@@ -102,19 +102,20 @@ private:
 
 bool DocView::LoadFromFile(const std::u16string& path) {
     Clear();
-    if (!file_.Open(path))
+    WholeFile file;
+    if (!file.Open(path) || !file.ReadAll(bytes_, size_))
         return false;
-    data_ = file_.Data();
-    size_ = file_.Size();
+    data_ = bytes_.get();
     return Parse();
 }
 
 bool DocView::Read(const void* data, std::size_t size) {
     Clear();
-    const auto* first = static_cast<const std::uint8_t*>(data);
-    copy_.assign(first, first + size);
-    data_ = copy_.data();
-    size_ = copy_.size();
+    bytes_.reset(new std::uint8_t[size]);
+    if (size != 0)
+        std::memcpy(bytes_.get(), data, size);
+    data_ = bytes_.get();
+    size_ = size;
     return Parse();
 }
 
@@ -136,8 +137,7 @@ bool DocView::Parse() {
 void DocView::Clear() {
     nodes_.clear();
     attributes_.clear();
-    file_.Close();
-    copy_.clear();
+    bytes_.reset();
     data_ = nullptr;
     size_ = 0;
 }
@@ -202,6 +202,14 @@ std::u16string DocView::Node::RequireWString(std::string_view name) const {
     std::u16string text(payload.size() / 2, u'\0');
     std::memcpy(text.data(), payload.data(), text.size() * 2);
     return text;
+}
+
+std::string_view DocView::Node::AttributeName(std::uint32_t i) const {
+    return view_->Bytes(view_->attributes_[Record().firstAttribute + i].name);
+}
+
+ValueType DocView::Node::AttributeType(std::uint32_t i) const {
+    return view_->attributes_[Record().firstAttribute + i].type;
 }
 
 }  // namespace lumora

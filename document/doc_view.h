@@ -1,18 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "document/doc_attribute.h"
-#include "document/mapped_file.h"
+#include "document/whole_file.h"
 
 namespace lumora {
 
 // A document file read for looking only: every node and every attribute is
 // a small record in one of two arrays, and names and values view the file's
-// bytes in place (a file is mapped, not copied). Reading allocates nothing
+// bytes in place (read once into one block; never mapped, so a file cut
+// short by another program while it is read is a damaged file, not a
+// crash). Reading allocates nothing
 // per node or attribute, so a catalogue of 100,000 channels is read several
 // times faster than into a DocNode tree, and the tree's records need not be
 // freed one by one.
@@ -35,7 +38,8 @@ public:
     DocView& operator=(const DocView&) = delete;
 
     // The whole file. False, with the view empty, when the file cannot be
-    // read or is not a document; bytes after the root record are ignored.
+    // read, changes size while it is read, or is not a document; bytes after
+    // the root record are ignored.
     bool LoadFromFile(const std::u16string& path);
     // A copy of `size` bytes; the same rules.
     bool Read(const void* data, std::size_t size);
@@ -74,9 +78,8 @@ private:
     std::uint32_t Word(const AttributeRecord& attribute) const;
     const AttributeRecord* Find(std::uint32_t node, std::string_view name, ValueType type) const;
 
-    // The bytes read: the mapped file, or the copy that Read() made.
-    MappedFile file_;
-    std::vector<std::uint8_t> copy_;
+    // The bytes read: the file's, or the copy that Read() made.
+    std::unique_ptr<std::uint8_t[]> bytes_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     std::vector<NodeRecord> nodes_;  // in file order: a node, then its subtree
@@ -99,6 +102,12 @@ public:
     // Missing or mistyped: empty.
     std::string_view RequireString(std::string_view name) const;
     std::u16string RequireWString(std::string_view name) const;
+
+    // The attributes in file order, for a reader that walks them: a name
+    // may repeat, and the getters above read the first attribute of a name.
+    std::uint32_t AttributeCount() const { return Record().attributeCount; }
+    std::string_view AttributeName(std::uint32_t i) const;
+    ValueType AttributeType(std::uint32_t i) const;
 
 private:
     friend class DocView;

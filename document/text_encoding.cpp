@@ -117,6 +117,60 @@ std::string ToUtf8(std::u16string_view text) {
     return out;
 }
 
+namespace {
+
+// Bytes that are not UTF-8 (always 0x80 and above) and their stand-ins.
+constexpr char16_t kEscapeBase = 0xDC00;
+constexpr char16_t kFirstEscape = 0xDC80;
+constexpr char16_t kLastEscape = 0xDCFF;
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
+std::u16string WidenName(std::string_view name) {
+    std::u16string out;
+    out.reserve(name.size());
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const std::size_t before = i;
+        const char32_t cp = DecodeUtf8(name, i);
+        // A genuine U+FFFD takes three bytes; a replaced fault takes one.
+        if (cp == kReplacement && i - before == 1)
+            out.push_back(
+                static_cast<char16_t>(kEscapeBase + static_cast<std::uint8_t>(name[before])));
+        else
+            AppendUtf16(out, cp);
+    }
+    return out;
+}
+
+std::string NarrowName(std::u16string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i];
+        if (IsHighSurrogate(unit) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
+            AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
+                                (char32_t(name[i + 1]) - 0xDC00));
+            ++i;
+        } else if (unit >= kFirstEscape && unit <= kLastEscape) {
+            out.push_back(static_cast<char>(unit - kEscapeBase));
+        } else {
+            AppendUtf8(out, IsHighSurrogate(unit) || IsLowSurrogate(unit) ? kReplacement : unit);
+        }
+    }
+    return out;
+}
+
 bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {

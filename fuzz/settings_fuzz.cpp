@@ -56,9 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
         }
-        if ((ChannelStateNode() == nullptr) !=
-            (std::as_const(expected).Child("channels") == nullptr))
+        // Every channel child is in the saved state, as the tree holds it.
+        const DocNode* channels = std::as_const(expected).Child("channels");
+        const auto saved = SavedChannelStates();
+        const std::size_t count = channels == nullptr ? 0 : channels->Children().size();
+        if (saved->Size() != count)
             std::abort();
+        for (std::size_t i = 0; i < count; ++i) {
+            const DocNode& child = *channels->Children()[i];
+            const ChannelState* state = saved->Find(child.Name());
+            if (state == nullptr || state->favourite != child.GetBool("f", false) ||
+                state->streamIndex != child.GetInt("cu", 0) ||
+                state->streamAddress != child.GetWString("cu_url"))
+                std::abort();
+        }
     }
     ResetSettings();
     return 0;

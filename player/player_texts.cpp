@@ -6,7 +6,7 @@
 namespace lumora {
 
 std::u16string Localised(const PlayerText& text) {
-    return LookupTextOr(text.key, text.english);
+    return LookupText(text.key);
 }
 
 std::u16string BufferingText(int percent) {

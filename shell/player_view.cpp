@@ -30,9 +30,9 @@ namespace {
 
 // What the title bar says when the chosen channel has no stream at all;
 // without it the user would see nothing happen.
-constexpr PlayerText kTextNoStream{"str_status_no_stream", u"This channel has no stream address."};
+constexpr PlayerText kTextNoStream{"str_status_no_stream"};
 // The stream's number and the channel's number of streams.
-constexpr PlayerText kTextTryingStream{"str_status_trying", u"Trying stream %d of %d..."};
+constexpr PlayerText kTextTryingStream{"str_status_trying"};
 
 // A report of a stream that failed by itself: what the fallback acts on
 // (not a stop, not a report while connecting or playing).

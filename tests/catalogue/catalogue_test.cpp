@@ -30,10 +30,8 @@ protected:
     }
 
     static ChannelSpec Plain(std::string node, std::u16string name, std::string category = "n") {
-        return {std::move(node),
-                std::move(name),
-                std::move(category),
-                {{0, 500, u"http://x/" + FromUtf8(node)}}};
+        std::u16string address = u"http://x/" + FromUtf8(node);
+        return {std::move(node), std::move(name), std::move(category), {{0, 500, address}}};
     }
 
     // Two countries, a few channels with one or more streams.
@@ -232,11 +230,67 @@ TEST_F(CatalogueTest, TheNextSaveKeepsChosenStreamsAndDropsUnknownIds) {
     std::vector<std::string> names;
     for (const auto& child : channels->Children())
         names.push_back(child->Name());
-    // Channels in their default state (not a favourite, the first stream)
-    // need no child.
-    EXPECT_EQ(names, (std::vector<std::string>{"de_ard"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"de_ard", "de_zdf", "fr_tf1"}));
     EXPECT_TRUE(channels->Child("de_ard")->GetBool("f", false));
     EXPECT_EQ(channels->Child("de_ard")->GetInt("cu", 0), 1);
+    // The first stream is the default and is not written.
+    EXPECT_TRUE(channels->Child("de_zdf")->Attributes().empty());
+}
+
+TEST_F(CatalogueTest, AChosenStreamFollowsItsAddressWhenTheStreamsAreReordered) {
+    struct Case {
+        std::int32_t storedIndex;
+        std::u16string storedAddress;
+        std::int32_t index;  // after the load
+    };
+    const Case cases[] = {
+        {1, u"http://de/ard-hd", 1},  // still in its place
+        {1, u"http://de/ard", 0},     // moved up
+        {0, u"http://de/ard-hd", 1},  // moved down from the first place
+        {1, u"http://de/gone", 0},    // gone: the first stream
+        {1, u"", 1},                  // no address: the index as stored
+    };
+    WriteSmallCatalogue();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.storedAddress));
+        DocNode root("set");
+        DocNode* child = root.AddChild("channels")->AddChild("de_ard");
+        child->SetInt("cu", c.storedIndex);
+        if (!c.storedAddress.empty())
+            child->SetWString("cu_url", c.storedAddress);
+        ASSERT_TRUE(root.SaveToFile(settingsPath));
+        ResetSettings();
+        LoadSettings(settingsPath);
+        Catalogue catalogue;
+        catalogue.LoadCatalogue(cataloguePath);
+        EXPECT_EQ(catalogue.FindChannel("de_ard")->streamIndex, c.index);
+    }
+}
+
+TEST_F(CatalogueTest, TheChosenStreamIsSavedWithItsAddressAndKeptAcrossAnUpdate) {
+    WriteSmallCatalogue();
+    Catalogue catalogue;
+    catalogue.LoadCatalogue(cataloguePath);
+    ASSERT_TRUE(ChooseStream(*catalogue.FindChannel("de_ard"), 1));
+    ASSERT_TRUE(ChooseStream(*catalogue.FindChannel("de_zdf"), 0));
+    DocNode channels("channels");
+    catalogue.WriteChannelState(channels);
+    EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
+    EXPECT_EQ(channels.Child("de_ard")->GetWString("cu_url"), u"http://de/ard-hd");
+    // The first stream chosen on purpose: its address, no index.
+    EXPECT_EQ(channels.Child("de_zdf")->FindAttribute("cu"), nullptr);
+    EXPECT_EQ(channels.Child("de_zdf")->GetWString("cu_url"), u"http://x/zdf");
+    EXPECT_TRUE(channels.Child("fr_tf1")->Attributes().empty());
+
+    // An update ranks the streams the other way round and adds one to zdf.
+    test::WriteCatalogue(
+        cataloguePath, "2024.2",
+        {{"de",
+          {{"ard", u"Das Erste", "n", {{0, 1500, u"http://de/ard-hd"}, {1, 800, u"http://de/ard"}}},
+           {"zdf", u"ZDF", "e", {{0, 900, u"http://x/zdf-2"}, {1, 500, u"http://x/zdf"}}}}}});
+    ASSERT_TRUE(catalogue.ReloadCatalogue());
+    EXPECT_EQ(SelectedStream(*catalogue.FindChannel("de_ard"))->address, u"http://de/ard-hd");
+    EXPECT_EQ(SelectedStream(*catalogue.FindChannel("de_zdf"))->address, u"http://x/zdf");
 }
 
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
@@ -257,20 +311,25 @@ TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
         ASSERT_NE(channels.Child("de_ard"), nullptr);
         EXPECT_TRUE(channels.Child("de_ard")->GetBool("f", false));
         EXPECT_EQ(channels.Child("de_ard")->GetInt("cu", 0), 1);
-        // A channel in its default state needs no child.
-        EXPECT_EQ(channels.Child("de_zdf"), nullptr);
+        ASSERT_NE(channels.Child("de_zdf"), nullptr);
+        EXPECT_FALSE(channels.Child("de_zdf")->GetBool("f", false));
     }
 }
 
-TEST_F(CatalogueTest, WriteChannelStateWritesOnlyChannelsOutOfTheirDefaultState) {
+TEST_F(CatalogueTest, WriteChannelStateWritesEveryChannelAndEmptyChildrenForTheOthers) {
     WriteSmallCatalogue();
     Catalogue catalogue;
     catalogue.LoadCatalogue(cataloguePath);
     AddFavourite(*catalogue.FindChannel("fr_tf1"));
     DocNode channels("channels");
     catalogue.WriteChannelState(channels);
-    ASSERT_EQ(channels.Children().size(), 1u);
+    ASSERT_EQ(channels.Children().size(), 3u);
     EXPECT_TRUE(channels.Child("fr_tf1")->GetBool("f", false));
+    EXPECT_EQ(channels.Child("fr_tf1")->Attributes().size(), 1u);
+    for (const char* id : {"de_ard", "de_zdf"}) {
+        ASSERT_NE(channels.Child(id), nullptr) << id;
+        EXPECT_TRUE(channels.Child(id)->Attributes().empty()) << id;
+    }
 }
 
 // Files whose names were changed in place, so that two nodes share one name

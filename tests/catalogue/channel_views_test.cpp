@@ -192,6 +192,43 @@ TEST_F(ChannelViewsTest, TheCurrentChannelIsRememberedAcrossARestart) {
     EXPECT_EQ(restarted.CurrentChannel()->id, "fr_m");
 }
 
+// A node name in a single-byte code page: "é" in Latin-1 is not UTF-8.
+TEST_F(ChannelViewsTest, ACurrentChannelWhoseIdIsNotUtf8SurvivesARestart) {
+    const std::string id = "\xE9t_caf\xE9";
+    test::WriteCatalogue(cataloguePath, "v",
+                         {{"\xE9t", {{"caf\xE9", u"Caf\u00E9", "n", {{0, 1, u"http://x/1"}}}}},
+                          {"\xE9u", {{"caf\xE9", u"Other", "n", {{0, 1, u"http://x/2"}}}}}});
+    LoadSettings(settingsPath);
+    ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
+    ASSERT_NE(catalogue.FindChannel(id), nullptr);
+    SetCurrentChannel(*catalogue.FindChannel(id));
+    ASSERT_TRUE(SaveSettings());
+
+    ResetSettings();
+    LoadSettings(settingsPath);
+    Catalogue restarted;
+    ASSERT_TRUE(restarted.LoadCatalogue(cataloguePath));
+    ASSERT_NE(restarted.CurrentChannel(), nullptr);
+    EXPECT_EQ(restarted.CurrentChannel()->id, id);
+}
+
+TEST(NameEncodingTest, AnyBytesSurviveWideningAndNarrowing) {
+    const std::string names[] = {"de_ard",
+                                 "\xE9t_x",
+                                 "\xFF\xFE\x80",
+                                 "ok_\xC3\xA9_\xC3",
+                                 "\xEF\xBF\xBD_real_fffd",
+                                 "\xF0\x9F\x93\xBA_tv",
+                                 "\xED\xA0\x80_encoded_surrogate",
+                                 std::string("nul\0in", 6)};
+    for (const std::string& name : names) {
+        EXPECT_EQ(NarrowName(WidenName(name)), name) << name;
+        EXPECT_EQ(WidenName(name) == FromUtf8(name), IsValidUtf8(name)) << name;
+    }
+    // Distinct names stay distinct.
+    EXPECT_NE(WidenName("\xE9"), WidenName("\xEA"));
+}
+
 TEST_F(ChannelViewsTest, FavouritesSurviveARestart) {
     LoadSettings(settingsPath);
     LoadSample();

@@ -145,6 +145,23 @@ TEST_F(LanguagesTest, KeysAPackLacksFallBackToTheProgramsEnglish) {
     EXPECT_EQ(LookupTextOr("menu_play", u"Play"), u"Play");
 }
 
+TEST_F(LanguagesTest, AddedKeysAPackLacksShowTheirEnglishText) {
+    LanguageSpec german = German();
+    german.texts.push_back({"static_search", u""});
+    test::WriteLanguagePack(path, {{0, german}});
+    SetStringSetting(kLanguage, u"de");
+    LoadLanguages(path);
+    EXPECT_EQ(LookupText("check_fallback"), u"Try other streams when one fails");
+    EXPECT_EQ(LookupText("static_search"), u"Search:");  // an empty text counts as none
+    EXPECT_EQ(LocalisedText(u"static_channel_source"),
+              std::optional<std::u16string>(u"Channel source"));
+    // A key of the first packs keeps the empty text; its callers have their
+    // own fallbacks.
+    EXPECT_EQ(LookupText("static_country"), u"");
+    ReleaseLanguages();
+    EXPECT_EQ(LookupText("menu_streams"), u"Streams");
+}
+
 TEST_F(LanguagesTest, ReleaseEmptiesThePack) {
     test::WriteLanguagePack(path, {{0, English()}});
     LoadLanguages(path);

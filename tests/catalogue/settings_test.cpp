@@ -64,10 +64,12 @@ TEST_F(SettingsTest, KnownKindsSurviveALoadAndASaveOthersAreDropped) {
 TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile) {
     WriteRichSettingsFile();
     LoadSettings(path);
-    const DocNode* state = ChannelStateNode();
+    const auto saved = SavedChannelStates();
+    const ChannelState* state = saved->Find("de_a");
     ASSERT_NE(state, nullptr);
-    ASSERT_NE(state->Child("de_a"), nullptr);
-    EXPECT_EQ(state->Child("de_a")->GetInt("cu", 0), 1);
+    EXPECT_TRUE(state->favourite);
+    EXPECT_EQ(state->streamIndex, 1);
+    EXPECT_EQ(saved->Find("de_b"), nullptr);
 }
 
 TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack) {
@@ -109,12 +111,12 @@ TEST_F(SettingsTest, DamagedOrMissingFilesGiveDefaults) {
         LoadSettings(path);
         EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
         EXPECT_EQ(GetStringSetting(kLanguage, u"en"), u"en");
-        EXPECT_EQ(ChannelStateNode(), nullptr);
+        EXPECT_TRUE(SavedChannelStates()->Empty());
     }
     ResetSettings();
     LoadSettings(folder.File("missing.cfg"));
     EXPECT_EQ(GetIntSetting(kSelTab, 0), 0);
-    EXPECT_EQ(ChannelStateNode(), nullptr);
+    EXPECT_TRUE(SavedChannelStates()->Empty());
 }
 
 TEST_F(SettingsTest, ADamagedFileIsKeptAsBadTheNewestOne) {
@@ -149,22 +151,42 @@ TEST_F(SettingsTest, ALaterLoadOverwritesButKeepsOtherEntries) {
     EXPECT_EQ(GetIntSetting("only_here", 0), 3);
 }
 
-TEST_F(SettingsTest, ANameInTwoMapsIsWrittenOnceWithTheLaterMapsValue) {
+// Easy to get by editing a dump: a setting stored under another type must
+// not shadow the user's choice at every start.
+TEST_F(SettingsTest, AKnownSettingOfAnotherTypeIsDroppedAtLoadAndNeverWritten) {
+    DocNode root("set");
+    DocNode* stored = root.AddChild("options");
+    stored->SetInt("first_run", 0);
+    stored->SetWString("sound_volume", u"80");
+    stored->SetInt("AutoCU", 0);
+    stored->SetBool("Language", true);
+    ASSERT_TRUE(root.SaveToFile(path));
     LoadSettings(path);
+    EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
+    EXPECT_TRUE(GetBoolSetting(kAutoCU, true));
+    SetBoolSetting(kFirstRun, false);
+    SetIntSetting(kSoundVolume, 30);
+    // Even set in a wrong map by mistake, a known name keeps its own type.
+    SetIntSetting(kFirstRun, 1);
+    // A name the program does not know: written once, the later map's value.
     SetBoolSetting("twice", true);
     SetIntSetting("twice", 5);
-    SetStringSetting("thrice", u"wide");
-    SetIntSetting("thrice", 9);
     ASSERT_TRUE(SaveSettings());
+
     auto saved = ReadDocument(path);
     const DocNode* options = std::as_const(*saved).Child("options");
-    EXPECT_EQ(options->FindAttribute("twice")->Type(), ValueType::Int);
-    EXPECT_EQ(options->GetInt("twice", 0), 5);
-    EXPECT_EQ(options->FindAttribute("thrice")->Type(), ValueType::WString);
-    std::size_t count = 0;
+    ASSERT_NE(options, nullptr);
+    std::vector<std::pair<std::string, ValueType>> written;
     for (const auto& attribute : options->Attributes())
-        count += attribute->Name() == "twice" || attribute->Name() == "thrice";
-    EXPECT_EQ(count, 2u);
+        written.emplace_back(attribute->Name(), attribute->Type());
+    EXPECT_EQ(written,
+              (std::vector<std::pair<std::string, ValueType>>{{"AutoCU", ValueType::Bool},
+                                                              {"first_run", ValueType::Bool},
+                                                              {"twice", ValueType::Int},
+                                                              {"sound_volume", ValueType::Int}}));
+    EXPECT_FALSE(options->GetBool("first_run", true));
+    EXPECT_EQ(options->GetInt("sound_volume", 0), 30);
+    EXPECT_EQ(options->GetInt("twice", 0), 5);
 }
 
 TEST_F(SettingsTest, AFailedSaveReportsItAndKeepsTheOldFile) {
@@ -186,7 +208,7 @@ TEST_F(SettingsTest, ResetForgetsEverything) {
     WriteRichSettingsFile();
     LoadSettings(path);
     ResetSettings();
-    EXPECT_EQ(ChannelStateNode(), nullptr);
+    EXPECT_TRUE(SavedChannelStates()->Empty());
     EXPECT_TRUE(GetBoolSetting(kFirstRun, true));
 }
 

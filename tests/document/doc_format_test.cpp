@@ -725,6 +725,43 @@ TEST_F(DocFileTest, SaveReplacesTheFileInsteadOfRewritingIt) {
     EXPECT_EQ(ReadAll("Settings.cfg").size(), 48u);
 }
 
+// A file kept in a dotfiles repository and linked into place, readable by
+// its owner only: after the save the link is still a link (relative or
+// absolute, through a second link), its target holds the new document
+// beside its old place, and the mode is the file's own.
+TEST_F(DocFileTest, SaveFollowsSymbolicLinksAndKeepsTheFilesMode) {
+    namespace fs = std::filesystem;
+    fs::create_directory(folder_.Path("dotfiles"));
+    const fs::path target = folder_.Path("dotfiles/Settings.cfg");
+    struct Case {
+        std::string link;
+        fs::path pointsTo;
+    };
+    const Case cases[] = {{"relative.cfg", "dotfiles/Settings.cfg"},
+                          {"absolute.cfg", target},
+                          {"twice.cfg", "relative.cfg"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        WriteAll("dotfiles/Settings.cfg", "old bytes");
+        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+        if (!fs::is_symlink(folder_.Path(c.link)))
+            fs::create_symlink(c.pointsTo, folder_.Path(c.link));
+        ASSERT_TRUE(Sample().SaveToFile(PathOf(c.link)));
+        EXPECT_TRUE(fs::is_symlink(folder_.Path(c.link)));
+        EXPECT_EQ(ToHex(ReadAll("dotfiles/Settings.cfg")), ToHex(Hex(kWorkedExample)));
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_FALSE(Exists("dotfiles/Settings.cfg.tmp"));
+        EXPECT_FALSE(Exists(c.link + ".tmp"));
+    }
+    // A plain file keeps its mode too.
+    WriteAll("plain.cfg", "old");
+    fs::permissions(folder_.Path("plain.cfg"), fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(Sample().SaveToFile(PathOf("plain.cfg")));
+    EXPECT_EQ(fs::status(folder_.Path("plain.cfg")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(DocFileTest, ALeftoverTemporaryFileIsReplaced) {
     WriteAll("Settings.cfg.tmp", std::string(1000, 'x'));
     ASSERT_TRUE(Sample().SaveToFile(PathOf("Settings.cfg")));

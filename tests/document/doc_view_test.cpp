@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -8,6 +12,7 @@
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 #include "document/memory_stream.h"
+#include "document/whole_file.h"
 #include "scratch_folder.h"
 #include "test_bytes.h"
 
@@ -171,6 +176,38 @@ TEST(DocView, LoadsAFileAndRefusesAMissingOne) {
     std::remove(path.c_str());
     EXPECT_FALSE(view.LoadFromFile(std::u16string(path.begin(), path.end())));
     EXPECT_TRUE(view.Empty());
+}
+
+// Another program cuts the file short or writes on at its end: after the
+// open (the read fails, so the caller takes the file as damaged) or after
+// the load (the view keeps what it read; a mapped file would have ended the
+// process with SIGBUS at the first touch of a lost page).
+TEST(DocView, AFileChangedWhileItIsReadIsRefusedAndOneChangedAfterwardsStaysReadable) {
+    const std::string bytes = SampleBytes();
+    const test::ScratchFolder folder;
+    const std::string path = folder / "changing.velt";
+    const std::u16string widePath(path.begin(), path.end());
+    const auto write = [&] { std::ofstream(path, std::ios::binary) << bytes; };
+    const auto cut = [&] { std::filesystem::resize_file(path, 3); };
+    const auto grow = [&] { std::ofstream(path, std::ios::binary | std::ios::app) << "more"; };
+    for (const auto& change : {std::function<void()>(cut), std::function<void()>(grow)}) {
+        write();
+        WholeFile file;
+        ASSERT_TRUE(file.Open(widePath));
+        change();
+        std::unique_ptr<std::uint8_t[]> read;
+        std::size_t size = 1;
+        EXPECT_FALSE(file.ReadAll(read, size));
+        EXPECT_EQ(size, 0u);
+    }
+
+    write();
+    Both both;
+    ReadBoth(bytes, both);
+    DocView view;
+    ASSERT_TRUE(view.LoadFromFile(widePath));
+    std::filesystem::resize_file(path, 0);
+    ExpectSameContent(both.tree, view.Root(), "");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/text_fallbacks.h"
 #include "player/media_player_host.h"
 #include "player/player_event_sink.h"
 #include "player/player_texts.h"
@@ -120,7 +121,7 @@ TEST_F(StreamSafetyTest, WithoutVideoOutputTheSoundPlaysOn) {
     options.renderApi = "no-such-render-api";
     MediaPlayerHost& host = MakeHost(options);
     ASSERT_TRUE(host.Ready());
-    EXPECT_EQ(host.StartFailure(), std::u16string(kTextVideoFailed.english));
+    EXPECT_EQ(host.StartFailure(), *EnglishFallback(kTextVideoFailed.key));
     StreamServer server;
     host.Play(server.Url("stream.ts"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder_.Saw(u"Playing"); }, kWaitMs));
@@ -134,7 +135,7 @@ TEST_F(StreamSafetyTest, StatusLineSpeaksTheLanguageOfThePack) {
     host.Play(u"file:///etc/hostname");
     ASSERT_NE(recorder_.Last(), nullptr);
     EXPECT_EQ(recorder_.Last()->text, LookupText(kTextCannotPlay.key));
-    EXPECT_NE(recorder_.Last()->text, std::u16string(kTextCannotPlay.english));
+    EXPECT_NE(recorder_.Last()->text, *EnglishFallback(kTextCannotPlay.key));
     host.Play(kTestCard);
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return recorder_.Saw(LookupText(kTextPlaying.key)); }, kWaitMs));

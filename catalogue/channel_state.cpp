@@ -1,0 +1,87 @@
+#include "catalogue/channel_state.h"
+
+#include <functional>
+#include <utility>
+
+namespace lumora {
+
+namespace {
+
+constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+ChannelState ReadChannelState(DocView::Node child) {
+    return {child.GetBool(kFavouriteAttribute, false), child.GetInt(kStreamIndexAttribute, 0),
+            child.RequireWString(kStreamAddressAttribute)};
+}
+
+}  // namespace
+
+void ChannelStateTable::Reserve(std::size_t count, std::size_t idBytes) {
+    entries_.reserve(count);
+    ids_.reserve(idBytes);
+    if (count * 2 > slots_.size())
+        Rebuild(count);
+}
+
+bool ChannelStateTable::Add(std::string_view id, const ChannelState& state) {
+    if (Find(id) != nullptr)
+        return false;
+    entries_.push_back(
+        {static_cast<std::uint32_t>(ids_.size()), static_cast<std::uint32_t>(id.size()), state});
+    ids_.append(id);
+    if (entries_.size() * 2 > slots_.size())
+        Rebuild(entries_.size());
+    else
+        slots_[SlotOf(id)] = static_cast<std::uint32_t>(entries_.size() - 1);
+    return true;
+}
+
+const ChannelState* ChannelStateTable::Find(std::string_view id) const {
+    if (slots_.empty())
+        return nullptr;
+    const std::uint32_t at = slots_[SlotOf(id)];
+    return at == kEmpty ? nullptr : &entries_[at].state;
+}
+
+std::size_t ChannelStateTable::SlotOf(std::string_view id) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(id)&mask;
+    while (slots_[slot] != kEmpty && IdOf(entries_[slots_[slot]]) != id)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+// Room for `count` entries, so probes stay short.
+void ChannelStateTable::Rebuild(std::size_t count) {
+    std::size_t capacity = 16;
+    while (capacity < count * 4)
+        capacity *= 2;
+    slots_.assign(capacity, kEmpty);
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        slots_[SlotOf(IdOf(entries_[i]))] = static_cast<std::uint32_t>(i);
+}
+
+ChannelStateTable ReadChannelStates(DocView::Node channels) {
+    ChannelStateTable table;
+    std::size_t idBytes = 0;
+    for (DocView::Node child : channels.Children())
+        idBytes += child.Name().size();
+    table.Reserve(channels.ChildCount(), idBytes);
+    for (DocView::Node child : channels.Children())
+        table.Add(child.Name(), ReadChannelState(child));
+    return table;
+}
+
+void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelState& state) {
+    DocNode* child = channels.AddChild(id);
+    if (child == nullptr)
+        return;
+    if (state.favourite)
+        child->SetBool(kFavouriteAttribute, true);
+    if (state.streamIndex != 0)
+        child->SetInt(kStreamIndexAttribute, state.streamIndex);
+    if (!state.streamAddress.empty())
+        child->SetWString(kStreamAddressAttribute, state.streamAddress);
+}
+
+}  // namespace lumora

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/doc_node.h"
+#include "document/doc_view.h"
+
+namespace lumora {
+
+// What a channel carries between runs, kept in the settings file's node
+// "channels": one child per channel, named by the channel's id.
+inline constexpr std::string_view kChannelStateNode = "channels";
+inline constexpr std::string_view kFavouriteAttribute = "f";     // Bool, true for a favourite
+inline constexpr std::string_view kStreamIndexAttribute = "cu";  // Int, written when not 0
+// WString, the address of the stream the user chose, beside "cu": an update
+// that reorders the streams moves "cu" to where the address went.
+inline constexpr std::string_view kStreamAddressAttribute = "cu_url";
+
+struct ChannelState {
+    bool favourite = false;
+    std::int32_t streamIndex = 0;
+    // Empty when no choice of stream is remembered.
+    std::u16string streamAddress;
+};
+
+// The saved state of channels by id. Filled once (from the settings file, or
+// from the records before a reload) and then only looked up, so one table is
+// shared by the threads that load catalogues without being copied.
+//
+// The ids lie back to back in one buffer and are found through an
+// open-addressing index of entry positions: a table of 100,000 channels is
+// filled with a handful of allocations.
+class ChannelStateTable {
+public:
+    // Room for `count` entries of `idBytes` bytes of ids in all.
+    void Reserve(std::size_t count, std::size_t idBytes);
+    // Files the state unless the id is filed already: of two entries with
+    // one id the first counts, as in a document. False for a repeated id.
+    bool Add(std::string_view id, const ChannelState& state);
+    // Null when the id has no state.
+    const ChannelState* Find(std::string_view id) const;
+
+    // The entries in the order they were filed.
+    std::size_t Size() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+    std::string_view IdAt(std::size_t i) const { return IdOf(entries_[i]); }
+    const ChannelState& StateAt(std::size_t i) const { return entries_[i].state; }
+
+private:
+    struct Entry {
+        std::uint32_t at = 0;  // the id's place in ids_
+        std::uint32_t size = 0;
+        ChannelState state;
+    };
+
+    std::string_view IdOf(const Entry& entry) const {
+        return std::string_view(ids_).substr(entry.at, entry.size);
+    }
+    std::size_t SlotOf(std::string_view id) const;
+    void Rebuild(std::size_t count);
+
+    std::string ids_;
+    std::vector<Entry> entries_;
+    // Positions in entries_, kEmpty for a free slot; at most half full.
+    std::vector<std::uint32_t> slots_;
+};
+
+// The state of every child of a "channels" node.
+ChannelStateTable ReadChannelStates(DocView::Node channels);
+// Adds the child `id` to `channels`: "f" for a favourite, "cu" for a chosen
+// stream other than the first, "cu_url" for a remembered address, and an
+// empty child for none of these. Nothing is added when a child of that id
+// exists already.
+void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelState& state);
+
+}  // namespace lumora

@@ -1,0 +1,52 @@
+#include "catalogue/text_fallbacks.h"
+
+#include <functional>
+#include <map>
+
+namespace lumora {
+
+namespace {
+
+using FallbackTable = std::map<std::string_view, std::u16string, std::less<>>;
+
+// The texts of data/languages/en.json; a test keeps the two equal.
+const FallbackTable& Table() {
+    static const FallbackTable table = {
+        {"check_fallback", u"Try other streams when one fails"},
+        {"menu_streams", u"Streams"},
+        {"msg_error_save", u"The channel list could not be saved."},
+        {"msg_more_entries", u"%d more entries of the channel catalogue were not accepted."},
+        {"msg_player_failed", u"The media player could not be started. Channels cannot be played."},
+        {"msg_use_playlist", u"Use this playlist as your channel source?\n\n%s"},
+        {"msg_video_failed",
+         u"The video output could not be started. Channels play with sound only."},
+        {"static_channel_source", u"Channel source"},
+        {"static_search", u"Search:"},
+        {"str_address_refused", u"This address cannot be played."},
+        {"str_playlist_unusable",
+         u"The playlist could not be read or has no stream that can be played."},
+        {"str_save_failed", u"The settings could not be saved to %s: %s"},
+        {"str_status_buffering", u"Buffering %d%%"},
+        {"str_status_cannot_connect", u"Cannot connect"},
+        {"str_status_cannot_play", u"Cannot play stream"},
+        {"str_status_connecting", u"Connecting..."},
+        {"str_status_lost", u"Stream lost"},
+        {"str_status_no_stream", u"This channel has no stream address."},
+        {"str_status_not_found", u"Stream not found"},
+        {"str_status_playing", u"Playing"},
+        {"str_status_stopped", u"Stopped"},
+        {"str_status_trying", u"Trying stream %d of %d..."},
+        {"str_status_unknown_format", u"Unrecognized stream format"},
+    };
+    return table;
+}
+
+}  // namespace
+
+const std::u16string* EnglishFallback(std::string_view key) {
+    const FallbackTable& table = Table();
+    auto found = table.find(key);
+    return found == table.end() ? nullptr : &found->second;
+}
+
+}  // namespace lumora
