@@ -86,16 +86,22 @@ void CopyChannelState(const DocNode* from, DocNode& to) {
 void LoadSettings(const std::u16string& path) {
     SettingsStore& store = Store();
     store.path = path;
-    auto document = std::make_unique<DocNode>();
-    if (!document->LoadFromFile(path)) {
+    if (!ReadSettingsFile(path)) {
         // The next save would write the defaults over it.
         SetDamagedFileAside(path);
         store.loaded = std::make_unique<DocNode>();
-        return;
     }
+}
+
+bool ReadSettingsFile(const std::u16string& path) {
+    auto document = std::make_unique<DocNode>();
+    if (!document->LoadFromFile(path))
+        return false;
+    SettingsStore& store = Store();
     store.loaded = std::move(document);
     if (const DocNode* options = std::as_const(*store.loaded).Child(kOptionsNode))
         ReadOptions(*options, store);
+    return true;
 }
 
 bool SaveSettings() {
