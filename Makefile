@@ -22,9 +22,12 @@ configure: deps
 build: configure
 	cmake --build $(BUILD)
 
+# The player ends a normal quit with 1 (0 when the first-run dialog is
+# cancelled); only other codes, a crash among them, fail the target.
 run: build
 	@if [ -x $(BUILD)/lumora ]; then \
-	  $(BUILD)/lumora; \
+	  status=0; $(BUILD)/lumora || status=$$?; \
+	  [ $$status -le 1 ] || exit $$status; \
 	else \
 	  echo "The player (build/lumora) is not there yet; everything else is built."; \
 	fi

@@ -109,14 +109,15 @@ const std::u16string& PackText(std::string_view key) {
 
 }  // namespace
 
-void LoadLanguages(const std::u16string& path) {
+bool LoadLanguages(const std::u16string& path) {
     ReleaseLanguages();
     LanguagePack& pack = Pack();
     pack.loaded = true;
     DocNode document;
     if (!document.LoadFromFile(path) || document.Name() != kPackRoot)
-        return;
+        return false;
     ReadLanguages(document, pack);
+    return true;
 }
 
 void ReleaseLanguages() {

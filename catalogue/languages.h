@@ -16,9 +16,10 @@ namespace lumora {
 
 // Loads the pack at the full path, replacing a pack loaded before. A
 // missing or damaged file, or a root other than "lang_doc_1.0", leaves no
-// language. The first language whose code equals the setting "Language"
-// (default "en", stored by the read) becomes current.
-void LoadLanguages(const std::u16string& path);
+// language (and the answer is false; the file is never touched). The first
+// language whose code equals the setting "Language" (default "en", stored
+// by the read) becomes current.
+bool LoadLanguages(const std::u16string& path);
 void ReleaseLanguages();
 
 // The text "text" of the key in the current language. When there is no

@@ -102,15 +102,20 @@ void CopyChannelState(const ChannelStateTable& from, DocNode& to) {
 void LoadSettings(const std::u16string& path) {
     SettingsStore& store = Store();
     store.path = path;
-    // Read as a view: a file with a child for each of 100,000 channels is
-    // read without building a tree of them.
-    DocView document;
-    if (!document.LoadFromFile(path)) {
+    if (!ReadSettingsFile(path)) {
         // The next save would write the defaults over it.
         SetDamagedFileAside(path);
         store.channels = std::make_shared<ChannelStateTable>();
-        return;
     }
+}
+
+bool ReadSettingsFile(const std::u16string& path) {
+    // Read as a view: a file with a child for each of 100,000 channels is
+    // read without building a tree of them.
+    DocView document;
+    if (!document.LoadFromFile(path))
+        return false;
+    SettingsStore& store = Store();
     DocView::Node node = document.Root();
     if (document.Root().FindChild(kOptionsNode, node))
         ReadOptions(node, store);
@@ -118,6 +123,7 @@ void LoadSettings(const std::u16string& path) {
     if (document.Root().FindChild(kChannelStateNode, node))
         *channels = ReadChannelStates(node);
     store.channels = std::move(channels);
+    return true;
 }
 
 bool SaveSettings() {

@@ -25,6 +25,13 @@ namespace lumora {
 // SavedChannelStates.
 void LoadSettings(const std::u16string& path);
 
+// Fills the maps and the loaded document from the file as LoadSettings
+// does, but only reads: the path is not remembered (so nothing is saved to
+// it) and a file that cannot be read stays where it is. False when the
+// file is missing or damaged; the store is then unchanged. For tools that
+// inspect a user's settings.
+bool ReadSettingsFile(const std::u16string& path);
+
 // Writes a new file to the remembered path: root "set", child "options"
 // with one attribute per setting and child "channels" with the catalogue's
 // per-channel state. The old file is replaced atomically. False when the

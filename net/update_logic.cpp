@@ -282,9 +282,15 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
             if (check.answer == CheckAnswer::Unreachable)
                 UpdateOutcome = kUpdateConnectionError;
             bool newer = check.answer == CheckAnswer::Newer;
+            PendingUpdate pending;
+            if (newer) {
+                pending.version = check.markerVersion;
+                pending.playlist = check.playlist != nullptr;
+                pending.playlistFetch = std::move(check.playlist);
+                pending.playlistSource = source.server;
+            }
             // The finding first: whoever sees updatePending also sees it.
-            SetPendingUpdate(newer ? PendingUpdate{check.markerVersion, check.playlist != nullptr}
-                                   : PendingUpdate{});
+            SetPendingUpdate(pending);
             updatePending = newer;
             done.set_value();
         }).detach();

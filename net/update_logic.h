@@ -50,12 +50,19 @@ inline constexpr std::string_view kMsgCatalogueUpdated = "msg_cupdated";
 inline constexpr std::string_view kMsgNoUpdates = "msg_noupdates";
 inline constexpr std::string_view kMsgSaveFailed = "msg_error_save";
 
+struct PlaylistFetch;
+
 // What the background check found with updatePending: the marker version,
 // so the download that follows can tell the announced catalogue from
-// anything else, or that the source served a playlist. Any thread.
+// anything else, or that the source served a playlist. For a playlist the
+// checked body is kept with the address it came from, so the update that
+// follows builds from it instead of fetching the playlist a second time.
+// Any thread.
 struct PendingUpdate {
     std::string version;
     bool playlist = false;
+    std::shared_ptr<const PlaylistFetch> playlistFetch;
+    std::u16string playlistSource;  // the source address the body came from
 };
 void SetPendingUpdate(const PendingUpdate& pending);
 PendingUpdate PendingUpdateFound();

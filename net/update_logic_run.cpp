@@ -88,12 +88,12 @@ int OutcomeOfStore(StoreResult result) {
 
 namespace {
 
-// The playlist's catalogue, from the playlist the check fetched or, after
-// the check at start, fetched anew.
-int StorePlaylistCatalogue(const UpdateSource& source, std::unique_ptr<PlaylistFetch> fetched,
+// The playlist's catalogue, from the playlist the check fetched (this run's
+// or the one at start), or fetched anew when no checked body is at hand.
+int StorePlaylistCatalogue(const UpdateSource& source, std::shared_ptr<const PlaylistFetch> fetched,
                            const std::function<bool()>& claim) {
     if (!fetched) {
-        fetched = std::make_unique<PlaylistFetch>(FetchPlaylist(source, false));
+        fetched = std::make_shared<PlaylistFetch>(FetchPlaylist(source, false));
         if (fetched->answer != CheckAnswer::Newer)
             return fetched->answer == CheckAnswer::Unreachable ? kUpdateConnectionError
                                                                : kUpdateNone;
@@ -113,8 +113,13 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     PendingUpdate pending = PendingUpdateFound();
     ExpectedCatalogue expected{pending.version, source.catalogueVersion};
     bool playlist = KindOfSource(source.server) != SourceKind::UpdateServer || pending.playlist;
-    std::unique_ptr<PlaylistFetch> fetched;
-    if (!updatePending.load()) {
+    std::shared_ptr<const PlaylistFetch> fetched;
+    if (updatePending.load()) {
+        // The playlist the check at start fetched, when it came from this
+        // source: it crosses the network once.
+        if (pending.playlistSource == source.server)
+            fetched = std::move(pending.playlistFetch);
+    } else {
         SourceCheck check = CheckSource(source, true);
         if (check.answer != CheckAnswer::Newer) {
             run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError

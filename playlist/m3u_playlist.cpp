@@ -118,24 +118,67 @@ void ForEachAttribute(std::string_view head, Visit visit) {
     }
 }
 
-// "(720p)", "(1080i)": the stated number of lines, or 0 for anything else.
-int ResolutionTag(std::string_view tag) {
-    if (tag.size() < 4 || tag.front() != '(' || tag.back() != ')')
-        return 0;
-    std::string_view inner = tag.substr(1, tag.size() - 2);
-    char scan = LowerAscii(inner.back());
-    if (scan != 'p' && scan != 'i')
-        return 0;
-    inner.remove_suffix(1);
-    if (inner.empty() || inner.size() > 5)
-        return 0;
+// Quality words providers put in tags, and the picture lines each stands
+// for (longer words first, so "fhd" is not read as "f" and "hd").
+struct QualityWord {
+    std::string_view word;
+    int lines;
+};
+constexpr std::array<QualityWord, 7> kQualityWords = {{
+    {"fullhd", 1080},
+    {"fhd", 1080},
+    {"uhd", 2160},
+    {"4k", 2160},
+    {"8k", 4320},
+    {"hd", 720},
+    {"sd", 480},
+}};
+
+// A scan word at the start of `text`: "720p", "1080i", with a frame rate
+// after it ("1080p50"). Its lines, and how many characters it took; 0 lines
+// when the text does not start with one.
+std::pair<int, std::size_t> ScanWord(std::string_view text) {
+    std::size_t i = 0;
     int lines = 0;
+    while (i < text.size() && i < 5 && IsDigit(text[i]))
+        lines = lines * 10 + (text[i++] - '0');
+    if (i == 0 || i == text.size() || (text[i] != 'p' && text[i] != 'i'))
+        return {0, 0};
+    ++i;
+    for (std::size_t rate = 0; rate < 3 && i < text.size() && IsDigit(text[i]); ++rate)
+        ++i;
+    return {lines, i};
+}
+
+// The inside of a tag that names the picture quality and nothing else:
+// "720p", "720 p", "1080P", "HD", "Full HD", "4K / UHD", "HD 720p". The
+// highest number of lines it states, or 0 for anything else ("FM", "Asia").
+int QualityTag(std::string_view inner) {
+    std::string text;
     for (char c : inner) {
-        if (!IsDigit(c))
-            return 0;
-        lines = lines * 10 + (c - '0');
+        if (!IsBlank(c))
+            text += LowerAscii(c);
     }
-    return lines;
+    int best = 0;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        if (rest.front() == '/' || rest.front() == ',' || rest.front() == '|') {
+            rest.remove_prefix(1);
+            continue;
+        }
+        auto [lines, length] = ScanWord(rest);
+        for (const QualityWord& quality : kQualityWords) {
+            if (length == 0 && rest.starts_with(quality.word)) {
+                lines = quality.lines;
+                length = quality.word.size();
+            }
+        }
+        if (lines <= 0)
+            return 0;
+        best = std::max(best, lines);
+        rest.remove_prefix(length);
+    }
+    return best;
 }
 
 void AppendWord(std::string& out, std::string_view word) {
@@ -315,8 +358,7 @@ CleanName CleanDisplayName(std::string_view displayName) {
             std::size_t close =
                 displayName.substr(0, i + kMaxTagLength).find(open == '[' ? ']' : ')', i);
             if (close != std::string_view::npos) {
-                std::string_view group = displayName.substr(i, close - i + 1);
-                int lines = open == '(' ? ResolutionTag(group) : 0;
+                int lines = QualityTag(displayName.substr(i + 1, close - i - 1));
                 // "[Not 24/7]", "[Geo-blocked]": availability notes, not part of the name.
                 if (open == '[' || lines > 0) {
                     result.resolution = std::max(result.resolution, lines);

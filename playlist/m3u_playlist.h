@@ -83,9 +83,9 @@ AddressWithHeaders SplitAddressHeaders(std::string_view line);
 // no such base. An absolute reference is returned as it is.
 std::optional<std::string> ResolveAddress(std::string_view reference, std::string_view base);
 
-// A display name without its resolution tag "(720p)" and its bracket tags
-// "[Not 24/7]", blanks collapsed; and the resolution the tag states (0 when
-// none).
+// A display name without its quality tags ("(720p)", "(720 p)", "(1080P)",
+// "(HD)", "[4K]") and its bracket tags "[Not 24/7]", blanks collapsed; and
+// the highest resolution a tag states (0 when none).
 struct CleanName {
     std::string name;
     int resolution = 0;

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # The Debian package: made with CPack from the build, unpacked into a
-# throw-away root with dpkg -x; its metainfo passes appstreamcli, its man
-# pages format, its dependencies name the linked libraries, no file in it
-# refers to the build tree, and the installed program, started offscreen,
-# finds the data files of that root.
+# throw-away root with dpkg -x; its metainfo passes appstreamcli, its menu
+# entry passes desktop-file-validate, its man pages format, its dependencies
+# name the linked libraries, no file in it refers to the build tree, and the
+# installed program, started offscreen, finds the data files of that root.
 #
 # Usage: package_test.sh BUILD_DIR
 # Exit codes: 0 passed, 1 failed, 77 skipped (cpack or dpkg missing).
 set -u
 build=$(cd "${1:?usage: package_test.sh BUILD_DIR}" && pwd)
-for tool in cpack dpkg-deb appstreamcli man python3; do
+for tool in cpack dpkg-deb appstreamcli desktop-file-validate man python3; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 fail() {
@@ -43,6 +43,9 @@ for file in usr/bin/lumora usr/bin/lumora-data usr/share/lumora/Languages.lngp \
 done
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.lumora.Lumora.metainfo.xml" >"$work/as.log" 2>&1 ||
     fail "metainfo does not validate: $(cat "$work/as.log")"
+# Warnings are printed but pass; what the distribution rejects is an error.
+desktop-file-validate "$root/usr/share/applications/lumora.desktop" >"$work/desktop.log" 2>&1 ||
+    fail "the menu entry does not validate: $(cat "$work/desktop.log")"
 for page in lumora lumora-data; do
     MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1" 2>"$work/man.err" | grep -q "^NAME" ||
         fail "man page $page does not format: $(cat "$work/man.err")"

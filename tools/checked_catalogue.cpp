@@ -24,15 +24,15 @@ std::vector<const DocNode*> StreamNodes(const DocNode& channel) {
     return streams;
 }
 
-// A text attribute in either string type, as UTF-8.
+// A text attribute as UTF-8, read as the player reads it: a wide string or
+// nothing. An address the player would not see must not be probed and
+// ranked as if it played.
 std::string TextAttribute(const DocNode& node, std::string_view name) {
     const DocAttribute* attribute = node.FindAttribute(name);
     if (attribute == nullptr)
         return {};
     if (const std::u16string* wide = attribute->WString())
         return ToUtf8(*wide);
-    if (const std::string* narrow = attribute->String())
-        return *narrow;
     return {};
 }
 

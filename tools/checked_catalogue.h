@@ -27,6 +27,9 @@ struct CatalogueStream {
     std::string address;      // "u", UTF-8
     std::string userAgent;    // "ua", when the stream carries one
     std::string referrer;     // "ref", when the stream carries one
+    // The texts are taken only from wide-string attributes, as the player
+    // takes them; any other type reads as empty (an empty address is
+    // refused by the probe and never ranks as working).
 };
 
 // The countries whose channels are checked; all when empty.

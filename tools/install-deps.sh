@@ -15,7 +15,7 @@ packages=(
   mpv  # the command-line player: the start-up benchmark's reference
   qt6-translations-l10n
   dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland
-  appstream dpkg-dev file
+  appstream desktop-file-utils dpkg-dev file
 )
 
 missing=()

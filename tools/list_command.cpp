@@ -100,11 +100,19 @@ int RunList(const Arguments& args) {
         return Usage();
 
     // The player's order: settings, then languages, then the catalogue.
+    // Only reads: a file named here that cannot be read is an error, never
+    // replaced by defaults and never set aside as the player would.
     ResetSettings();
-    if (options->settings)
-        LoadSettings(FromUtf8(*options->settings));
-    if (options->languages)
-        LoadLanguages(FromUtf8(*options->languages));
+    if (options->settings && !ReadSettingsFile(FromUtf8(*options->settings))) {
+        std::fprintf(stderr, "lumora-data list: cannot read the settings '%s'\n",
+                     options->settings->c_str());
+        return 1;
+    }
+    if (options->languages && !LoadLanguages(FromUtf8(*options->languages))) {
+        std::fprintf(stderr, "lumora-data list: cannot read the language pack '%s'\n",
+                     options->languages->c_str());
+        return 1;
+    }
 
     SetCatalogueMessageSink([](const std::u16string& text) {
         std::string line = ToUtf8(text) + "\n";

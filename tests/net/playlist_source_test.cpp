@@ -184,6 +184,27 @@ TEST_F(PlaylistSourceTest, ServerAddressThatServesAPlaylistIsTakenAsOne) {
     EXPECT_NE(Installed()->Child("fr"), nullptr);
 }
 
+// The check at start keeps the playlist it fetched; the update that follows
+// builds from it, so the list crosses the network once.
+TEST_F(PlaylistSourceTest, AnAutomaticUpdateFetchesThePlaylistOnce) {
+    Serve("/provider", Playlist());
+    for (const char* path : {kPlaylistPath, "/provider"}) {
+        SCOPED_TRACE(path);
+        const UpdateSource source = Source(server.Url(path));
+        std::shared_future<void> checked = StartAutomaticUpdateCheck(true, source);
+        ASSERT_TRUE(checked.valid());
+        ASSERT_EQ(checked.wait_for(60s), std::future_status::ready);
+        ASSERT_TRUE(updatePending.load());
+
+        EXPECT_EQ(Run(source), kUpdateReplaced);
+        EXPECT_EQ(ReadCatalogueOrigin(*Installed()).source, server.Url(path));
+        int fetches = 0;
+        for (const std::string& request : server.Requests())
+            fetches += request == path;
+        EXPECT_EQ(fetches, 1);
+    }
+}
+
 // Whatever the list holds, the working catalogue is kept byte for byte
 // unless a playable catalogue comes of it.
 TEST_F(PlaylistSourceTest, UnusableListsKeepTheOldCatalogue) {

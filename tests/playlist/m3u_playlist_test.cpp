@@ -126,6 +126,43 @@ TEST(ProviderPlaylists, OptionsBelongToTheNextAddressOnly) {
     EXPECT_EQ(playlist.entries[1].userAgent, "");
 }
 
+// However a provider writes the picture quality in a tag, the channel name
+// is the same and the tag only ranks the stream.
+TEST(ProviderPlaylists, QualityTagsLeaveTheNameInAnyWriting) {
+    struct QualityRow {
+        const char* raw;
+        const char* name;
+        int resolution;
+    };
+    const QualityRow rows[] = {
+        {"Alpha (720 p)", "Alpha", 720},
+        {"Alpha ( 1080 P )", "Alpha", 1080},
+        {"Alpha (1080P)", "Alpha", 1080},
+        {"Alpha (1080p50)", "Alpha", 1080},
+        {"Alpha [HD]", "Alpha", 720},
+        {"Alpha (HD)", "Alpha", 720},
+        {"Alpha (hd)", "Alpha", 720},
+        {"Alpha (FHD)", "Alpha", 1080},
+        {"Alpha (Full HD)", "Alpha", 1080},
+        {"Alpha (4K/UHD)", "Alpha", 2160},
+        {"Alpha (SD)", "Alpha", 480},
+        {"Alpha (HD 720p)", "Alpha", 720},
+        {"Alpha [576 i]", "Alpha", 576},
+        // Not a quality: part of the name, kept.
+        {"Radio (FM)", "Radio (FM)", 0},
+        {"Alpha (HDTV)", "Alpha (HDTV)", 0},
+        {"Alpha (0p)", "Alpha (0p)", 0},
+        {"Alpha (p)", "Alpha (p)", 0},
+        {"Alpha ()", "Alpha ()", 0},
+        {"Alpha (720)", "Alpha (720)", 0},
+    };
+    for (const QualityRow& row : rows) {
+        CleanName clean = CleanDisplayName(row.raw);
+        EXPECT_EQ(clean.name, row.name) << row.raw;
+        EXPECT_EQ(clean.resolution, row.resolution) << row.raw;
+    }
+}
+
 TEST(ProviderPlaylists, PlaylistBodiesAreToldFromOtherAnswers) {
     EXPECT_TRUE(LooksLikeM3u("#EXTM3U\n"));
     EXPECT_TRUE(LooksLikeM3u("\xEF\xBB\xBF\r\n  #extm3u url-tvg=\"x\"\n"));

@@ -116,6 +116,26 @@ TEST(CheckedCatalogue, KeepsEverythingButTheStreamOrder) {
     EXPECT_EQ(ToUtf8(out.Child("5")->GetWString("u")), "http://example.org/after-a-gap");
 }
 
+// The player takes names and addresses from wide strings only; a narrow one
+// is nothing to it, so the checker must not probe or rank it either.
+TEST(CheckedCatalogue, ReadsTextsAsThePlayerDoes) {
+    auto root = OneChannel(2);
+    DocNode* channel = root->Child("us")->Child("C");
+    channel->SetString("n", "Narrow name");
+    DocNode* narrow = channel->Child("0");
+    narrow->SetString("u", "http://example.org/narrow");
+    narrow->SetString("ua", "Agent/narrow");
+    narrow->SetString("ref", "http://example.org/narrow-ref");
+
+    std::vector<CatalogueStream> streams = CollectStreams(*root, {});
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].channelName, "");
+    EXPECT_EQ(streams[0].address, "");
+    EXPECT_EQ(streams[0].userAgent, "");
+    EXPECT_EQ(streams[0].referrer, "");
+    EXPECT_EQ(streams[1].address, "http://example.org/s1");
+}
+
 TEST(CheckedCatalogue, DropsOnlyCheckedChannelsWithoutAWorkingStream) {
     DocNode root("1.0.0.1");
     for (const char* country : {"de", "us"}) {

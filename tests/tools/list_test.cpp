@@ -165,6 +165,46 @@ TEST_F(ListVerbTest, BadRequestsAreRefused) {
     EXPECT_EQ(Run(Files() + " second.lmch").exitCode, 2);
 }
 
+// A wrong or missing file named on the command line is reported, and the
+// verb, which only looks, leaves every file where and as it was.
+TEST_F(ListVerbTest, UnreadableSettingsOrLanguagesAreRefusedAndLeftAlone) {
+    struct Row {
+        const char* what;
+        const char* option;
+        const char* file;
+        const char* bytes;  // null: the file is missing
+        const char* message;
+    } rows[] = {
+        {"damaged settings", "--settings", "Bad.cfg", "not a document", "cannot read the settings"},
+        {"missing settings", "--settings", "None.cfg", nullptr, "cannot read the settings"},
+        {"damaged pack", "--languages", "Bad.lngp", "not a document",
+         "cannot read the language pack"},
+        {"missing pack", "--languages", "None.lngp", nullptr, "cannot read the language pack"},
+    };
+    WriteFiles();
+    DocNode notAPack("set");
+    ASSERT_TRUE(notAPack.SaveToFile(FromUtf8(File("NotAPack.lngp"))));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.bytes != nullptr)
+            std::ofstream(File(row.file), std::ios::binary) << row.bytes;
+        RunResult result =
+            Run("'" + File("Channels.lmch") + "' " + row.option + " '" + File(row.file) + "'");
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.out.empty());
+        EXPECT_NE(result.err.find(row.message), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(File(row.file) + ".bad"));
+        if (row.bytes != nullptr) {
+            std::ifstream kept(File(row.file), std::ios::binary);
+            std::stringstream bytes;
+            bytes << kept.rdbuf();
+            EXPECT_EQ(bytes.str(), row.bytes);
+        }
+    }
+    RunResult wrongPack = Run(Files(false) + " --languages '" + File("NotAPack.lngp") + "'");
+    EXPECT_EQ(wrongPack.exitCode, 1) << "a document that is no language pack";
+}
+
 TEST_F(ListVerbTest, TheSettingsFileIsNotWritten) {
     WriteFiles();
     auto before = std::filesystem::last_write_time(File("Settings.cfg"));
