@@ -64,6 +64,15 @@ CatalogueMessageCount& MessageCount() {
     return count;
 }
 
+// The owner of a message about the catalogue: the splash while start-up
+// shows it, so that the message comes over it; else none.
+QWidget* CatalogueMessageOwner() {
+    const MainFrame* frame = TheMainFrame();
+    if (frame != nullptr && frame->isVisible())
+        return nullptr;
+    return TheLoadingDialog();
+}
+
 void ShowCatalogueMessage(const std::u16string& text) {
     CatalogueMessageCount& count = MessageCount();
     if (count.shown >= kMaxCatalogueMessageBoxes) {
@@ -71,8 +80,8 @@ void ShowCatalogueMessage(const std::u16string& text) {
         return;
     }
     ++count.shown;
-    // No owner, the default caption, a single OK button.
-    ShowPlainMessage(nullptr, QString::fromStdU16String(text), QString());
+    // The default caption, a single OK button.
+    ShowPlainMessage(CatalogueMessageOwner(), QString::fromStdU16String(text), QString());
 }
 
 // Runs one catalogue load with its messages counted, then tells how many
@@ -84,8 +93,8 @@ bool WithBoundedMessages(Load load) {
     if (const int withheld = MessageCount().withheld; withheld > 0) {
         const std::u16string format = LookupTextOr(
             kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
-        ShowPlainMessage(nullptr, QString::fromStdU16String(FormatText(format, {withheld})),
-                         QString());
+        ShowPlainMessage(CatalogueMessageOwner(),
+                         QString::fromStdU16String(FormatText(format, {withheld})), QString());
     }
     MessageCount() = {};
     return loaded;
@@ -335,6 +344,7 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
         // catalogue) leaves it unshown.
         if (!terminated) {
             frame.BringToFront();
+            KeepLoadingDialogInLine();
             ConnectLauncher(launcher, frame);
             // Media keys and desktop controls, where there is a session bus.
             MprisService mpris(frame, &launcher);

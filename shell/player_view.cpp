@@ -325,13 +325,14 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
 void PlayerView::Tick() {
     tickCount_ += kTimerPeriodMs;
 
+    // The splash ends first: the update below opens dialogs it would hide.
+    if (tickCount_ == kTimerPeriodMs)
+        EndLoadingDialog();
+
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
     if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
         emit commandRequested(ID_CHANNEL_UPDATE);
-
-    if (tickCount_ == kTimerPeriodMs)
-        EndLoadingDialog();
 
     // The player can leave full screen by itself; the layout follows.
     const bool fullScreen = player_ && player_->IsFullScreen();

@@ -13,10 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -940,6 +942,34 @@ TEST_F(DialogsTest, SplashGrowsAroundItsPictureAndEndsAtTheFirstTick) {
     // Later ends find nothing to close.
     EndLoadingDialog();
     frame.View().Tick();
+}
+
+TEST_F(DialogsTest, SplashNeverHidesWhatTheUserMustAnswer) {
+    ASSERT_TRUE(ShowLoadingDialog());
+    QPointer<LoadingDialog> splash = TheLoadingDialog();
+    EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    {
+        // A message it owns comes over it and leaves it open.
+        QMessageBox owned(QMessageBox::NoIcon, QString(), QStringLiteral("Wrong category!"),
+                          QMessageBox::Ok, splash.data());
+        owned.setModal(true);
+        owned.show();
+        EXPECT_TRUE(splash->isVisible());
+    }
+    // The main window is up: no longer above everything.
+    KeepLoadingDialogInLine();
+    EXPECT_FALSE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(splash->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(splash->isVisible());
+    // Any other modal window ends it before it shows.
+    QDialog modal;
+    modal.setModal(true);
+    modal.show();
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+    EXPECT_EQ(splash->result(), kDialogResultOk);
+    modal.hide();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(splash);
 }
 
 TEST_F(DialogsTest, SplashClosedByTheUserIsNeverUsedAgain) {

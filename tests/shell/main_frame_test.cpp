@@ -354,14 +354,20 @@ TEST_F(MainFrameTest, VolumeGoesToThePlayerAndTheSettings) {
     EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 70);
 }
 
-TEST_F(MainFrameTest, FirstTickEndsTheSplashOnce) {
-    int ends = 0;
-    TheShellHooks().endLoadingDialog = [&] { ++ends; };
+TEST_F(MainFrameTest, FirstTickEndsTheSplashOnceBeforeItStartsAnUpdate) {
+    test::RecordedMessages messages;
+    QStringList steps;
+    TheShellHooks().endLoadingDialog = [&] { steps << "splash ended"; };
+    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) {
+        steps << "update";
+    };
     MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(ShowActive());
+    updatePending = true;
     frame.View().Tick();
     frame.View().Tick();
     frame.View().Tick();
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(steps, QStringList({"splash ended", "update"}));
     EXPECT_EQ(frame.View().TickCount(), 1500);
 }
 

@@ -30,6 +30,7 @@
 #include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/data_folders.h"
+#include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
@@ -322,6 +323,42 @@ TEST_F(StartupTest, ASignalDuringAMessageAboutTheCatalogueEndsTheStartAndSaves) 
     DocNode saved;
     ASSERT_TRUE(saved.LoadFromFile(settingsPath_.toStdU16String()));
     EXPECT_EQ(saved.Child("options")->GetInt("changed_this_session", 0), 7);
+}
+
+TEST_F(StartupTest, CatalogueMessagesComeOverTheSplashAndTheWindowOpensWithItsChannel) {
+    WriteEarlierSettings();
+    LoadSettings(settingsPath_.toStdU16String());
+    SetBoolSetting(kFirstRun, false);
+    SetStringSetting(kCurChannel, u"de_one");
+    ASSERT_TRUE(SaveSettings());
+    ResetSettings();
+    WriteCatalogueWithABadEntry(folders_.UserFolder());
+    struct Moment {
+        bool overTheSplash = false;
+        bool windowShown = false;
+    };
+    std::vector<Moment> messages;
+    SetMessagePresenter([&](QWidget* owner, const QString&, const QString&, int) {
+        LoadingDialog* splash = TheLoadingDialog();
+        messages.push_back({splash != nullptr && owner == splash && splash->isVisible(),
+                            TheMainFrame() != nullptr && TheMainFrame()->isVisible()});
+        return kMessageResultOk;
+    });
+    QString nameWhenShown;
+    bool splashOnTop = true;
+    const auto closer = CloseMainWindowWhenShown([&](MainFrame& frame) {
+        nameWhenShown = frame.View().ShownName();
+        splashOnTop = TheLoadingDialog() != nullptr &&
+                      TheLoadingDialog()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        frame.close();
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    SetMessagePresenter({});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].overTheSplash);
+    EXPECT_FALSE(messages[0].windowShown);
+    EXPECT_EQ(nameWhenShown, QStringLiteral("Eins"));
+    EXPECT_FALSE(splashOnTop);
 }
 
 TEST_F(StartupTest, DamagedUserFilesAreKeptAsBadAndTheShippedCatalogueReturns) {
