@@ -87,8 +87,10 @@ SplashPlacement PlaceSplashImage(QSize imageSize, int clientWidth, int windowHei
 LoadingDialog::LoadingDialog(QWidget* owner)
     : DialogFrame(owner, DialogSize::Template, TitleStrip::Shown, kTemplateUnits) {
     setFont(DialogTextFont());
-    // Above the main window that is built while it shows.
+    // Above the main window that is built while it shows; the keyboard
+    // stays with the window the user works in.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
     new ModalWatch(this);
     loadingText_ = new QLabel(this);
     loadingText_->setAlignment(Qt::AlignCenter);

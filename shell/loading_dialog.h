@@ -11,9 +11,10 @@
 // end request finds nothing to close.
 //
 // It never hides what the user must answer: it stays above the windows of
-// start-up only until the main window is up (KeepLoadingDialogInLine), and a modal
-// window that opens while it shows ends it, unless the splash owns that window (the messages about
-// the catalogue at start, which come over it).
+// start-up only until the main window is up (KeepLoadingDialogInLine), it
+// does not take the keyboard, and a modal window that opens while it shows
+// ends it, unless the splash owns that window (the messages about the
+// catalogue at start, which come over it).
 //
 // Threads: the UI thread only.
 

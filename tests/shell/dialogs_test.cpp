@@ -948,6 +948,7 @@ TEST_F(DialogsTest, SplashNeverHidesWhatTheUserMustAnswer) {
     ASSERT_TRUE(ShowLoadingDialog());
     QPointer<LoadingDialog> splash = TheLoadingDialog();
     EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(splash->testAttribute(Qt::WA_ShowWithoutActivating));
     {
         // A message it owns comes over it and leaves it open.
         QMessageBox owned(QMessageBox::NoIcon, QString(), QStringLiteral("Wrong category!"),
