@@ -47,6 +47,7 @@
 #include "shell/settings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/soft_key_bar.h"
+#include "shell/update_dialog.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -942,6 +943,29 @@ TEST_F(DialogsTest, SplashGrowsAroundItsPictureAndEndsAtTheFirstTick) {
     // Later ends find nothing to close.
     EndLoadingDialog();
     frame.View().Tick();
+}
+
+TEST_F(DialogsTest, SplashAndUpdateWaitDialogAreBorderedPopups) {
+    LoadingDialog splash(nullptr);
+    UpdateDialog wait(nullptr, nullptr);
+    for (DialogFrame* dialog :
+         {static_cast<DialogFrame*>(&splash), static_cast<DialogFrame*>(&wait)}) {
+        Show(*dialog);
+        const QImage shot = dialog->grab().toImage();
+        const QColor frame = FramePen().color();
+        const int w = shot.width();
+        const int h = shot.height();
+        // Every pixel of the outermost ring, below the title strip too.
+        int off = 0;
+        for (int x = 0; x < w; ++x)
+            off += (QColor(shot.pixel(x, 0)) != frame) + (QColor(shot.pixel(x, h - 1)) != frame);
+        for (int y = 0; y < h; ++y)
+            off += (QColor(shot.pixel(0, y)) != frame) + (QColor(shot.pixel(w - 1, y)) != frame);
+        EXPECT_EQ(off, 0) << dialog->metaObject()->className();
+        // Inside it, the dialog's own background.
+        EXPECT_EQ(QColor(shot.pixel(1, h - 2)), BackgroundBrush().color());
+        dialog->done(kDialogResultOk);
+    }
 }
 
 TEST_F(DialogsTest, SplashNeverHidesWhatTheUserMustAnswer) {
