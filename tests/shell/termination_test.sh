@@ -66,9 +66,10 @@ JSON
         fail "cannot write settings"
 }
 
-# Visible windows of the program whose title matches (xdotool ignores case).
+# Visible windows of the program whose title matches (xdotool ignores case;
+# without --all it would take windows that meet either condition).
 windows_named() {
-    xdotool search --onlyvisible --pid "$program_pid" --name "$1" 2>/dev/null
+    xdotool search --all --onlyvisible --pid "$program_pid" --name "$1" 2>/dev/null
 }
 height_of() {
     local HEIGHT=0
@@ -84,13 +85,11 @@ splash_window() {
     return 1
 }
 # A visible window of the program that is neither the splash nor the main
-# window (both bear the program's title); the root window matches every
-# search and is left out too.
-root_window=$(xdotool search --maxdepth 0 '' 2>/dev/null)
+# window (both bear the program's title).
 other_window() {
     local id
     for id in $(windows_named ''); do
-        [ "$id" != "$root_window" ] && [ "$(xdotool getwindowname "$id")" != Lumora ] &&
+        [ "$(xdotool getwindowname "$id")" != Lumora ] &&
             echo "$id" && return 0
     done
     return 1

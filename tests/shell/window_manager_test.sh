@@ -73,9 +73,10 @@ text_of() {  # KEY: its English text
     sed -n "s/^ *\"$1\": \"\(.*\)\",\$/\1/p" "$(dirname "$0")/../../data/languages/en.json"
 }
 
-# Visible windows of the program whose title matches (xdotool ignores case).
+# Visible windows of the program whose title matches (xdotool ignores case;
+# without --all it would take windows that meet either condition).
 windows_named() {
-    xdotool search --onlyvisible --pid "$program_pid" --name "$1" 2>/dev/null
+    xdotool search --all --onlyvisible --pid "$program_pid" --name "$1" 2>/dev/null
 }
 height_of() {
     local HEIGHT=0
@@ -99,18 +100,6 @@ wait_window() {  # TITLE MIN_HEIGHT MAX_HEIGHT
 visible() {
     windows_named '' | grep -qx -e "$1"
 }
-size_of() {
-    xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/^ *Geometry: //p'
-}
-# A window of the splash's title and size is on screen (X may give a later
-# window the number of the splash that was destroyed).
-splash_on_screen() {
-    local id
-    for id in $(windows_named '^Lumora$'); do
-        [ "$(size_of "$id")" = "$splash_size" ] && return 0
-    done
-    return 1
-}
 gone() {  # WINDOW: waits until it is no longer visible
     for ((i = 0; i < 100; i++)); do
         visible "$1" || return 0
@@ -124,6 +113,10 @@ f1_opens_channel_list() {  # WHEN
     xdotool key F1
     list=$(wait_window Channels 1 10000) ||
         fail "$1: F1 opened no channel list (the keyboard is with $(xdotool getwindowfocus))"
+    for ((i = 0; i < 40; i++)); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$list" ] && break
+        sleep 0.05
+    done
     xdotool key Escape
     gone "$list" || fail "$1: Esc did not close the channel list"
 }
@@ -167,27 +160,26 @@ write_settings "{\"name\": \"first_run\", \"type\": \"Bool\", \"value\": false},
 "$build/lumora" >"$work/lumora.log" 2>&1 &
 program_pid=$!
 splash=$(wait_window Lumora 1 399) || fail "no splash"
-splash_size=$(size_of "$splash")
 main=$(wait_window Lumora 400 10000) || fail "update: no main window"
 waits=0
 for ((i = 0; i < 200; i++)); do
     wait_dialog=$(windows_named "^($(text_of str_check_updates)|$(text_of str_down_channels))\$")
     [ -n "$wait_dialog" ] || { [ "$waits" -gt 0 ] && break; sleep 0.05; continue; }
     waits=$((waits + 1))
-    splash_on_screen && fail "the splash is on screen with the update's wait dialog"
+    visible "$splash" && fail "the splash is on screen with the update's wait dialog"
     sleep 0.05
 done
 [ "$waits" -gt 0 ] || fail "no update wait dialog"
 box=
 for ((i = 0; i < 200; i++)); do
     for id in $(windows_named '^Lumora$'); do
-        [ "$id" = "$main" ] || [ "$(size_of "$id")" = "$splash_size" ] || box=$id
+        [ "$id" = "$main" ] || [ "$id" = "$splash" ] || box=$id
     done
     [ -n "$box" ] && break
     sleep 0.05
 done
 [ -n "$box" ] || fail "no message after the update"
-splash_on_screen && fail "the splash is on screen with the update's message"
+visible "$splash" && fail "the splash is on screen with the update's message"
 xdotool key Return
 gone "$box" || fail "Return did not answer the update's message"
 f1_opens_channel_list "after the update's message"
