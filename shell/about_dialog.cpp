@@ -84,7 +84,16 @@ void AboutDialog::OnSize(int width, int height) {
     icon_->setGeometry(margin, 5 * bar / 4, iconSize, iconSize);
     icon_->setPixmap(ProgramIcon(iconSize));
     versionBlock_->setGeometry(2 * bar, 5 * bar / 4, std::max(0, width - 4 * bar), 5 * bar / 4);
-    addresses_->setGeometry(4 * bar / 3, 5 * bar, std::max(0, width - 8 * bar / 3), 5 * bar / 4);
+    // Two addresses, one a line: as high as both lines with their
+    // descenders need, which is more than the one line's place at some
+    // font sizes.
+    const int addressesWidth = std::max(0, width - 8 * bar / 3);
+    const int addressesNeed = addresses_->fontMetrics()
+                                  .boundingRect(QRect(0, 0, addressesWidth, height),
+                                                int(addresses_->alignment()), addresses_->text())
+                                  .height();
+    addresses_->setGeometry(4 * bar / 3, 5 * bar, addressesWidth,
+                            std::max(5 * bar / 4, addressesNeed));
     copyright_->setGeometry(margin, height - 4 * bar / 3, std::max(0, width - 2 * margin),
                             4 * bar / 3);
 }

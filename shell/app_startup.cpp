@@ -64,6 +64,15 @@ CatalogueMessageCount& MessageCount() {
     return count;
 }
 
+// The owner of a message about the catalogue: the splash while start-up
+// shows it, so that the message comes over it; else none.
+QWidget* CatalogueMessageOwner() {
+    const MainFrame* frame = TheMainFrame();
+    if (frame != nullptr && frame->isVisible())
+        return nullptr;
+    return TheLoadingDialog();
+}
+
 void ShowCatalogueMessage(const std::u16string& text) {
     CatalogueMessageCount& count = MessageCount();
     if (count.shown >= kMaxCatalogueMessageBoxes) {
@@ -71,8 +80,8 @@ void ShowCatalogueMessage(const std::u16string& text) {
         return;
     }
     ++count.shown;
-    // No owner, the default caption, a single OK button.
-    ShowPlainMessage(nullptr, QString::fromStdU16String(text), QString());
+    // The default caption, a single OK button.
+    ShowPlainMessage(CatalogueMessageOwner(), QString::fromStdU16String(text), QString());
 }
 
 // Runs one catalogue load with its messages counted, then tells how many
@@ -84,8 +93,8 @@ bool WithBoundedMessages(Load load) {
     if (const int withheld = MessageCount().withheld; withheld > 0) {
         const std::u16string format = LookupTextOr(
             kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
-        ShowPlainMessage(nullptr, QString::fromStdU16String(FormatText(format, {withheld})),
-                         QString());
+        ShowPlainMessage(CatalogueMessageOwner(),
+                         QString::fromStdU16String(FormatText(format, {withheld})), QString());
     }
     MessageCount() = {};
     return loaded;
@@ -111,15 +120,13 @@ void SaveSettingsOrSayWhy(const QString& path) {
     std::fprintf(stderr, "lumora: %s\n", QString::fromStdU16String(text).toLocal8Bit().constData());
 }
 
-// A termination signal ends the program as Ctrl+Q does. Before the main
-// window exists, every event loop that runs (the first-run dialog's, the
-// splash's) is left, and start-up goes no further.
+// A termination signal ends the program as Ctrl+Q does, whatever is open at
+// that moment: every event loop that runs (the main window's, a dialog's or
+// message box's, the splash's head start) is left, a loop that starts later
+// returns at once, and start-up goes no further.
 void EndOnSignal(bool& terminated) {
     terminated = true;
-    if (MainFrame* frame = TheMainFrame())
-        frame->OnCommand(ID_APP_EXIT);
-    else
-        QCoreApplication::exit(kNormalExitCode);
+    QCoreApplication::exit(kNormalExitCode);
 }
 
 void BringRunningWindowToFront() {
@@ -320,30 +327,35 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
             startMainWindow = false;  // "first_run" stays, so the dialog comes again
         }
     }
-    if (terminated)
-        startMainWindow = false;
-
-    if (startMainWindow) {
+    if (startMainWindow && !terminated) {
         if (StartLoadingDialog())
             // The splash is a window of the UI thread: it paints while
             // events are served, so start-up serves them until it has.
             WaitForLoadingDialogPainted(kSplashHeadStartMs);
+    }
+    if (startMainWindow && !terminated) {
         // The window is gone before the settings are saved; the catalogue it
         // made lives on until after the save.
         MainFrame frame;
         // The message loop ends with 1 when the main window is closed.
         QObject::connect(&frame, &MainFrame::closed, &application,
                          [] { QCoreApplication::exit(kNormalExitCode); });
-        frame.BringToFront();
-        ConnectLauncher(launcher, frame);
-        // Media keys and desktop controls, where there is a session bus.
-        MprisService mpris(frame, &launcher);
-        launcher.Open(pendingTarget);
-        // A signal during the build of the window ended no loop yet.
-        exitCode = terminated ? kNormalExitCode : application.exec();
+        // A signal while the window was built (during a message about the
+        // catalogue) leaves it unshown.
+        if (!terminated) {
+            frame.BringToFront();
+            KeepLoadingDialogInLine();
+            ConnectLauncher(launcher, frame);
+            // Media keys and desktop controls, where there is a session bus.
+            MprisService mpris(frame, &launcher);
+            launcher.Open(pendingTarget);
+            exitCode = application.exec();
+        }
     }
     if (terminated)
         exitCode = kNormalExitCode;
+    // A splash the main window never ended.
+    EndLoadingDialog();
 
     // The favourite marks the settings keep come from the catalogue.
     if (cataloguePreload.Pending())

@@ -24,7 +24,6 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
     if (pending_)
         return;
     pending_ = true;
-    ended_ = false;
     result_ = {};
     result_.catalogue = std::make_unique<Catalogue>();
     // The settings belong to the UI thread: the worker gets a copy.
@@ -37,15 +36,6 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
                 ++result.withheld;
         };
         result.read = result.catalogue->LoadDetached(path, std::move(saved), collect);
-        // Qt drops the call if the preload is gone before the UI thread
-        // gets to it.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                ended_ = true;
-                emit loaded();
-            },
-            Qt::QueuedConnection);
     });
 }
 

@@ -1,21 +1,19 @@
 #pragma once
 
-// The user's catalogue, loaded on a worker thread while Qt, the splash and
-// the main window are made, so that a large catalogue keeps neither the
-// splash nor the window off the screen. The window takes the catalogue when
-// the load has ended, or earlier when a command needs it.
+// The user's catalogue, loaded on a worker thread from right after the
+// settings and the language pack, so that its load overlaps the interface
+// resources, the splash and the building of the main window. The player
+// view takes it while the main window is built, before it is shown.
 //
-// Threads: the object and its signal belong to the UI thread. The load runs
-// on a thread of its own and touches only the catalogue it builds, the
-// language texts and its copy of the saved channel state.
+// Threads: the object belongs to the UI thread. The load runs on a thread
+// of its own and touches only the catalogue it builds, the language texts
+// and its copy of the saved channel state.
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <QObject>
 
 #include "catalogue/catalogue.h"
 
@@ -31,14 +29,12 @@ struct PreloadedCatalogue {
     int withheld = 0;
 };
 
-class CataloguePreload : public QObject {
-    Q_OBJECT
-
+class CataloguePreload {
 public:
     // Registers as the process's preload (TheCataloguePreload) while it lives.
     CataloguePreload();
     // Waits for a load that is still running.
-    ~CataloguePreload() override;
+    ~CataloguePreload();
     CataloguePreload(const CataloguePreload&) = delete;
     CataloguePreload& operator=(const CataloguePreload&) = delete;
 
@@ -47,20 +43,13 @@ public:
     void Start(const std::u16string& path, std::size_t maxMessages);
     // Started and not taken yet.
     bool Pending() const { return pending_; }
-    // The load has ended and `loaded` has been sent.
-    bool Ended() const { return ended_; }
     // Waits for the load to end and hands over what it made.
     PreloadedCatalogue Take();
-
-signals:
-    // The load has ended; delivered on the UI thread.
-    void loaded();
 
 private:
     std::thread worker_;
     PreloadedCatalogue result_;
     bool pending_ = false;
-    bool ended_ = false;
 };
 
 // The living preload; null when none was made.

@@ -18,6 +18,21 @@ const QColor kTitleTextColour(250, 250, 255);
 constexpr int kHandheldWidth = 360;
 constexpr int kHandheldHeight = 640;
 
+// The one-pixel border of a template-size pop-up (the splash, the update
+// wait dialog), in the frame colour, on the window's outermost device
+// pixels, so it stands out from the player area it floats on.
+void PaintPopupBorder(QPainter& painter, const QSize& size) {
+    const QColor colour = FramePen().color();
+    if (!colour.isValid())
+        return;
+    const qreal pixel =
+        1.0 / (painter.device() != nullptr ? painter.device()->devicePixelRatio() : 1.0);
+    painter.fillRect(QRectF(0, 0, size.width(), pixel), colour);
+    painter.fillRect(QRectF(0, size.height() - pixel, size.width(), pixel), colour);
+    painter.fillRect(QRectF(0, 0, pixel, size.height()), colour);
+    painter.fillRect(QRectF(size.width() - pixel, 0, pixel, size.height()), colour);
+}
+
 }  // namespace
 
 QSize HandheldWindowSize() {
@@ -126,6 +141,8 @@ void DialogFrame::paintEvent(QPaintEvent*) {
     if (titleStrip_ == TitleStrip::Shown)
         PaintTitleStrip(painter, width(), windowTitle());
     PaintClient(painter);
+    if (sizeMode_ == DialogSize::Template)
+        PaintPopupBorder(painter, size());
 }
 
 void DialogFrame::resizeEvent(QResizeEvent* event) {

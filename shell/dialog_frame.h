@@ -12,7 +12,9 @@
 // way (1 and 0xE790 with 1, 2 and 0xE791 with 2). Esc is command 2.
 //
 // Painting: the background brush of the interface, then (unless switched
-// off) the title strip with the window title, then PaintClient.
+// off) the title strip with the window title, then PaintClient; a
+// template-size dialog is a bordered pop-up, outlined last in the frame
+// colour.
 // Labels and check boxes are drawn in the light text colour.
 //
 // Threads: the UI thread only.

@@ -1,11 +1,13 @@
 #include "shell/loading_dialog.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
 #include <QTimer>
+#include <QWindow>
 
 #include "catalogue/languages.h"
 #include "resources/resources.h"
@@ -24,6 +26,36 @@ QPointer<LoadingDialog>& PublishedSplash() {
     static QPointer<LoadingDialog> splash;
     return splash;
 }
+
+// Ends the splash when a modal window it does not own is about to show.
+class ModalWatch : public QObject {
+public:
+    explicit ModalWatch(LoadingDialog* splash) : QObject(splash), splash_(splash) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        const auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isWindow() && widget->isModal() && !OwnedBySplash(widget) &&
+            splash_->isVisible())
+            splash_->done(kDialogResultOk);
+        return false;
+    }
+
+    bool OwnedBySplash(const QWidget* widget) const {
+        for (; widget != nullptr; widget = widget->parentWidget()) {
+            if (widget == splash_)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    LoadingDialog* splash_;
+};
 
 }  // namespace
 
@@ -55,8 +87,11 @@ SplashPlacement PlaceSplashImage(QSize imageSize, int clientWidth, int windowHei
 LoadingDialog::LoadingDialog(QWidget* owner)
     : DialogFrame(owner, DialogSize::Template, TitleStrip::Shown, kTemplateUnits) {
     setFont(DialogTextFont());
-    // Above the main window that is built while it shows.
+    // Above the main window that is built while it shows; the keyboard
+    // stays with the window the user works in.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    new ModalWatch(this);
     loadingText_ = new QLabel(this);
     loadingText_->setAlignment(Qt::AlignCenter);
     SetControlId(loadingText_, kLoadingTextId);
@@ -142,6 +177,18 @@ void WaitForLoadingDialogPainted(int limitMs) {
     QObject::connect(splash, &QObject::destroyed, &loop, &QEventLoop::quit);
     QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void KeepLoadingDialogInLine() {
+    LoadingDialog* splash = PublishedSplash();
+    if (splash == nullptr)
+        return;
+    // Changed on the shown window itself, which a window manager then moves
+    // out of its top layer; setWindowFlags would hide and show it again.
+    const Qt::WindowFlags flags = splash->windowFlags() & ~Qt::WindowStaysOnTopHint;
+    splash->overrideWindowFlags(flags);
+    if (QWindow* window = splash->windowHandle())
+        window->setFlags(flags);
 }
 
 void CloseLoadingDialog() {

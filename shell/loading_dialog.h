@@ -10,6 +10,12 @@
 // ended it deletes itself and the published pointer turns null, so a late
 // end request finds nothing to close.
 //
+// It never hides what the user must answer: it stays above the windows of
+// start-up only until the main window is up (KeepLoadingDialogInLine), it
+// does not take the keyboard, and a modal window that opens while it shows
+// ends it, unless the splash owns that window (the messages about the
+// catalogue at start, which come over it).
+//
 // Threads: the UI thread only.
 
 #include <QImage>
@@ -81,6 +87,9 @@ bool ShowLoadingDialog();
 // the painting takes. Returns at once without an open splash or when it
 // has been painted already.
 void WaitForLoadingDialogPainted(int limitMs);
+// The main window is up: the splash is no longer kept above every other
+// window. Nothing without an open splash.
+void KeepLoadingDialogInLine();
 // Ends the splash with 1 when it is still open (the shell's
 // EndLoadingDialog); nothing otherwise.
 void CloseLoadingDialog();

@@ -101,9 +101,6 @@ void MainFrame::BuildMenu() {
 }
 
 void MainFrame::OnCommand(int command) {
-    // Every command but leaving works on the catalogue.
-    if (command != ID_APP_EXIT)
-        view_->EnsureCatalogue();
     switch (command) {
     case ID_CHANNELS: RunChannelList(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
@@ -164,7 +161,6 @@ void MainFrame::AddZapKeys() {
 }
 
 bool MainFrame::Zap(ZapDirection direction) {
-    view_->EnsureCatalogue();
     const Catalogue* catalogue = TheCatalogue();
     const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
     Channel* next = ZapNeighbour(ChannelListDialog::RememberedChannels(), current, direction);

@@ -60,17 +60,15 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     tickCount_ = 0;
     SetStatusListener(this);
 
-    // 2. The catalogue: the one loading since start-up is taken when its
-    //    load ends (EnsureCatalogue), or at the end of this constructor if it
-    //    ended while the splash was waited for; otherwise it is loaded now.
-    CataloguePreload* preload = TheCataloguePreload();
-    catalogueReady_ = !options.cataloguePath.empty() || preload == nullptr || !preload->Pending();
-    if (!catalogueReady_)
-        connect(preload, &CataloguePreload::loaded, this, &PlayerView::EnsureCatalogue);
-    else if (options.cataloguePath.empty())
-        CreateUserCatalogue();
-    else
+    // 2. The catalogue. The one loading on a worker since start-up is taken
+    //    now, waiting for its load to end if need be: its messages come while
+    //    the splash is up, and the window opens with the current channel.
+    if (!options.cataloguePath.empty())
         CreateProcessCatalogue(options.cataloguePath);
+    else if (CataloguePreload* preload = TheCataloguePreload(); preload && preload->Pending())
+        AdoptPreloadedCatalogue(preload->Take(), true);
+    else
+        CreateUserCatalogue();
 
     // 3. The bars.
     controlBar_ = new ControlBar(this);
@@ -91,8 +89,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
 
     // 5. The automatic update check ("AutoCU"), which compares versions
     //    with the catalogue's.
-    if (catalogueReady_)
-        StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
 
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
@@ -104,8 +101,6 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
     timer_.start();
     LayOut();
-    if (!catalogueReady_ && preload->Ended())
-        EnsureCatalogue();
 }
 
 void PlayerView::EnsurePlayer() {
@@ -136,20 +131,7 @@ PlayerView::~PlayerView() {
     }
 }
 
-void PlayerView::EnsureCatalogue() {
-    if (catalogueReady_)
-        return;
-    catalogueReady_ = true;
-    if (CataloguePreload* preload = TheCataloguePreload(); preload != nullptr && preload->Pending())
-        AdoptPreloadedCatalogue(preload->Take(), true);
-    // A stream the command line started meanwhile keeps its name.
-    if (shownChannel_ == nullptr && ShownName().isEmpty())
-        ShowCurrentChannelName();
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
-}
-
 void PlayerView::OnMessage(int message, Channel* channel) {
-    EnsureCatalogue();
     switch (message) {
     case UM_PLAY: Play(channel); break;
     case UM_STOP: Stop(); break;
@@ -349,13 +331,14 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
 void PlayerView::Tick() {
     tickCount_ += kTimerPeriodMs;
 
+    // The splash ends first: the update below opens dialogs it would hide.
+    if (tickCount_ == kTimerPeriodMs)
+        EndLoadingDialog();
+
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
     if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
         emit commandRequested(ID_CHANNEL_UPDATE);
-
-    if (tickCount_ == kTimerPeriodMs)
-        EndLoadingDialog();
 
     // The player can leave full screen by itself; the layout follows.
     const bool fullScreen = player_ && player_->IsFullScreen();

@@ -68,12 +68,6 @@ public:
     // The catalogue was rebuilt (after an update): no channel is current any
     // more, so the title bar forgets the name.
     void OnCatalogueReloaded();
-    // Takes the catalogue that loads on a worker thread since start-up, once
-    // its load has ended or when a command needs it first (waiting for the
-    // load then): the title bar shows the current channel, unless something
-    // else is shown by then, and the update check at start runs.
-    void EnsureCatalogue();
-
     // The player's report: the status line goes to the title bar; a negative
     // code puts the control bar back into the not-playing state.
     void OnPlayerStatus(const PlayerReport& report) override;
@@ -138,7 +132,6 @@ private:
     ControlBar* controlBar_ = nullptr;
     PlayerFactory playerFactory_;
     bool playerMade_ = false;
-    bool catalogueReady_ = true;
     bool playerAfterPaint_ = false;
     std::unique_ptr<MediaOutput> player_;
     QTimer timer_;

@@ -21,13 +21,13 @@
 //   view_building                 the player view's first child is made
 //   view_child_N                  the view's N-th child (N from 1)
 //   frame_show                    the main window is shown
-//   catalogue_ready               the main window has taken the catalogue
+//   catalogue_in                  the window had its catalogue when it was
+//                                 on screen (it takes it before it is shown)
 
 #include <iterator>
 
 #include <QApplication>
 #include <QPointer>
-#include <QTimer>
 
 #include "catalogue/catalogue.h"
 #include "shell/app_startup.h"
@@ -94,19 +94,12 @@ Marks& TheMarks() {
     return marks;
 }
 
-// The window may be on screen before the catalogue, which loads on a worker
-// thread: the probe notes when the window has taken it, then closes it.
-void CloseOnceTheCatalogueIsIn() {
-    auto* poll = new QTimer(QCoreApplication::instance());
-    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
-        if (lumora::TheCatalogue() == nullptr)
-            return;
-        TheMarks().Add("catalogue_ready");
-        poll->deleteLater();
-        if (lumora::MainFrame* frame = lumora::TheMainFrame())
-            frame->close();
-    });
-    poll->start(1);
+// Notes whether the window on screen has its catalogue, then closes it.
+void CloseTheShownWindow() {
+    if (lumora::TheCatalogue() != nullptr)
+        TheMarks().Add("catalogue_in");
+    if (lumora::MainFrame* frame = lumora::TheMainFrame())
+        frame->close();
 }
 
 // Installed from inside the QApplication's constructor, before the program
@@ -121,7 +114,7 @@ void WatchStartup() {
             const lumora::MainFrame* frame = lumora::TheMainFrame();
             return frame != nullptr && window == frame->windowHandle();
         },
-        [] { CloseOnceTheCatalogueIsIn(); });
+        [] { CloseTheShownWindow(); });
 }
 Q_COREAPP_STARTUP_FUNCTION(WatchStartup)
 

@@ -7,7 +7,8 @@
 #     `mpv --no-config --vo=x11 --ao=null` from exec to the first picture of
 #     a loopback stream. Target: at most 0.8x.
 #   - Lumora with a 100,000-channel catalogue against Lumora with a
-#     4-channel one, exec to main window shown. Target: at most 1.5x.
+#     4-channel one, exec to main window shown (with its catalogue taken,
+#     which the window does before it is shown). Target: at most 1.5x.
 # Both programs play without a sound device (Lumora: LUMORA_MPV_AO=null).
 # The user's folder is prepared with "first_run" false, so the first-run
 # dialog does not come; the update check at start runs, against a closed
@@ -218,7 +219,7 @@ steps = (("exec to main()", "spawn", "main"),
          ("QApplication, guard, settings, languages, resources, splash", "application", "splash_shown"),
          ("splash on screen", "splash_shown", "splash_exposed"),
          ("splash painted (head start)", "splash_exposed", "frame_building"),
-         ("main window: menu, soft keys", "frame_building", "view_building"),
+         ("main window: menu, soft keys; the view takes the catalogue", "frame_building", "view_building"),
          ("player view: bars, update check, timer (player after paint)", "view_building", "frame_show"),
          ("main window shown to exposed", "frame_show", "exposed"),
          ("first paint and flush", "exposed", "shown"))
@@ -226,10 +227,10 @@ for label, start, end in steps:
     if all(start in run and end in run for run in runs["lumora-shipped"]):
         print(f"     {label:62}{median_of('lumora-shipped', start, end):8.1f}")
 # The catalogue loads on a worker thread from the start on; the window
-# takes it when the load has ended, usually after it is on screen.
+# takes it while it is built, so it has it once it is on screen.
 for name in ("lumora-shipped", "lumora-4", "lumora-100k"):
-    if all("catalogue_ready" in run for run in runs[name]):
-        print(f"   {name}: exec to catalogue taken by the window {median_of(name, 'spawn', 'catalogue_ready'):.1f}")
+    if not all("catalogue_in" in run for run in runs[name]):
+        sys.exit(f"{name}: the main window was on screen without its catalogue")
 
 bench_results.record_ratio("start: exec to main window shown (shipped catalogue) vs mpv exec to first picture",
                            median_of("lumora-shipped", "spawn", "shown"), median_of("mpv", "spawn", "shown"),

@@ -13,10 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,7 @@
 #include "shell/settings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/soft_key_bar.h"
+#include "shell/update_dialog.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -946,6 +949,58 @@ TEST_F(DialogsTest, SplashGrowsAroundItsPictureAndEndsAtTheFirstTick) {
     frame.View().Tick();
 }
 
+TEST_F(DialogsTest, SplashAndUpdateWaitDialogAreBorderedPopups) {
+    LoadingDialog splash(nullptr);
+    UpdateDialog wait(nullptr, nullptr);
+    for (DialogFrame* dialog :
+         {static_cast<DialogFrame*>(&splash), static_cast<DialogFrame*>(&wait)}) {
+        Show(*dialog);
+        const QImage shot = dialog->grab().toImage();
+        const QColor frame = FramePen().color();
+        const int w = shot.width();
+        const int h = shot.height();
+        // Every pixel of the outermost ring, below the title strip too.
+        int off = 0;
+        for (int x = 0; x < w; ++x)
+            off += (QColor(shot.pixel(x, 0)) != frame) + (QColor(shot.pixel(x, h - 1)) != frame);
+        for (int y = 0; y < h; ++y)
+            off += (QColor(shot.pixel(0, y)) != frame) + (QColor(shot.pixel(w - 1, y)) != frame);
+        EXPECT_EQ(off, 0) << dialog->metaObject()->className();
+        // Inside it, the dialog's own background.
+        EXPECT_EQ(QColor(shot.pixel(1, h - 2)), BackgroundBrush().color());
+        dialog->done(kDialogResultOk);
+    }
+}
+
+TEST_F(DialogsTest, SplashNeverHidesWhatTheUserMustAnswer) {
+    ASSERT_TRUE(ShowLoadingDialog());
+    QPointer<LoadingDialog> splash = TheLoadingDialog();
+    EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(splash->testAttribute(Qt::WA_ShowWithoutActivating));
+    {
+        // A message it owns comes over it and leaves it open.
+        QMessageBox owned(QMessageBox::NoIcon, QString(), QStringLiteral("Wrong category!"),
+                          QMessageBox::Ok, splash.data());
+        owned.setModal(true);
+        owned.show();
+        EXPECT_TRUE(splash->isVisible());
+    }
+    // The main window is up: no longer above everything.
+    KeepLoadingDialogInLine();
+    EXPECT_FALSE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(splash->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(splash->isVisible());
+    // Any other modal window ends it before it shows.
+    QDialog modal;
+    modal.setModal(true);
+    modal.show();
+    EXPECT_EQ(TheLoadingDialog(), nullptr);
+    EXPECT_EQ(splash->result(), kDialogResultOk);
+    modal.hide();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(splash);
+}
+
 TEST_F(DialogsTest, SplashClosedByTheUserIsNeverUsedAgain) {
     ASSERT_TRUE(ShowLoadingDialog());
     QPointer<LoadingDialog> splash = TheLoadingDialog();
@@ -996,8 +1051,14 @@ TEST_F(DialogsTest, AboutShowsTitleVersionAddressesAndRights) {
     const int height = dialog.ClientRect().height();
     EXPECT_EQ(dialog.VersionBlock()->geometry(),
               QRect(2 * bar, 5 * bar / 4, width - 4 * bar, 5 * bar / 4));
-    EXPECT_EQ(dialog.Addresses()->geometry(),
-              QRect(4 * bar / 3, 5 * bar, width - 8 * bar / 3, 5 * bar / 4));
+    EXPECT_EQ(dialog.Addresses()->geometry().topLeft(), QPoint(4 * bar / 3, 5 * bar));
+    EXPECT_EQ(dialog.Addresses()->width(), width - 8 * bar / 3);
+    // At least the described height, and all its lines with their descenders.
+    const QLabel* addresses = dialog.Addresses();
+    const QRect needed = addresses->fontMetrics().boundingRect(
+        QRect(0, 0, addresses->width(), 10000), int(addresses->alignment()), addresses->text());
+    EXPECT_GE(addresses->height(), 5 * bar / 4);
+    EXPECT_GE(addresses->height(), needed.height());
     EXPECT_EQ(dialog.Copyright()->geometry(),
               QRect(bar / 8, height - 4 * bar / 3, width - 2 * (bar / 8), 4 * bar / 3));
 

@@ -109,17 +109,11 @@ protected:
     }
 
     // Builds the main window while the catalogue of these channels loads
-    // on a worker thread, as at a start after the first; or once that load
-    // has ended, as when the splash was waited for longer.
-    MainFrame& MakeFrameBesideLoad(const std::vector<TestChannel>& channels,
-                                   bool afterTheLoad = false) {
+    // on a worker thread, as at a start after the first.
+    MainFrame& MakeFrameBesideLoad(const std::vector<TestChannel>& channels) {
         EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
         preload_ = std::make_unique<CataloguePreload>();
-        QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
         preload_->Start(cataloguePath_.toStdU16String(), kMaxCatalogueMessageBoxes);
-        if (afterTheLoad) {
-            EXPECT_TRUE(loaded.wait(10000));
-        }
         PlayerViewOptions options;
         options.playerFactory = [this](QWidget* parent, const QRect& rect) {
             auto output = std::make_unique<FakeOutput>(parent, rect);
@@ -360,14 +354,20 @@ TEST_F(MainFrameTest, VolumeGoesToThePlayerAndTheSettings) {
     EXPECT_EQ(GetIntSetting(kSoundVolume, 50), 70);
 }
 
-TEST_F(MainFrameTest, FirstTickEndsTheSplashOnce) {
-    int ends = 0;
-    TheShellHooks().endLoadingDialog = [&] { ++ends; };
+TEST_F(MainFrameTest, FirstTickEndsTheSplashOnceBeforeItStartsAnUpdate) {
+    test::RecordedMessages messages;
+    QStringList steps;
+    TheShellHooks().endLoadingDialog = [&] { steps << "splash ended"; };
+    TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) {
+        steps << "update";
+    };
     MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(ShowActive());
+    updatePending = true;
     frame.View().Tick();
     frame.View().Tick();
     frame.View().Tick();
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(steps, QStringList({"splash ended", "update"}));
     EXPECT_EQ(frame.View().TickCount(), 1500);
 }
 
@@ -499,51 +499,24 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     SetCatalogueMessageSink({});
 }
 
-TEST_F(MainFrameTest, ACatalogueLoadedBesideTheWindowIsTakenWhenItsLoadEnds) {
+TEST_F(MainFrameTest, TheWindowTakesTheCatalogueLoadingBesideItBeforeItIsShown) {
     auto channels = TwoChannels();
     channels.push_back({"de", "bad", u"Kaputt", "n", {}});
     test::RecordedMessages messages;
     InstallCatalogueHooks();
     SetStringSetting(kCurChannel, u"fr_two");
     MainFrame& frame = MakeFrameBesideLoad(channels);
-    QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
-    ASSERT_TRUE(loaded.wait(10000));
 
+    // Built, not shown yet: the catalogue is in, its message has been shown
+    // and the title strip names the current channel.
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_FALSE(preload_->Pending());
     ASSERT_NE(TheCatalogue(), nullptr);
+    EXPECT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Deux"));
     EXPECT_NE(TheCatalogue()->Countries().at("de")->flag, nullptr);
-    // Its message, once: a later command takes nothing again.
-    EXPECT_EQ(messages.texts.size(), 1);
     frame.OnCommand(ID_FULLSCREEN);
     EXPECT_EQ(messages.texts.size(), 1);
-}
-
-TEST_F(MainFrameTest, ALoadThatEndedBeforeTheWindowIsTakenByTheWindow) {
-    SetStringSetting(kCurChannel, u"fr_two");
-    MainFrame& frame = MakeFrameBesideLoad(TwoChannels(), true);
-    EXPECT_FALSE(preload_->Pending());
-    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Deux"));
-}
-
-TEST_F(MainFrameTest, ACommandBeforeTheLoadEndedWaitsForTheCatalogue) {
-    SetStringSetting(kCurChannel, u"de_one");
-    MainFrame& frame = MakeFrameBesideLoad(TwoChannels());
-    frame.View().EnsurePlayer();
-    frame.View().OnMessage(UM_PLAY);
-    EXPECT_FALSE(preload_->Pending());
-    EXPECT_EQ(player_->played,
-              std::vector<std::u16string>{u"http://127.0.0.1:9/eins.ts?x=1&y=%20"});
-    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Eins"));
-}
-
-TEST_F(MainFrameTest, AnAddressPlayedBeforeTheLoadEndedKeepsItsName) {
-    SetStringSetting(kCurChannel, u"de_one");
-    MainFrame& frame = MakeFrameBesideLoad(TwoChannels());
-    frame.View().PlayAddress(QStringLiteral("http://127.0.0.1:9/x.ts"), QStringLiteral("x.ts"));
-    QSignalSpy loaded(preload_.get(), &CataloguePreload::loaded);
-    ASSERT_TRUE(loaded.wait(10000));
-    EXPECT_EQ(frame.View().ShownName(), QStringLiteral("x.ts"));
-    EXPECT_EQ(TheCatalogue()->CurrentChannel(), FindChannel("de_one"));
 }
 
 TEST_F(MainFrameTest, APlaylistFromTheCommandLineIsOfferedAsTheChannelSource) {

@@ -101,7 +101,7 @@ read -r mx my mw mh <<<"$(geometry "$main")"
     fail "main window at $mx,$my size ${mw}x$mh is not centred"
 
 # 2. The automatic update installs the newer catalogue and says so in a
-#    message box (the splash may still be up behind it), closed with Return.
+#    message box (the splash has ended before the update), closed with Return.
 for ((i = 0; i < 300; i++)); do
     cmp -s "$work/newer.lmch" "$XDG_DATA_HOME/lumora/Channels.lmch" && break
     sleep 0.1

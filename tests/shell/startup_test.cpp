@@ -30,8 +30,10 @@
 #include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/data_folders.h"
+#include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/shell_hooks.h"
+#include "shell/show_text_message.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -281,6 +283,82 @@ TEST_F(StartupTest, ASignalDuringTheFirstRunDialogEndsWithoutAMainWindow) {
     EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
     EXPECT_EQ(mainWindows, 0);
     EXPECT_EQ(SavedOptions().at("first_run"), "true");
+}
+
+// A catalogue of an earlier run's user with one entry the load complains
+// about ("No url!").
+void WriteCatalogueWithABadEntry(const QString& userFolder) {
+    ASSERT_TRUE(test::WriteCatalogue(userFolder + QStringLiteral("/Channels.lmch"), "1.0",
+                                     {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/1.ts"}},
+                                      {"de", "bad", u"Kaputt", "n", {}}}));
+}
+
+TEST_F(StartupTest, ASignalDuringAMessageAboutTheCatalogueEndsTheStartAndSaves) {
+    WriteEarlierSettings();
+    LoadSettings(settingsPath_.toStdU16String());
+    SetBoolSetting(kFirstRun, false);
+    ASSERT_TRUE(SaveSettings());
+    ResetSettings();
+    WriteCatalogueWithABadEntry(folders_.UserFolder());
+    // The box runs its own event loop, as a real one does; only the signal
+    // may end it.
+    bool endedBySignal = false;
+    SetMessagePresenter([&](QWidget*, const QString&, const QString&, int) {
+        SetIntSetting("changed_this_session", 7);
+        QEventLoop loop;
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QTimer::singleShot(10000, &loop, [&loop] { loop.exit(99); });
+        endedBySignal = loop.exec() != 99;
+        return kMessageResultOk;
+    });
+    bool windowShown = false;
+    auto watcher = Repeat(20, [&] {
+        windowShown = windowShown || (TheMainFrame() != nullptr && TheMainFrame()->isVisible());
+        return false;
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    SetMessagePresenter({});
+    EXPECT_TRUE(endedBySignal);
+    EXPECT_FALSE(windowShown);
+    DocNode saved;
+    ASSERT_TRUE(saved.LoadFromFile(settingsPath_.toStdU16String()));
+    EXPECT_EQ(saved.Child("options")->GetInt("changed_this_session", 0), 7);
+}
+
+TEST_F(StartupTest, CatalogueMessagesComeOverTheSplashAndTheWindowOpensWithItsChannel) {
+    WriteEarlierSettings();
+    LoadSettings(settingsPath_.toStdU16String());
+    SetBoolSetting(kFirstRun, false);
+    SetStringSetting(kCurChannel, u"de_one");
+    ASSERT_TRUE(SaveSettings());
+    ResetSettings();
+    WriteCatalogueWithABadEntry(folders_.UserFolder());
+    struct Moment {
+        bool overTheSplash = false;
+        bool windowShown = false;
+    };
+    std::vector<Moment> messages;
+    SetMessagePresenter([&](QWidget* owner, const QString&, const QString&, int) {
+        LoadingDialog* splash = TheLoadingDialog();
+        messages.push_back({splash != nullptr && owner == splash && splash->isVisible(),
+                            TheMainFrame() != nullptr && TheMainFrame()->isVisible()});
+        return kMessageResultOk;
+    });
+    QString nameWhenShown;
+    bool splashOnTop = true;
+    const auto closer = CloseMainWindowWhenShown([&](MainFrame& frame) {
+        nameWhenShown = frame.View().ShownName();
+        splashOnTop = TheLoadingDialog() != nullptr &&
+                      TheLoadingDialog()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        frame.close();
+    });
+    EXPECT_EQ(RunLumora(*qApp, QString()), kNormalExitCode);
+    SetMessagePresenter({});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].overTheSplash);
+    EXPECT_FALSE(messages[0].windowShown);
+    EXPECT_EQ(nameWhenShown, QStringLiteral("Eins"));
+    EXPECT_FALSE(splashOnTop);
 }
 
 TEST_F(StartupTest, DamagedUserFilesAreKeptAsBadAndTheShippedCatalogueReturns) {
