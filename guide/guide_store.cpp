@@ -1,0 +1,218 @@
+#include "guide/guide_store.h"
+
+#include <algorithm>
+
+#include "guide/channel_matcher.h"
+#include "guide/guide_store_schema.h"
+
+namespace lumora {
+
+namespace {
+
+// The programmes from the last start at or before ?2 (or, when none is,
+// from ?2) on: enough rows for the one on and the next one, past a
+// programme of no length at either start.
+constexpr std::string_view kFromStart = R"sql(
+SELECT id, start, stop, title FROM programmes
+WHERE channel=?1 AND start >= coalesce(
+  (SELECT max(start) FROM programmes WHERE channel=?1 AND start<=?2), ?2)
+ORDER BY start, stop LIMIT 4
+)sql";
+
+constexpr std::string_view kBetween = R"sql(
+SELECT id, start, stop, title FROM programmes
+WHERE channel=?1 AND start >= coalesce(
+  (SELECT max(start) FROM programmes WHERE channel=?1 AND start<=?2), ?2)
+  AND start < ?3 AND stop > ?2
+ORDER BY start, stop
+)sql";
+
+constexpr std::string_view kDetails = R"sql(
+SELECT id, start, stop, title, sub_title, description, categories, episode_xmltv_ns,
+       episode_onscreen, icon, rating, catchup_id, flags
+FROM programmes WHERE id=?1 AND channel=?2
+)sql";
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::unique_ptr<GuideStore> GuideStore::Open(const std::string& path, std::string& error) {
+    SqliteDatabase database = OpenSqlite(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, error);
+    if (!database) {
+        error = path + ": " + error;
+        return nullptr;
+    }
+    std::unique_ptr<GuideStore> store(new GuideStore(std::move(database)));
+    if (!store->Prepare(error)) {
+        error = path + ": not a guide store (" + error + ")";
+        return nullptr;
+    }
+    return store;
+}
+
+bool GuideStore::Prepare(std::string& error) {
+    sqlite3* db = database_.get();
+    SqliteStatement meta = PrepareSql(db, "SELECT key, value FROM meta", error);
+    if (!meta)
+        return false;
+    int version = 0;
+    while (sqlite3_step(meta.get()) == SQLITE_ROW) {
+        const std::string_view key = ColumnText(meta.get(), 0);
+        const std::string value(ColumnText(meta.get(), 1));
+        if (key == guide_schema::kMetaVersion)
+            version = std::atoi(value.c_str());
+        else if (key == guide_schema::kMetaImported)
+            importedAt_ = std::atoll(value.c_str());
+        else if (key == guide_schema::kMetaCatalogue)
+            hasCatalogue_ = value == "1";
+    }
+    if (version != guide_schema::kVersion) {
+        error = "version " + std::to_string(version);
+        return false;
+    }
+    resolve_ = PrepareSql(db,
+                          hasCatalogue_ ? "SELECT channel, shift, lumora_id FROM matches "
+                                          "WHERE lumora_id=?1 AND channel IS NOT NULL"
+                                        : "SELECT id, 0, guide_id FROM channels WHERE id_key=?1",
+                          error);
+    fromStart_ = PrepareSql(db, kFromStart, error);
+    between_ = PrepareSql(db, kBetween, error);
+    details_ = PrepareSql(db, kDetails, error);
+    return resolve_ && fromStart_ && between_ && details_;
+}
+
+std::optional<GuideStore::Resolved> GuideStore::Resolve(std::string_view channel) {
+    sqlite3_stmt* resolve = resolve_.get();
+    const std::string key = hasCatalogue_ ? std::string(channel) : GuideIdKey(channel);
+    BindText(resolve, 1, key);
+    std::optional<Resolved> resolved;
+    if (sqlite3_step(resolve) == SQLITE_ROW)
+        resolved = Resolved{sqlite3_column_int64(resolve, 0), sqlite3_column_int64(resolve, 1),
+                            std::string(ColumnText(resolve, 2))};
+    sqlite3_reset(resolve);
+    return resolved;
+}
+
+ProgrammeSummary GuideStore::ReadSummary(sqlite3_stmt* statement, std::int64_t shift) const {
+    ProgrammeSummary summary;
+    summary.id = sqlite3_column_int64(statement, 0);
+    summary.start = sqlite3_column_int64(statement, 1) + shift;
+    summary.stop = sqlite3_column_int64(statement, 2) + shift;
+    summary.title = ColumnText(statement, 3);
+    return summary;
+}
+
+std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>& channels,
+                                                 std::int64_t at) {
+    std::vector<NowAndNext> result(channels.size());
+    sqlite3_stmt* query = fromStart_.get();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        NowAndNext& entry = result[i];
+        entry.channel = channels[i];
+        const std::optional<Resolved> resolved = Resolve(channels[i]);
+        if (!resolved)
+            continue;
+        entry.channel = resolved->name;
+        const std::int64_t localAt = at - resolved->shift;
+        sqlite3_bind_int64(query, 1, resolved->channel);
+        sqlite3_bind_int64(query, 2, localAt);
+        while (sqlite3_step(query) == SQLITE_ROW) {
+            const std::int64_t start = sqlite3_column_int64(query, 1);
+            const std::int64_t stop = sqlite3_column_int64(query, 2);
+            if (start <= localAt) {
+                // Started at or before: on unless it has ended (or is a
+                // programme of no length).
+                if (stop > localAt)
+                    entry.now = ReadSummary(query, resolved->shift);
+            } else if (!entry.next && stop > start) {
+                // A programme of no length is never on, so never next.
+                entry.next = ReadSummary(query, resolved->shift);
+            }
+        }
+        sqlite3_reset(query);
+    }
+    return result;
+}
+
+std::vector<ProgrammeSummary> GuideStore::ProgrammesBetween(std::string_view channel,
+                                                            std::int64_t from, std::int64_t to) {
+    std::vector<ProgrammeSummary> programmes;
+    const std::optional<Resolved> resolved = Resolve(channel);
+    if (!resolved || to <= from)
+        return programmes;
+    sqlite3_stmt* query = between_.get();
+    sqlite3_bind_int64(query, 1, resolved->channel);
+    sqlite3_bind_int64(query, 2, from - resolved->shift);
+    sqlite3_bind_int64(query, 3, to - resolved->shift);
+    while (sqlite3_step(query) == SQLITE_ROW)
+        programmes.push_back(ReadSummary(query, resolved->shift));
+    sqlite3_reset(query);
+    return programmes;
+}
+
+std::optional<ProgrammeDetails> GuideStore::Details(std::string_view channel, std::int64_t id) {
+    const std::optional<Resolved> resolved = Resolve(channel);
+    if (!resolved)
+        return std::nullopt;
+    sqlite3_stmt* query = details_.get();
+    sqlite3_bind_int64(query, 1, id);
+    sqlite3_bind_int64(query, 2, resolved->channel);
+    std::optional<ProgrammeDetails> details;
+    if (sqlite3_step(query) == SQLITE_ROW) {
+        details.emplace();
+        details->summary = ReadSummary(query, resolved->shift);
+        details->subTitle = ColumnText(query, 4);
+        details->description = ColumnText(query, 5);
+        details->categories = SplitLines(ColumnText(query, 6));
+        details->episodeXmltvNs = ColumnText(query, 7);
+        details->episodeOnscreen = ColumnText(query, 8);
+        details->icon = ColumnText(query, 9);
+        details->rating = ColumnText(query, 10);
+        details->catchupId = ColumnText(query, 11);
+        details->flags = static_cast<std::uint32_t>(sqlite3_column_int64(query, 12));
+    }
+    sqlite3_reset(query);
+    return details;
+}
+
+std::vector<std::string> GuideStore::Channels() {
+    std::string error;
+    SqliteStatement query = PrepareSql(
+        database_.get(),
+        hasCatalogue_ ? "SELECT lumora_id FROM matches WHERE channel IS NOT NULL ORDER BY lumora_id"
+                      : "SELECT guide_id FROM channels ORDER BY guide_id",
+        error);
+    std::vector<std::string> channels;
+    while (query && sqlite3_step(query.get()) == SQLITE_ROW)
+        channels.emplace_back(ColumnText(query.get(), 0));
+    return channels;
+}
+
+std::vector<StoredMatch> GuideStore::Matches() {
+    std::string error;
+    SqliteStatement query = PrepareSql(database_.get(),
+                                       "SELECT m.lumora_id, c.guide_id, m.rule FROM matches m "
+                                       "LEFT JOIN channels c ON c.id = m.channel "
+                                       "ORDER BY m.lumora_id",
+                                       error);
+    std::vector<StoredMatch> matches;
+    while (query && sqlite3_step(query.get()) == SQLITE_ROW) {
+        matches.push_back({std::string(ColumnText(query.get(), 0)),
+                           std::string(ColumnText(query.get(), 1)),
+                           std::string(ColumnText(query.get(), 2))});
+    }
+    return matches;
+}
+
+}  // namespace lumora
