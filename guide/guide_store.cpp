@@ -13,24 +13,25 @@ namespace {
 // from ?2) on: enough rows for the one on and the next one, past a
 // programme of no length at either start.
 constexpr std::string_view kFromStart = R"sql(
-SELECT id, start, stop, title FROM programmes
+SELECT programme, start, stop, title FROM schedule
 WHERE channel=?1 AND start >= coalesce(
-  (SELECT max(start) FROM programmes WHERE channel=?1 AND start<=?2), ?2)
-ORDER BY start, stop LIMIT 4
+  (SELECT max(start) FROM schedule WHERE channel=?1 AND start<=?2), ?2)
+ORDER BY start, zero LIMIT 4
 )sql";
 
 constexpr std::string_view kBetween = R"sql(
-SELECT id, start, stop, title FROM programmes
+SELECT programme, start, stop, title FROM schedule
 WHERE channel=?1 AND start >= coalesce(
-  (SELECT max(start) FROM programmes WHERE channel=?1 AND start<=?2), ?2)
+  (SELECT max(start) FROM schedule WHERE channel=?1 AND start<=?2), ?2)
   AND start < ?3 AND stop > ?2
-ORDER BY start, stop
+ORDER BY start, zero
 )sql";
 
 constexpr std::string_view kDetails = R"sql(
-SELECT id, start, stop, title, sub_title, description, categories, episode_xmltv_ns,
-       episode_onscreen, icon, rating, catchup_id, flags
-FROM programmes WHERE id=?1 AND channel=?2
+SELECT s.programme, s.start, s.stop, s.title, p.sub_title, p.description, p.categories,
+       p.episode_xmltv_ns, p.episode_onscreen, p.icon, p.rating, p.catchup_id, p.flags
+FROM programmes p JOIN schedule s ON s.channel=p.channel AND s.start=p.start AND s.zero=p.zero
+WHERE p.id=?1 AND p.channel=?2
 )sql";
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -63,6 +64,9 @@ std::unique_ptr<GuideStore> GuideStore::Open(const std::string& path, std::strin
 
 bool GuideStore::Prepare(std::string& error) {
     sqlite3* db = database_.get();
+    // Look-ups jump around the whole file: mapped, they cost no read calls.
+    if (!ExecSql(db, "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-8192", error))
+        return false;
     SqliteStatement meta = PrepareSql(db, "SELECT key, value FROM meta", error);
     if (!meta)
         return false;
@@ -116,16 +120,23 @@ ProgrammeSummary GuideStore::ReadSummary(sqlite3_stmt* statement, std::int64_t s
 std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>& channels,
                                                  std::int64_t at) {
     std::vector<NowAndNext> result(channels.size());
-    sqlite3_stmt* query = fromStart_.get();
+    // Resolved first, then read in the store's channel order: neighbouring
+    // look-ups share their pages.
+    std::vector<std::pair<Resolved, std::size_t>> order;
+    order.reserve(channels.size());
     for (std::size_t i = 0; i < channels.size(); ++i) {
-        NowAndNext& entry = result[i];
-        entry.channel = channels[i];
-        const std::optional<Resolved> resolved = Resolve(channels[i]);
-        if (!resolved)
-            continue;
-        entry.channel = resolved->name;
-        const std::int64_t localAt = at - resolved->shift;
-        sqlite3_bind_int64(query, 1, resolved->channel);
+        result[i].channel = channels[i];
+        if (std::optional<Resolved> resolved = Resolve(channels[i]))
+            order.emplace_back(std::move(*resolved), i);
+    }
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first.channel < b.first.channel; });
+    sqlite3_stmt* query = fromStart_.get();
+    for (auto& [resolved, index] : order) {
+        NowAndNext& entry = result[index];
+        entry.channel = std::move(resolved.name);
+        const std::int64_t localAt = at - resolved.shift;
+        sqlite3_bind_int64(query, 1, resolved.channel);
         sqlite3_bind_int64(query, 2, localAt);
         while (sqlite3_step(query) == SQLITE_ROW) {
             const std::int64_t start = sqlite3_column_int64(query, 1);
@@ -134,10 +145,10 @@ std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>&
                 // Started at or before: on unless it has ended (or is a
                 // programme of no length).
                 if (stop > localAt)
-                    entry.now = ReadSummary(query, resolved->shift);
+                    entry.now = ReadSummary(query, resolved.shift);
             } else if (!entry.next && stop > start) {
                 // A programme of no length is never on, so never next.
-                entry.next = ReadSummary(query, resolved->shift);
+                entry.next = ReadSummary(query, resolved.shift);
             }
         }
         sqlite3_reset(query);

@@ -21,9 +21,12 @@ inline constexpr std::string_view kMetaCatalogue = "catalogue";
 //   case are one channel); `id_key` is the id in lower case.
 // display_names: every display name of a channel, with `folded` as channel
 //   matching compares names (FoldChannelName).
-// programmes: half-open [start, stop) in UTC seconds, one channel's
-//   programmes never overlapping, rowids in channel and start order.
-//   `categories` holds one category a line; `flags` GuideProgrammeFlag bits.
+// schedule: the timeline, in key order: half-open [start, stop) in UTC
+//   seconds, one channel's programmes never overlapping; `zero` is 0 for a
+//   programme of no length (start = stop), else 1; `programme` the row of
+//   its details.
+// programmes: each kept programme's details, written as the guide is read;
+//   `categories` holds one category a line, `flags` GuideProgrammeFlag bits.
 // matches: one row per catalogue channel of the import: the guide channel
 //   it shows (NULL when none matched), the rule that matched ("id",
 //   "tvg-name", "name") and its time shift in seconds.
@@ -39,12 +42,19 @@ CREATE TABLE display_names(
   name TEXT NOT NULL,
   folded TEXT NOT NULL,
   PRIMARY KEY(channel, name)) WITHOUT ROWID;
+CREATE TABLE schedule(
+  channel INTEGER NOT NULL,
+  start INTEGER NOT NULL,
+  zero INTEGER NOT NULL,
+  stop INTEGER NOT NULL,
+  title TEXT NOT NULL,
+  programme INTEGER NOT NULL,
+  PRIMARY KEY(channel, start, zero)) WITHOUT ROWID;
 CREATE TABLE programmes(
   id INTEGER PRIMARY KEY,
   channel INTEGER NOT NULL,
   start INTEGER NOT NULL,
-  stop INTEGER NOT NULL,
-  title TEXT NOT NULL,
+  zero INTEGER NOT NULL,
   sub_title TEXT NOT NULL,
   description TEXT NOT NULL,
   categories TEXT NOT NULL,
@@ -61,34 +71,20 @@ CREATE TABLE matches(
   shift INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
-// Programmes as the guide gives them, in a temporary table of the import.
-// `zero` is 0 for a programme of no length (start = stop), else 1: of two
-// programmes of one kind with one channel and start the first read is
-// kept, and the key's order is the order normalisation walks (a programme
-// of no length before the one that starts with it).
+// The timeline as the guides give it, in a temporary table of the import:
+// stops may be missing and programmes overlap. Of two programmes of one
+// kind (`zero`) with one channel and start the first read is kept; the
+// key's order is the order normalising walks (a programme of no length
+// before the one that starts with it).
 inline constexpr std::string_view kCreateStaging = R"sql(
 CREATE TEMP TABLE staging(
   channel INTEGER NOT NULL,
   start INTEGER NOT NULL,
+  zero INTEGER NOT NULL,
   stop INTEGER,
   title TEXT NOT NULL,
-  sub_title TEXT NOT NULL,
-  description TEXT NOT NULL,
-  categories TEXT NOT NULL,
-  episode_xmltv_ns TEXT NOT NULL,
-  episode_onscreen TEXT NOT NULL,
-  icon TEXT NOT NULL,
-  rating TEXT NOT NULL,
-  flags INTEGER NOT NULL,
-  catchup_id TEXT NOT NULL,
-  zero INTEGER NOT NULL,
+  programme INTEGER NOT NULL,
   PRIMARY KEY(channel, start, zero)) WITHOUT ROWID;
-)sql";
-
-// Made after the programmes are in: the covering index the now-and-next
-// and time-range queries walk.
-inline constexpr std::string_view kCreateIndexes = R"sql(
-CREATE INDEX programmes_by_channel ON programmes(channel, start, stop, title);
 )sql";
 
 }  // namespace lumora::guide_schema

@@ -17,29 +17,32 @@ namespace {
 // (and the sorts of normalising): a fixed amount, whatever the guide's size.
 constexpr std::string_view kBuildPragmas =
     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-    "PRAGMA temp_store=FILE; PRAGMA cache_size=-16384; PRAGMA temp.cache_size=-16384;";
+    "PRAGMA temp_store=FILE; PRAGMA page_size=32768; PRAGMA cache_size=-16384;"
+    "PRAGMA temp.page_size=32768; PRAGMA temp.cache_size=-16384;";
 
-// The kept programmes in channel and start order, each ended by the next
-// one's start where that comes first or where the guide gives no stop.
-constexpr std::string_view kNormalise = R"sql(
-INSERT INTO programmes(channel, start, stop, title, sub_title, description, categories,
-                       episode_xmltv_ns, episode_onscreen, icon, rating, flags, catchup_id)
-SELECT channel, start, ends, title, sub_title, description, categories,
-       episode_xmltv_ns, episode_onscreen, icon, rating, flags, catchup_id
-FROM (SELECT *, CASE WHEN next_start IS NOT NULL AND (stop IS NULL OR next_start < stop)
-                     THEN next_start ELSE stop END AS ends
-      FROM (SELECT *, LEAD(start) OVER (PARTITION BY channel ORDER BY start, zero) AS next_start
-            FROM temp.staging))
-WHERE ends IS NOT NULL AND ends > ?1
-ORDER BY channel, start, zero
+// Each staged programme's end: the next one's start where that comes first
+// or where the guide gives no stop; NULL for a channel's last programme
+// without stop.
+constexpr std::string_view kEnds = R"sql(
+SELECT channel, start, zero, title, programme, stop,
+       CASE WHEN next_start IS NOT NULL AND (stop IS NULL OR next_start < stop)
+            THEN next_start ELSE stop END AS ends
+FROM (SELECT *, LEAD(start) OVER (PARTITION BY channel ORDER BY start, zero) AS next_start
+      FROM temp.staging)
 )sql";
 
-// A channel's last programme that has no stop ends nowhere.
-constexpr std::string_view kCountWithoutStop = R"sql(
-SELECT count(*) FROM (SELECT stop, LEAD(start) OVER (PARTITION BY channel ORDER BY start, zero) AS n
-                      FROM temp.staging)
-WHERE stop IS NULL AND n IS NULL
-)sql";
+// The kept programmes into the timeline, in key order.
+const std::string kNormalise =
+    "INSERT INTO schedule(channel, start, zero, stop, title, programme) "
+    "SELECT channel, start, zero, ends, title, programme FROM (" +
+    std::string(kEnds) + ") WHERE ends IS NOT NULL AND ends > ?1";
+
+// The details of the programmes that were not kept.
+const std::string kDropDetails = "DELETE FROM programmes WHERE id IN (SELECT programme FROM (" +
+                                 std::string(kEnds) + ") WHERE ends IS NULL OR ends <= ?1)";
+
+const std::string kCountWithoutStop =
+    "SELECT count(*) FROM (" + std::string(kEnds) + ") WHERE stop IS NULL AND ends IS NULL";
 
 bool SyncPath(const std::string& path, int flags) {
     const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC);
@@ -83,6 +86,7 @@ GuideStoreWriter::GuideStoreWriter(std::string path, int lockFile)
 
 GuideStoreWriter::~GuideStoreWriter() {
     insertProgramme_.reset();
+    insertTexts_.reset();
     insertName_.reset();
     updateIcon_.reset();
     insertChannel_.reset();
@@ -118,11 +122,14 @@ bool GuideStoreWriter::Start() {
     updateIcon_ = PrepareSql(db, "UPDATE channels SET icon=?2 WHERE id=?1 AND icon=''", error);
     insertName_ = PrepareSql(
         db, "INSERT OR IGNORE INTO display_names(channel, name, folded) VALUES(?1, ?2, ?3)", error);
-    insertProgramme_ = PrepareSql(db,
-                                  "INSERT OR IGNORE INTO temp.staging VALUES(?1, ?2, ?3, ?4, ?5, "
-                                  "?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)",
-                                  error);
-    if (!findChannel_ || !insertChannel_ || !updateIcon_ || !insertName_ || !insertProgramme_)
+    insertTexts_ = PrepareSql(db,
+                              "INSERT INTO programmes VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                              "?10, ?11, ?12, ?13)",
+                              error);
+    insertProgramme_ =
+        PrepareSql(db, "INSERT OR IGNORE INTO temp.staging VALUES(?1, ?2, ?3, ?4, ?5, ?6)", error);
+    if (!findChannel_ || !insertChannel_ || !updateIcon_ || !insertName_ || !insertTexts_ ||
+        !insertProgramme_)
         return Fail(error);
     return true;
 }
@@ -187,50 +194,76 @@ bool GuideStoreWriter::AddProgramme(const GuideProgramme& programme, std::int64_
     const std::optional<std::int64_t> row = ChannelRow(programme.channel);
     if (!row)
         return false;
-    sqlite3_stmt* insert = insertProgramme_.get();
-    sqlite3_bind_int64(insert, 1, *row);
-    sqlite3_bind_int64(insert, 2, start);
+    // The timeline first: a repeated programme costs no details.
+    const std::int64_t id = nextProgramme_;
+    const int zero = stop && *stop == start ? 0 : 1;
+    sqlite3_stmt* key = insertProgramme_.get();
+    sqlite3_bind_int64(key, 1, *row);
+    sqlite3_bind_int64(key, 2, start);
+    sqlite3_bind_int(key, 3, zero);
     if (stop)
-        sqlite3_bind_int64(insert, 3, *stop);
+        sqlite3_bind_int64(key, 4, *stop);
     else
-        sqlite3_bind_null(insert, 3);
-    const std::string* texts[] = {&programme.title,          &programme.subTitle,
-                                  &programme.description,    &programme.categories,
-                                  &programme.episodeXmltvNs, &programme.episodeOnscreen,
-                                  &programme.icon,           &programme.rating};
-    int index = 4;
-    for (const std::string* text : texts)
-        BindText(insert, index++, *text);
-    sqlite3_bind_int64(insert, 12, programme.flags);
-    BindText(insert, 13, programme.catchupId);
-    sqlite3_bind_int(insert, 14, stop && *stop == start ? 0 : 1);
-    const int status = sqlite3_step(insert);
-    sqlite3_reset(insert);
+        sqlite3_bind_null(key, 4);
+    BindText(key, 5, programme.title);
+    sqlite3_bind_int64(key, 6, id);
+    int status = sqlite3_step(key);
+    sqlite3_reset(key);
     if (status != SQLITE_DONE)
         return Fail(std::string("the guide store cannot be written: ") +
                     sqlite3_errmsg(database_.get()));
     repeated = sqlite3_changes(database_.get()) == 0;
+    if (repeated)
+        return true;
+
+    sqlite3_stmt* insert = insertTexts_.get();
+    sqlite3_bind_int64(insert, 1, id);
+    sqlite3_bind_int64(insert, 2, *row);
+    sqlite3_bind_int64(insert, 3, start);
+    sqlite3_bind_int(insert, 4, zero);
+    const std::string* textFields[] = {&programme.subTitle,        &programme.description,
+                                       &programme.categories,      &programme.episodeXmltvNs,
+                                       &programme.episodeOnscreen, &programme.icon,
+                                       &programme.rating};
+    int index = 5;
+    for (const std::string* text : textFields)
+        BindText(insert, index++, *text);
+    sqlite3_bind_int64(insert, 12, programme.flags);
+    BindText(insert, 13, programme.catchupId);
+    status = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    if (status != SQLITE_DONE)
+        return Fail(std::string("the guide store cannot be written: ") +
+                    sqlite3_errmsg(database_.get()));
+    ++nextProgramme_;
     return true;
 }
 
 bool GuideStoreWriter::Normalise(std::int64_t keepFrom, StoreCounts& counts) {
     std::string error;
-    SqliteStatement staged =
-        PrepareSql(database_.get(), "SELECT count(*) FROM temp.staging", error);
-    SqliteStatement withoutStop = PrepareSql(database_.get(), kCountWithoutStop, error);
     SqliteStatement normalise = PrepareSql(database_.get(), kNormalise, error);
-    if (!staged || !withoutStop || !normalise)
+    if (!normalise)
         return Fail(error);
-    sqlite3_step(staged.get());
-    const std::uint64_t stagedCount = sqlite3_column_int64(staged.get(), 0);
-    sqlite3_step(withoutStop.get());
-    counts.withoutStop = sqlite3_column_int64(withoutStop.get(), 0);
     sqlite3_bind_int64(normalise.get(), 1, keepFrom);
     if (sqlite3_step(normalise.get()) != SQLITE_DONE)
         return Fail(std::string("the guide store cannot be written: ") +
                     sqlite3_errmsg(database_.get()));
     counts.programmes = sqlite3_changes64(database_.get());
-    counts.old = stagedCount - counts.withoutStop - counts.programmes;
+    const std::uint64_t staged = static_cast<std::uint64_t>(nextProgramme_ - 1);
+    if (counts.programmes == staged)
+        return true;
+    // Only when some were dropped: why, and their details out.
+    SqliteStatement withoutStop = PrepareSql(database_.get(), kCountWithoutStop, error);
+    SqliteStatement dropDetails = PrepareSql(database_.get(), kDropDetails, error);
+    if (!withoutStop || !dropDetails)
+        return Fail(error);
+    sqlite3_step(withoutStop.get());
+    counts.withoutStop = sqlite3_column_int64(withoutStop.get(), 0);
+    counts.old = staged - counts.withoutStop - counts.programmes;
+    sqlite3_bind_int64(dropDetails.get(), 1, keepFrom);
+    if (sqlite3_step(dropDetails.get()) != SQLITE_DONE)
+        return Fail(std::string("the guide store cannot be written: ") +
+                    sqlite3_errmsg(database_.get()));
     // The staging table goes with the connection's temporary file.
     return true;
 }
@@ -310,6 +343,7 @@ bool GuideStoreWriter::Commit(const StoreCommit& commit, StoreCounts& counts) {
     insertChannel_.reset();
     updateIcon_.reset();
     insertName_.reset();
+    insertTexts_.reset();
     insertProgramme_.reset();
     if (!Normalise(commit.keepFrom, counts))
         return false;
@@ -322,8 +356,7 @@ bool GuideStoreWriter::Commit(const StoreCommit& commit, StoreCounts& counts) {
         return Fail(error);
     counts.channels = sqlite3_column_int64(channels.get(), 0);
     channels.reset();
-    if (!ExecSql(database_.get(), guide_schema::kCreateIndexes, error) ||
-        !ExecSql(database_.get(), "COMMIT", error))
+    if (!ExecSql(database_.get(), "COMMIT", error))
         return Fail("the guide store cannot be written: " + error);
     return PutInPlace();
 }

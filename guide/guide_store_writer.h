@@ -80,7 +80,10 @@ private:
     SqliteStatement insertChannel_;
     SqliteStatement updateIcon_;
     SqliteStatement insertName_;
+    SqliteStatement insertTexts_;
     SqliteStatement insertProgramme_;
+    // The id the next programme's details get.
+    std::int64_t nextProgramme_ = 1;
     std::string lastChannelId_;
     std::int64_t lastChannelRow_ = -1;
     bool committed_ = false;
