@@ -147,7 +147,6 @@ bool GuideImport::Commit(std::optional<std::vector<CatalogueChannel>> catalogue)
     }
     report_.channels = counts.channels;
     report_.programmes = counts.programmes;
-    report_.repeated += counts.repeated;
     report_.withoutStop = counts.withoutStop;
     report_.old = counts.old;
     report_.catalogueChannels = counts.catalogueChannels;

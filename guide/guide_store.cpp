@@ -34,6 +34,27 @@ FROM programmes p JOIN schedule s ON s.channel=p.channel AND s.start=p.start AND
 WHERE p.id=?1 AND p.channel=?2
 )sql";
 
+// One read transaction over a run of look-ups: each statement on its own
+// would take and drop the file's lock, which costs more than the look-up.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(sqlite3* database) : database_(database) {
+        std::string error;
+        open_ = ExecSql(database_, "BEGIN", error);
+    }
+    ~ReadTransaction() {
+        std::string error;
+        if (open_)
+            ExecSql(database_, "COMMIT", error);
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    sqlite3* database_;
+    bool open_ = false;
+};
+
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     while (!text.empty()) {
@@ -120,6 +141,7 @@ ProgrammeSummary GuideStore::ReadSummary(sqlite3_stmt* statement, std::int64_t s
 std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>& channels,
                                                  std::int64_t at) {
     std::vector<NowAndNext> result(channels.size());
+    const ReadTransaction transaction(database_.get());
     // Resolved first, then read in the store's channel order: neighbouring
     // look-ups share their pages.
     std::vector<std::pair<Resolved, std::size_t>> order;
@@ -159,6 +181,7 @@ std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>&
 std::vector<ProgrammeSummary> GuideStore::ProgrammesBetween(std::string_view channel,
                                                             std::int64_t from, std::int64_t to) {
     std::vector<ProgrammeSummary> programmes;
+    const ReadTransaction transaction(database_.get());
     const std::optional<Resolved> resolved = Resolve(channel);
     if (!resolved || to <= from)
         return programmes;
@@ -173,6 +196,7 @@ std::vector<ProgrammeSummary> GuideStore::ProgrammesBetween(std::string_view cha
 }
 
 std::optional<ProgrammeDetails> GuideStore::Details(std::string_view channel, std::int64_t id) {
+    const ReadTransaction transaction(database_.get());
     const std::optional<Resolved> resolved = Resolve(channel);
     if (!resolved)
         return std::nullopt;

@@ -16,7 +16,6 @@ namespace lumora {
 struct StoreCounts {
     std::uint64_t channels = 0;
     std::uint64_t programmes = 0;       // kept in the store
-    std::uint64_t repeated = 0;         // a second programme of a channel at one start
     std::uint64_t withoutStop = 0;      // a channel's last programme, without stop
     std::uint64_t old = 0;              // ended more than the kept days ago
     std::uint64_t matchedChannels = 0;  // catalogue channels that found a guide channel
