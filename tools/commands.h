@@ -21,4 +21,7 @@ int RunSplash(const Arguments& args);     // splash PNG OUT.velt
 int RunPublish(const Arguments& args);    // publish CATALOGUE DIR
 int RunCheck(const Arguments& args);  // check IN OUT [--report CSV] [--jobs N] [--timeout S] ...
 
+// guide import|show|match STORE ... (tools/guide_command.cpp)
+int RunGuide(const Arguments& args);
+
 }  // namespace lumora::tools

@@ -29,6 +29,9 @@ constexpr Verb kVerbs[] = {
     {"check", lumora::tools::RunCheck,
      "check IN.lmch OUT.lmch [--report FILE.csv] [--jobs N] [--timeout S] [--drop-dead] [--only "
      "COUNTRY,...]"},
+    {"guide", lumora::tools::RunGuide,
+     "guide import STORE [--catalogue CAT.lmch] [--shift HOURS] SOURCE... | guide show STORE "
+     "--at TIME [--channel ID]... | guide match STORE"},
 };
 
 void PrintUsage(std::FILE* out) {

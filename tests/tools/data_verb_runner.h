@@ -40,9 +40,10 @@ inline std::string ReadBytes(const std::string& path) {
 struct ToolResult {
     int exitCode = -1;
     std::string errors;  // what the tool wrote to stderr
+    std::string output;  // what it wrote to stdout
 };
 
-// Runs lumora-data with the arguments, stderr captured in `scratch`.
+// Runs lumora-data with the arguments, stdout and stderr captured in `scratch`.
 inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<std::string>& args) {
     auto quote = [](const std::string& text) {
         std::string quoted = "'";
@@ -55,14 +56,16 @@ inline ToolResult RunDataTool(const ScratchFolder& scratch, const std::vector<st
         return quoted + "'";
     };
     std::string errorsFile = scratch / "tool-stderr.txt";
+    std::string outputFile = scratch / "tool-stdout.txt";
     std::string command = quote(LUMORA_DATA_EXE);
     for (const std::string& arg : args)
         command += " " + quote(arg);
-    command += " >/dev/null 2>" + quote(errorsFile);
+    command += " >" + quote(outputFile) + " 2>" + quote(errorsFile);
     int status = std::system(command.c_str());
     ToolResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.errors = ReadBytes(errorsFile);
+    result.output = ReadBytes(outputFile);
     return result;
 }
 

@@ -1,0 +1,189 @@
+#include "guide/guide_import.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "guide/guide_store_writer.h"
+#include "guide/guide_time.h"
+#include "guide/xmltv_reader.h"
+
+namespace lumora {
+
+// One guide on its way in: bytes to the unpacker, XML to the reader,
+// channels and programmes to the store.
+class GuideImport::Guide final : public GuideSink {
+public:
+    Guide(std::string name, const GuideImportOptions& options, GuideStoreWriter& writer,
+          GuideImportReport& report)
+        : name_(std::move(name)),
+          options_(options),
+          writer_(writer),
+          report_(report),
+          reader_(*this, options.language),
+          unpacker_([this](std::string_view xml) { return reader_.Feed(xml); },
+                    options.maxUnpackedBytes) {}
+
+    bool Feed(std::string_view bytes) { return unpacker_.Feed(bytes); }
+    bool End() { return unpacker_.Finish() && reader_.Finish(); }
+
+    // Whichever part refused the guide says why; a broken compressed stream
+    // says where the XML stood.
+    std::string Error() const {
+        if (!writer_.Error().empty())
+            return name_ + ": " + writer_.Error();
+        if (!reader_.Error().empty())
+            return name_ + ": " + reader_.Error();
+        if (!unpacker_.Error().empty())
+            return name_ + ": " + unpacker_.Error() + " (line " + std::to_string(reader_.Line()) +
+                   ", column " + std::to_string(reader_.Column()) + ")";
+        return name_ + ": the guide could not be read";
+    }
+
+    bool OnChannel(const GuideChannel& channel) override {
+        if (channel.id.empty())
+            return true;
+        return writer_.AddChannel(channel);
+    }
+
+    bool OnProgramme(const GuideProgramme& programme) override {
+        if (programme.channel.empty()) {
+            ++report_.noChannel;
+            return true;
+        }
+        const std::optional<GuideTime> start = ParseXmltvTime(programme.start);
+        std::optional<GuideTime> stop;
+        if (!programme.stop.empty())
+            stop = ParseXmltvTime(programme.stop);
+        if (!start || (!programme.stop.empty() && !stop)) {
+            ++report_.badTime;
+            return true;
+        }
+        report_.unknownZones += (start->unknownZone ? 1 : 0) + (stop && stop->unknownZone ? 1 : 0);
+        if (stop && stop->utc < start->utc) {
+            ++report_.stopBeforeStart;
+            return true;
+        }
+        std::optional<std::int64_t> stopTime;
+        if (stop)
+            stopTime = stop->utc + options_.offsetSeconds;
+        bool repeated = false;
+        if (!writer_.AddProgramme(programme, start->utc + options_.offsetSeconds, stopTime,
+                                  repeated))
+            return false;
+        report_.repeated += repeated ? 1 : 0;
+        return true;
+    }
+
+private:
+    std::string name_;
+    const GuideImportOptions& options_;
+    GuideStoreWriter& writer_;
+    GuideImportReport& report_;
+    XmltvReader reader_;
+    GuideUnpacker unpacker_;
+};
+
+std::unique_ptr<GuideImport> GuideImport::Begin(const std::string& storePath,
+                                                GuideImportOptions options, std::string& error) {
+    std::unique_ptr<GuideStoreWriter> writer = GuideStoreWriter::Begin(storePath, error);
+    if (!writer)
+        return nullptr;
+    std::unique_ptr<GuideImport> import(new GuideImport);
+    import->options_ = std::move(options);
+    import->writer_ = std::move(writer);
+    return import;
+}
+
+GuideImport::~GuideImport() = default;
+
+void GuideImport::BeginGuide(std::string name) {
+    guideName_ = name;
+    guide_ = std::make_unique<Guide>(std::move(name), options_, *writer_, report_);
+}
+
+bool GuideImport::FailGuide(const std::string& why) {
+    if (error_.empty())
+        error_ = guideName_ + ": " + why;
+    guide_.reset();
+    return false;
+}
+
+bool GuideImport::Feed(std::string_view bytes) {
+    if (!guide_ || !error_.empty())
+        return false;
+    if (guide_->Feed(bytes))
+        return true;
+    error_ = guide_->Error();
+    return false;
+}
+
+bool GuideImport::EndGuide() {
+    if (!guide_ || !error_.empty())
+        return false;
+    const bool ended = guide_->End();
+    if (!ended)
+        error_ = guide_->Error();
+    guide_.reset();
+    report_.guides += ended ? 1 : 0;
+    return ended;
+}
+
+bool GuideImport::Commit(std::optional<std::vector<CatalogueChannel>> catalogue) {
+    if (!error_.empty())
+        return false;
+    if (report_.guides == 0) {
+        error_ = "no guide was read";
+        return false;
+    }
+    StoreCommit commit;
+    commit.importedAt = options_.now;
+    commit.keepFrom = options_.now - std::int64_t{options_.keptDays} * 86400;
+    commit.catalogue = std::move(catalogue);
+    StoreCounts counts;
+    if (!writer_->Commit(commit, counts)) {
+        error_ = writer_->Error();
+        return false;
+    }
+    report_.channels = counts.channels;
+    report_.programmes = counts.programmes;
+    report_.withoutStop = counts.withoutStop;
+    report_.old = counts.old;
+    report_.catalogueChannels = counts.catalogueChannels;
+    report_.matchedChannels = counts.matchedChannels;
+    return true;
+}
+
+bool ImportGuideFile(GuideImport& import, const std::string& path) {
+    import.BeginGuide(path);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat info {};
+    if (file < 0 || ::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool opened = file >= 0;
+        if (opened)
+            ::close(file);
+        return import.FailGuide(opened ? "not a regular file" : "cannot be read");
+    }
+    std::string buffer(256 * 1024, '\0');
+    bool fed = true;
+    for (;;) {
+        const ssize_t got = ::read(file, buffer.data(), buffer.size());
+        if (got < 0) {
+            fed = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!import.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+            fed = false;
+            break;
+        }
+    }
+    ::close(file);
+    if (!fed && import.Error().empty())
+        return import.FailGuide("cannot be read");
+    return fed && import.EndGuide();
+}
+
+}  // namespace lumora

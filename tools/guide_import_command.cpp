@@ -1,0 +1,147 @@
+// lumora-data guide import: reads XMLTV guides into a new guide store.
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+#include "guide/guide_import.h"
+#include "tools/guide_command.h"
+
+namespace lumora::tools {
+
+namespace {
+
+struct ImportOptions {
+    std::string store;
+    std::optional<std::string> catalogue;
+    std::int64_t shiftSeconds = 0;
+    std::vector<std::string> sources;
+};
+
+// Decimal hours, may be negative: "+1", "-0.5", "5.75".
+std::optional<std::int64_t> ParseShiftHours(const std::string& text) {
+    char* end = nullptr;
+    const double hours = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(hours) ||
+        std::fabs(hours) > 48)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::llround(hours * 3600));
+}
+
+std::optional<ImportOptions> ParseArguments(const Arguments& args, int& exitCode) {
+    ImportOptions options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--catalogue" || arg == "--shift") {
+            if (i + 1 == args.size()) {
+                exitCode = GuideUsage(arg + " needs a value");
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--catalogue") {
+                options.catalogue = value;
+            } else if (std::optional<std::int64_t> shift = ParseShiftHours(value)) {
+                options.shiftSeconds = *shift;
+            } else {
+                exitCode = GuideUsage("--shift takes hours between -48 and 48, such as 1 or -0.5");
+                return std::nullopt;
+            }
+        } else if (arg.starts_with("--")) {
+            exitCode = GuideUsage("unknown option " + arg);
+            return std::nullopt;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() < 2) {
+        exitCode = GuideUsage("a store and at least one source are required");
+        return std::nullopt;
+    }
+    options.store = positional.front();
+    options.sources.assign(positional.begin() + 1, positional.end());
+    return options;
+}
+
+bool IsHttpSource(std::string_view source) {
+    return source.starts_with("http://") || source.starts_with("https://");
+}
+
+bool ReadSource(GuideImport& import, const std::string& source) {
+    if (!IsHttpSource(source))
+        return ImportGuideFile(import, source);
+    import.BeginGuide(source);
+    std::string error;
+    if (!FetchGuide(
+            source, [&import](std::string_view bytes) { return import.Feed(bytes); }, error))
+        return import.Error().empty() ? import.FailGuide(error) : false;
+    return import.EndGuide();
+}
+
+void PrintReport(const GuideImportReport& report, bool withCatalogue, double seconds) {
+    std::printf("guides: %llu\n", static_cast<unsigned long long>(report.guides));
+    std::printf("channels: %llu\n", static_cast<unsigned long long>(report.channels));
+    std::printf("programmes: %llu\n", static_cast<unsigned long long>(report.programmes));
+    if (withCatalogue)
+        std::printf("matched channels: %llu of %llu\n",
+                    static_cast<unsigned long long>(report.matchedChannels),
+                    static_cast<unsigned long long>(report.catalogueChannels));
+    const std::pair<const char*, std::uint64_t> dropped[] = {
+        {"bad time", report.badTime},
+        {"no channel", report.noChannel},
+        {"stop before start", report.stopBeforeStart},
+        {"no stop", report.withoutStop},
+        {"repeated start", report.repeated},
+        {"older than 7 days", report.old},
+    };
+    for (const auto& [reason, count] : dropped)
+        std::printf("dropped, %s: %llu\n", reason, static_cast<unsigned long long>(count));
+    std::printf("unknown zones: %llu\n", static_cast<unsigned long long>(report.unknownZones));
+    std::printf("seconds: %.2f\n", seconds);
+}
+
+}  // namespace
+
+int RunGuideImport(const Arguments& args) {
+    int exitCode = 0;
+    const std::optional<ImportOptions> options = ParseArguments(args, exitCode);
+    if (!options)
+        return exitCode;
+    const auto started = std::chrono::steady_clock::now();
+
+    std::optional<std::vector<CatalogueChannel>> catalogue;
+    if (options->catalogue) {
+        catalogue = ReadCatalogueChannels(*options->catalogue);
+        if (!catalogue) {
+            std::fprintf(stderr, "lumora-data guide import: %s: not a catalogue; nothing written\n",
+                         options->catalogue->c_str());
+            return 1;
+        }
+    }
+
+    GuideImportOptions importOptions;
+    importOptions.offsetSeconds = options->shiftSeconds;
+    importOptions.now = static_cast<std::int64_t>(std::time(nullptr));
+    std::string error;
+    std::unique_ptr<GuideImport> import = GuideImport::Begin(options->store, importOptions, error);
+    if (!import) {
+        std::fprintf(stderr, "lumora-data guide import: %s\n", error.c_str());
+        return 1;
+    }
+    for (const std::string& source : options->sources) {
+        if (!ReadSource(*import, source))
+            break;
+    }
+    if (!import->Error().empty() || !import->Commit(std::move(catalogue))) {
+        std::fprintf(stderr, "lumora-data guide import: %s; the store is unchanged\n",
+                     import->Error().c_str());
+        return 1;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    PrintReport(import->Report(), options->catalogue.has_value(), seconds);
+    return 0;
+}
+
+}  // namespace lumora::tools
