@@ -27,7 +27,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 8> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 9> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -36,6 +36,7 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 8> kSettin
     {kCurChannel, SettingKind::String},
     {kUpdateServer, SettingKind::String},
     {kAutoFallback, SettingKind::Bool},
+    {kSettingsRevision, SettingKind::Int},
 }};
 
 // The kind of a known setting; none for a name the program does not use.
