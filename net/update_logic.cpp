@@ -46,7 +46,9 @@ PendingUpdate PendingUpdateFound() {
 }
 
 void SetPendingVersion(const std::string& version) {
-    SetPendingUpdate({version, false});
+    PendingUpdate pending;
+    pending.version = version;
+    SetPendingUpdate(pending);
 }
 
 std::string PendingVersion() {

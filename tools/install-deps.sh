@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   ffmpeg python3 openssl xvfb xauth xdotool
+  openbox  # the window-manager tests
   mpv  # the command-line player: the start-up benchmark's reference
   qt6-translations-l10n
   dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland
