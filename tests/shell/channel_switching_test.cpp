@@ -337,8 +337,20 @@ protected:
             server_.Url(QStringLiteral("missing.ts"))};
         if (withWorkingStream)
             addresses.push_back(server_.Url(QStringLiteral("stream.ts")));
+        MediaPlayerHost* host = MakeRealFrame({{"de", "three", u"Drei", "n", addresses}});
+        if (host == nullptr)
+            return nullptr;
+        QObject::connect(&frame_->View(), &PlayerView::statusShown,
+                         [this](const QString& text) { statuses_ << text; });
+        frame_->View().OnMessage(UM_PLAY, Find("de_three"));
+        return host;
+    }
+
+    // The main window over a catalogue of these channels with the program's
+    // own player; null when mpv cannot start here.
+    MediaPlayerHost* MakeRealFrame(const std::vector<test::TestChannel>& channels) {
         const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
-        EXPECT_TRUE(test::WriteCatalogue(path, "1.0", {{"de", "three", u"Drei", "n", addresses}}));
+        EXPECT_TRUE(test::WriteCatalogue(path, "1.0", channels));
         PlayerViewOptions options;
         options.cataloguePath = path.toStdU16String();
         frame_ = std::make_unique<MainFrame>(std::move(options));
@@ -346,12 +358,7 @@ protected:
         frame_->show();
         frame_->View().EnsurePlayer();
         auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
-        if (host == nullptr || !host->Ready())
-            return nullptr;
-        QObject::connect(&frame_->View(), &PlayerView::statusShown,
-                         [this](const QString& text) { statuses_ << text; });
-        frame_->View().OnMessage(UM_PLAY, Find("de_three"));
-        return host;
+        return host != nullptr && host->Ready() ? host : nullptr;
     }
 
     // The status line settled: the button offers play again, or a picture.
@@ -387,22 +394,13 @@ TEST_F(StreamFallbackTest, AFallbackStreamKeepsItsUserAgent) {
     test::StreamServer picky({QStringLiteral("--require-agent"), QStringLiteral("PickyBox/2.1")});
     const std::u16string dead =
         u"http://127.0.0.1:" + QString::number(test::UnusedPort()).toStdU16String() + u"/live.ts";
-    const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
-    ASSERT_TRUE(test::WriteCatalogue(path, "1.0",
-                                     {{"de",
-                                       "four",
-                                       u"Vier",
-                                       "n",
-                                       {dead, picky.Url(QStringLiteral("stream.ts"))},
-                                       {u"", u"PickyBox/2.1"}}}));
-    PlayerViewOptions options;
-    options.cataloguePath = path.toStdU16String();
-    frame_ = std::make_unique<MainFrame>(std::move(options));
-    frame_->resize(360, 640);
-    frame_->show();
-    frame_->View().EnsurePlayer();
-    auto* host = dynamic_cast<MediaPlayerHost*>(frame_->View().Player());
-    if (host == nullptr || !host->Ready())
+    MediaPlayerHost* host = MakeRealFrame({{"de",
+                                            "four",
+                                            u"Vier",
+                                            "n",
+                                            {dead, picky.Url(QStringLiteral("stream.ts"))},
+                                            {u"", u"PickyBox/2.1"}}});
+    if (host == nullptr)
         GTEST_SKIP() << "mpv could not start here";
     frame_->View().OnMessage(UM_PLAY, Find("de_four"));
     ASSERT_TRUE(Settled(*host));
