@@ -63,6 +63,21 @@ bool IsLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+// The code point of a surrogate pair.
+char32_t PairCodePoint(char16_t high, char16_t low) {
+    return 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -87,16 +102,8 @@ std::u16string FromUtf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
-    while (i < text.size()) {
-        char32_t cp = DecodeUtf8(text, i);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
+    while (i < text.size())
+        AppendUtf16(out, DecodeUtf8(text, i));
     return out;
 }
 
@@ -107,7 +114,7 @@ std::string ToUtf8(std::u16string_view text) {
         char16_t unit = text[i];
         char32_t cp = unit;
         if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            cp = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            cp = PairCodePoint(unit, text[i + 1]);
             ++i;
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
             cp = kReplacement;
@@ -123,16 +130,6 @@ namespace {
 constexpr char16_t kEscapeBase = 0xDC00;
 constexpr char16_t kFirstEscape = 0xDC80;
 constexpr char16_t kLastEscape = 0xDCFF;
-
-void AppendUtf16(std::u16string& out, char32_t cp) {
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-        out.push_back(static_cast<char16_t>(cp));
-    }
-}
 
 }  // namespace
 
@@ -159,8 +156,7 @@ std::string NarrowName(std::u16string_view name) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char16_t unit = name[i];
         if (IsHighSurrogate(unit) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) +
-                                (char32_t(name[i + 1]) - 0xDC00));
+            AppendUtf8(out, PairCodePoint(unit, name[i + 1]));
             ++i;
         } else if (unit >= kFirstEscape && unit <= kLastEscape) {
             out.push_back(static_cast<char>(unit - kEscapeBase));

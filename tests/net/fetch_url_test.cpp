@@ -13,25 +13,10 @@
 namespace lumora {
 namespace {
 
+using test::QuickOptions;
+using test::RandomBytes;
 using test::ScratchFolder;
 using test::TestServer;
-
-std::string RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
-
-// Short limits, so the tests of dead servers end within seconds.
-FetchOptions QuickOptions() {
-    FetchOptions options;
-    options.connectTimeout = std::chrono::milliseconds(2000);
-    options.stallTimeout = std::chrono::seconds(1);
-    options.maxRedirects = 3;
-    return options;
-}
 
 class FetchUrlTest : public ::testing::Test {
 protected:

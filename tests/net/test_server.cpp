@@ -1,5 +1,8 @@
 #include "test_server.h"
 
+#include <chrono>
+#include <random>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -80,6 +83,22 @@ std::vector<std::string> TestServer::Requests() const {
     for (std::string line; std::getline(log, line);)
         paths.push_back(line);
     return paths;
+}
+
+FetchOptions QuickOptions() {
+    FetchOptions options;
+    options.connectTimeout = std::chrono::milliseconds(2000);
+    options.stallTimeout = std::chrono::seconds(1);
+    options.maxRedirects = 3;
+    return options;
+}
+
+std::string RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator());
+    return bytes;
 }
 
 }  // namespace lumora::test

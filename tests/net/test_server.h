@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/fetch_url.h"
 #include "scratch_folder.h"
 #include "server_process.h"
 
@@ -46,5 +47,11 @@ private:
     int port_ = 0;
     bool tls_ = false;
 };
+
+// Short limits, so the tests of dead servers end within seconds.
+FetchOptions QuickOptions();
+
+// `count` bytes of a fixed pseudo-random sequence.
+std::string RandomBytes(std::size_t count, unsigned seed);
 
 }  // namespace lumora::test

@@ -20,6 +20,7 @@ namespace lumora {
 namespace {
 
 using namespace std::chrono_literals;
+using test::QuickOptions;
 using test::ScratchFolder;
 using test::TestServer;
 
@@ -102,14 +103,6 @@ std::string MarkerBytes(const std::string& version) {
     MemoryStream bytes;
     root.WriteTo(bytes);
     return std::string(bytes.View());
-}
-
-FetchOptions QuickOptions() {
-    FetchOptions options;
-    options.connectTimeout = 2000ms;
-    options.stallTimeout = 1s;
-    options.maxRedirects = 3;
-    return options;
 }
 
 class CatalogueUpdateTest : public ::testing::Test {

@@ -34,18 +34,7 @@ mkdir -p "$shots"
 
 # An update server with a newer catalogue: the shipped one under a higher
 # version.
-"$build/lumora-data" dump "$build/Channels.lmch" >"$work/catalogue.json" || fail "cannot dump the catalogue"
-python3 - "$work/catalogue.json" <<'PY' || fail "cannot raise the catalogue version"
-import json, sys
-document = json.load(open(sys.argv[1]))
-document["name"] = "9999.0.0.1"  # newer than any shipped version
-json.dump(document, open(sys.argv[1], "w"))
-PY
-"$build/lumora-data" build "$work/catalogue.json" "$work/newer.lmch" || fail "cannot build the catalogue"
-"$build/lumora-data" publish "$work/newer.lmch" "$work/site" >/dev/null || fail "cannot publish"
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server --bind 127.0.0.1 --directory "$work/site" "$port" >/dev/null 2>&1 &
-server_pid=$!
+start_newer_catalogue_server 0
 
 # Settings of an earlier run: past the first start, checking for updates there.
 cat >"$work/settings.json" <<JSON
@@ -55,10 +44,6 @@ cat >"$work/settings.json" <<JSON
   {"name": "update_server", "type": "WString", "value": "http://127.0.0.1:$port"}]}]}
 JSON
 "$build/lumora-data" build "$work/settings.json" "$XDG_DATA_HOME/lumora/Settings.cfg" || fail "cannot write settings"
-for ((i = 0; i < 50; i++)); do
-    python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/downloads/mobile/cupdate.dat')" 2>/dev/null && break
-    sleep 0.1
-done
 
 geometry() {  # WINDOW -> X Y WIDTH HEIGHT (zeros for a window that is gone)
     local X=0 Y=0 WIDTH=0 HEIGHT=0

@@ -41,27 +41,7 @@ for ((i = 0; i < 50; i++)); do
 done
 
 # An update server with a newer catalogue that takes 2 s to download.
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$build/lumora-data" dump "$build/Channels.lmch" >"$work/catalogue.json" || fail "cannot dump the catalogue"
-python3 - "$work/catalogue.json" <<'PY' || fail "cannot raise the catalogue version"
-import json, sys
-document = json.load(open(sys.argv[1]))
-document["name"] = "9999.0.0.1"
-json.dump(document, open(sys.argv[1], "w"))
-PY
-"$build/lumora-data" build "$work/catalogue.json" "$work/newer.lmch" || fail "cannot build the catalogue"
-"$build/lumora-data" publish "$work/newer.lmch" "$work/site" >/dev/null || fail "cannot publish"
-python3 - "$work/site" "$port" >/dev/null 2>&1 <<'PY' &
-import functools, http.server, sys, time
-class Handler(http.server.SimpleHTTPRequestHandler):
-    def do_GET(self):
-        if self.path.endswith("Channels.lmch"):
-            time.sleep(2)
-        return super().do_GET()
-handler = functools.partial(Handler, directory=sys.argv[1])
-http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[2])), handler).serve_forever()
-PY
-server_pid=$!
+start_newer_catalogue_server 2
 
 write_settings() {  # JSON_ATTRIBUTES
     echo "{\"name\": \"set\", \"children\": [{\"name\": \"options\", \"attributes\": [$1]}]}" \
