@@ -14,10 +14,10 @@ namespace lumora {
 // channels and programmes to the store.
 class GuideImport::Guide final : public GuideSink {
 public:
-    Guide(std::string name, const GuideImportOptions& options, GuideStoreWriter& writer,
-          GuideImportReport& report)
+    Guide(std::string name, const GuideImportOptions& options, std::int64_t offsetSeconds,
+          GuideStoreWriter& writer, GuideImportReport& report)
         : name_(std::move(name)),
-          options_(options),
+          offsetSeconds_(options.offsetSeconds + offsetSeconds),
           writer_(writer),
           report_(report),
           reader_(*this, options.language),
@@ -66,10 +66,9 @@ public:
         }
         std::optional<std::int64_t> stopTime;
         if (stop)
-            stopTime = stop->utc + options_.offsetSeconds;
+            stopTime = stop->utc + offsetSeconds_;
         bool repeated = false;
-        if (!writer_.AddProgramme(programme, start->utc + options_.offsetSeconds, stopTime,
-                                  repeated))
+        if (!writer_.AddProgramme(programme, start->utc + offsetSeconds_, stopTime, repeated))
             return false;
         report_.repeated += repeated ? 1 : 0;
         return true;
@@ -77,7 +76,7 @@ public:
 
 private:
     std::string name_;
-    const GuideImportOptions& options_;
+    std::int64_t offsetSeconds_ = 0;
     GuideStoreWriter& writer_;
     GuideImportReport& report_;
     XmltvReader reader_;
@@ -97,9 +96,13 @@ std::unique_ptr<GuideImport> GuideImport::Begin(const std::string& storePath,
 
 GuideImport::~GuideImport() = default;
 
-void GuideImport::BeginGuide(std::string name) {
+void GuideImport::BeginGuide(std::string name, std::int64_t offsetSeconds) {
     guideName_ = name;
-    guide_ = std::make_unique<Guide>(std::move(name), options_, *writer_, report_);
+    guide_ = std::make_unique<Guide>(std::move(name), options_, offsetSeconds, *writer_, report_);
+}
+
+void GuideImport::SetMeta(std::string key, std::string value) {
+    meta_.emplace_back(std::move(key), std::move(value));
 }
 
 bool GuideImport::FailGuide(const std::string& why) {
@@ -140,6 +143,7 @@ bool GuideImport::Commit(std::optional<std::vector<CatalogueChannel>> catalogue)
     commit.importedAt = options_.now;
     commit.keepFrom = options_.now - std::int64_t{options_.keptDays} * 86400;
     commit.catalogue = std::move(catalogue);
+    commit.extraMeta = meta_;
     StoreCounts counts;
     if (!writer_->Commit(commit, counts)) {
         error_ = writer_->Error();
@@ -154,8 +158,9 @@ bool GuideImport::Commit(std::optional<std::vector<CatalogueChannel>> catalogue)
     return true;
 }
 
-bool ImportGuideFile(GuideImport& import, const std::string& path) {
-    import.BeginGuide(path);
+bool ImportGuideFile(GuideImport& import, const std::string& path, std::int64_t offsetSeconds,
+                     const std::function<bool(std::uint64_t)>& onRead) {
+    import.BeginGuide(path, offsetSeconds);
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat info {};
@@ -167,6 +172,8 @@ bool ImportGuideFile(GuideImport& import, const std::string& path) {
     }
     std::string buffer(256 * 1024, '\0');
     bool fed = true;
+    bool stopped = false;
+    std::uint64_t read = 0;
     for (;;) {
         const ssize_t got = ::read(file, buffer.data(), buffer.size());
         if (got < 0) {
@@ -179,10 +186,16 @@ bool ImportGuideFile(GuideImport& import, const std::string& path) {
             fed = false;
             break;
         }
+        read += static_cast<std::uint64_t>(got);
+        if (onRead && !onRead(read)) {
+            fed = false;
+            stopped = true;
+            break;
+        }
     }
     ::close(file);
     if (!fed && import.Error().empty())
-        return import.FailGuide("cannot be read");
+        return import.FailGuide(stopped ? "stopped" : "cannot be read");
     return fed && import.EndGuide();
 }
 

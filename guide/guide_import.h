@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,7 +54,8 @@ public:
     // A guide's bytes in order, between BeginGuide and EndGuide. `name`
     // starts the messages about it. Feed is the callback a download streams
     // into: false stops it.
-    void BeginGuide(std::string name);
+    // `offsetSeconds` is added to this guide's times, besides the import's.
+    void BeginGuide(std::string name, std::int64_t offsetSeconds = 0);
     bool Feed(std::string_view bytes);
     bool EndGuide();
     // Refuses the current guide for a reason found outside it (its file
@@ -63,6 +65,8 @@ public:
     // With a catalogue, its channels are matched and the store answers to
     // Lumora channel ids.
     bool Commit(std::optional<std::vector<CatalogueChannel>> catalogue);
+    // A row the new store's meta table gets (GuideStore::Meta reads it).
+    void SetMeta(std::string key, std::string value);
 
     const GuideImportReport& Report() const { return report_; }
     // The first failure: "NAME: what (line L, column C)".
@@ -76,12 +80,16 @@ private:
     std::unique_ptr<class GuideStoreWriter> writer_;
     std::unique_ptr<Guide> guide_;
     std::string guideName_;
+    std::vector<std::pair<std::string, std::string>> meta_;
     GuideImportReport report_;
     std::string error_;
 };
 
 // Reads a local guide file into the import (BeginGuide to EndGuide). Only a
 // regular file is read: a FIFO or a device is refused before a byte is read.
-bool ImportGuideFile(GuideImport& import, const std::string& path);
+// `onRead`, when given, hears the bytes read so far after every read and
+// stops the import by answering false.
+bool ImportGuideFile(GuideImport& import, const std::string& path, std::int64_t offsetSeconds = 0,
+                     const std::function<bool(std::uint64_t)>& onRead = {});
 
 }  // namespace lumora

@@ -1,6 +1,7 @@
 #include "guide/guide_sources.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace lumora {
 
@@ -38,6 +39,39 @@ bool IsHttpAddress(std::string_view address) {
     return false;
 }
 
+// "+1", "-0.5": a sign, digits, an optional fraction; within two days.
+std::optional<std::int64_t> ParseOffsetHours(std::string_view text) {
+    if (text.size() < 2 || (text.front() != '+' && text.front() != '-'))
+        return std::nullopt;
+    const bool negative = text.front() == '-';
+    text.remove_prefix(1);
+    std::int64_t whole = 0;
+    std::int64_t fraction = 0;  // in 1/3600 hours, i.e. seconds
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        whole = whole * 10 + (text[i] - '0');
+        if (whole > 48)
+            return std::nullopt;
+    }
+    if (i == 0)
+        return std::nullopt;
+    if (i < text.size()) {
+        if (text[i] != '.' || i + 1 == text.size())
+            return std::nullopt;
+        std::int64_t scale = 3600;
+        for (++i; i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
+            scale /= 10;
+            fraction += (text[i] - '0') * scale;
+        }
+    }
+    const std::int64_t seconds = whole * 3600 + fraction;
+    if (seconds > 48 * 3600)
+        return std::nullopt;
+    return negative ? -seconds : seconds;
+}
+
 }  // namespace
 
 GuideSourceList ParseGuideSources(std::string_view list, SourceOrigin origin) {
@@ -51,17 +85,25 @@ GuideSourceList ParseGuideSources(std::string_view list, SourceOrigin origin) {
     };
     while (!list.empty()) {
         const std::size_t comma = list.find(',');
-        const std::string_view item = Trimmed(list.substr(0, comma));
+        std::string_view item = Trimmed(list.substr(0, comma));
         list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
         if (item.empty())
             continue;
+        std::int64_t offset = 0;
+        const std::size_t blank = item.find_last_of(" \t");
+        if (origin == SourceOrigin::User && blank != std::string_view::npos) {
+            if (std::optional<std::int64_t> hours = ParseOffsetHours(item.substr(blank + 1))) {
+                offset = *hours;
+                item = Trimmed(item.substr(0, blank));
+            }
+        }
         if (IsHttpAddress(item)) {
-            add({GuideSource::Kind::Http, std::string(item)});
+            add({GuideSource::Kind::Http, std::string(item), offset});
         } else if (origin == SourceOrigin::User && StartsWithIgnoringCase(item, "file:///")) {
-            add({GuideSource::Kind::LocalFile, std::string(item.substr(7))});
+            add({GuideSource::Kind::LocalFile, std::string(item.substr(7)), offset});
         } else if (origin == SourceOrigin::User && item.front() == '/' &&
                    item.find('\0') == std::string_view::npos) {
-            add({GuideSource::Kind::LocalFile, std::string(item)});
+            add({GuideSource::Kind::LocalFile, std::string(item), offset});
         } else {
             ++result.refused;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,8 @@ struct GuideSource {
     enum class Kind { Http, LocalFile };
     Kind kind = Kind::Http;
     std::string address;  // the address, or the file's path ("file://" removed)
+    // Added to the guide's times: for a guide that writes local times as UTC.
+    std::int64_t offsetSeconds = 0;
 };
 
 struct GuideSourceList {
@@ -27,8 +30,10 @@ struct GuideSourceList {
 };
 
 // A comma-separated list of guide addresses (blanks around each ignored,
-// empty items skipped, an address repeated taken once). Standard library
-// only; any thread.
+// empty items skipped, an address repeated taken once). An address the user
+// typed may be followed by a blank and a signed offset in hours ("+1",
+// "-0.5", at most 48) that moves that guide's times. Standard library only;
+// any thread.
 GuideSourceList ParseGuideSources(std::string_view list, SourceOrigin origin);
 
 }  // namespace lumora

@@ -83,6 +83,11 @@ std::unique_ptr<GuideStore> GuideStore::Open(const std::string& path, std::strin
     return store;
 }
 
+std::string GuideStore::Meta(const std::string& key) const {
+    const auto found = meta_.find(key);
+    return found == meta_.end() ? std::string() : found->second;
+}
+
 bool GuideStore::Prepare(std::string& error) {
     sqlite3* db = database_.get();
     // Look-ups jump around the whole file: mapped, they cost no read calls.
@@ -101,6 +106,8 @@ bool GuideStore::Prepare(std::string& error) {
             importedAt_ = std::atoll(value.c_str());
         else if (key == guide_schema::kMetaCatalogue)
             hasCatalogue_ = value == "1";
+        else
+            meta_.emplace(key, value);
     }
     if (version != guide_schema::kVersion) {
         error = "version " + std::to_string(version);

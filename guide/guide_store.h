@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,9 @@ public:
 
     bool HasCatalogue() const { return hasCatalogue_; }
     std::int64_t ImportedAt() const { return importedAt_; }
+    // A row of the meta table the import was given (StoreCommit::extraMeta);
+    // empty when there is none.
+    std::string Meta(const std::string& key) const;
 
     // The programme on at `at` (start <= at < stop) and the one after it.
     std::vector<NowAndNext> NowAndNextOf(const std::vector<std::string>& channels, std::int64_t at);
@@ -96,6 +100,7 @@ private:
     SqliteDatabase database_;
     bool hasCatalogue_ = false;
     std::int64_t importedAt_ = 0;
+    std::map<std::string, std::string, std::less<>> meta_;
     SqliteStatement resolve_;
     SqliteStatement fromStart_;
     SqliteStatement between_;

@@ -1,5 +1,7 @@
 #include "guide/guide_store_writer.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -317,15 +319,22 @@ bool GuideStoreWriter::MatchCatalogue(const std::vector<CatalogueChannel>& catal
 
 bool GuideStoreWriter::WriteMeta(const StoreCommit& commit) {
     std::string error;
-    SqliteStatement insert =
-        PrepareSql(database_.get(), "INSERT INTO meta(key, value) VALUES(?1, ?2)", error);
+    SqliteStatement insert = PrepareSql(
+        database_.get(), "INSERT OR REPLACE INTO meta(key, value) VALUES(?1, ?2)", error);
     if (!insert)
         return Fail(error);
-    const std::pair<std::string_view, std::string> rows[] = {
-        {guide_schema::kMetaVersion, std::to_string(guide_schema::kVersion)},
-        {guide_schema::kMetaImported, std::to_string(commit.importedAt)},
-        {guide_schema::kMetaCatalogue, commit.catalogue ? "1" : "0"},
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {std::string(guide_schema::kMetaVersion), std::to_string(guide_schema::kVersion)},
+        {std::string(guide_schema::kMetaImported), std::to_string(commit.importedAt)},
+        {std::string(guide_schema::kMetaCatalogue), commit.catalogue ? "1" : "0"},
     };
+    for (const auto& extra : commit.extraMeta) {
+        const bool reserved = std::any_of(rows.begin(), rows.begin() + 3, [&](const auto& row) {
+            return row.first == extra.first;
+        });
+        if (!reserved)
+            rows.push_back(extra);
+    }
     for (const auto& [key, value] : rows) {
         BindText(insert.get(), 1, key);
         BindText(insert.get(), 2, value);

@@ -29,6 +29,9 @@ struct StoreCommit {
     // The catalogue's channels to match; none: the store is read by the
     // guide's own channel ids.
     std::optional<std::vector<CatalogueChannel>> catalogue;
+    // More rows of the meta table, for whoever keeps the store up to date
+    // (which sources it was built from, their cache validators).
+    std::vector<std::pair<std::string, std::string>> extraMeta;
 };
 
 // Builds a new guide store beside the old one ("NAME.tmp") and puts it in

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "guide/guide_import.h"
+#include "guide/catalogue_for_guide.h"
+#include "net/guide_update.h"
 #include "tools/guide_command.h"
 
 namespace lumora::tools {
@@ -64,19 +65,15 @@ std::optional<ImportOptions> ParseArguments(const Arguments& args, int& exitCode
     return options;
 }
 
-bool IsHttpSource(std::string_view source) {
-    return source.starts_with("http://") || source.starts_with("https://");
-}
-
-bool ReadSource(GuideImport& import, const std::string& source) {
-    if (!IsHttpSource(source))
-        return ImportGuideFile(import, source);
-    import.BeginGuide(source);
-    std::string error;
-    if (!FetchGuide(
-            source, [&import](std::string_view bytes) { return import.Feed(bytes); }, error))
-        return import.Error().empty() ? import.FailGuide(error) : false;
-    return import.EndGuide();
+// The command line's sources: http(s) addresses, else file paths (relative
+// ones too: the user typed them).
+std::vector<GuideSource> CommandLineSources(const std::vector<std::string>& sources) {
+    std::vector<GuideSource> result;
+    for (const std::string& source : sources) {
+        const bool http = source.starts_with("http://") || source.starts_with("https://");
+        result.push_back({http ? GuideSource::Kind::Http : GuideSource::Kind::LocalFile, source});
+    }
+    return result;
 }
 
 void PrintReport(const GuideImportReport& report, bool withCatalogue, double seconds) {
@@ -110,37 +107,30 @@ int RunGuideImport(const Arguments& args) {
         return exitCode;
     const auto started = std::chrono::steady_clock::now();
 
-    std::optional<std::vector<CatalogueChannel>> catalogue;
+    GuideUpdateRequest request;
+    request.storePath = options->store;
+    request.sources = CommandLineSources(options->sources);
+    request.conditional = false;
     if (options->catalogue) {
-        catalogue = ReadCatalogueChannels(*options->catalogue);
+        std::optional<CatalogueForGuide> catalogue = ReadCatalogueForGuide(*options->catalogue);
         if (!catalogue) {
             std::fprintf(stderr, "lumora-data guide import: %s: not a catalogue; nothing written\n",
                          options->catalogue->c_str());
             return 1;
         }
+        request.catalogue = std::move(catalogue->channels);
     }
-
-    GuideImportOptions importOptions;
-    importOptions.offsetSeconds = options->shiftSeconds;
-    importOptions.now = static_cast<std::int64_t>(std::time(nullptr));
-    std::string error;
-    std::unique_ptr<GuideImport> import = GuideImport::Begin(options->store, importOptions, error);
-    if (!import) {
-        std::fprintf(stderr, "lumora-data guide import: %s\n", error.c_str());
-        return 1;
-    }
-    for (const std::string& source : options->sources) {
-        if (!ReadSource(*import, source))
-            break;
-    }
-    if (!import->Error().empty() || !import->Commit(std::move(catalogue))) {
+    request.import.offsetSeconds = options->shiftSeconds;
+    request.import.now = static_cast<std::int64_t>(std::time(nullptr));
+    const GuideUpdateResult result = UpdateGuide(request);
+    if (result.status != GuideUpdateStatus::Updated) {
         std::fprintf(stderr, "lumora-data guide import: %s; the store is unchanged\n",
-                     import->Error().c_str());
+                     result.message.c_str());
         return 1;
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    PrintReport(import->Report(), options->catalogue.has_value(), seconds);
+    PrintReport(result.report, options->catalogue.has_value(), seconds);
     return 0;
 }
 

@@ -53,5 +53,32 @@ TEST(GuideSources, APlaylistMayNameOnlyHttpWhileTheUserMayNameFiles) {
     }
 }
 
+TEST(GuideSources, AnAddressTheUserTypedMayCarryASignedOffsetInHours) {
+    const struct {
+        const char* item;
+        SourceOrigin origin;
+        const char* address;  // empty: refused
+        std::int64_t offsetSeconds;
+    } rows[] = {
+        {"http://a.example/g.xml +1", SourceOrigin::User, "http://a.example/g.xml", 3600},
+        {"http://a.example/g.xml  -0.5", SourceOrigin::User, "http://a.example/g.xml", -1800},
+        {"/srv/epg.xml +5.75", SourceOrigin::User, "/srv/epg.xml", 20700},
+        {"/home/u/My guide 2", SourceOrigin::User, "/home/u/My guide 2", 0},  // no sign: a path
+        {"http://a.example/g.xml +49", SourceOrigin::User, "", 0},
+        {"http://a.example/g.xml +1x", SourceOrigin::User, "", 0},
+        {"http://a.example/g.xml +1", SourceOrigin::Playlist, "", 0},
+    };
+    for (const auto& row : rows) {
+        const GuideSourceList list = ParseGuideSources(row.item, row.origin);
+        if (*row.address == '\0') {
+            EXPECT_TRUE(list.sources.empty()) << row.item;
+            continue;
+        }
+        ASSERT_EQ(list.sources.size(), 1u) << row.item;
+        EXPECT_EQ(list.sources[0].address, row.address) << row.item;
+        EXPECT_EQ(list.sources[0].offsetSeconds, row.offsetSeconds) << row.item;
+    }
+}
+
 }  // namespace
 }  // namespace lumora
