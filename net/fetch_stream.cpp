@@ -15,8 +15,19 @@ struct StreamReceiver {
     const curl::AnswerHeaders* answer = nullptr;
     std::uint64_t limit = 0;
     std::uint64_t received = 0;
+    const std::atomic<bool>* stop = nullptr;
     std::optional<StreamStatus> stoppedBy;
 };
+
+// Called by libcurl about once a second, also while nothing arrives:
+// non-zero ends the transfer.
+int CheckStop(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* receiver = static_cast<StreamReceiver*>(context);
+    if (!receiver->stop->load())
+        return 0;
+    receiver->stoppedBy = StreamStatus::Aborted;
+    return 1;
+}
 
 bool IsSuccessStatus(long status) {
     return status >= 200 && status < 300;
@@ -57,6 +68,14 @@ std::size_t ReceiveChunk(char* data, std::size_t size, std::size_t count, void* 
     return bytes;
 }
 
+bool WatchStopFlag(CURL* handle, StreamReceiver& receiver, const std::atomic<bool>* stop) {
+    receiver.stop = stop;
+    return curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CheckStop) == CURLE_OK &&
+           curl_easy_setopt(handle, CURLOPT_XFERINFODATA, static_cast<void*>(&receiver)) ==
+               CURLE_OK &&
+           curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+}
+
 StreamResult Failure(StreamStatus status, std::string message) {
     StreamResult result;
     result.status = status;
@@ -84,7 +103,7 @@ StreamResult ResultOf(CURLcode code, const char* detail, const StreamReceiver& r
         result.status = *receiver.stoppedBy;
         result.message =
             *receiver.stoppedBy == StreamStatus::Aborted
-                ? "the transfer was stopped by its receiver"
+                ? "the transfer was stopped"
                 : "the body is larger than " + std::to_string(request.maxBodyBytes) + " bytes";
     } else if (code == CURLE_FILESIZE_EXCEEDED) {
         result.status = StreamStatus::TooLarge;
@@ -128,7 +147,8 @@ StreamResult FetchToSink(const StreamRequest& request, const ChunkSink& sink,
             curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &ReceiveChunk) != CURLE_OK ||
             curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, static_cast<void*>(&receiver)) !=
                 CURLE_OK ||
-            curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, detail) != CURLE_OK)
+            curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, detail) != CURLE_OK ||
+            (request.stop != nullptr && !WatchStopFlag(handle.get(), receiver, request.stop)))
             return Failure(StreamStatus::TransferFailed, "the transfer could not be set up");
         const CURLcode code = curl_easy_perform(handle.get());
         return ResultOf(code, detail, receiver, answer, request);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,6 +23,9 @@ struct StreamRequest {
     // The most raw body bytes the sink is given (before any unpacking);
     // 0: no limit. FetchOptions::maxBodyBytes does not apply here.
     std::uint64_t maxBodyBytes = 0;
+    // When given and set (from any thread), the transfer ends as Aborted
+    // within about a second, also while it waits for the server.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 enum class StreamStatus {
@@ -29,7 +33,7 @@ enum class StreamStatus {
     NotModified,     // 304: the copy the conditions describe is current; no body
     HttpError,       // an answer that is not a success (httpStatus tells which); no body
     TransferFailed,  // no connection, a time-out, a slow-transfer cut, a body broken off
-    Aborted,         // the sink answered false
+    Aborted,         // the sink answered false, or the request's stop flag was set
     TooLarge,        // the body would pass maxBodyBytes
     Refused,         // not an http(s) address, or a redirect to one that is not
 };

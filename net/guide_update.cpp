@@ -11,8 +11,12 @@ namespace {
 
 // Meta rows of the store (GuideImport::SetMeta).
 constexpr std::string_view kSignatureMeta = "sources";
-std::string EtagMeta(const std::string& address) { return "etag " + address; }
-std::string ModifiedMeta(const std::string& address) { return "last-modified " + address; }
+std::string EtagMeta(const std::string& address) {
+    return "etag " + address;
+}
+std::string ModifiedMeta(const std::string& address) {
+    return "last-modified " + address;
+}
 
 enum class SourceOutcome { Read, NotModified, Failed };
 
@@ -59,6 +63,7 @@ private:
         StreamRequest stream;
         stream.url = source.address;
         stream.userAgent = request_.userAgent;
+        stream.stop = request_.stop;
         if (conditional && old_) {
             stream.conditions.etag = old_->Meta(EtagMeta(source.address));
             stream.conditions.lastModified = old_->Meta(ModifiedMeta(source.address));
@@ -81,9 +86,10 @@ private:
         if (result.status == StreamStatus::NotModified && !begun && !stream.conditions.Empty())
             return SourceOutcome::NotModified;
         begin();
+        stopped_ = stopped_ || (request_.stop && request_.stop->load());
         if (result.status != StreamStatus::Ok) {
             if (import_.Error().empty())
-                import_.FailGuide(stopped_                  ? "stopped"
+                import_.FailGuide(stopped_                 ? "stopped"
                                   : result.message.empty() ? "no guide in the answer"
                                                            : result.message);
             return SourceOutcome::Failed;
@@ -98,7 +104,7 @@ private:
         lastOfSource = sourceBytes;
         if (sourceBytes == 0)
             return true;
-        if (progress_ && !progress_(total_))
+        if ((progress_ && !progress_(total_)) || (request_.stop && request_.stop->load()))
             stopped_ = true;
         return !stopped_;
     }
@@ -114,8 +120,7 @@ private:
     bool stopped_ = false;
 };
 
-GuideUpdateResult Ended(GuideUpdateStatus status, const GuideImport* import,
-                        std::string message) {
+GuideUpdateResult Ended(GuideUpdateStatus status, const GuideImport* import, std::string message) {
     GuideUpdateResult result;
     result.status = status;
     if (import)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,6 +35,9 @@ struct GuideUpdateRequest {
     std::string userAgent;    // empty: the update code's agent
     GuideImportOptions import;
     FetchOptions fetch;
+    // When given and set (from any thread), the update ends as Stopped
+    // within about a second, also while a server keeps it waiting.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 enum class GuideUpdateStatus {

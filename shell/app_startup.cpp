@@ -349,6 +349,9 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
             // Media keys and desktop controls, where there is a session bus.
             MprisService mpris(frame, &launcher);
             launcher.Open(pendingTarget);
+            // The guide is read from its store; a stale one is renewed
+            // in the background.
+            frame.UpdateGuide(GuideUpdater::When::Stale);
             exitCode = application.exec();
         }
     }

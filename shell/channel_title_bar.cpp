@@ -11,6 +11,7 @@ constexpr QRgb kNameColour = qRgb(250, 250, 255);
 constexpr QRgb kStatusColour = qRgb(200, 200, 210);
 constexpr int kTextInset = 3;  // left and right of both lines
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+constexpr int kNoteFlags = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine;
 
 void DrawTextLine(QPainter& painter, const QRect& rect, const QString& text,
                   const std::optional<QFont>& font, QRgb colour) {
@@ -43,6 +44,13 @@ void ChannelTitleBar::setStatus(const QString& status) {
     update();
 }
 
+void ChannelTitleBar::setNote(const QString& note) {
+    if (note == note_)
+        return;
+    note_ = note;
+    update();
+}
+
 QSize ChannelTitleBar::sizeHint() const {
     return QSize(8 * BarHeight(), BarHeight());
 }
@@ -58,8 +66,17 @@ void ChannelTitleBar::paintEvent(QPaintEvent*) {
         const int textWidth = buffer.width() - 2 * kTextInset;
         DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_,
                      SmallBoldFont(Pixels::Device), kNameColour);
-        DrawTextLine(painter, QRect(kTextInset, b / 2, textWidth, b - b / 2), status_,
-                     SmallFont(Pixels::Device), kStatusColour);
+        QRect statusLine(kTextInset, b / 2, textWidth, b - b / 2);
+        if (!note_.isEmpty()) {
+            // The note keeps its place; the status gives way.
+            if (const std::optional<QFont>& font = SmallFont(Pixels::Device))
+                painter.setFont(*font);
+            const QRect noteRect = painter.boundingRect(statusLine, kNoteFlags, note_);
+            painter.setPen(QColor(kStatusColour));
+            painter.drawText(statusLine, kNoteFlags, note_);
+            statusLine.setRight(noteRect.left() - 2 * kTextInset);
+        }
+        DrawTextLine(painter, statusLine, status_, SmallFont(Pixels::Device), kStatusColour);
     }
     QPainter painter(this);
     DrawDeviceBuffer(painter, std::move(buffer));

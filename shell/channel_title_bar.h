@@ -24,6 +24,10 @@ public:
     // The status line; empty at creation.
     void setStatus(const QString& status);
     const QString& status() const { return status_; }
+    // A short note at the right end of the status line (work going on in
+    // the background); empty for none.
+    void setNote(const QString& note);
+    const QString& note() const { return note_; }
 
     QSize sizeHint() const override;
 
@@ -33,6 +37,7 @@ protected:
 private:
     QString channelName_;
     QString status_;
+    QString note_;
 };
 
 }  // namespace lumora

@@ -57,6 +57,14 @@ QString UserDataPath(const QString& fileName) {
     return folder.isEmpty() ? fileName : folder + QLatin1Char('/') + fileName;
 }
 
+QString GuideStorePath() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString folder = base + QStringLiteral("/lumora");
+    if (base.isEmpty() || !QDir().mkpath(folder))
+        return {};
+    return folder + QLatin1Char('/') + QString::fromLatin1(kGuideStoreFileName);
+}
+
 QString PrepareUserCatalogue() {
     const QString target = UserDataPath(QString::fromLatin1(kCatalogueFileName));
     if (QFileInfo::exists(target))

@@ -32,6 +32,12 @@ QString ShippedDataPath(const QString& fileName);
 QString UserDataFolder();
 QString UserDataPath(const QString& fileName);
 
+// The programme guide store: a cache the program rebuilds from the guides,
+// in the generic cache folder + "/lumora" (~/.cache/lumora; XDG_CACHE_HOME
+// moves it), created when missing. Empty when it cannot be created.
+inline constexpr char kGuideStoreFileName[] = "guide.sqlite";
+QString GuideStorePath();
+
 // The user's catalogue path. When the user has no catalogue yet, the shipped
 // default is copied there first (written to NAME.tmp and renamed, so an
 // interrupted copy never leaves a torn file). A failed copy leaves no file:

@@ -1,5 +1,8 @@
 #include "shell/main_frame.h"
 
+#include <cstdio>
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -16,6 +19,7 @@
 #include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
+#include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
@@ -92,12 +96,17 @@ void MainFrame::BuildMenu() {
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_fullscreen"), ID_FULLSCREEN);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_settings"), ID_SETTINGS);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_channel_update"), ID_CHANNEL_UPDATE);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_update_guide"), ID_GUIDE_UPDATE);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_exit"), ID_APP_EXIT);
     softKeys_->SetKey(SoftKey::Left, Text("menu_channels"), ID_CHANNELS);
     softKeys_->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
+
+    guide_ = new GuideUpdater(this);
+    connect(guide_, &GuideUpdater::progressed, this, &MainFrame::ShowGuideProgress);
+    connect(guide_, &GuideUpdater::finished, this, &MainFrame::GuideUpdateEnded);
 }
 
 void MainFrame::OnCommand(int command) {
@@ -105,6 +114,10 @@ void MainFrame::OnCommand(int command) {
     case ID_CHANNELS: RunChannelList(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
+    case ID_GUIDE_UPDATE:
+        guideAskedByUser_ = true;
+        UpdateGuide(GuideUpdater::When::Now);
+        break;
     case ID_SETTINGS: RunSettingsDialog(QApplication::activeWindow()); break;
     case ID_APP_ABOUT: RunAboutDialog(QApplication::activeWindow()); break;
     case ID_APP_EXIT:
@@ -131,9 +144,40 @@ void MainFrame::RunUpdate() {
     ui.reloadCatalogue = [this] {
         ReloadProcessCatalogue();
         view_->OnCatalogueReloaded();
+        // New channels are matched, a new playlist's guides read.
+        UpdateGuide(GuideUpdater::When::Stale);
     };
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
     RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates(), TransferForUpdates()), ui);
+}
+
+void MainFrame::UpdateGuide(GuideUpdater::When when) {
+    if (guide_->Start(when)) {
+        view_->TitleBar()->setNote(Text("str_guide_updating"));
+        return;
+    }
+    if (guide_->Running() && (!guideAgain_ || when == GuideUpdater::When::Now))
+        guideAgain_ = when;
+}
+
+void MainFrame::ShowGuideProgress(quint64 bytes) {
+    constexpr quint64 kMegabyte = 1024 * 1024;
+    view_->TitleBar()->setNote(Text("str_guide_updating") +
+                               QStringLiteral(" %1 MB").arg((bytes + kMegabyte / 2) / kMegabyte));
+}
+
+void MainFrame::GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message) {
+    view_->TitleBar()->setNote({});
+    const bool failed =
+        outcome == GuideUpdater::Outcome::Failed || outcome == GuideUpdater::Outcome::NoGuide;
+    if (outcome == GuideUpdater::Outcome::Failed)
+        std::fprintf(stderr, "lumora: the guide was not updated: %s\n", qPrintable(message));
+    if (failed && guideAskedByUser_ && !guideAgain_)
+        ShowTextMessage(this, "msg_guide_failed");
+    if (!guideAgain_)
+        guideAskedByUser_ = false;
+    if (const std::optional<GuideUpdater::When> again = std::exchange(guideAgain_, std::nullopt))
+        UpdateGuide(*again);
 }
 
 void MainFrame::AddZapKeys() {

@@ -2,7 +2,7 @@
 
 // The main window: the PlayerView above the two soft keys. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
-// full screen, settings, catalogue update, about and exit. Every command
+// full screen, settings, catalogue update, guide update, about and exit. Every command
 // goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
 // timer, tests.
 //
@@ -14,10 +14,13 @@
 //
 // Threads: the UI thread only.
 
+#include <optional>
+
 #include <QMenu>
 #include <QWidget>
 
 #include "catalogue/channel_views.h"
+#include "shell/guide_updater.h"
 #include "shell/player_view.h"
 
 namespace lumora {
@@ -49,6 +52,13 @@ public:
     // source.
     void OfferChannelSource(const QString& playlist);
 
+    // Updates the programme guide in the background: `Stale` only when it
+    // is old or its sources changed. While one runs, the title bar says so
+    // and a request is kept for when it ends. Only an update the user asked
+    // for says when it fails.
+    void UpdateGuide(GuideUpdater::When when);
+    GuideUpdater& Guide() { return *guide_; }
+
     PlayerView& View() { return *view_; }
     SoftKeyBar& SoftKeys() { return *softKeys_; }
     // The popup of the right soft key.
@@ -73,11 +83,16 @@ private:
     void FitIntoScreen();
     void RunChannelList();
     void RunUpdate();
+    void ShowGuideProgress(quint64 bytes);
+    void GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message);
 
     QMenu* menu_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;
+    GuideUpdater* guide_ = nullptr;
+    std::optional<GuideUpdater::When> guideAgain_;  // asked for while one ran
+    bool guideAskedByUser_ = false;
 };
 
 // The main window while it exists, else null.

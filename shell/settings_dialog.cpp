@@ -32,6 +32,8 @@ const QRect kUpdateCheckUnits(6, 40, 150, 12);
 const QRect kFallbackCheckUnits(6, 56, 150, 12);
 const QRect kSourceLabelUnits(6, 74, 150, 10);
 const QRect kSourceFieldUnits(6, 86, 150, 12);
+const QRect kGuideLabelUnits(6, 104, 150, 10);
+const QRect kGuideFieldUnits(6, 116, 150, 12);
 
 }  // namespace
 
@@ -66,6 +68,10 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     source_ = new QLineEdit(this);
     SetControlId(sourceLabel_, kSourceLabelId);
     SetControlId(source_, kSourceFieldId);
+    guideLabel_ = new QLabel(QStringLiteral("static_guide"), this);
+    guide_ = new QLineEdit(this);
+    SetControlId(guideLabel_, kGuideLabelId);
+    SetControlId(guide_, kGuideFieldId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -86,7 +92,9 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     const std::u16string inUse = UpdateServer();
     source_->setText(inUse == DefaultUpdateServer() ? QString() : QString::fromStdU16String(inUse));
     source_->setPlaceholderText(QString::fromStdU16String(DefaultUpdateServer()));
-    // 5. The soft keys.
+    // 5. The guide's addresses.
+    guide_->setText(QString::fromStdU16String(GetStringSetting(kGuideSources, u"")));
+    // 6. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -114,6 +122,10 @@ void SettingsDialog::Store() {
     SetBoolSetting(kAutoCU, updateCheck_->isChecked());
     SetBoolSetting(kAutoFallback, fallbackCheck_->isChecked());
     sourceChanged_ = SetUpdateServer(source_->text().toStdU16String());
+    const std::u16string guide = guide_->text().trimmed().toStdU16String();
+    guideChanged_ = guide != GetStringSetting(kGuideSources, u"");
+    if (guideChanged_)
+        SetStringSetting(kGuideSources, guide);
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -131,7 +143,10 @@ void SettingsDialog::OnSize(int width, int) {
     place(fallbackCheck_, kFallbackCheckUnits);
     place(sourceLabel_, kSourceLabelUnits);
     place(source_, kSourceFieldUnits);
-    source_->resize(source_->width(), std::max(source_->height(), source_->sizeHint().height()));
+    place(guideLabel_, kGuideLabelUnits);
+    place(guide_, kGuideFieldUnits);
+    for (QLineEdit* field : {source_, guide_})
+        field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
     // The chooser keeps the height it needs for its font.
     languages_->resize(languages_->width(), languages_->sizeHint().height());
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -145,10 +160,12 @@ int RunSettingsModal(QWidget* owner) {
     SettingsDialog dialog(owner);
     const int result = dialog.exec();
     // After the dialog has gone, as if the user had chosen the command.
-    if (dialog.SourceChanged()) {
-        if (MainFrame* frame = TheMainFrame())
+    MainFrame* frame = TheMainFrame();
+    for (const auto& [changed, command] : {std::pair(dialog.SourceChanged(), ID_CHANNEL_UPDATE),
+                                           std::pair(dialog.GuideChanged(), ID_GUIDE_UPDATE)}) {
+        if (changed && frame != nullptr)
             QMetaObject::invokeMethod(
-                frame, [frame] { frame->OnCommand(ID_CHANNEL_UPDATE); }, Qt::QueuedConnection);
+                frame, [frame, command] { frame->OnCommand(command); }, Qt::QueuedConnection);
     }
     return result;
 }

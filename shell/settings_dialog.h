@@ -4,11 +4,14 @@
 // start ("AutoCU"), trying a channel's other streams when one fails
 // ("auto_fallback") and the channel source ("update_server": an update
 // server, a playlist address or a playlist file; empty for the built-in
-// one). A full-screen modal dialog with the soft keys OK (0xE790, stores
+// one) and the programme guide's addresses ("guide_sources": comma
+// separated, each may end with a signed offset in hours; empty for the
+// guides the playlist names). A full-screen modal dialog with the soft keys OK (0xE790, stores
 // them and ends with 1) and Cancel (0xE791, stores nothing and ends with
 // 2). Choosing a language says at once that it takes effect at the next
-// start; nothing is stored before OK. A changed source runs the update once
-// the dialog has closed.
+// start; nothing is stored before OK. A changed channel source runs the
+// catalogue update, a changed guide line the guide update, once the dialog
+// has closed.
 //
 // Threads: the UI thread only.
 
@@ -31,6 +34,8 @@ public:
     static constexpr int kFallbackCheckId = 1019;
     static constexpr int kSourceLabelId = 1021;
     static constexpr int kSourceFieldId = 1022;
+    static constexpr int kGuideLabelId = 1023;
+    static constexpr int kGuideFieldId = 1024;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -39,8 +44,11 @@ public:
     QCheckBox* UpdateCheck() const { return updateCheck_; }
     QCheckBox* FallbackCheck() const { return fallbackCheck_; }
     QLineEdit* SourceField() const { return source_; }
+    QLineEdit* GuideField() const { return guide_; }
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
+    // OK stored other guide addresses.
+    bool GuideChanged() const { return guideChanged_; }
 
 protected:
     bool OnCommand(int command) override;
@@ -55,13 +63,17 @@ private:
     QCheckBox* fallbackCheck_ = nullptr;
     QLabel* sourceLabel_ = nullptr;
     QLineEdit* source_ = nullptr;
+    QLabel* guideLabel_ = nullptr;
+    QLineEdit* guide_ = nullptr;
     bool sourceChanged_ = false;
+    bool guideChanged_ = false;
 };
 
 // Runs the settings dialog modally, owned by `owner` (the shell's
 // RunSettingsDialog), and when it changed the channel source, queues the
-// catalogue update (ID_CHANNEL_UPDATE) to the main window. Returns the
-// modal result.
+// catalogue update (ID_CHANNEL_UPDATE) to the main window, when it changed
+// the guide line, the guide update (ID_GUIDE_UPDATE). Returns the modal
+// result.
 int RunSettingsModal(QWidget* owner);
 
 // Fills a language chooser with the display names of the language pack, in

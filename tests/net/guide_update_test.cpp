@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <thread>
 
 #include "../guide/guide_samples.h"
 #include "document/text_encoding.h"
@@ -29,10 +30,9 @@ protected:
     // A guide of one channel with one programme on now.
     void PublishGuide(const std::string& path, const std::string& channel,
                       const std::string& title) {
-        const std::string xml = test::Guide(
-            test::Channel(channel, channel) +
-            test::Programme(channel, test::XmltvStamp(now - kHour),
-                            test::XmltvStamp(now + kHour), title));
+        const std::string xml = test::Guide(test::Channel(channel, channel) +
+                                            test::Programme(channel, test::XmltvStamp(now - kHour),
+                                                            test::XmltvStamp(now + kHour), title));
         std::string bytes = xml;
         if (path.ends_with(".gz"))
             bytes = test::Gzip(xml);
@@ -88,8 +88,8 @@ TEST_F(GuideUpdateTest, GzipAndXzGuidesAreMergedIntoOneStore) {
     EXPECT_EQ(TitleNow(request, "b.example"), "Film");
     EXPECT_GT(heard, 0u);
     EXPECT_TRUE(GuideStoreIsCurrent(request.storePath, request.signature, now, 12 * kHour));
-    EXPECT_FALSE(GuideStoreIsCurrent(request.storePath, request.signature, now + 13 * kHour,
-                                     12 * kHour));
+    EXPECT_FALSE(
+        GuideStoreIsCurrent(request.storePath, request.signature, now + 13 * kHour, 12 * kHour));
     EXPECT_FALSE(GuideStoreIsCurrent(request.storePath, "other sources", now, 12 * kHour));
 }
 
@@ -147,6 +147,18 @@ TEST_F(GuideUpdateTest, AFailedOrStoppedUpdateLeavesTheStoreTheUserHad) {
     server.ClearRules();
     const GuideUpdateResult stopped = UpdateGuide(request, [](std::uint64_t) { return false; });
     EXPECT_EQ(stopped.status, GuideUpdateStatus::Stopped);
+    EXPECT_EQ(TitleNow(request, "a.example"), "News");
+
+    // Stopped from another thread while the server says nothing at all.
+    server.SetRule("/a.xml.gz", R"({"mode":"stall_headers"})");
+    std::atomic<bool> stop{false};
+    request.stop = &stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    EXPECT_EQ(UpdateGuide(request).status, GuideUpdateStatus::Stopped);
+    stopper.join();
     EXPECT_EQ(TitleNow(request, "a.example"), "News");
 }
 

@@ -715,6 +715,27 @@ TEST_F(DialogsTest, SettingsConfirmStoresLanguageAndUpdateCheck) {
     EXPECT_FALSE(GetBoolSetting(kAutoCU, true));
 }
 
+TEST_F(DialogsTest, TheGuideLineIsStoredTrimmedAndSaysWhenItChanged) {
+    SetStringSetting(kGuideSources, u"http://a.example/g.xml.gz");
+    const struct {
+        QString typed;
+        std::u16string stored;
+        bool changed;
+    } rows[] = {
+        {QStringLiteral("http://a.example/g.xml.gz"), u"http://a.example/g.xml.gz", false},
+        {QStringLiteral("  /srv/epg.xml +1 "), u"/srv/epg.xml +1", true},
+        {QString(), u"", true},  // the playlist's own guides again
+    };
+    for (const auto& row : rows) {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        dialog.GuideField()->setText(row.typed);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_EQ(GetStringSetting(kGuideSources, u"?"), row.stored) << row.typed.toStdString();
+        EXPECT_EQ(dialog.GuideChanged(), row.changed) << row.typed.toStdString();
+    }
+}
+
 TEST_F(DialogsTest, UnknownStoredLanguageOrNoPackKeepsTheStoredCode) {
     SetStringSetting(kLanguage, u"xx");
     {

@@ -5,6 +5,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <ctime>
+#include <functional>
+#include <optional>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -17,11 +21,13 @@
 
 #include <gtest/gtest.h>
 
+#include "../guide/guide_samples.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
+#include "guide/guide_store.h"
 #include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
@@ -30,11 +36,14 @@
 #include "process_state.h"
 #include "resources/resources.h"
 #include "scratch_folder_qt.h"
+#include "server_process.h"
 #include "shell/app_startup.h"
 #include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
+#include "shell/data_folders.h"
+#include "shell/guide_updater.h"
 #include "shell/main_frame.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
@@ -65,8 +74,9 @@ protected:
     }
 
     // Builds the main window over a catalogue of these channels.
-    MainFrame& MakeFrame(const std::vector<TestChannel>& channels) {
-        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
+    MainFrame& MakeFrame(const std::vector<TestChannel>& channels,
+                         const std::u16string& guideAddresses = {}) {
+        EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels, guideAddresses));
         PlayerViewOptions options;
         options.cataloguePath = cataloguePath_.toStdU16String();
         options.playerFactory = [this](QWidget* parent, const QRect& rect) {
@@ -183,6 +193,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_fullscreen", ID_FULLSCREEN},
         {"menu_settings", ID_SETTINGS},
         {"menu_channel_update", ID_CHANNEL_UPDATE},
+        {"menu_update_guide", ID_GUIDE_UPDATE},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -205,7 +216,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[4]->trigger();
+    actions[5]->trigger();
     EXPECT_EQ(aboutRuns, 1);
 }
 
@@ -424,6 +435,7 @@ public:
         server_.waitForFinished();
     }
     QString Folder() const { return test::QtPath(folder_) + QStringLiteral("/downloads/mobile"); }
+    const test::ScratchFolder& Root() const { return folder_; }
     std::u16string Address() const {
         return QStringLiteral("http://127.0.0.1:%1").arg(port_).toStdU16String();
     }
@@ -653,6 +665,63 @@ TEST_F(MainFrameTest, RealPlayerRefusesAddressesThatReachBeyondTheNetwork) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return host->Video()->FramesRendered() > 3; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return view.TitleBar()->status() == QStringLiteral("Playing"); }, 10000));
+}
+
+// Runs a guide update the way `start` does and waits for its end.
+std::optional<GuideUpdater::Outcome> GuideUpdateOf(MainFrame& frame,
+                                                   const std::function<void()>& start) {
+    QSignalSpy ended(&frame.Guide(), &GuideUpdater::finished);
+    start();
+    if (!ended.wait(20000))
+        return std::nullopt;
+    return ended.front().front().value<GuideUpdater::Outcome>();
+}
+
+TEST_F(MainFrameTest, APlaylistsGuideArrivesWithoutTheUserAndIsKeptWhileFresh) {
+    test::RecordedMessages messages;
+    LocalUpdateServer server;
+    ASSERT_NE(server.Port(), 0);
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    test::WriteFileBytes(
+        (test::QtPath(server.Root()) + QStringLiteral("/guide.xml.gz")).toStdString(),
+        test::Gzip(test::Guide(test::Channel("One.de", "Das Erste") +
+                               test::Programme("One.de", test::XmltvStamp(now - 600),
+                                               test::XmltvStamp(now + 600), "Tagesschau"))));
+    std::vector<TestChannel> channels = TwoChannels();
+    channels[0].tvgId = u"one.de";
+    MainFrame& frame = MakeFrame(
+        channels, QString::fromStdU16String(server.Address() + u"/guide.xml.gz").toStdU16String());
+
+    EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.UpdateGuide(GuideUpdater::When::Stale); }),
+              GuideUpdater::Outcome::Updated);
+    std::string error;
+    std::unique_ptr<GuideStore> store = GuideStore::Open(GuideStorePath().toStdString(), error);
+    ASSERT_TRUE(store) << error;
+    const std::vector<NowAndNext> onNow = store->NowAndNextOf({"de_one"}, now);
+    ASSERT_TRUE(onNow.at(0).now.has_value());
+    EXPECT_EQ(onNow[0].now->title, "Tagesschau");
+    EXPECT_TRUE(frame.View().TitleBar()->note().isEmpty());
+
+    // Fresh: a start does nothing; the user's request asks the server,
+    // which says the guide has not changed.
+    EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.UpdateGuide(GuideUpdater::When::Stale); }),
+              GuideUpdater::Outcome::Current);
+    EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.OnCommand(ID_GUIDE_UPDATE); }),
+              GuideUpdater::Outcome::Current);
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
+TEST_F(MainFrameTest, OnlyAGuideUpdateTheUserAskedForSaysThatItFailed) {
+    test::RecordedMessages messages;
+    MainFrame& frame = MakeFrame(TwoChannels());
+    SetStringSetting(kGuideSources, u"/nowhere/guide.xml");
+    EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.UpdateGuide(GuideUpdater::When::Stale); }),
+              GuideUpdater::Outcome::Failed);
+    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.OnCommand(ID_GUIDE_UPDATE); }),
+              GuideUpdater::Outcome::Failed);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_guide_failed")));
 }
 
 TEST_F(MainFrameTest, RealPlayerStartsAtTheSavedVolume) {

@@ -69,11 +69,14 @@ QString SaveScreenshot(QWidget& widget, const QString& name) {
 }
 
 IsolatedUserFolders::IsolatedUserFolders()
-    : oldDataHome_(qgetenv("XDG_DATA_HOME")), oldRuntimeDir_(qgetenv("XDG_RUNTIME_DIR")) {
+    : oldDataHome_(qgetenv("XDG_DATA_HOME")),
+      oldCacheHome_(qgetenv("XDG_CACHE_HOME")),
+      oldRuntimeDir_(qgetenv("XDG_RUNTIME_DIR")) {
     QFile::setPermissions(test::QtPath(runtime_),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_DATA_HOME", test::QtPath(data_).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", test::QtPath(runtime_).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", test::QtPath(cache_).toLocal8Bit());
 }
 
 IsolatedUserFolders::~IsolatedUserFolders() {
@@ -85,17 +88,23 @@ IsolatedUserFolders::~IsolatedUserFolders() {
     };
     restore("XDG_DATA_HOME", oldDataHome_);
     restore("XDG_RUNTIME_DIR", oldRuntimeDir_);
+    restore("XDG_CACHE_HOME", oldCacheHome_);
 }
 
 bool WriteCatalogue(const QString& path, const std::string& version,
-                    const std::vector<TestChannel>& channels) {
+                    const std::vector<TestChannel>& channels,
+                    const std::u16string& guideAddresses) {
     DocNode root(version);
+    if (!guideAddresses.empty())
+        root.SetWString("url-tvg", guideAddresses);
     for (const TestChannel& channel : channels) {
         DocNode* country = root.Child(channel.country, ChildMode::CreateIfMissing);
         DocNode* node = country->AddChild(channel.key);
         node->SetWString("n", channel.name);
         node->SetString("p", "1");
         node->SetString("c", channel.category);
+        if (!channel.tvgId.empty())
+            node->SetWString("tvg-id", channel.tvgId);
         for (std::size_t i = 0; i < channel.addresses.size(); ++i) {
             DocNode* stream = node->AddChild(std::to_string(i));
             stream->SetInt("b", 500);

@@ -25,20 +25,24 @@ QString BuildDir();
 // Saves the widget's picture to <build>/screenshots/<name>.png.
 QString SaveScreenshot(QWidget& widget, const QString& name);
 
-// Points XDG_DATA_HOME and XDG_RUNTIME_DIR at fresh temporary folders for
-// the object's life and puts the old values back afterwards.
+// Points XDG_DATA_HOME, XDG_CACHE_HOME and XDG_RUNTIME_DIR at fresh
+// temporary folders for the object's life and puts the old values back
+// afterwards.
 class IsolatedUserFolders {
 public:
     IsolatedUserFolders();
     ~IsolatedUserFolders();
     QString DataHome() const { return test::QtPath(data_); }
     QString RuntimeDir() const { return test::QtPath(runtime_); }
+    QString CacheHome() const { return test::QtPath(cache_); }
     QString UserFolder() const { return test::QtPath(data_) + QStringLiteral("/lumora"); }
 
 private:
     test::ScratchFolder data_;
     test::ScratchFolder runtime_;
+    test::ScratchFolder cache_;
     QByteArray oldDataHome_;
+    QByteArray oldCacheHome_;
     QByteArray oldRuntimeDir_;
 };
 
@@ -52,10 +56,13 @@ struct TestChannel {
     // The user agent each stream needs, by the streams' order; missing or
     // empty for none.
     std::vector<std::u16string> userAgents = {};
+    std::u16string tvgId = {};  // for the guide; empty for none
 };
 // Writes a catalogue document with the given version and channels.
+// `guideAddresses` become the root's "url-tvg" when not empty.
 bool WriteCatalogue(const QString& path, const std::string& version,
-                    const std::vector<TestChannel>& channels);
+                    const std::vector<TestChannel>& channels,
+                    const std::u16string& guideAddresses = {});
 
 // A player that only records what it is told. Its window is a plain child
 // widget; full screen makes the window top-level, as the real player does.
