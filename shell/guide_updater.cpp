@@ -1,5 +1,6 @@
 #include "shell/guide_updater.h"
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
@@ -29,6 +30,7 @@ struct GuideJob {
     std::string cataloguePath;
     std::string userSources;  // the setting; empty: the catalogue's
     std::string language;
+    std::uint64_t maxUnpackedBytes = kDefaultGuideByteLimit;
     bool onlyWhenStale = true;
 };
 
@@ -50,8 +52,7 @@ std::string JoinAddresses(const std::vector<std::string>& addresses) {
     return list;
 }
 
-GuideUpdateRequest RequestFor(const GuideJob& job,
-                              std::optional<CatalogueForGuide> catalogue) {
+GuideUpdateRequest RequestFor(const GuideJob& job, std::optional<CatalogueForGuide> catalogue) {
     GuideUpdateRequest request;
     request.storePath = job.storePath;
     request.sources =
@@ -60,11 +61,11 @@ GuideUpdateRequest RequestFor(const GuideJob& job,
                                 SourceOrigin::Playlist)
                   .sources
             : ParseGuideSources(job.userSources, SourceOrigin::User).sources;
-    request.signature =
-        GuideUpdateSignature(request.sources, CatalogueIdentity(job.cataloguePath));
+    request.signature = GuideUpdateSignature(request.sources, CatalogueIdentity(job.cataloguePath));
     if (catalogue)
         request.catalogue = std::move(catalogue->channels);
     request.import.language = job.language;
+    request.import.maxUnpackedBytes = job.maxUnpackedBytes;
     request.import.now = static_cast<std::int64_t>(std::time(nullptr));
     return request;
 }
@@ -86,8 +87,7 @@ GuideUpdater::~GuideUpdater() {
 bool GuideUpdater::Start(When when) {
     if (running_)
         return false;
-    const QString storePath =
-        storePathOverride_.isEmpty() ? GuideStorePath() : storePathOverride_;
+    const QString storePath = storePathOverride_.isEmpty() ? GuideStorePath() : storePathOverride_;
     if (storePath.isEmpty())
         return false;
     if (worker_.joinable())
@@ -102,6 +102,9 @@ bool GuideUpdater::Start(When when) {
     job.userSources = ToUtf8(GetStringSetting(kGuideSources, u""));
     job.language = ToUtf8(GetStringSetting(kLanguage, u"en"));
     job.onlyWhenStale = when == When::Stale;
+    constexpr std::int32_t kDefaultLimitMb = kDefaultGuideByteLimit >> 20;
+    job.maxUnpackedBytes = std::uint64_t(std::max(1, GetIntSetting(kGuideLimitMb, kDefaultLimitMb)))
+                           << 20;
 
     shared_ = std::make_shared<Shared>();
     running_ = true;
@@ -118,11 +121,10 @@ bool GuideUpdater::Start(When when) {
                                        kGuideMaxAgeSeconds)) {
             outcome = Outcome::Current;
         } else {
-            const GuideUpdateResult result =
-                UpdateGuide(request, [&shared](std::uint64_t bytes) {
-                    shared->bytes = bytes;
-                    return true;
-                });
+            const GuideUpdateResult result = UpdateGuide(request, [&shared](std::uint64_t bytes) {
+                shared->bytes = bytes;
+                return true;
+            });
             outcome = result.status == GuideUpdateStatus::Updated   ? Outcome::Updated
                       : result.status == GuideUpdateStatus::Current ? Outcome::Current
                                                                     : Outcome::Failed;

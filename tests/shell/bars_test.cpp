@@ -337,6 +337,25 @@ TEST_F(BarsTest, TitleBarPaintsNameAndStatusOnTheirLines) {
             for (int x = 0; x < 3; ++x)
                 EXPECT_EQ(shot.pixel(x, y), empty.pixel(x, y));
 
+        // A note takes the right end of the status line; the status keeps
+        // its left end.
+        bar.setNote(QStringLiteral("Updating the guide\u2026 12 MB"));
+        const QImage noted = Grab(bar);
+        SaveScreenshot(bar, QStringLiteral("bars_title_bar_note_%1dpi").arg(dpi), 2);
+        auto columnHasStatus = [&](const QImage& image, int x) {
+            for (int y = b / 2; y < b; ++y)
+                if (statusLike(QColor(image.pixel(x, y))))
+                    return true;
+            return false;
+        };
+        const int right = noted.width() - 3 - 10;
+        bool noteInk = false;
+        for (int x = right; x < noted.width() - 3; ++x)
+            noteInk = noteInk || columnHasStatus(noted, x);
+        EXPECT_TRUE(noteInk);
+        EXPECT_EQ(noted.copy(0, b / 2, 20, b - b / 2), shot.copy(0, b / 2, 20, b - b / 2));
+        bar.setNote(QString());
+
         // No current channel: the upper line is empty again.
         bar.setChannelName(QString());
         const QImage cleared = Grab(bar);
