@@ -8,6 +8,7 @@
 #include "catalogue/channel.h"
 #include "resources/resources.h"
 #include "shell/channel_list_model.h"
+#include "shell/programme_guide.h"
 
 namespace lumora {
 namespace {
@@ -17,6 +18,7 @@ const QColor kSelectedRowColour(192, 192, 192);
 const QColor kRowOutlineColour(0, 0, 0);
 // The rows are drawn in the system's default text colour.
 const QColor kRowTextColour(0, 0, 0);
+const QColor kProgressColour(40, 100, 220);
 
 // Laid-out texts kept at most; a list shows a few dozen rows at a time.
 constexpr int kMaxKeptRows = 4096;
@@ -77,7 +79,17 @@ void ChannelRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                              QPoint(row.right(), row.bottom() - 4 * s));
     const int lineHeight = QFontMetrics(KeptFont(1)).height();
     const int subtitleTop = subtitleRect.bottom() + 1 - lineHeight;
-    const RowTexts& texts = TextsFor(*channel, nameRect.width(), subtitleTop - row.top());
+    // A channel with a guide shows what is on instead of its subtitle.
+    std::optional<ProgrammeSummary> programme;
+    std::int64_t now = 0;
+    if (ProgrammeGuide* guide = TheProgrammeGuide()) {
+        now = ProgrammeGuide::Now();
+        programme = guide->On(channel->id, now);
+    }
+    const QString programmeTitle = programme ? QString::fromStdString(programme->title) : QString();
+    const QStringView subtitle =
+        programme ? QStringView(programmeTitle) : QStringView(channel->subtitle);
+    const RowTexts& texts = TextsFor(*channel, subtitle, nameRect.width(), subtitleTop - row.top());
     painter->setFont(KeptFont(0));
     painter->setClipRect(nameRect.intersected(option.rect));
     painter->drawStaticText(nameRect.topLeft(), texts.nameText);
@@ -87,6 +99,13 @@ void ChannelRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setClipRect(subtitleRect.intersected(option.rect));
     painter->drawStaticText(QPoint(textLeft, subtitleTop), texts.subtitleText);
     painter->setClipping(false);
+
+    // 6. How far the programme has run: a thin line along the row's foot.
+    if (programme) {
+        const int width = row.right() - 1 - textLeft;
+        const int run = int(ProgrammeGuide::Progress(*programme, now) * width);
+        painter->fillRect(QRect(textLeft, row.bottom() - 2 * s, run, s), kProgressColour);
+    }
     painter->restore();
 }
 
@@ -111,6 +130,7 @@ QFont& ChannelRowDelegate::KeptFont(int which) {
 }
 
 const ChannelRowDelegate::RowTexts& ChannelRowDelegate::TextsFor(const Channel& channel,
+                                                                 QStringView subtitle,
                                                                  int nameWidth, int nameHeight) {
     QHash<const Channel*, RowTexts>& kept = KeptTexts();
     QFont& boldFont = KeptFont(0);
@@ -144,9 +164,8 @@ const ChannelRowDelegate::RowTexts& ChannelRowDelegate::TextsFor(const Channel& 
         texts.nameText.setTextFormat(Qt::PlainText);
         texts.nameText.prepare(QTransform(), boldFont);
     }
-    if (QStringView(channel.subtitle) != QStringView(texts.subtitle) ||
-        texts.subtitleText.text().isEmpty()) {
-        texts.subtitle = QString::fromStdU16String(channel.subtitle);
+    if (subtitle != QStringView(texts.subtitle) || texts.subtitleText.text().isEmpty()) {
+        texts.subtitle = subtitle.toString();
         texts.subtitleText = QStaticText(texts.subtitle);
         texts.subtitleText.setTextFormat(Qt::PlainText);
         texts.subtitleText.prepare(QTransform(), smallFont);

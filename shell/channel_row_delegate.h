@@ -3,7 +3,9 @@
 // Draws the rows of the channel lists: a white box (light grey when
 // selected) with a black outline, the country's flag, the channel's name in
 // the bold interface font and below it the subtitle (country and bit rate)
-// in the small font. Every row is 3 * BarHeight / 2 high. A name is
+// in the small font; a channel with a guide shows the programme on now
+// there instead, with a thin line along the row's foot for how far it has
+// run. Every row is 3 * BarHeight / 2 high. A name is
 // word-wrapped where two lines fit above the subtitle, else shortened with
 // an ellipsis, so that it never runs into the subtitle.
 //
@@ -46,7 +48,8 @@ private:
     };
     // Kept for all lists of the process (UI thread only), so that the next
     // opening of the dialog finds its rows laid out.
-    static const RowTexts& TextsFor(const Channel& channel, int nameWidth, int nameHeight);
+    static const RowTexts& TextsFor(const Channel& channel, QStringView subtitle, int nameWidth,
+                                    int nameHeight);
     static QHash<const Channel*, RowTexts>& KeptTexts();
     static QFont& KeptFont(int which);
 };

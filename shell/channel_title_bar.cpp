@@ -1,5 +1,7 @@
 #include "shell/channel_title_bar.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "resources/resources.h"
@@ -9,6 +11,7 @@ namespace {
 
 constexpr QRgb kNameColour = qRgb(250, 250, 255);
 constexpr QRgb kStatusColour = qRgb(200, 200, 210);
+constexpr QRgb kProgressColour = qRgb(120, 170, 255);
 constexpr int kTextInset = 3;  // left and right of both lines
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
 constexpr int kNoteFlags = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine;
@@ -44,6 +47,17 @@ void ChannelTitleBar::setStatus(const QString& status) {
     update();
 }
 
+void ChannelTitleBar::setProgramme(const QString& text, double progress) {
+    progress = text.isEmpty() ? 0 : std::clamp(progress, 0.0, 1.0);
+    // Repainted when the line would move by a device pixel or more.
+    const int width = ToDevice(this->width());
+    if (text == programme_ && int(progress * width) == int(progress_ * width))
+        return;
+    programme_ = text;
+    progress_ = progress;
+    update();
+}
+
 void ChannelTitleBar::setNote(const QString& note) {
     if (note == note_)
         return;
@@ -76,7 +90,13 @@ void ChannelTitleBar::paintEvent(QPaintEvent*) {
             painter.drawText(statusLine, kNoteFlags, note_);
             statusLine.setRight(noteRect.left() - 2 * kTextInset);
         }
-        DrawTextLine(painter, statusLine, status_, SmallFont(Pixels::Device), kStatusColour);
+        DrawTextLine(painter, statusLine, programme_.isEmpty() ? status_ : programme_,
+                     SmallFont(Pixels::Device), kStatusColour);
+        if (!programme_.isEmpty()) {
+            const int thickness = std::max(2, b / 16);
+            painter.fillRect(QRect(0, b - thickness, int(progress_ * buffer.width()), thickness),
+                             QColor(kProgressColour));
+        }
     }
     QPainter painter(this);
     DrawDeviceBuffer(painter, std::move(buffer));

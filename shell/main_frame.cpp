@@ -62,6 +62,13 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     connect(view_, &PlayerView::commandRequested, this, &MainFrame::OnCommand);
     setFocusProxy(view_);
 
+    programmes_ = new ProgrammeGuide({}, this);
+    SetTheProgrammeGuide(programmes_);
+    programmeTitle_ = new ProgrammeTitle(*view_, *programmes_, this);
+    guide_ = new GuideUpdater(this);
+    connect(guide_, &GuideUpdater::progressed, this, &MainFrame::ShowGuideProgress);
+    connect(guide_, &GuideUpdater::finished, this, &MainFrame::GuideUpdateEnded);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -88,6 +95,9 @@ void MainFrame::PlaceOnScreen() {
 }
 
 MainFrame::~MainFrame() {
+    // Before the view it watches.
+    delete programmeTitle_;
+    programmeTitle_ = nullptr;
     if (mainFrame == this)
         mainFrame = nullptr;
 }
@@ -103,10 +113,6 @@ void MainFrame::BuildMenu() {
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_exit"), ID_APP_EXIT);
     softKeys_->SetKey(SoftKey::Left, Text("menu_channels"), ID_CHANNELS);
     softKeys_->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
-
-    guide_ = new GuideUpdater(this);
-    connect(guide_, &GuideUpdater::progressed, this, &MainFrame::ShowGuideProgress);
-    connect(guide_, &GuideUpdater::finished, this, &MainFrame::GuideUpdateEnded);
 }
 
 void MainFrame::OnCommand(int command) {
@@ -168,6 +174,8 @@ void MainFrame::ShowGuideProgress(quint64 bytes) {
 
 void MainFrame::GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message) {
     view_->TitleBar()->setNote({});
+    if (outcome == GuideUpdater::Outcome::Updated)
+        programmes_->Reopen();
     const bool failed =
         outcome == GuideUpdater::Outcome::Failed || outcome == GuideUpdater::Outcome::NoGuide;
     if (outcome == GuideUpdater::Outcome::Failed)

@@ -22,6 +22,8 @@
 #include "catalogue/channel_views.h"
 #include "shell/guide_updater.h"
 #include "shell/player_view.h"
+#include "shell/programme_guide.h"
+#include "shell/programme_title.h"
 
 namespace lumora {
 
@@ -58,6 +60,9 @@ public:
     // for says when it fails.
     void UpdateGuide(GuideUpdater::When when);
     GuideUpdater& Guide() { return *guide_; }
+    // What is on, as the window and the lists show it.
+    ProgrammeGuide& Programmes() { return *programmes_; }
+    ProgrammeTitle& ProgrammeShown() { return *programmeTitle_; }
 
     PlayerView& View() { return *view_; }
     SoftKeyBar& SoftKeys() { return *softKeys_; }
@@ -91,6 +96,8 @@ private:
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;
     GuideUpdater* guide_ = nullptr;
+    ProgrammeGuide* programmes_ = nullptr;
+    ProgrammeTitle* programmeTitle_ = nullptr;
     std::optional<GuideUpdater::When> guideAgain_;  // asked for while one ran
     bool guideAskedByUser_ = false;
 };

@@ -70,6 +70,8 @@ MprisService::MprisService(MainFrame& frame, AddressLauncher* launcher)
     connect(&view, &PlayerView::shownChanged, this, [this] {
         AnnounceChanges({QStringLiteral("PlaybackStatus"), QStringLiteral("Metadata")});
     });
+    connect(&frame_.ProgrammeShown(), &ProgrammeTitle::programmeChanged, this,
+            [this] { AnnounceChanges({QStringLiteral("Metadata")}); });
     connect(view.Controls(), &ControlBar::volumeChanged, this,
             [this] { AnnounceChanges({QStringLiteral("Volume")}); });
 
@@ -168,11 +170,22 @@ QVariantMap MprisService::Metadata() const {
     metadata.insert(QStringLiteral("mpris:trackid"),
                     QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/lumora/channel/") +
                                                         PathElement(channel->id))));
-    metadata.insert(QStringLiteral("xesam:title"), QString::fromStdU16String(channel->name));
+    // The programme on now, once it shows in the title bar; else the channel.
+    const QString channelName = QString::fromStdU16String(channel->name);
+    std::optional<ProgrammeSummary> programme;
+    if (frame_.ProgrammeShown().ShownProgramme() != 0)
+        programme = frame_.Programmes().On(channel->id, ProgrammeGuide::Now());
+    if (programme) {
+        metadata.insert(QStringLiteral("xesam:title"), QString::fromStdString(programme->title));
+        metadata.insert(QStringLiteral("mpris:length"),
+                        qint64(programme->stop - programme->start) * 1000000);
+    } else {
+        metadata.insert(QStringLiteral("xesam:title"), channelName);
+    }
+    metadata.insert(QStringLiteral("xesam:artist"), QStringList{channelName});
     if (channel->country != nullptr) {
         const QString country = QString::fromStdU16String(channel->country->displayName);
         metadata.insert(QStringLiteral("xesam:album"), country);
-        metadata.insert(QStringLiteral("xesam:artist"), QStringList{country});
         if (const QString flag = FlagFile(*channel->country); !flag.isEmpty())
             metadata.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(flag).toString());
     }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include <QApplication>
 #include <QDir>
@@ -27,11 +28,13 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
+#include "guide/guide_import.h"
 #include "guide/guide_store.h"
 #include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
+#include "player/player_texts.h"
 #include "player/video_widget.h"
 #include "process_state.h"
 #include "resources/resources.h"
@@ -39,12 +42,17 @@
 #include "server_process.h"
 #include "shell/app_startup.h"
 #include "shell/catalogue_preload.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/channel_list_view.h"
+#include "shell/channel_row_delegate.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
 #include "shell/guide_updater.h"
 #include "shell/main_frame.h"
+#include "shell/mpris_service.h"
+#include "shell/programme_guide.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
@@ -722,6 +730,99 @@ TEST_F(MainFrameTest, OnlyAGuideUpdateTheUserAskedForSaysThatItFailed) {
               GuideUpdater::Outcome::Failed);
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_guide_failed")));
+}
+
+// A guide store where the user's is, with these programmes of the
+// catalogue channel "de_one" (guide channel "one.de"): title, start, stop.
+void WriteGuideStore(
+    const std::vector<std::tuple<std::string, std::int64_t, std::int64_t>>& shows) {
+    std::string body = test::Channel("one.de", "Eins");
+    for (const auto& [title, start, stop] : shows)
+        body += test::Programme("one.de", test::XmltvStamp(start), test::XmltvStamp(stop), title);
+    test::ScratchFolder folder;
+    test::WriteFileBytes(folder.Path() / "guide.xml", test::Guide(body));
+    GuideImportOptions options;
+    options.now = ProgrammeGuide::Now();
+    std::string error;
+    std::unique_ptr<GuideImport> import =
+        GuideImport::Begin(GuideStorePath().toStdString(), options, error);
+    ASSERT_TRUE(import) << error;
+    ASSERT_TRUE(ImportGuideFile(*import, (folder.Path() / "guide.xml").string()));
+    CatalogueChannel one;
+    one.lumoraId = "de_one";
+    one.tvgId = "one.de";
+    ASSERT_TRUE(import->Commit(std::vector<CatalogueChannel>{one})) << import->Error();
+}
+
+TEST_F(MainFrameTest, TheTitleStripShowsTheProgrammeOncePlayingAndTheNextWhenItEnds) {
+    const std::int64_t now = ProgrammeGuide::Now();
+    WriteGuideStore({{"First", now - 60, now + 2}, {"Second", now + 2, now + 3600}});
+    MainFrame& frame = MakeFrame(TwoChannels());
+    MprisService mpris(frame, nullptr);
+    QSignalSpy programmeChanges(&frame.ProgrammeShown(), &ProgrammeTitle::programmeChanged);
+    ChannelTitleBar& bar = *frame.View().TitleBar();
+    frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+    frame.View().OnPlayerStatus({0, u"Connecting"});
+    EXPECT_TRUE(bar.programme().isEmpty());  // other statuses keep their place
+
+    frame.View().OnPlayerStatus({0, Localised(kTextPlaying)});
+    EXPECT_TRUE(bar.programme().endsWith(QStringLiteral(" First")))
+        << bar.programme().toStdString();
+    EXPECT_GT(bar.programmeProgress(), 0.9);
+    EXPECT_EQ(mpris.Metadata().value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("First"));
+    EXPECT_EQ(mpris.Metadata().value(QStringLiteral("xesam:artist")).toStringList(),
+              QStringList{QStringLiteral("Eins")});
+
+    test::SaveScreenshot(frame, QStringLiteral("main_window_programme"));
+
+    // By itself when the programme ends.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return bar.programme().endsWith(QStringLiteral(" Second")); }, 5000));
+    EXPECT_LT(bar.programmeProgress(), 0.1);
+    EXPECT_EQ(programmeChanges.size(), 2);
+    const QVariantMap metadata = mpris.Metadata();
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Second"));
+    EXPECT_EQ(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 3598LL * 1000000);
+
+    // Stopped: the status again, and the channel's name for the desktop.
+    frame.View().OnMessage(UM_STOP);
+    frame.View().OnPlayerStatus({-1, u"Stopped"});
+    EXPECT_TRUE(bar.programme().isEmpty());
+    EXPECT_EQ(mpris.Metadata().value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("Eins"));
+}
+
+TEST_F(MainFrameTest, AChannelListRowShowsWhatIsOnAndHowFarItHasRun) {
+    const std::int64_t now = ProgrammeGuide::Now();
+    WriteGuideStore({{"Tagesschau", now - 600, now + 600}});
+    MakeFrame(TwoChannels());
+    ChannelListDialog dialog(nullptr);
+    dialog.show();
+    dialog.resize(360, 600);
+    QApplication::processEvents();
+    test::SaveScreenshot(dialog, QStringLiteral("dialog_channel_list_programme"));
+    // The progress line's blue, half-way along the guided row only ("Eins",
+    // after "Deux"); right of the flags.
+    const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
+    const int rowHeight = ChannelRowDelegate::RowHeight();
+    const int textLeft = 24 * std::max(1, rowHeight / 32);
+    auto blueColumns = [&](int row) {
+        int columns = 0;
+        for (int x = textLeft; x < shot.width(); ++x) {
+            bool blue = false;
+            for (int y = row * rowHeight; y < (row + 1) * rowHeight && y < shot.height(); ++y) {
+                const QColor c(shot.pixel(x, y));
+                blue = blue || (c.blue() > 180 && c.red() < 100);
+            }
+            columns += blue ? 1 : 0;
+        }
+        return columns;
+    };
+    const int guided = blueColumns(1);
+    EXPECT_GT(guided, (shot.width() - textLeft) / 4);
+    EXPECT_LT(guided, (shot.width() - textLeft) * 3 / 4);
+    EXPECT_EQ(blueColumns(0), 0);
 }
 
 TEST_F(MainFrameTest, RealPlayerStartsAtTheSavedVolume) {

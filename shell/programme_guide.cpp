@@ -1,0 +1,90 @@
+#include "shell/programme_guide.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <ctime>
+#include <limits>
+
+#include "catalogue/languages.h"
+#include "shell/data_folders.h"
+
+namespace lumora {
+namespace {
+
+ProgrammeGuide* theGuide = nullptr;
+
+// Answers kept at most: a catalogue's channels, bounded.
+constexpr std::size_t kMaxKept = 200000;
+
+}  // namespace
+
+ProgrammeGuide* TheProgrammeGuide() {
+    return theGuide;
+}
+
+void SetTheProgrammeGuide(ProgrammeGuide* guide) {
+    theGuide = guide;
+}
+
+ProgrammeGuide::ProgrammeGuide(QString storePath, QObject* parent)
+    : QObject(parent), storePath_(std::move(storePath)) {
+    Reopen();
+}
+
+ProgrammeGuide::~ProgrammeGuide() {
+    if (theGuide == this)
+        theGuide = nullptr;
+}
+
+void ProgrammeGuide::Reopen() {
+    kept_.clear();
+    const QString path = storePath_.isEmpty() ? GuideStorePath() : storePath_;
+    std::string error;
+    store_ = path.isEmpty() ? nullptr : GuideStore::Open(path.toStdString(), error);
+    emit changed();
+}
+
+std::optional<ProgrammeSummary> ProgrammeGuide::On(const std::string& channelId, std::int64_t at) {
+    if (!store_)
+        return std::nullopt;
+    const auto found = kept_.find(channelId);
+    if (found != kept_.end() && at >= found->second.from && at < found->second.until)
+        return found->second.now;
+    if (kept_.size() >= kMaxKept)
+        kept_.clear();
+    const std::vector<NowAndNext> answer = store_->NowAndNextOf({channelId}, at);
+    Kept kept;
+    kept.from = at;
+    kept.until = std::numeric_limits<std::int64_t>::max();
+    if (!answer.empty()) {
+        kept.now = answer.front().now;
+        if (kept.now)
+            kept.until = kept.now->stop;
+        else if (answer.front().next)
+            kept.until = answer.front().next->start;
+    }
+    kept_[channelId] = kept;
+    return kept.now;
+}
+
+QString ProgrammeGuide::Describe(const ProgrammeSummary& programme) {
+    const QLocale locale(QString::fromStdU16String(LanguageCode(CurrentLanguage())));
+    auto time = [&locale](std::int64_t utc) {
+        return locale.toString(QDateTime::fromSecsSinceEpoch(utc).time(), QLocale::ShortFormat);
+    };
+    return time(programme.start) + QChar(0x2013) + time(programme.stop) + QLatin1Char(' ') +
+           QString::fromStdString(programme.title);
+}
+
+double ProgrammeGuide::Progress(const ProgrammeSummary& programme, std::int64_t at) {
+    if (programme.stop <= programme.start)
+        return 0;
+    const double done = double(at - programme.start) / double(programme.stop - programme.start);
+    return std::clamp(done, 0.0, 1.0);
+}
+
+std::int64_t ProgrammeGuide::Now() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+}  // namespace lumora

@@ -1,0 +1,63 @@
+#pragma once
+
+// The programme guide as the interface reads it: what is on a catalogue
+// channel now, from the guide store the GuideUpdater keeps. Answers are
+// kept per channel until the programme ends (or the next one starts), so a
+// list painting its rows asks the store once per channel and programme.
+// A store replaced by an update is opened again (Reopen).
+//
+// Threads: the UI thread only.
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "guide/guide_store.h"
+
+namespace lumora {
+
+class ProgrammeGuide final : public QObject {
+    Q_OBJECT
+public:
+    // Opens the store at `storePath` when it is there; empty: the user's.
+    explicit ProgrammeGuide(QString storePath = {}, QObject* parent = nullptr);
+    ~ProgrammeGuide() override;
+
+    // The programme on the channel (its catalogue id) at `at`, UTC seconds.
+    std::optional<ProgrammeSummary> On(const std::string& channelId, std::int64_t at);
+    // Forgets every answer and opens the store again (an update replaced it).
+    void Reopen();
+
+    // "20:00–21:00 Title": the programme's local times in the interface
+    // language's format.
+    static QString Describe(const ProgrammeSummary& programme);
+    // How far the programme has run at `at`, 0 to 1.
+    static double Progress(const ProgrammeSummary& programme, std::int64_t at);
+    // Seconds since the epoch, UTC.
+    static std::int64_t Now();
+
+signals:
+    // The store was opened again: what is shown may have changed.
+    void changed();
+
+private:
+    struct Kept {
+        std::optional<ProgrammeSummary> now;
+        std::int64_t from = 0;   // the answer holds in [from, until)
+        std::int64_t until = 0;
+    };
+
+    QString storePath_;
+    std::unique_ptr<GuideStore> store_;
+    std::unordered_map<std::string, Kept> kept_;
+};
+
+// The program's guide while the main window lives, else null.
+ProgrammeGuide* TheProgrammeGuide();
+void SetTheProgrammeGuide(ProgrammeGuide* guide);
+
+}  // namespace lumora
