@@ -1,5 +1,7 @@
 #include "guide/guide_timeline.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -47,6 +49,19 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     if (error != std::errc() || end != text.data() + text.size() || text.empty())
         return std::nullopt;
     return value;
+}
+
+// The timeline's two large buffers are read all over by look-ups: in pages
+// of 2 MB rather than 4 KB they cost the processor's address cache far
+// fewer misses, and filling them far fewer page faults. Only the whole
+// huge pages inside a buffer are asked for, so nothing is added to it.
+void AdviseHugePages(void* data, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (at + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (at + bytes) & ~(kHugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 std::string StepError(sqlite3* database, const char* what) {
@@ -135,6 +150,8 @@ bool GuideTimeline::Reserve(std::uint64_t programmes, std::uint64_t titleBytes) 
         return false;
     entries_.reserve(entries_.size() + programmes);
     titles_.reserve(titles_.size() + titleBytes);
+    AdviseHugePages(entries_.data(), entries_.capacity() * sizeof(Entry));
+    AdviseHugePages(titles_.data(), titles_.capacity());
     return true;
 }
 
@@ -282,7 +299,7 @@ void GuideTimeline::Hashed(std::string_view channel, std::string& folded, Lookup
     lookup = Lookup{};
     lookup.key = channel;
     if (names_ == Names::IgnoringCase) {
-        folded = GuideIdKey(channel);
+        AssignGuideIdKey(folded, channel);
         lookup.key = folded;
     }
     lookup.hash = Hash(lookup.key);
@@ -335,7 +352,10 @@ void GuideTimeline::Fill(const Lookup& lookup, const std::string& channel, NowAn
 
 std::vector<NowAndNext> GuideTimeline::NowAndNextOf(const std::vector<std::string>& channels,
                                                     std::int64_t at) const {
-    std::vector<NowAndNext> result(channels.size());
+    // Each answer made where it is filled: a list of them all made first
+    // would pass through the caches twice.
+    std::vector<NowAndNext> result;
+    result.reserve(channels.size());
     std::array<Lookup, kLookAhead> batch;
     std::array<std::string, kLookAhead> folded;
     for (std::size_t first = 0; first < channels.size(); first += kLookAhead) {
@@ -347,7 +367,7 @@ std::vector<NowAndNext> GuideTimeline::NowAndNextOf(const std::vector<std::strin
         for (std::size_t i = 0; i < count; ++i)
             Search(batch[i], at);
         for (std::size_t i = 0; i < count; ++i)
-            Fill(batch[i], channels[first + i], result[first + i]);
+            Fill(batch[i], channels[first + i], result.emplace_back());
     }
     return result;
 }
