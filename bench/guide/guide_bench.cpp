@@ -159,6 +159,16 @@ void PrintFirstNowAndNext(const char* what, GuideStore& store, std::int64_t at) 
                 ThreadCpuMilliseconds() - started, HeapMegabytes() - heapBefore);
 }
 
+// A fixed shuffle: the player asks in its own order, which need not be
+// the store's.
+void Shuffle(std::vector<std::string>& names) {
+    std::uint32_t seed = 1;
+    for (std::size_t i = names.size(); i > 1; --i) {
+        seed = seed * 1103515245u + 12345u;
+        std::swap(names[i - 1], names[seed % i]);
+    }
+}
+
 // The median CPU time of the work (the machine is shared), after one run
 // that warms the caches; the wall time's median is printed beside it.
 double CpuMillisecondsOf(const char* what, auto&& work, int repeats) {
@@ -250,6 +260,11 @@ int RunAll() {
         ++failures;
     }
     bench::RecordAtMost("guide now and next, 100,000 channels (CPU)", nowNext, "ms", 50);
+    std::vector<std::string> shuffled = all;
+    Shuffle(shuffled);
+    CpuMillisecondsOf(
+        "now and next, the same channels shuffled",
+        [&] { queries->NowAndNextOf(shuffled, now + 1234); }, 7);
 
     std::size_t listed = 0;
     const double range = CpuMillisecondsOf(
@@ -279,8 +294,9 @@ int main(int argc, char** argv) {
         return lumora::bench::CountGuideElements(args[1]) > 0 ? 0 : 1;
     if (args.size() == 3 && args[0] == "import")
         return lumora::Import(args[1], args[2]) ? 0 : 1;
-    // Now and next on a store alone, to look at the queries closely.
-    if (args.size() == 3 && args[0] == "now") {
+    // Now and next on a store alone, to look at the queries closely: the
+    // channels in the store's order, or shuffled.
+    if ((args.size() == 3 || args.size() == 4) && args[0] == "now") {
         std::string error;
         auto store = lumora::GuideStore::Open(args[1], error);
         if (!store)
@@ -288,6 +304,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> all;
         for (int c = 0; c < std::atoi(args[2].c_str()); ++c)
             all.push_back(lumora::ChannelId(c));
+        if (args.size() == 4 && args[3] == "shuffled")
+            lumora::Shuffle(all);
         const std::int64_t at = std::time(nullptr);
         lumora::PrintFirstNowAndNext("store", *store, at);
         lumora::CpuMillisecondsOf(
