@@ -41,12 +41,17 @@ std::string FoldChannelName(std::string_view name) {
 }
 
 std::string GuideIdKey(std::string_view id) {
-    std::string key(id);
+    std::string key;
+    AssignGuideIdKey(key, id);
+    return key;
+}
+
+void AssignGuideIdKey(std::string& key, std::string_view id) {
+    key.assign(id);
     for (char& c : key) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + 32);
     }
-    return key;
 }
 
 ChannelMatcher::ChannelMatcher(const std::vector<GuideChannelNames>& guideChannels) {

@@ -46,6 +46,8 @@ std::string FoldChannelName(std::string_view name);
 
 // A guide channel id in the form ids compare: ASCII letters in lower case.
 std::string GuideIdKey(std::string_view id);
+// The same into `key`, which keeps its memory: for look-ups by the many.
+void AssignGuideIdKey(std::string& key, std::string_view id);
 
 class ChannelMatcher {
 public:

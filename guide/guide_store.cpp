@@ -4,19 +4,20 @@
 
 #include "guide/channel_matcher.h"
 #include "guide/guide_store_schema.h"
+#include "guide/guide_timeline.h"
 
 namespace lumora {
 
 namespace {
 
-// The programmes from the last start at or before ?2 (or, when none is,
-// from ?2) on: enough rows for the one on and the next one, past a
-// programme of no length at either start.
+// The programmes of some length from the last start at or before ?2 (or,
+// when none is, from ?2) on: the first may be on, the next follows it,
+// however many programmes of no length lie between.
 constexpr std::string_view kFromStart = R"sql(
 SELECT programme, start, stop, title FROM schedule
-WHERE channel=?1 AND start >= coalesce(
+WHERE channel=?1 AND stop > start AND start >= coalesce(
   (SELECT max(start) FROM schedule WHERE channel=?1 AND start<=?2), ?2)
-ORDER BY start, zero LIMIT 4
+ORDER BY start, zero LIMIT 2
 )sql";
 
 constexpr std::string_view kBetween = R"sql(
@@ -68,6 +69,10 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 }  // namespace
+
+GuideStore::GuideStore(SqliteDatabase database) : database_(std::move(database)) {}
+
+GuideStore::~GuideStore() = default;
 
 std::unique_ptr<GuideStore> GuideStore::Open(const std::string& path, std::string& error) {
     SqliteDatabase database = OpenSqlite(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, error);
@@ -133,6 +138,11 @@ std::optional<GuideStore::Resolved> GuideStore::Resolve(std::string_view channel
         resolved = Resolved{sqlite3_column_int64(resolve, 0), sqlite3_column_int64(resolve, 1),
                             std::string(ColumnText(resolve, 2))};
     sqlite3_reset(resolve);
+    // A shift no import writes (a damaged store) would take the times out
+    // of range: such a channel shows nothing.
+    if (resolved &&
+        (resolved->shift > GuideTimeline::kMaxShift || resolved->shift < -GuideTimeline::kMaxShift))
+        return std::nullopt;
     return resolved;
 }
 
@@ -145,8 +155,25 @@ ProgrammeSummary GuideStore::ReadSummary(sqlite3_stmt* statement, std::int64_t s
     return summary;
 }
 
+const GuideTimeline* GuideStore::Timeline() {
+    if (!timelineRead_) {
+        timelineRead_ = true;
+        const ReadTransaction transaction(database_.get());
+        std::string error;
+        timeline_ = GuideTimeline::Load(database_.get(), hasCatalogue_, error);
+    }
+    return timeline_.get();
+}
+
 std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>& channels,
                                                  std::int64_t at) {
+    if (const GuideTimeline* timeline = Timeline())
+        return timeline->NowAndNextOf(channels, at);
+    return NowAndNextFromSchedule(channels, at);
+}
+
+std::vector<NowAndNext> GuideStore::NowAndNextFromSchedule(const std::vector<std::string>& channels,
+                                                           std::int64_t at) {
     std::vector<NowAndNext> result(channels.size());
     const ReadTransaction transaction(database_.get());
     // Resolved first, then read in the store's channel order: neighbouring
@@ -171,12 +198,10 @@ std::vector<NowAndNext> GuideStore::NowAndNextOf(const std::vector<std::string>&
             const std::int64_t start = sqlite3_column_int64(query, 1);
             const std::int64_t stop = sqlite3_column_int64(query, 2);
             if (start <= localAt) {
-                // Started at or before: on unless it has ended (or is a
-                // programme of no length).
+                // Started at or before: on unless it has ended.
                 if (stop > localAt)
                     entry.now = ReadSummary(query, resolved.shift);
-            } else if (!entry.next && stop > start) {
-                // A programme of no length is never on, so never next.
+            } else if (!entry.next) {
                 entry.next = ReadSummary(query, resolved.shift);
             }
         }

@@ -12,6 +12,8 @@
 
 namespace lumora {
 
+class GuideTimeline;
+
 // A programme as lists show it. Times are UTC seconds, the channel's time
 // shift already added.
 struct ProgrammeSummary {
@@ -63,6 +65,9 @@ public:
     // Nothing, with `error` set, when the file is missing, damaged or of
     // another version.
     static std::unique_ptr<GuideStore> Open(const std::string& path, std::string& error);
+    ~GuideStore();
+    GuideStore(const GuideStore&) = delete;
+    GuideStore& operator=(const GuideStore&) = delete;
 
     bool HasCatalogue() const { return hasCatalogue_; }
     std::int64_t ImportedAt() const { return importedAt_; }
@@ -70,7 +75,12 @@ public:
     // empty when there is none.
     std::string Meta(const std::string& key) const;
 
-    // The programme on at `at` (start <= at < stop) and the one after it.
+    // The programme on at `at` (start <= at < stop) and the one after it;
+    // a programme of no length is neither. The first call takes the store's
+    // packed timeline into memory (GuideTimeline: about 24 bytes a
+    // programme plus its title), so that a whole channel list costs a few
+    // milliseconds; a store whose timeline is damaged is read as before,
+    // one query a channel.
     std::vector<NowAndNext> NowAndNextOf(const std::vector<std::string>& channels, std::int64_t at);
     // The programmes of one channel that are on at some time in [from, to),
     // in time order.
@@ -92,10 +102,13 @@ private:
         std::string name;        // the Lumora id, or the guide's id as it writes it
     };
 
-    explicit GuideStore(SqliteDatabase database) : database_(std::move(database)) {}
+    explicit GuideStore(SqliteDatabase database);
     bool Prepare(std::string& error);
     std::optional<Resolved> Resolve(std::string_view channel);
     ProgrammeSummary ReadSummary(sqlite3_stmt* statement, std::int64_t shift) const;
+    const GuideTimeline* Timeline();
+    std::vector<NowAndNext> NowAndNextFromSchedule(const std::vector<std::string>& channels,
+                                                   std::int64_t at);
 
     SqliteDatabase database_;
     bool hasCatalogue_ = false;
@@ -105,6 +118,9 @@ private:
     SqliteStatement fromStart_;
     SqliteStatement between_;
     SqliteStatement details_;
+    // Taken at the first NowAndNextOf; none when the store's is damaged.
+    std::unique_ptr<GuideTimeline> timeline_;
+    bool timelineRead_ = false;
 };
 
 }  // namespace lumora

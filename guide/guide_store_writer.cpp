@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "guide/guide_store_schema.h"
+#include "guide/timeline_part.h"
 
 namespace lumora {
 
@@ -317,6 +318,55 @@ bool GuideStoreWriter::MatchCatalogue(const std::vector<CatalogueChannel>& catal
     return true;
 }
 
+bool GuideStoreWriter::WriteTimeline() {
+    std::string error;
+    // Key order: each channel's programmes together, in time order.
+    SqliteStatement read = PrepareSql(database_.get(),
+                                      "SELECT channel, start, stop, programme, title FROM schedule "
+                                      "WHERE stop > start ORDER BY channel, start, zero",
+                                      error);
+    SqliteStatement insert =
+        PrepareSql(database_.get(),
+                   "INSERT INTO timeline(channel, part, programmes) VALUES(?1, ?2, ?3)", error);
+    if (!read || !insert)
+        return Fail(error);
+    TimelinePart part;
+    std::int64_t channel = 0;
+    std::int64_t partNumber = 0;
+    const auto flush = [&] {
+        if (part.Programmes() == 0)
+            return true;
+        timelineProgrammes_ += part.Programmes();
+        timelineTitleBytes_ += part.TitleBytes();
+        const std::string_view bytes = part.Bytes();
+        sqlite3_bind_int64(insert.get(), 1, channel);
+        sqlite3_bind_int64(insert.get(), 2, partNumber++);
+        sqlite3_bind_blob64(insert.get(), 3, bytes.data(), bytes.size(), SQLITE_STATIC);
+        const int status = sqlite3_step(insert.get());
+        sqlite3_reset(insert.get());
+        part.Clear();
+        return status == SQLITE_DONE;
+    };
+    int status = SQLITE_ROW;
+    while ((status = sqlite3_step(read.get())) == SQLITE_ROW) {
+        const std::int64_t rowChannel = sqlite3_column_int64(read.get(), 0);
+        if (rowChannel != channel || part.Full()) {
+            if (!flush())
+                return Fail(std::string("the guide store cannot be written: ") +
+                            sqlite3_errmsg(database_.get()));
+            if (rowChannel != channel)
+                partNumber = 0;
+            channel = rowChannel;
+        }
+        part.Add(sqlite3_column_int64(read.get(), 1), sqlite3_column_int64(read.get(), 2),
+                 sqlite3_column_int64(read.get(), 3), ColumnText(read.get(), 4));
+    }
+    if (status != SQLITE_DONE || !flush())
+        return Fail(std::string("the guide store cannot be written: ") +
+                    sqlite3_errmsg(database_.get()));
+    return true;
+}
+
 bool GuideStoreWriter::WriteMeta(const StoreCommit& commit) {
     std::string error;
     SqliteStatement insert = PrepareSql(
@@ -327,11 +377,14 @@ bool GuideStoreWriter::WriteMeta(const StoreCommit& commit) {
         {std::string(guide_schema::kMetaVersion), std::to_string(guide_schema::kVersion)},
         {std::string(guide_schema::kMetaImported), std::to_string(commit.importedAt)},
         {std::string(guide_schema::kMetaCatalogue), commit.catalogue ? "1" : "0"},
+        {std::string(guide_schema::kMetaTimelineProgrammes), std::to_string(timelineProgrammes_)},
+        {std::string(guide_schema::kMetaTimelineTitleBytes), std::to_string(timelineTitleBytes_)},
     };
+    const std::size_t ownRows = rows.size();
     for (const auto& extra : commit.extraMeta) {
-        const bool reserved = std::any_of(rows.begin(), rows.begin() + 3, [&](const auto& row) {
-            return row.first == extra.first;
-        });
+        const bool reserved =
+            std::any_of(rows.begin(), rows.begin() + ownRows,
+                        [&](const auto& row) { return row.first == extra.first; });
         if (!reserved)
             rows.push_back(extra);
     }
@@ -358,7 +411,7 @@ bool GuideStoreWriter::Commit(const StoreCommit& commit, StoreCounts& counts) {
         return false;
     if (commit.catalogue && !MatchCatalogue(*commit.catalogue, counts))
         return false;
-    if (!WriteMeta(commit))
+    if (!WriteTimeline() || !WriteMeta(commit))
         return false;
     SqliteStatement channels = PrepareSql(database_.get(), "SELECT count(*) FROM channels", error);
     if (!channels || sqlite3_step(channels.get()) != SQLITE_ROW)

@@ -71,6 +71,7 @@ private:
     std::optional<std::int64_t> ChannelRow(const std::string& id);
     bool Normalise(std::int64_t keepFrom, StoreCounts& counts);
     bool MatchCatalogue(const std::vector<CatalogueChannel>& catalogue, StoreCounts& counts);
+    bool WriteTimeline();
     bool WriteMeta(const StoreCommit& commit);
     bool PutInPlace();
 
@@ -88,6 +89,9 @@ private:
     std::int64_t nextProgramme_ = 1;
     std::string lastChannelId_;
     std::int64_t lastChannelRow_ = -1;
+    // The packed timeline's totals, for the store's meta.
+    std::uint64_t timelineProgrammes_ = 0;
+    std::uint64_t timelineTitleBytes_ = 0;
     bool committed_ = false;
     std::string error_;
 };

@@ -47,7 +47,7 @@ signals:
 private:
     struct Kept {
         std::optional<ProgrammeSummary> now;
-        std::int64_t from = 0;   // the answer holds in [from, until)
+        std::int64_t from = 0;  // the answer holds in [from, until)
         std::int64_t until = 0;
     };
 

@@ -6,10 +6,12 @@
 // the same file that only counts elements (xmltv_floor.cpp), both as
 // child processes, their CPU time alternated, medians of three; the
 // import's peak memory against the same program importing a tiny guide.
-// Then, on stores of that guide and of a guide of 100,000 channels: now
-// and next for 100,000 channels, and the programmes of 50 channels over 6
-// hours.
+// Then, on stores of that guide and of a guide of 100,000 channels: the
+// first now and next of each (it takes the store's packed timeline into
+// memory), now and next for 100,000 channels, and the programmes of 50
+// channels over 6 hours.
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,6 +144,31 @@ double ThreadCpuMilliseconds() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
+double HeapMegabytes() {
+    const struct mallinfo2 heap = ::mallinfo2();
+    return double(heap.uordblks + heap.hblkhd) / 1e6;
+}
+
+// The first now and next of a store takes its timeline into memory: what
+// that costs in time and in memory that stays.
+void PrintFirstNowAndNext(const char* what, GuideStore& store, std::int64_t at) {
+    const double heapBefore = HeapMegabytes();
+    const double started = ThreadCpuMilliseconds();
+    store.NowAndNextOf({ChannelId(0)}, at);
+    std::printf("%s: first now and next %.1f ms CPU, %.1f MB more heap\n", what,
+                ThreadCpuMilliseconds() - started, HeapMegabytes() - heapBefore);
+}
+
+// A fixed shuffle: the player asks in its own order, which need not be
+// the store's.
+void Shuffle(std::vector<std::string>& names) {
+    std::uint32_t seed = 1;
+    for (std::size_t i = names.size(); i > 1; --i) {
+        seed = seed * 1103515245u + 12345u;
+        std::swap(names[i - 1], names[seed % i]);
+    }
+}
+
 // The median CPU time of the work (the machine is shared), after one run
 // that warms the caches; the wall time's median is printed beside it.
 double CpuMillisecondsOf(const char* what, auto&& work, int repeats) {
@@ -214,6 +241,8 @@ int RunAll() {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    PrintFirstNowAndNext("10,000 ch x 50 store", *guide, now);
+    PrintFirstNowAndNext("100,000 ch x 12 store", *queries, now);
     std::vector<std::string> all;
     for (int c = 0; c < kQueryChannels; ++c)
         all.push_back(ChannelId(c));
@@ -231,6 +260,11 @@ int RunAll() {
         ++failures;
     }
     bench::RecordAtMost("guide now and next, 100,000 channels (CPU)", nowNext, "ms", 50);
+    std::vector<std::string> shuffled = all;
+    Shuffle(shuffled);
+    CpuMillisecondsOf(
+        "now and next, the same channels shuffled",
+        [&] { queries->NowAndNextOf(shuffled, now + 1234); }, 7);
 
     std::size_t listed = 0;
     const double range = CpuMillisecondsOf(
@@ -260,6 +294,24 @@ int main(int argc, char** argv) {
         return lumora::bench::CountGuideElements(args[1]) > 0 ? 0 : 1;
     if (args.size() == 3 && args[0] == "import")
         return lumora::Import(args[1], args[2]) ? 0 : 1;
+    // Now and next on a store alone, to look at the queries closely: the
+    // channels in the store's order, or shuffled.
+    if ((args.size() == 3 || args.size() == 4) && args[0] == "now") {
+        std::string error;
+        auto store = lumora::GuideStore::Open(args[1], error);
+        if (!store)
+            return 1;
+        std::vector<std::string> all;
+        for (int c = 0; c < std::atoi(args[2].c_str()); ++c)
+            all.push_back(lumora::ChannelId(c));
+        if (args.size() == 4 && args[3] == "shuffled")
+            lumora::Shuffle(all);
+        const std::int64_t at = std::time(nullptr);
+        lumora::PrintFirstNowAndNext("store", *store, at);
+        lumora::CpuMillisecondsOf(
+            "now and next", [&] { store->NowAndNextOf(all, at); }, 21);
+        return 0;
+    }
     // The big guide alone, to look at one import closely.
     if (args.size() == 3 && args[0] == "write")
         return lumora::WriteGuide(args[1], std::atoi(args[2].c_str()), lumora::kQueryProgrammes,
