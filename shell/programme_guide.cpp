@@ -34,13 +34,41 @@ ProgrammeGuide::ProgrammeGuide(QString storePath, QObject* parent)
 ProgrammeGuide::~ProgrammeGuide() {
     if (theGuide == this)
         theGuide = nullptr;
+    if (opener_.joinable())
+        opener_.join();
 }
 
 void ProgrammeGuide::Reopen() {
     kept_.clear();
+    store_.reset();
+    if (opener_.joinable())
+        opener_.join();
     const QString path = storePath_.isEmpty() ? GuideStorePath() : storePath_;
-    std::string error;
-    store_ = path.isEmpty() ? nullptr : GuideStore::Open(path.toStdString(), error);
+    const int generation = ++generation_;
+    emit changed();
+    if (path.isEmpty())
+        return;
+    opener_ = std::thread([this, path = path.toStdString(), generation] {
+        std::string error;
+        std::shared_ptr<GuideStore> store = GuideStore::Open(path, error);
+        // The first question reads the timeline; the UI thread then only
+        // looks things up.
+        if (store)
+            store->NowAndNextOf({std::string()}, 0);
+        // Delivered only while the guide lives: its destructor waits here.
+        QMetaObject::invokeMethod(
+            this, [this, store, generation] { Opened(store, generation); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ProgrammeGuide::Opened(std::shared_ptr<GuideStore> store, int generation) {
+    if (generation != generation_ || !store)
+        return;
+    if (opener_.joinable())
+        opener_.join();
+    kept_.clear();
+    store_ = std::move(store);
     emit changed();
 }
 

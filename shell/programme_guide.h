@@ -4,7 +4,10 @@
 // channel now, from the guide store the GuideUpdater keeps. Answers are
 // kept per channel until the programme ends (or the next one starts), so a
 // list painting its rows asks the store once per channel and programme.
-// A store replaced by an update is opened again (Reopen).
+// A store replaced by an update is opened again (Reopen). Opening reads the
+// store's timeline into memory, which takes a moment for a large guide, so
+// it happens on a worker: until it is done there is no programme, and
+// `changed` says when there is.
 //
 // Threads: the UI thread only.
 
@@ -14,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "guide/guide_store.h"
@@ -31,6 +35,8 @@ public:
     std::optional<ProgrammeSummary> On(const std::string& channelId, std::int64_t at);
     // Forgets every answer and opens the store again (an update replaced it).
     void Reopen();
+    // The store is open (tests wait for it).
+    bool Ready() const { return store_ != nullptr; }
 
     // "20:00–21:00 Title": the programme's local times in the interface
     // language's format.
@@ -51,8 +57,12 @@ private:
         std::int64_t until = 0;
     };
 
+    void Opened(std::shared_ptr<GuideStore> store, int generation);
+
     QString storePath_;
-    std::unique_ptr<GuideStore> store_;
+    std::shared_ptr<GuideStore> store_;
+    std::thread opener_;
+    int generation_ = 0;
     std::unordered_map<std::string, Kept> kept_;
 };
 

@@ -702,12 +702,11 @@ TEST_F(MainFrameTest, APlaylistsGuideArrivesWithoutTheUserAndIsKeptWhileFresh) {
 
     EXPECT_EQ(GuideUpdateOf(frame, [&] { frame.UpdateGuide(GuideUpdater::When::Stale); }),
               GuideUpdater::Outcome::Updated);
-    std::string error;
-    std::unique_ptr<GuideStore> store = GuideStore::Open(GuideStorePath().toStdString(), error);
-    ASSERT_TRUE(store) << error;
-    const std::vector<NowAndNext> onNow = store->NowAndNextOf({"de_one"}, now);
-    ASSERT_TRUE(onNow.at(0).now.has_value());
-    EXPECT_EQ(onNow[0].now->title, "Tagesschau");
+    // The window reads the new store at once.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Ready(); }, 5000));
+    const std::optional<ProgrammeSummary> onNow = frame.Programmes().On("de_one", now);
+    ASSERT_TRUE(onNow.has_value());
+    EXPECT_EQ(onNow->title, "Tagesschau");
     EXPECT_TRUE(frame.View().TitleBar()->note().isEmpty());
 
     // Fresh: a start does nothing; the user's request asks the server,
@@ -758,6 +757,7 @@ TEST_F(MainFrameTest, TheTitleStripShowsTheProgrammeOncePlayingAndTheNextWhenItE
     const std::int64_t now = ProgrammeGuide::Now();
     WriteGuideStore({{"First", now - 60, now + 2}, {"Second", now + 2, now + 3600}});
     MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Ready(); }, 5000));
     MprisService mpris(frame, nullptr);
     QSignalSpy programmeChanges(&frame.ProgrammeShown(), &ProgrammeTitle::programmeChanged);
     ChannelTitleBar& bar = *frame.View().TitleBar();
@@ -796,7 +796,8 @@ TEST_F(MainFrameTest, TheTitleStripShowsTheProgrammeOncePlayingAndTheNextWhenItE
 TEST_F(MainFrameTest, AChannelListRowShowsWhatIsOnAndHowFarItHasRun) {
     const std::int64_t now = ProgrammeGuide::Now();
     WriteGuideStore({{"Tagesschau", now - 600, now + 600}});
-    MakeFrame(TwoChannels());
+    MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Ready(); }, 5000));
     ChannelListDialog dialog(nullptr);
     dialog.show();
     dialog.resize(360, 600);
