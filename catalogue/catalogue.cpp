@@ -1,7 +1,9 @@
 #include "catalogue/catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -13,7 +15,6 @@
 #include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
-#include "document/whole_file.h"
 
 namespace lumora {
 
@@ -40,7 +41,6 @@ constexpr std::string_view kReferrerAttribute = "ref";
 
 constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
 constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";
-constexpr char16_t kSubtitleFormat[] = u"%s (%d%s)";
 
 Catalogue* processCatalogue = nullptr;
 
@@ -67,33 +67,27 @@ std::u16string DisplayName(std::string& scratch, std::string_view prefix, std::s
     return text.empty() ? FromUtf8(key) : text;
 }
 
-// Stream nodes are numbered from 0; the first missing number ends the list.
-void ReadStreams(DocView::Node node, Channel& channel) {
-    // Stream nodes are among the children, so their count bounds the list.
-    channel.streams.reserve(node.ChildCount());
-    char number[16];
-    DocView::Node streamNode = node;
-    for (int n = 0;; ++n) {
-        auto end = std::to_chars(number, number + sizeof number, n).ptr;
-        if (!node.FindChild(std::string_view(number, end - number), streamNode))
-            return;
-        channel.streams.push_back({streamNode.GetInt(kBitRateAttribute, 0),
-                                   streamNode.RequireWString(kAddressAttribute),
-                                   streamNode.RequireWString(kUserAgentAttribute),
-                                   streamNode.RequireWString(kReferrerAttribute)});
-    }
-}
-
 void ReadGuideAttributes(DocView::Node node, Channel& channel) {
     channel.tvgId = BoundedTvgText(ToUtf8(node.RequireWString(kTvgIdAttribute)));
     channel.tvgName = BoundedTvgText(ToUtf8(node.RequireWString(kTvgNameAttribute)));
     channel.tvgShiftMinutes = BoundedTvgShift(node.GetInt(kTvgShiftAttribute, 0));
 }
 
+// "country name (bit rate + unit)", made to its exact size: one
+// allocation of the length it needs for each of a load's channels.
 void ComposeSubtitle(Channel& channel, const std::u16string& unit) {
     const Stream* selected = SelectedStream(channel);
-    channel.subtitle = FormatText(
-        kSubtitleFormat, {channel.country->displayName, selected ? selected->bitRate : 0, unit});
+    char digits[16];
+    const char* end =
+        std::to_chars(digits, digits + sizeof digits, selected ? selected->bitRate : 0).ptr;
+    const std::u16string& country = channel.country->displayName;
+    std::u16string& subtitle = channel.subtitle;
+    subtitle.clear();
+    subtitle.reserve(country.size() + 3 + std::size_t(end - digits) + unit.size());
+    subtitle.append(country).append(u" (");
+    for (const char* digit = digits; digit != end; ++digit)
+        subtitle.push_back(static_cast<char16_t>(*digit));
+    subtitle.append(unit).push_back(u')');
     channel.searchText.clear();
 }
 
@@ -142,6 +136,13 @@ ChannelState StateOf(const Channel& channel) {
 
 }  // namespace
 
+Channel* ChannelsByName::Find(std::string_view name) const {
+    auto found = std::lower_bound(
+        entries_.begin(), entries_.end(), name,
+        [](const Entry& entry, std::string_view key) { return entry.first < key; });
+    return found != entries_.end() && found->first == name ? found->second : nullptr;
+}
+
 void SetResourceImageLookup(ResourceImageLookup lookup) {
     ImageLookup() = std::move(lookup);
 }
@@ -187,9 +188,16 @@ struct Catalogue::BuildContext {
     const ResourceImageLookup* flags = &ImageLookup();
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
+    // A country's child nodes by name, and the channel built from each
+    // (null for a repeated name); kept between countries for their room.
+    std::vector<std::pair<std::string_view, std::uint32_t>> childrenByName;
+    std::vector<Channel*> builtChildren;
+    // Where the last state was found: the settings list channels in
+    // country-code and node-name order, as the states are asked for.
+    std::size_t stateCursor = 0;
 
-    const ChannelState* FindState(const std::string& id) const {
-        return saved == nullptr ? nullptr : saved->Find(id);
+    const ChannelState* FindState(const std::string& id) {
+        return saved == nullptr ? nullptr : saved->FindNear(id, stateCursor);
     }
 };
 
@@ -258,7 +266,7 @@ bool Catalogue::Build(const std::u16string& path, BuildContext& context) {
     origin_ = ReadCatalogueOrigin(document.Root());
     guideAddresses_ = ReadGuideAddresses(document.Root());
     CreateCategories();
-    BuildCountries(document.Root(), context);
+    BuildCountries(document, context);
     SortChannels(*context.order);
     return true;
 }
@@ -301,7 +309,7 @@ bool Catalogue::ReloadCatalogue() {
         CreateCategories();
     BuildContext context;
     context.saved = carried.get();
-    BuildCountries(document.Root(), context);
+    BuildCountries(document, context);
     SortChannels(*context.order);
     heldState_.reset();
     if (!HasChannels())
@@ -326,7 +334,9 @@ void Catalogue::FreeCountries() {
         AllChannels().clear();
     countries_.clear();
     detachedOrder_.clear();
-    std::vector<Channel>().swap(channelRecords_);
+    LargePageVector<Channel>().swap(channelRecords_);
+    LargePageVector<Stream>().swap(streamRecords_);
+    LargePageVector<char16_t>().swap(streamText_);
     heldState_.reset();
 }
 
@@ -348,14 +358,21 @@ void Catalogue::CreateCategories() {
     }
 }
 
-void Catalogue::BuildCountries(DocView::Node root, BuildContext& context) {
+void Catalogue::BuildCountries(const DocView& document, BuildContext& context) {
+    const DocView::Node root = document.Root();
     std::size_t channelCount = 0;
-    for (DocView::Node node : root.Children())
-        channelCount += node.ChildCount();
+    std::size_t streamCount = 0;
+    for (DocView::Node country : root.Children()) {
+        channelCount += country.ChildCount();
+        // Stream nodes are among a channel's children, so their count bounds
+        // its streams.
+        for (DocView::Node channel : country.Children())
+            streamCount += channel.ChildCount();
+    }
     context.order->reserve(context.order->size() + channelCount);
     channelRecords_.reserve(channelCount);
-    // Filled once from start to end, the block is worth large pages.
-    AdviseLargePages(channelRecords_.data(), channelRecords_.capacity() * sizeof(Channel));
+    streamRecords_.reserve(streamCount);
+    streamText_.reserve(document.ByteSize() / 2);
 
     for (DocView::Node node : root.Children()) {
         // Of two country nodes with one code the first counts, as in a
@@ -378,20 +395,52 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     }
     country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
     RemoveHiddenControls(country->displayName);
+
+    // The children by name, in file order among equal names: of two channel
+    // nodes with one name the first counts, as in a document tree.
+    auto& byName = context.childrenByName;
+    byName.clear();
     for (DocView::Node child : node.Children())
-        BuildChannel(child, *country, context);
+        byName.emplace_back(child.Name(), static_cast<std::uint32_t>(byName.size()));
+    std::stable_sort(byName.begin(), byName.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto& built = context.builtChildren;
+    built.assign(byName.size(), nullptr);
+    std::vector<bool> repeated(byName.size(), false);
+    for (std::size_t i = 1; i < byName.size(); ++i) {
+        if (byName[i].first == byName[i - 1].first)
+            repeated[byName[i].second] = true;
+    }
+    // Built in file order, so the messages come in the file's order.
+    std::uint32_t at = 0;
+    for (DocView::Node child : node.Children()) {
+        if (!repeated[at])
+            built[at] = &BuildChannel(child, *country, context);
+        ++at;
+    }
+    // The saved state and the subtitle, which shows the chosen stream, in
+    // node-name order: the order the settings list the channels in.
+    std::vector<ChannelsByName::Entry> entries;
+    entries.reserve(byName.size());
+    for (const auto& [name, index] : byName) {
+        Channel* channel = built[index];
+        if (channel == nullptr)
+            continue;
+        if (const ChannelState* state = context.FindState(channel->id))
+            ApplyState(*state, *channel);
+        // The full title ("country name" + " " + "channel name") is the
+        // sort key; SortAllChannels compares it in parts instead of keeping it.
+        ComposeSubtitle(*channel, context.unit);
+        entries.emplace_back(std::string_view(channel->id).substr(country->code.size() + 1),
+                             channel);
+    }
+    country->channels.Assign(std::move(entries));
     return country;
 }
 
-void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext& context) {
-    // Of two channel nodes with one name the first counts, as in a
-    // document tree.
-    auto [slot, added] = country.channels.try_emplace(std::string(node.Name()));
-    if (!added)
-        return;
+Channel& Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext& context) {
     // The block has room for every channel node (BuildCountries).
     Channel& channel = channelRecords_.emplace_back();
-    slot->second = &channel;
     // Listed before anything is read, so even a channel with errors shows.
     context.order->push_back(&channel);
 
@@ -400,8 +449,11 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     channel.id.append(country.code).append(1, '_').append(node.Name());
 
     context.key.assign(kNameTextPrefix).append(channel.id);
-    const std::u16string& localName = LookupText(context.key);
-    channel.name = localName.empty() ? node.RequireWString(kNameAttribute) : localName;
+    // Two branches, not ?:, whose const result would copy the read name.
+    if (const std::u16string& localName = LookupText(context.key); !localName.empty())
+        channel.name = localName;
+    else
+        channel.name = node.RequireWString(kNameAttribute);
     RemoveHiddenControls(channel.name);
     channel.pText = node.RequireString(kPAttribute);
     ReadGuideAttributes(node, channel);
@@ -413,13 +465,39 @@ void Catalogue::BuildChannel(DocView::Node node, Country& country, BuildContext&
     ReadStreams(node, channel);
     if (channel.streams.empty())
         ShowEntryMessage(*context.sink, kNoUrlMessage, country, channel);
+    return channel;
+}
 
-    if (const ChannelState* state = context.FindState(channel.id))
-        ApplyState(*state, channel);
+// Stream nodes are numbered from 0; the first missing number ends the list.
+// The block has room for every child of every channel (BuildCountries).
+void Catalogue::ReadStreams(DocView::Node node, Channel& channel) {
+    const std::size_t first = streamRecords_.size();
+    char number[16];
+    DocView::Node streamNode = node;
+    for (int n = 0;; ++n) {
+        auto end = std::to_chars(number, number + sizeof number, n).ptr;
+        if (!node.FindChild(std::string_view(number, end - number), streamNode))
+            break;
+        streamRecords_.push_back(
+            {streamNode.GetInt(kBitRateAttribute, 0),
+             KeepStreamText(streamNode.RequireWStringBytes(kAddressAttribute)),
+             KeepStreamText(streamNode.RequireWStringBytes(kUserAgentAttribute)),
+             KeepStreamText(streamNode.RequireWStringBytes(kReferrerAttribute))});
+    }
+    channel.streams =
+        std::span<const Stream>(streamRecords_.data() + first, streamRecords_.size() - first);
+}
 
-    // The full title ("country name" + " " + "channel name") is the sort
-    // key; SortAllChannels compares it in parts instead of keeping it.
-    ComposeSubtitle(channel, context.unit);
+std::u16string_view Catalogue::KeepStreamText(std::string_view utf16Bytes) {
+    const std::size_t units = utf16Bytes.size() / 2;
+    if (units == 0)
+        return {};
+    // Every text lies in the file, so the reserved room holds them all and
+    // the block never moves under the views.
+    const std::size_t at = streamText_.size();
+    streamText_.resize(at + units);
+    std::memcpy(streamText_.data() + at, utf16Bytes.data(), units * 2);
+    return {streamText_.data() + at, units};
 }
 
 Category* Catalogue::FindCategory(std::string_view key) const {
@@ -432,9 +510,8 @@ Channel* Catalogue::FindChannel(std::string_view id) const {
         if (id.size() <= code.size() || id.compare(0, code.size(), code) != 0 ||
             id[code.size()] != '_')
             continue;
-        auto found = country->channels.find(std::string(id.substr(code.size() + 1)));
-        if (found != country->channels.end())
-            return found->second;
+        if (Channel* found = country->channels.Find(id.substr(code.size() + 1)))
+            return found;
     }
     return nullptr;
 }

@@ -14,6 +14,7 @@
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
+#include "document/large_page_allocator.h"
 
 namespace lumora {
 
@@ -112,9 +113,12 @@ private:
     void CreateCategories();
     // The file is read as a DocView: no tree of heap records is built and
     // freed on the way to the channels.
-    void BuildCountries(DocView::Node root, BuildContext& context);
+    void BuildCountries(const DocView& document, BuildContext& context);
     std::unique_ptr<Country> BuildCountry(DocView::Node node, BuildContext& context);
-    void BuildChannel(DocView::Node node, Country& country, BuildContext& context);
+    Channel& BuildChannel(DocView::Node node, Country& country, BuildContext& context);
+    void ReadStreams(DocView::Node node, Channel& channel);
+    // A copy of stored UTF-16 bytes in the stream text block.
+    std::u16string_view KeepStreamText(std::string_view utf16Bytes);
     std::shared_ptr<const ChannelStateTable> CollectState() const;
 
     std::u16string path_;
@@ -122,11 +126,17 @@ private:
     CatalogueOrigin origin_;
     std::vector<std::string> guideAddresses_;
     std::map<std::string, std::unique_ptr<Country>> countries_;
-    // Every channel record of the countries, in one block: a load makes
-    // one allocation for them, not one per channel. Reserved for every
-    // channel node of the file before the first is built, so it never
-    // moves while the countries point into it.
-    std::vector<Channel> channelRecords_;
+    // Every channel record of the countries, in one block of large pages:
+    // a load makes one allocation for them, not one per channel. Reserved
+    // for every channel node of the file before the first is built, so it
+    // never moves while the countries point into it.
+    LargePageVector<Channel> channelRecords_;
+    // Every stream record of the channels, in one block on the same terms,
+    // and the texts they view. The text block is reserved for every text
+    // the file can hold (half its bytes in UTF-16 units), so it never moves
+    // either.
+    LargePageVector<Stream> streamRecords_;
+    LargePageVector<char16_t> streamText_;
     std::map<std::string, std::unique_ptr<Category>> categories_;
     Channel* current_ = nullptr;
     // Per-channel state kept while there are no channel records to hold it.

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lumora {
@@ -16,12 +18,14 @@ struct Country;
 struct Category;
 
 // One address of a channel, with its bit rate in kbit/s and the request
-// headers the player must send for it (empty: the player's own).
+// headers the player must send for it (empty: the player's own). The texts
+// view one text block of their catalogue (no heap string per stream) and
+// are valid as long as the stream record is.
 struct Stream {
     std::int32_t bitRate = 0;
-    std::u16string address;
-    std::u16string userAgent;  // the stream node's "ua"
-    std::u16string referrer;   // the stream node's "ref"
+    std::u16string_view address;
+    std::u16string_view userAgent;  // the stream node's "ua"
+    std::u16string_view referrer;   // the stream node's "ref"
 };
 
 // One of the nine fixed channel categories.
@@ -42,7 +46,8 @@ struct Channel {
     std::string tvgId;
     std::string tvgName;
     std::int32_t tvgShiftMinutes = 0;
-    std::vector<Stream> streams;
+    // A run of the catalogue's stream records, which live in one block.
+    std::span<const Stream> streams;
     std::int32_t streamIndex = 0;  // always inside streams, or 0 when there are none
     bool favourite = false;
     // The user chose the stream at streamIndex (even the first): its address
@@ -54,13 +59,34 @@ struct Channel {
     std::u16string searchText;
 };
 
+// A country's channels by node name, in name order: one sorted array, not
+// a tree of nodes, so a load makes one allocation per country for it. The
+// names view the channels' ids.
+class ChannelsByName {
+public:
+    using Entry = std::pair<std::string_view, Channel*>;
+
+    // `entries` sorted by name, each name once.
+    void Assign(std::vector<Entry> entries) { entries_ = std::move(entries); }
+    // Null when no channel has that node name.
+    Channel* Find(std::string_view name) const;
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
+    std::vector<Entry>::const_iterator end() const { return entries_.end(); }
+
+private:
+    std::vector<Entry> entries_;
+};
+
 // A country of the catalogue, with its channels by node name.
 struct Country {
     std::string code;
     const ResourceImage* flag = nullptr;
     std::u16string displayName;
     // The records themselves live in one block of their catalogue.
-    std::map<std::string, Channel*> channels;
+    ChannelsByName channels;
 };
 
 }  // namespace lumora

@@ -43,6 +43,18 @@ const ChannelState* ChannelStateTable::Find(std::string_view id) const {
     return at == kEmpty ? nullptr : &entries_[at].state;
 }
 
+const ChannelState* ChannelStateTable::FindNear(std::string_view id, std::size_t& cursor) const {
+    if (cursor < entries_.size() && IdOf(entries_[cursor]) == id)
+        return &entries_[cursor++].state;
+    if (slots_.empty())
+        return nullptr;
+    const std::uint32_t at = slots_[SlotOf(id)];
+    if (at == kEmpty)
+        return nullptr;
+    cursor = std::size_t{at} + 1;
+    return &entries_[at].state;
+}
+
 std::size_t ChannelStateTable::SlotOf(std::string_view id) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = std::hash<std::string_view>{}(id)&mask;

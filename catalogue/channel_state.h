@@ -8,6 +8,7 @@
 
 #include "document/doc_node.h"
 #include "document/doc_view.h"
+#include "document/large_page_allocator.h"
 
 namespace lumora {
 
@@ -43,6 +44,10 @@ public:
     bool Add(std::string_view id, const ChannelState& state);
     // Null when the id has no state.
     const ChannelState* Find(std::string_view id) const;
+    // The same, for ids asked in about the order they were filed (a load
+    // asks in the order the settings were written): the entry at `cursor`
+    // is tried first, and `cursor` moves past the entry found.
+    const ChannelState* FindNear(std::string_view id, std::size_t& cursor) const;
 
     // The entries in the order they were filed.
     std::size_t Size() const { return entries_.size(); }
@@ -63,10 +68,13 @@ private:
     std::size_t SlotOf(std::string_view id) const;
     void Rebuild(std::size_t count);
 
+    // Large pages: a table of 100,000 channels is filled with a few page
+    // faults, and probes that land anywhere in the slots spare most of
+    // their page-table walks.
     std::string ids_;
-    std::vector<Entry> entries_;
+    LargePageVector<Entry> entries_;
     // Positions in entries_, kEmpty for a free slot; at most half full.
-    std::vector<std::uint32_t> slots_;
+    LargePageVector<std::uint32_t> slots_;
 };
 
 // The state of every child of a "channels" node.

@@ -1,12 +1,17 @@
 #include "catalogue/channel_views.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <utility>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
+#include "document/large_page_allocator.h"
 #include "document/text_encoding.h"
 
 namespace lumora {
@@ -46,26 +51,82 @@ void SortAllChannels() {
     SortChannels(AllChannels());
 }
 
+namespace {
+
+std::u16string_view CountryNameOf(const Channel& channel) {
+    return channel.country ? std::u16string_view(channel.country->displayName)
+                           : std::u16string_view();
+}
+
+// A rank for each country of `channels` such that the channels of two
+// countries of different ranks are in the order of their ranks, whatever
+// their names. Countries go by name + " " (the start of their titles);
+// where one such start begins another ("Congo " and "Congo Republic "),
+// or two countries share a name, the names decide and both get one rank.
+std::unordered_map<const Country*, std::uint32_t> RankCountries(
+    const std::vector<Channel*>& channels) {
+    std::vector<std::pair<std::u16string_view, const Country*>> countries;
+    const Country* last = nullptr;
+    for (const Channel* channel : channels) {
+        if (countries.empty() || channel->country != last)
+            countries.emplace_back(CountryNameOf(*channel), channel->country);
+        last = channel->country;
+    }
+    std::sort(countries.begin(), countries.end(), [](const auto& a, const auto& b) {
+        const int order = CompareJoinedTitles(a.first, u"", b.first, u"");
+        return order != 0 ? order < 0 : std::less<const Country*>()(a.second, b.second);
+    });
+    std::unordered_map<const Country*, std::uint32_t> ranks;
+    ranks.reserve(countries.size());
+    std::uint32_t rank = 0;
+    std::u16string_view bucket;  // the start that opened the current rank
+    for (std::size_t i = 0; i < countries.size(); ++i) {
+        const std::u16string_view name = countries[i].first;
+        const bool startsWithBucket = i > 0 && name.size() >= bucket.size() &&
+                                      name.substr(0, bucket.size()) == bucket &&
+                                      (name.size() == bucket.size() || name[bucket.size()] == u' ');
+        if (i > 0 && !startsWithBucket) {
+            ++rank;
+            bucket = name;
+        } else if (i == 0) {
+            bucket = name;
+        }
+        ranks.emplace(countries[i].second, rank);
+    }
+    return ranks;
+}
+
+}  // namespace
+
 void SortChannels(std::vector<Channel*>& channels) {
     // Channels go by their full titles, "country name" + " " + "channel
     // name", compared code unit by code unit (char16_t is unsigned). The
-    // title is compared in its parts, so no title is ever built, and
-    // sorting (parts, channel) keys keeps every comparison away from the
-    // scattered Channel records.
+    // title is compared in its parts, so no title is ever built; the
+    // country part is mostly decided by a rank of the country, so most
+    // comparisons only look at two names. Sorting (rank, parts, channel)
+    // keys keeps every comparison away from the scattered Channel records.
     struct SortKey {
+        std::uint32_t rank;
         std::u16string_view country;
         std::u16string_view name;
         Channel* channel;
     };
-    std::vector<SortKey> keys;
+    const std::unordered_map<const Country*, std::uint32_t> ranks = RankCountries(channels);
+    LargePageVector<SortKey> keys;
     keys.reserve(channels.size());
     for (Channel* channel : channels)
-        keys.push_back({channel->country ? std::u16string_view(channel->country->displayName)
-                                         : std::u16string_view(),
-                        channel->name, channel});
-    std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) {
+        keys.push_back(
+            {ranks.at(channel->country), CountryNameOf(*channel), channel->name, channel});
+    auto before = [](const SortKey& a, const SortKey& b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        if (a.country.data() == b.country.data() && a.country.size() == b.country.size())
+            return a.name < b.name;
         return CompareJoinedTitles(a.country, a.name, b.country, b.name) < 0;
-    });
+    };
+    // A list in order already (a file written sorted) is only checked.
+    if (!std::is_sorted(keys.begin(), keys.end(), before))
+        std::sort(keys.begin(), keys.end(), before);
     for (std::size_t i = 0; i < keys.size(); ++i)
         channels[i] = keys[i].channel;
 }

@@ -4,6 +4,7 @@
 
 #include "document/doc_format.h"
 #include "document/doc_node.h"
+#include "document/whole_file.h"
 
 namespace lumora {
 
@@ -103,30 +104,30 @@ private:
 bool DocView::LoadFromFile(const std::u16string& path) {
     Clear();
     WholeFile file;
-    if (!file.Open(path) || !file.ReadAll(bytes_, size_))
+    if (!file.Open(path) || !file.ReadAll(bytes_))
         return false;
-    data_ = bytes_.get();
+    data_ = bytes_.data();
+    size_ = bytes_.size();
     return Parse();
 }
 
 bool DocView::Read(const void* data, std::size_t size) {
     Clear();
-    bytes_.reset(new std::uint8_t[size]);
+    bytes_.resize(size);
     if (size != 0)
-        std::memcpy(bytes_.get(), data, size);
-    data_ = bytes_.get();
+        std::memcpy(bytes_.data(), data, size);
+    data_ = bytes_.data();
     size_ = size;
     return Parse();
 }
 
 bool DocView::Parse() {
-    // A rough guess from catalogue files: a node every 60 bytes, an
-    // attribute every 20. The arrays grow past it when needed. Filled
-    // once from start to end, they are worth large pages.
-    nodes_.reserve(size_ / 60 + 1);
+    // Room for the most nodes the bytes can hold (a record takes at least
+    // 13), which only costs address space: pages are only taken as the
+    // array fills. For attributes a rough guess from catalogue files, one
+    // every 20 bytes; the array grows past it when needed.
+    nodes_.reserve(size_ / 13 + 1);
     attributes_.reserve(size_ / 20 + 1);
-    AdviseLargePages(nodes_.data(), nodes_.capacity() * sizeof(NodeRecord));
-    AdviseLargePages(attributes_.data(), attributes_.capacity() * sizeof(AttributeRecord));
     if (!Parser(*this).Record(0)) {
         Clear();
         return false;
@@ -137,7 +138,7 @@ bool DocView::Parse() {
 void DocView::Clear() {
     nodes_.clear();
     attributes_.clear();
-    bytes_.reset();
+    bytes_ = {};
     data_ = nullptr;
     size_ = 0;
 }
@@ -202,6 +203,11 @@ std::u16string DocView::Node::RequireWString(std::string_view name) const {
     std::u16string text(payload.size() / 2, u'\0');
     std::memcpy(text.data(), payload.data(), text.size() * 2);
     return text;
+}
+
+std::string_view DocView::Node::RequireWStringBytes(std::string_view name) const {
+    const AttributeRecord* attribute = view_->Find(index_, name, ValueType::WString);
+    return attribute ? view_->Bytes(attribute->payload) : std::string_view();
 }
 
 std::string_view DocView::Node::AttributeName(std::uint32_t i) const {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "document/doc_attribute.h"
-#include "document/whole_file.h"
+#include "document/large_page_allocator.h"
 
 namespace lumora {
 
@@ -45,6 +45,8 @@ public:
     bool Read(const void* data, std::size_t size);
 
     bool Empty() const { return nodes_.empty(); }
+    // The size of what was read, in bytes.
+    std::size_t ByteSize() const { return size_; }
     // The root; only on a view that is not empty.
     Node Root() const;
 
@@ -78,12 +80,13 @@ private:
     std::uint32_t Word(const AttributeRecord& attribute) const;
     const AttributeRecord* Find(std::uint32_t node, std::string_view name, ValueType type) const;
 
-    // The bytes read: the file's, or the copy that Read() made.
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    // The bytes read: the file's, or the copy that Read() made. They and
+    // the records are big arrays filled once, so they live in large pages.
+    LargePageVector<std::uint8_t> bytes_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    std::vector<NodeRecord> nodes_;  // in file order: a node, then its subtree
-    std::vector<AttributeRecord> attributes_;
+    LargePageVector<NodeRecord> nodes_;  // in file order: a node, then its subtree
+    LargePageVector<AttributeRecord> attributes_;
 };
 
 // One node of a view: a handle, cheap to copy.
@@ -102,6 +105,9 @@ public:
     // Missing or mistyped: empty.
     std::string_view RequireString(std::string_view name) const;
     std::u16string RequireWString(std::string_view name) const;
+    // The same text as its stored UTF-16 bytes, for a reader that copies
+    // it elsewhere: the view's own bytes, not aligned for char16_t.
+    std::string_view RequireWStringBytes(std::string_view name) const;
 
     // The attributes in file order, for a reader that walks them: a name
     // may repeat, and the getters above read the first attribute of a name.

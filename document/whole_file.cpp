@@ -1,11 +1,11 @@
 #include "document/whole_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 #include "document/text_encoding.h"
 
@@ -46,21 +46,21 @@ bool WholeFile::Open(const std::u16string& path) {
     return true;
 }
 
-bool WholeFile::ReadAll(std::unique_ptr<std::uint8_t[]>& bytes, std::size_t& size) {
-    bytes.reset();
-    size = 0;
+bool WholeFile::ReadAll(LargePageVector<std::uint8_t>& bytes) {
+    bytes.clear();
     if (fd_ < 0)
         return false;
-    // Not zeroed first: every byte is read over.
-    auto buffer = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size_ + 1]);
-    // One byte more than noted shows a file that grew meanwhile.
-    if (ReadUpTo(fd_, buffer.get(), size_ + 1) != size_)
+    LargePageVector<std::uint8_t> buffer;
+    // Not zeroed first: every byte is read over. One byte more than noted
+    // shows a file that grew meanwhile.
+    buffer.resize(size_ + 1);
+    if (ReadUpTo(fd_, buffer.data(), size_ + 1) != size_)
         return false;
     struct stat info {};
     if (::fstat(fd_, &info) != 0 || static_cast<std::uint64_t>(info.st_size) != size_)
         return false;
+    buffer.resize(size_);
     bytes = std::move(buffer);
-    size = size_;
     return true;
 }
 
@@ -69,20 +69,6 @@ void WholeFile::Close() {
         ::close(fd_);
     fd_ = -1;
     size_ = 0;
-}
-
-void AdviseLargePages(void* data, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
-    const auto first = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (first + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t end = (first + size) & ~(kLargePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)size;
-#endif
 }
 
 }  // namespace lumora

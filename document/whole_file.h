@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+
+#include "document/large_page_allocator.h"
 
 namespace lumora {
 
@@ -21,19 +22,15 @@ public:
     // Opens a regular file and notes its size. False when it cannot be
     // opened, is not a regular file or is larger than 4 GiB.
     bool Open(const std::u16string& path);
-    // Reads the noted size. False, with `bytes` empty, when the file no
-    // longer holds exactly that many bytes by the end of the read.
-    bool ReadAll(std::unique_ptr<std::uint8_t[]>& bytes, std::size_t& size);
+    // Reads the noted size, into large pages when it is big. False, with
+    // `bytes` empty, when the file no longer holds exactly that many bytes
+    // by the end of the read.
+    bool ReadAll(LargePageVector<std::uint8_t>& bytes);
     void Close();
 
 private:
     int fd_ = -1;
     std::size_t size_ = 0;
 };
-
-// Asks the system to back [data, data + size) with large pages where it
-// can, so that filling a big array takes a few page faults, not thousands.
-// Only whole large pages inside the range are affected; nothing is promised.
-void AdviseLargePages(void* data, std::size_t size);
 
 }  // namespace lumora

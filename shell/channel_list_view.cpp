@@ -38,8 +38,8 @@ QStyle* PlainScrollBarStyle() {
 
 // Where a stream comes from, for the streams menu: the host of its address,
 // or the start of the address when it has none.
-QString StreamSource(const std::u16string& address) {
-    const QString text = QString::fromStdU16String(address);
+QString StreamSource(std::u16string_view address) {
+    const QString text = QStringView(address).toString();
     const QString host = QUrl(text).host();
     constexpr int kLongest = 40;
     if (!host.isEmpty())

@@ -190,7 +190,7 @@ QVariantMap MprisService::Metadata() const {
             metadata.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(flag).toString());
     }
     if (const Stream* stream = SelectedStream(*channel))
-        metadata.insert(QStringLiteral("xesam:url"), QString::fromStdU16String(stream->address));
+        metadata.insert(QStringLiteral("xesam:url"), QStringView(stream->address).toString());
     return metadata;
 }
 

@@ -181,7 +181,8 @@ void PlayerView::Play(Channel* channel) {
 void PlayerView::PlayStream(const Stream& stream) {
     // Every road to the player sends the stream's own headers: a provider
     // that checks its players refuses a fallback or a retry without them.
-    player_->PlayStream(stream.address, {stream.userAgent, stream.referrer});
+    player_->PlayStream(std::u16string(stream.address),
+                        {std::u16string(stream.userAgent), std::u16string(stream.referrer)});
 }
 
 void PlayerView::EndFallback() {

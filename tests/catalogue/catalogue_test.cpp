@@ -381,8 +381,10 @@ TEST_F(CatalogueTest, WriteChannelStateWritesTheFirstOfTwoEqualIds) {
                              {{"a_b", {Plain("c", u"Second")}}, {"a", {Plain("b_c", u"First")}}});
         Catalogue catalogue;
         catalogue.LoadCatalogue(cataloguePath);
-        Channel* first = catalogue.Countries().at("a")->channels.at("b_c");
-        Channel* second = catalogue.Countries().at("a_b")->channels.at("c");
+        Channel* first = catalogue.Countries().at("a")->channels.Find("b_c");
+        Channel* second = catalogue.Countries().at("a_b")->channels.Find("c");
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
         first->favourite = firstIsFavourite;
         second->favourite = !firstIsFavourite;
         DocNode channels("channels");

@@ -93,6 +93,37 @@ TEST(FullTitleOrderTest, PartsCompareAsTheJoinedTitle) {
     }
 }
 
+// Countries are ranked before their channels are compared; where one
+// country's name and a space begin another's, or two share a name, or a
+// name holds units below the space, the channels must still come out in
+// full-title order.
+TEST(SortChannelsTest, ListsByFullTitleWhateverTheCountryNames) {
+    const std::vector<std::u16string> countryNames = {
+        u"Congo", u"Congo DR", u"Congo", u"Cong", u"Congo\u0001", u"Congo DR East", u"", u"B"};
+    std::vector<Country> countries(countryNames.size());
+    for (std::size_t i = 0; i < countries.size(); ++i)
+        countries[i].displayName = countryNames[i];
+    const std::vector<std::u16string> names = {u"Alpha", u"Zeta", u"DR", u"DR East x",
+                                               u"",      u" ",    u"a",  u"East"};
+    std::vector<Channel> channels;
+    channels.reserve(countries.size() * names.size() + names.size());
+    for (Country& country : countries) {
+        for (const std::u16string& name : names)
+            channels.push_back({.country = &country, .name = name});
+    }
+    for (const std::u16string& name : names)
+        channels.push_back({.country = nullptr, .name = name});
+    std::vector<Channel*> list;
+    for (std::size_t i = 0; i < channels.size(); ++i)
+        list.push_back(&channels[(i * 37) % channels.size()]);  // 37 is prime to 72
+
+    SortChannels(list);
+    ASSERT_EQ(list.size(), channels.size());
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        EXPECT_LE(FullTitle(*list[i - 1]), FullTitle(*list[i])) << "at " << i;
+    }
+}
+
 TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide) {
     test::WriteCatalogue(
         cataloguePath, "v",
