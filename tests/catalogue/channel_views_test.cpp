@@ -107,12 +107,17 @@ TEST(SortChannelsTest, ListsByFullTitleWhateverTheCountryNames) {
                                                u"",      u" ",    u"a",  u"East"};
     std::vector<Channel> channels;
     channels.reserve(countries.size() * names.size() + names.size());
+    auto add = [&channels](Country* country, const std::u16string& name) {
+        Channel& channel = channels.emplace_back();
+        channel.country = country;
+        channel.name = name;
+    };
     for (Country& country : countries) {
         for (const std::u16string& name : names)
-            channels.push_back({.country = &country, .name = name});
+            add(&country, name);
     }
     for (const std::u16string& name : names)
-        channels.push_back({.country = nullptr, .name = name});
+        add(nullptr, name);
     std::vector<Channel*> list;
     for (std::size_t i = 0; i < channels.size(); ++i)
         list.push_back(&channels[(i * 37) % channels.size()]);  // 37 is prime to 72
