@@ -1,4 +1,5 @@
 #include "shell/channel_list_view.h"
+#include "shell/programme_guide.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include "shell/channel_list_model.h"
 #include "shell/channel_row_delegate.h"
 #include "shell/localise.h"
+#include "shell/programme_guide.h"
 
 namespace lumora {
 namespace {
@@ -90,6 +92,14 @@ ChannelListView::ChannelListView(QWidget* parent, ChannelTab kind)
         if (index.isValid())
             emit playRequested();
     });
+
+    // Rows show what is on: they follow the clock and a guide just read.
+    if (ProgrammeGuide* guide = TheProgrammeGuide()) {
+        connect(guide, &ProgrammeGuide::changed, viewport(), qOverload<>(&QWidget::update));
+        guideClock_.setInterval(kGuideRepaintMs);
+        connect(&guideClock_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+        guideClock_.start();
+    }
 }
 
 ChannelListView::~ChannelListView() = default;

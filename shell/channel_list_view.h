@@ -37,6 +37,8 @@ public:
     static constexpr int kMenuRemoveFavourite = 0x800C;
     // How long a press must last to count as tap and hold.
     static constexpr int kTapAndHoldMs = 600;
+    // How often rows with a programme are painted again (its progress line).
+    static constexpr int kGuideRepaintMs = 30000;
 
     ChannelListView(QWidget* parent, ChannelTab kind);
     ~ChannelListView() override;
@@ -91,6 +93,7 @@ private:
     QMenu* removeMenu_ = nullptr;   // popup 1, made when first needed
     QMenu* streamsMenu_ = nullptr;  // the submenu of both, filled per opening
     QTimer holdTimer_;
+    QTimer guideClock_;
     QPoint pressPos_;  // viewport coordinates of the press being timed
 };
 

@@ -57,8 +57,7 @@ void ProgrammeGuide::Reopen() {
             store->NowAndNextOf({std::string()}, 0);
         // Delivered only while the guide lives: its destructor waits here.
         QMetaObject::invokeMethod(
-            this, [this, store, generation] { Opened(store, generation); },
-            Qt::QueuedConnection);
+            this, [this, store, generation] { Opened(store, generation); }, Qt::QueuedConnection);
     });
 }
 
