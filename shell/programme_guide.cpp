@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QTimer>
 #include <ctime>
 #include <limits>
 
@@ -28,7 +29,9 @@ void SetTheProgrammeGuide(ProgrammeGuide* guide) {
 
 ProgrammeGuide::ProgrammeGuide(QString storePath, QObject* parent)
     : QObject(parent), storePath_(std::move(storePath)) {
-    Reopen();
+    // From the event loop: at start, after the window is on screen, so the
+    // timeline's read does not compete with the start-up.
+    QTimer::singleShot(0, this, &ProgrammeGuide::Reopen);
 }
 
 ProgrammeGuide::~ProgrammeGuide() {

@@ -27,7 +27,8 @@ namespace lumora {
 class ProgrammeGuide final : public QObject {
     Q_OBJECT
 public:
-    // Opens the store at `storePath` when it is there; empty: the user's.
+    // Opens the store at `storePath` when it is there (empty: the user's),
+    // once the event loop runs.
     explicit ProgrammeGuide(QString storePath = {}, QObject* parent = nullptr);
     ~ProgrammeGuide() override;
 
