@@ -69,8 +69,8 @@ void GuideGridDialog::Watch() {
         Play(channel);
         return;
     }
-    ShowTextMessage(this, programme->stop <= now ? "msg_programme_ended"
-                                                 : "msg_programme_not_started");
+    ShowTextMessage(this,
+                    programme->stop <= now ? "msg_programme_ended" : "msg_programme_not_started");
 }
 
 void GuideGridDialog::ShowDetails() {

@@ -48,8 +48,7 @@ std::int64_t HalfHourFloor(std::int64_t at) {
     return floored - offset;
 }
 
-GuideGridView::GuideGridView(QWidget* parent, std::vector<Channel*> channels,
-                             ProgrammeGuide* guide)
+GuideGridView::GuideGridView(QWidget* parent, std::vector<Channel*> channels, ProgrammeGuide* guide)
     : QWidget(parent), channels_(std::move(channels)), guide_(guide) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -310,7 +309,7 @@ void GuideGridView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(rect(), BackgroundBrush().style() != Qt::NoBrush ? BackgroundBrush()
-                                                                       : QBrush(Qt::darkGray));
+                                                                      : QBrush(Qt::darkGray));
     const std::int64_t now = ProgrammeGuide::Now();
     PaintHeader(painter);
     const int rowHeight = RowHeight();
@@ -363,9 +362,9 @@ void GuideGridView::PaintRow(QPainter& painter, int row, int top, std::int64_t n
     painter.setFont(FontOr(SmallBoldFont()));
     const QRect nameText = nameCell.adjusted(BarMargin(), 1, -BarMargin(), 0);
     const QString name = QString::fromStdU16String(channel.name);
-    painter.drawText(Placed(nameText), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-                     painter.fontMetrics().elidedText(name, Qt::ElideRight,
-                                                      std::max(1, 2 * nameText.width())));
+    painter.drawText(
+        Placed(nameText), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+        painter.fontMetrics().elidedText(name, Qt::ElideRight, std::max(1, 2 * nameText.width())));
 
     const std::vector<ProgrammeSummary>& programmes = RowProgrammes(row);
     painter.setClipRect(Placed(QRect(NameWidth(), top, right - NameWidth(), rowHeight)));
@@ -385,8 +384,9 @@ void GuideGridView::PaintRow(QPainter& painter, int row, int top, std::int64_t n
         const QRect cell(left, top, end - left + 1, rowHeight);
         painter.fillRect(Placed(cell), kOutlineColour);
         painter.fillRect(Placed(cell.adjusted(1, 1, -1, 0)),
-                         selected ? kSelectedCellColour
-                                  : (onNow ? kOnNowCellColour : (past ? kPastCellColour : kCellColour)));
+                         selected
+                             ? kSelectedCellColour
+                             : (onNow ? kOnNowCellColour : (past ? kPastCellColour : kCellColour)));
         PaintCell(painter, cell, QString::fromStdString(programme.title),
                   ProgrammeGuide::TimeRange(programme), selected, past);
     }
@@ -425,10 +425,10 @@ void GuideGridView::PaintCell(QPainter& painter, const QRect& cell, const QStrin
     if (times.isEmpty())
         return;
     painter.setFont(FontOr(SmallFont()));
-    painter.drawText(Placed(QRect(inside.left(), inside.top() + half, inside.width(),
-                                  inside.height() - half)),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     painter.fontMetrics().elidedText(times, Qt::ElideRight, inside.width()));
+    painter.drawText(
+        Placed(QRect(inside.left(), inside.top() + half, inside.width(), inside.height() - half)),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        painter.fontMetrics().elidedText(times, Qt::ElideRight, inside.width()));
 }
 
 }  // namespace lumora

@@ -97,8 +97,8 @@ private:
 
     void PaintHeader(QPainter& painter);
     void PaintRow(QPainter& painter, int row, int top, std::int64_t now);
-    void PaintCell(QPainter& painter, const QRect& cell, const QString& title,
-                   const QString& times, bool selected, bool past);
+    void PaintCell(QPainter& painter, const QRect& cell, const QString& title, const QString& times,
+                   bool selected, bool past);
 
     std::vector<Channel*> channels_;
     ProgrammeGuide* guide_ = nullptr;

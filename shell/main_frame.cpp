@@ -104,12 +104,12 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::BuildMenu() {
-    // The grid's key is shown beside it (AddGuideKeys).
-    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_guide") + QStringLiteral("\tG"), ID_GUIDE);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_fullscreen"), ID_FULLSCREEN);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_settings"), ID_SETTINGS);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_channel_update"), ID_CHANNEL_UPDATE);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_update_guide"), ID_GUIDE_UPDATE);
+    // The grid's key is shown beside it (AddGuideKeys).
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_guide") + QStringLiteral("\tG"), ID_GUIDE);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();

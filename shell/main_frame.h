@@ -2,8 +2,8 @@
 
 // The main window: the PlayerView above the two soft keys. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
-// the programme grid (also G), full screen, settings, catalogue update,
-// guide update, about and exit. Every command
+// full screen, settings, catalogue update, guide update, the programme
+// grid (also G), about and exit. Every command
 // goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
 // timer, tests.
 //

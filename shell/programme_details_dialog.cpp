@@ -97,13 +97,15 @@ ProgrammeDetailsDialog::ProgrammeDetailsDialog(QWidget* owner, const Channel& ch
     QStringList categories;
     for (const std::string& category : details.categories)
         categories << QString::fromStdString(category);
-    QString html = QStringLiteral("<p style='font-size:large'><b>%1</b></p>")
-                       .arg(Escaped(programme.title));
+    QString html =
+        QStringLiteral("<p style='font-size:large'><b>%1</b></p>").arg(Escaped(programme.title));
     if (!details.subTitle.empty())
         html += QStringLiteral("<p><i>%1</i></p>").arg(Escaped(details.subTitle));
-    html += Line("static_programme_channel", QString::fromStdU16String(channel.name).toHtmlEscaped());
+    html +=
+        Line("static_programme_channel", QString::fromStdU16String(channel.name).toHtmlEscaped());
     html += Line("static_programme_time", DayAndTimes(programme).toHtmlEscaped());
-    html += Line("static_programme_category", categories.join(QStringLiteral(", ")).toHtmlEscaped());
+    html +=
+        Line("static_programme_category", categories.join(QStringLiteral(", ")).toHtmlEscaped());
     html += Line("static_programme_episode", EpisodeText(details).toHtmlEscaped());
     html += Line("static_programme_rating", Escaped(details.rating));
     if (!details.description.empty())
