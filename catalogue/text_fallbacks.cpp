@@ -41,6 +41,18 @@ const FallbackTable& Table() {
         {"str_status_stopped", u"Stopped"},
         {"str_status_trying", u"Trying stream %d of %d..."},
         {"str_status_unknown_format", u"Unrecognized stream format"},
+        {"menu_details", u"Details"},
+        {"menu_guide", u"TV guide"},
+        {"menu_watch", u"Watch"},
+        {"msg_programme_ended",
+         u"This programme has ended. Past programmes cannot be watched yet."},
+        {"msg_programme_not_started", u"This programme has not started yet."},
+        {"static_programme_category", u"Category:"},
+        {"static_programme_channel", u"Channel:"},
+        {"static_programme_episode", u"Episode:"},
+        {"static_programme_rating", u"Rating:"},
+        {"static_programme_time", u"Time:"},
+        {"str_guide_no_programme", u"No programme information"},
     };
     return table;
 }

@@ -382,6 +382,7 @@ bool ChannelListDialog::OnCommand(int command) {
     case kCloseCommand: Close(); return true;
     case ChannelListView::kMenuAddFavourite: AddSelectedToFavourites(); return true;
     case ChannelListView::kMenuRemoveFavourite: RemoveMenuChannelFromFavourites(); return true;
+    case ChannelListView::kMenuGuide: OpenGuide(); return true;
     default: return false;
     }
 }
@@ -393,6 +394,19 @@ void ChannelListDialog::Play() {
     RememberRows();
     playRequested_ = true;
     chosen_ = channel;
+    done(kDialogResultOk);
+}
+
+void ChannelListDialog::OpenGuide() {
+    // The grid shows the list shown here: its rows and tab are remembered
+    // first.
+    RememberRows();
+    SetIntSetting(kSelTab, SettingOfChannelTab(currentTab_));
+    const ChannelChoice choice = RunGuideGridDialog(this);
+    if (!choice.playRequested || choice.channel == nullptr)
+        return;
+    playRequested_ = true;
+    chosen_ = choice.channel;
     done(kDialogResultOk);
 }
 

@@ -132,6 +132,8 @@ private:
     void OnFilterChanged(QComboBox* chooser);
     void Play();
     void Close();
+    // The programme grid over this list; a channel chosen there is played.
+    void OpenGuide();
     void RememberRows();
     void AddSelectedToFavourites();
     void RemoveMenuChannelFromFavourites();

@@ -114,6 +114,8 @@ QMenu* ChannelListView::BuildMenu(const char* secondKey, int secondCommand) {
     }
     menu->addSeparator();
     menu->addAction(Text(secondKey))->setData(secondCommand);
+    menu->addSeparator();
+    menu->addAction(Text("menu_guide"))->setData(kMenuGuide);
     connect(menu, &QMenu::triggered, this, [this, menu](QAction* action) {
         // The streams submenu's choices pass through here too.
         if (action->parent() != menu)

@@ -7,7 +7,8 @@
 // A tap and hold (a long left press that does not move), a right click or
 // the context-menu key on a selected row opens the row's menu: "menu_play",
 // a separator and "menu_add_favorites", or "menu_remove_favorites" when the
-// channel already is a favourite. When the channel has more than one
+// channel already is a favourite, then a separator and "menu_guide" (the
+// programme grid over the list). When the channel has more than one
 // stream, "menu_streams" after "menu_play" lists them ("2: 1500 kb/s ·
 // host"), the chosen one checked. A double click and Enter ask to play the
 // selected row; a printable character starts a search with it.
@@ -35,6 +36,7 @@ public:
     static constexpr int kMenuPlay = 0x8009;
     static constexpr int kMenuAddFavourite = 0x800A;
     static constexpr int kMenuRemoveFavourite = 0x800C;
+    static constexpr int kMenuGuide = 0x800D;
     // How long a press must last to count as tap and hold.
     static constexpr int kTapAndHoldMs = 600;
     // How often rows with a programme are painted again (its progress line).

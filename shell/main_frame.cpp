@@ -80,6 +80,7 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     exit->setContext(Qt::WindowShortcut);
     connect(exit, &QShortcut::activated, this, [this] { OnCommand(ID_APP_EXIT); });
     AddZapKeys();
+    AddGuideKeys();
 
     // Without a window manager nobody else places the window or gives the
     // keyboard back after a dialog.
@@ -107,6 +108,8 @@ void MainFrame::BuildMenu() {
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_settings"), ID_SETTINGS);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_channel_update"), ID_CHANNEL_UPDATE);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_update_guide"), ID_GUIDE_UPDATE);
+    // The grid's key is shown beside it (AddGuideKeys).
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_guide") + QStringLiteral("\tG"), ID_GUIDE);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -118,6 +121,7 @@ void MainFrame::BuildMenu() {
 void MainFrame::OnCommand(int command) {
     switch (command) {
     case ID_CHANNELS: RunChannelList(); break;
+    case ID_GUIDE: RunGuide(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -139,6 +143,22 @@ void MainFrame::RunChannelList() {
     repaint();
     if (choice.playRequested && choice.channel != nullptr)
         view_->OnMessage(UM_PLAY, choice.channel);
+}
+
+void MainFrame::RunGuide() {
+    const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow());
+    repaint();
+    if (choice.playRequested && choice.channel != nullptr)
+        view_->OnMessage(UM_PLAY, choice.channel);
+}
+
+void MainFrame::AddGuideKeys() {
+    // G, and the guide key of remote controls.
+    for (const int key : {int(Qt::Key_G), int(Qt::Key_Guide)}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { OnCommand(ID_GUIDE); });
+    }
 }
 
 void MainFrame::RunUpdate() {

@@ -2,7 +2,8 @@
 
 // The main window: the PlayerView above the two soft keys. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
-// full screen, settings, catalogue update, guide update, about and exit. Every command
+// full screen, settings, catalogue update, guide update, the programme
+// grid (also G), about and exit. Every command
 // goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
 // timer, tests.
 //
@@ -80,6 +81,7 @@ protected:
 private:
     void BuildMenu();
     void AddZapKeys();
+    void AddGuideKeys();
     // The handheld size, never more than the screen's available area,
     // centred on it.
     void PlaceOnScreen();
@@ -87,6 +89,7 @@ private:
     // area once the frame is known (after the first show).
     void FitIntoScreen();
     void RunChannelList();
+    void RunGuide();
     void RunUpdate();
     void ShowGuideProgress(quint64 bytes);
     void GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message);

@@ -16,6 +16,8 @@ ProgrammeGuide* theGuide = nullptr;
 
 // Answers kept at most: a catalogue's channels, bounded.
 constexpr std::size_t kMaxKept = 200000;
+// Windows kept at most: a few screens of grid rows.
+constexpr std::size_t kMaxKeptWindows = 2048;
 
 }  // namespace
 
@@ -43,6 +45,7 @@ ProgrammeGuide::~ProgrammeGuide() {
 
 void ProgrammeGuide::Reopen() {
     kept_.clear();
+    keptWindows_.clear();
     store_.reset();
     if (opener_.joinable())
         opener_.join();
@@ -70,6 +73,7 @@ void ProgrammeGuide::Opened(std::shared_ptr<GuideStore> store, int generation) {
     if (opener_.joinable())
         opener_.join();
     kept_.clear();
+    keptWindows_.clear();
     store_ = std::move(store);
     emit changed();
 }
@@ -97,13 +101,45 @@ std::optional<ProgrammeSummary> ProgrammeGuide::On(const std::string& channelId,
     return kept.now;
 }
 
+const std::vector<ProgrammeSummary>& ProgrammeGuide::Between(const std::string& channelId,
+                                                             std::int64_t from, std::int64_t to) {
+    static const std::vector<ProgrammeSummary> none;
+    if (!store_)
+        return none;
+    const auto found = keptWindows_.find(channelId);
+    if (found != keptWindows_.end() && found->second.from == from && found->second.to == to)
+        return found->second.programmes;
+    if (keptWindows_.size() >= kMaxKeptWindows)
+        keptWindows_.clear();
+    KeptWindow& kept = keptWindows_[channelId];
+    kept.from = from;
+    kept.to = to;
+    kept.programmes = store_->ProgrammesBetween(channelId, from, to);
+    return kept.programmes;
+}
+
+std::optional<ProgrammeDetails> ProgrammeGuide::Details(const std::string& channelId,
+                                                        std::int64_t id) {
+    if (!store_)
+        return std::nullopt;
+    return store_->Details(channelId, id);
+}
+
+QLocale ProgrammeGuide::InterfaceLocale() {
+    return QLocale(QString::fromStdU16String(LanguageCode(CurrentLanguage())));
+}
+
+QString ProgrammeGuide::TimeOfDay(std::int64_t utc) {
+    return InterfaceLocale().toString(QDateTime::fromSecsSinceEpoch(utc).time(),
+                                      QLocale::ShortFormat);
+}
+
+QString ProgrammeGuide::TimeRange(const ProgrammeSummary& programme) {
+    return TimeOfDay(programme.start) + QChar(0x2013) + TimeOfDay(programme.stop);
+}
+
 QString ProgrammeGuide::Describe(const ProgrammeSummary& programme) {
-    const QLocale locale(QString::fromStdU16String(LanguageCode(CurrentLanguage())));
-    auto time = [&locale](std::int64_t utc) {
-        return locale.toString(QDateTime::fromSecsSinceEpoch(utc).time(), QLocale::ShortFormat);
-    };
-    return time(programme.start) + QChar(0x2013) + time(programme.stop) + QLatin1Char(' ') +
-           QString::fromStdString(programme.title);
+    return TimeRange(programme) + QLatin1Char(' ') + QString::fromStdString(programme.title);
 }
 
 double ProgrammeGuide::Progress(const ProgrammeSummary& programme, std::int64_t at) {

@@ -11,6 +11,7 @@
 //
 // Threads: the UI thread only.
 
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "guide/guide_store.h"
 
@@ -34,6 +36,13 @@ public:
 
     // The programme on the channel (its catalogue id) at `at`, UTC seconds.
     std::optional<ProgrammeSummary> On(const std::string& channelId, std::int64_t at);
+    // The programmes of the channel on at some time in [from, to), in time
+    // order. The last answer of each channel is kept, so a grid repainting
+    // the same window asks the store once per row.
+    const std::vector<ProgrammeSummary>& Between(const std::string& channelId, std::int64_t from,
+                                                 std::int64_t to);
+    // Everything the store keeps of the channel's programme `id`.
+    std::optional<ProgrammeDetails> Details(const std::string& channelId, std::int64_t id);
     // Forgets every answer and opens the store again (an update replaced it).
     void Reopen();
     // The store is open (tests wait for it).
@@ -42,6 +51,12 @@ public:
     // "20:00–21:00 Title": the programme's local times in the interface
     // language's format.
     static QString Describe(const ProgrammeSummary& programme);
+    // "20:00–21:00": the programme's local start and end.
+    static QString TimeRange(const ProgrammeSummary& programme);
+    // A local time of day, UTC seconds, short.
+    static QString TimeOfDay(std::int64_t utc);
+    // The locale of the interface language: times and dates follow it.
+    static QLocale InterfaceLocale();
     // How far the programme has run at `at`, 0 to 1.
     static double Progress(const ProgrammeSummary& programme, std::int64_t at);
     // Seconds since the epoch, UTC.
@@ -58,6 +73,12 @@ private:
         std::int64_t until = 0;
     };
 
+    struct KeptWindow {
+        std::int64_t from = 0;
+        std::int64_t to = 0;
+        std::vector<ProgrammeSummary> programmes;
+    };
+
     void Opened(std::shared_ptr<GuideStore> store, int generation);
 
     QString storePath_;
@@ -65,6 +86,7 @@ private:
     std::thread opener_;
     int generation_ = 0;
     std::unordered_map<std::string, Kept> kept_;
+    std::unordered_map<std::string, KeptWindow> keptWindows_;
 };
 
 // The program's guide while the main window lives, else null.

@@ -4,6 +4,7 @@
 #include "shell/about_dialog.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/first_run_dialog.h"
+#include "shell/guide_grid_dialog.h"
 #include "shell/loading_dialog.h"
 #include "shell/settings_dialog.h"
 #include "shell/update_dialog.h"
@@ -39,6 +40,12 @@ ChannelChoice RunChannelListDialog(QWidget* owner) {
     if (auto& hook = TheShellHooks().channelListDialog)
         return hook(owner);
     return RunChannelListModal(owner);
+}
+
+ChannelChoice RunGuideGridDialog(QWidget* owner) {
+    if (auto& hook = TheShellHooks().guideGridDialog)
+        return hook(owner);
+    return RunGuideGridModal(owner);
 }
 
 void RunSettingsDialog(QWidget* owner) {

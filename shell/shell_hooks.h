@@ -35,6 +35,8 @@ void EndLoadingDialog();
 
 // The channel list, modal.
 ChannelChoice RunChannelListDialog(QWidget* owner);
+// The programme grid, modal: a channel to play when the user chose one.
+ChannelChoice RunGuideGridDialog(QWidget* owner);
 // The settings dialog, modal.
 void RunSettingsDialog(QWidget* owner);
 // The about dialog, modal.
@@ -49,6 +51,7 @@ struct ShellHooks {
     std::function<bool()> startLoadingDialog;
     std::function<void()> endLoadingDialog;
     std::function<ChannelChoice(QWidget*)> channelListDialog;
+    std::function<ChannelChoice(QWidget*)> guideGridDialog;
     std::function<void(QWidget*)> settingsDialog;
     std::function<void(QWidget*)> aboutDialog;
     std::function<void(QWidget*, const std::shared_ptr<UpdateRun>&)> updateDialog;

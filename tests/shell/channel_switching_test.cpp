@@ -247,7 +247,7 @@ TEST_F(ChannelSwitchingTest, StreamChosenFromTheRowMenuPlaysAndIsSaved) {
         return found == actions.end() ? nullptr : *found;
     };
     EXPECT_EQ(streamsEntry(), nullptr);
-    EXPECT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions().size(), 5);  // play, add, the guide, two separators
 
     // Two streams: numbered, with bit rate and host, the chosen one checked.
     list.SelectRow(list.Model().RowOf(Find("de_cafe")));

@@ -243,10 +243,12 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     channels.SelectRow(1);
     QMenu* menu = channels.MenuForSelection();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->actions().size(), 3);
+    ASSERT_EQ(menu->actions().size(), 5);
     EXPECT_EQ(menu->actions()[0]->text(), Text("menu_play"));
     EXPECT_TRUE(menu->actions()[1]->isSeparator());
     EXPECT_EQ(menu->actions()[2]->text(), Text("menu_add_favorites"));
+    EXPECT_TRUE(menu->actions()[3]->isSeparator());
+    EXPECT_EQ(menu->actions()[4]->text(), Text("menu_guide"));
     menu->actions()[2]->trigger();
     EXPECT_TRUE(Find("de_one")->favourite);
     EXPECT_EQ(dialog.TabCaption(ChannelTab::Favourites), Text("tab_favorites") + " (1)");

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTextBrowser>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -49,9 +50,13 @@
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
+#include "shell/guide_grid_dialog.h"
+#include "shell/guide_grid_view.h"
 #include "shell/guide_updater.h"
+#include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/mpris_service.h"
+#include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
@@ -202,6 +207,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_settings", ID_SETTINGS},
         {"menu_channel_update", ID_CHANNEL_UPDATE},
         {"menu_update_guide", ID_GUIDE_UPDATE},
+        {"menu_guide", ID_GUIDE},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -214,7 +220,9 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
             EXPECT_TRUE(actions[i]->isSeparator());
             continue;
         }
-        EXPECT_EQ(actions[i]->text(), QString::fromStdU16String(LookupText(expected[i].first)));
+        // The text, and after a tab the key that runs it (the grid's "G").
+        EXPECT_EQ(actions[i]->text().section(QLatin1Char('\t'), 0, 0),
+                  QString::fromStdU16String(LookupText(expected[i].first)));
         EXPECT_EQ(actions[i]->data().toInt(), expected[i].second);
     }
     // The shipped pack has every text of the window.
@@ -224,7 +232,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[5]->trigger();
+    actions[6]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
@@ -895,6 +903,112 @@ TEST_F(MainFrameTest, ScreenshotsAt96And192Dpi) {
         EXPECT_EQ(QColor(image.pixel(0, bar + 1)), BackgroundBrush().color());
         test::SaveScreenshot(frame, QStringLiteral("main_window_%1dpi").arg(dpi));
     }
+}
+
+// A grid over both channels, "Eins" (with a past, a current and a later
+// programme) first.
+class GuideGridTest : public MainFrameTest {
+protected:
+    GuideGridDialog& MakeGrid() {
+        const std::int64_t now = ProgrammeGuide::Now();
+        WriteGuideStore({{"Past", now - 3600, now - 600},
+                         {"Current", now - 600, now + 1200},
+                         {"Later", now + 1200, now + 4800}});
+        MainFrame& frame = MakeFrame(TwoChannels());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Ready(); }, 5000));
+        grid_ = std::make_unique<GuideGridDialog>(
+            nullptr, std::vector<Channel*>{FindChannel("de_one"), FindChannel("fr_two")},
+            &frame.Programmes());
+        grid_->resize(360, 600);
+        return *grid_;
+    }
+    QString Selected() const {
+        const auto& programme = grid_->Grid().SelectedProgramme();
+        return programme ? QString::fromStdString(programme->title) : QStringLiteral("-");
+    }
+    std::unique_ptr<GuideGridDialog> grid_;
+};
+
+TEST_F(GuideGridTest, KeysMoveTheSelectionAlongARowAndAcrossRows) {
+    GuideGridDialog& grid = MakeGrid();
+    EXPECT_EQ(Selected(), QStringLiteral("Current"));
+    struct Step {
+        int key;
+        int row;
+        const char* programme;
+    };
+    const Step steps[] = {
+        {Qt::Key_Right, 0, "Later"},  {Qt::Key_Right, 0, "Later"},  // nothing after it
+        {Qt::Key_Left, 0, "Current"}, {Qt::Key_Left, 0, "Past"},   {Qt::Key_Home, 0, "Current"},
+        {Qt::Key_Down, 1, "-"},  // a channel without a guide
+        {Qt::Key_Up, 0, "Current"},   {Qt::Key_PageDown, 1, "-"},  {Qt::Key_PageUp, 0, "Current"},
+    };
+    for (const Step& step : steps) {
+        QTest::keyClick(&grid.Grid(), Qt::Key(step.key));
+        EXPECT_EQ(grid.Grid().SelectedRow(), step.row) << step.key;
+        EXPECT_EQ(Selected(), QString::fromLatin1(step.programme)) << step.key;
+    }
+}
+
+TEST_F(GuideGridTest, EnterPlaysACurrentProgrammeAndRefusesAPastOne) {
+    GuideGridDialog& grid = MakeGrid();
+    test::RecordedMessages messages;
+    QTest::keyClick(&grid.Grid(), Qt::Key_Left);
+    QTest::keyClick(&grid.Grid(), Qt::Key_Return);
+    EXPECT_FALSE(grid.PlayRequested());
+    EXPECT_EQ(messages.texts, QStringList{Text("msg_programme_ended")});
+
+    QTest::keyClick(&grid.Grid(), Qt::Key_Home);
+    QTest::keyClick(&grid.Grid(), Qt::Key_Return);
+    EXPECT_TRUE(grid.PlayRequested());
+    EXPECT_EQ(grid.ChosenChannel(), FindChannel("de_one"));
+}
+
+TEST_F(GuideGridTest, TheGuideCommandPlaysWhatTheGridChose) {
+    MainFrame& frame = MakeFrame(TwoChannels());
+    TheShellHooks().guideGridDialog = [&](QWidget*) {
+        return ChannelChoice{true, FindChannel("fr_two")};
+    };
+    frame.OnCommand(ID_GUIDE);
+    TheShellHooks().guideGridDialog = {};
+    EXPECT_EQ(TheCatalogue()->CurrentChannel(), FindChannel("fr_two"));
+}
+
+TEST_F(GuideGridTest, ScreenshotsAtBothScales) {
+    for (const int dpi : {96, 192}) {
+        test::LoadShippedInterface(dpi);
+        GuideGridDialog& grid = MakeGrid();
+        grid.show();
+        QApplication::processEvents();
+        test::SaveScreenshot(grid, QStringLiteral("dialog_guide_grid_%1").arg(dpi));
+        grid_.reset();
+        frame_.reset();
+    }
+    test::LoadShippedInterface(96);
+}
+
+TEST_F(GuideGridTest, TheProgrammePageShowsWhatTheGuideKnows) {
+    MakeFrame(TwoChannels());
+    const std::int64_t now = ProgrammeGuide::Now();
+    ProgrammeDetails details;
+    details.summary = {1, now - 60, now + 60, "The Evening News"};
+    details.subTitle = "Late edition";
+    details.description = "What happened today.";
+    details.categories = {"News", "Politics"};
+    details.episodeXmltvNs = "1.4.0/1";
+    details.rating = "12";
+    ProgrammeDetailsDialog page(nullptr, *FindChannel("de_one"), details);
+    const QString text = page.Body().toPlainText();
+    for (const QString& expected :
+         {QStringLiteral("The Evening News"), QStringLiteral("Late edition"),
+          QStringLiteral("Eins"), QStringLiteral("News, Politics"), QStringLiteral("S2 E5"),
+          QStringLiteral("What happened today.")})
+        EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+    EXPECT_TRUE(page.CanWatch());
+    page.resize(360, 600);
+    page.show();
+    QApplication::processEvents();
+    test::SaveScreenshot(page, QStringLiteral("dialog_programme_details"));
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+#include "shell/guide_grid_dialog.h"
+
+#include <algorithm>
+
+#include <QMenu>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/channel.h"
+#include "resources/resources.h"
+#include "shell/channel_list_dialog.h"
+#include "shell/commands.h"
+#include "shell/dialog_fonts.h"
+#include "shell/guide_grid_view.h"
+#include "shell/localise.h"
+#include "shell/programme_details_dialog.h"
+#include "shell/programme_guide.h"
+#include "shell/show_text_message.h"
+#include "shell/soft_key_bar.h"
+
+namespace lumora {
+
+GuideGridDialog::GuideGridDialog(QWidget* owner, std::vector<Channel*> channels,
+                                 ProgrammeGuide* guide)
+    : DialogFrame(owner, DialogSize::FullScreen), guide_(guide) {
+    setModal(true);
+    setFont(DialogTextFont());
+    setWindowTitle(Text("menu_guide"));
+
+    // The row of the channel playing, when the list holds it.
+    const Catalogue* catalogue = TheCatalogue();
+    const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
+    const auto found = std::find(channels.begin(), channels.end(), current);
+    const int row = found == channels.end() ? 0 : static_cast<int>(found - channels.begin());
+
+    grid_ = new GuideGridView(this, std::move(channels), guide);
+    connect(grid_, &GuideGridView::activated, this, [this] { DispatchCommand(kWatchCommand); });
+
+    menu_ = new QMenu(this);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_details"), kDetailsCommand);
+    menu_->addSeparator();
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), kCloseCommand);
+    SoftKeys()->SetKey(SoftKey::Left, Text("menu_watch"), kWatchCommand);
+    SoftKeys()->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
+
+    const QRect area = FullScreenArea();
+    OnSize(area.width(), std::max(0, area.height() - BarHeight()));
+    grid_->SelectNowOn(row);
+}
+
+GuideGridDialog::~GuideGridDialog() = default;
+
+bool GuideGridDialog::OnCommand(int command) {
+    switch (command) {
+    case kWatchCommand: Watch(); return true;
+    case kDetailsCommand: ShowDetails(); return true;
+    case kCloseCommand: done(kDialogResultCancel); return true;
+    default: return false;
+    }
+}
+
+void GuideGridDialog::Watch() {
+    Channel* channel = grid_->SelectedChannel();
+    if (channel == nullptr)
+        return;
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    const std::int64_t now = ProgrammeGuide::Now();
+    // A channel without a programme at that time is live all the same.
+    if (!programme || (programme->start <= now && now < programme->stop)) {
+        Play(channel);
+        return;
+    }
+    ShowTextMessage(this,
+                    programme->stop <= now ? "msg_programme_ended" : "msg_programme_not_started");
+}
+
+void GuideGridDialog::ShowDetails() {
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    if (channel == nullptr || !programme)
+        return;
+    std::optional<ProgrammeDetails> details;
+    if (guide_ != nullptr)
+        details = guide_->Details(channel->id, programme->id);
+    if (!details) {
+        // The store was replaced meanwhile: what the grid knows.
+        details.emplace();
+        details->summary = *programme;
+    }
+    ProgrammeDetailsDialog page(this, *channel, *details);
+    page.exec();
+    if (page.WatchRequested())
+        Play(channel);
+}
+
+void GuideGridDialog::Play(Channel* channel) {
+    playRequested_ = true;
+    chosen_ = channel;
+    done(kDialogResultOk);
+}
+
+void GuideGridDialog::OnSize(int width, int height) {
+    const int bar = BarHeight();
+    grid_->setGeometry(0, bar, width, std::max(0, height - bar));
+}
+
+void GuideGridDialog::showEvent(QShowEvent* event) {
+    DialogFrame::showEvent(event);
+    grid_->setFocus(Qt::OtherFocusReason);
+}
+
+ChannelChoice RunGuideGridModal(QWidget* owner) {
+    GuideGridDialog dialog(owner, ChannelListDialog::RememberedChannels(), TheProgrammeGuide());
+    dialog.exec();
+    return {dialog.PlayRequested(), dialog.ChosenChannel()};
+}
+
+}  // namespace lumora

@@ -1,0 +1,53 @@
+#pragma once
+
+// The programme page: one programme of the guide with everything the store
+// keeps of it — title, sub-title, channel, day and time, categories,
+// episode, rating — and its description, in a pane that scrolls. The left
+// soft key ("Watch") and Enter ask to watch the channel while the
+// programme is on; the right soft key closes the page, as Esc does.
+//
+// Threads: the UI thread only.
+
+#include "guide/guide_store.h"
+#include "shell/dialog_frame.h"
+
+class QTextBrowser;
+
+namespace lumora {
+
+struct Channel;
+
+class ProgrammeDetailsDialog final : public DialogFrame {
+    Q_OBJECT
+public:
+    static constexpr int kWatchCommand = 110;
+
+    ProgrammeDetailsDialog(QWidget* owner, const Channel& channel, ProgrammeDetails details);
+    ~ProgrammeDetailsDialog() override;
+
+    // Whether the programme was on when the page opened ("Watch" is shown).
+    bool CanWatch() const { return canWatch_; }
+    // The result, read after the modal run.
+    bool WatchRequested() const { return watchRequested_; }
+    // The page's text, as shown.
+    QTextBrowser& Body() const { return *body_; }
+
+protected:
+    bool OnCommand(int command) override;
+    void OnSize(int width, int height) override;
+    void PaintClient(QPainter& painter) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QTextBrowser* body_ = nullptr;
+    bool canWatch_ = false;
+    bool watchRequested_ = false;
+};
+
+// "S2 E5" from an episode number in the xmltv_ns form ("1.4.0/1", counted
+// from zero), or the on-screen text when the guide gives one; empty when
+// neither says anything.
+QString EpisodeText(const ProgrammeDetails& details);
+
+}  // namespace lumora
