@@ -268,23 +268,23 @@ void GuideGridView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void GuideGridView::mousePressEvent(QMouseEvent* event) {
+bool GuideGridView::SelectClicked(const QMouseEvent& event) {
     int row = 0;
     std::int64_t at = 0;
-    if (event->button() != Qt::LeftButton || !HitTest(event->position().toPoint(), row, at))
-        return;
+    if (event.button() != Qt::LeftButton || !HitTest(event.position().toPoint(), row, at))
+        return false;
     SelectAt(row, at);
     Changed();
+    return true;
+}
+
+void GuideGridView::mousePressEvent(QMouseEvent* event) {
+    SelectClicked(*event);
 }
 
 void GuideGridView::mouseDoubleClickEvent(QMouseEvent* event) {
-    int row = 0;
-    std::int64_t at = 0;
-    if (event->button() != Qt::LeftButton || !HitTest(event->position().toPoint(), row, at))
-        return;
-    SelectAt(row, at);
-    Changed();
-    emit activated();
+    if (SelectClicked(*event))
+        emit activated();
 }
 
 void GuideGridView::wheelEvent(QWheelEvent* event) {

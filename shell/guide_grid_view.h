@@ -94,6 +94,8 @@ private:
     QRect Placed(const QRect& rect) const;
     // The row and time under a point; false outside the rows.
     bool HitTest(const QPoint& point, int& row, std::int64_t& at) const;
+    // Selects the programme under a left click; false when there is none.
+    bool SelectClicked(const QMouseEvent& event);
 
     void PaintHeader(QPainter& painter);
     void PaintRow(QPainter& painter, int row, int top, std::int64_t now);
