@@ -75,12 +75,16 @@ int GuideGridView::HeaderHeight() {
     return 3 * BarHeight() / 4;
 }
 
-int GuideGridView::NameWidth() {
-    return 7 * BarHeight() / 2;
+int GuideGridView::NameWidth() const {
+    // A name column of at most a third of the window.
+    return std::max(1, std::min(7 * BarHeight() / 2, width() / 3));
 }
 
-int GuideGridView::HalfHourWidth() {
-    return 4 * BarHeight();
+int GuideGridView::HalfHourWidth() const {
+    // Wide enough for a time and a short title, narrower when the window
+    // could not show kHoursInView hours otherwise.
+    const int fitting = int((width() - NameWidth()) / (2 * kHoursInView));
+    return std::max(1, std::clamp(fitting, 3 * BarHeight() / 2, 4 * BarHeight()));
 }
 
 int GuideGridView::VisibleRows() const {
@@ -293,16 +297,22 @@ void GuideGridView::wheelEvent(QWheelEvent* event) {
     const bool sideways =
         event->modifiers().testFlag(Qt::ShiftModifier) || std::abs(delta.x()) > std::abs(delta.y());
     const int amount = std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
-    const int notches = amount / 120;
-    if (notches == 0) {
+    if (amount == 0) {
         event->ignore();
         return;
     }
+    // A touchpad turns in small steps: they add up to notches.
+    int& rest = sideways ? wheelRest_.rx() : wheelRest_.ry();
+    rest += amount;
+    const int notches = rest / 120;
+    rest -= notches * 120;
+    event->accept();
+    if (notches == 0)
+        return;
     if (sideways)
         ScrollHalfHours(-notches);
     else
         ScrollRows(-notches * std::max(1, QApplication::wheelScrollLines()));
-    event->accept();
 }
 
 void GuideGridView::paintEvent(QPaintEvent*) {

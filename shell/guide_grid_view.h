@@ -61,11 +61,13 @@ public:
     void ScrollRows(int rows);
     void ScrollHalfHours(int halfHours);
 
-    // Layout, logical pixels.
+    // Layout, logical pixels. The name column and the half hours narrow in a
+    // narrow window, so that at least kHoursInView hours stay in view.
     static int RowHeight();
     static int HeaderHeight();
-    static int NameWidth();
-    static int HalfHourWidth();
+    int NameWidth() const;
+    int HalfHourWidth() const;
+    static constexpr double kHoursInView = 1.5;
 
 signals:
     // Enter or a double click on a programme.
@@ -109,6 +111,8 @@ private:
     std::optional<ProgrammeSummary> selected_;
     std::int64_t focusTime_ = 0;  // the time Up/Down look at
     std::int64_t viewStart_ = 0;
+    // Wheel turns below a notch (touchpads), kept until they make one.
+    QPoint wheelRest_;
     QTimer clock_;
 };
 

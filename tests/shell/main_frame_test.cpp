@@ -964,6 +964,84 @@ TEST_F(GuideGridTest, EnterPlaysACurrentProgrammeAndRefusesAPastOne) {
     EXPECT_EQ(grid.ChosenChannel(), FindChannel("de_one"));
 }
 
+// A point inside the cell of `row` at `at`, left-to-right.
+QPoint CellPoint(const GuideGridView& grid, int row, std::int64_t at) {
+    const int x = grid.NameWidth() + int((at - grid.ViewStart()) * grid.HalfHourWidth() / 1800);
+    const int y = GuideGridView::HeaderHeight() + row * GuideGridView::RowHeight() +
+                  GuideGridView::RowHeight() / 2;
+    return grid.isRightToLeft() ? QPoint(grid.width() - 1 - x, y) : QPoint(x, y);
+}
+
+void Wheel(GuideGridView& grid, QPoint delta, Qt::KeyboardModifiers modifiers = {}) {
+    const QPointF at(grid.width() / 2.0, grid.height() / 2.0);
+    QWheelEvent event(at, grid.mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&grid, &event);
+}
+
+TEST_F(GuideGridTest, AClickSelectsADoubleClickWatchesAndTheWheelScrolls) {
+    GuideGridDialog& grid = MakeGrid();
+    grid.show();
+    QApplication::processEvents();
+    GuideGridView& view = grid.Grid();
+    const std::int64_t now = ProgrammeGuide::Now();
+    QTest::mouseClick(&view, Qt::LeftButton, {}, CellPoint(view, 0, now + 1500));
+    EXPECT_EQ(Selected(), QStringLiteral("Later"));
+    EXPECT_FALSE(grid.PlayRequested());
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, CellPoint(view, 0, now));
+    EXPECT_EQ(Selected(), QStringLiteral("Current"));
+    EXPECT_TRUE(grid.PlayRequested());
+
+    // Shift+wheel moves time by half hours, a touchpad's small turns add up.
+    const std::int64_t start = view.ViewStart();
+    Wheel(view, {0, -120}, Qt::ShiftModifier);
+    EXPECT_EQ(view.ViewStart(), start + 1800);
+    Wheel(view, {0, 60}, Qt::ShiftModifier);
+    EXPECT_EQ(view.ViewStart(), start + 1800);
+    Wheel(view, {0, 60}, Qt::ShiftModifier);
+    EXPECT_EQ(view.ViewStart(), start);
+    // The wheel alone scrolls rows, in a view one row high.
+    view.resize(view.width(), GuideGridView::HeaderHeight() + GuideGridView::RowHeight());
+    Wheel(view, {0, -120});
+    EXPECT_EQ(view.TopRow(), 1);
+    Wheel(view, {0, 120});
+    EXPECT_EQ(view.TopRow(), 0);
+}
+
+TEST_F(GuideGridTest, RightToLeftTimeRunsLeftwardsForKeysAndClicks) {
+    GuideGridDialog& grid = MakeGrid();
+    grid.setLayoutDirection(Qt::RightToLeft);
+    grid.show();
+    QApplication::processEvents();
+    GuideGridView& view = grid.Grid();
+    ASSERT_TRUE(view.isRightToLeft());
+    QTest::keyClick(&view, Qt::Key_Left);
+    EXPECT_EQ(Selected(), QStringLiteral("Later"));
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Right);
+    EXPECT_EQ(Selected(), QStringLiteral("Past"));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, CellPoint(view, 0, ProgrammeGuide::Now() + 1500));
+    EXPECT_EQ(Selected(), QStringLiteral("Later"));
+}
+
+TEST_F(GuideGridTest, ANarrowWindowStillShowsAnHourAndAHalfAtBothScales) {
+    for (const int dpi : {96, 192}) {
+        SCOPED_TRACE(dpi);
+        test::LoadShippedInterface(dpi);
+        GuideGridDialog& grid = MakeGrid();
+        grid.resize(360, 640);
+        grid.show();
+        QApplication::processEvents();
+        const GuideGridView& view = grid.Grid();
+        const double hours = double(view.width() - view.NameWidth()) / view.HalfHourWidth() / 2.0;
+        EXPECT_GE(hours, GuideGridView::kHoursInView);
+        EXPECT_GE(view.HalfHourWidth(), 3 * BarHeight() / 2);  // a time and a word still fit
+        grid_.reset();
+        frame_.reset();
+    }
+    test::LoadShippedInterface(96);
+}
+
 TEST_F(GuideGridTest, TheGuideCommandPlaysWhatTheGridChose) {
     MainFrame& frame = MakeFrame(TwoChannels());
     TheShellHooks().guideGridDialog = [&](QWidget*) {
