@@ -2,6 +2,8 @@
 # Media keys and desktop controls through MPRIS, on a private session bus:
 # the program registers as org.mpris.MediaPlayer2.lumora; PlayPause plays
 # the current channel and the metadata name it, its country and its flag;
+# a channel the guide (a local file, read at start) knows has its
+# programme for title and its name for artist;
 # Next and Previous zap within the country; Volume sets the slider and the
 # saved volume; Stop stops; Quit ends the program as Ctrl+Q does. Without a
 # session bus the program starts all the same and registers nothing.
@@ -57,10 +59,22 @@ for key, name, source in (("Bars", "Lumora Bars", "smptebars"), ("Colour", "Lumo
 json.dump(document, open(sys.argv[1], "w"))
 PY
 "$build/lumora-data" build "$work/catalogue.json" "$XDG_DATA_HOME/lumora/Channels.lmch" || fail "cannot build the catalogue"
-cat >"$work/settings.json" <<'JSON'
+# A guide that knows "Lumora Colour" by its name: on now, "Colour Hour".
+python3 - "$work/guide.xml" <<'PY' || fail "cannot write the guide"
+import sys, time
+stamp = lambda t: time.strftime("%Y%m%d%H%M%S +0000", time.gmtime(t))
+now = int(time.time())
+open(sys.argv[1], "w").write(
+    '<?xml version="1.0" encoding="UTF-8"?>\n<tv><channel id="colour.int">'
+    '<display-name>Lumora Colour</display-name></channel>'
+    f'<programme start="{stamp(now - 3600)}" stop="{stamp(now + 3600)}" channel="colour.int">'
+    '<title>Colour Hour</title></programme></tv>\n')
+PY
+cat >"$work/settings.json" <<JSON
 {"name": "set", "children": [{"name": "options", "attributes": [
   {"name": "first_run", "type": "Bool", "value": false},
   {"name": "AutoCU", "type": "Bool", "value": false},
+  {"name": "guide_sources", "type": "WString", "value": "$work/guide.xml"},
   {"name": "cur_channel", "type": "WString", "value": "int_TestCard"}]}]}
 JSON
 "$build/lumora-data" build "$work/settings.json" "$XDG_DATA_HOME/lumora/Settings.cfg" || fail "cannot write settings"
@@ -94,12 +108,12 @@ done
 get org.mpris.MediaPlayer2 Identity | grep -q "'Lumora'" || fail "not registered as $name"
 get $player PlaybackStatus | grep -q "'Stopped'" || fail "not stopped at start: $(get $player PlaybackStatus)"
 
-expect_playing() {  # NAME
+expect_playing() {  # TITLE [ARTIST]
     local status metadata
     for ((i = 0; i < 50; i++)); do
         status=$(get $player PlaybackStatus)
         metadata=$(get $player Metadata)
-        case "$status $metadata" in *"'Playing'"*"'xesam:title': <'$1'>"*) return 0 ;; esac
+        case "$status $metadata" in *"'Playing'"*"'xesam:artist': <['${2:-$1}']>"*"'xesam:title': <'$1'>"*) return 0 ;; esac
         sleep 0.1
     done
     fail "expected $1 playing, got $status $metadata"
@@ -112,7 +126,7 @@ echo "$metadata" | grep -q "'mpris:trackid': <objectpath '/org/lumora/channel/in
 
 # Next and Previous: the order of the zapping keys, wrapping.
 call $player.Next >/dev/null && expect_playing "Lumora Bars"
-call $player.Next >/dev/null && expect_playing "Lumora Colour"
+call $player.Next >/dev/null && expect_playing "Colour Hour" "Lumora Colour"
 call $player.Previous >/dev/null && expect_playing "Lumora Bars"
 call $player.Previous >/dev/null && expect_playing "Lumora Test Card"
 

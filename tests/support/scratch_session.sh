@@ -5,8 +5,8 @@
 #   scratch_pid_names="program_pid bus_pid"   # the variables holding pids
 #   start_scratch_session
 #
-# After it: $work is the scratch folder, XDG_DATA_HOME/lumora and
-# XDG_RUNTIME_DIR exist, and fail MESSAGE ends the test, showing
+# After it: $work is the scratch folder, XDG_DATA_HOME/lumora,
+# XDG_CACHE_HOME and XDG_RUNTIME_DIR exist, and fail MESSAGE ends the test, showing
 # $work/lumora.log when the script wrote one.
 
 fail() {
@@ -27,8 +27,8 @@ end_scratch_session() {
 start_scratch_session() {
     work=$(mktemp -d)
     trap end_scratch_session EXIT
-    export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
-    mkdir -p "$XDG_DATA_HOME/lumora" "$XDG_RUNTIME_DIR"
+    export XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p "$XDG_DATA_HOME/lumora" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
 }
 
