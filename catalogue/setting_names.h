@@ -23,6 +23,9 @@ inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, 
 inline constexpr std::string_view kGuideSources = "guide_sources";  // string, default empty
 // The most a guide may unpack to, in MiB: an endless body stops there.
 inline constexpr std::string_view kGuideLimitMb = "guide_limit_mb";  // integer, default 2048
+// How far back a paused or rewound live stream can go, in minutes; 0 turns
+// pausing live streams off.
+inline constexpr std::string_view kTimeshiftMinutes = "timeshift_minutes";  // integer, default 30
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -32,7 +35,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 11> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 12> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -44,6 +47,7 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 11> kSetti
     {kSettingsRevision, SettingKind::Int},
     {kGuideSources, SettingKind::String},
     {kGuideLimitMb, SettingKind::Int},
+    {kTimeshiftMinutes, SettingKind::Int},
 }};
 
 // The kind of a known setting; none for a name the program does not use.

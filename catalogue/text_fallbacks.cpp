@@ -53,6 +53,12 @@ const FallbackTable& Table() {
         {"static_programme_rating", u"Rating:"},
         {"static_programme_time", u"Time:"},
         {"str_guide_no_programme", u"No programme information"},
+        {"menu_pause", u"Pause"},
+        {"menu_resume", u"Resume"},
+        {"menu_live", u"Back to live"},
+        {"str_paused", u"Paused"},
+        {"str_live", u"Live"},
+        {"static_timeshift", u"Pause live TV, minutes (0: off)"},
     };
     return table;
 }

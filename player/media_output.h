@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "player/playback_position.h"
+
 class QWidget;
 
 namespace lumora {
@@ -43,6 +45,18 @@ public:
     virtual void SetVolume(int volume);
     virtual void ToggleFullScreen();
     virtual bool IsFullScreen() const;
+
+    // Pause and rewind. Outputs that cannot do them keep these no-ops.
+    // Keeps up to `seconds` of a live stream behind what is shown, on disk
+    // in `folder` (0: no such buffer); from the next stream on.
+    virtual void SetTimeshift(int seconds, const std::string& folder) {
+        (void)seconds;
+        (void)folder;
+    }
+    virtual void SetPaused(bool paused) { (void)paused; }
+    // To `position` on the stream's clock (PlaybackPosition::position).
+    virtual void SeekTo(double position) { (void)position; }
+    virtual PlaybackPosition Position() const { return {}; }
 
     // The output's child window; null until created.
     QWidget* Window() const { return window_; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string_view>
 
 #include <QString>
@@ -20,9 +21,19 @@ MediaPlayerHost* currentHost = nullptr;
 
 // Reply ids of asynchronous requests and observed properties. A loadfile's
 // reply id is kLoadFileFirst plus the number of its play request.
-enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck };
+enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck, Pause, Seek, Option };
 constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
-enum class Observed : std::uint64_t { PausedForCache = 100, CacheBufferingState, Volume, Idle };
+enum class Observed : std::uint64_t {
+    PausedForCache = 100,
+    CacheBufferingState,
+    Volume,
+    Idle,
+    TimePos,
+    Duration,
+    Pause,
+    CacheState,
+    Seekable,
+};
 
 // How long a failed stream waits for the log line that names the cause.
 constexpr int kFailureCauseWaitMs = 200;
@@ -32,6 +43,18 @@ constexpr const char* kCacheBufferingState = "cache-buffering-state";
 constexpr const char* kDemuxerCacheState = "demuxer-cache-state";
 constexpr const char* kVolume = "volume";
 constexpr const char* kIdleActive = "idle-active";
+constexpr const char* kTimePos = "time-pos";
+constexpr const char* kDuration = "duration";
+constexpr const char* kPause = "pause";
+constexpr const char* kSeekable = "seekable";
+
+// A megabyte of packet records (the packets themselves are on disk) holds
+// about a minute of a stream; the forward and the back buffer each get
+// that much per minute of the window, and at least 16 MB.
+std::string TimeshiftRecordBytes(int seconds) {
+    const long long megabytes = std::max(16, (seconds + 59) / 60);
+    return std::to_string(megabytes) + "MiB";
+}
 
 // mpv tells a refused port from a 404 only in its log lines.
 PlaybackEnd FailureFromLogLine(std::string_view line) {
@@ -66,6 +89,31 @@ const mpv_node* MapValue(const mpv_node& map, std::string_view key) {
             return &map.u.list->values[i];
     }
     return nullptr;
+}
+
+double NodeNumber(const mpv_node* node) {
+    if (node == nullptr)
+        return std::nan("");
+    if (node->format == MPV_FORMAT_DOUBLE)
+        return node->u.double_;
+    if (node->format == MPV_FORMAT_INT64)
+        return double(node->u.int64);
+    return std::nan("");
+}
+
+// The last of the "seekable-ranges" of a demuxer-cache-state: the one that
+// reaches the live edge.
+std::optional<std::pair<double, double>> LastSeekableRange(const mpv_node& state) {
+    const mpv_node* ranges = MapValue(state, "seekable-ranges");
+    if (ranges == nullptr || ranges->format != MPV_FORMAT_NODE_ARRAY || ranges->u.list == nullptr ||
+        ranges->u.list->num <= 0)
+        return std::nullopt;
+    const mpv_node& last = ranges->u.list->values[ranges->u.list->num - 1];
+    const double start = NodeNumber(MapValue(last, "start"));
+    const double end = NodeNumber(MapValue(last, "end"));
+    if (!std::isfinite(start) || !std::isfinite(end) || end < start)
+        return std::nullopt;
+    return std::make_pair(start, end);
 }
 
 // mpv's per-file options, each value written as "%LENGTH%value" so that
@@ -111,6 +159,8 @@ struct MediaPlayerHost::Event {
     std::int64_t integer = 0;
     double number = 0;
     std::string text;
+    // The last seekable range of demuxer-cache-state, when it has one.
+    std::optional<std::pair<double, double>> range;
 };
 
 MediaPlayerHost::Started MediaPlayerHost::Create(QWidget* parent, const QRect& rect,
@@ -152,6 +202,13 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
                          kCacheBufferingState, MPV_FORMAT_INT64);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Volume), kVolume, MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Idle), kIdleActive, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::TimePos), kTimePos, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Duration), kDuration,
+                         MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Pause), kPause, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Seekable), kSeekable, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::CacheState), kDemuxerCacheState,
+                         MPV_FORMAT_NODE);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
     if (!video_->Attach(mpv_.get(), options.renderApi)) {
         // Without a picture the player still plays the sound; mpv is told
@@ -206,6 +263,9 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
         return;
     }
     request_.open = true;
+    // mpv keeps a pause across files: a new stream always plays.
+    if (observed_.paused)
+        SetPaused(false);
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
     const QByteArray options = PerFileOptions(headers);
     // Named arguments, so the call means the same whatever position a
@@ -236,6 +296,8 @@ void MediaPlayerHost::Stop() {
     if (!ready_)
         return;
     SendStop();
+    if (observed_.paused)
+        SetPaused(false);
     const bool wasOpen = request_.open;
     CloseRequest();
     if (!wasOpen)
@@ -356,6 +418,9 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
             copy.integer = *static_cast<const std::int64_t*>(property->data);
         else if (property->format == MPV_FORMAT_DOUBLE)
             copy.number = *static_cast<const double*>(property->data);
+        else if (property->format == MPV_FORMAT_NODE &&
+                 event.reply_userdata == std::uint64_t(Observed::CacheState))
+            copy.range = LastSeekableRange(*static_cast<const mpv_node*>(property->data));
         break;
     }
     case MPV_EVENT_LOG_MESSAGE:
@@ -375,6 +440,8 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
     case MPV_EVENT_COMMAND_REPLY:
         if (event.replyId == kLoadFileFirst + request_.id)
             OnLoadFileReply(event);
+        else if (event.replyId == std::uint64_t(Request::Seek) && event.error < 0)
+            seeking_ = false;  // outside what can be played: no picture follows
         break;
     case MPV_EVENT_GET_PROPERTY_REPLY:
         if (event.replyId == std::uint64_t(Request::ResumeCheck))
@@ -390,6 +457,11 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
             if (event.hasValue)
                 volume_ = event.number;
             break;
+        case Observed::TimePos:
+        case Observed::Duration:
+        case Observed::Pause:
+        case Observed::CacheState:
+        case Observed::Seekable: OnObservedPosition(event); break;
         case Observed::Idle:
             // Nothing plays any more (stopped, ended or failed): the picture
             // of the last stream does not stay behind as if it were frozen.
@@ -443,12 +515,19 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
     logHint_ = PlaybackEnd::None;
     firstFrameSeen_ = false;
     cachePercent_ = 0;
+    observed_.timePos.reset();
+    observed_.duration.reset();
+    observed_.range.reset();
+    observed_.seekable = false;
+    observed_.bufferBegan = std::chrono::steady_clock::now();
     // Connecting counts as buffering: the status line stays fresh, and a
     // new stream's reports get past a failure of the previous one.
     sink_->Buffering(true);
 }
 
 void MediaPlayerHost::OnPlaybackRestart() {
+    if (std::exchange(seeking_, false))
+        ++seeksDone_;
     if (!request_.open || (state_ != PlayerState::Opening && state_ != PlayerState::Buffering))
         return;
     const bool rebuffering = state_ == PlayerState::Buffering && firstFrameSeen_;
@@ -571,6 +650,88 @@ void MediaPlayerHost::FailRequest(PlaybackEnd failure) {
     sink_->Error();
     // Ends the poll; the latch keeps this stop from overwriting the failure.
     sink_->Buffering(false);
+}
+
+void MediaPlayerHost::OnObservedPosition(const Event& event) {
+    switch (Observed(event.replyId)) {
+    case Observed::TimePos:
+        observed_.timePos = event.hasValue ? std::optional<double>(event.number) : std::nullopt;
+        break;
+    case Observed::Duration:
+        observed_.duration =
+            event.hasValue && event.number > 0 ? std::optional<double>(event.number) : std::nullopt;
+        break;
+    case Observed::Pause: observed_.paused = event.hasValue && event.flag; break;
+    case Observed::CacheState: observed_.range = event.range; break;
+    case Observed::Seekable: observed_.seekable = event.hasValue && event.flag; break;
+    default: break;
+    }
+}
+
+void MediaPlayerHost::SetTimeshift(int seconds, const std::string& folder) {
+    if (!ready_ || seconds == timeshiftSeconds_)
+        return;
+    timeshiftSeconds_ = std::max(0, seconds);
+    const std::string window = std::to_string(timeshiftSeconds_);
+    const std::string records = TimeshiftRecordBytes(timeshiftSeconds_);
+    // Without a window: mpv's own defaults for network streams.
+    const bool on = timeshiftSeconds_ > 0;
+    const std::pair<const char*, std::string> options[] = {
+        {"cache", on ? "yes" : "auto"},
+        {"cache-on-disk", on ? "yes" : "no"},
+        {"cache-dir", on ? folder : std::string()},
+        {"cache-unlink-files", "immediate"},
+        {"demuxer-seekable-cache", on ? "yes" : "auto"},
+        {"demuxer-readahead-secs", on ? window : "1"},
+        {"cache-secs", on ? window : "3600000"},
+        {"demuxer-max-bytes", on ? records : "150MiB"},
+        {"demuxer-max-back-bytes", on ? records : "50MiB"},
+    };
+    for (const auto& [name, value] : options)
+        mpv_set_option_string(mpv_.get(), name, value.c_str());
+}
+
+void MediaPlayerHost::SetPaused(bool paused) {
+    if (!ready_)
+        return;
+    int flag = paused ? 1 : 0;
+    observed_.paused = paused;
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::Pause), kPause, MPV_FORMAT_FLAG,
+                           &flag);
+}
+
+void MediaPlayerHost::SeekTo(double position) {
+    if (!ready_ || !request_.open || !std::isfinite(position))
+        return;
+    const std::string target = std::to_string(position);
+    const char* command[] = {"seek", target.c_str(), "absolute", nullptr};
+    if (mpv_command_async(mpv_.get(), std::uint64_t(Request::Seek), command) >= 0) {
+        seeking_ = true;
+        observed_.timePos = position;
+    }
+}
+
+PlaybackPosition MediaPlayerHost::Position() const {
+    PlaybackPosition at;
+    if (!request_.open || !firstFrameSeen_ || !observed_.timePos)
+        return at;
+    at.known = true;
+    at.position = *observed_.timePos;
+    at.paused = observed_.paused;
+    // A live stream's duration is only mpv's estimate of what it received;
+    // what can be played again of it is its cache.
+    at.live = !observed_.seekable;
+    if (at.live || !observed_.duration) {
+        at.start = observed_.range ? std::min(observed_.range->first, at.position) : at.position;
+        at.end = observed_.range ? std::max(observed_.range->second, at.position) : at.position;
+    } else {
+        at.start = 0;
+        at.end = *observed_.duration;
+    }
+    at.bufferAge =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - observed_.bufferBegan)
+            .count();
+    return at;
 }
 
 void MediaPlayerHost::NoteLogLine(const std::string& text) {

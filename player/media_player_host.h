@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <QObject>
 #include <QPointer>
@@ -73,6 +75,15 @@ public:
     // view notices through IsFullScreen.
     void ToggleFullScreen() override;
     bool IsFullScreen() const override;
+    // The back buffer is mpv's own cache, written to a file in `folder` that
+    // mpv unlinks as soon as it is made, so nothing stays behind even when
+    // the program is killed; its space returns when the stream is closed.
+    void SetTimeshift(int seconds, const std::string& folder) override;
+    void SetPaused(bool paused) override;
+    void SeekTo(double position) override;
+    PlaybackPosition Position() const override;
+    // Seeks that have shown their first picture since the host was made.
+    int SeeksDone() const { return seeksDone_; }
 
     VideoWidget* Video() const;
     PlayerState State() const { return state_; }
@@ -121,6 +132,7 @@ private:
     void OnStartFile(std::int64_t entry);
     void OnPlaybackRestart();
     void OnPausedForCache(bool paused);
+    void OnObservedPosition(const Event& event);
     void OnResumeCheck(const Event& event);
     void OnEndFile(const Event& event);
     void OnEntryFailed(const Event& event);
@@ -154,6 +166,21 @@ private:
     bool firstFrameSeen_ = false;
     int cachePercent_ = 0;
     std::optional<double> volume_;
+
+    // Where playback stands (Position), from mpv's observed properties.
+    struct Observation {
+        std::optional<double> timePos;
+        std::optional<double> duration;
+        // The last seekable range of the demuxer's cache.
+        std::optional<std::pair<double, double>> range;
+        bool paused = false;
+        // The stream itself can seek (a recording); a live stream cannot.
+        bool seekable = false;
+        std::chrono::steady_clock::time_point bufferBegan{};
+    } observed_;
+    int timeshiftSeconds_ = 0;
+    bool seeking_ = false;
+    int seeksDone_ = 0;
 };
 
 // The process-wide current player host: set by the host's construction,

@@ -26,6 +26,19 @@ void DrawTextLine(QPainter& painter, const QRect& rect, const QString& text,
     painter.drawText(rect, kTextFlags, text);
 }
 
+// A note at the right end of `line`, which then ends before it: the note
+// keeps its place, the line's own text gives way.
+void DrawNote(QPainter& painter, QRect& line, const QString& note, QRgb colour) {
+    if (note.isEmpty())
+        return;
+    if (const std::optional<QFont>& font = SmallFont(Pixels::Device))
+        painter.setFont(*font);
+    const QRect noteRect = painter.boundingRect(line, kNoteFlags, note);
+    painter.setPen(QColor(colour));
+    painter.drawText(line, kNoteFlags, note);
+    line.setRight(noteRect.left() - 2 * kTextInset);
+}
+
 }  // namespace
 
 ChannelTitleBar::ChannelTitleBar(QWidget* parent) : QWidget(parent) {
@@ -65,6 +78,13 @@ void ChannelTitleBar::setNote(const QString& note) {
     update();
 }
 
+void ChannelTitleBar::setMark(const QString& mark) {
+    if (mark == mark_)
+        return;
+    mark_ = mark;
+    update();
+}
+
 QSize ChannelTitleBar::sizeHint() const {
     return QSize(8 * BarHeight(), BarHeight());
 }
@@ -78,18 +98,11 @@ void ChannelTitleBar::paintEvent(QPaintEvent*) {
         const int b = BarHeight(Pixels::Device);
         DrawBarBackground(painter, QRect(0, 0, buffer.width(), b));
         const int textWidth = buffer.width() - 2 * kTextInset;
-        DrawTextLine(painter, QRect(kTextInset, 0, textWidth, b / 2), channelName_,
-                     SmallBoldFont(Pixels::Device), kNameColour);
+        QRect nameLine(kTextInset, 0, textWidth, b / 2);
+        DrawNote(painter, nameLine, mark_, kNameColour);
+        DrawTextLine(painter, nameLine, channelName_, SmallBoldFont(Pixels::Device), kNameColour);
         QRect statusLine(kTextInset, b / 2, textWidth, b - b / 2);
-        if (!note_.isEmpty()) {
-            // The note keeps its place; the status gives way.
-            if (const std::optional<QFont>& font = SmallFont(Pixels::Device))
-                painter.setFont(*font);
-            const QRect noteRect = painter.boundingRect(statusLine, kNoteFlags, note_);
-            painter.setPen(QColor(kStatusColour));
-            painter.drawText(statusLine, kNoteFlags, note_);
-            statusLine.setRight(noteRect.left() - 2 * kTextInset);
-        }
+        DrawNote(painter, statusLine, note_, kStatusColour);
         DrawTextLine(painter, statusLine, programme_.isEmpty() ? status_ : programme_,
                      SmallFont(Pixels::Device), kStatusColour);
         if (!programme_.isEmpty()) {

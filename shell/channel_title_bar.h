@@ -35,6 +35,10 @@ public:
     // the background); empty for none.
     void setNote(const QString& note);
     const QString& note() const { return note_; }
+    // A short mark at the right end of the name line (paused, how far
+    // behind live); empty for none.
+    void setMark(const QString& mark);
+    const QString& mark() const { return mark_; }
 
     QSize sizeHint() const override;
 
@@ -45,6 +49,7 @@ private:
     QString channelName_;
     QString status_;
     QString note_;
+    QString mark_;
     QString programme_;
     double progress_ = 0;
 };

@@ -13,6 +13,10 @@ inline constexpr int ID_CHANNEL_UPDATE = 104;  // check for and download a catal
 inline constexpr int ID_SETTINGS = 106;        // the settings dialog
 inline constexpr int ID_GUIDE_UPDATE = 107;    // update the programme guide now
 inline constexpr int ID_GUIDE = 108;           // the programme grid
+inline constexpr int ID_PAUSE = 120;           // pause or resume the stream shown
+inline constexpr int ID_LIVE = 121;            // back to the live picture
+inline constexpr int ID_REWIND = 122;          // 30 s back within what can be played again
+inline constexpr int ID_FORWARD = 123;         // 30 s forward
 inline constexpr int ID_APP_ABOUT = 0xE140;    // the about dialog
 inline constexpr int ID_APP_EXIT = 0xE141;     // end the program
 

@@ -1,11 +1,14 @@
 #include "shell/control_bar.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "resources/resources.h"
 #include "shell/image_button.h"
+#include "shell/position_bar.h"
 #include "shell/volume_slider.h"
 
 namespace lumora {
@@ -19,10 +22,13 @@ ControlBar::ControlBar(QWidget* parent)
     : QWidget(parent),
       playButton_(new ImageButton(this)),
       fullScreenButton_(new ImageButton(this)),
-      volumeSlider_(new VolumeSlider(this)) {
+      volumeSlider_(new VolumeSlider(this)),
+      positionBar_(new PositionBar(this)) {
     playButton_->setObjectName(QStringLiteral("playButton"));
     fullScreenButton_->setObjectName(QStringLiteral("fullScreenButton"));
     volumeSlider_->setObjectName(QStringLiteral("volumeSlider"));
+    positionBar_->setObjectName(QStringLiteral("positionBar"));
+    positionBar_->hide();
     playButton_->setImages(PlayImages());
     fullScreenButton_->setImages(FullScreenImages());
     setVolume(GetIntSetting(kSoundVolume, kDefaultVolume));
@@ -75,6 +81,9 @@ void ControlBar::layoutControls() {
     playButton_->setGeometry(ToLogical(QRect(b / 2, t, s, s)));
     fullScreenButton_->setGeometry(ToLogical(QRect(b + s, t, s, s)));
     volumeSlider_->setGeometry(ToLogical(QRect(b / 2 + 2 * s + b, t, 3 * b, s)));
+    const int positionLeft = b / 2 + 2 * s + b + 3 * b + b / 2;
+    positionBar_->setGeometry(ToLogical(
+        QRect(positionLeft, t, std::max(0, ToDevice(width()) - positionLeft - b / 2), s)));
 }
 
 void ControlBar::resizeEvent(QResizeEvent*) {

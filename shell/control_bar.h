@@ -7,7 +7,9 @@
 //
 // Layout, with B = BarHeight, S = B * 5 / 6 and T = (B - S) / 2: play/stop
 // at (B / 2, T), full screen at (B + S, T), both S x S; the volume slider at
-// (B / 2 + 2S + B, T), 3B x S.
+// (B / 2 + 2S + B, T), 3B x S. The position bar, shown only while there is
+// something to move in (PositionBar), takes the rest of the bar after half
+// a bar's gap, less half a bar at the right end.
 //
 // Threads: the UI thread only.
 
@@ -16,6 +18,7 @@
 namespace lumora {
 
 class ImageButton;
+class PositionBar;
 class VolumeSlider;
 
 class ControlBar : public QWidget {
@@ -37,6 +40,7 @@ public:
     ImageButton* playButton() const { return playButton_; }
     ImageButton* fullScreenButton() const { return fullScreenButton_; }
     VolumeSlider* volumeSlider() const { return volumeSlider_; }
+    PositionBar* positionBar() const { return positionBar_; }
 
     QSize sizeHint() const override;
 
@@ -60,6 +64,7 @@ private:
     ImageButton* playButton_;
     ImageButton* fullScreenButton_;
     VolumeSlider* volumeSlider_;
+    PositionBar* positionBar_;
     bool playing_ = false;
     bool settingVolume_ = false;
 };

@@ -57,12 +57,39 @@ QString UserDataPath(const QString& fileName) {
     return folder.isEmpty() ? fileName : folder + QLatin1Char('/') + fileName;
 }
 
-QString GuideStorePath() {
+namespace {
+
+// The program's folder in the generic cache folder + `sub`, created when
+// missing; empty when it cannot be.
+QString CacheFolder(const QString& sub) {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const QString folder = base + QStringLiteral("/lumora");
+    const QString folder = base + QStringLiteral("/lumora") + sub;
     if (base.isEmpty() || !QDir().mkpath(folder))
         return {};
+    return folder;
+}
+
+}  // namespace
+
+QString GuideStorePath() {
+    const QString folder = CacheFolder({});
+    if (folder.isEmpty())
+        return {};
     return folder + QLatin1Char('/') + QString::fromLatin1(kGuideStoreFileName);
+}
+
+QString TimeshiftFolder() {
+    return CacheFolder(QStringLiteral("/timeshift"));
+}
+
+void RemoveStrayTimeshiftFiles() {
+    const QString folder = TimeshiftFolder();
+    if (folder.isEmpty())
+        return;
+    QDir dir(folder);
+    // mpv names its cache files so; nothing else of ours lives here.
+    for (const QString& name : dir.entryList({QStringLiteral("mpv-cache-*")}, QDir::Files))
+        dir.remove(name);
 }
 
 QString PrepareUserCatalogue() {

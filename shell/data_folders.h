@@ -38,6 +38,13 @@ QString UserDataPath(const QString& fileName);
 inline constexpr char kGuideStoreFileName[] = "guide.sqlite";
 QString GuideStorePath();
 
+// The folder the player keeps the back buffer of a paused live stream in:
+// "timeshift" in the same cache folder, created when missing; empty when
+// it cannot be. The player's files there are unlinked as soon as they are
+// made; RemoveStrayTimeshiftFiles removes any a crash left all the same.
+QString TimeshiftFolder();
+void RemoveStrayTimeshiftFiles();
+
 // The user's catalogue path. When the user has no catalogue yet, the shipped
 // default is copied there first (written to NAME.tmp and renamed, so an
 // interrupted copy never leaves a torn file). A failed copy leaves no file:

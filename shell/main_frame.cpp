@@ -24,6 +24,7 @@
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
 #include "shell/localise.h"
+#include "shell/playback_control.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -81,6 +82,7 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     connect(exit, &QShortcut::activated, this, [this] { OnCommand(ID_APP_EXIT); });
     AddZapKeys();
     AddGuideKeys();
+    AddPlaybackKeys();
 
     // Without a window manager nobody else places the window or gives the
     // keyboard back after a dialog.
@@ -110,6 +112,11 @@ void MainFrame::BuildMenu() {
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_update_guide"), ID_GUIDE_UPDATE);
     // The grid's key is shown beside it (AddGuideKeys).
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_guide") + QStringLiteral("\tG"), ID_GUIDE);
+    // Shown with the state they would change (UpdatePlaybackMenu).
+    pauseAction_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_pause"), ID_PAUSE);
+    liveAction_ =
+        SoftKeyBar::AddMenuCommand(*menu_, Text("menu_live") + QStringLiteral("\tL"), ID_LIVE);
+    connect(menu_, &QMenu::aboutToShow, this, &MainFrame::UpdatePlaybackMenu);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -122,6 +129,10 @@ void MainFrame::OnCommand(int command) {
     switch (command) {
     case ID_CHANNELS: RunChannelList(); break;
     case ID_GUIDE: RunGuide(); break;
+    case ID_PAUSE: view_->Playback().TogglePause(); break;
+    case ID_LIVE: view_->Playback().GoLive(); break;
+    case ID_REWIND: view_->Playback().Step(-1); break;
+    case ID_FORWARD: view_->Playback().Step(1); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -159,6 +170,41 @@ void MainFrame::AddGuideKeys() {
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this] { OnCommand(ID_GUIDE); });
     }
+}
+
+void MainFrame::AddPlaybackKeys() {
+    // Left and Right move within the buffer while the position bar has the
+    // focus (it takes it when the picture is paused); these work from
+    // anywhere in the window, remote controls' media keys among them.
+    struct PlaybackKey {
+        QKeySequence key;
+        int command;
+    };
+    const PlaybackKey keys[] = {
+        {QKeySequence(Qt::Key_P), ID_PAUSE},
+        {QKeySequence(Qt::Key_MediaPause), ID_PAUSE},
+        {QKeySequence(Qt::Key_MediaTogglePlayPause), ID_PAUSE},
+        {QKeySequence(Qt::Key_Pause), ID_PAUSE},
+        {QKeySequence(Qt::Key_L), ID_LIVE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Left), ID_REWIND},
+        {QKeySequence(Qt::Key_AudioRewind), ID_REWIND},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Right), ID_FORWARD},
+        {QKeySequence(Qt::Key_AudioForward), ID_FORWARD},
+    };
+    for (const PlaybackKey& entry : keys) {
+        auto* shortcut = new QShortcut(entry.key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, command = entry.command] { OnCommand(command); });
+    }
+}
+
+void MainFrame::UpdatePlaybackMenu() {
+    const PlaybackControl& playback = view_->Playback();
+    pauseAction_->setText(Text(playback.Paused() ? "menu_resume" : "menu_pause") +
+                          QStringLiteral("\tP"));
+    pauseAction_->setEnabled(playback.CanPause());
+    liveAction_->setEnabled(playback.BehindLive() || playback.Paused());
 }
 
 void MainFrame::RunUpdate() {

@@ -82,6 +82,9 @@ private:
     void BuildMenu();
     void AddZapKeys();
     void AddGuideKeys();
+    // Pause, rewind, forward and live: window-wide keys and the menu.
+    void AddPlaybackKeys();
+    void UpdatePlaybackMenu();
     // The handheld size, never more than the screen's available area,
     // centred on it.
     void PlaceOnScreen();
@@ -95,6 +98,8 @@ private:
     void GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message);
 
     QMenu* menu_ = nullptr;
+    QAction* pauseAction_ = nullptr;
+    QAction* liveAction_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;

@@ -22,6 +22,8 @@
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
+#include "shell/playback_control.h"
+#include "shell/position_bar.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
@@ -78,6 +80,9 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     connect(controlBar_, &ControlBar::fullScreenClicked, this,
             [this] { OnMessage(UM_FULLSCREEN); });
     connect(controlBar_, &ControlBar::volumeChanged, this, [](int volume) { ApplyVolume(volume); });
+    playback_ = new PlaybackControl(*controlBar_->positionBar(), *titleBar_, this);
+    connect(playback_, &PlaybackControl::freshBufferNeeded, this,
+            [this] { PlayStream(std::u16string(lastAddress_), StreamHeaders(lastHeaders_)); });
     ShowCurrentChannelName();
 
     // 4. The player. The program's own waits for libmpv, which loads while
@@ -111,6 +116,7 @@ void PlayerView::EnsurePlayer() {
     const QRect first = rect().adjusted(kFirstPlayerInset, kFirstPlayerInset, -kFirstPlayerInset,
                                         -kFirstPlayerInset - kFirstPlayerBottomReserve);
     player_ = playerFactory_(this, first);
+    playback_->SetPlayer(player_.get());
     if (player_ && player_->Window() != nullptr)
         player_->Window()->show();
     // The player hears at once what the slider shows.
@@ -125,6 +131,7 @@ PlayerView::~PlayerView() {
     timer_.stop();
     if (TheStatusListener() == this)
         SetStatusListener(nullptr);
+    playback_->SetPlayer(nullptr);
     if (player_) {
         player_->Stop();
         player_.reset();
@@ -181,8 +188,15 @@ void PlayerView::Play(Channel* channel) {
 void PlayerView::PlayStream(const Stream& stream) {
     // Every road to the player sends the stream's own headers: a provider
     // that checks its players refuses a fallback or a retry without them.
-    player_->PlayStream(std::u16string(stream.address),
-                        {std::u16string(stream.userAgent), std::u16string(stream.referrer)});
+    PlayStream(std::u16string(stream.address),
+               {std::u16string(stream.userAgent), std::u16string(stream.referrer)});
+}
+
+void PlayerView::PlayStream(const std::u16string& address, const StreamHeaders& headers) {
+    lastAddress_ = address;
+    lastHeaders_ = headers;
+    playback_->PrepareStream();
+    player_->PlayStream(address, headers);
 }
 
 void PlayerView::EndFallback() {
@@ -284,7 +298,7 @@ void PlayerView::PlayAddress(const QString& address, const QString& name) {
         return;
     }
     SetPlaying(true);
-    player_->Play(address.toStdU16String());
+    PlayStream(address.toStdU16String(), {});
 }
 
 void PlayerView::ShowRefusedTarget(const QString& target, const QString& status) {
@@ -300,6 +314,7 @@ void PlayerView::Stop() {
     if (player_)
         player_->Stop();
     SetPlaying(false);
+    playback_->Refresh();
 }
 
 void PlayerView::OnCatalogueReloaded() {
@@ -340,6 +355,8 @@ void PlayerView::Tick() {
     // dialog is open.
     if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
         emit commandRequested(ID_CHANNEL_UPDATE);
+
+    playback_->Refresh();
 
     // The player can leave full screen by itself; the layout follows.
     const bool fullScreen = player_ && player_->IsFullScreen();

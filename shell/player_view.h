@@ -24,6 +24,7 @@
 #include <QWidget>
 
 #include "catalogue/stream_fallback.h"
+#include "player/media_output.h"
 #include "player/status_listener.h"
 
 namespace lumora {
@@ -33,6 +34,7 @@ struct Stream;
 class ChannelTitleBar;
 class ControlBar;
 class MediaOutput;
+class PlaybackControl;
 
 // Makes the view's player as a child of `parent` in `rect`.
 using PlayerFactory =
@@ -81,6 +83,8 @@ public:
 
     ChannelTitleBar* TitleBar() const { return titleBar_; }
     ControlBar* Controls() const { return controlBar_; }
+    // Pause, rewind and the way back to live.
+    PlaybackControl& Playback() const { return *playback_; }
     MediaOutput* Player() const { return player_.get(); }
     // Makes the player the first time it is needed: at once with a
     // factory of the caller's, else right after the view's first paint (or
@@ -126,10 +130,16 @@ private:
     bool FallBack(const PlayerReport& report);
     void PlayFallbackStream(std::size_t index);
     void PlayStream(const Stream& stream);
+    // Every stream reaches the player here.
+    void PlayStream(const std::u16string& address, const StreamHeaders& headers);
     void EndFallback();
 
     ChannelTitleBar* titleBar_ = nullptr;
     ControlBar* controlBar_ = nullptr;
+    PlaybackControl* playback_ = nullptr;
+    // The stream last given to the player, to open it again.
+    std::u16string lastAddress_;
+    StreamHeaders lastHeaders_;
     PlayerFactory playerFactory_;
     bool playerMade_ = false;
     bool playerAfterPaint_ = false;

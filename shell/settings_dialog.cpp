@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
@@ -17,6 +18,7 @@
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"
 #include "shell/main_frame.h"
+#include "shell/playback_control.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 
@@ -34,6 +36,8 @@ const QRect kSourceLabelUnits(6, 74, 150, 10);
 const QRect kSourceFieldUnits(6, 86, 150, 12);
 const QRect kGuideLabelUnits(6, 104, 150, 10);
 const QRect kGuideFieldUnits(6, 116, 150, 12);
+const QRect kTimeshiftLabelUnits(6, 136, 110, 10);
+const QRect kTimeshiftFieldUnits(118, 134, 38, 12);
 
 }  // namespace
 
@@ -72,6 +76,11 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     guide_ = new QLineEdit(this);
     SetControlId(guideLabel_, kGuideLabelId);
     SetControlId(guide_, kGuideFieldId);
+    timeshiftLabel_ = new QLabel(QStringLiteral("static_timeshift"), this);
+    timeshift_ = new QSpinBox(this);
+    timeshift_->setRange(0, PlaybackControl::kMostMinutes);
+    SetControlId(timeshiftLabel_, kTimeshiftLabelId);
+    SetControlId(timeshift_, kTimeshiftFieldId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -94,7 +103,9 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     source_->setPlaceholderText(QString::fromStdU16String(DefaultUpdateServer()));
     // 5. The guide's addresses.
     guide_->setText(QString::fromStdU16String(GetStringSetting(kGuideSources, u"")));
-    // 6. The soft keys.
+    // 6. How far back a live stream can be paused and rewound.
+    timeshift_->setValue(GetIntSetting(kTimeshiftMinutes, PlaybackControl::kDefaultMinutes));
+    // 7. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -126,6 +137,7 @@ void SettingsDialog::Store() {
     guideChanged_ = guide != GetStringSetting(kGuideSources, u"");
     if (guideChanged_)
         SetStringSetting(kGuideSources, guide);
+    SetIntSetting(kTimeshiftMinutes, timeshift_->value());
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -145,6 +157,10 @@ void SettingsDialog::OnSize(int width, int) {
     place(source_, kSourceFieldUnits);
     place(guideLabel_, kGuideLabelUnits);
     place(guide_, kGuideFieldUnits);
+    place(timeshiftLabel_, kTimeshiftLabelUnits);
+    place(timeshift_, kTimeshiftFieldUnits);
+    timeshift_->resize(timeshift_->width(),
+                       std::max(timeshift_->height(), timeshift_->sizeHint().height()));
     for (QLineEdit* field : {source_, guide_})
         field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
     // The chooser keeps the height it needs for its font.

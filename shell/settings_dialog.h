@@ -21,6 +21,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace lumora {
 
@@ -36,6 +37,8 @@ public:
     static constexpr int kSourceFieldId = 1022;
     static constexpr int kGuideLabelId = 1023;
     static constexpr int kGuideFieldId = 1024;
+    static constexpr int kTimeshiftLabelId = 1025;
+    static constexpr int kTimeshiftFieldId = 1026;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -45,6 +48,7 @@ public:
     QCheckBox* FallbackCheck() const { return fallbackCheck_; }
     QLineEdit* SourceField() const { return source_; }
     QLineEdit* GuideField() const { return guide_; }
+    QSpinBox* TimeshiftField() const { return timeshift_; }
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
     // OK stored other guide addresses.
@@ -65,6 +69,8 @@ private:
     QLineEdit* source_ = nullptr;
     QLabel* guideLabel_ = nullptr;
     QLineEdit* guide_ = nullptr;
+    QLabel* timeshiftLabel_ = nullptr;
+    QSpinBox* timeshift_ = nullptr;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
 };

@@ -399,8 +399,7 @@ bool OpenGuide(const std::string& store) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     // The rows must find their programmes, or the figures say nothing.
     const lumora::Channel* last = lumora::AllChannels().back();
-    return theGuide->Ready() &&
-           theGuide->On(last->id, lumora::ProgrammeGuide::Now()).has_value();
+    return theGuide->Ready() && theGuide->On(last->id, lumora::ProgrammeGuide::Now()).has_value();
 }
 
 bool LoadData(const std::filesystem::path& folder) {
