@@ -311,42 +311,37 @@ bool ReadCatchupField(std::string_view key, std::string_view value, CatchupField
 
 namespace {
 
-// A line's fields with its SIPTV days taken in where it states no style or
-// days of its own.
-CatchupFields WithArchiveDays(CatchupFields fields) {
-    if (fields.archiveDays) {
-        if (!fields.style)
-            fields.style = std::string(CatchupStyleName(CatchupStyle::Shift));
-        if (!fields.days)
-            fields.days = fields.archiveDays;
-    }
-    return fields;
+// The style a line states; its SIPTV days stand for "shift" where it states none.
+std::optional<std::string_view> StyleOf(const CatchupFields& line) {
+    if (line.style)
+        return *line.style;
+    if (line.archiveDays)
+        return CatchupStyleName(CatchupStyle::Shift);
+    return std::nullopt;
 }
 
-template <typename T>
-const std::optional<T>& EntryOrHeader(const std::optional<T>& entry,
-                                      const std::optional<T>& header) {
-    return entry ? entry : header;
+std::optional<std::int32_t> DaysOf(const CatchupFields& line) {
+    return line.days ? line.days : line.archiveDays;
 }
 
 }  // namespace
 
-CatchupAttributes ResolveCatchup(const CatchupFields& entryFields,
-                                 const CatchupFields& headerFields) {
-    const CatchupFields entry = WithArchiveDays(entryFields);
-    const CatchupFields header = WithArchiveDays(headerFields);
-    const std::optional<std::string>& style = EntryOrHeader(entry.style, header.style);
+CatchupAttributes ResolveCatchup(const CatchupFields& entry, const CatchupFields& header) {
+    std::optional<std::string_view> style = StyleOf(entry);
+    if (!style)
+        style = StyleOf(header);
+    const std::optional<std::string>& source = entry.source ? entry.source : header.source;
     CatchupAttributes catchup;
-    catchup.source = EntryOrHeader(entry.source, header.source).value_or(std::string());
     if (style)
         catchup.style = ParseCatchupStyle(*style);
-    else if (!catchup.source.empty())
+    else if (source && !source->empty())
         catchup.style = CatchupStyle::Default;
     if (!catchup.style)
         return {};
-    catchup.days = EntryOrHeader(entry.days, header.days);
+    catchup.source = source.value_or(std::string());
+    catchup.days = DaysOf(entry) ? DaysOf(entry) : DaysOf(header);
     catchup.correctionMinutes =
-        EntryOrHeader(entry.correctionMinutes, header.correctionMinutes).value_or(0);
+        (entry.correctionMinutes ? entry.correctionMinutes : header.correctionMinutes).value_or(0);
     return catchup;
 }
 
