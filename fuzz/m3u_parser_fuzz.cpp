@@ -2,8 +2,8 @@
 // holds, every entry it gives has a stream address a player can be handed
 // and a display name without control characters (tabs are blanks), entries and malformed
 // lines together are no more than the playlist's lines, a cleaned name
-// states no negative resolution, and the guide addresses, names and shifts
-// stay within their bounds.
+// states no negative resolution, and the guide addresses, names, shifts and
+// catch-up attributes stay within their bounds.
 
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/catchup_attributes.h"
 #include "catalogue/guide_attributes.h"
 #include "playlist/m3u_playlist.h"
 
@@ -42,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         if (entry.tvgName.size() > kMaxTvgTextBytes || HasControlCharacters(entry.tvgName) ||
             std::abs(entry.tvgShiftMinutes) > kMaxTvgShiftMinutes)
+            std::abort();
+        const CatchupAttributes& catchup = entry.catchup;
+        if ((!catchup.style && catchup != CatchupAttributes{}) ||
+            catchup.source.size() > kMaxCatchupSourceBytes ||
+            HasControlCharacters(catchup.source) ||
+            (catchup.days && (*catchup.days < 1 || *catchup.days > kMaxCatchupDays)) ||
+            std::abs(catchup.correctionMinutes) > kMaxCatchupCorrectionMinutes)
             std::abort();
     }
     if (playlist.guideAddresses.size() > kMaxGuideAddresses)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "catalogue/catchup_attributes.h"
 #include "catalogue/guide_attributes.h"
 #include "document/text_encoding.h"
 #include "playlist/country_codes.h"
@@ -471,6 +472,7 @@ void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playli
         draft.tvgId = entry.tvgId;
         draft.tvgName = entry.tvgName;
         draft.tvgShiftMinutes = entry.tvgShiftMinutes;
+        draft.catchup = entry.catchup;
         draft.nodeBase = std::string(NodeBaseOf(key, country));
         if (draft.name.empty())
             draft.name = draft.nodeBase;
@@ -542,6 +544,7 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
     node.SetString(kPTextAttribute, draft.tvgId);
     node.SetString(kCategoryAttribute, std::string(CategoryKeyFor(*categories)));
     WriteGuideAttributes(node, draft);
+    WriteCatchupAttributes(draft.catchup, node);
 
     std::vector<const StreamSource*> streams;
     for (const StreamSource& source : draft.streams)

@@ -91,6 +91,7 @@ private:
         std::string tvgId;                         // tvg-id of the first entry, as written
         std::string tvgName;                       // tvg-name of the first entry
         std::int32_t tvgShiftMinutes = 0;          // of the first entry
+        CatchupAttributes catchup;                 // of the first entry
         std::string nodeBase;                      // the key without its country suffix
         std::vector<std::string> groupCategories;  // of the first entry that has any
         std::vector<StreamSource> streams;

@@ -286,9 +286,63 @@ std::optional<ExtinfFields> ParseExtinfLine(std::string_view line) {
         else if (EqualsIgnoringCase(key, "http-referrer") ||
                  EqualsIgnoringCase(key, "http-referer"))
             fields.referrer = std::move(trimmed);
+        else
+            ReadCatchupField(key, trimmed, fields.catchup);
     });
     fields.displayName = std::string(Trim(rest.substr(comma + 1)));
     return fields;
+}
+
+bool ReadCatchupField(std::string_view key, std::string_view value, CatchupFields& fields) {
+    if (EqualsIgnoringCase(key, "catchup") || EqualsIgnoringCase(key, "catchup-type"))
+        fields.style = std::string(Trim(value));
+    else if (EqualsIgnoringCase(key, "catchup-source"))
+        fields.source = BoundedCatchupSource(value);
+    else if (EqualsIgnoringCase(key, "catchup-days"))
+        fields.days = ParseCatchupDays(value);
+    else if (EqualsIgnoringCase(key, "catchup-correction"))
+        fields.correctionMinutes = ParseTvgShiftMinutes(value);
+    else if (EqualsIgnoringCase(key, "timeshift") || EqualsIgnoringCase(key, "tvg-rec"))
+        fields.archiveDays = ParseCatchupDays(value);
+    else
+        return false;
+    return true;
+}
+
+namespace {
+
+// The style a line states; its SIPTV days stand for "shift" where it states none.
+std::optional<std::string_view> StyleOf(const CatchupFields& line) {
+    if (line.style)
+        return *line.style;
+    if (line.archiveDays)
+        return CatchupStyleName(CatchupStyle::Shift);
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> DaysOf(const CatchupFields& line) {
+    return line.days ? line.days : line.archiveDays;
+}
+
+}  // namespace
+
+CatchupAttributes ResolveCatchup(const CatchupFields& entry, const CatchupFields& header) {
+    std::optional<std::string_view> style = StyleOf(entry);
+    if (!style)
+        style = StyleOf(header);
+    const std::optional<std::string>& source = entry.source ? entry.source : header.source;
+    CatchupAttributes catchup;
+    if (style)
+        catchup.style = ParseCatchupStyle(*style);
+    else if (source && !source->empty())
+        catchup.style = CatchupStyle::Default;
+    if (!catchup.style)
+        return {};
+    catchup.source = source.value_or(std::string());
+    catchup.days = DaysOf(entry) ? DaysOf(entry) : DaysOf(header);
+    catchup.correctionMinutes =
+        (entry.correctionMinutes ? entry.correctionMinutes : header.correctionMinutes).value_or(0);
+    return catchup;
 }
 
 std::optional<std::int32_t> ParseTvgShiftMinutes(std::string_view hours) {
@@ -417,12 +471,15 @@ void M3uParser::AddHeader(std::string_view line) {
     // Each header starts a playlist of its own (playlists are concatenated),
     // so a shift lasts until the next header.
     headerShiftMinutes_ = 0;
+    headerCatchup_ = {};
     ForEachAttribute(
         line.substr(kHeaderLine.size()), [&](std::string_view key, std::string_view value) {
             if (EqualsIgnoringCase(key, "url-tvg") || EqualsIgnoringCase(key, "x-tvg-url"))
                 AddGuideAddresses(value, playlist_.guideAddresses);
             else if (EqualsIgnoringCase(key, "tvg-shift"))
                 headerShiftMinutes_ = ParseTvgShiftMinutes(value).value_or(0);
+            else
+                ReadCatchupField(key, value, headerCatchup_);
         });
 }
 
@@ -492,6 +549,7 @@ void M3uParser::AddAddress(std::string_view line, bool truncated) {
     // attributes of the "#EXTINF" line.
     entry.userAgent = FirstNonEmpty({split.userAgent, directives.userAgent, fields.userAgent});
     entry.referrer = FirstNonEmpty({split.referrer, directives.referrer, fields.referrer});
+    entry.catchup = ResolveCatchup(fields.catchup, headerCatchup_);
     playlist_.entries.push_back(std::move(entry));
 }
 
@@ -501,6 +559,7 @@ M3uPlaylist M3uParser::Finish() {
     pending_.reset();
     directives_ = {};
     headerShiftMinutes_ = 0;
+    headerCatchup_ = {};
     firstLine_ = true;
     return std::move(playlist_);
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catchup_attributes.h"
+
 namespace lumora {
 
 // M3U playlists as public lists and providers write them. Standard library
@@ -26,6 +28,9 @@ struct M3uEntry {
     std::string address;      // absolute, without request headers
     std::string userAgent;    // request headers the stream needs, may be empty
     std::string referrer;
+    // The entry's catch-up attributes over the "#EXTM3U" line's
+    // (ResolveCatchup); no style when the channel has no catch-up.
+    CatchupAttributes catchup;
 };
 
 struct M3uPlaylist {
@@ -45,6 +50,27 @@ struct M3uPlaylist {
 // line counts as malformed. Real entries are a few hundred bytes.
 inline constexpr std::size_t kMaxM3uLineBytes = 64 * 1024;
 
+// The catch-up attributes one "#EXTM3U" or "#EXTINF" line states, each
+// bounded as in catchup_attributes.h; what the line does not state stays
+// empty. A stated style or source that is unusable counts as stated (an
+// entry's catchup="none" takes the "#EXTM3U" line's style away); days and
+// corrections that are not numbers count as not stated.
+struct CatchupFields {
+    std::optional<std::string> style;   // "catchup" or "catchup-type", as written
+    std::optional<std::string> source;  // "catchup-source"
+    std::optional<std::int32_t> days;   // "catchup-days"
+    // "catchup-correction", hours read as "tvg-shift" is, in minutes.
+    std::optional<std::int32_t> correctionMinutes;
+    // The SIPTV forms "timeshift" and "tvg-rec": days of the style "shift",
+    // where the line states no style or days of its own.
+    std::optional<std::int32_t> archiveDays;
+};
+// True when the key names a catch-up attribute; its value is then in `fields`.
+bool ReadCatchupField(std::string_view key, std::string_view value, CatchupFields& fields);
+// An entry's catch-up: each field from the entry, else from the "#EXTM3U"
+// line. A source without a style is the whole address (style "default").
+CatchupAttributes ResolveCatchup(const CatchupFields& entry, const CatchupFields& header);
+
 // The "#EXTINF" fields of one line, or nothing when the line is not usable
 // (no comma before the display name, control characters).
 struct ExtinfFields {
@@ -56,6 +82,7 @@ struct ExtinfFields {
     std::string displayName;
     std::string userAgent;
     std::string referrer;
+    CatchupFields catchup;  // the entry's own
 };
 std::optional<ExtinfFields> ParseExtinfLine(std::string_view line);
 
@@ -119,7 +146,8 @@ private:
     };
 
     void AddDirective(std::string_view line);
-    // An "#EXTM3U" line: its guides, and the shift for the entries after it.
+    // An "#EXTM3U" line: its guides, and the shift and catch-up for the
+    // entries after it.
     void AddHeader(std::string_view line);
     void AddAddress(std::string_view line, bool truncated);
 
@@ -128,6 +156,7 @@ private:
     std::optional<Pending> pending_;
     Directives directives_;
     std::int32_t headerShiftMinutes_ = 0;
+    CatchupFields headerCatchup_;
     bool firstLine_ = true;
 };
 

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "catalogue/catchup_attributes.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "playlist/catalogue_builder.h"
@@ -159,6 +162,41 @@ TEST(PlaylistGuides, TheCatalogueKeepsGuidesAndWhatMatchingNeeds) {
             << row.node;
         EXPECT_EQ(channel->GetInt("tvg-shift", 0), row.shift.value_or(0)) << row.node;
     }
+}
+
+TEST(PlaylistCatchup, TheCatalogueKeepsEachChannelsCatchupForLaterReading) {
+    std::unique_ptr<DocNode> root = BuildOwn(
+        "#EXTM3U catchup=\"append\" catchup-source=\"&cutv={Y}\"\n"
+        "#EXTINF:-1 tvg-id=\"One.de\" catchup-days=3 catchup-correction=-1,One\n"
+        "http://p.example/1\n"
+        "#EXTINF:-1 tvg-id=\"One.de\" catchup=shift,One\nhttp://p.example/1b\n"
+        "#EXTINF:-1 tvg-id=\"Two.de\" catchup=none,Two\nhttp://p.example/2\n"
+        "#EXTINF:-1 tvg-id=\"Three.de\" catchup=xc catchup-source=\"\",Three\n"
+        "http://p.example/3\n");
+    const DocNode* one = root->Child("de")->Child("One");
+    const DocNode* two = root->Child("de")->Child("Two");
+    const DocNode* three = root->Child("de")->Child("Three");
+    ASSERT_TRUE(one && two && three);
+    // The first entry of a channel gives its catch-up; the style's name is
+    // the catalogue's, the correction in minutes.
+    EXPECT_EQ(one->GetString("catchup"), "append");
+    EXPECT_EQ(one->GetWString("catchup-source"), u"&cutv={Y}");
+    EXPECT_EQ(one->GetInt("catchup-days", 0), 3);
+    EXPECT_EQ(one->GetInt("catchup-correction", 0), -60);
+    for (const char* name : {"catchup", "catchup-source", "catchup-days", "catchup-correction"})
+        EXPECT_EQ(two->FindAttribute(name), nullptr) << name;
+    EXPECT_EQ(three->GetString("catchup"), "xc");
+    EXPECT_EQ(three->FindAttribute("catchup-source"), nullptr);
+    EXPECT_EQ(three->FindAttribute("catchup-days"), nullptr);
+
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("catchup-" + std::to_string(::getpid()) + ".lmch");
+    ASSERT_TRUE(root->SaveToFile(FromUtf8(file.string())));
+    EXPECT_EQ(ReadChannelCatchup(FromUtf8(file.string()), "de_One"),
+              (CatchupAttributes{CatchupStyle::Append, "&cutv={Y}", 3, -60}));
+    EXPECT_EQ(ReadChannelCatchup(FromUtf8(file.string()), "de_Two"), CatchupAttributes{});
+    EXPECT_EQ(ReadChannelCatchup(FromUtf8(file.string()), "de_Four"), std::nullopt);
+    std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -240,5 +240,61 @@ TEST(PlaylistGuides, HeaderGuidesAndEntryAttributesAreKept) {
     }
 }
 
+CatchupAttributes Catchup(std::optional<CatchupStyle> style, std::string source = {},
+                          std::optional<std::int32_t> days = {}, std::int32_t correction = 0) {
+    return CatchupAttributes{style, std::move(source), days, correction};
+}
+
+TEST(PlaylistCatchup, EntriesTakeTheHeaderDefaultsAndOverrideThemFieldByField) {
+    const std::string longSource = "http://p/" + std::string(3000, 's');
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<CatchupAttributes> entries;
+    } rows[] = {
+        {"header defaults, an entry's own days",
+         "#EXTM3U catchup=\"append\" catchup-source=\"?utc={utc}\" catchup-days=\"3\"\n"
+         "#EXTINF:-1,A\nhttp://p/a\n#EXTINF:-1 catchup-days=5,B\nhttp://p/b\n",
+         {Catchup(CatchupStyle::Append, "?utc={utc}", 3),
+          Catchup(CatchupStyle::Append, "?utc={utc}", 5)}},
+        {"an entry's style, and one that turns catch-up off",
+         "#EXTM3U catchup=shift catchup-correction=1\n#EXTINF:-1 catchup=\"flussonic\",A\n"
+         "http://p/a\n#EXTINF:-1 catchup=\"none\",B\nhttp://p/b\n",
+         {Catchup(CatchupStyle::Flussonic, "", {}, 60), Catchup({})}},
+        {"catchup-type, any case, hours of correction",
+         "#EXTM3U\n#EXTINF:-1 CATCHUP-TYPE=\"XC\" Catchup-Correction=\"-1,5\",A\nhttp://p/a\n",
+         {Catchup(CatchupStyle::Xc, "", {}, -90)}},
+        {"SIPTV days are the style shift",
+         "#EXTM3U\n#EXTINF:-1 timeshift=\"3\",A\nhttp://p/a\n#EXTINF:-1 tvg-rec=7,B\nhttp://p/b\n"
+         "#EXTINF:-1 timeshift=0,C\nhttp://p/c\n",
+         {Catchup(CatchupStyle::Shift, "", 3), Catchup(CatchupStyle::Shift, "", 7), Catchup({})}},
+        {"SIPTV days give way to the line's own style and days",
+         "#EXTM3U tvg-rec=9\n#EXTINF:-1 catchup=default catchup-source=\"http://x/{utc}\" "
+         "timeshift=2,A\nhttp://p/a\n#EXTINF:-1 catchup-days=4,B\nhttp://p/b\n",
+         {Catchup(CatchupStyle::Default, "http://x/{utc}", 2),
+          Catchup(CatchupStyle::Shift, "", 4)}},
+        {"a source alone is the whole address",
+         "#EXTM3U\n#EXTINF:-1 catchup-source=\"http://a/{utc}\",A\nhttp://p/a\n",
+         {Catchup(CatchupStyle::Default, "http://a/{utc}")}},
+        {"a later header starts again",
+         "#EXTM3U catchup=shift\n#EXTINF:-1,A\nhttp://p/a\n#EXTM3U\n#EXTINF:-1,B\nhttp://p/b\n",
+         {Catchup(CatchupStyle::Shift), Catchup({})}},
+        {"unusable values are bounded or dropped",
+         "#EXTM3U catchup-days=2 catchup-source=\"http://h/{utc}\"\n"
+         "#EXTINF:-1 catchup=default catchup-source=\"" +
+             longSource +
+             "\" catchup-days=1000 catchup-correction=30,A\nhttp://p/a\n"
+             "#EXTINF:-1 catchup-days=x,B\nhttp://p/b\n#EXTINF:-1 catchup=vod,C\nhttp://p/c\n",
+         {Catchup(CatchupStyle::Default, "", 365),
+          Catchup(CatchupStyle::Default, "http://h/{utc}", 2), Catchup({})}},
+    };
+    for (const auto& row : rows) {
+        const M3uPlaylist playlist = ParseM3uText(row.text);
+        ASSERT_EQ(playlist.entries.size(), row.entries.size()) << row.what;
+        for (std::size_t i = 0; i < row.entries.size(); ++i)
+            EXPECT_EQ(playlist.entries[i].catchup, row.entries[i]) << row.what << " #" << i;
+    }
+}
+
 }  // namespace
 }  // namespace lumora
