@@ -93,7 +93,8 @@ void PlaybackControl::ShowPosition() {
     if (last_.paused)
         mark = Text("str_paused");
     if (BehindLive())
-        mark += (mark.isEmpty() ? QString() : QStringLiteral(" ")) + BehindText(lumora::BehindLive(last_));
+        mark += (mark.isEmpty() ? QString() : QStringLiteral(" ")) +
+                BehindText(lumora::BehindLive(last_));
     title_.setMark(mark);
     if (!movable || bar_.Dragging())
         return;

@@ -99,8 +99,8 @@ void PositionBar::paintEvent(QPaintEvent*) {
     if (!thumb.isNull()) {
         const QRect device(0, 0, thumb.width(), thumb.height());
         const QSize size = ToLogical(device).size();
-        painter.drawImage(QRect(QPoint(at - size.width() / 2, (height() - size.height()) / 2), size),
-                          thumb);
+        painter.drawImage(
+            QRect(QPoint(at - size.width() / 2, (height() - size.height()) / 2), size), thumb);
     } else {
         painter.fillRect(QRect(at - thickness / 2, 0, thickness, height()), QColor(kHeldColour));
     }

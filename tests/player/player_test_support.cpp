@@ -41,7 +41,8 @@ bool MakeStreamsIn(const QString& root) {
         RunFfmpeg(TestSources(6) + QStringList{"-f", "mpegts", root + "/stream.ts"}) &&
         QDir(root).mkpath("hls") &&
         RunFfmpeg(TestSources(6) + QStringList{"-f", "hls", "-hls_time", "2", "-hls_list_size", "0",
-                                               root + "/hls/index.m3u8"});
+                                               root + "/hls/index.m3u8"}) &&
+        RunFfmpeg(TestSources(20) + QStringList{"-f", "mpegts", root + "/long.ts"});
     QFile page(root + "/page.html");
     return made && page.open(QIODevice::WriteOnly) &&
            page.write("<html><body><p>This is a web page, not a stream.</p></body></html>\n") > 0;
@@ -52,7 +53,7 @@ bool MakeStreamsIn(const QString& root) {
 // side by side never see half-made streams.
 QString MakeStreams() {
     const QString root = QString(LUMORA_BUILD_DIR) + "/tests/player/streams";
-    if (QFile::exists(root + "/page.html"))
+    if (QFile::exists(root + "/page.html") && QFile::exists(root + "/long.ts"))
         return root;
     QTemporaryDir scratch(root + "-XXXXXX");
     scratch.setAutoRemove(true);
@@ -62,6 +63,8 @@ QString MakeStreams() {
     }
     if (QDir().rename(scratch.path(), root))
         scratch.setAutoRemove(false);
+    else
+        QFile::rename(scratch.path() + "/long.ts", root + "/long.ts");  // a tree made before it
     return root;
 }
 

@@ -18,8 +18,9 @@
 namespace lumora::test {
 
 // Streams made once per build tree (<build>/tests/player/streams):
-// stream.ts (MPEG-TS, 6 s, testsrc2 320x240 + sine), hls/index.m3u8 (2 s
-// segments), page.html (an HTML page that is no stream).
+// stream.ts (MPEG-TS, 6 s, testsrc2 320x240 + sine), long.ts (the same,
+// 20 s), hls/index.m3u8 (2 s segments), page.html (an HTML page that is no
+// stream).
 const QString& StreamFolder();
 
 // The loopback server of stream_server.py; ended by the destructor.

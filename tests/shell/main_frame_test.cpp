@@ -56,6 +56,8 @@
 #include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/mpris_service.h"
+#include "shell/playback_control.h"
+#include "shell/position_bar.h"
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
 #include "shell/shell_hooks.h"
@@ -208,6 +210,8 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_channel_update", ID_CHANNEL_UPDATE},
         {"menu_update_guide", ID_GUIDE_UPDATE},
         {"menu_guide", ID_GUIDE},
+        {"menu_pause", ID_PAUSE},
+        {"menu_live", ID_LIVE},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -232,7 +236,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[6]->trigger();  // "menu_about"
+    actions[8]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
@@ -903,6 +907,65 @@ TEST_F(MainFrameTest, ScreenshotsAt96And192Dpi) {
         EXPECT_EQ(QColor(image.pixel(0, bar + 1)), BackgroundBrush().color());
         test::SaveScreenshot(frame, QStringLiteral("main_window_%1dpi").arg(dpi));
     }
+}
+
+TEST_F(MainFrameTest, PauseRewindAndLiveMoveWithinTheBufferAndSayWhereThePictureIs) {
+    SetIntSetting(kTimeshiftMinutes, 10);
+    MainFrame& frame = MakeFrame(TwoChannels());
+    ASSERT_TRUE(ShowActive());
+    PlayerView& view = frame.View();
+    view.OnMessage(UM_PLAY, FindChannel("de_one"));
+    EXPECT_EQ(player_->timeshiftSeconds, 600);
+    PositionBar& bar = *view.Controls()->positionBar();
+    player_->position = {true, 500, 100, 501, true, false, 400};
+    view.Tick();
+    EXPECT_TRUE(bar.isVisible());
+    EXPECT_EQ(bar.shown().text, Text("str_live"));
+
+    // Paused: the title strip says so, and the bar takes the arrow keys.
+    QTest::keyClick(&frame, Qt::Key_P);
+    EXPECT_TRUE(player_->position.paused);
+    EXPECT_TRUE(bar.hasFocus());
+    player_->position.end = 531;
+    view.Tick();
+    EXPECT_EQ(view.TitleBar()->mark(), Text("str_paused") + QStringLiteral(" -00:31"));
+    QTest::keyClick(&bar, Qt::Key_Left);
+    EXPECT_DOUBLE_EQ(player_->position.position, 470);
+    // Never further back than the buffer holds (here less than the window).
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(&bar, Qt::Key_Left);
+    EXPECT_DOUBLE_EQ(player_->position.position, 100);
+    EXPECT_EQ(bar.shown().text, QStringLiteral("-07:11"));
+
+    // Back to live: playing again, at the edge.
+    QTest::keyClick(&frame, Qt::Key_L);
+    EXPECT_FALSE(player_->position.paused);
+    EXPECT_DOUBLE_EQ(player_->position.position, 531 - kLiveMarginSeconds / 2);
+    view.Tick();
+    EXPECT_TRUE(view.TitleBar()->mark().isEmpty());
+}
+
+TEST_F(MainFrameTest, ABufferPastItsWindowWhileWatchingLiveOpensTheStreamAgain) {
+    SetIntSetting(kTimeshiftMinutes, 1);
+    MainFrame& frame = MakeFrame(TwoChannels());
+    frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+    ASSERT_EQ(player_->played.size(), 1u);
+    player_->position = {true, 100, 0, 101, true, false, 60};
+    frame.View().Tick();
+    EXPECT_EQ(player_->played.size(), 1u);
+    player_->position.bufferAge = 67;
+    frame.View().Tick();
+    ASSERT_EQ(player_->played.size(), 2u);
+    EXPECT_EQ(player_->played[1], player_->played[0]);
+
+    // With pausing off there is nothing to move in.
+    SetIntSetting(kTimeshiftMinutes, 0);
+    frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+    EXPECT_EQ(player_->timeshiftSeconds, 0);
+    player_->position = {true, 100, 0, 101, true, false, 6000};
+    frame.View().Tick();
+    EXPECT_FALSE(frame.View().Controls()->positionBar()->isVisibleTo(&frame));
+    EXPECT_EQ(player_->played.size(), 3u);
 }
 
 // A grid over both channels, "Eins" (with a past, a current and a later

@@ -145,6 +145,21 @@ void FakeOutput::Stop() {
     calls.push_back("stop");
 }
 
+void FakeOutput::SetTimeshift(int seconds, const std::string&) {
+    timeshiftSeconds = seconds;
+    calls.push_back("timeshift");
+}
+
+void FakeOutput::SetPaused(bool paused) {
+    position.paused = paused;
+    calls.push_back("pause");
+}
+
+void FakeOutput::SeekTo(double to) {
+    position.position = to;
+    calls.push_back("seek");
+}
+
 void FakeOutput::SetVolume(int value) {
     volume = value;
     calls.push_back("volume");

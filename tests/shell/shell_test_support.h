@@ -75,6 +75,12 @@ public:
     void SetVolume(int volume) override;
     void ToggleFullScreen() override;
     bool IsFullScreen() const override { return fullScreen_; }
+    // Pause and rewind act on `position`, which a test sets as a player
+    // would report it; "timeshift", "pause", "seek" join the calls.
+    void SetTimeshift(int seconds, const std::string& folder) override;
+    void SetPaused(bool paused) override;
+    void SeekTo(double to) override;
+    PlaybackPosition Position() const override { return position; }
     // What the player's own Esc does: leaves full screen without the view.
     void LeaveFullScreenByItself();
     // A player of which a part could not start: not ready (nothing plays)
@@ -82,6 +88,8 @@ public:
     void FailToStart(bool ready, const std::u16string& reason);
 
     std::vector<std::u16string> played;
+    PlaybackPosition position;
+    int timeshiftSeconds = 0;
     // Every call in order: "play", "stop", "volume".
     std::vector<std::string> calls;
     int volume = -1;
