@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <map>
 #include <unordered_set>
 
 #include "document/text_encoding.h"
@@ -159,6 +160,30 @@ std::optional<CatchupAttributes> ReadChannelCatchup(const std::u16string& path,
     if (!channel)
         return std::nullopt;
     return ReadCatchupAttributes(*channel);
+}
+
+CatchupDirectory ReadCatalogueCatchup(const std::u16string& path) {
+    CatchupDirectory directory;
+    DocView view;
+    if (!view.LoadFromFile(path))
+        return directory;
+    // Countries by code, each code's first node: of two countries that
+    // could hold one id, the smaller code's channel is filed first and
+    // counts, as the catalogue load decides.
+    std::map<std::string_view, DocView::Node> countries;
+    for (DocView::Node country : view.Root().Children())
+        countries.emplace(country.Name(), country);
+    for (const auto& [code, country] : countries) {
+        for (DocView::Node channel : country.Children()) {
+            CatchupAttributes catchup = ReadCatchupAttributes(channel);
+            if (!catchup.style)
+                continue;
+            std::string id = std::string(code) + '_' + std::string(channel.Name());
+            // emplace keeps the first of two channel nodes with one name.
+            directory.emplace(std::move(id), std::move(catchup));
+        }
+    }
+    return directory;
 }
 
 }  // namespace lumora

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "document/doc_node.h"
 #include "document/doc_view.h"
@@ -93,5 +94,12 @@ std::optional<DocView::Node> FindCatalogueChannel(DocView::Node root, std::strin
 // a large catalogue.
 std::optional<CatchupAttributes> ReadChannelCatchup(const std::u16string& path,
                                                     std::string_view channelId);
+
+// The catch-up of every channel of the catalogue file at `path` that has
+// one, by channel id, found as FindCatalogueChannel finds them; empty when
+// the file cannot be read. Reads the whole file once: for a list or a grid
+// that marks what can be watched again, off the UI thread.
+using CatchupDirectory = std::unordered_map<std::string, CatchupAttributes>;
+CatchupDirectory ReadCatalogueCatchup(const std::u16string& path);
 
 }  // namespace lumora

@@ -45,7 +45,7 @@ const FallbackTable& Table() {
         {"menu_guide", u"TV guide"},
         {"menu_watch", u"Watch"},
         {"msg_programme_ended",
-         u"This programme has ended. Past programmes cannot be watched yet."},
+         u"This programme has ended, and the channel keeps no archive of it."},
         {"msg_programme_not_started", u"This programme has not started yet."},
         {"static_programme_category", u"Category:"},
         {"static_programme_channel", u"Channel:"},
@@ -59,6 +59,13 @@ const FallbackTable& Table() {
         {"str_paused", u"Paused"},
         {"str_live", u"Live"},
         {"static_timeshift", u"Pause live TV, minutes (0: off)"},
+        {"menu_watch_from_start", u"Watch from start"},
+        {"str_not_live", u"Not live"},
+        {"str_catchup_unavailable", u"This programme cannot be played from the archive."},
+        {"str_catchup_failed", u"The archive could not be played"},
+        {"msg_catchup_live",
+         u"The programme could not be played from the provider's archive. Watch the channel live "
+         u"instead?"},
     };
     return table;
 }

@@ -37,6 +37,9 @@ GuideGridDialog::GuideGridDialog(QWidget* owner, std::vector<Channel*> channels,
 
     menu_ = new QMenu(this);
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_details"), kDetailsCommand);
+    fromStart_ =
+        SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), kFromStartCommand);
+    connect(menu_, &QMenu::aboutToShow, this, &GuideGridDialog::UpdateMenu);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), kCloseCommand);
     SoftKeys()->SetKey(SoftKey::Left, Text("menu_watch"), kWatchCommand);
@@ -53,6 +56,7 @@ bool GuideGridDialog::OnCommand(int command) {
     switch (command) {
     case kWatchCommand: Watch(); return true;
     case kDetailsCommand: ShowDetails(); return true;
+    case kFromStartCommand: WatchFromStart(); return true;
     case kCloseCommand: done(kDialogResultCancel); return true;
     default: return false;
     }
@@ -69,8 +73,37 @@ void GuideGridDialog::Watch() {
         Play(channel);
         return;
     }
+    if (programme->stop <= now && InArchive(*channel, *programme)) {
+        PlayArchived(channel, *programme);
+        return;
+    }
     ShowTextMessage(this,
                     programme->stop <= now ? "msg_programme_ended" : "msg_programme_not_started");
+}
+
+bool GuideGridDialog::InArchive(const Channel& channel, const ProgrammeSummary& programme) const {
+    return guide_ != nullptr && guide_->InArchive(channel.id, programme, ProgrammeGuide::Now());
+}
+
+void GuideGridDialog::UpdateMenu() {
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    const std::int64_t now = ProgrammeGuide::Now();
+    fromStart_->setEnabled(channel != nullptr && programme && programme->stop > now &&
+                           InArchive(*channel, *programme));
+}
+
+void GuideGridDialog::WatchFromStart() {
+    UpdateMenu();
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    if (fromStart_->isEnabled() && channel != nullptr && programme)
+        PlayArchived(channel, *programme);
+}
+
+void GuideGridDialog::PlayArchived(Channel* channel, const ProgrammeSummary& programme) {
+    archived_ = programme;
+    Play(channel);
 }
 
 void GuideGridDialog::ShowDetails() {
@@ -86,9 +119,14 @@ void GuideGridDialog::ShowDetails() {
         details.emplace();
         details->summary = *programme;
     }
-    ProgrammeDetailsDialog page(this, *channel, *details);
+    const std::int64_t now = ProgrammeGuide::Now();
+    const bool onNow = programme->start <= now && now < programme->stop;
+    const bool inArchive = !onNow && InArchive(*channel, *programme);
+    ProgrammeDetailsDialog page(this, *channel, *details, inArchive);
     page.exec();
-    if (page.WatchRequested())
+    if (page.WatchRequested() && inArchive)
+        PlayArchived(channel, *programme);
+    else if (page.WatchRequested())
         Play(channel);
 }
 
@@ -111,7 +149,7 @@ void GuideGridDialog::showEvent(QShowEvent* event) {
 ChannelChoice RunGuideGridModal(QWidget* owner) {
     GuideGridDialog dialog(owner, ChannelListDialog::RememberedChannels(), TheProgrammeGuide());
     dialog.exec();
-    return {dialog.PlayRequested(), dialog.ChosenChannel()};
+    return {dialog.PlayRequested(), dialog.ChosenChannel(), dialog.ChosenArchived()};
 }
 
 }  // namespace lumora

@@ -13,11 +13,14 @@
 //
 // Threads: the UI thread only.
 
+#include <optional>
 #include <vector>
 
+#include "guide/guide_store.h"
 #include "shell/dialog_frame.h"
 #include "shell/shell_hooks.h"
 
+class QAction;
 class QMenu;
 
 namespace lumora {
@@ -32,6 +35,7 @@ public:
     static constexpr int kWatchCommand = 110;
     static constexpr int kDetailsCommand = 111;
     static constexpr int kCloseCommand = 102;
+    static constexpr int kFromStartCommand = 112;
 
     // `guide` may be null: every row is then empty.
     GuideGridDialog(QWidget* owner, std::vector<Channel*> channels, ProgrammeGuide* guide);
@@ -43,6 +47,8 @@ public:
     // The result, read after the modal run.
     bool PlayRequested() const { return playRequested_; }
     Channel* ChosenChannel() const { return chosen_; }
+    // Set when the choice is a programme from the channel's archive.
+    const std::optional<ProgrammeSummary>& ChosenArchived() const { return archived_; }
 
 protected:
     bool OnCommand(int command) override;
@@ -53,11 +59,18 @@ private:
     void Watch();
     void ShowDetails();
     void Play(Channel* channel);
+    void PlayArchived(Channel* channel, const ProgrammeSummary& programme);
+    bool InArchive(const Channel& channel, const ProgrammeSummary& programme) const;
+    void WatchFromStart();
+    // "Watch from start" only for a programme on now that the archive keeps.
+    void UpdateMenu();
 
     GuideGridView* grid_ = nullptr;
     QMenu* menu_ = nullptr;
     ProgrammeGuide* guide_ = nullptr;
     bool playRequested_ = false;
+    std::optional<ProgrammeSummary> archived_;
+    QAction* fromStart_ = nullptr;
     Channel* chosen_ = nullptr;
 };
 

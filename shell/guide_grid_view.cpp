@@ -28,6 +28,7 @@ const QColor kTextColour(0, 0, 0);
 const QColor kPastTextColour(96, 96, 104);
 const QColor kSelectedTextColour(255, 255, 255);
 const QColor kNowLineColour(230, 40, 40);
+const QColor kArchiveMarkColour(120, 170, 255);
 
 constexpr std::int64_t kHalfHour = 30 * 60;
 // How far a Left/Right step looks for the neighbouring programme.
@@ -399,6 +400,8 @@ void GuideGridView::PaintRow(QPainter& painter, int row, int top, std::int64_t n
                              : (onNow ? kOnNowCellColour : (past ? kPastCellColour : kCellColour)));
         PaintCell(painter, cell, QString::fromStdString(programme.title),
                   ProgrammeGuide::TimeRange(programme), selected, past);
+        if (past && guide_ != nullptr && guide_->InArchive(channel.id, programme, now))
+            PaintArchiveMark(painter, cell);
     }
     // A selected time without a programme: its half hour.
     if (rowSelected && !selected_ && !programmes.empty()) {
@@ -409,6 +412,28 @@ void GuideGridView::PaintRow(QPainter& painter, int row, int top, std::int64_t n
     painter.setClipping(false);
     // The line under the last row.
     painter.fillRect(Placed(QRect(0, top + rowHeight, right, 1)), kOutlineColour);
+}
+
+void GuideGridView::PaintArchiveMark(QPainter& painter, const QRect& cell) {
+    // A small "play" triangle in the cell's top end corner: it can be
+    // watched again.
+    const int size = std::max(4, RowHeight() / 5);
+    const QRect corner(cell.right() - size - BarMargin() / 2, cell.top() + 2 + BarMargin() / 2,
+                       size, size);
+    if (corner.left() <= cell.left())
+        return;
+    const QRect placed = Placed(corner);
+    const bool mirrored = isRightToLeft();
+    const QPoint tip = mirrored ? QPoint(placed.left(), placed.center().y())
+                                : QPoint(placed.right(), placed.center().y());
+    const int back = mirrored ? placed.right() : placed.left();
+    const QPoint triangle[] = {QPoint(back, placed.top()), tip, QPoint(back, placed.bottom())};
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kArchiveMarkColour);
+    painter.drawPolygon(triangle, 3);
+    painter.restore();
 }
 
 void GuideGridView::PaintCell(QPainter& painter, const QRect& cell, const QString& title,

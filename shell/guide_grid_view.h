@@ -103,6 +103,7 @@ private:
     void PaintRow(QPainter& painter, int row, int top, std::int64_t now);
     void PaintCell(QPainter& painter, const QRect& cell, const QString& title, const QString& times,
                    bool selected, bool past);
+    void PaintArchiveMark(QPainter& painter, const QRect& cell);
 
     std::vector<Channel*> channels_;
     ProgrammeGuide* guide_ = nullptr;

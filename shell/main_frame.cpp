@@ -116,6 +116,8 @@ void MainFrame::BuildMenu() {
     pauseAction_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_pause"), ID_PAUSE);
     liveAction_ =
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_live") + QStringLiteral("\tL"), ID_LIVE);
+    fromStartAction_ =
+        SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), ID_FROM_START);
     connect(menu_, &QMenu::aboutToShow, this, &MainFrame::UpdatePlaybackMenu);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
@@ -133,6 +135,7 @@ void MainFrame::OnCommand(int command) {
     case ID_LIVE: view_->Playback().GoLive(); break;
     case ID_REWIND: view_->Playback().Step(-1); break;
     case ID_FORWARD: view_->Playback().Step(1); break;
+    case ID_FROM_START: WatchFromStart(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -159,7 +162,11 @@ void MainFrame::RunChannelList() {
 void MainFrame::RunGuide() {
     const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow());
     repaint();
-    if (choice.playRequested && choice.channel != nullptr)
+    if (!choice.playRequested || choice.channel == nullptr)
+        return;
+    if (choice.archived)
+        view_->PlayArchived(choice.channel, *choice.archived);
+    else
         view_->OnMessage(UM_PLAY, choice.channel);
 }
 
@@ -204,7 +211,25 @@ void MainFrame::UpdatePlaybackMenu() {
     pauseAction_->setText(Text(playback.Paused() ? "menu_resume" : "menu_pause") +
                           QStringLiteral("\tP"));
     pauseAction_->setEnabled(playback.CanPause());
-    liveAction_->setEnabled(playback.BehindLive() || playback.Paused());
+    liveAction_->setEnabled(playback.CanGoLive());
+    fromStartAction_->setEnabled(ProgrammeFromStart().has_value());
+}
+
+std::optional<ProgrammeSummary> MainFrame::ProgrammeFromStart() const {
+    const Channel* channel = view_->ShownChannel();
+    if (channel == nullptr)
+        return std::nullopt;
+    const std::int64_t now = ProgrammeGuide::Now();
+    std::optional<ProgrammeSummary> programme = programmes_->On(channel->id, now);
+    if (!programme || !programmes_->InArchive(channel->id, *programme, now))
+        return std::nullopt;
+    return programme;
+}
+
+void MainFrame::WatchFromStart() {
+    const std::optional<ProgrammeSummary> programme = ProgrammeFromStart();
+    if (programme && TheCatalogue() != nullptr)
+        view_->PlayArchived(TheCatalogue()->FindChannel(view_->ShownChannel()->id), *programme);
 }
 
 void MainFrame::RunUpdate() {
@@ -216,6 +241,8 @@ void MainFrame::RunUpdate() {
     ui.reloadCatalogue = [this] {
         ReloadProcessCatalogue();
         view_->OnCatalogueReloaded();
+        // Which channels keep an archive is the new catalogue's.
+        programmes_->Reopen();
         // New channels are matched, a new playlist's guides read.
         UpdateGuide(GuideUpdater::When::Stale);
     };

@@ -85,6 +85,9 @@ private:
     // Pause, rewind, forward and live: window-wide keys and the menu.
     void AddPlaybackKeys();
     void UpdatePlaybackMenu();
+    // The programme on now of the channel shown, when its archive keeps it.
+    std::optional<ProgrammeSummary> ProgrammeFromStart() const;
+    void WatchFromStart();
     // The handheld size, never more than the screen's available area,
     // centred on it.
     void PlaceOnScreen();
@@ -100,6 +103,7 @@ private:
     QMenu* menu_ = nullptr;
     QAction* pauseAction_ = nullptr;
     QAction* liveAction_ = nullptr;
+    QAction* fromStartAction_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;

@@ -172,9 +172,7 @@ QVariantMap MprisService::Metadata() const {
                                                         PathElement(channel->id))));
     // The programme on now, once it shows in the title bar; else the channel.
     const QString channelName = QString::fromStdU16String(channel->name);
-    std::optional<ProgrammeSummary> programme;
-    if (frame_.ProgrammeShown().ShownProgramme() != 0)
-        programme = frame_.Programmes().On(channel->id, ProgrammeGuide::Now());
+    const std::optional<ProgrammeSummary>& programme = frame_.ProgrammeShown().Shown();
     if (programme) {
         metadata.insert(QStringLiteral("xesam:title"), QString::fromStdString(programme->title));
         metadata.insert(QStringLiteral("mpris:length"),

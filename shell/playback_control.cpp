@@ -9,6 +9,7 @@
 #include "shell/data_folders.h"
 #include "shell/localise.h"
 #include "shell/position_bar.h"
+#include "shell/programme_guide.h"
 
 namespace lumora {
 namespace {
@@ -29,7 +30,8 @@ int PlaybackControl::WindowSeconds() {
     return 60 * std::clamp(GetIntSetting(kTimeshiftMinutes, kDefaultMinutes), 0, kMostMinutes);
 }
 
-void PlaybackControl::PrepareStream() {
+void PlaybackControl::PrepareStream(std::optional<ProgrammeSummary> archived) {
+    archived_ = std::move(archived);
     window_ = WindowSeconds();
     const QString folder = window_ > 0 ? TimeshiftFolder() : QString();
     // Without a folder to keep it in there is no buffer on disk.
@@ -42,7 +44,13 @@ void PlaybackControl::PrepareStream() {
 }
 
 bool PlaybackControl::CanPause() const {
-    return player_ != nullptr && last_.known && (window_ > 0 || !last_.live);
+    return player_ != nullptr && last_.known && (window_ > 0 || !last_.live || archived_);
+}
+
+std::int64_t PlaybackControl::ShownTime(std::int64_t now) const {
+    if (archived_)
+        return archived_->start + std::int64_t(last_.known ? last_.position : 0);
+    return now - std::int64_t(lumora::BehindLive(last_));
 }
 
 void PlaybackControl::TogglePause() {
@@ -62,13 +70,17 @@ void PlaybackControl::Step(int direction) {
 }
 
 void PlaybackControl::SeekTo(double position) {
-    if (player_ == nullptr || !last_.known || (last_.live && window_ <= 0))
+    if (player_ == nullptr || !last_.known || (last_.live && window_ <= 0 && !archived_))
         return;
     player_->SeekTo(ClampedSeek(last_, position, window_));
     Refresh();
 }
 
 void PlaybackControl::GoLive() {
+    if (archived_) {
+        emit liveRequested();
+        return;
+    }
     Refresh();
     if (player_ == nullptr || !last_.known || !last_.live)
         return;
@@ -82,16 +94,18 @@ void PlaybackControl::GoLive() {
 void PlaybackControl::Refresh() {
     last_ = player_ != nullptr ? player_->Position() : PlaybackPosition{};
     ShowPosition();
-    if (NeedsFreshBuffer(last_, window_))
+    if (!archived_ && NeedsFreshBuffer(last_, window_))
         emit freshBufferNeeded();
 }
 
 void PlaybackControl::ShowPosition() {
-    const bool movable = last_.known && (!last_.live || window_ > 0);
+    const bool movable = last_.known && (!last_.live || window_ > 0 || archived_);
     bar_.setVisible(movable);
     QString mark;
+    if (archived_)
+        mark = Text("str_not_live");
     if (last_.paused)
-        mark = Text("str_paused");
+        mark += (mark.isEmpty() ? QString() : QStringLiteral(" ")) + Text("str_paused");
     if (BehindLive())
         mark += (mark.isEmpty() ? QString() : QStringLiteral(" ")) +
                 BehindText(lumora::BehindLive(last_));
@@ -100,7 +114,13 @@ void PlaybackControl::ShowPosition() {
         return;
     PositionBar::Shown shown;
     shown.position = last_.position;
-    if (last_.live) {
+    if (archived_) {
+        // The programme's own span, whatever the archive sends around it.
+        shown.first = 0;
+        shown.last = std::max<double>(1, double(archived_->stop - archived_->start));
+        shown.heldFrom = last_.start;
+        shown.text = ProgrammeGuide::TimeOfDay(ShownTime(0));
+    } else if (last_.live) {
         shown.first = last_.end - window_;
         shown.last = last_.end;
         shown.heldFrom = EarliestPosition(last_, window_);

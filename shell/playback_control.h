@@ -13,11 +13,20 @@
 // watches live, the stream is opened again (freshBufferNeeded), which
 // gives the space back at the cost of a moment's reconnection.
 //
+// A programme from the provider's archive (catch-up) is shown on its own
+// clock: the position bar spans the programme and says the time of day of
+// the picture ("20:13"), the name line says "Not live", and "Back to live"
+// asks for the channel's live stream (liveRequested).
+//
 // Threads: the UI thread only.
+
+#include <cstdint>
+#include <optional>
 
 #include <QObject>
 #include <QString>
 
+#include "guide/guide_store.h"
 #include "player/playback_position.h"
 
 namespace lumora {
@@ -37,14 +46,24 @@ public:
     void SetPlayer(MediaOutput* player) { player_ = player; }
     // Before every stream the view plays: the buffer's window of the
     // setting goes to the player.
-    void PrepareStream();
+    // `archived`: the stream is this programme from the archive.
+    void PrepareStream(std::optional<ProgrammeSummary> archived = std::nullopt);
+    const std::optional<ProgrammeSummary>& Archived() const { return archived_; }
+    // The time of day (UTC seconds) of the picture shown: the archived
+    // programme's start plus the position, or `now` less how far behind
+    // live the picture is.
+    std::int64_t ShownTime(std::int64_t now) const;
     // The back buffer's window in seconds (the setting; 0: none).
     static int WindowSeconds();
 
     // What can be done now.
     bool CanPause() const;
     bool Paused() const { return last_.paused; }
-    bool BehindLive() const { return last_.known && last_.live && !AtLiveEdge(last_); }
+    bool BehindLive() const {
+        return !archived_ && last_.known && last_.live && !AtLiveEdge(last_);
+    }
+    // "Back to live" has something to do.
+    bool CanGoLive() const { return archived_ || BehindLive() || Paused(); }
 
     void TogglePause();
     // 30 s back (-1) or forward (+1).
@@ -60,6 +79,8 @@ public:
 signals:
     // The buffer on disk outgrew its window: open the stream again.
     void freshBufferNeeded();
+    // "Back to live" while an archived programme plays.
+    void liveRequested();
 
 private:
     void ShowPosition();
@@ -69,6 +90,7 @@ private:
     MediaOutput* player_ = nullptr;
     PlaybackPosition last_;
     int window_ = 0;  // of the stream playing, seconds
+    std::optional<ProgrammeSummary> archived_;
 };
 
 }  // namespace lumora

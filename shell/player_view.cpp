@@ -6,10 +6,12 @@
 #include <QThread>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catchup_address.h"
 #include "catalogue/channel_views.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
+#include "document/text_encoding.h"
 #include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"
@@ -22,8 +24,10 @@
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
+#include "shell/localise.h"
 #include "shell/playback_control.h"
 #include "shell/position_bar.h"
+#include "shell/programme_guide.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
@@ -81,6 +85,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
             [this] { OnMessage(UM_FULLSCREEN); });
     connect(controlBar_, &ControlBar::volumeChanged, this, [](int volume) { ApplyVolume(volume); });
     playback_ = new PlaybackControl(*controlBar_->positionBar(), *titleBar_, this);
+    connect(playback_, &PlaybackControl::liveRequested, this, [this] { OnMessage(UM_PLAY); });
     connect(playback_, &PlaybackControl::freshBufferNeeded, this,
             [this] { PlayStream(std::u16string(lastAddress_), StreamHeaders(lastHeaders_)); });
     ShowCurrentChannelName();
@@ -192,11 +197,57 @@ void PlayerView::PlayStream(const Stream& stream) {
                {std::u16string(stream.userAgent), std::u16string(stream.referrer)});
 }
 
-void PlayerView::PlayStream(const std::u16string& address, const StreamHeaders& headers) {
+void PlayerView::PlayStream(const std::u16string& address, const StreamHeaders& headers,
+                            std::optional<ProgrammeSummary> archived) {
     lastAddress_ = address;
     lastHeaders_ = headers;
-    playback_->PrepareStream();
+    playback_->PrepareStream(std::move(archived));
     player_->PlayStream(address, headers);
+}
+
+bool PlayerView::PlayArchived(Channel* channel, const ProgrammeSummary& programme) {
+    EnsurePlayer();
+    const Stream* stream = channel != nullptr ? SelectedStream(*channel) : nullptr;
+    ProgrammeGuide* guide = TheProgrammeGuide();
+    const CatchupAttributes* catchup =
+        guide != nullptr && channel != nullptr ? guide->Catchup(channel->id) : nullptr;
+    if (stream == nullptr || catchup == nullptr || !player_ || !player_->Ready())
+        return false;
+    const std::optional<ProgrammeDetails> details = guide->Details(channel->id, programme.id);
+    const std::string catchupId = details ? details->catchupId : std::string();
+    const std::string streamAddress = ToUtf8(stream->address);
+    const CatchupAddress archive =
+        BuildCatchupAddress(streamAddress, *catchup, {programme.start, programme.stop, catchupId},
+                            ProgrammeGuide::Now());
+    EndFallback();
+    player_->Stop();
+    SetCurrentChannel(*channel);
+    ShowCurrentChannelName();
+    if (!archive) {
+        SetPlaying(false);
+        SetStatus(Text("str_catchup_unavailable"));
+        return false;
+    }
+    SetPlaying(true);
+    // The stream's own headers go with its archive.
+    PlayStream(FromUtf8(archive.address),
+               {std::u16string(stream->userAgent), std::u16string(stream->referrer)}, programme);
+    return true;
+}
+
+void PlayerView::ArchiveFailed() {
+    SetStatus(Text("str_catchup_failed"));
+    SetPlaying(false);
+    // Asked once the report that brought the failure has returned.
+    QPointer<PlayerView> view(this);
+    QMetaObject::invokeMethod(
+        this,
+        [view] {
+            if (view && ShowTextMessage(view->window(), "msg_catchup_live", kMessageStyleYesNo) ==
+                            kMessageResultYes)
+                view->OnMessage(UM_PLAY);
+        },
+        Qt::QueuedConnection);
 }
 
 void PlayerView::EndFallback() {
@@ -337,6 +388,10 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
         return;
     }
     lastEnd_ = report.end;
+    if (playback_->Archived() && IsStreamFailure(report) && report.end != PlaybackEnd::StreamLost) {
+        ArchiveFailed();
+        return;
+    }
     if (FallBack(report))
         return;
     SetStatus(QString::fromStdU16String(report.text));

@@ -18,12 +18,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QTimer>
 #include <QWidget>
 
 #include "catalogue/stream_fallback.h"
+#include "guide/guide_store.h"
 #include "player/media_output.h"
 #include "player/status_listener.h"
 
@@ -59,6 +61,11 @@ public:
     // The view's messages: UM_PLAY (channel, or null for the current
     // channel), UM_STOP, UM_FULLSCREEN (channel unused). Others are ignored.
     void OnMessage(int message, Channel* channel = nullptr);
+
+    // Plays `programme` of `channel` from the provider's archive, from its
+    // start. False, with the reason in the status line, when the channel's
+    // archive cannot give it.
+    bool PlayArchived(Channel* channel, const ProgrammeSummary& programme);
 
     // Plays an address from outside the catalogue (the command line): the
     // title bar shows `name`, the current channel stays as it was. The
@@ -131,7 +138,10 @@ private:
     void PlayFallbackStream(std::size_t index);
     void PlayStream(const Stream& stream);
     // Every stream reaches the player here.
-    void PlayStream(const std::u16string& address, const StreamHeaders& headers);
+    void PlayStream(const std::u16string& address, const StreamHeaders& headers,
+                    std::optional<ProgrammeSummary> archived = std::nullopt);
+    // An archived programme failed: say so and offer the channel live.
+    void ArchiveFailed();
     void EndFallback();
 
     ChannelTitleBar* titleBar_ = nullptr;

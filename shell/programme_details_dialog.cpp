@@ -74,14 +74,14 @@ QString EpisodeText(const ProgrammeDetails& details) {
 }
 
 ProgrammeDetailsDialog::ProgrammeDetailsDialog(QWidget* owner, const Channel& channel,
-                                               ProgrammeDetails details)
+                                               ProgrammeDetails details, bool inArchive)
     : DialogFrame(owner, DialogSize::FullScreen) {
     setModal(true);
     setFont(DialogTextFont());
     setWindowTitle(Text("menu_details"));
     const ProgrammeSummary& programme = details.summary;
     const std::int64_t now = ProgrammeGuide::Now();
-    canWatch_ = programme.start <= now && now < programme.stop;
+    canWatch_ = inArchive || (programme.start <= now && now < programme.stop);
 
     body_ = new QTextBrowser(this);
     body_->setFrameShape(QFrame::NoFrame);

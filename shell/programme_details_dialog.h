@@ -22,10 +22,14 @@ class ProgrammeDetailsDialog final : public DialogFrame {
 public:
     static constexpr int kWatchCommand = 110;
 
-    ProgrammeDetailsDialog(QWidget* owner, const Channel& channel, ProgrammeDetails details);
+    // `inArchive`: the programme has begun and the channel's archive keeps
+    // it, so it can be watched from its start.
+    ProgrammeDetailsDialog(QWidget* owner, const Channel& channel, ProgrammeDetails details,
+                           bool inArchive = false);
     ~ProgrammeDetailsDialog() override;
 
-    // Whether the programme was on when the page opened ("Watch" is shown).
+    // Whether the programme was on when the page opened, or can be watched
+    // from the archive ("Watch" is shown).
     bool CanWatch() const { return canWatch_; }
     // The result, read after the modal run.
     bool WatchRequested() const { return watchRequested_; }

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <limits>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
 #include "shell/data_folders.h"
 
@@ -50,32 +51,55 @@ void ProgrammeGuide::Reopen() {
     if (opener_.joinable())
         opener_.join();
     const QString path = storePath_.isEmpty() ? GuideStorePath() : storePath_;
+    const Catalogue* catalogue = TheCatalogue();
+    std::u16string cataloguePath = catalogue != nullptr ? catalogue->Path() : std::u16string();
     const int generation = ++generation_;
     emit changed();
-    if (path.isEmpty())
+    if (path.isEmpty() && cataloguePath.empty())
         return;
-    opener_ = std::thread([this, path = path.toStdString(), generation] {
+    opener_ = std::thread([this, path = path.toStdString(), cataloguePath, generation] {
         std::string error;
-        std::shared_ptr<GuideStore> store = GuideStore::Open(path, error);
+        std::shared_ptr<GuideStore> store = path.empty() ? nullptr : GuideStore::Open(path, error);
         // The first question reads the timeline; the UI thread then only
         // looks things up.
         if (store)
             store->NowAndNextOf({std::string()}, 0);
+        auto catchup = std::make_shared<const CatchupDirectory>(
+            cataloguePath.empty() ? CatchupDirectory() : ReadCatalogueCatchup(cataloguePath));
         // Delivered only while the guide lives: its destructor waits here.
         QMetaObject::invokeMethod(
-            this, [this, store, generation] { Opened(store, generation); }, Qt::QueuedConnection);
+            this, [this, store, catchup, generation] { Opened(store, catchup, generation); },
+            Qt::QueuedConnection);
     });
 }
 
-void ProgrammeGuide::Opened(std::shared_ptr<GuideStore> store, int generation) {
-    if (generation != generation_ || !store)
+void ProgrammeGuide::Opened(std::shared_ptr<GuideStore> store,
+                            std::shared_ptr<const CatchupDirectory> catchup, int generation) {
+    if (generation != generation_)
         return;
     if (opener_.joinable())
         opener_.join();
     kept_.clear();
     keptWindows_.clear();
     store_ = std::move(store);
+    catchup_ = std::move(catchup);
     emit changed();
+}
+
+const CatchupAttributes* ProgrammeGuide::Catchup(const std::string& channelId) const {
+    if (catchup_ == nullptr)
+        return nullptr;
+    const auto found = catchup_->find(channelId);
+    return found == catchup_->end() ? nullptr : &found->second;
+}
+
+bool ProgrammeGuide::InArchive(const std::string& channelId, const ProgrammeSummary& programme,
+                               std::int64_t now) const {
+    const CatchupAttributes* catchup = Catchup(channelId);
+    if (catchup == nullptr || programme.start > now)
+        return false;
+    constexpr std::int64_t kDay = 24 * 60 * 60;
+    return !catchup->days || now - programme.start <= std::int64_t(*catchup->days) * kDay;
 }
 
 std::optional<ProgrammeSummary> ProgrammeGuide::On(const std::string& channelId, std::int64_t at) {

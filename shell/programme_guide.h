@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/catchup_attributes.h"
 #include "guide/guide_store.h"
 
 namespace lumora {
@@ -43,7 +44,14 @@ public:
                                                  std::int64_t to);
     // Everything the store keeps of the channel's programme `id`.
     std::optional<ProgrammeDetails> Details(const std::string& channelId, std::int64_t id);
-    // Forgets every answer and opens the store again (an update replaced it).
+    // The channel's catch-up (the provider's archive of past programmes),
+    // null when it has none or the catalogue has not been read yet.
+    const CatchupAttributes* Catchup(const std::string& channelId) const;
+    // The programme has begun and the channel's archive still keeps it.
+    bool InArchive(const std::string& channelId, const ProgrammeSummary& programme,
+                   std::int64_t now) const;
+    // Forgets every answer and opens the store again (an update replaced
+    // it); reads again which channels keep an archive (the catalogue's).
     void Reopen();
     // The store is open (tests wait for it).
     bool Ready() const { return store_ != nullptr; }
@@ -79,10 +87,12 @@ private:
         std::vector<ProgrammeSummary> programmes;
     };
 
-    void Opened(std::shared_ptr<GuideStore> store, int generation);
+    void Opened(std::shared_ptr<GuideStore> store, std::shared_ptr<const CatchupDirectory> catchup,
+                int generation);
 
     QString storePath_;
     std::shared_ptr<GuideStore> store_;
+    std::shared_ptr<const CatchupDirectory> catchup_;
     std::thread opener_;
     int generation_ = 0;
     std::unordered_map<std::string, Kept> kept_;

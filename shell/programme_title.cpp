@@ -3,6 +3,7 @@
 #include "catalogue/channel.h"
 #include "player/player_texts.h"
 #include "shell/channel_title_bar.h"
+#include "shell/playback_control.h"
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
 
@@ -29,20 +30,23 @@ void ProgrammeTitle::Refresh() {
     const Channel* channel = view_.ShownChannel();
     const bool playing =
         view_.Playing() && view_.StatusText() == QString::fromStdU16String(Localised(kTextPlaying));
-    const std::int64_t now = ProgrammeGuide::Now();
-    const std::optional<ProgrammeSummary> programme =
-        channel != nullptr && playing ? guide_.On(channel->id, now) : std::nullopt;
+    const PlaybackControl& playback = view_.Playback();
+    const std::int64_t at = playback.ShownTime(ProgrammeGuide::Now());
+    std::optional<ProgrammeSummary> programme;
+    if (channel != nullptr && playing)
+        programme = playback.Archived() ? playback.Archived() : guide_.On(channel->id, at);
     ChannelTitleBar& bar = *view_.TitleBar();
     if (programme)
         bar.setProgramme(ProgrammeGuide::Describe(*programme),
-                         ProgrammeGuide::Progress(*programme, now));
+                         ProgrammeGuide::Progress(*programme, at));
     else
         bar.setProgramme({}, 0);
-    const std::int64_t shown = programme ? programme->id : 0;
-    if (shown != shown_) {
-        shown_ = shown;
+    const bool same =
+        programme.has_value() == shown_.has_value() &&
+        (!programme || (programme->id == shown_->id && programme->start == shown_->start));
+    shown_ = programme;
+    if (!same)
         emit programmeChanged();
-    }
 }
 
 }  // namespace lumora

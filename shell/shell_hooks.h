@@ -8,6 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "guide/guide_store.h"
 
 class QWidget;
 
@@ -20,6 +23,8 @@ class UpdateRun;
 struct ChannelChoice {
     bool playRequested = false;
     Channel* channel = nullptr;
+    // A programme to play from the channel's archive instead of live.
+    std::optional<ProgrammeSummary> archived;
 };
 
 // The first-run language dialog, modal; true when the user pressed its

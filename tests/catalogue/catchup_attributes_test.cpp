@@ -101,11 +101,18 @@ TEST_F(CatchupAttributesTest, ChannelIdsFindTheNodeTheLoadKeeps) {
         {"_one", {}},
         {"xx_one", {}},
     };
+    // The whole catalogue at once finds what the lookup of one finds.
+    const CatchupDirectory directory = ReadCatalogueCatchup(path);
+    EXPECT_EQ(directory.size(), 2u);
     for (const auto& row : rows) {
         const std::optional<CatchupAttributes> read = ReadChannelCatchup(path, row.id);
         EXPECT_EQ(read.has_value(), row.style.has_value()) << row.id;
         EXPECT_EQ(read.value_or(CatchupAttributes{}).style, row.style) << row.id;
+        const auto listed = directory.find(row.id);
+        EXPECT_EQ(listed != directory.end() ? listed->second.style : std::nullopt, row.style)
+            << row.id;
     }
+    EXPECT_TRUE(ReadCatalogueCatchup(path + u".missing").empty());
 }
 
 }  // namespace

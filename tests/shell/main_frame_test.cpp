@@ -29,6 +29,7 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
+#include "document/text_encoding.h"
 #include "guide/guide_import.h"
 #include "guide/guide_store.h"
 #include "net/catalogue_update.h"
@@ -1126,6 +1127,90 @@ TEST_F(GuideGridTest, ScreenshotsAtBothScales) {
         frame_.reset();
     }
     test::LoadShippedInterface(96);
+}
+
+// "Eins" keeps two days of programmes in its provider's archive.
+class CatchupTest : public GuideGridTest {
+protected:
+    void SetUp() override {
+        GuideGridTest::SetUp();
+        now_ = ProgrammeGuide::Now();
+        WriteGuideStore({{"Past", now_ - 3600, now_ - 600},
+                         {"Current", now_ - 600, now_ + 1200},
+                         {"Ancient", now_ - 3 * 86400, now_ - 3 * 86400 + 600}});
+        std::vector<TestChannel> channels = TwoChannels();
+        channels[0].catchup = {CatchupStyle::Shift, {}, 2, 0};
+        MainFrame& frame = MakeFrame(channels);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Catchup("de_one"); }, 5000));
+    }
+    std::optional<ProgrammeSummary> Programme(const char* title) {
+        for (const ProgrammeSummary& programme :
+             frame_->Programmes().Between("de_one", now_ - 4 * 86400, now_ + 3600)) {
+            if (programme.title == title)
+                return programme;
+        }
+        return std::nullopt;
+    }
+    std::u16string ArchiveOf(std::int64_t start) const {
+        return u"http://127.0.0.1:9/eins.ts?x=1&y=%20&utc=" + FromUtf8(std::to_string(start)) +
+               u"&lutc=";
+    }
+    std::int64_t now_ = 0;
+};
+
+TEST_F(CatchupTest, OnlyProgrammesTheArchiveKeepsCanBeWatchedAgain) {
+    ProgrammeGuide& guide = frame_->Programmes();
+    EXPECT_TRUE(guide.InArchive("de_one", *Programme("Past"), now_));
+    EXPECT_TRUE(guide.InArchive("de_one", *Programme("Current"), now_));
+    EXPECT_FALSE(guide.InArchive("de_one", *Programme("Ancient"), now_));  // older than two days
+    EXPECT_FALSE(guide.InArchive("fr_two", *Programme("Past"), now_));     // no archive
+    GuideGridDialog grid(nullptr, {FindChannel("de_one"), FindChannel("fr_two")}, &guide);
+    QTest::keyClick(&grid.Grid(), Qt::Key_Left);
+    QTest::keyClick(&grid.Grid(), Qt::Key_Return);
+    ASSERT_TRUE(grid.PlayRequested());
+    ASSERT_TRUE(grid.ChosenArchived());
+    EXPECT_EQ(grid.ChosenArchived()->title, "Past");
+}
+
+TEST_F(CatchupTest, AnArchivedProgrammePlaysFromItsStartNotLiveUntilTheUserGoesBack) {
+    const ProgrammeSummary past = *Programme("Past");
+    TheShellHooks().guideGridDialog = [&](QWidget*) {
+        return ChannelChoice{true, FindChannel("de_one"), past};
+    };
+    frame_->OnCommand(ID_GUIDE);
+    TheShellHooks().guideGridDialog = {};
+    ASSERT_FALSE(player_->played.empty());
+    EXPECT_TRUE(player_->played.back().starts_with(ArchiveOf(past.start)));
+    PlayerView& view = frame_->View();
+    view.OnPlayerStatus({0, Localised(kTextPlaying)});
+    player_->position = {true, 780, 0, 3000, false, false, 10};
+    view.Tick();
+    frame_->ProgrammeShown().Refresh();
+    EXPECT_EQ(view.TitleBar()->mark(), Text("str_not_live"));
+    EXPECT_TRUE(view.TitleBar()->programme().endsWith(QStringLiteral(" Past")));
+    EXPECT_EQ(view.Controls()->positionBar()->shown().text,
+              ProgrammeGuide::TimeOfDay(past.start + 780));
+
+    // Back to live: the channel's own stream.
+    frame_->OnCommand(ID_LIVE);
+    EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/eins.ts?x=1&y=%20");
+    view.Tick();
+    EXPECT_TRUE(view.TitleBar()->mark().isEmpty());
+}
+
+TEST_F(CatchupTest, TheProgrammeOnNowStartsFromItsBeginningAndAFailureOffersLive) {
+    PlayerView& view = frame_->View();
+    view.OnMessage(UM_PLAY, FindChannel("de_one"));
+    frame_->OnCommand(ID_FROM_START);
+    EXPECT_TRUE(player_->played.back().starts_with(ArchiveOf(Programme("Current")->start)));
+
+    test::RecordedMessages messages;
+    messages.answer = kMessageResultYes;
+    view.OnPlayerStatus({-1, Localised(kTextNotFound), PlaybackEnd::NotFound});
+    EXPECT_EQ(view.StatusText(), Text("str_catchup_failed"));
+    QApplication::processEvents();
+    EXPECT_EQ(messages.texts, QStringList{Text("msg_catchup_live")});
+    EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/eins.ts?x=1&y=%20");
 }
 
 TEST_F(GuideGridTest, TheProgrammePageShowsWhatTheGuideKnows) {

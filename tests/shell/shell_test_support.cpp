@@ -105,6 +105,7 @@ bool WriteCatalogue(const QString& path, const std::string& version,
         node->SetString("c", channel.category);
         if (!channel.tvgId.empty())
             node->SetWString("tvg-id", channel.tvgId);
+        WriteCatchupAttributes(channel.catchup, *node);
         for (std::size_t i = 0; i < channel.addresses.size(); ++i) {
             DocNode* stream = node->AddChild(std::to_string(i));
             stream->SetInt("b", 500);
@@ -187,7 +188,7 @@ void FakeOutput::LeaveFullScreenByItself() {
 RecordedMessages::RecordedMessages() {
     SetMessagePresenter([this](QWidget*, const QString& text, const QString&, int) {
         texts.push_back(text);
-        return kMessageResultOk;
+        return answer;
     });
 }
 

@@ -12,8 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "catalogue/catchup_attributes.h"
 #include "player/media_output.h"
 #include "scratch_folder_qt.h"
+#include "shell/show_text_message.h"
 
 class QWidget;
 
@@ -56,7 +58,8 @@ struct TestChannel {
     // The user agent each stream needs, by the streams' order; missing or
     // empty for none.
     std::vector<std::u16string> userAgents = {};
-    std::u16string tvgId = {};  // for the guide; empty for none
+    std::u16string tvgId = {};       // for the guide; empty for none
+    CatchupAttributes catchup = {};  // the provider's archive; none by default
 };
 // Writes a catalogue document with the given version and channels.
 // `guideAddresses` become the root's "url-tvg" when not empty.
@@ -105,6 +108,8 @@ public:
     RecordedMessages();
     ~RecordedMessages();
     QStringList texts;
+    // What every box answers.
+    int answer = kMessageResultOk;
 };
 
 // Loads the shipped interface resources and language pack of the build at
