@@ -23,6 +23,11 @@ inline constexpr std::string_view kAutoFallback = "auto_fallback";  // boolean, 
 inline constexpr std::string_view kGuideSources = "guide_sources";  // string, default empty
 // The most a guide may unpack to, in MiB: an endless body stops there.
 inline constexpr std::string_view kGuideLimitMb = "guide_limit_mb";  // integer, default 2048
+// The preferred languages of audio and subtitle tracks, as language codes
+// ("de"); empty: audio in the interface language, subtitles only where
+// the stream marks them or the audio is in another language.
+inline constexpr std::string_view kAudioLanguage = "audio_language";        // string, default empty
+inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // string, default empty
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -32,7 +37,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 11> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 13> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -44,6 +49,8 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 11> kSetti
     {kSettingsRevision, SettingKind::Int},
     {kGuideSources, SettingKind::String},
     {kGuideLimitMb, SettingKind::Int},
+    {kAudioLanguage, SettingKind::String},
+    {kSubtitleLanguage, SettingKind::String},
 }};
 
 // The kind of a known setting; none for a name the program does not use.
