@@ -1,6 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "catalogue/track_choice.h"
 
 class QWidget;
 
@@ -44,6 +51,24 @@ public:
     virtual void ToggleFullScreen();
     virtual bool IsFullScreen() const;
 
+    // Audio and subtitle tracks. An output that cannot choose tracks has
+    // none and ignores the rest.
+    //
+    // The audio and subtitle tracks of the stream that plays, in the
+    // stream's order (empty while nothing is loaded).
+    virtual std::vector<MediaTrack> Tracks() const { return {}; }
+    virtual void SelectAudioTrack(std::int64_t id) { (void)id; }
+    // No id: subtitles off.
+    virtual void SelectSubtitleTrack(std::optional<std::int64_t> id) { (void)id; }
+    // The tracks the next PlayStream (or Play) picks; used by that request
+    // only.
+    virtual void SetTrackPreference(const TrackPreference& preference) { (void)preference; }
+    // Called on the UI thread whenever Tracks() changed (a stream loaded,
+    // a track was selected).
+    void SetTracksChangedCallback(std::function<void()> callback) {
+        tracksChanged_ = std::move(callback);
+    }
+
     // The output's child window; null until created.
     QWidget* Window() const { return window_; }
     bool Ready() const { return ready_; }
@@ -54,12 +79,18 @@ public:
     const std::u16string& StartFailure() const { return startFailure_; }
 
 protected:
+    void NotifyTracksChanged() {
+        if (tracksChanged_)
+            tracksChanged_();
+    }
+
     QWidget* window_ = nullptr;
     bool ready_ = false;
     std::u16string startFailure_;
 
 private:
     std::string name_;
+    std::function<void()> tracksChanged_;
 };
 
 }  // namespace lumora

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <string_view>
+#include <utility>
 
 #include <QString>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include "catalogue/stream_address.h"
 #include "player/player_event_sink.h"
 #include "player/player_texts.h"
+#include "player/track_list.h"
 #include "player/video_widget.h"
 
 namespace lumora {
@@ -20,9 +22,15 @@ MediaPlayerHost* currentHost = nullptr;
 
 // Reply ids of asynchronous requests and observed properties. A loadfile's
 // reply id is kLoadFileFirst plus the number of its play request.
-enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck };
+enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck, TrackList, SelectTrack };
 constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
-enum class Observed : std::uint64_t { PausedForCache = 100, CacheBufferingState, Volume, Idle };
+enum class Observed : std::uint64_t {
+    PausedForCache = 100,
+    CacheBufferingState,
+    Volume,
+    Idle,
+    TrackList
+};
 
 // How long a failed stream waits for the log line that names the cause.
 constexpr int kFailureCauseWaitMs = 200;
@@ -90,6 +98,19 @@ QByteArray PerFileOptions(const StreamHeaders& headers) {
     return options;
 }
 
+// The preference as per-file options, in the form PerFileOptions uses.
+QByteArray TrackFileOptions(const TrackPreference& preference) {
+    QByteArray options;
+    for (const auto& [name, value] : TrackOptions(preference)) {
+        if (!options.isEmpty())
+            options += ',';
+        options += QByteArray::fromStdString(name) + "=%" +
+                   QByteArray::number(qsizetype(value.size())) + '%' +
+                   QByteArray::fromStdString(value);
+    }
+    return options;
+}
+
 }  // namespace
 
 MediaPlayerHost* ThePlayerHost() {
@@ -111,6 +132,9 @@ struct MediaPlayerHost::Event {
     std::int64_t integer = 0;
     double number = 0;
     std::string text;
+    // A track-list: observed, or the answer to the request of a new file's.
+    bool isTrackList = false;
+    std::vector<MediaTrack> tracks;
 };
 
 MediaPlayerHost::Started MediaPlayerHost::Create(QWidget* parent, const QRect& rect,
@@ -152,6 +176,8 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
                          kCacheBufferingState, MPV_FORMAT_INT64);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Volume), kVolume, MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Idle), kIdleActive, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::TrackList), kTrackListProperty,
+                         MPV_FORMAT_NODE);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
     if (!video_->Attach(mpv_.get(), options.renderApi)) {
         // Without a picture the player still plays the sound; mpv is told
@@ -207,7 +233,10 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
     }
     request_.open = true;
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
-    const QByteArray options = PerFileOptions(headers);
+    QByteArray options = PerFileOptions(headers);
+    requestPreference_ = std::exchange(nextPreference_, TrackPreference{});
+    if (const QByteArray tracks = TrackFileOptions(requestPreference_); !tracks.isEmpty())
+        options += (options.isEmpty() ? "" : ",") + tracks;
     // Named arguments, so the call means the same whatever position a
     // libmpv version gives the options.
     mpv_node_list list{};
@@ -335,9 +364,15 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
         break;
     }
     case MPV_EVENT_GET_PROPERTY_REPLY: {
-        // Only demuxer-cache-state is asked for: did the demuxer reach the
-        // end of the stream?
         const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (event.reply_userdata == std::uint64_t(Request::TrackList)) {
+            copy.isTrackList = event.error >= 0 && property->format == MPV_FORMAT_NODE;
+            if (copy.isTrackList)
+                copy.tracks = TracksFromNode(*static_cast<const mpv_node*>(property->data));
+            break;
+        }
+        // Else demuxer-cache-state: did the demuxer reach the end of the
+        // stream?
         if (event.error < 0 || property->format != MPV_FORMAT_NODE)
             break;
         const mpv_node* eof = MapValue(*static_cast<const mpv_node*>(property->data), "eof");
@@ -356,6 +391,11 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
             copy.integer = *static_cast<const std::int64_t*>(property->data);
         else if (property->format == MPV_FORMAT_DOUBLE)
             copy.number = *static_cast<const double*>(property->data);
+        else if (property->format == MPV_FORMAT_NODE &&
+                 event.reply_userdata == std::uint64_t(Observed::TrackList)) {
+            copy.isTrackList = true;
+            copy.tracks = TracksFromNode(*static_cast<const mpv_node*>(property->data));
+        }
         break;
     }
     case MPV_EVENT_LOG_MESSAGE:
@@ -376,9 +416,12 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
         if (event.replyId == kLoadFileFirst + request_.id)
             OnLoadFileReply(event);
         break;
+    case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
     case MPV_EVENT_GET_PROPERTY_REPLY:
         if (event.replyId == std::uint64_t(Request::ResumeCheck))
             OnResumeCheck(event);
+        else if (event.replyId == std::uint64_t(Request::TrackList))
+            SettleTracks(event);
         break;
     case MPV_EVENT_PROPERTY_CHANGE:
         switch (Observed(event.replyId)) {
@@ -396,6 +439,7 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
             if (event.hasValue && event.flag && video_)
                 video_->Blank();
             break;
+        case Observed::TrackList: OnTrackList(event); break;
         }
         break;
     case MPV_EVENT_SHUTDOWN:
@@ -443,6 +487,7 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
     logHint_ = PlaybackEnd::None;
     firstFrameSeen_ = false;
     cachePercent_ = 0;
+    tracksSettled_ = false;
     // Connecting counts as buffering: the status line stays fresh, and a
     // new stream's reports get past a failure of the previous one.
     sink_->Buffering(true);
@@ -582,6 +627,66 @@ void MediaPlayerHost::NoteLogLine(const std::string& text) {
         return;
     logHint_ = hint;
     SettlePendingFailure();
+}
+
+// Tracks.
+
+void MediaPlayerHost::SetTrackPreference(const TrackPreference& preference) {
+    nextPreference_ = preference;
+}
+
+void MediaPlayerHost::SelectAudioTrack(std::int64_t id) {
+    if (!ready_)
+        return;
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack), kAudioTrackProperty,
+                           MPV_FORMAT_INT64, &id);
+}
+
+void MediaPlayerHost::SelectSubtitleTrack(std::optional<std::int64_t> id) {
+    if (!ready_)
+        return;
+    if (id) {
+        std::int64_t value = *id;
+        mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack),
+                               kSubtitleTrackProperty, MPV_FORMAT_INT64, &value);
+        return;
+    }
+    const char* off = "no";
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack), kSubtitleTrackProperty,
+                           MPV_FORMAT_STRING, &off);
+}
+
+void MediaPlayerHost::OnTrackList(const Event& event) {
+    std::vector<MediaTrack> tracks = event.isTrackList ? event.tracks : std::vector<MediaTrack>{};
+    if (tracks == tracks_)
+        return;
+    tracks_ = std::move(tracks);
+    NotifyTracksChanged();
+}
+
+void MediaPlayerHost::OnFileLoaded() {
+    if (!request_.open || tracksSettled_)
+        return;
+    // Asked now rather than taken from the observed list: the answer holds
+    // mpv's own selection for this file, whatever order the list's change
+    // events came in.
+    mpv_get_property_async(mpv_.get(), std::uint64_t(Request::TrackList), kTrackListProperty,
+                           MPV_FORMAT_NODE);
+}
+
+void MediaPlayerHost::SettleTracks(const Event& event) {
+    if (!request_.open || tracksSettled_ || !event.isTrackList)
+        return;
+    tracksSettled_ = true;
+    // mpv picked what the per-file options could say; what they cannot
+    // (subtitles for audio in another language, a remembered position the
+    // stream lacks) is put right here, once per file.
+    const auto audio = ResolveTrack(event.tracks, TrackKind::Audio, requestPreference_);
+    if (audio && audio != SelectedTrack(event.tracks, TrackKind::Audio))
+        SelectAudioTrack(*audio);
+    const auto subtitle = ResolveTrack(event.tracks, TrackKind::Subtitle, requestPreference_);
+    if (subtitle != SelectedTrack(event.tracks, TrackKind::Subtitle))
+        SelectSubtitleTrack(subtitle);
 }
 
 }  // namespace lumora

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QPointer>
@@ -74,6 +75,15 @@ public:
     void ToggleFullScreen() override;
     bool IsFullScreen() const override;
 
+    // Tracks: mpv's "track-list", observed. The preference goes to mpv as
+    // options of the next file; once that file's tracks are known, what
+    // the preference resolves to (ResolveTrack) is selected where mpv's own
+    // pick differs.
+    std::vector<MediaTrack> Tracks() const override { return tracks_; }
+    void SelectAudioTrack(std::int64_t id) override;
+    void SelectSubtitleTrack(std::optional<std::int64_t> id) override;
+    void SetTrackPreference(const TrackPreference& preference) override;
+
     VideoWidget* Video() const;
     PlayerState State() const { return state_; }
     // The failure of the last request (kNone unless State() is kFailed).
@@ -129,6 +139,10 @@ private:
     void FailRequest(PlaybackEnd failure);
     void AwaitFailureCause();
     void SettlePendingFailure();
+    // Tracks.
+    void OnTrackList(const Event& event);
+    void OnFileLoaded();
+    void SettleTracks(const Event& event);
 
     std::unique_ptr<PlayerEventSink> sink_;
     QPointer<VideoWidget> video_;
@@ -154,6 +168,14 @@ private:
     bool firstFrameSeen_ = false;
     int cachePercent_ = 0;
     std::optional<double> volume_;
+
+    // Tracks: those of the current file, the preference for the next play
+    // request and the one of the current request, which is settled once
+    // per file.
+    std::vector<MediaTrack> tracks_;
+    TrackPreference nextPreference_;
+    TrackPreference requestPreference_;
+    bool tracksSettled_ = false;
 };
 
 // The process-wide current player host: set by the host's construction,
