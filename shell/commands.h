@@ -13,6 +13,7 @@ inline constexpr int ID_CHANNEL_UPDATE = 104;  // check for and download a catal
 inline constexpr int ID_SETTINGS = 106;        // the settings dialog
 inline constexpr int ID_GUIDE_UPDATE = 107;    // update the programme guide now
 inline constexpr int ID_GUIDE = 108;           // the programme grid
+inline constexpr int ID_TRACKS = 109;          // the audio and subtitle tracks
 inline constexpr int ID_APP_ABOUT = 0xE140;    // the about dialog
 inline constexpr int ID_APP_EXIT = 0xE141;     // end the program
 

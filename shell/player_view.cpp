@@ -19,6 +19,7 @@
 #include "shell/app_startup.h"
 #include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
+#include "shell/channel_tracks.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
@@ -116,6 +117,8 @@ void PlayerView::EnsurePlayer() {
     // The player hears at once what the slider shows.
     if (player_)
         player_->SetVolume(controlBar_->volume());
+    if (player_)
+        player_->SetTracksChangedCallback([this] { emit tracksChanged(); });
     ReportPlayerStartFailure();
     LayOut();
     update();
@@ -179,6 +182,8 @@ void PlayerView::Play(Channel* channel) {
 }
 
 void PlayerView::PlayStream(const Stream& stream) {
+    // The channel's tracks come with every one of its streams.
+    player_->SetTrackPreference(TrackPreferenceFor(shownChannel_));
     // Every road to the player sends the stream's own headers: a provider
     // that checks its players refuses a fallback or a retry without them.
     player_->PlayStream(std::u16string(stream.address),
@@ -284,6 +289,7 @@ void PlayerView::PlayAddress(const QString& address, const QString& name) {
         return;
     }
     SetPlaying(true);
+    player_->SetTrackPreference(TrackPreferenceFor(nullptr));
     player_->Play(address.toStdU16String());
 }
 

@@ -19,6 +19,7 @@
 #include "shell/main_frame.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
+#include "shell/track_language_chooser.h"
 
 namespace lumora {
 namespace {
@@ -34,6 +35,10 @@ const QRect kSourceLabelUnits(6, 74, 150, 10);
 const QRect kSourceFieldUnits(6, 86, 150, 12);
 const QRect kGuideLabelUnits(6, 104, 150, 10);
 const QRect kGuideFieldUnits(6, 116, 150, 12);
+const QRect kAudioLanguageLabelUnits(6, 136, 62, 10);
+const QRect kAudioLanguageChooserUnits(70, 134, 80, 12);
+const QRect kSubtitleLanguageLabelUnits(6, 152, 62, 10);
+const QRect kSubtitleLanguageChooserUnits(70, 150, 80, 12);
 
 }  // namespace
 
@@ -72,6 +77,14 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     guide_ = new QLineEdit(this);
     SetControlId(guideLabel_, kGuideLabelId);
     SetControlId(guide_, kGuideFieldId);
+    audioLanguageLabel_ = new QLabel(QStringLiteral("static_audio_language"), this);
+    audioLanguage_ = new QComboBox(this);
+    subtitleLanguageLabel_ = new QLabel(QStringLiteral("static_subtitle_language"), this);
+    subtitleLanguage_ = new QComboBox(this);
+    SetControlId(audioLanguageLabel_, kAudioLanguageLabelId);
+    SetControlId(audioLanguage_, kAudioLanguageChooserId);
+    SetControlId(subtitleLanguageLabel_, kSubtitleLanguageLabelId);
+    SetControlId(subtitleLanguage_, kSubtitleLanguageChooserId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -94,7 +107,10 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     source_->setPlaceholderText(QString::fromStdU16String(DefaultUpdateServer()));
     // 5. The guide's addresses.
     guide_->setText(QString::fromStdU16String(GetStringSetting(kGuideSources, u"")));
-    // 6. The soft keys.
+    // 6. The preferred track languages.
+    FillTrackLanguageChooser(*audioLanguage_, GetStringSetting(kAudioLanguage, u""));
+    FillTrackLanguageChooser(*subtitleLanguage_, GetStringSetting(kSubtitleLanguage, u""));
+    // 7. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -126,6 +142,8 @@ void SettingsDialog::Store() {
     guideChanged_ = guide != GetStringSetting(kGuideSources, u"");
     if (guideChanged_)
         SetStringSetting(kGuideSources, guide);
+    SetStringSetting(kAudioLanguage, ChosenTrackLanguage(*audioLanguage_));
+    SetStringSetting(kSubtitleLanguage, ChosenTrackLanguage(*subtitleLanguage_));
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -147,8 +165,13 @@ void SettingsDialog::OnSize(int width, int) {
     place(guide_, kGuideFieldUnits);
     for (QLineEdit* field : {source_, guide_})
         field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
-    // The chooser keeps the height it needs for its font.
-    languages_->resize(languages_->width(), languages_->sizeHint().height());
+    place(audioLanguageLabel_, kAudioLanguageLabelUnits);
+    place(audioLanguage_, kAudioLanguageChooserUnits);
+    place(subtitleLanguageLabel_, kSubtitleLanguageLabelUnits);
+    place(subtitleLanguage_, kSubtitleLanguageChooserUnits);
+    // The choosers keep the height they need for their font.
+    for (QComboBox* chooser : {languages_, audioLanguage_, subtitleLanguage_})
+        chooser->resize(chooser->width(), chooser->sizeHint().height());
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
         check->resize(
             std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),

@@ -6,12 +6,12 @@
 // server, a playlist address or a playlist file; empty for the built-in
 // one) and the programme guide's addresses ("guide_sources": comma
 // separated, each may end with a signed offset in hours; empty for the
-// guides the playlist names). A full-screen modal dialog with the soft keys OK (0xE790, stores
-// them and ends with 1) and Cancel (0xE791, stores nothing and ends with
-// 2). Choosing a language says at once that it takes effect at the next
-// start; nothing is stored before OK. A changed channel source runs the
-// catalogue update, a changed guide line the guide update, once the dialog
-// has closed.
+// guides the playlist names), and the preferred languages of audio and
+// subtitle tracks (empty: automatic). A full-screen modal dialog with the soft keys OK (0xE790,
+// stores them and ends with 1) and Cancel (0xE791, stores nothing and ends with 2). Choosing a
+// language says at once that it takes effect at the next start; nothing is stored before OK. A
+// changed channel source runs the catalogue update, a changed guide line the guide update, once the
+// dialog has closed.
 //
 // Threads: the UI thread only.
 
@@ -36,6 +36,10 @@ public:
     static constexpr int kSourceFieldId = 1022;
     static constexpr int kGuideLabelId = 1023;
     static constexpr int kGuideFieldId = 1024;
+    static constexpr int kAudioLanguageLabelId = 1025;
+    static constexpr int kAudioLanguageChooserId = 1026;
+    static constexpr int kSubtitleLanguageLabelId = 1027;
+    static constexpr int kSubtitleLanguageChooserId = 1028;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -45,6 +49,9 @@ public:
     QCheckBox* FallbackCheck() const { return fallbackCheck_; }
     QLineEdit* SourceField() const { return source_; }
     QLineEdit* GuideField() const { return guide_; }
+    // The preferred track languages ("audio_language", "subtitle_language").
+    QComboBox* AudioLanguageChooser() const { return audioLanguage_; }
+    QComboBox* SubtitleLanguageChooser() const { return subtitleLanguage_; }
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
     // OK stored other guide addresses.
@@ -65,6 +72,10 @@ private:
     QLineEdit* source_ = nullptr;
     QLabel* guideLabel_ = nullptr;
     QLineEdit* guide_ = nullptr;
+    QLabel* audioLanguageLabel_ = nullptr;
+    QComboBox* audioLanguage_ = nullptr;
+    QLabel* subtitleLanguageLabel_ = nullptr;
+    QComboBox* subtitleLanguage_ = nullptr;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
 };

@@ -208,6 +208,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_channel_update", ID_CHANNEL_UPDATE},
         {"menu_update_guide", ID_GUIDE_UPDATE},
         {"menu_guide", ID_GUIDE},
+        {"menu_tracks", ID_TRACKS},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -232,7 +233,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[6]->trigger();  // "menu_about"
+    actions[7]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
