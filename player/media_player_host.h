@@ -83,6 +83,9 @@ public:
     void SelectAudioTrack(std::int64_t id) override;
     void SelectSubtitleTrack(std::optional<std::int64_t> id) override;
     void SetTrackPreference(const TrackPreference& preference) override;
+    // True once the current file's tracks were compared with its request's
+    // preference (and put right where mpv picked otherwise).
+    bool TracksSettled() const { return tracksSettled_; }
 
     VideoWidget* Video() const;
     PlayerState State() const { return state_; }

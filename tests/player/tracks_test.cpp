@@ -123,7 +123,7 @@ protected:
     }
 
     // Plays the stream with the choice and settings and waits until its
-    // tracks are listed and settled (the audio is selected and stays).
+    // tracks are settled: what mpv picks from here on is what the host chose.
     void PlayWith(const TrackChoice& remembered, const std::string& audioSetting,
                   const std::string& interfaceLanguage) {
         host_->Stop();
@@ -132,11 +132,7 @@ protected:
         host_->Play(server_->Url("tracks.mkv"));
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return host_->State() == PlayerState::Playing; }, kTimeoutMs));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return SelectedTrack(host_->Tracks(), TrackKind::Audio).has_value(); },
-            kTimeoutMs));
-        // What the host settles after loading has arrived in the list.
-        QTest::qWait(300);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host_->TracksSettled(); }, kTimeoutMs));
     }
 
     std::optional<std::int64_t> Selected(TrackKind kind) const {
@@ -151,6 +147,8 @@ protected:
 
 TEST_F(TracksTest, ListsTheTracksAndSelectingOneChangesMpvsTrack) {
     PlayWith({}, "", "en");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return host_->Tracks().size() == 4 && Selected(TrackKind::Audio); }, kTimeoutMs));
     const std::vector<MediaTrack> tracks = host_->Tracks();
     ASSERT_EQ(tracks.size(), 4u);  // the video track is not listed
     EXPECT_EQ(tracks[0].kind, TrackKind::Audio);
