@@ -35,10 +35,11 @@ const QRect kSourceLabelUnits(6, 74, 150, 10);
 const QRect kSourceFieldUnits(6, 86, 150, 12);
 const QRect kGuideLabelUnits(6, 104, 150, 10);
 const QRect kGuideFieldUnits(6, 116, 150, 12);
-const QRect kAudioLanguageLabelUnits(6, 136, 62, 10);
-const QRect kAudioLanguageChooserUnits(70, 134, 80, 12);
-const QRect kSubtitleLanguageLabelUnits(6, 152, 62, 10);
-const QRect kSubtitleLanguageChooserUnits(70, 150, 80, 12);
+// The preferred track languages leave the row at 134 to the timeshift line.
+const QRect kAudioLanguageLabelUnits(6, 154, 62, 10);
+const QRect kAudioLanguageChooserUnits(70, 152, 80, 12);
+const QRect kSubtitleLanguageLabelUnits(6, 170, 62, 10);
+const QRect kSubtitleLanguageChooserUnits(70, 168, 80, 12);
 
 }  // namespace
 

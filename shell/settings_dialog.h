@@ -36,10 +36,11 @@ public:
     static constexpr int kSourceFieldId = 1022;
     static constexpr int kGuideLabelId = 1023;
     static constexpr int kGuideFieldId = 1024;
-    static constexpr int kAudioLanguageLabelId = 1025;
-    static constexpr int kAudioLanguageChooserId = 1026;
-    static constexpr int kSubtitleLanguageLabelId = 1027;
-    static constexpr int kSubtitleLanguageChooserId = 1028;
+    // 1025 and 1026 are the timeshift line's.
+    static constexpr int kAudioLanguageLabelId = 1027;
+    static constexpr int kAudioLanguageChooserId = 1028;
+    static constexpr int kSubtitleLanguageLabelId = 1029;
+    static constexpr int kSubtitleLanguageChooserId = 1030;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
