@@ -60,8 +60,8 @@ public:
     virtual void SelectAudioTrack(std::int64_t id) { (void)id; }
     // No id: subtitles off.
     virtual void SelectSubtitleTrack(std::optional<std::int64_t> id) { (void)id; }
-    // The tracks the next PlayStream (or Play) picks; used by that request
-    // only.
+    // The tracks the next PlayStream (or Play) picks, and every later one
+    // until the preference is replaced (the view gives one with each play).
     virtual void SetTrackPreference(const TrackPreference& preference) { (void)preference; }
     // Called on the UI thread whenever Tracks() changed (a stream loaded,
     // a track was selected).

@@ -234,7 +234,9 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
     request_.open = true;
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
     QByteArray options = PerFileOptions(headers);
-    requestPreference_ = std::exchange(nextPreference_, TrackPreference{});
+    // Kept for later requests too: a stream the player opens again by itself
+    // keeps its tracks.
+    requestPreference_ = nextPreference_;
     if (const QByteArray tracks = TrackFileOptions(requestPreference_); !tracks.isEmpty())
         options += (options.isEmpty() ? "" : ",") + tracks;
     // Named arguments, so the call means the same whatever position a

@@ -172,9 +172,8 @@ private:
     int cachePercent_ = 0;
     std::optional<double> volume_;
 
-    // Tracks: those of the current file, the preference for the next play
-    // request and the one of the current request, which is settled once
-    // per file.
+    // Tracks: those of the current file, the preference for play requests
+    // and the one of the current request, which is settled once per file.
     std::vector<MediaTrack> tracks_;
     TrackPreference nextPreference_;
     TrackPreference requestPreference_;
