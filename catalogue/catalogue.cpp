@@ -108,6 +108,7 @@ std::optional<std::size_t> FindStream(const Channel& channel, const std::u16stri
 
 void ApplyState(const ChannelState& state, Channel& channel) {
     channel.favourite = state.favourite;
+    channel.trackChoice = state.trackChoice;
     channel.streamIndex = 0;
     channel.streamChosen = false;
     if (!state.streamAddress.empty()) {
@@ -127,7 +128,7 @@ void ApplyState(const ChannelState& state, Channel& channel) {
 
 // The state a channel leaves for the next run or load.
 ChannelState StateOf(const Channel& channel) {
-    ChannelState state{channel.favourite, channel.streamIndex, {}};
+    ChannelState state{channel.favourite, channel.streamIndex, {}, channel.trackChoice};
     const Stream* selected = SelectedStream(channel);
     if (selected != nullptr && (channel.streamChosen || channel.streamIndex != 0))
         state.streamAddress = selected->address;

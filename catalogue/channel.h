@@ -53,6 +53,9 @@ struct Channel {
     // The user chose the stream at streamIndex (even the first): its address
     // is remembered beside the index, so a reorder of the streams keeps it.
     bool streamChosen = false;
+    // The audio and subtitle tracks the user chose (EncodeTrackChoice's
+    // text, settings "trk"); empty, without an allocation, for most.
+    std::string trackChoice;
     std::u16string subtitle;  // "country name (bit rate + unit)"
     // Name and subtitle folded for searching (SearchChannels); made by the
     // first search that needs it, emptied when the subtitle changes.

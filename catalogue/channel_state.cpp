@@ -1,7 +1,10 @@
 #include "catalogue/channel_state.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
+
+#include "catalogue/track_choice.h"
 
 namespace lumora {
 
@@ -9,9 +12,20 @@ namespace {
 
 constexpr std::uint32_t kEmpty = UINT32_MAX;
 
+// The stored track choice when it is one the program writes; anything else
+// is dropped, so a damaged value cannot reach the player.
+std::string ReadTrackChoice(DocView::Node child) {
+    const std::u16string stored = child.RequireWString(kTrackChoiceAttribute);
+    if (stored.empty() ||
+        !std::all_of(stored.begin(), stored.end(), [](char16_t c) { return c > 0x20 && c < 0x7F; }))
+        return {};
+    std::string text(stored.begin(), stored.end());
+    return DecodeTrackChoice(text) ? text : std::string();
+}
+
 ChannelState ReadChannelState(DocView::Node child) {
     return {child.GetBool(kFavouriteAttribute, false), child.GetInt(kStreamIndexAttribute, 0),
-            child.RequireWString(kStreamAddressAttribute)};
+            child.RequireWString(kStreamAddressAttribute), ReadTrackChoice(child)};
 }
 
 }  // namespace
@@ -94,6 +108,9 @@ void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelS
         child->SetInt(kStreamIndexAttribute, state.streamIndex);
     if (!state.streamAddress.empty())
         child->SetWString(kStreamAddressAttribute, state.streamAddress);
+    if (!state.trackChoice.empty())
+        child->SetWString(kTrackChoiceAttribute,
+                          std::u16string(state.trackChoice.begin(), state.trackChoice.end()));
 }
 
 }  // namespace lumora

@@ -20,12 +20,17 @@ inline constexpr std::string_view kStreamIndexAttribute = "cu";  // Int, written
 // WString, the address of the stream the user chose, beside "cu": an update
 // that reorders the streams moves "cu" to where the address went.
 inline constexpr std::string_view kStreamAddressAttribute = "cu_url";
+// WString, the audio and subtitle tracks the user chose (track_choice.h),
+// written when there is a choice.
+inline constexpr std::string_view kTrackChoiceAttribute = "trk";
 
 struct ChannelState {
     bool favourite = false;
     std::int32_t streamIndex = 0;
     // Empty when no choice of stream is remembered.
     std::u16string streamAddress;
+    // EncodeTrackChoice's text; empty (no allocation) for most channels.
+    std::string trackChoice = {};
 };
 
 // The saved state of channels by id. Filled once (from the settings file, or
@@ -80,8 +85,8 @@ private:
 // The state of every child of a "channels" node.
 ChannelStateTable ReadChannelStates(DocView::Node channels);
 // Adds the child `id` to `channels`: "f" for a favourite, "cu" for a chosen
-// stream other than the first, "cu_url" for a remembered address, and an
-// empty child for none of these. Nothing is added when a child of that id
+// stream other than the first, "cu_url" for a remembered address, "trk" for
+// chosen tracks, and an empty child for none of these. Nothing is added when a child of that id
 // exists already.
 void AddChannelStateChild(DocNode& channels, std::string_view id, const ChannelState& state);
 

@@ -26,6 +26,11 @@ inline constexpr std::string_view kGuideLimitMb = "guide_limit_mb";  // integer,
 // How far back a paused or rewound live stream can go, in minutes; 0 turns
 // pausing live streams off.
 inline constexpr std::string_view kTimeshiftMinutes = "timeshift_minutes";  // integer, default 30
+// The preferred languages of audio and subtitle tracks, as language codes
+// ("de"); empty: audio in the interface language, subtitles only where
+// the stream marks them or the audio is in another language.
+inline constexpr std::string_view kAudioLanguage = "audio_language";        // string, default empty
+inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // string, default empty
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -35,7 +40,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 12> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 14> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -48,6 +53,8 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 12> kSetti
     {kGuideSources, SettingKind::String},
     {kGuideLimitMb, SettingKind::Int},
     {kTimeshiftMinutes, SettingKind::Int},
+    {kAudioLanguage, SettingKind::String},
+    {kSubtitleLanguage, SettingKind::String},
 }};
 
 // The kind of a known setting; none for a name the program does not use.

@@ -66,6 +66,15 @@ const FallbackTable& Table() {
         {"msg_catchup_live",
          u"The programme could not be played from the provider's archive. Watch the channel live "
          u"instead?"},
+        {"menu_tracks", u"Tracks"},
+        {"msg_no_other_tracks", u"This stream has no other audio or subtitle tracks."},
+        {"static_audio_language", u"Audio:"},
+        {"static_subtitle_language", u"Subtitles:"},
+        {"str_language_auto", u"Automatic"},
+        {"str_track_number", u"Track %d"},
+        {"str_tracks_audio", u"Audio"},
+        {"str_tracks_off", u"Off"},
+        {"str_tracks_subtitles", u"Subtitles"},
     };
     return table;
 }

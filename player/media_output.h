@@ -1,6 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "catalogue/track_choice.h"
 
 #include "player/playback_position.h"
 
@@ -57,6 +64,23 @@ public:
     // To `position` on the stream's clock (PlaybackPosition::position).
     virtual void SeekTo(double position) { (void)position; }
     virtual PlaybackPosition Position() const { return {}; }
+    // Audio and subtitle tracks. An output that cannot choose tracks has
+    // none and ignores the rest.
+    //
+    // The audio and subtitle tracks of the stream that plays, in the
+    // stream's order (empty while nothing is loaded).
+    virtual std::vector<MediaTrack> Tracks() const { return {}; }
+    virtual void SelectAudioTrack(std::int64_t id) { (void)id; }
+    // No id: subtitles off.
+    virtual void SelectSubtitleTrack(std::optional<std::int64_t> id) { (void)id; }
+    // The tracks the next PlayStream (or Play) picks, and every later one
+    // until the preference is replaced (the view gives one with each play).
+    virtual void SetTrackPreference(const TrackPreference& preference) { (void)preference; }
+    // Called on the UI thread whenever Tracks() changed (a stream loaded,
+    // a track was selected).
+    void SetTracksChangedCallback(std::function<void()> callback) {
+        tracksChanged_ = std::move(callback);
+    }
 
     // The output's child window; null until created.
     QWidget* Window() const { return window_; }
@@ -68,12 +92,18 @@ public:
     const std::u16string& StartFailure() const { return startFailure_; }
 
 protected:
+    void NotifyTracksChanged() {
+        if (tracksChanged_)
+            tracksChanged_();
+    }
+
     QWidget* window_ = nullptr;
     bool ready_ = false;
     std::u16string startFailure_;
 
 private:
     std::string name_;
+    std::function<void()> tracksChanged_;
 };
 
 }  // namespace lumora

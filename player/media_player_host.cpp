@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 #include <QString>
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include "catalogue/stream_address.h"
 #include "player/player_event_sink.h"
 #include "player/player_texts.h"
+#include "player/track_list.h"
 #include "player/video_widget.h"
 
 namespace lumora {
@@ -21,7 +23,15 @@ MediaPlayerHost* currentHost = nullptr;
 
 // Reply ids of asynchronous requests and observed properties. A loadfile's
 // reply id is kLoadFileFirst plus the number of its play request.
-enum class Request : std::uint64_t { Stop = 1, SetVolume, ResumeCheck, Pause, Seek, Option };
+enum class Request : std::uint64_t {
+    Stop = 1,
+    SetVolume,
+    ResumeCheck,
+    Pause,
+    Seek,
+    TrackList,
+    SelectTrack,
+};
 constexpr std::uint64_t kLoadFileFirst = std::uint64_t(1) << 32;
 enum class Observed : std::uint64_t {
     PausedForCache = 100,
@@ -33,6 +43,7 @@ enum class Observed : std::uint64_t {
     Pause,
     CacheState,
     Seekable,
+    TrackList,
 };
 
 // How long a failed stream waits for the log line that names the cause.
@@ -138,6 +149,19 @@ QByteArray PerFileOptions(const StreamHeaders& headers) {
     return options;
 }
 
+// The preference as per-file options, in the form PerFileOptions uses.
+QByteArray TrackFileOptions(const TrackPreference& preference) {
+    QByteArray options;
+    for (const auto& [name, value] : TrackOptions(preference)) {
+        if (!options.isEmpty())
+            options += ',';
+        options += QByteArray::fromStdString(name) + "=%" +
+                   QByteArray::number(qsizetype(value.size())) + '%' +
+                   QByteArray::fromStdString(value);
+    }
+    return options;
+}
+
 }  // namespace
 
 MediaPlayerHost* ThePlayerHost() {
@@ -161,6 +185,9 @@ struct MediaPlayerHost::Event {
     std::string text;
     // The last seekable range of demuxer-cache-state, when it has one.
     std::optional<std::pair<double, double>> range;
+    // A track-list: observed, or the answer to the request of a new file's.
+    bool isTrackList = false;
+    std::vector<MediaTrack> tracks;
 };
 
 MediaPlayerHost::Started MediaPlayerHost::Create(QWidget* parent, const QRect& rect,
@@ -208,6 +235,8 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Pause), kPause, MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::Seekable), kSeekable, MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::CacheState), kDemuxerCacheState,
+                         MPV_FORMAT_NODE);
+    mpv_observe_property(mpv_.get(), std::uint64_t(Observed::TrackList), kTrackListProperty,
                          MPV_FORMAT_NODE);
     mpv_set_wakeup_callback(mpv_.get(), &MediaPlayerHost::OnMpvWakeup, this);
     if (!video_->Attach(mpv_.get(), options.renderApi)) {
@@ -267,7 +296,12 @@ void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders&
     if (observed_.paused)
         SetPaused(false);
     const QByteArray address = QString::fromStdU16String(url).toUtf8();
-    const QByteArray options = PerFileOptions(headers);
+    QByteArray options = PerFileOptions(headers);
+    // Kept for later requests too: a stream the player opens again by itself
+    // keeps its tracks.
+    requestPreference_ = nextPreference_;
+    if (const QByteArray tracks = TrackFileOptions(requestPreference_); !tracks.isEmpty())
+        options += (options.isEmpty() ? "" : ",") + tracks;
     // Named arguments, so the call means the same whatever position a
     // libmpv version gives the options.
     mpv_node_list list{};
@@ -397,9 +431,15 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
         break;
     }
     case MPV_EVENT_GET_PROPERTY_REPLY: {
-        // Only demuxer-cache-state is asked for: did the demuxer reach the
-        // end of the stream?
         const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (event.reply_userdata == std::uint64_t(Request::TrackList)) {
+            copy.isTrackList = event.error >= 0 && property->format == MPV_FORMAT_NODE;
+            if (copy.isTrackList)
+                copy.tracks = TracksFromNode(*static_cast<const mpv_node*>(property->data));
+            break;
+        }
+        // Else demuxer-cache-state: did the demuxer reach the end of the
+        // stream?
         if (event.error < 0 || property->format != MPV_FORMAT_NODE)
             break;
         const mpv_node* eof = MapValue(*static_cast<const mpv_node*>(property->data), "eof");
@@ -419,8 +459,13 @@ MediaPlayerHost::Event MediaPlayerHost::CopyEvent(const mpv_event& event) {
         else if (property->format == MPV_FORMAT_DOUBLE)
             copy.number = *static_cast<const double*>(property->data);
         else if (property->format == MPV_FORMAT_NODE &&
-                 event.reply_userdata == std::uint64_t(Observed::CacheState))
+                 event.reply_userdata == std::uint64_t(Observed::CacheState)) {
             copy.range = LastSeekableRange(*static_cast<const mpv_node*>(property->data));
+        } else if (property->format == MPV_FORMAT_NODE &&
+                   event.reply_userdata == std::uint64_t(Observed::TrackList)) {
+            copy.isTrackList = true;
+            copy.tracks = TracksFromNode(*static_cast<const mpv_node*>(property->data));
+        }
         break;
     }
     case MPV_EVENT_LOG_MESSAGE:
@@ -443,9 +488,12 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
         else if (event.replyId == std::uint64_t(Request::Seek) && event.error < 0)
             seeking_ = false;  // outside what can be played: no picture follows
         break;
+    case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
     case MPV_EVENT_GET_PROPERTY_REPLY:
         if (event.replyId == std::uint64_t(Request::ResumeCheck))
             OnResumeCheck(event);
+        else if (event.replyId == std::uint64_t(Request::TrackList))
+            SettleTracks(event);
         break;
     case MPV_EVENT_PROPERTY_CHANGE:
         switch (Observed(event.replyId)) {
@@ -468,6 +516,7 @@ void MediaPlayerHost::HandleEvent(const Event& event) {
             if (event.hasValue && event.flag && video_)
                 video_->Blank();
             break;
+        case Observed::TrackList: OnTrackList(event); break;
         }
         break;
     case MPV_EVENT_SHUTDOWN:
@@ -520,6 +569,7 @@ void MediaPlayerHost::OnStartFile(std::int64_t entry) {
     observed_.range.reset();
     observed_.seekable = false;
     observed_.bufferBegan = std::chrono::steady_clock::now();
+    tracksSettled_ = false;
     // Connecting counts as buffering: the status line stays fresh, and a
     // new stream's reports get past a failure of the previous one.
     sink_->Buffering(true);
@@ -743,6 +793,66 @@ void MediaPlayerHost::NoteLogLine(const std::string& text) {
         return;
     logHint_ = hint;
     SettlePendingFailure();
+}
+
+// Tracks.
+
+void MediaPlayerHost::SetTrackPreference(const TrackPreference& preference) {
+    nextPreference_ = preference;
+}
+
+void MediaPlayerHost::SelectAudioTrack(std::int64_t id) {
+    if (!ready_)
+        return;
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack), kAudioTrackProperty,
+                           MPV_FORMAT_INT64, &id);
+}
+
+void MediaPlayerHost::SelectSubtitleTrack(std::optional<std::int64_t> id) {
+    if (!ready_)
+        return;
+    if (id) {
+        std::int64_t value = *id;
+        mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack),
+                               kSubtitleTrackProperty, MPV_FORMAT_INT64, &value);
+        return;
+    }
+    const char* off = "no";
+    mpv_set_property_async(mpv_.get(), std::uint64_t(Request::SelectTrack), kSubtitleTrackProperty,
+                           MPV_FORMAT_STRING, &off);
+}
+
+void MediaPlayerHost::OnTrackList(const Event& event) {
+    std::vector<MediaTrack> tracks = event.isTrackList ? event.tracks : std::vector<MediaTrack>{};
+    if (tracks == tracks_)
+        return;
+    tracks_ = std::move(tracks);
+    NotifyTracksChanged();
+}
+
+void MediaPlayerHost::OnFileLoaded() {
+    if (!request_.open || tracksSettled_)
+        return;
+    // Asked now rather than taken from the observed list: the answer holds
+    // mpv's own selection for this file, whatever order the list's change
+    // events came in.
+    mpv_get_property_async(mpv_.get(), std::uint64_t(Request::TrackList), kTrackListProperty,
+                           MPV_FORMAT_NODE);
+}
+
+void MediaPlayerHost::SettleTracks(const Event& event) {
+    if (!request_.open || tracksSettled_ || !event.isTrackList)
+        return;
+    tracksSettled_ = true;
+    // mpv picked what the per-file options could say; what they cannot
+    // (subtitles for audio in another language, a remembered position the
+    // stream lacks) is put right here, once per file.
+    const auto audio = ResolveTrack(event.tracks, TrackKind::Audio, requestPreference_);
+    if (audio && audio != SelectedTrack(event.tracks, TrackKind::Audio))
+        SelectAudioTrack(*audio);
+    const auto subtitle = ResolveTrack(event.tracks, TrackKind::Subtitle, requestPreference_);
+    if (subtitle != SelectedTrack(event.tracks, TrackKind::Subtitle))
+        SelectSubtitleTrack(subtitle);
 }
 
 }  // namespace lumora

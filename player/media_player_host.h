@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <QObject>
 #include <QPointer>
@@ -85,6 +86,18 @@ public:
     // Seeks that have shown their first picture since the host was made.
     int SeeksDone() const { return seeksDone_; }
 
+    // Tracks: mpv's "track-list", observed. The preference goes to mpv as
+    // options of the next file; once that file's tracks are known, what
+    // the preference resolves to (ResolveTrack) is selected where mpv's own
+    // pick differs.
+    std::vector<MediaTrack> Tracks() const override { return tracks_; }
+    void SelectAudioTrack(std::int64_t id) override;
+    void SelectSubtitleTrack(std::optional<std::int64_t> id) override;
+    void SetTrackPreference(const TrackPreference& preference) override;
+    // True once the current file's tracks were compared with its request's
+    // preference (and put right where mpv picked otherwise).
+    bool TracksSettled() const { return tracksSettled_; }
+
     VideoWidget* Video() const;
     PlayerState State() const { return state_; }
     // The failure of the last request (kNone unless State() is kFailed).
@@ -141,6 +154,10 @@ private:
     void FailRequest(PlaybackEnd failure);
     void AwaitFailureCause();
     void SettlePendingFailure();
+    // Tracks.
+    void OnTrackList(const Event& event);
+    void OnFileLoaded();
+    void SettleTracks(const Event& event);
 
     std::unique_ptr<PlayerEventSink> sink_;
     QPointer<VideoWidget> video_;
@@ -181,6 +198,12 @@ private:
     int timeshiftSeconds_ = 0;
     bool seeking_ = false;
     int seeksDone_ = 0;
+    // Tracks: those of the current file, the preference for play requests
+    // and the one of the current request, which is settled once per file.
+    std::vector<MediaTrack> tracks_;
+    TrackPreference nextPreference_;
+    TrackPreference requestPreference_;
+    bool tracksSettled_ = false;
 };
 
 // The process-wide current player host: set by the host's construction,

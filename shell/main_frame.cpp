@@ -1,5 +1,6 @@
 #include "shell/main_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -61,6 +62,9 @@ MainFrame::MainFrame(PlayerViewOptions options) {
 
     view_ = new PlayerView(this, std::move(options));
     connect(view_, &PlayerView::commandRequested, this, &MainFrame::OnCommand);
+    tracksMenu_ = new TrackMenu(*view_, this);
+    connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
+    UpdateTracksEntry();
     setFocusProxy(view_);
 
     programmes_ = new ProgrammeGuide({}, this);
@@ -119,6 +123,7 @@ void MainFrame::BuildMenu() {
     fromStartAction_ =
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), ID_FROM_START);
     connect(menu_, &QMenu::aboutToShow, this, &MainFrame::UpdatePlaybackMenu);
+    tracksEntry_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_tracks"), ID_TRACKS);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -136,6 +141,7 @@ void MainFrame::OnCommand(int command) {
     case ID_REWIND: view_->Playback().Step(-1); break;
     case ID_FORWARD: view_->Playback().Step(1); break;
     case ID_FROM_START: WatchFromStart(); break;
+    case ID_TRACKS: RunTracks(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -168,6 +174,22 @@ void MainFrame::RunGuide() {
         view_->PlayArchived(choice.channel, *choice.archived);
     else
         view_->OnMessage(UM_PLAY, choice.channel);
+}
+
+void MainFrame::RunTracks() {
+    if (!tracksMenu_->Rebuild()) {
+        ShowTextMessage(this, "msg_no_other_tracks", kMessageStyleOk);
+        return;
+    }
+    // Above the soft keys, right-aligned as the menu it was chosen from.
+    const QRect key = softKeys_->KeyRect(SoftKey::Right);
+    const QSize size = tracksMenu_->sizeHint();
+    tracksMenu_->popup(softKeys_->mapToGlobal(
+        QPoint(std::max(0, key.right() + 1 - size.width()), -size.height())));
+}
+
+void MainFrame::UpdateTracksEntry() {
+    tracksEntry_->setEnabled(tracksMenu_->HasChoice());
 }
 
 void MainFrame::AddGuideKeys() {

@@ -3,7 +3,8 @@
 // The main window: the PlayerView above the two soft keys. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
 // full screen, settings, catalogue update, guide update, the programme
-// grid (also G), about and exit. Every command
+// grid (also G), the audio and subtitle tracks (TrackMenu; greyed while the
+// stream offers no choice), about and exit. Every command
 // goes through OnCommand, whoever sends it: keys, menu, Ctrl+Q, the view's
 // timer, tests.
 //
@@ -25,6 +26,7 @@
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
 #include "shell/programme_title.h"
+#include "shell/track_menu.h"
 
 namespace lumora {
 
@@ -69,6 +71,9 @@ public:
     SoftKeyBar& SoftKeys() { return *softKeys_; }
     // The popup of the right soft key.
     QMenu& MenuPopup() { return *menu_; }
+    // The popup of the tracks command, and its entry in the menu.
+    TrackMenu& TracksPopup() { return *tracksMenu_; }
+    QAction& TracksEntry() { return *tracksEntry_; }
 
 signals:
     // The window was closed: the program ends.
@@ -96,6 +101,8 @@ private:
     void FitIntoScreen();
     void RunChannelList();
     void RunGuide();
+    void RunTracks();
+    void UpdateTracksEntry();
     void RunUpdate();
     void ShowGuideProgress(quint64 bytes);
     void GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& message);
@@ -112,6 +119,8 @@ private:
     ProgrammeTitle* programmeTitle_ = nullptr;
     std::optional<GuideUpdater::When> guideAgain_;  // asked for while one ran
     bool guideAskedByUser_ = false;
+    TrackMenu* tracksMenu_ = nullptr;
+    QAction* tracksEntry_ = nullptr;
 };
 
 // The main window while it exists, else null.

@@ -21,6 +21,7 @@
 #include "shell/app_startup.h"
 #include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
+#include "shell/channel_tracks.h"
 #include "shell/commands.h"
 #include "shell/control_bar.h"
 #include "shell/data_folders.h"
@@ -127,6 +128,8 @@ void PlayerView::EnsurePlayer() {
     // The player hears at once what the slider shows.
     if (player_)
         player_->SetVolume(controlBar_->volume());
+    if (player_)
+        player_->SetTracksChangedCallback([this] { emit tracksChanged(); });
     ReportPlayerStartFailure();
     LayOut();
     update();
@@ -202,6 +205,8 @@ void PlayerView::PlayStream(const std::u16string& address, const StreamHeaders& 
     lastAddress_ = address;
     lastHeaders_ = headers;
     playback_->PrepareStream(std::move(archived));
+    // The channel's tracks come with every one of its streams.
+    player_->SetTrackPreference(TrackPreferenceFor(shownChannel_));
     player_->PlayStream(address, headers);
 }
 

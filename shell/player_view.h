@@ -117,6 +117,8 @@ signals:
     void statusShown(const QString& text);
     // The playing state or what the title bar names changed.
     void shownChanged();
+    // The player's audio or subtitle tracks changed.
+    void tracksChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -21,6 +21,7 @@
 #include "shell/playback_control.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
+#include "shell/track_language_chooser.h"
 
 namespace lumora {
 namespace {
@@ -38,6 +39,11 @@ const QRect kGuideLabelUnits(6, 104, 150, 10);
 const QRect kGuideFieldUnits(6, 116, 150, 12);
 const QRect kTimeshiftLabelUnits(6, 136, 110, 10);
 const QRect kTimeshiftFieldUnits(118, 134, 38, 12);
+// The preferred track languages leave the row at 134 to the timeshift line.
+const QRect kAudioLanguageLabelUnits(6, 154, 62, 10);
+const QRect kAudioLanguageChooserUnits(70, 152, 80, 12);
+const QRect kSubtitleLanguageLabelUnits(6, 170, 62, 10);
+const QRect kSubtitleLanguageChooserUnits(70, 168, 80, 12);
 
 }  // namespace
 
@@ -81,6 +87,14 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     timeshift_->setRange(0, PlaybackControl::kMostMinutes);
     SetControlId(timeshiftLabel_, kTimeshiftLabelId);
     SetControlId(timeshift_, kTimeshiftFieldId);
+    audioLanguageLabel_ = new QLabel(QStringLiteral("static_audio_language"), this);
+    audioLanguage_ = new QComboBox(this);
+    subtitleLanguageLabel_ = new QLabel(QStringLiteral("static_subtitle_language"), this);
+    subtitleLanguage_ = new QComboBox(this);
+    SetControlId(audioLanguageLabel_, kAudioLanguageLabelId);
+    SetControlId(audioLanguage_, kAudioLanguageChooserId);
+    SetControlId(subtitleLanguageLabel_, kSubtitleLanguageLabelId);
+    SetControlId(subtitleLanguage_, kSubtitleLanguageChooserId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -105,6 +119,9 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     guide_->setText(QString::fromStdU16String(GetStringSetting(kGuideSources, u"")));
     // 6. How far back a live stream can be paused and rewound.
     timeshift_->setValue(GetIntSetting(kTimeshiftMinutes, PlaybackControl::kDefaultMinutes));
+    // 6. The preferred track languages.
+    FillTrackLanguageChooser(*audioLanguage_, GetStringSetting(kAudioLanguage, u""));
+    FillTrackLanguageChooser(*subtitleLanguage_, GetStringSetting(kSubtitleLanguage, u""));
     // 7. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
@@ -138,6 +155,8 @@ void SettingsDialog::Store() {
     if (guideChanged_)
         SetStringSetting(kGuideSources, guide);
     SetIntSetting(kTimeshiftMinutes, timeshift_->value());
+    SetStringSetting(kAudioLanguage, ChosenTrackLanguage(*audioLanguage_));
+    SetStringSetting(kSubtitleLanguage, ChosenTrackLanguage(*subtitleLanguage_));
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -163,8 +182,13 @@ void SettingsDialog::OnSize(int width, int) {
                        std::max(timeshift_->height(), timeshift_->sizeHint().height()));
     for (QLineEdit* field : {source_, guide_})
         field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
-    // The chooser keeps the height it needs for its font.
-    languages_->resize(languages_->width(), languages_->sizeHint().height());
+    place(audioLanguageLabel_, kAudioLanguageLabelUnits);
+    place(audioLanguage_, kAudioLanguageChooserUnits);
+    place(subtitleLanguageLabel_, kSubtitleLanguageLabelUnits);
+    place(subtitleLanguage_, kSubtitleLanguageChooserUnits);
+    // The choosers keep the height they need for their font.
+    for (QComboBox* chooser : {languages_, audioLanguage_, subtitleLanguage_})
+        chooser->resize(chooser->width(), chooser->sizeHint().height());
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
         check->resize(
             std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),

@@ -6,12 +6,12 @@
 // server, a playlist address or a playlist file; empty for the built-in
 // one) and the programme guide's addresses ("guide_sources": comma
 // separated, each may end with a signed offset in hours; empty for the
-// guides the playlist names). A full-screen modal dialog with the soft keys OK (0xE790, stores
-// them and ends with 1) and Cancel (0xE791, stores nothing and ends with
-// 2). Choosing a language says at once that it takes effect at the next
-// start; nothing is stored before OK. A changed channel source runs the
-// catalogue update, a changed guide line the guide update, once the dialog
-// has closed.
+// guides the playlist names), and the preferred languages of audio and
+// subtitle tracks (empty: automatic). A full-screen modal dialog with the soft keys OK (0xE790,
+// stores them and ends with 1) and Cancel (0xE791, stores nothing and ends with 2). Choosing a
+// language says at once that it takes effect at the next start; nothing is stored before OK. A
+// changed channel source runs the catalogue update, a changed guide line the guide update, once the
+// dialog has closed.
 //
 // Threads: the UI thread only.
 
@@ -39,6 +39,11 @@ public:
     static constexpr int kGuideFieldId = 1024;
     static constexpr int kTimeshiftLabelId = 1025;
     static constexpr int kTimeshiftFieldId = 1026;
+    // 1025 and 1026 are the timeshift line's.
+    static constexpr int kAudioLanguageLabelId = 1027;
+    static constexpr int kAudioLanguageChooserId = 1028;
+    static constexpr int kSubtitleLanguageLabelId = 1029;
+    static constexpr int kSubtitleLanguageChooserId = 1030;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -49,6 +54,9 @@ public:
     QLineEdit* SourceField() const { return source_; }
     QLineEdit* GuideField() const { return guide_; }
     QSpinBox* TimeshiftField() const { return timeshift_; }
+    // The preferred track languages ("audio_language", "subtitle_language").
+    QComboBox* AudioLanguageChooser() const { return audioLanguage_; }
+    QComboBox* SubtitleLanguageChooser() const { return subtitleLanguage_; }
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
     // OK stored other guide addresses.
@@ -71,6 +79,10 @@ private:
     QLineEdit* guide_ = nullptr;
     QLabel* timeshiftLabel_ = nullptr;
     QSpinBox* timeshift_ = nullptr;
+    QLabel* audioLanguageLabel_ = nullptr;
+    QComboBox* audioLanguage_ = nullptr;
+    QLabel* subtitleLanguageLabel_ = nullptr;
+    QComboBox* subtitleLanguage_ = nullptr;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
 };

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libmpv-dev libcurl4-openssl-dev nlohmann-json3-dev
   libavformat-dev libavcodec-dev libavutil-dev libavdevice-dev
   famfamfam-flag-png iso-codes libcanberra-dev
+  libicu-dev  # language names of audio and subtitle tracks
   libexpat1-dev zlib1g-dev liblzma-dev libsqlite3-dev  # the programme guide
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format

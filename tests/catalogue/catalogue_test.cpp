@@ -293,6 +293,28 @@ TEST_F(CatalogueTest, TheChosenStreamIsSavedWithItsAddressAndKeptAcrossAnUpdate)
     EXPECT_EQ(SelectedStream(*catalogue.FindChannel("de_zdf"))->address, u"http://x/zdf");
 }
 
+TEST_F(CatalogueTest, ChosenTracksComeFromTheSettingsAndSurviveAnUpdate) {
+    WriteSmallCatalogue();
+    DocNode root("set");
+    DocNode* channels = root.AddChild("channels");
+    channels->AddChild("de_ard")->SetWString("trk", u"deu/-");
+    channels->AddChild("de_zdf")->SetWString("trk", u"not a choice");
+    ASSERT_TRUE(root.SaveToFile(settingsPath));
+    LoadSettings(settingsPath);
+    Catalogue catalogue;
+    catalogue.LoadCatalogue(cataloguePath);
+    EXPECT_EQ(catalogue.FindChannel("de_ard")->trackChoice, "deu/-");
+    EXPECT_EQ(catalogue.FindChannel("de_zdf")->trackChoice, "");
+    catalogue.FindChannel("fr_tf1")->trackChoice = "#2/";
+
+    ASSERT_TRUE(catalogue.ReloadCatalogue());
+    DocNode written("channels");
+    catalogue.WriteChannelState(written);
+    EXPECT_EQ(written.Child("de_ard")->GetWString("trk"), u"deu/-");
+    EXPECT_EQ(written.Child("fr_tf1")->GetWString("trk"), u"#2/");
+    EXPECT_TRUE(written.Child("de_zdf")->Attributes().empty());
+}
+
 TEST_F(CatalogueTest, AMissingOrDamagedCatalogueIsEmptyButKeepsTheMarks) {
     test::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"de_zdf", false, 0}});
     LoadSettings(settingsPath);

@@ -213,6 +213,8 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_guide", ID_GUIDE},
         {"menu_pause", ID_PAUSE},
         {"menu_live", ID_LIVE},
+        {"menu_watch_from_start", ID_FROM_START},
+        {"menu_tracks", ID_TRACKS},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -237,7 +239,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[8]->trigger();  // "menu_about"
+    actions[10]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
@@ -280,8 +282,9 @@ TEST_F(MainFrameTest, PlayRequestStartsTheChannelAndFollowsThePlayer) {
     ASSERT_NE(channel, nullptr);
 
     view.OnMessage(UM_PLAY, channel);
-    // Stopped first, then the address exactly as the catalogue holds it.
-    ASSERT_EQ(player_->calls, (std::vector<std::string>{"stop", "play"}));
+    // Stopped first, then the buffer's window for the stream, then the
+    // address exactly as the catalogue holds it.
+    ASSERT_EQ(player_->calls, (std::vector<std::string>{"stop", "timeshift", "play"}));
     EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/eins.ts?x=1&y=%20");
     EXPECT_EQ(TheCatalogue()->CurrentChannel(), channel);
     EXPECT_EQ(GetStringSetting(kCurChannel, u""), u"de_one");

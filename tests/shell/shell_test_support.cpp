@@ -166,6 +166,27 @@ void FakeOutput::SetVolume(int value) {
     calls.push_back("volume");
 }
 
+void FakeOutput::SelectAudioTrack(std::int64_t id) {
+    for (MediaTrack& track : tracks) {
+        if (track.kind == TrackKind::Audio)
+            track.selected = track.id == id;
+    }
+    NotifyTracksChanged();
+}
+
+void FakeOutput::SelectSubtitleTrack(std::optional<std::int64_t> id) {
+    for (MediaTrack& track : tracks) {
+        if (track.kind == TrackKind::Subtitle)
+            track.selected = id == track.id;
+    }
+    NotifyTracksChanged();
+}
+
+void FakeOutput::SetTracks(std::vector<MediaTrack> list) {
+    tracks = std::move(list);
+    NotifyTracksChanged();
+}
+
 void FakeOutput::ToggleFullScreen() {
     if (fullScreen_) {
         LeaveFullScreenByItself();

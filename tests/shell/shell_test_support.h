@@ -90,6 +90,19 @@ public:
     // or ready without a picture, with the reason it gives.
     void FailToStart(bool ready, const std::u16string& reason);
 
+    // Tracks: selecting marks the track selected and tells the view, as the
+    // player does; SetTracks is a new stream's list arriving.
+    std::vector<MediaTrack> Tracks() const override { return tracks; }
+    void SelectAudioTrack(std::int64_t id) override;
+    void SelectSubtitleTrack(std::optional<std::int64_t> id) override;
+    void SetTrackPreference(const TrackPreference& preference) override {
+        preferences.push_back(preference);
+    }
+    void SetTracks(std::vector<MediaTrack> list);
+    std::vector<MediaTrack> tracks;
+    // Every preference given, in order.
+    std::vector<TrackPreference> preferences;
+
     std::vector<std::u16string> played;
     PlaybackPosition position;
     int timeshiftSeconds = 0;
