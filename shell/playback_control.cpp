@@ -1,6 +1,7 @@
 #include "shell/playback_control.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
@@ -32,6 +33,7 @@ int PlaybackControl::WindowSeconds() {
 
 void PlaybackControl::PrepareStream(std::optional<ProgrammeSummary> archived) {
     archived_ = std::move(archived);
+    focusWhenShown_ = archived_.has_value();
     window_ = WindowSeconds();
     const QString folder = window_ > 0 ? TimeshiftFolder() : QString();
     // Without a folder to keep it in there is no buffer on disk.
@@ -101,6 +103,8 @@ void PlaybackControl::Refresh() {
 void PlaybackControl::ShowPosition() {
     const bool movable = last_.known && (!last_.live || window_ > 0 || archived_);
     bar_.setVisible(movable);
+    if (movable && std::exchange(focusWhenShown_, false))
+        bar_.setFocus(Qt::OtherFocusReason);
     QString mark;
     if (archived_)
         mark = Text("str_not_live");

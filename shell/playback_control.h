@@ -91,6 +91,9 @@ private:
     PlaybackPosition last_;
     int window_ = 0;  // of the stream playing, seconds
     std::optional<ProgrammeSummary> archived_;
+    // An archived programme's bar takes the focus once it shows, so Left
+    // and Right move within the programme.
+    bool focusWhenShown_ = false;
 };
 
 }  // namespace lumora

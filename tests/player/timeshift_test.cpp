@@ -3,15 +3,21 @@
 // loopback stream.
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include "catalogue/catchup_address.h"
 #include "player/media_player_host.h"
 #include "player/playback_position.h"
 #include "player_test_support.h"
@@ -152,6 +158,49 @@ TEST_F(TimeshiftTest, APausedLiveStreamKeepsArrivingAndRewindsWithinItsBuffer) {
     host_->Stop();
     EXPECT_TRUE(WaitFor([&] { return !HoldsUnlinkedFileIn(folder.Path()); }));
     EXPECT_FALSE(At().known);
+}
+
+// The process's local time is UTC while the object lives.
+class UtcZone {
+public:
+    UtcZone() {
+        if (const char* zone = std::getenv("TZ"))
+            saved_ = zone;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    ~UtcZone() {
+        saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+TEST_F(TimeshiftTest, AnArchivedProgrammePlaysFromTheAddressItsTemplateMakes) {
+    // The server knows only the archive's own name for 20:00 UTC, 10 March.
+    const QString archive = StreamFolder() + "/archive-20240310-2000.ts";
+    QFile::remove(archive);
+    ASSERT_TRUE(QFile::copy(StreamFolder() + "/stream.ts", archive));
+    StreamServer server;
+    const std::string live = QString::fromStdU16String(server.Url("live.ts")).toStdString();
+    CatchupAttributes catchup;
+    catchup.style = CatchupStyle::Default;
+    catchup.source =
+        "http://127.0.0.1:" + std::to_string(server.Port()) + "/archive-{utc:Ymd-HM}.ts";
+    const auto addressAt = [&](std::int64_t start) {
+        const UtcZone utc;
+        const CatchupAddress address =
+            BuildCatchupAddress(live, catchup, {start, start + 3600, {}}, 1710109800);
+        return QString::fromStdString(address.address).toStdU16String();
+    };
+    host_->Play(addressAt(1710100800));
+    EXPECT_TRUE(WaitFor([&] { return recorder_.Saw(u"Playing"); }));
+    // An hour later is another name, which the server does not know.
+    host_->Play(addressAt(1710104400));
+    EXPECT_TRUE(WaitFor([&] { return recorder_.Saw(u"Stream not found"); }));
+    QFile::remove(archive);
 }
 
 TEST_F(TimeshiftTest, ANewStreamPlaysEvenWhenThePreviousWasPaused) {
