@@ -21,7 +21,9 @@ int RunSplash(const Arguments& args);     // splash PNG OUT.velt
 int RunPublish(const Arguments& args);    // publish CATALOGUE DIR
 int RunCheck(const Arguments& args);  // check IN OUT [--report CSV] [--jobs N] [--timeout S] ...
 
-int RunCatchup(const Arguments& args);  // catchup CAT CHANNEL-ID START STOP [--now TIME] ...
+int RunCatchup(const Arguments& args);
+// import-account SERVER USER OUT.lmch [--adult], the password on stdin
+int RunImportAccount(const Arguments& args);  // catchup CAT CHANNEL-ID START STOP [--now TIME] ...
 
 // guide import|show|match STORE ... (tools/guide_command.cpp)
 int RunGuide(const Arguments& args);

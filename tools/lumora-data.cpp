@@ -32,6 +32,8 @@ constexpr Verb kVerbs[] = {
     {"guide", lumora::tools::RunGuide,
      "guide import STORE [--catalogue CAT.lmch] [--shift HOURS] SOURCE... | guide show STORE "
      "--at TIME [--channel ID]... | guide match STORE"},
+    {"import-account", lumora::tools::RunImportAccount,
+     "import-account SERVER USER OUT.lmch [--adult]  (password on standard input)"},
     {"catchup", lumora::tools::RunCatchup,
      "catchup CAT.lmch CHANNEL-ID START STOP [--now TIME] [--catchup-id ID]"},
 };
