@@ -12,17 +12,6 @@
 namespace lumora {
 namespace {
 
-// The body of one API answer, or nothing when the transfer failed.
-std::optional<std::string> Fetch(const std::string& address, const FetchOptions& options) {
-    FetchOptions bounded = options;
-    bounded.maxBodyBytes = std::min<std::uint32_t>(options.maxBodyBytes, kMaxAccountAnswerBytes);
-    std::unique_ptr<MemoryStream> body =
-        FetchUrl(std::u16string(kUpdateAgent), FromUtf8(address), bounded);
-    if (!body)
-        return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(body->Data()), body->Size());
-}
-
 std::int32_t LocalUtcOffset() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -36,10 +25,17 @@ std::u16string AccountSourceName(const ProviderAccount& account) {
     return FromUtf8(account.server + "#" + account.user);
 }
 
-AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options) {
+AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
+                            const AccountFetch& fetch) {
+    const auto Fetch = [&fetch](const std::string& address) {
+        std::optional<std::string> body = fetch(address);
+        if (body && body->size() > kMaxAccountAnswerBytes)
+            body.reset();
+        return body;
+    };
     using Outcome = AccountImport::Outcome;
     AccountImport result;
-    const std::optional<std::string> answer = Fetch(AccountApiAddress(account), options.fetch);
+    const std::optional<std::string> answer = Fetch(AccountApiAddress(account));
     if (!answer)
         return result;
     const std::optional<AccountInfo> info = ParseAccountInfo(*answer);
@@ -55,9 +51,9 @@ AccountImport ImportAccount(const ProviderAccount& account, const AccountImportO
     case AccountStatus::Active: break;
     }
     const std::string categories =
-        Fetch(AccountApiAddress(account, "get_live_categories"), options.fetch).value_or("");
+        Fetch(AccountApiAddress(account, "get_live_categories")).value_or("");
     const std::optional<std::string> streams =
-        Fetch(AccountApiAddress(account, "get_live_streams"), options.fetch);
+        Fetch(AccountApiAddress(account, "get_live_streams"));
     if (!streams)
         return result;
     result.streams = ParseAccountStreams(*streams, categories, account, *info, options.showAdult,
@@ -66,6 +62,7 @@ AccountImport ImportAccount(const ProviderAccount& account, const AccountImportO
         result.outcome = Outcome::NotAnAccount;
         return result;
     }
+    result.answersHash = PlaylistHash(categories + '\n' + *streams);
     CatalogueBuilder builder(nullptr);
     builder.AddPlaylistWithCountry(result.streams.playlist, std::string(kOwnPlaylistCode));
     std::unique_ptr<DocNode> root =
@@ -77,7 +74,7 @@ AccountImport ImportAccount(const ProviderAccount& account, const AccountImportO
         return result;
     }
     root->SetWString(kGuideAddressesAttribute, FromUtf8(AccountGuideAddress(account)));
-    WriteCatalogueOrigin(*root, {AccountSourceName(account), {}, {}, {}});
+    WriteCatalogueOrigin(*root, {AccountSourceName(account), result.answersHash, {}, {}});
     result.catalogue = std::move(root);
     result.outcome = Outcome::Built;
     return result;

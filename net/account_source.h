@@ -1,16 +1,19 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "document/doc_node.h"
-#include "net/fetch_url.h"
 #include "playlist/provider_account.h"
 
 // A provider account as a channel source: its three answers fetched
 // (account, live categories, live streams) and turned into a catalogue
-// with the account's guide and archive. Standard library and libcurl.
+// with the account's guide and archive. Standard library only: the
+// answers come through a fetch function (FetchUrl in the program, see
+// account_fetch.h).
 //
 // Threads: any; blocking, for workers and the data tool.
 namespace lumora {
@@ -21,8 +24,10 @@ struct AccountImportOptions {
     // made from these.
     std::chrono::system_clock::time_point today = std::chrono::system_clock::now();
     std::string versionInUse;
-    FetchOptions fetch;
 };
+
+// The body of one answer of the API, or nothing when it could not be had.
+using AccountFetch = std::function<std::optional<std::string>(const std::string& address)>;
 
 struct AccountImport {
     enum class Outcome {
@@ -38,12 +43,16 @@ struct AccountImport {
     AccountInfo info;
     AccountStreams streams;  // the entries' counts; the entries are in the catalogue
     std::size_t channels = 0;
+    // Of the categories' and streams' answers: the catalogue is new when
+    // this differs from the one the catalogue in use was built from.
+    std::string answersHash;
     // The catalogue (Built only): root "url-tvg" is the account's guide, the
     // origin's "src" the server and user (never the password).
     std::unique_ptr<DocNode> catalogue;
 };
 
-AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options);
+AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
+                            const AccountFetch& fetch);
 
 // What the catalogue's origin names as its source: "SERVER#USER".
 std::u16string AccountSourceName(const ProviderAccount& account);

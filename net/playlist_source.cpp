@@ -8,6 +8,7 @@
 #include "catalogue/catalogue_origin.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
+#include "net/account_source.h"
 #include "playlist/catalogue_builder.h"
 #include "playlist/m3u_playlist.h"
 
@@ -89,7 +90,48 @@ std::string PlaylistHash(std::string_view bytes) {
     return text;
 }
 
+namespace {
+
+// A provider account's catalogue, built whole: its answers decide whether
+// it is new, so there are no validators to ask with.
+PlaylistFetch FetchAccountCatalogue(const UpdateSource& source) {
+    PlaylistFetch fetched;
+    AccountImportOptions options;
+    options.versionInUse = source.catalogueVersion;
+    const AccountImport imported =
+        ImportAccount(*source.account, options, [&source](const std::string& address) {
+            FetchReply reply = Transfer(source, {FromUtf8(address), TransferKind::Playlist, {}});
+            std::optional<std::string> body;
+            if (reply.body)
+                body.emplace(BodyText(*reply.body));
+            return body;
+        });
+    using Outcome = AccountImport::Outcome;
+    switch (imported.outcome) {
+    case Outcome::Refused: fetched.refusal = kUpdateAccountRefused; return fetched;
+    case Outcome::Expired:
+    case Outcome::Disabled: fetched.refusal = kUpdateAccountExpired; return fetched;
+    case Outcome::Built: break;
+    default: return fetched;
+    }
+    auto bytes = std::make_unique<MemoryStream>();
+    if (!imported.catalogue->WriteAllTo(*bytes))
+        return fetched;
+    bytes->Seek(0, SeekOrigin::Begin);
+    fetched.body = std::move(bytes);
+    fetched.isPlaylist = fetched.prebuilt = true;
+    fetched.hash = imported.answersHash;
+    const bool unchanged = source.catalogueOrigin.source == source.server &&
+                           fetched.hash == source.catalogueOrigin.hash;
+    fetched.answer = unchanged ? CheckAnswer::NotNewer : CheckAnswer::Newer;
+    return fetched;
+}
+
+}  // namespace
+
 PlaylistFetch FetchPlaylist(const UpdateSource& source, bool conditional) {
+    if (source.account)
+        return FetchAccountCatalogue(source);
     PlaylistFetch fetched;
     const bool sameSource = source.catalogueOrigin.source == source.server;
     if (KindOfSource(source.server) == SourceKind::PlaylistFile) {
@@ -137,6 +179,13 @@ std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetche
                                                      std::chrono::system_clock::time_point today) {
     if (!fetched.body)
         return nullptr;
+    if (fetched.prebuilt) {
+        auto copy = std::make_unique<MemoryStream>();
+        if (!copy->Write(fetched.body->Data(), fetched.body->Size()))
+            return nullptr;
+        copy->Seek(0, SeekOrigin::Begin);
+        return copy;
+    }
     // Relative entries are resolved against the playlist's own address; a
     // local file has none, so they are refused there.
     std::string base = KindOfSource(source.server) == SourceKind::PlaylistFile
@@ -160,7 +209,7 @@ std::unique_ptr<MemoryStream> BuildPlaylistCatalogue(const PlaylistFetch& fetche
 
 SourceCheck CheckSource(const UpdateSource& source, bool conditional) {
     SourceCheck check;
-    if (KindOfSource(source.server) == SourceKind::UpdateServer) {
+    if (!source.account && KindOfSource(source.server) == SourceKind::UpdateServer) {
         CheckResult server = AskServerForNewerCatalogue(source);
         check.answer = server.answer;
         check.markerVersion = server.version;

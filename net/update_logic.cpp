@@ -1,5 +1,7 @@
 #include "net/update_logic.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -247,7 +249,7 @@ StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
 }
 
 StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
-                               const std::function<bool()>& beforeReplace) {
+                               const std::function<bool()>& beforeReplace, bool userOnly) {
     if (path.empty())
         return StoreResult::WriteFailed;
 
@@ -256,6 +258,12 @@ StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& p
     FileStream file;
     if (!file.Open(temporary, OpenMode::Write))
         return StoreResult::WriteFailed;
+    // Before anything is written into it.
+    if (userOnly && ::chmod(from.c_str(), 0600) != 0) {
+        file.Close();
+        std::remove(from.c_str());
+        return StoreResult::WriteFailed;
+    }
     bool written = file.Write(body.Data(), body.Size()) == body.Size() && file.Sync();
     file.Close();
     if (!written) {

@@ -13,6 +13,7 @@
 #include "document/doc_node.h"
 #include "document/memory_stream.h"
 #include "net/fetch_reply.h"
+#include "playlist/provider_account.h"
 
 // The catalogue update: the check against the update server's marker, the
 // download that replaces "Channels.lmch", and the decisions around them. This
@@ -28,6 +29,8 @@ enum UpdateOutcomeValue : int {
     kUpdateNone = 0,              // no newer catalogue (or the dialog was ended first)
     kUpdateReplaced = 1,          // "Channels.lmch" was replaced
     kUpdateSaveFailed = -2,       // a new catalogue came but could not be written
+    kUpdateAccountRefused = -3,   // the provider account's user name or password is wrong
+    kUpdateAccountExpired = -4,   // the provider account has expired or is disabled
 };
 
 // Process-wide update state. Written by worker threads and read by the UI
@@ -49,6 +52,8 @@ inline constexpr std::string_view kMsgErrorConnection = "msg_error_connection";
 inline constexpr std::string_view kMsgCatalogueUpdated = "msg_cupdated";
 inline constexpr std::string_view kMsgNoUpdates = "msg_noupdates";
 inline constexpr std::string_view kMsgSaveFailed = "msg_error_save";
+inline constexpr std::string_view kMsgAccountRefused = "msg_account_refused";
+inline constexpr std::string_view kMsgAccountExpired = "msg_account_expired";
 
 struct PlaylistFetch;
 
@@ -93,6 +98,9 @@ struct UpdateSource {
     std::string catalogueVersion;     // version text of the catalogue in use
     std::u16string cataloguePath;     // full path of the catalogue file in use
     CatalogueOrigin catalogueOrigin;  // the playlist the catalogue in use was built from
+    // The source is this provider account (`server` is then its name,
+    // AccountSourceName); its catalogue is written for the user alone.
+    std::optional<ProviderAccount> account;
     FetchFunction fetch;
     // Preferred over `fetch` when set: gives the status and validators too.
     TransferFunction transfer;
@@ -164,8 +172,11 @@ StoreResult StoreCatalogue(MemoryStream& body, const std::u16string& path,
                            const ExpectedCatalogue& expected,
                            const std::function<bool()>& beforeReplace = {});
 // Writes bytes that are known to be a catalogue over `path` the same way.
+// `userOnly`: the file is readable by its owner alone (a provider account's
+// catalogue holds the password in its stream addresses), from its creation.
 StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& path,
-                               const std::function<bool()>& beforeReplace = {});
+                               const std::function<bool()>& beforeReplace = {},
+                               bool userOnly = false);
 
 // The check at start: when `enabled` (the "AutoCU" setting), starts a
 // detached worker that sets updatePending to the answer of the source's

@@ -103,7 +103,8 @@ int StorePlaylistCatalogue(const UpdateSource& source, std::shared_ptr<const Pla
     fetched.reset();
     if (!catalogue)
         return kUpdateConnectionError;  // nothing playable: the playlist is not a usable source
-    return OutcomeOfStore(WriteCatalogueFile(*catalogue, source.cataloguePath, claim));
+    return OutcomeOfStore(
+        WriteCatalogueFile(*catalogue, source.cataloguePath, claim, source.account.has_value()));
 }
 
 }  // namespace
@@ -112,7 +113,8 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     const UpdateSource& source = run->source_;
     PendingUpdate pending = PendingUpdateFound();
     ExpectedCatalogue expected{pending.version, source.catalogueVersion};
-    bool playlist = KindOfSource(source.server) != SourceKind::UpdateServer || pending.playlist;
+    bool playlist = source.account || KindOfSource(source.server) != SourceKind::UpdateServer ||
+                    pending.playlist;
     std::shared_ptr<const PlaylistFetch> fetched;
     if (updatePending.load()) {
         // The playlist the check at start fetched, when it came from this
@@ -122,8 +124,12 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     } else {
         SourceCheck check = CheckSource(source, true);
         if (check.answer != CheckAnswer::Newer) {
-            run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError
-                                                                 : kUpdateNone);
+            // An account that refused says why; the catalogue in use stays.
+            if (check.playlist && check.playlist->refusal != 0)
+                run->Finish(check.playlist->refusal);
+            else
+                run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError
+                                                                     : kUpdateNone);
             return;
         }
         expected.markerVersion = check.markerVersion;
@@ -167,6 +173,8 @@ int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui) {
     switch (outcome) {
     case kUpdateConnectionError: show(kMsgErrorConnection); break;
     case kUpdateSaveFailed: show(kMsgSaveFailed); break;
+    case kUpdateAccountRefused: show(kMsgAccountRefused); break;
+    case kUpdateAccountExpired: show(kMsgAccountExpired); break;
     case kUpdateReplaced:
         // The player may be playing from the old catalogue's records, which
         // the reload destroys: stop it first.

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "document/text_encoding.h"
-#include "net/account_source.h"
+#include "net/account_fetch.h"
 #include "tools/commands.h"
 
 namespace lumora::tools {
@@ -91,7 +91,7 @@ int RunImportAccount(const Arguments& args) {
     if (account.user.empty() || account.password.empty())
         return Usage("the user name and the password must not be empty");
 
-    const AccountImport result = ImportAccount(account, options);
+    const AccountImport result = ImportAccount(account, options, FetchOptions{});
     Report(result, account.password);
     if (result.outcome != AccountImport::Outcome::Built)
         return 1;

@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue_origin.h"
 #include "catalogue/catchup_attributes.h"
 #include "catalogue/guide_attributes.h"
 #include "document/doc_view.h"
 #include "document/text_encoding.h"
-#include "net/account_source.h"
+#include "net/account_fetch.h"
+#include "net/playlist_source.h"
+#include "net/update_logic.h"
 #include "playlist/provider_account.h"
 #include "scratch_folder.h"
 #include "server_process.h"
@@ -134,9 +137,7 @@ protected:
         return {"http://127.0.0.1:" + std::to_string(server_.Port()), user, password};
     }
     AccountImport Import(const char* user, const char* password = "pw") const {
-        AccountImportOptions options;
-        options.fetch = QuickOptions();
-        return ImportAccount(Account(user, password), options);
+        return ImportAccount(Account(user, password), {}, QuickOptions());
     }
     ServerProcess server_;
 };
@@ -149,9 +150,7 @@ TEST_F(AccountSourceTest, EachKindOfAnswerEndsInItsOwnOutcome) {
     EXPECT_EQ(Import("html").outcome, Outcome::NotAnAccount);
     ProviderAccount dead = Account("good");
     dead.server = "http://127.0.0.1:" + std::to_string(UnusedPort());
-    AccountImportOptions options;
-    options.fetch = QuickOptions();
-    EXPECT_EQ(ImportAccount(dead, options).outcome, Outcome::Unreachable);
+    EXPECT_EQ(ImportAccount(dead, {}, QuickOptions()).outcome, Outcome::Unreachable);
     const AccountImport mixed = Import("mixed");
     EXPECT_EQ(mixed.outcome, Outcome::Built);
     EXPECT_EQ(mixed.channels, 100u);
@@ -213,6 +212,43 @@ TEST_F(AccountSourceTest, TheDataToolReadsThePasswordFromStandardInputAndNeverSh
     struct stat info {};
     ASSERT_EQ(::stat(out.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsChanged) {
+    ScratchFolder folder;
+    const std::u16string path = folder.File("Channels.lmch");
+    UpdateSource source;
+    source.account = Account("good");
+    source.server = AccountSourceName(*source.account);
+    source.cataloguePath = path;
+    source.transfer = [](const TransferRequest& request) {
+        return FetchUrlReply(kUpdateAgent, request.url, request.conditions, QuickOptions());
+    };
+    PlaylistFetch first = FetchPlaylist(source, true);
+    ASSERT_EQ(first.answer, CheckAnswer::Newer);
+    std::unique_ptr<MemoryStream> catalogue =
+        BuildPlaylistCatalogue(first, source, std::chrono::system_clock::now());
+    ASSERT_TRUE(catalogue);
+    ASSERT_EQ(WriteCatalogueFile(*catalogue, path, {}, true), StoreResult::Stored);
+    struct stat info {};
+    ASSERT_EQ(::stat(ToUtf8(path).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);  // its addresses hold the password
+
+    DocNode written;
+    ASSERT_TRUE(written.LoadFromFile(path));
+    source.catalogueOrigin = ReadCatalogueOrigin(written);
+    source.catalogueVersion = written.Name();
+    EXPECT_EQ(source.catalogueOrigin.source, source.server);
+    EXPECT_EQ(ToUtf8(source.server).find("pw"), std::string::npos);
+    EXPECT_EQ(FetchPlaylist(source, true).answer, CheckAnswer::NotNewer);
+
+    // A refused account keeps the catalogue and says why.
+    source.account->password = "wrong";
+    const PlaylistFetch refused = FetchPlaylist(source, true);
+    EXPECT_EQ(refused.answer, CheckAnswer::Unreachable);
+    EXPECT_EQ(refused.refusal, kUpdateAccountRefused);
+    source.account = Account("old");
+    EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountExpired);
 }
 
 }  // namespace
