@@ -1,5 +1,6 @@
 #include "shell/accessible_widgets.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <QAccessibleWidget>
@@ -222,6 +223,10 @@ public:
     }
     bool Pressable() const override { return true; }
     void PressPart(int part) override { Strip()->ChooseTab(Tab(part)); }
+    // With the keyboard in the strip, the current tab has it.
+    QAccessibleInterface* focusChild() const override {
+        return Strip()->hasFocus() ? child(static_cast<int>(Strip()->CurrentTab())) : nullptr;
+    }
 
 private:
     ChannelTabStrip* Strip() const { return static_cast<ChannelTabStrip*>(widget()); }
@@ -272,8 +277,11 @@ public:
     QVariant currentValue() const override {
         return Bar()->shown().position - Bar()->shown().first;
     }
+    // A value outside the span goes to its nearer end.
     void setCurrentValue(const QVariant& value) override {
-        emit Bar()->seekRequested(Bar()->shown().first + value.toDouble());
+        const PositionBar::Shown& shown = Bar()->shown();
+        const double offset = std::clamp(value.toDouble(), 0.0, shown.last - shown.first);
+        emit Bar()->seekRequested(shown.first + offset);
     }
     QVariant maximumValue() const override { return Bar()->shown().last - Bar()->shown().first; }
     QVariant minimumValue() const override { return 0.0; }

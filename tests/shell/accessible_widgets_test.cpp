@@ -128,6 +128,13 @@ TEST_F(AccessibleWidgetsTest, ControlBarNamesItsControlsAndTheSlidersTheirValues
     EXPECT_EQ(position->text(QAccessible::Value), QStringLiteral("-02:30"));
     EXPECT_DOUBLE_EQ(position->valueInterface()->currentValue().toDouble(), 150.0);
     EXPECT_DOUBLE_EQ(position->valueInterface()->maximumValue().toDouble(), 300.0);
+    // A seek asked through the interface stays within the bar's span.
+    QSignalSpy seeks(bar.positionBar(), &PositionBar::seekRequested);
+    position->valueInterface()->setCurrentValue(1e12);
+    position->valueInterface()->setCurrentValue(-5);
+    ASSERT_EQ(seeks.count(), 2);
+    EXPECT_DOUBLE_EQ(seeks.at(0).at(0).toDouble(), 400.0);
+    EXPECT_DOUBLE_EQ(seeks.at(1).at(0).toDouble(), 100.0);
 }
 
 TEST_F(AccessibleWidgetsTest, TitleStripIsAHeadingAndAStatusLineThatAnnouncesChanges) {
