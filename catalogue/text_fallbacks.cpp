@@ -75,6 +75,10 @@ const FallbackTable& Table() {
         {"str_tracks_audio", u"Audio"},
         {"str_tracks_off", u"Off"},
         {"str_tracks_subtitles", u"Subtitles"},
+        {"str_stop", u"Stop"},
+        {"str_volume", u"Volume"},
+        {"str_position", u"Position"},
+        {"str_favorite", u"Favorite"},
     };
     return table;
 }

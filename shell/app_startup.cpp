@@ -23,6 +23,7 @@
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 #include "shell/address_launcher.h"
 #include "shell/command_line.h"
 #include "shell/commands.h"
@@ -269,6 +270,7 @@ int RunProgram(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("lumora"));
     QApplication::setDesktopFileName(QStringLiteral("lumora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lumora")));
+    InstallAccessibleWidgets();
 
     const int exitCode = RunLumora(application, LaunchTargetFromArgument(request.target));
     // A start that ends before it made a player (a hand-over to the running

@@ -3,8 +3,29 @@
 #include <algorithm>
 
 #include "catalogue/channel.h"
+#include "shell/localise.h"
+#include "shell/programme_guide.h"
 
 namespace lumora {
+namespace {
+
+// What a screen reader says of a row: what the row shows (the name, then
+// the programme on now or the subtitle) and whether it is a favourite.
+QString AccessibleRowText(const Channel& channel) {
+    QString text = QString::fromStdU16String(channel.name);
+    std::optional<ProgrammeSummary> programme;
+    if (ProgrammeGuide* guide = TheProgrammeGuide())
+        programme = guide->On(channel.id, ProgrammeGuide::Now());
+    const QString second = programme ? QString::fromStdString(programme->title)
+                                     : QString::fromStdU16String(channel.subtitle);
+    if (!second.isEmpty())
+        text += QStringLiteral(", ") + second;
+    if (channel.favourite)
+        text += QStringLiteral(", ") + Text("str_favorite");
+    return text;
+}
+
+}  // namespace
 
 ChannelListModel::ChannelListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -41,6 +62,7 @@ QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole: return QString::fromStdU16String(channel->name);
+    case Qt::AccessibleTextRole: return AccessibleRowText(*channel);
     case kChannelRole: return QVariant::fromValue(const_cast<Channel*>(channel));
     default: return {};
     }

@@ -40,7 +40,8 @@ public:
                       const QModelIndex& parent = QModelIndex()) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // Qt::DisplayRole: the channel's display name (type-ahead search uses
-    // it); kChannelRole: the record.
+    // it); Qt::AccessibleTextRole: the row as a screen reader says it (name,
+    // the line below it, favourite); kChannelRole: the record.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 
 namespace lumora {
 namespace {
@@ -23,36 +24,48 @@ ChannelTabStrip::ChannelTabStrip(QWidget* parent, std::function<void(ChannelTab)
 
 void ChannelTabStrip::SetState(ChannelTab currentTab, const QString& channels,
                                const QString& favourites) {
+    const bool moved = currentTab != currentTab_;
+    const bool renamed = channels != channelsCaption_ || favourites != favouritesCaption_;
     currentTab_ = currentTab;
     channelsCaption_ = channels;
     favouritesCaption_ = favourites;
     update();
+    for (ChannelTab tab : {ChannelTab::Channels, ChannelTab::Favourites}) {
+        if (renamed)
+            NotifyAccessibleNameChanged(this, static_cast<int>(tab));
+        if (moved) {
+            QAccessible::State selected;
+            selected.selected = true;
+            NotifyAccessibleStateChanged(this, static_cast<int>(tab), selected);
+        }
+    }
 }
 
 const QString& ChannelTabStrip::Caption(ChannelTab tab) const {
     return tab == ChannelTab::Favourites ? favouritesCaption_ : channelsCaption_;
 }
 
-void ChannelTabStrip::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+QRect ChannelTabStrip::TabRect(ChannelTab tab) const {
     const int w = width();
     const int bar = BarHeight();
+    return tab == ChannelTab::Channels ? QRect(0, 0, w / 2, 5 * bar / 6)
+                                       : QRect(w / 2, 0, w - w / 2, 5 * bar / 6);
+}
+
+void ChannelTabStrip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
     painter.fillRect(rect(), BackgroundBrush());
-    DrawBarBackground(painter, QRect(0, 0, w, bar));
+    DrawBarBackground(painter, QRect(0, 0, width(), BarHeight()));
     if (BoldFont())
         painter.setFont(*BoldFont());
-    auto area = [&](ChannelTab tab) {
-        return tab == ChannelTab::Channels ? QRect(0, 0, w / 2, 5 * bar / 6)
-                                           : QRect(w / 2, 0, w - w / 2, 5 * bar / 6);
-    };
     for (ChannelTab tab : {ChannelTab::Channels, ChannelTab::Favourites}) {
         painter.setPen(tab == currentTab_ ? kActiveCaptionColour : kInactiveCaptionColour);
-        painter.drawText(area(tab), Qt::AlignCenter | Qt::TextSingleLine, Caption(tab));
+        painter.drawText(TabRect(tab), Qt::AlignCenter | Qt::TextSingleLine, Caption(tab));
     }
     if (hasFocus()) {
         // The keyboard focus: a dotted box around the current caption.
         QRect box = painter.fontMetrics().boundingRect(
-            area(currentTab_), Qt::AlignCenter | Qt::TextSingleLine, Caption(currentTab_));
+            TabRect(currentTab_), Qt::AlignCenter | Qt::TextSingleLine, Caption(currentTab_));
         box = box.adjusted(-3, 0, 2, -1).intersected(rect().adjusted(0, 0, -1, -1));
         QPen dots(kActiveCaptionColour, 1, Qt::DotLine);
         dots.setCosmetic(true);  // one device pixel at any scale

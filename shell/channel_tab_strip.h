@@ -5,6 +5,9 @@
 // and Right do the same. The strip only reports the tab chosen; the dialog
 // decides and tells it the current tab back.
 //
+// Screen readers see the captions as two page tabs, the current one
+// selected (accessible_widgets).
+//
 // Threads: the UI thread only.
 
 #include <functional>
@@ -17,10 +20,17 @@
 namespace lumora {
 
 class ChannelTabStrip final : public QWidget {
+    Q_OBJECT
 public:
     ChannelTabStrip(QWidget* parent, std::function<void(ChannelTab)> tabChosen);
 
     void SetState(ChannelTab currentTab, const QString& channels, const QString& favourites);
+    ChannelTab CurrentTab() const { return currentTab_; }
+    const QString& Caption(ChannelTab tab) const;
+    // Where the tab's caption is drawn.
+    QRect TabRect(ChannelTab tab) const;
+    // What a tap on the tab does.
+    void ChooseTab(ChannelTab tab) { tabChosen_(tab); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,8 +40,6 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    const QString& Caption(ChannelTab tab) const;
-
     std::function<void(ChannelTab)> tabChosen_;
     ChannelTab currentTab_ = ChannelTab::Channels;
     QString channelsCaption_;

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 
 namespace lumora {
 namespace {
@@ -51,6 +52,7 @@ void ChannelTitleBar::setChannelName(const QString& name) {
         return;
     channelName_ = name;
     update();
+    NotifyAccessibleNameChanged(this, kNamePart);
 }
 
 void ChannelTitleBar::setStatus(const QString& status) {
@@ -58,6 +60,8 @@ void ChannelTitleBar::setStatus(const QString& status) {
         return;
     status_ = status;
     update();
+    if (programme_.isEmpty())
+        NotifyAccessibleNameChanged(this, kStatusPart);
 }
 
 void ChannelTitleBar::setProgramme(const QString& text, double progress) {
@@ -66,9 +70,12 @@ void ChannelTitleBar::setProgramme(const QString& text, double progress) {
     const int width = ToDevice(this->width());
     if (text == programme_ && int(progress * width) == int(progress_ * width))
         return;
+    const bool shownLineChanged = text != programme_;
     programme_ = text;
     progress_ = progress;
     update();
+    if (shownLineChanged)
+        NotifyAccessibleNameChanged(this, kStatusPart);
 }
 
 void ChannelTitleBar::setNote(const QString& note) {
@@ -76,6 +83,7 @@ void ChannelTitleBar::setNote(const QString& note) {
         return;
     note_ = note;
     update();
+    NotifyAccessibleNameChanged(this, kStatusPart);
 }
 
 void ChannelTitleBar::setMark(const QString& mark) {
@@ -83,6 +91,7 @@ void ChannelTitleBar::setMark(const QString& mark) {
         return;
     mark_ = mark;
     update();
+    NotifyAccessibleNameChanged(this, kNamePart);
 }
 
 QSize ChannelTitleBar::sizeHint() const {

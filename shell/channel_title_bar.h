@@ -7,6 +7,10 @@
 // programme is set, the lower line shows it instead of the status, and a
 // thin line along the bar's bottom edge shows how far it has run.
 //
+// Screen readers see the two lines as parts of the bar (accessible_widgets):
+// the name line as a heading, the status line as a status bar whose every
+// change is announced.
+//
 // Threads: the UI thread only. The player's status reports from other
 // threads reach setStatus through queued calls.
 
@@ -19,6 +23,10 @@ class ChannelTitleBar : public QWidget {
     Q_OBJECT
 public:
     explicit ChannelTitleBar(QWidget* parent = nullptr);
+
+    // The lines as accessible parts.
+    static constexpr int kNamePart = 0;
+    static constexpr int kStatusPart = 1;
 
     // The current channel's display name; empty when no channel is current.
     void setChannelName(const QString& name);

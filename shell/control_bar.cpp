@@ -8,6 +8,7 @@
 #include "catalogue/settings.h"
 #include "resources/resources.h"
 #include "shell/image_button.h"
+#include "shell/localise.h"
 #include "shell/position_bar.h"
 #include "shell/volume_slider.h"
 
@@ -29,6 +30,11 @@ ControlBar::ControlBar(QWidget* parent)
     volumeSlider_->setObjectName(QStringLiteral("volumeSlider"));
     positionBar_->setObjectName(QStringLiteral("positionBar"));
     positionBar_->hide();
+    // The names screen readers say; the pictures say the same on screen.
+    playButton_->setAccessibleName(Text("menu_play"));
+    fullScreenButton_->setAccessibleName(Text("menu_fullscreen"));
+    volumeSlider_->setAccessibleName(Text("str_volume"));
+    positionBar_->setAccessibleName(Text("str_position"));
     playButton_->setImages(PlayImages());
     fullScreenButton_->setImages(FullScreenImages());
     setVolume(GetIntSetting(kSoundVolume, kDefaultVolume));
@@ -47,6 +53,7 @@ void ControlBar::setPlaying(bool playing) {
         return;
     playing_ = playing;
     playButton_->setImages(playing ? StopImages() : PlayImages());
+    playButton_->setAccessibleName(Text(playing ? "str_stop" : "menu_play"));
 }
 
 void ControlBar::setVolume(int volume) {

@@ -226,7 +226,19 @@ void GuideGridView::EnsureSelectionVisible() {
 void GuideGridView::Changed() {
     EnsureSelectionVisible();
     update();
+    // Screen readers say the grid's name, so it names the selection.
+    setAccessibleName(SelectionText());
     emit selectionChanged();
+}
+
+QString GuideGridView::SelectionText() const {
+    const Channel* channel = SelectedChannel();
+    if (channel == nullptr)
+        return {};
+    const QString what = selected_ ? ProgrammeGuide::TimeRange(*selected_) + QLatin1Char(' ') +
+                                         QString::fromStdString(selected_->title)
+                                   : Text("str_guide_no_programme");
+    return QString::fromStdU16String(channel->name) + QStringLiteral(", ") + what;
 }
 
 int GuideGridView::XOf(std::int64_t at) const {

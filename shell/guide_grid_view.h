@@ -16,6 +16,9 @@
 // any number of channels opens at once. Right-to-left interfaces see time
 // running from the right, and Left/Right follow what is shown.
 //
+// The grid's accessible name is the selection ("Channel, 20:00–21:00
+// Title"), so a screen reader says each move.
+//
 // Threads: the UI thread only.
 
 #include <cstdint>
@@ -90,6 +93,7 @@ private:
     void SelectAt(int row, std::int64_t at);
     void EnsureSelectionVisible();
     void Changed();
+    QString SelectionText() const;
     // Time to x (left-to-right), and the mirror for right-to-left.
     int XOf(std::int64_t at) const;
     std::int64_t TimeAtX(int x) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -37,8 +38,13 @@ PositionBar::PositionBar(QWidget* parent) : QWidget(parent) {
 void PositionBar::SetShown(const Shown& shown) {
     if (shown == shown_)
         return;
+    const bool moved = shown.position != shown_.position || shown.text != shown_.text;
     shown_ = shown;
     update();
+    if (moved) {
+        QAccessibleValueChangeEvent event(this, shown_.position - shown_.first);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 int PositionBar::TextWidth() const {

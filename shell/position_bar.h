@@ -14,6 +14,9 @@
 // slider's are. The bar changes nothing itself: it asks through
 // seekRequested, and the playback control moves the player.
 //
+// Screen readers see a slider whose value text is the bar's text
+// (accessible_widgets).
+//
 // Threads: the UI thread only.
 
 #include <QString>

@@ -7,6 +7,7 @@
 #include <QShortcut>
 
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 
 namespace lumora {
 namespace {
@@ -32,17 +33,20 @@ SoftKeyBar::SoftKeyBar(QWidget* parent) : QWidget(parent) {
 void SoftKeyBar::SetKey(SoftKey key, const QString& text, int command) {
     KeyAt(key) = Key{text, command, nullptr};
     update();
+    NotifyAccessibleNameChanged(this, static_cast<int>(key));
 }
 
 void SoftKeyBar::SetKeyMenu(SoftKey key, const QString& text, QMenu* menu) {
     KeyAt(key) = Key{text, 0, menu};
     WatchMenu(menu);
     update();
+    NotifyAccessibleNameChanged(this, static_cast<int>(key));
 }
 
 void SoftKeyBar::SetKeyText(SoftKey key, const QString& text) {
     KeyAt(key).text = text;
     update();
+    NotifyAccessibleNameChanged(this, static_cast<int>(key));
 }
 
 QString SoftKeyBar::KeyText(SoftKey key) const {

@@ -5,6 +5,9 @@
 // F1 and F2 press the left and the right key while the key bar's window is
 // active.
 //
+// Screen readers see the keys as two buttons, numbered as SoftKey, with
+// the press action (accessible_widgets).
+//
 // Threads: the UI thread only.
 
 #include <array>

@@ -14,6 +14,9 @@
 // these keys are its own, even where the window has shortcuts for them (the
 // zapping keys).
 //
+// Screen readers see a slider whose value text is the volume in percent
+// (accessible_widgets).
+//
 // Threads: the UI thread only.
 
 #include <QAbstractSlider>

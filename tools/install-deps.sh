@@ -19,6 +19,7 @@ packages=(
   qt6-translations-l10n
   dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland
   appstream desktop-file-utils dpkg-dev file
+  at-spi2-core python3-pyatspi  # the screen-reader test reads the accessibility bus
 )
 
 missing=()
