@@ -1,11 +1,34 @@
 #include "shell/catalogue_preload.h"
 
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 namespace lumora {
 namespace {
 
 CataloguePreload* livingPreload = nullptr;
+
+// The room a load's small allocations take (names, subtitles, lists) at
+// 100,000 channels, with some to spare.
+constexpr std::size_t kLoadHeapBytes = std::size_t{16} << 20;
+
+// The C library grows the heap of a thread other than the first a page at a
+// time, with a system call for each that takes the process's address-space
+// lock, which the UI thread's and libmpv's loader's mappings need as well:
+// some 2,000 such calls for the strings of 100,000 channels. Taking the
+// room first in pieces just under the size that is mapped on its own
+// (128 KiB) grows the heap in a hundred or so steps; freed, the pieces stay
+// the thread's heap for the load.
+void GrowThreadHeap(std::size_t bytes) {
+    constexpr std::size_t kPiece = 120 * 1024;
+    std::vector<void*> pieces;
+    pieces.reserve(bytes / kPiece + 1);
+    for (std::size_t taken = 0; taken < bytes; taken += kPiece)
+        pieces.push_back(std::malloc(kPiece));
+    for (void* piece : pieces)
+        std::free(piece);
+}
 
 }  // namespace
 
@@ -28,6 +51,7 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
     result_.catalogue = std::make_unique<Catalogue>();
     // The settings belong to the UI thread: the worker gets a copy.
     worker_ = std::thread([this, path, maxMessages, saved = SavedChannelStates()]() mutable {
+        GrowThreadHeap(kLoadHeapBytes);
         PreloadedCatalogue& result = result_;
         const CatalogueMessageSink collect = [&result, maxMessages](const std::u16string& text) {
             if (result.messages.size() < maxMessages)
