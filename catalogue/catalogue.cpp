@@ -134,6 +134,19 @@ ChannelState StateOf(const Channel& channel) {
     return state;
 }
 
+// The order of two node names, byte by byte as std::string_view orders
+// them; names are short, so a loop beats a call to compare memory.
+int CompareNames(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto unitA = static_cast<unsigned char>(a[i]);
+        const auto unitB = static_cast<unsigned char>(b[i]);
+        if (unitA != unitB)
+            return unitA < unitB ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 }  // namespace
 
 Channel* ChannelsByName::Find(std::string_view name) const {
@@ -195,6 +208,8 @@ struct Catalogue::BuildContext {
     // Where the last state was found: the settings list channels in
     // country-code and node-name order, as the states are asked for.
     std::size_t stateCursor = 0;
+    // The language pack may name channels of the country being built.
+    bool localNames = true;
 
     const ChannelState* FindState(const std::string& id) {
         return saved == nullptr ? nullptr : saved->FindNear(id, stateCursor);
@@ -395,6 +410,9 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     }
     country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
     RemoveHiddenControls(country->displayName);
+    // Most packs name no channel of a country: then no channel asks.
+    context.key.assign(kNameTextPrefix).append(country->code).append(1, '_');
+    context.localNames = HasTextStartingWith(context.key);
 
     // The children by name, in file order among equal names: of two channel
     // nodes with one name the first counts, as in a document tree.
@@ -402,8 +420,13 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     byName.clear();
     for (DocView::Node child : node.Children())
         byName.emplace_back(child.Name(), static_cast<std::uint32_t>(byName.size()));
-    std::stable_sort(byName.begin(), byName.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Equal names by their place in the file; a sort that needs no buffer.
+    const auto before = [](const auto& a, const auto& b) {
+        const int order = CompareNames(a.first, b.first);
+        return order != 0 ? order < 0 : a.second < b.second;
+    };
+    if (!std::is_sorted(byName.begin(), byName.end(), before))
+        std::sort(byName.begin(), byName.end(), before);
     auto& built = context.builtChildren;
     built.assign(byName.size(), nullptr);
     std::vector<bool> repeated(byName.size(), false);
@@ -448,10 +471,14 @@ Channel& Catalogue::BuildChannel(DocView::Node node, Country& country, BuildCont
     channel.id.reserve(country.code.size() + 1 + node.Name().size());
     channel.id.append(country.code).append(1, '_').append(node.Name());
 
-    context.key.assign(kNameTextPrefix).append(channel.id);
-    // Two branches, not ?:, whose const result would copy the read name.
-    if (const std::u16string& localName = LookupText(context.key); !localName.empty())
-        channel.name = localName;
+    const std::u16string* localName = nullptr;
+    if (context.localNames) {
+        context.key.assign(kNameTextPrefix).append(channel.id);
+        if (const std::u16string& text = LookupText(context.key); !text.empty())
+            localName = &text;
+    }
+    if (localName != nullptr)
+        channel.name = *localName;
     else
         channel.name = node.RequireWString(kNameAttribute);
     RemoveHiddenControls(channel.name);
