@@ -310,8 +310,14 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     // The catalogue loads while the rest is made. A first start, whose
     // dialog may change the language, loads it with the window instead.
     CataloguePreload cataloguePreload;
-    if (!GetBoolSetting(kFirstRun, true))
-        cataloguePreload.Start(Path(PrepareUserCatalogue()), kMaxCatalogueMessageBoxes);
+    if (!GetBoolSetting(kFirstRun, true)) {
+        // The main window waits for the catalogue, and the player for
+        // libmpv only once the window is on screen: libmpv's loader waits
+        // while the catalogue loads, so a large one is not slowed by it.
+        MpvLibrary::HoldLoading();
+        cataloguePreload.Start(Path(PrepareUserCatalogue()), kMaxCatalogueMessageBoxes,
+                               [] { MpvLibrary::ReleaseLoading(); });
+    }
     LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                                     Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
     InstallCatalogueHooks();

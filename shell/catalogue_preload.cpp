@@ -1,5 +1,10 @@
 #include "shell/catalogue_preload.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -15,17 +20,33 @@ constexpr std::size_t kLoadHeapBytes = std::size_t{16} << 20;
 
 // The C library grows the heap of a thread other than the first a page at a
 // time, with a system call for each that takes the process's address-space
-// lock, which the UI thread's and libmpv's loader's mappings need as well:
-// some 2,000 such calls for the strings of 100,000 channels. Taking the
-// room first in pieces just under the size that is mapped on its own
-// (128 KiB) grows the heap in a hundred or so steps; freed, the pieces stay
-// the thread's heap for the load.
+// lock, which the UI thread's and libmpv's loader's mappings need as well,
+// and a page fault for each page: some 2,000 of both for the strings of
+// 100,000 channels. Taking the room first in pieces just under the size
+// that is mapped on its own (128 KiB) grows the heap in a hundred or so
+// steps, and asking for large pages on that room lets the load fill it with
+// a few faults; freed, the pieces stay the thread's heap for the load.
 void GrowThreadHeap(std::size_t bytes) {
     constexpr std::size_t kPiece = 120 * 1024;
     std::vector<void*> pieces;
     pieces.reserve(bytes / kPiece + 1);
-    for (std::size_t taken = 0; taken < bytes; taken += kPiece)
-        pieces.push_back(std::malloc(kPiece));
+    for (std::size_t taken = 0; taken < bytes; taken += kPiece) {
+        void* piece = std::malloc(kPiece);
+        if (piece == nullptr)
+            break;
+        pieces.push_back(piece);
+    }
+    if (!pieces.empty()) {
+        // Only pages inside the pieces, which are this thread's until freed.
+        const auto [lowest, highest] = std::minmax_element(pieces.begin(), pieces.end());
+        const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const std::uintptr_t from =
+            (reinterpret_cast<std::uintptr_t>(*lowest) + page - 1) & ~(page - 1);
+        const std::uintptr_t to =
+            (reinterpret_cast<std::uintptr_t>(*highest) + kPiece) & ~(page - 1);
+        if (to > from)
+            madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
     for (void* piece : pieces)
         std::free(piece);
 }
@@ -43,14 +64,20 @@ CataloguePreload::~CataloguePreload() {
         livingPreload = nullptr;
 }
 
-void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages) {
-    if (pending_)
+void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages,
+                             std::function<void()> loaded) {
+    if (pending_) {
+        // One load at a time; whoever waits for this one is told at once.
+        if (loaded)
+            loaded();
         return;
+    }
     pending_ = true;
     result_ = {};
     result_.catalogue = std::make_unique<Catalogue>();
     // The settings belong to the UI thread: the worker gets a copy.
-    worker_ = std::thread([this, path, maxMessages, saved = SavedChannelStates()]() mutable {
+    worker_ = std::thread([this, path, maxMessages, saved = SavedChannelStates(),
+                           loaded = std::move(loaded)]() mutable {
         GrowThreadHeap(kLoadHeapBytes);
         PreloadedCatalogue& result = result_;
         const CatalogueMessageSink collect = [&result, maxMessages](const std::u16string& text) {
@@ -60,6 +87,8 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
                 ++result.withheld;
         };
         result.read = result.catalogue->LoadDetached(path, std::move(saved), collect);
+        if (loaded)
+            loaded();
     });
 }
 

@@ -10,6 +10,7 @@
 // and its copy of the saved channel state.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,8 +40,10 @@ public:
     CataloguePreload& operator=(const CataloguePreload&) = delete;
 
     // Starts loading the file at `path` with the channel state the settings
-    // hold now; at most `maxMessages` messages are kept.
-    void Start(const std::u16string& path, std::size_t maxMessages);
+    // hold now; at most `maxMessages` messages are kept. `loaded`, when
+    // given, is called on the worker once the load has ended.
+    void Start(const std::u16string& path, std::size_t maxMessages,
+               std::function<void()> loaded = {});
     // Started and not taken yet.
     bool Pending() const { return pending_; }
     // Waits for the load to end and hands over what it made.
