@@ -37,14 +37,16 @@ void GrowThreadHeap(std::size_t bytes) {
         pieces.push_back(piece);
     }
     if (!pieces.empty()) {
-        // Only pages inside the pieces, which are this thread's until freed.
+        // The run of the heap the pieces lie in, this thread's while they are.
         const auto [lowest, highest] = std::minmax_element(pieces.begin(), pieces.end());
         const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
         const std::uintptr_t from =
             (reinterpret_cast<std::uintptr_t>(*lowest) + page - 1) & ~(page - 1);
         const std::uintptr_t to =
             (reinterpret_cast<std::uintptr_t>(*highest) + kPiece) & ~(page - 1);
-        if (to > from)
+        // Pieces spread further than they take (not one run of the heap)
+        // are left as they are.
+        if (to > from && to - from <= 2 * bytes)
             madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
     }
     for (void* piece : pieces)
