@@ -250,16 +250,27 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
 bool Catalogue::LoadDetached(const std::u16string& path,
                              std::shared_ptr<const ChannelStateTable> saved,
                              const CatalogueMessageSink& sink) {
+    return LoadDetachedAwaiting(
+        path, [&saved] { return std::move(saved); }, sink);
+}
+
+bool Catalogue::LoadDetachedAwaiting(const std::u16string& path, const SavedStateWait& awaitSaved,
+                                     const CatalogueMessageSink& sink) {
     // A new object: releasing would look at the process-wide pointer, which
     // belongs to the UI thread.
     path_ = path;
-    const ResourceImageLookup noFlags;
-    BuildContext context;
-    context.saved = saved.get();
-    context.order = &detachedOrder_;
-    context.sink = &sink;
-    context.flags = &noFlags;
-    const bool read = Build(path, context);
+    DocView document;
+    const bool read = document.LoadFromFile(path);
+    std::shared_ptr<const ChannelStateTable> saved = awaitSaved();
+    if (read) {
+        const ResourceImageLookup noFlags;
+        BuildContext context;
+        context.saved = saved.get();
+        context.order = &detachedOrder_;
+        context.sink = &sink;
+        context.flags = &noFlags;
+        BuildFrom(document, context);
+    }
     if (!read || !HasChannels())
         heldState_ = std::move(saved);
     return read;
@@ -277,13 +288,17 @@ bool Catalogue::Build(const std::u16string& path, BuildContext& context) {
     DocView document;
     if (!document.LoadFromFile(path))
         return false;
+    BuildFrom(document, context);
+    return true;
+}
+
+void Catalogue::BuildFrom(const DocView& document, BuildContext& context) {
     version_ = document.Root().Name();
     origin_ = ReadCatalogueOrigin(document.Root());
     guideAddresses_ = ReadGuideAddresses(document.Root());
     CreateCategories();
     BuildCountries(document, context);
     SortChannels(*context.order);
-    return true;
 }
 
 void Catalogue::AttachFlags(const ResourceImageLookup& lookup) {

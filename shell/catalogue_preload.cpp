@@ -60,6 +60,8 @@ CataloguePreload::CataloguePreload() {
 }
 
 CataloguePreload::~CataloguePreload() {
+    if (!stateGiven_)
+        GiveState(SavedChannelStates());
     if (worker_.joinable())
         worker_.join();
     if (livingPreload == this)
@@ -74,11 +76,37 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
             loaded();
         return;
     }
+    Launch(path, maxMessages, std::move(loaded));
+    GiveState(SavedChannelStates());
+}
+
+void CataloguePreload::StartBeforeState(const std::u16string& path, std::size_t maxMessages,
+                                        std::function<void()> loaded) {
+    if (pending_) {
+        if (loaded)
+            loaded();
+        return;
+    }
+    Launch(path, maxMessages, std::move(loaded));
+}
+
+void CataloguePreload::GiveState(std::shared_ptr<const ChannelStateTable> saved) {
+    if (stateGiven_)
+        return;
+    stateGiven_ = true;
+    state_.set_value(std::move(saved));
+}
+
+void CataloguePreload::Launch(const std::u16string& path, std::size_t maxMessages,
+                              std::function<void()> loaded) {
     pending_ = true;
     result_ = {};
     result_.catalogue = std::make_unique<Catalogue>();
-    // The settings belong to the UI thread: the worker gets a copy.
-    worker_ = std::thread([this, path, maxMessages, saved = SavedChannelStates(),
+    state_ = {};
+    stateGiven_ = false;
+    // The settings belong to the UI thread: the worker gets its state from
+    // GiveState.
+    worker_ = std::thread([this, path, maxMessages, state = state_.get_future(),
                            loaded = std::move(loaded)]() mutable {
         GrowThreadHeap(kLoadHeapBytes);
         PreloadedCatalogue& result = result_;
@@ -88,13 +116,16 @@ void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages
             else
                 ++result.withheld;
         };
-        result.read = result.catalogue->LoadDetached(path, std::move(saved), collect);
+        result.read = result.catalogue->LoadDetachedAwaiting(
+            path, [&state] { return state.get(); }, collect);
         if (loaded)
             loaded();
     });
 }
 
 PreloadedCatalogue CataloguePreload::Take() {
+    if (!stateGiven_)
+        GiveState(SavedChannelStates());
     if (worker_.joinable())
         worker_.join();
     pending_ = false;
