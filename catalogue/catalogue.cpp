@@ -135,6 +135,19 @@ ChannelState StateOf(const Channel& channel) {
     return state;
 }
 
+// The order of two node names, byte by byte as std::string_view orders
+// them; names are short, so a loop beats a call to compare memory.
+int CompareNames(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto unitA = static_cast<unsigned char>(a[i]);
+        const auto unitB = static_cast<unsigned char>(b[i]);
+        if (unitA != unitB)
+            return unitA < unitB ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 }  // namespace
 
 Channel* ChannelsByName::Find(std::string_view name) const {
@@ -196,6 +209,8 @@ struct Catalogue::BuildContext {
     // Where the last state was found: the settings list channels in
     // country-code and node-name order, as the states are asked for.
     std::size_t stateCursor = 0;
+    // The language pack may name channels of the country being built.
+    bool localNames = true;
 
     const ChannelState* FindState(const std::string& id) {
         return saved == nullptr ? nullptr : saved->FindNear(id, stateCursor);
@@ -236,16 +251,27 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
 bool Catalogue::LoadDetached(const std::u16string& path,
                              std::shared_ptr<const ChannelStateTable> saved,
                              const CatalogueMessageSink& sink) {
+    return LoadDetachedAwaiting(
+        path, [&saved] { return std::move(saved); }, sink);
+}
+
+bool Catalogue::LoadDetachedAwaiting(const std::u16string& path, const SavedStateWait& awaitSaved,
+                                     const CatalogueMessageSink& sink) {
     // A new object: releasing would look at the process-wide pointer, which
     // belongs to the UI thread.
     path_ = path;
-    const ResourceImageLookup noFlags;
-    BuildContext context;
-    context.saved = saved.get();
-    context.order = &detachedOrder_;
-    context.sink = &sink;
-    context.flags = &noFlags;
-    const bool read = Build(path, context);
+    DocView document;
+    const bool read = document.LoadFromFile(path);
+    std::shared_ptr<const ChannelStateTable> saved = awaitSaved();
+    if (read) {
+        const ResourceImageLookup noFlags;
+        BuildContext context;
+        context.saved = saved.get();
+        context.order = &detachedOrder_;
+        context.sink = &sink;
+        context.flags = &noFlags;
+        BuildFrom(document, context);
+    }
     if (!read || !HasChannels())
         heldState_ = std::move(saved);
     return read;
@@ -263,13 +289,17 @@ bool Catalogue::Build(const std::u16string& path, BuildContext& context) {
     DocView document;
     if (!document.LoadFromFile(path))
         return false;
+    BuildFrom(document, context);
+    return true;
+}
+
+void Catalogue::BuildFrom(const DocView& document, BuildContext& context) {
     version_ = document.Root().Name();
     origin_ = ReadCatalogueOrigin(document.Root());
     guideAddresses_ = ReadGuideAddresses(document.Root());
     CreateCategories();
     BuildCountries(document, context);
     SortChannels(*context.order);
-    return true;
 }
 
 void Catalogue::AttachFlags(const ResourceImageLookup& lookup) {
@@ -396,6 +426,9 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     }
     country->displayName = DisplayName(context.key, kNameTextPrefix, country->code);
     RemoveHiddenControls(country->displayName);
+    // Most packs name no channel of a country: then no channel asks.
+    context.key.assign(kNameTextPrefix).append(country->code).append(1, '_');
+    context.localNames = HasTextStartingWith(context.key);
 
     // The children by name, in file order among equal names: of two channel
     // nodes with one name the first counts, as in a document tree.
@@ -403,8 +436,13 @@ std::unique_ptr<Country> Catalogue::BuildCountry(DocView::Node node, BuildContex
     byName.clear();
     for (DocView::Node child : node.Children())
         byName.emplace_back(child.Name(), static_cast<std::uint32_t>(byName.size()));
-    std::stable_sort(byName.begin(), byName.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Equal names by their place in the file; a sort that needs no buffer.
+    const auto before = [](const auto& a, const auto& b) {
+        const int order = CompareNames(a.first, b.first);
+        return order != 0 ? order < 0 : a.second < b.second;
+    };
+    if (!std::is_sorted(byName.begin(), byName.end(), before))
+        std::sort(byName.begin(), byName.end(), before);
     auto& built = context.builtChildren;
     built.assign(byName.size(), nullptr);
     std::vector<bool> repeated(byName.size(), false);
@@ -449,10 +487,14 @@ Channel& Catalogue::BuildChannel(DocView::Node node, Country& country, BuildCont
     channel.id.reserve(country.code.size() + 1 + node.Name().size());
     channel.id.append(country.code).append(1, '_').append(node.Name());
 
-    context.key.assign(kNameTextPrefix).append(channel.id);
-    // Two branches, not ?:, whose const result would copy the read name.
-    if (const std::u16string& localName = LookupText(context.key); !localName.empty())
-        channel.name = localName;
+    const std::u16string* localName = nullptr;
+    if (context.localNames) {
+        context.key.assign(kNameTextPrefix).append(channel.id);
+        if (const std::u16string& text = LookupText(context.key); !text.empty())
+            localName = &text;
+    }
+    if (localName != nullptr)
+        channel.name = *localName;
     else
         channel.name = node.RequireWString(kNameAttribute);
     RemoveHiddenControls(channel.name);

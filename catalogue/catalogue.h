@@ -57,6 +57,12 @@ public:
     // process-wide catalogue on the UI thread.
     bool LoadDetached(const std::u16string& path, std::shared_ptr<const ChannelStateTable> saved,
                       const CatalogueMessageSink& sink);
+    // The same, with the state asked for once the file has been read:
+    // `awaitSaved` may wait for it, and until it returns nothing of the
+    // language pack is used, so the pack may still be loading meanwhile.
+    using SavedStateWait = std::function<std::shared_ptr<const ChannelStateTable>()>;
+    bool LoadDetachedAwaiting(const std::u16string& path, const SavedStateWait& awaitSaved,
+                              const CatalogueMessageSink& sink);
     // After LoadDetached, on the UI thread: this becomes the process-wide
     // catalogue, its channels AllChannels, its countries get their flags and
     // the setting "cur_channel" its current channel, as after LoadCatalogue.
@@ -107,6 +113,7 @@ private:
     // Reads the file and builds the categories, countries and channels,
     // listing the channels in the context's order, sorted.
     bool Build(const std::u16string& path, BuildContext& context);
+    void BuildFrom(const DocView& document, BuildContext& context);
     void AttachFlags(const ResourceImageLookup& lookup);
     void MakeSavedChannelCurrent();
     void FreeCountries();

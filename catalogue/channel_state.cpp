@@ -10,8 +10,6 @@ namespace lumora {
 
 namespace {
 
-constexpr std::uint32_t kEmpty = UINT32_MAX;
-
 // The stored track choice when it is one the program writes; anything else
 // is dropped, so a damaged value cannot reach the player.
 std::string ReadTrackChoice(DocView::Node child) {
@@ -33,16 +31,25 @@ ChannelState ReadChannelState(DocView::Node child) {
 void ChannelStateTable::Reserve(std::size_t count, std::size_t idBytes) {
     entries_.reserve(count);
     ids_.reserve(idBytes);
-    if (count * 2 > slots_.size())
+    if (!ascending_ && count * 2 > slots_.size())
         Rebuild(count);
 }
 
 bool ChannelStateTable::Add(std::string_view id, const ChannelState& state) {
-    if (Find(id) != nullptr)
+    // Ids that come in ascending order (a file as the program writes it)
+    // cannot repeat and are found by halving: no index is built for them.
+    const bool stillAscending = ascending_ && (entries_.empty() || IdOf(entries_.back()) < id);
+    if (ascending_ && !stillAscending) {
+        ascending_ = false;
+        Rebuild(std::max(entries_.capacity(), entries_.size() + 1));
+    }
+    if (!ascending_ && Find(id) != nullptr)
         return false;
     entries_.push_back(
         {static_cast<std::uint32_t>(ids_.size()), static_cast<std::uint32_t>(id.size()), state});
     ids_.append(id);
+    if (ascending_)
+        return true;
     if (entries_.size() * 2 > slots_.size())
         Rebuild(entries_.size());
     else
@@ -50,19 +57,27 @@ bool ChannelStateTable::Add(std::string_view id, const ChannelState& state) {
     return true;
 }
 
+std::uint32_t ChannelStateTable::IndexOf(std::string_view id) const {
+    if (ascending_) {
+        auto found = std::lower_bound(
+            entries_.begin(), entries_.end(), id,
+            [this](const Entry& entry, std::string_view key) { return IdOf(entry) < key; });
+        return found != entries_.end() && IdOf(*found) == id
+                   ? static_cast<std::uint32_t>(found - entries_.begin())
+                   : kEmpty;
+    }
+    return slots_.empty() ? kEmpty : slots_[SlotOf(id)];
+}
+
 const ChannelState* ChannelStateTable::Find(std::string_view id) const {
-    if (slots_.empty())
-        return nullptr;
-    const std::uint32_t at = slots_[SlotOf(id)];
+    const std::uint32_t at = IndexOf(id);
     return at == kEmpty ? nullptr : &entries_[at].state;
 }
 
 const ChannelState* ChannelStateTable::FindNear(std::string_view id, std::size_t& cursor) const {
     if (cursor < entries_.size() && IdOf(entries_[cursor]) == id)
         return &entries_[cursor++].state;
-    if (slots_.empty())
-        return nullptr;
-    const std::uint32_t at = slots_[SlotOf(id)];
+    const std::uint32_t at = IndexOf(id);
     if (at == kEmpty)
         return nullptr;
     cursor = std::size_t{at} + 1;

@@ -37,9 +37,10 @@ struct ChannelState {
 // from the records before a reload) and then only looked up, so one table is
 // shared by the threads that load catalogues without being copied.
 //
-// The ids lie back to back in one buffer and are found through an
-// open-addressing index of entry positions: a table of 100,000 channels is
-// filled with a handful of allocations.
+// The ids lie back to back in one buffer: a table of 100,000 channels is
+// filled with a handful of allocations. Ids filed in ascending order (as the
+// program writes them) are found by halving; once one comes out of order,
+// an open-addressing index of entry positions finds them.
 class ChannelStateTable {
 public:
     // Room for `count` entries of `idBytes` bytes of ids in all.
@@ -70,6 +71,10 @@ private:
     std::string_view IdOf(const Entry& entry) const {
         return std::string_view(ids_).substr(entry.at, entry.size);
     }
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+    // The entry's position, or kEmpty.
+    std::uint32_t IndexOf(std::string_view id) const;
     std::size_t SlotOf(std::string_view id) const;
     void Rebuild(std::size_t count);
 
@@ -78,6 +83,8 @@ private:
     // their page-table walks.
     std::string ids_;
     LargePageVector<Entry> entries_;
+    // Every id so far greater than the one before: slots_ is not used.
+    bool ascending_ = true;
     // Positions in entries_, kEmpty for a free slot; at most half full.
     LargePageVector<std::uint32_t> slots_;
 };

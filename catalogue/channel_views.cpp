@@ -96,6 +96,52 @@ std::unordered_map<const Country*, std::uint32_t> RankCountries(
     return ranks;
 }
 
+// Four code units from `at` on, packed so that the numbers compare as the
+// units do (a missing unit is 0, below every unit but U+0000, where the
+// names then decide).
+std::uint64_t PackUnits(std::u16string_view name, std::size_t at) {
+    std::uint64_t packed = 0;
+    for (std::size_t i = at; i < at + 4; ++i)
+        packed = (packed << 16) | (i < name.size() ? name[i] : 0u);
+    return packed;
+}
+
+// How the names of a country are compared in a sort: its rank, the length
+// of the start its names all share, and whether it has its rank to itself.
+struct NameStart {
+    std::uint32_t rank = 0;
+    std::u16string_view first;
+    std::size_t shared = 0;
+    bool alone = true;
+};
+
+std::unordered_map<const Country*, NameStart> NameStarts(
+    const std::vector<Channel*>& channels,
+    const std::unordered_map<const Country*, std::uint32_t>& ranks) {
+    std::unordered_map<const Country*, NameStart> starts;
+    std::unordered_map<std::uint32_t, const Country*> rankOwners;
+    for (const Channel* channel : channels) {
+        auto [at, added] = starts.try_emplace(channel->country);
+        NameStart& start = at->second;
+        const std::u16string_view name = channel->name;
+        if (added) {
+            start.rank = ranks.at(channel->country);
+            start.first = name;
+            start.shared = name.size();
+            auto [owner, first] = rankOwners.try_emplace(start.rank, channel->country);
+            if (!first)
+                start.alone = starts[owner->second].alone = false;
+            continue;
+        }
+        std::size_t shared = 0;
+        const std::size_t most = std::min(start.shared, name.size());
+        while (shared < most && start.first[shared] == name[shared])
+            ++shared;
+        start.shared = shared;
+    }
+    return starts;
+}
+
 }  // namespace
 
 void SortChannels(std::vector<Channel*>& channels) {
@@ -103,30 +149,51 @@ void SortChannels(std::vector<Channel*>& channels) {
     // name", compared code unit by code unit (char16_t is unsigned). The
     // title is compared in its parts, so no title is ever built; the
     // country part is mostly decided by a rank of the country, so most
-    // comparisons only look at two names. Sorting (rank, parts, channel)
-    // keys keeps every comparison away from the scattered Channel records.
+    // comparisons only look at two names. Within a country most are decided
+    // by four units of the name packed into a number: the four after the
+    // start all of the country's names share ("Channel " in "Channel 1",
+    // "Channel 2", ...), so long common starts cost nothing. The keys are
+    // small, and the scattered Channel records are only read where the
+    // packed units tie.
     struct SortKey {
-        std::uint32_t rank;
-        std::u16string_view country;
-        std::u16string_view name;
+        // Four units of the name after the start its country's names share;
+        // 0 in a rank of several countries, whose titles decide.
+        std::uint64_t units;
         Channel* channel;
+        std::uint32_t rank;
+        std::uint32_t index;  // the place it came in
     };
     const std::unordered_map<const Country*, std::uint32_t> ranks = RankCountries(channels);
+    const std::unordered_map<const Country*, NameStart> starts = NameStarts(channels, ranks);
     LargePageVector<SortKey> keys;
     keys.reserve(channels.size());
-    for (Channel* channel : channels)
-        keys.push_back(
-            {ranks.at(channel->country), CountryNameOf(*channel), channel->name, channel});
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        Channel* channel = channels[i];
+        const NameStart& start = starts.at(channel->country);
+        keys.push_back({start.alone ? PackUnits(channel->name, start.shared) : 0, channel,
+                        start.rank, static_cast<std::uint32_t>(i)});
+    }
     auto before = [](const SortKey& a, const SortKey& b) {
         if (a.rank != b.rank)
             return a.rank < b.rank;
-        if (a.country.data() == b.country.data() && a.country.size() == b.country.size())
-            return a.name < b.name;
-        return CompareJoinedTitles(a.country, a.name, b.country, b.name) < 0;
+        if (a.units != b.units)
+            return a.units < b.units;
+        const Channel& channelA = *a.channel;
+        const Channel& channelB = *b.channel;
+        const std::u16string_view countryA = CountryNameOf(channelA);
+        const std::u16string_view countryB = CountryNameOf(channelB);
+        int order = 0;
+        if (countryA.data() == countryB.data() && countryA.size() == countryB.size())
+            order = std::u16string_view(channelA.name).compare(channelB.name);
+        else
+            order = CompareJoinedTitles(countryA, channelA.name, countryB, channelB.name);
+        // Equal titles keep the order they came in.
+        return order != 0 ? order < 0 : a.index < b.index;
     };
     // A list in order already (a file written sorted) is only checked.
-    if (!std::is_sorted(keys.begin(), keys.end(), before))
-        std::sort(keys.begin(), keys.end(), before);
+    if (std::is_sorted(keys.begin(), keys.end(), before))
+        return;
+    std::sort(keys.begin(), keys.end(), before);
     for (std::size_t i = 0; i < keys.size(); ++i)
         channels[i] = keys[i].channel;
 }

@@ -138,6 +138,15 @@ const std::u16string& LookupText(std::string_view key) {
     return english != nullptr ? *english : text;
 }
 
+bool HasTextStartingWith(std::string_view prefix) {
+    if (const LanguageEntry* current = Pack().current) {
+        auto entry = current->entries.lower_bound(prefix);
+        if (entry != current->entries.end() && std::string_view(entry->first).starts_with(prefix))
+            return true;
+    }
+    return HasEnglishFallbackStartingWith(prefix);
+}
+
 std::u16string LookupTextOr(std::string_view key, std::u16string_view english) {
     const std::u16string& text = LookupText(key);
     return text.empty() ? std::u16string(english) : text;

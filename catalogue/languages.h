@@ -28,6 +28,10 @@ void ReleaseLanguages();
 // for any other key a shared empty text. The reference stays valid until the
 // pack is released.
 const std::u16string& LookupText(std::string_view key);
+// Whether a key that starts with `prefix` may have a text: the current
+// language or the English texts hold such a key. False: LookupText gives
+// nothing for any of them.
+bool HasTextStartingWith(std::string_view prefix);
 // LookupText, with `english` where that gives nothing.
 std::u16string LookupTextOr(std::string_view key, std::u16string_view english);
 // The application title, the text of "app_kavri".

@@ -27,6 +27,9 @@ struct SettingsStore {
     SettingMap<std::u16string> strings;
     // The file's per-channel state, read by the catalogue's loads.
     std::shared_ptr<const ChannelStateTable> channels = std::make_shared<ChannelStateTable>();
+    // The file read by LoadSettingsOptions, until FinishLoadingSettings
+    // reads its per-channel state.
+    std::unique_ptr<DocView> pending;
     std::u16string path;
 };
 
@@ -97,33 +100,61 @@ void CopyChannelState(const ChannelStateTable& from, DocNode& to) {
         AddChannelStateChild(to, from.IdAt(i), from.StateAt(i));
 }
 
-}  // namespace
+// Reads the options of the file; its per-channel state too, or else keeps
+// the read file for FinishLoadingSettings. False, with the store unchanged,
+// when the file is missing or damaged.
+bool ReadSettings(const std::u16string& path, bool channelsNow) {
+    // Read as a view: a file with a child for each of 100,000 channels is
+    // read without building a tree of them.
+    auto document = std::make_unique<DocView>();
+    if (!document->LoadFromFile(path))
+        return false;
+    SettingsStore& store = Store();
+    DocView::Node node = document->Root();
+    if (document->Root().FindChild(kOptionsNode, node))
+        ReadOptions(node, store);
+    store.channels = std::make_shared<ChannelStateTable>();
+    store.pending = std::move(document);
+    if (channelsNow)
+        FinishLoadingSettings();
+    return true;
+}
 
-void LoadSettings(const std::u16string& path) {
+void LoadSettingsFrom(const std::u16string& path, bool channelsNow) {
     SettingsStore& store = Store();
     store.path = path;
-    if (!ReadSettingsFile(path)) {
+    if (!ReadSettings(path, channelsNow)) {
         // The next save would write the defaults over it.
         SetDamagedFileAside(path);
         store.channels = std::make_shared<ChannelStateTable>();
+        store.pending.reset();
     }
 }
 
-bool ReadSettingsFile(const std::u16string& path) {
-    // Read as a view: a file with a child for each of 100,000 channels is
-    // read without building a tree of them.
-    DocView document;
-    if (!document.LoadFromFile(path))
-        return false;
+}  // namespace
+
+void LoadSettings(const std::u16string& path) {
+    LoadSettingsFrom(path, true);
+}
+
+void LoadSettingsOptions(const std::u16string& path) {
+    LoadSettingsFrom(path, false);
+}
+
+void FinishLoadingSettings() {
     SettingsStore& store = Store();
-    DocView::Node node = document.Root();
-    if (document.Root().FindChild(kOptionsNode, node))
-        ReadOptions(node, store);
+    if (!store.pending)
+        return;
     auto channels = std::make_shared<ChannelStateTable>();
-    if (document.Root().FindChild(kChannelStateNode, node))
+    DocView::Node node = store.pending->Root();
+    if (store.pending->Root().FindChild(kChannelStateNode, node))
         *channels = ReadChannelStates(node);
     store.channels = std::move(channels);
-    return true;
+    store.pending.reset();
+}
+
+bool ReadSettingsFile(const std::u16string& path) {
+    return ReadSettings(path, true);
 }
 
 bool SaveSettings() {
@@ -208,6 +239,7 @@ void ResetSettings() {
     store.integers.clear();
     store.strings.clear();
     store.channels = std::make_shared<ChannelStateTable>();
+    store.pending.reset();
     store.path.clear();
 }
 

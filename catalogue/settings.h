@@ -25,6 +25,12 @@ namespace lumora {
 // SavedChannelStates.
 void LoadSettings(const std::u16string& path);
 
+// LoadSettings in two steps, so that work can start between them: the
+// options now (a damaged file is set aside here), the per-channel state at
+// FinishLoadingSettings; SavedChannelStates is empty until then.
+void LoadSettingsOptions(const std::u16string& path);
+void FinishLoadingSettings();
+
 // Fills the maps and the loaded document from the file as LoadSettings
 // does, but only reads: the path is not remembered (so nothing is saved to
 // it) and a file that cannot be read stays where it is. False when the

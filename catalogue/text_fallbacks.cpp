@@ -91,4 +91,10 @@ const std::u16string* EnglishFallback(std::string_view key) {
     return found == table.end() ? nullptr : &found->second;
 }
 
+bool HasEnglishFallbackStartingWith(std::string_view prefix) {
+    const FallbackTable& table = Table();
+    auto found = table.lower_bound(prefix);
+    return found != table.end() && found->first.starts_with(prefix);
+}
+
 }  // namespace lumora

@@ -14,5 +14,7 @@ namespace lumora {
 
 // The English text of an added key; null for any other key.
 const std::u16string* EnglishFallback(std::string_view key);
+// Whether an English text is kept for a key that starts with `prefix`.
+bool HasEnglishFallbackStartingWith(std::string_view prefix);
 
 }  // namespace lumora

@@ -158,6 +158,11 @@ const DocView::AttributeRecord* DocView::Find(std::uint32_t node, std::string_vi
     const NodeRecord& record = nodes_[node];
     for (std::uint32_t i = 0; i < record.attributeCount; ++i) {
         const AttributeRecord& attribute = attributes_[record.firstAttribute + i];
+        // Names are mostly a letter or two: the size and the first byte turn
+        // most of the others away without a call to compare them.
+        if (attribute.name.size != name.size() ||
+            (!name.empty() && data_[attribute.name.at] != static_cast<std::uint8_t>(name[0])))
+            continue;
         if (Bytes(attribute.name) == name)
             return attribute.type == type ? &attribute : nullptr;
     }
@@ -170,6 +175,10 @@ DocView::ChildRange DocView::Node::Children() const {
 
 bool DocView::Node::FindChild(std::string_view name, Node& child) const {
     for (Node candidate : Children()) {
+        const Span& span = candidate.Record().name;
+        if (span.size != name.size() ||
+            (!name.empty() && view_->data_[span.at] != static_cast<std::uint8_t>(name[0])))
+            continue;
         if (candidate.Name() == name) {
             child = candidate;
             return true;

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +18,12 @@ struct Loader {
     std::jthread worker;
     // Written by the worker before it ends; read after the join.
     void* handle = nullptr;
+    // Holds ask the worker to wait before its next library; once a caller
+    // needs the library (`needed`), it no longer waits.
+    std::mutex mutex;
+    std::condition_variable changed;
+    int holds = 0;
+    bool needed = false;
 };
 
 Loader& TheLoader() {
@@ -24,10 +31,17 @@ Loader& TheLoader() {
     return loader;
 }
 
+void WaitWhileHeld(Loader& loader) {
+    std::unique_lock lock(loader.mutex);
+    loader.changed.wait(lock, [&loader] { return loader.holds == 0 || loader.needed; });
+}
+
 void* Open(const char* fileName) {
+    Loader& loader = TheLoader();
     // One library at a time first, so that a plugin the UI thread opens
     // meanwhile waits for one library, not for all of them.
-    OpenNeededLibrariesFirst(fileName);
+    OpenNeededLibrariesFirst(fileName, [&loader] { WaitWhileHeld(loader); });
+    WaitWhileHeld(loader);
     // RTLD_NOW: every relocation is done on the worker, none later on the
     // UI thread. The library stays open until the process ends: mpv's
     // threads may outlive any point where closing it would be safe.
@@ -50,8 +64,29 @@ void MpvLibrary::StartLoading(const char* fileName) {
     });
 }
 
+void MpvLibrary::HoldLoading() {
+    Loader& loader = TheLoader();
+    std::lock_guard lock(loader.mutex);
+    ++loader.holds;
+}
+
+void MpvLibrary::ReleaseLoading() {
+    Loader& loader = TheLoader();
+    {
+        std::lock_guard lock(loader.mutex);
+        if (loader.holds > 0)
+            --loader.holds;
+    }
+    loader.changed.notify_all();
+}
+
 void MpvLibrary::FinishLoading() {
     Loader& loader = TheLoader();
+    {
+        std::lock_guard lock(loader.mutex);
+        loader.needed = true;
+    }
+    loader.changed.notify_all();
     std::call_once(loader.joined, [&loader] {
         if (loader.worker.joinable())
             loader.worker.join();

@@ -31,6 +31,14 @@ public:
     // on a worker thread and returns at once. Only the first call counts,
     // whether it came from here or from Symbol().
     static void StartLoading(const char* fileName = kFileName);
+    // Asks the worker to wait before its next library until as many
+    // ReleaseLoading calls came (from any thread), so that work the main
+    // window waits for (the catalogue's load) gets the processor first;
+    // libmpv is needed only once the window is on screen. Anything that
+    // waits for the library (Available, Symbol, FinishLoading) ends the
+    // waiting at once.
+    static void HoldLoading();
+    static void ReleaseLoading();
     // Waits for the worker (or opens kFileName on the calling thread when
     // nothing was started); true when libmpv is there.
     static bool Available();

@@ -5,6 +5,7 @@
 #include <link.h>
 
 #include <fstream>
+#include <functional>
 #include <set>
 
 namespace lumora {
@@ -65,7 +66,7 @@ bool IsLoaded(const std::string& soname) {
 }
 
 void OpenAfterItsNeeds(const std::string& soname, const std::vector<std::string>& folders,
-                       std::set<std::string>& seen) {
+                       std::set<std::string>& seen, const std::function<void()>& beforeEach) {
     if (!seen.insert(soname).second || IsLoaded(soname))
         return;
     for (const std::string& folder : folders) {
@@ -73,7 +74,9 @@ void OpenAfterItsNeeds(const std::string& soname, const std::vector<std::string>
         if (!std::ifstream(path).good())
             continue;
         for (const std::string& needed : NeededLibraries(path))
-            OpenAfterItsNeeds(needed, folders, seen);
+            OpenAfterItsNeeds(needed, folders, seen, beforeEach);
+        if (beforeEach)
+            beforeEach();
         // A failure is left to the final dlopen, which reports it.
         dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         return;
@@ -127,7 +130,7 @@ std::vector<std::string> NeededLibraries(const std::string& path) {
     return needed;
 }
 
-void OpenNeededLibrariesFirst(const std::string& soname) {
+void OpenNeededLibrariesFirst(const std::string& soname, const std::function<void()>& beforeEach) {
     const std::vector<std::string> folders = LibraryFolders();
     std::set<std::string> seen;
     for (const std::string& folder : folders) {
@@ -135,7 +138,7 @@ void OpenNeededLibrariesFirst(const std::string& soname) {
         if (!std::ifstream(path).good())
             continue;
         for (const std::string& needed : NeededLibraries(path))
-            OpenAfterItsNeeds(needed, folders, seen);
+            OpenAfterItsNeeds(needed, folders, seen, beforeEach);
         return;
     }
 }

@@ -9,6 +9,7 @@
 //
 // Threads: any; meant for a worker thread.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ std::vector<std::string> NeededLibraries(const std::string& path);
 // looked for in the folders of the libraries already loaded; one that is
 // not found there, or fails to open, is left to the final dlopen of
 // `soname` itself, which this does not make. The libraries stay open.
-void OpenNeededLibrariesFirst(const std::string& soname);
+// `beforeEach`, when given, is called before each library is opened, with no
+// lock of the dynamic loader held.
+void OpenNeededLibrariesFirst(const std::string& soname,
+                              const std::function<void()>& beforeEach = {});
 
 }  // namespace lumora

@@ -307,13 +307,24 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     application.setQuitOnLastWindowClosed(false);
 
     const QString settingsPath = UserDataPath(QString::fromLatin1(kSettingsFileName));
-    LoadSettings(Path(settingsPath));
-    LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
+    // The settings and the language pack load in two steps around the start
+    // of the catalogue's load, which reads its file meanwhile and builds
+    // once it has the channel state and the texts.
+    LoadSettingsOptions(Path(settingsPath));
     // The catalogue loads while the rest is made. A first start, whose
     // dialog may change the language, loads it with the window instead.
     CataloguePreload cataloguePreload;
-    if (!GetBoolSetting(kFirstRun, true))
-        cataloguePreload.Start(Path(PrepareUserCatalogue()), kMaxCatalogueMessageBoxes);
+    if (!GetBoolSetting(kFirstRun, true)) {
+        // The main window waits for the catalogue, and the player for
+        // libmpv only once the window is on screen: libmpv's loader waits
+        // while the catalogue loads, so a large one is not slowed by it.
+        MpvLibrary::HoldLoading();
+        cataloguePreload.StartBeforeState(Path(PrepareUserCatalogue()), kMaxCatalogueMessageBoxes,
+                                          [] { MpvLibrary::ReleaseLoading(); });
+    }
+    FinishLoadingSettings();
+    LoadLanguages(Path(ShippedDataPath(QString::fromLatin1(kLanguagesFileName))));
+    cataloguePreload.GiveState(SavedChannelStates());
     LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                                     Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
     InstallCatalogueHooks();

@@ -497,6 +497,34 @@ TEST_F(CatalogueTest, FlagsComeFromTheInstalledLookup) {
     EXPECT_EQ(asked, (std::vector<std::string>{"f_de", "f_fr"}));
 }
 
+// A load that waits for its state asks for it once, after the file is
+// read, also when there is no file (so whoever gives it is never left
+// waiting), and applies what it gets.
+TEST_F(CatalogueTest, ALoadAwaitingItsStateAsksOnceAndAppliesIt) {
+    WriteSmallCatalogue();
+    for (const bool fileThere : {true, false}) {
+        auto state = std::make_shared<ChannelStateTable>();
+        state->Add("de_ard", {true, 0, {}});
+        int asked = 0;
+        Catalogue detached;
+        const bool read =
+            detached.LoadDetachedAwaiting(fileThere ? cataloguePath : folder.File("Missing.lmch"),
+                                          [&] {
+                                              ++asked;
+                                              return state;
+                                          },
+                                          {});
+        EXPECT_EQ(read, fileThere);
+        EXPECT_EQ(asked, 1);
+        if (fileThere) {
+            detached.Publish();
+            ASSERT_NE(detached.FindChannel("de_ard"), nullptr);
+            EXPECT_TRUE(detached.FindChannel("de_ard")->favourite);
+            EXPECT_FALSE(detached.FindChannel("de_zdf")->favourite);
+        }
+    }
+}
+
 TEST_F(CatalogueTest, ALoadOnAWorkerThreadPublishedIsTheSameCatalogueAsALoad) {
     UseLanguage({{"c_de", u"Germany"}, {"str_kb", u" kbit/s"}});
     test::WriteSettings(settingsPath, {{"de_ard", true, 1}, {"fr_tf1", true, -1}}, u"fr_tf1");

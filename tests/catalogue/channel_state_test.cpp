@@ -44,5 +44,42 @@ TEST(ChannelStateTable, FindingNearTheCursorFindsWhatFindFinds) {
     EXPECT_EQ(ChannelStateTable().FindNear("at_1", emptyCursor), nullptr);
 }
 
+// Ids filed in ascending order (as the program writes them) are found
+// without an index; one out of order, or a repeat, turns the index on, and
+// everything filed before stays found.
+TEST(ChannelStateTable, AscendingIdsAreFoundAndTheFirstOutOfOrderOneKeepsThemFound) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> ids;
+        std::vector<bool> accepted;
+    };
+    const std::vector<Case> cases = {
+        {"ascending", {"aa_1", "aa_2", "ab_1", "b"}, {true, true, true, true}},
+        {"a repeat while ascending", {"aa_1", "aa_2", "aa_2", "ab_1"}, {true, true, false, true}},
+        {"out of order late",
+         {"aa_1", "aa_3", "ab_1", "aa_2", "aa_1"},
+         {true, true, true, true, false}},
+        {"descending", {"c", "b", "a", "b"}, {true, true, true, false}},
+    };
+    for (const Case& c : cases) {
+        ChannelStateTable table;
+        table.Reserve(c.ids.size(), 16);
+        for (std::size_t i = 0; i < c.ids.size(); ++i)
+            EXPECT_EQ(table.Add(c.ids[i], {false, static_cast<int>(i), {}}), c.accepted[i])
+                << c.what << " " << i;
+        std::size_t cursor = 0;
+        for (std::size_t i = 0; i < c.ids.size(); ++i) {
+            if (!c.accepted[i])
+                continue;
+            const ChannelState* state = table.Find(c.ids[i]);
+            ASSERT_NE(state, nullptr) << c.what << " " << c.ids[i];
+            EXPECT_EQ(state->streamIndex, static_cast<int>(i)) << c.what;
+            EXPECT_EQ(table.FindNear(c.ids[i], cursor), state) << c.what;
+        }
+        for (const char* missing : {"", "a_", "aa_0", "zz"})
+            EXPECT_EQ(table.Find(missing), nullptr) << c.what << " " << missing;
+    }
+}
+
 }  // namespace
 }  // namespace lumora

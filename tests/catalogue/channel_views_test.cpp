@@ -1,5 +1,8 @@
 #include "catalogue/channel_views.h"
 
+#include <algorithm>
+#include <string>
+
 #include "catalogue/setting_names.h"
 #include "catalogue_test_support.h"
 
@@ -127,6 +130,34 @@ TEST(SortChannelsTest, ListsByFullTitleWhateverTheCountryNames) {
     for (std::size_t i = 1; i < list.size(); ++i) {
         EXPECT_LE(FullTitle(*list[i - 1]), FullTitle(*list[i])) << "at " << i;
     }
+}
+
+// Names of one country that share a long start are ordered by what comes
+// after it, also where one name ends inside the packed units or holds
+// U+0000 or U+FFFF there; equal titles keep the order they came in.
+TEST(SortChannelsTest, NamesWithALongSharedStartAreOrderedByTheirRest) {
+    using namespace std::string_literals;
+    Country country;
+    country.displayName = u"Land";
+    const std::vector<std::u16string> names = {
+        u"Channel 10",       u"Channel 2",       u"Channel 1",        u"Channel 100000",
+        u"Channel 1",        u"Channel 12345",   u"Channel 12346",    u"Channel 1234",
+        u"Channel ",         u"Channel 1\uFFFF", u"Channel 1\u0000"s, u"Channel 1\u0000x"s,
+        u"Channel 99999999", u"Channel 9999999", u"Channel \uFFFFzzz"};
+    std::vector<Channel> channels(names.size());
+    std::vector<Channel*> list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        channels[i].country = &country;
+        channels[i].name = names[i];
+        list.push_back(&channels[i]);
+    }
+
+    SortChannels(list);
+    for (std::size_t i = 1; i < list.size(); ++i)
+        EXPECT_LE(list[i - 1]->name, list[i]->name) << "at " << i;
+    const auto first = std::find(list.begin(), list.end(), &channels[2]);
+    ASSERT_NE(first, list.end());
+    EXPECT_EQ(*(first + 1), &channels[4]);
 }
 
 TEST_F(ChannelViewsTest, EqualTitlesAreBothListedSideBySide) {

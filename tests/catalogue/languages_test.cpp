@@ -1,5 +1,9 @@
 #include "catalogue/languages.h"
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "catalogue/setting_names.h"
 #include "catalogue_test_support.h"
 
@@ -160,6 +164,23 @@ TEST_F(LanguagesTest, AddedKeysAPackLacksShowTheirEnglishText) {
     EXPECT_EQ(LookupText("static_country"), u"");
     ReleaseLanguages();
     EXPECT_EQ(LookupText("menu_streams"), u"Streams");
+}
+
+// A start that no key of the current language or of the English texts
+// has gives no text for any key with it; the others may.
+TEST_F(LanguagesTest, AKeyStartIsKnownWhereTheLanguageOrTheEnglishTextsHaveIt) {
+    test::WriteLanguagePack(path, {{0, English()}, {1, German()}});
+    SetStringSetting(kLanguage, u"de");
+    LoadLanguages(path);
+    const std::vector<std::pair<std::string_view, bool>> cases = {
+        {"menu_", true},  {"menu_play", true},  {"menu_play_", false},
+        {"c_de_", false}, {"static_sea", true}, {"static_country", false},
+        {"", true}};
+    for (const auto& [prefix, known] : cases)
+        EXPECT_EQ(HasTextStartingWith(prefix), known) << prefix;
+    ReleaseLanguages();
+    EXPECT_FALSE(HasTextStartingWith("menu_play"));
+    EXPECT_TRUE(HasTextStartingWith("static_search"));
 }
 
 TEST_F(LanguagesTest, ReleaseEmptiesThePack) {

@@ -72,6 +72,29 @@ TEST_F(SettingsTest, ChannelStateIsReadFromTheLoadedFile) {
     EXPECT_EQ(saved->Find("de_b"), nullptr);
 }
 
+// Loaded in two steps, the options come first and the channel state with
+// the second; a damaged file is set aside at the first and the second
+// gives no state.
+TEST_F(SettingsTest, InTwoStepsTheOptionsComeFirstAndTheChannelStateWithTheSecond) {
+    WriteRichSettingsFile();
+    LoadSettingsOptions(path);
+    EXPECT_FALSE(GetBoolSetting(kFirstRun, true));
+    EXPECT_TRUE(SavedChannelStates()->Empty());
+    FinishLoadingSettings();
+    const ChannelState* state = SavedChannelStates()->Find("de_a");
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->streamIndex, 1);
+    FinishLoadingSettings();  // a second call changes nothing
+    EXPECT_EQ(SavedChannelStates()->Size(), 1u);
+
+    ResetSettings();
+    test::WriteBytes(folder.Path("Settings.cfg"), "VELT\x05se");
+    LoadSettingsOptions(path);
+    EXPECT_TRUE(std::filesystem::exists(folder.Path("Settings.cfg.bad")));
+    FinishLoadingSettings();
+    EXPECT_TRUE(SavedChannelStates()->Empty());
+}
+
 TEST_F(SettingsTest, WithoutACatalogueTheMarksAndChosenStreamsAreWrittenBack) {
     WriteRichSettingsFile();
     LoadSettings(path);

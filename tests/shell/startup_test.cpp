@@ -6,6 +6,7 @@
 // aside; a failed save at exit is told on standard error.
 
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -29,6 +30,7 @@
 #include "net/update_logic.h"
 #include "process_state.h"
 #include "shell/app_startup.h"
+#include "shell/catalogue_preload.h"
 #include "shell/data_folders.h"
 #include "shell/loading_dialog.h"
 #include "shell/main_frame.h"
@@ -291,6 +293,37 @@ void WriteCatalogueWithABadEntry(const QString& userFolder) {
     ASSERT_TRUE(test::WriteCatalogue(userFolder + QStringLiteral("/Channels.lmch"), "1.0",
                                      {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/1.ts"}},
                                       {"de", "bad", u"Kaputt", "n", {}}}));
+}
+
+// A load started before the settings' channel state is read waits for it;
+// taken before anyone gave it, it gets the settings' state as read by then.
+TEST_F(StartupTest, ALoadStartedBeforeTheChannelStateGetsTheSettingsStateWhenTakenFirst) {
+    QDir().mkpath(folders_.UserFolder());
+    WriteCatalogueWithABadEntry(folders_.UserFolder());
+    DocNode root("set");
+    root.AddChild("channels")->AddChild("de_one")->SetBool("f", true);
+    ASSERT_TRUE(root.SaveToFile(settingsPath_.toStdU16String()));
+    ResetSettings();
+    LoadSettingsOptions(settingsPath_.toStdU16String());
+
+    std::atomic<bool> loaded = false;
+    PreloadedCatalogue taken;
+    {
+        CataloguePreload preload;
+        preload.StartBeforeState(
+            (folders_.UserFolder() + QStringLiteral("/Channels.lmch")).toStdU16String(), 5,
+            [&loaded] { loaded = true; });
+        FinishLoadingSettings();
+        taken = preload.Take();
+    }
+    EXPECT_TRUE(loaded);
+    ASSERT_TRUE(taken.read);
+    EXPECT_EQ(taken.messages.size(), 1u);  // the entry without a stream
+    taken.catalogue->Publish();
+    ASSERT_NE(taken.catalogue->FindChannel("de_one"), nullptr);
+    EXPECT_TRUE(taken.catalogue->FindChannel("de_one")->favourite);
+    taken.catalogue.reset();
+    ResetSettings();
 }
 
 TEST_F(StartupTest, ASignalDuringAMessageAboutTheCatalogueEndsTheStartAndSaves) {
