@@ -31,6 +31,10 @@ inline constexpr std::string_view kTimeshiftMinutes = "timeshift_minutes";  // i
 // the stream marks them or the audio is in another language.
 inline constexpr std::string_view kAudioLanguage = "audio_language";        // string, default empty
 inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // string, default empty
+// A provider account as the channel source: its server and user name (the
+// password is kept apart, never in the settings); empty: no account.
+inline constexpr std::string_view kAccountServer = "account_server";  // string, default empty
+inline constexpr std::string_view kAccountUser = "account_user";      // string, default empty
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -40,7 +44,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 14> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 16> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -53,6 +57,8 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 14> kSetti
     {kGuideSources, SettingKind::String},
     {kGuideLimitMb, SettingKind::Int},
     {kTimeshiftMinutes, SettingKind::Int},
+    {kAccountServer, SettingKind::String},
+    {kAccountUser, SettingKind::String},
     {kAudioLanguage, SettingKind::String},
     {kSubtitleLanguage, SettingKind::String},
 }};

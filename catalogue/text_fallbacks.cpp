@@ -79,6 +79,17 @@ const FallbackTable& Table() {
         {"str_volume", u"Volume"},
         {"str_position", u"Position"},
         {"str_favorite", u"Favorite"},
+        {"static_account", u"Provider account"},
+        {"str_account_user", u"User name"},
+        {"str_account_password", u"Password"},
+        {"str_account_password_kept", u"Password (kept)"},
+        {"msg_account_password_file",
+         u"No secret store of the desktop is used: the password is kept in a file of Lumora's that "
+         u"only you can read."},
+        {"msg_account_refused",
+         u"The provider refused the user name or password. The channel list stays as it was."},
+        {"msg_account_expired",
+         u"The provider account has expired or is disabled. The channel list stays as it was."},
     };
     return table;
 }

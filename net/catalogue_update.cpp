@@ -4,6 +4,8 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/text_encoding.h"
+#include "net/account_secret.h"
+#include "net/account_source.h"
 
 #ifndef LUMORA_UPDATE_SERVER
 #define LUMORA_UPDATE_SERVER "https://iptv-org.github.io/iptv/index.m3u"
@@ -68,9 +70,31 @@ bool SetUpdateServer(const std::u16string& address) {
     return true;
 }
 
+std::optional<ProviderAccount> CurrentAccount(const std::u16string& userFolder) {
+    const std::optional<std::string> server =
+        NormaliseAccountServer(ToUtf8(GetStringSetting(kAccountServer, u"")));
+    const std::string user = ToUtf8(GetStringSetting(kAccountUser, u""));
+    if (!server || user.empty())
+        return std::nullopt;
+    const std::string password = LoadAccountSecret(ToUtf8(userFolder));
+    if (password.empty())
+        return std::nullopt;
+    return ProviderAccount{*server, user, password};
+}
+
 UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer) {
     UpdateSource source;
     source.server = UpdateServer();
+    // An account, when the user gave one, is the source: the password lies
+    // beside the user's catalogue.
+    if (const Catalogue* catalogue = TheCatalogue()) {
+        const std::u16string& path = catalogue->Path();
+        const std::size_t slash = path.rfind(u'/');
+        source.account =
+            CurrentAccount(slash == std::u16string::npos ? u"." : path.substr(0, slash));
+        if (source.account)
+            source.server = AccountSourceName(*source.account);
+    }
     source.fetch = std::move(fetch);
     source.transfer = std::move(transfer);
     if (const Catalogue* catalogue = TheCatalogue()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "net/update_logic.h"
@@ -16,6 +17,9 @@ namespace lumora {
 // settings written before the source was stored as typed, the old built-in
 // default "http://localhost:8080" counts as unset (once).
 std::u16string UpdateServer();
+// The provider account of the settings ("account_server", "account_user")
+// with its password from `userFolder`; none unless all three are there.
+std::optional<ProviderAccount> CurrentAccount(const std::u16string& userFolder);
 // The built-in default source.
 std::u16string DefaultUpdateServer();
 // What the settings dialog stores: the address as typed (without blanks

@@ -12,9 +12,11 @@
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "net/account_secret.h"
 #include "net/catalogue_update.h"
 #include "resources/resources.h"
 #include "shell/commands.h"
+#include "shell/data_folders.h"
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"
 #include "shell/main_frame.h"
@@ -44,6 +46,10 @@ const QRect kAudioLanguageLabelUnits(6, 154, 62, 10);
 const QRect kAudioLanguageChooserUnits(70, 152, 80, 12);
 const QRect kSubtitleLanguageLabelUnits(6, 170, 62, 10);
 const QRect kSubtitleLanguageChooserUnits(70, 168, 80, 12);
+const QRect kAccountLabelUnits(6, 186, 150, 10);
+const QRect kAccountServerUnits(6, 198, 150, 12);
+const QRect kAccountUserUnits(6, 214, 73, 12);
+const QRect kAccountPasswordUnits(83, 214, 73, 12);
 
 }  // namespace
 
@@ -95,6 +101,15 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(audioLanguage_, kAudioLanguageChooserId);
     SetControlId(subtitleLanguageLabel_, kSubtitleLanguageLabelId);
     SetControlId(subtitleLanguage_, kSubtitleLanguageChooserId);
+    accountLabel_ = new QLabel(QStringLiteral("static_account"), this);
+    accountServer_ = new QLineEdit(this);
+    accountUser_ = new QLineEdit(this);
+    accountPassword_ = new QLineEdit(this);
+    accountPassword_->setEchoMode(QLineEdit::Password);
+    SetControlId(accountLabel_, kAccountLabelId);
+    SetControlId(accountServer_, kAccountServerId);
+    SetControlId(accountUser_, kAccountUserId);
+    SetControlId(accountPassword_, kAccountPasswordId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -122,6 +137,8 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     // 6. The preferred track languages.
     FillTrackLanguageChooser(*audioLanguage_, GetStringSetting(kAudioLanguage, u""));
     FillTrackLanguageChooser(*subtitleLanguage_, GetStringSetting(kSubtitleLanguage, u""));
+    // 7. The provider account.
+    ShowAccount();
     // 7. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
@@ -157,6 +174,42 @@ void SettingsDialog::Store() {
     SetIntSetting(kTimeshiftMinutes, timeshift_->value());
     SetStringSetting(kAudioLanguage, ChosenTrackLanguage(*audioLanguage_));
     SetStringSetting(kSubtitleLanguage, ChosenTrackLanguage(*subtitleLanguage_));
+    sourceChanged_ = StoreAccount() || sourceChanged_;
+}
+
+void SettingsDialog::ShowAccount() {
+    accountServer_->setText(QString::fromStdU16String(GetStringSetting(kAccountServer, u"")));
+    accountServer_->setPlaceholderText(QStringLiteral("http://server:8080"));
+    accountUser_->setText(QString::fromStdU16String(GetStringSetting(kAccountUser, u"")));
+    accountUser_->setPlaceholderText(Text("str_account_user"));
+    // The password is never shown; the field says whether one is kept.
+    const bool kept = !LoadAccountSecret(UserDataFolder().toStdString()).empty();
+    accountPassword_->setPlaceholderText(
+        Text(kept ? "str_account_password_kept" : "str_account_password"));
+}
+
+bool SettingsDialog::StoreAccount() {
+    const std::u16string server = accountServer_->text().trimmed().toStdU16String();
+    const std::u16string user = accountUser_->text().trimmed().toStdU16String();
+    const std::string password = accountPassword_->text().toStdString();
+    bool changed = server != GetStringSetting(kAccountServer, u"") ||
+                   user != GetStringSetting(kAccountUser, u"");
+    SetStringSetting(kAccountServer, server);
+    SetStringSetting(kAccountUser, user);
+    const std::string folder = UserDataFolder().toStdString();
+    if (server.empty() || user.empty()) {
+        ForgetAccountSecret(folder);
+        return changed;
+    }
+    if (!password.empty()) {
+        changed = true;
+        // No desktop secret store is used: the user hears where it is kept.
+        if (SaveAccountSecret(folder, password))
+            ShowTextMessage(this, "msg_account_password_file", kMessageStyleOk);
+        else
+            ShowTextMessage(this, "msg_error_save", kMessageStyleOk);
+    }
+    return changed;
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -186,6 +239,12 @@ void SettingsDialog::OnSize(int width, int) {
     place(audioLanguage_, kAudioLanguageChooserUnits);
     place(subtitleLanguageLabel_, kSubtitleLanguageLabelUnits);
     place(subtitleLanguage_, kSubtitleLanguageChooserUnits);
+    place(accountLabel_, kAccountLabelUnits);
+    place(accountServer_, kAccountServerUnits);
+    place(accountUser_, kAccountUserUnits);
+    place(accountPassword_, kAccountPasswordUnits);
+    for (QLineEdit* field : {accountServer_, accountUser_, accountPassword_})
+        field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
     // The choosers keep the height they need for their font.
     for (QComboBox* chooser : {languages_, audioLanguage_, subtitleLanguage_})
         chooser->resize(chooser->width(), chooser->sizeHint().height());

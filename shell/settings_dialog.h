@@ -44,6 +44,10 @@ public:
     static constexpr int kAudioLanguageChooserId = 1028;
     static constexpr int kSubtitleLanguageLabelId = 1029;
     static constexpr int kSubtitleLanguageChooserId = 1030;
+    static constexpr int kAccountLabelId = 1031;
+    static constexpr int kAccountServerId = 1032;
+    static constexpr int kAccountUserId = 1033;
+    static constexpr int kAccountPasswordId = 1034;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -57,6 +61,10 @@ public:
     // The preferred track languages ("audio_language", "subtitle_language").
     QComboBox* AudioLanguageChooser() const { return audioLanguage_; }
     QComboBox* SubtitleLanguageChooser() const { return subtitleLanguage_; }
+    // The provider account: server, user name, password (never shown).
+    QLineEdit* AccountServerField() const { return accountServer_; }
+    QLineEdit* AccountUserField() const { return accountUser_; }
+    QLineEdit* AccountPasswordField() const { return accountPassword_; }
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
     // OK stored other guide addresses.
@@ -68,6 +76,9 @@ protected:
 
 private:
     void Store();
+    void ShowAccount();
+    // True when the account changed (the channel source then did too).
+    bool StoreAccount();
 
     QLabel* languageLabel_ = nullptr;
     QComboBox* languages_ = nullptr;
@@ -83,6 +94,10 @@ private:
     QComboBox* audioLanguage_ = nullptr;
     QLabel* subtitleLanguageLabel_ = nullptr;
     QComboBox* subtitleLanguage_ = nullptr;
+    QLabel* accountLabel_ = nullptr;
+    QLineEdit* accountServer_ = nullptr;
+    QLineEdit* accountUser_ = nullptr;
+    QLineEdit* accountPassword_ = nullptr;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
 };

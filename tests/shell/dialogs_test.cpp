@@ -3,6 +3,7 @@
 // window, what is remembered), the settings and first-run dialogs, the
 // splash and the About dialog, with pictures of each at two resolutions.
 
+#include <sys/stat.h>
 #include <functional>
 #include <memory>
 
@@ -27,6 +28,9 @@
 #include "catalogue/languages.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "document/text_encoding.h"
+#include "net/account_secret.h"
+#include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "process_state.h"
 #include "resources/resources.h"
@@ -736,6 +740,46 @@ TEST_F(DialogsTest, TheGuideLineIsStoredTrimmedAndSaysWhenItChanged) {
         EXPECT_EQ(GetStringSetting(kGuideSources, u"?"), row.stored) << row.typed.toStdString();
         EXPECT_EQ(dialog.GuideChanged(), row.changed) << row.typed.toStdString();
     }
+}
+
+TEST_F(DialogsTest, AnAccountsPasswordIsKeptForTheUserAloneAndNeverInTheSettings) {
+    test::RecordedMessages messages;
+    const std::string folder = UserDataFolder().toStdString();
+    {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        dialog.AccountServerField()->setText(QStringLiteral(" http://provider.example:8080 "));
+        dialog.AccountUserField()->setText(QStringLiteral("viewer"));
+        dialog.AccountPasswordField()->setText(QStringLiteral("s3cret"));
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_TRUE(dialog.SourceChanged());
+    }
+    EXPECT_EQ(messages.texts, QStringList{Text("msg_account_password_file")});
+    EXPECT_EQ(GetStringSetting(kAccountServer, u""), u"http://provider.example:8080");
+    EXPECT_EQ(LoadAccountSecret(folder), "s3cret");
+    struct stat info {};
+    ASSERT_EQ(::stat((folder + "/" + kAccountSecretFileName).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const std::optional<ProviderAccount> account = CurrentAccount(FromUtf8(folder));
+    ASSERT_TRUE(account);
+    EXPECT_EQ(account->password, "s3cret");
+    // The settings hold no password, under whatever name.
+    for (const auto& [name, kind] : kSettingKinds) {
+        if (kind == SettingKind::String)
+            EXPECT_EQ(FindStringSetting(name).value_or(u"").find(u"s3cret"), std::u16string::npos);
+    }
+
+    // Kept, not shown; an account taken away takes its password with it.
+    {
+        SettingsDialog dialog(nullptr);
+        EXPECT_TRUE(dialog.AccountPasswordField()->text().isEmpty());
+        EXPECT_EQ(dialog.AccountPasswordField()->placeholderText(),
+                  Text("str_account_password_kept"));
+        dialog.AccountServerField()->clear();
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+    }
+    EXPECT_TRUE(LoadAccountSecret(folder).empty());
+    EXPECT_FALSE(CurrentAccount(FromUtf8(folder)));
 }
 
 TEST_F(DialogsTest, UnknownStoredLanguageOrNoPackKeepsTheStoredCode) {
