@@ -34,6 +34,8 @@ constexpr Verb kVerbs[] = {
      "--at TIME [--channel ID]... | guide match STORE"},
     {"catchup", lumora::tools::RunCatchup,
      "catchup CAT.lmch CHANNEL-ID START STOP [--now TIME] [--catchup-id ID]"},
+    {"record", lumora::tools::RunRecord,
+     "record CAT.lmch CHANNEL-ID --until TIME OUT.ts [--title T] [--description D]"},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lumora {
+
+// Where recordings go and what their files are called. Pure functions
+// unless said; any thread.
+
+// "Channel – Title – 2026-12-09 20-00.ts" (without the title when there is
+// none) for a recording that starts at `localStart`. Characters that some
+// file system refuses (/ \ : * ? " < > |, control characters) become "_",
+// leading and trailing blanks and dots go, and each name is cut to fit a
+// file name (255 bytes) at a character boundary.
+std::string RecordingFileName(std::string_view channel, std::string_view title,
+                              const std::tm& localStart);
+
+// `videos`/Lumora, where `videos` is what "xdg-user-dir VIDEOS" said; when
+// it said nothing, or only the home folder (no videos folder is set up),
+// `home`/Videos/Lumora.
+std::filesystem::path RecordingsFolderFor(std::string_view videos,
+                                          const std::filesystem::path& home);
+
+// The user's recordings folder: asks xdg-user-dir, reads $HOME. Not made.
+std::filesystem::path RecordingsFolder();
+
+}  // namespace lumora
