@@ -25,6 +25,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
 #include <libavutil/dict.h>
+#include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/mem.h>
 }
@@ -68,7 +69,14 @@ using WriteBytes = std::uint8_t*;
 
 void SetUpLibavformatOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { avformat_network_init(); });
+    std::call_once(once, [] {
+        avformat_network_init();
+        // libavformat's notes on each segment and reconnect stay off the
+        // terminal of a program that did not ask for another level; the
+        // recording's outcome says what went wrong.
+        if (av_log_get_level() == AV_LOG_INFO)
+            av_log_set_level(AV_LOG_ERROR);
+    });
 }
 
 struct InputClose {
@@ -193,18 +201,22 @@ public:
 
     RecordingOutcome Run() {
         SetUpLibavformatOnce();
-        if (StartsWithIgnoringCase(request_.address, kLavfiPrefix))
-            return Failure(RecordingStatus::OpenFailed, "a test pattern is not recorded");
+        if (StartsWithIgnoringCase(request_.address, kLavfiPrefix)) {
+            Fail(RecordingStatus::OpenFailed, "a test pattern is not recorded");
+            return outcome_;
+        }
         int error = 0;
         input_ = Open(error);
-        if (!input_)
-            return Failure(EndedByRequest() ? EndStatus() : RecordingStatus::OpenFailed,
-                           "the stream did not open: " + ErrorText(error));
-        if (!StartOutput())
-            return std::move(outcome_);
-        RecordUntilTheEnd();
-        Finish();
-        return std::move(outcome_);
+        if (!input_) {
+            Fail(EndedByRequest() ? EndStatus() : RecordingStatus::OpenFailed,
+                 "the stream did not open: " + ErrorText(error));
+            return outcome_;
+        }
+        if (StartOutput()) {
+            RecordUntilTheEnd();
+            Finish();
+        }
+        return outcome_;
     }
 
 private:
@@ -226,10 +238,10 @@ private:
         return stop_.load() ? RecordingStatus::Stopped : RecordingStatus::Completed;
     }
 
-    RecordingOutcome Failure(RecordingStatus status, std::string error) {
+    // Sets the outcome of a recording that ends here.
+    void Fail(RecordingStatus status, std::string error) {
         outcome_.status = status;
         outcome_.error = std::move(error);
-        return std::move(outcome_);
     }
 
     Input Open(int& error) {
@@ -307,12 +319,12 @@ private:
     bool StartOutput() {
         std::vector<int> chosen = ChooseStreams(*input_);
         if (chosen.empty()) {
-            Failure(RecordingStatus::OpenFailed, "the stream has no sound or picture");
+            Fail(RecordingStatus::OpenFailed, "the stream has no sound or picture");
             return false;
         }
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, "mpegts", nullptr) < 0) {
-            Failure(RecordingStatus::FileFailed, "the MPEG-TS writer is missing");
+            Fail(RecordingStatus::FileFailed, "the MPEG-TS writer is missing");
             return false;
         }
         output_.reset(raw);
@@ -324,7 +336,7 @@ private:
             const AVStream* in = input_->streams[index];
             AVStream* out = avformat_new_stream(output_.get(), nullptr);
             if (out == nullptr || avcodec_parameters_copy(out->codecpar, in->codecpar) < 0) {
-                Failure(RecordingStatus::FileFailed, "out of memory");
+                Fail(RecordingStatus::FileFailed, "out of memory");
                 return false;
             }
             out->codecpar->codec_tag = 0;
@@ -337,8 +349,8 @@ private:
         file_ = std::make_unique<FileHandle>(
             open(request_.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (file_->Get() < 0) {
-            Failure(RecordingStatus::FileFailed,
-                    "cannot write " + request_.file + ": " + std::strerror(errno));
+            Fail(RecordingStatus::FileFailed,
+                 "cannot write " + request_.file + ": " + std::strerror(errno));
             return false;
         }
         auto* buffer = static_cast<unsigned char*>(av_malloc(kWriteBufferBytes));
@@ -346,14 +358,14 @@ private:
                                      &RecordSession::WritePacket, nullptr));
         if (!io_) {
             av_free(buffer);
-            Failure(RecordingStatus::FileFailed, "out of memory");
+            Fail(RecordingStatus::FileFailed, "out of memory");
             return false;
         }
         output_->pb = io_.get();
         output_->flags |= AVFMT_FLAG_FLUSH_PACKETS;
         if (int error = avformat_write_header(output_.get(), nullptr); error < 0) {
-            Failure(writeError_ ? RecordingStatus::WriteFailed : RecordingStatus::FileFailed,
-                    "cannot start the file: " + ErrorText(error));
+            Fail(writeError_ ? RecordingStatus::WriteFailed : RecordingStatus::FileFailed,
+                 "cannot start the file: " + ErrorText(error));
             return false;
         }
         headerWritten_ = true;
