@@ -31,6 +31,10 @@ inline constexpr std::string_view kTimeshiftMinutes = "timeshift_minutes";  // i
 // the stream marks them or the audio is in another language.
 inline constexpr std::string_view kAudioLanguage = "audio_language";        // string, default empty
 inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // string, default empty
+// How long a recording of the programme on now goes on after its end, in
+// minutes (guides are often a few minutes off).
+inline constexpr std::string_view kRecordMarginMinutes =
+    "record_margin_minutes";  // integer, default 5
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -40,7 +44,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 14> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 15> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -55,6 +59,7 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 14> kSetti
     {kTimeshiftMinutes, SettingKind::Int},
     {kAudioLanguage, SettingKind::String},
     {kSubtitleLanguage, SettingKind::String},
+    {kRecordMarginMinutes, SettingKind::Int},
 }};
 
 // The kind of a known setting; none for a name the program does not use.

@@ -68,6 +68,14 @@ const FallbackTable& Table() {
          u"instead?"},
         {"menu_tracks", u"Tracks"},
         {"msg_no_other_tracks", u"This stream has no other audio or subtitle tracks."},
+        {"menu_record", u"Record"},
+        {"menu_stop_recording", u"Stop recording"},
+        {"msg_recording_cannot_start",
+         u"This channel cannot be recorded: the recordings folder could not be made or the "
+         u"channel has no stream."},
+        {"msg_recording_failed",
+         u"The recording ended early: the disk is full, the file could not be written or the "
+         u"stream was lost. What was recorded is kept."},
         {"static_audio_language", u"Audio:"},
         {"static_subtitle_language", u"Subtitles:"},
         {"str_language_auto", u"Automatic"},

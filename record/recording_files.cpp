@@ -93,6 +93,17 @@ std::filesystem::path RecordingsFolderFor(std::string_view videos,
     return home / "Videos" / "Lumora";
 }
 
+std::filesystem::path FreeRecordingPath(const std::filesystem::path& folder,
+                                        const std::string& name) {
+    std::filesystem::path path = folder / name;
+    const std::string stem = std::filesystem::path(name).stem().string();
+    const std::string extension = std::filesystem::path(name).extension().string();
+    std::error_code error;
+    for (int copy = 2; std::filesystem::exists(path, error) && copy < 1000; ++copy)
+        path = folder / (stem + " (" + std::to_string(copy) + ")" + extension);
+    return path;
+}
+
 std::filesystem::path RecordingsFolder() {
     const char* home = std::getenv("HOME");
     return RecordingsFolderFor(AskXdgUserDir(), home ? home : "");

@@ -24,6 +24,11 @@ std::string RecordingFileName(std::string_view channel, std::string_view title,
 std::filesystem::path RecordingsFolderFor(std::string_view videos,
                                           const std::filesystem::path& home);
 
+// `folder`/`name`, or, when a file of that name is there already,
+// "NAME (2).ts", "NAME (3).ts" ...: a recording never replaces another.
+std::filesystem::path FreeRecordingPath(const std::filesystem::path& folder,
+                                        const std::string& name);
+
 // The user's recordings folder: asks xdg-user-dir, reads $HOME. Not made.
 std::filesystem::path RecordingsFolder();
 

@@ -22,6 +22,7 @@
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
+#include "shell/data_folders.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
 #include "shell/localise.h"
@@ -68,6 +69,9 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     setFocusProxy(view_);
 
     programmes_ = new ProgrammeGuide({}, this);
+    recording_ = new RecordingControl(UserDataPath(QStringLiteral("Recordings.lmrc")), this);
+    connect(recording_, &RecordingControl::ended, this,
+            [this](bool failed, const QString&) { RecordingEnded(failed); });
     SetTheProgrammeGuide(programmes_);
     programmeTitle_ = new ProgrammeTitle(*view_, *programmes_, this);
     guide_ = new GuideUpdater(this);
@@ -124,6 +128,8 @@ void MainFrame::BuildMenu() {
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), ID_FROM_START);
     connect(menu_, &QMenu::aboutToShow, this, &MainFrame::UpdatePlaybackMenu);
     tracksEntry_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_tracks"), ID_TRACKS);
+    recordAction_ =
+        SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record") + QStringLiteral("\tR"), ID_RECORD);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -142,6 +148,7 @@ void MainFrame::OnCommand(int command) {
     case ID_FORWARD: view_->Playback().Step(1); break;
     case ID_FROM_START: WatchFromStart(); break;
     case ID_TRACKS: RunTracks(); break;
+    case ID_RECORD: ToggleRecording(); break;
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -215,6 +222,8 @@ void MainFrame::AddPlaybackKeys() {
         {QKeySequence(Qt::Key_MediaTogglePlayPause), ID_PAUSE},
         {QKeySequence(Qt::Key_Pause), ID_PAUSE},
         {QKeySequence(Qt::Key_L), ID_LIVE},
+        {QKeySequence(Qt::Key_R), ID_RECORD},
+        {QKeySequence(Qt::Key_MediaRecord), ID_RECORD},
         {QKeySequence(Qt::SHIFT | Qt::Key_Left), ID_REWIND},
         {QKeySequence(Qt::Key_AudioRewind), ID_REWIND},
         {QKeySequence(Qt::SHIFT | Qt::Key_Right), ID_FORWARD},
@@ -235,6 +244,27 @@ void MainFrame::UpdatePlaybackMenu() {
     pauseAction_->setEnabled(playback.CanPause());
     liveAction_->setEnabled(playback.CanGoLive());
     fromStartAction_->setEnabled(ProgrammeFromStart().has_value());
+    recordAction_->setText(Text(recording_->Active() ? "menu_stop_recording" : "menu_record") +
+                           QStringLiteral("\tR"));
+    recordAction_->setEnabled(recording_->Active() || view_->ShownChannel() != nullptr);
+}
+
+void MainFrame::ToggleRecording() {
+    if (recording_->Active()) {
+        recording_->Stop();
+        return;
+    }
+    const Channel* channel = view_->ShownChannel();
+    if (channel == nullptr)
+        return;
+    std::optional<ProgrammeSummary> programme = programmes_->On(channel->id, ProgrammeGuide::Now());
+    if (!recording_->Start(*channel, programme))
+        ShowTextMessage(this, "msg_recording_cannot_start", kMessageStyleOk);
+}
+
+void MainFrame::RecordingEnded(bool failed) {
+    if (failed)
+        ShowTextMessage(this, "msg_recording_failed", kMessageStyleOk);
 }
 
 std::optional<ProgrammeSummary> MainFrame::ProgrammeFromStart() const {

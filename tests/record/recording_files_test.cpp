@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
 #include <string>
 
 #include "record/recording_files.h"
+#include "scratch_folder.h"
 
 namespace lumora {
 namespace {
@@ -52,6 +54,18 @@ TEST(RecordingFileName, LongNamesFitAFileNameAndKeepWholeCharacters) {
     const std::size_t titleEnd = name.rfind(" \u2013 ");
     ASSERT_NE(titleStart, std::string::npos);
     EXPECT_EQ((titleEnd - titleStart) % 2, 0u);
+}
+
+TEST(FreeRecordingPath, NeverNamesAFileThatIsThere) {
+    test::ScratchFolder scratch;
+    const std::string name = "One \u2013 2026-12-09 20-00.ts";
+    EXPECT_EQ(FreeRecordingPath(scratch.Path(), name), scratch.Path(name));
+    std::ofstream(scratch.Path(name)) << "recorded";
+    EXPECT_EQ(FreeRecordingPath(scratch.Path(), name),
+              scratch.Path("One \u2013 2026-12-09 20-00 (2).ts"));
+    std::ofstream(scratch.Path("One \u2013 2026-12-09 20-00 (2).ts")) << "recorded";
+    EXPECT_EQ(FreeRecordingPath(scratch.Path(), name),
+              scratch.Path("One \u2013 2026-12-09 20-00 (3).ts"));
 }
 
 TEST(RecordingsFolder, IsTheVideosFolderOrVideosInTheHomeFolder) {
