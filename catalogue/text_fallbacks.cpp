@@ -69,6 +69,12 @@ const FallbackTable& Table() {
         {"menu_tracks", u"Tracks"},
         {"msg_no_other_tracks", u"This stream has no other audio or subtitle tracks."},
         {"menu_record", u"Record"},
+        {"msg_recording_too_many",
+         u"As many recordings as the settings allow are running already."},
+        {"msg_recording_scheduled",
+         u"The programme will be recorded. Lumora must be running at the time."},
+        {"msg_recording_started", u"The programme is on now: its recording has started."},
+        {"msg_recording_already", u"This programme is already being recorded or scheduled."},
         {"menu_stop_recording", u"Stop recording"},
         {"msg_recording_cannot_start",
          u"This channel cannot be recorded: the recordings folder could not be made or the "

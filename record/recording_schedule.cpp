@@ -160,7 +160,15 @@ bool RecordingSchedule::SettleAfterStart(std::int64_t now) {
             entry.state = ScheduleState::Failed;
             entry.error = kInterrupted;
             changed = true;
-        } else if (entry.state == ScheduleState::Scheduled && entry.stop <= now) {
+        }
+    }
+    return MarkMissed(now) || changed;
+}
+
+bool RecordingSchedule::MarkMissed(std::int64_t now) {
+    bool changed = false;
+    for (ScheduledRecording& entry : entries_) {
+        if (entry.state == ScheduleState::Scheduled && entry.stop <= now) {
             entry.state = ScheduleState::Missed;
             changed = true;
         }

@@ -61,6 +61,8 @@ public:
     // After a start of the program: what was running when it ended failed,
     // what was scheduled and has ended was missed. True when anything changed.
     bool SettleAfterStart(std::int64_t now);
+    // Scheduled recordings whose end has passed were missed. True when any was.
+    bool MarkMissed(std::int64_t now);
     // The scheduled recordings whose time has come (start <= now < stop).
     std::vector<std::int32_t> Due(std::int64_t now) const;
     // Running, with its file.

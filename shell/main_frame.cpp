@@ -70,6 +70,7 @@ MainFrame::MainFrame(PlayerViewOptions options) {
 
     programmes_ = new ProgrammeGuide({}, this);
     recording_ = new RecordingControl(UserDataPath(QStringLiteral("Recordings.lmrc")), this);
+    SetTheRecordings(recording_);
     connect(recording_, &RecordingControl::ended, this,
             [this](bool failed, const QString&) { RecordingEnded(failed); });
     SetTheProgrammeGuide(programmes_);
@@ -111,6 +112,8 @@ MainFrame::~MainFrame() {
     programmeTitle_ = nullptr;
     if (mainFrame == this)
         mainFrame = nullptr;
+    if (TheRecordings() == recording_)
+        SetTheRecordings(nullptr);
 }
 
 void MainFrame::BuildMenu() {
@@ -244,22 +247,29 @@ void MainFrame::UpdatePlaybackMenu() {
     pauseAction_->setEnabled(playback.CanPause());
     liveAction_->setEnabled(playback.CanGoLive());
     fromStartAction_->setEnabled(ProgrammeFromStart().has_value());
-    recordAction_->setText(Text(recording_->Active() ? "menu_stop_recording" : "menu_record") +
+    const Channel* shown = view_->ShownChannel();
+    const bool recording = shown != nullptr && recording_->Recording(shown->id);
+    recordAction_->setText(Text(recording ? "menu_stop_recording" : "menu_record") +
                            QStringLiteral("\tR"));
-    recordAction_->setEnabled(recording_->Active() || view_->ShownChannel() != nullptr);
+    recordAction_->setEnabled(shown != nullptr);
 }
 
 void MainFrame::ToggleRecording() {
-    if (recording_->Active()) {
-        recording_->Stop();
-        return;
-    }
     const Channel* channel = view_->ShownChannel();
     if (channel == nullptr)
         return;
+    if (recording_->Recording(channel->id)) {
+        recording_->Stop(channel->id);
+        return;
+    }
     std::optional<ProgrammeSummary> programme = programmes_->On(channel->id, ProgrammeGuide::Now());
-    if (!recording_->Start(*channel, programme))
-        ShowTextMessage(this, "msg_recording_cannot_start", kMessageStyleOk);
+    switch (recording_->Start(*channel, programme)) {
+    case RecordingControl::StartResult::Started: break;
+    case RecordingControl::StartResult::TooMany:
+        ShowTextMessage(this, "msg_recording_too_many", kMessageStyleOk);
+        break;
+    default: ShowTextMessage(this, "msg_recording_cannot_start", kMessageStyleOk); break;
+    }
 }
 
 void MainFrame::RecordingEnded(bool failed) {

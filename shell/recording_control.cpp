@@ -5,18 +5,24 @@
 #include <ctime>
 #include <filesystem>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/channel.h"
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "document/text_encoding.h"
 #include "record/recording_files.h"
-#include "record/recording_schedule.h"
 
 namespace lumora {
 namespace {
 
 constexpr int kPollMilliseconds = 500;
 constexpr int kMostMarginMinutes = 120;
+constexpr int kMostAtOnceLimit = 8;
+constexpr const char* kChannelGone = "the channel is no longer in the channel list";
+constexpr const char* kNoFolder = "the recordings folder could not be made";
+constexpr const char* kNoStream = "the channel has no stream";
+
+RecordingControl* g_recordings = nullptr;
 
 std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -28,114 +34,192 @@ std::string Utf8(std::u16string_view text) {
     return ToUtf8(std::u16string(text));
 }
 
-// Reads, changes and writes the recordings file; a file that cannot be
-// read as one is left as it is.
-template <typename Change>
-void ChangeSchedule(const QString& path, Change change) {
-    RecordingSchedule schedule;
-    const std::u16string file = path.toStdU16String();
-    if (!schedule.Load(file))
-        return;
-    if (!change(schedule))
-        return;
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), error);
-    schedule.Save(file);
+std::int64_t MarginSeconds() {
+    return 60 * std::int64_t(std::clamp(
+                    GetIntSetting(kRecordMarginMinutes, RecordingControl::kDefaultMarginMinutes), 0,
+                    kMostMarginMinutes));
 }
 
 }  // namespace
 
+RecordingControl* TheRecordings() {
+    return g_recordings;
+}
+
+void SetTheRecordings(RecordingControl* recordings) {
+    g_recordings = recordings;
+}
+
 RecordingControl::RecordingControl(QString schedulePath, QObject* parent)
     : QObject(parent), schedulePath_(std::move(schedulePath)) {
-    ChangeSchedule(schedulePath_,
-                   [](RecordingSchedule& schedule) { return schedule.SettleAfterStart(Now()); });
+    // A file that is not a schedule is left alone: nothing is written over it.
+    if (schedule_.Load(schedulePath_.toStdU16String()) && schedule_.SettleAfterStart(Now()))
+        Save();
     poll_.setInterval(kPollMilliseconds);
     connect(&poll_, &QTimer::timeout, this, &RecordingControl::Poll);
+    poll_.start();
 }
 
 RecordingControl::~RecordingControl() {
-    if (recording_) {
-        recording_->Stop();
-        recording_->Wait();
-        Finish(false);
-    }
+    for (Running& running : running_)
+        running.recording->Stop();
+    for (Running& running : running_)
+        Finish(running, false);
+    running_.clear();
 }
 
-bool RecordingControl::Start(const Channel& channel,
-                             const std::optional<ProgrammeSummary>& programme) {
-    if (recording_ || channel.streams.empty())
-        return false;
+void RecordingControl::Save() {
+    const std::u16string file = schedulePath_.toStdU16String();
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), error);
+    schedule_.Save(file);
+}
+
+int RecordingControl::MostAtOnce() const {
+    return std::clamp(GetIntSetting(kRecordMostAtOnce, kDefaultMostAtOnce), 1, kMostAtOnceLimit);
+}
+
+bool RecordingControl::Recording(std::string_view channelId) const {
+    return std::any_of(running_.begin(), running_.end(),
+                       [&](const Running& running) { return running.channelId == channelId; });
+}
+
+RecordingControl::StartResult RecordingControl::Start(
+    const Channel& channel, const std::optional<ProgrammeSummary>& programme) {
+    if (channel.streams.empty())
+        return StartResult::NoStream;
+    if (int(running_.size()) >= MostAtOnce())
+        return StartResult::TooMany;
+    const std::int64_t now = Now();
+    ScheduledRecording entry;
+    entry.channelId = channel.id;
+    entry.channelName = Utf8(channel.name);
+    entry.title = programme ? programme->title : std::string();
+    entry.start = now;
+    entry.stop = programme && programme->stop > now ? programme->stop + MarginSeconds()
+                                                    : now + std::int64_t(kLongestHours) * 3600;
+    const std::optional<std::int32_t> id = schedule_.Add(entry);
+    if (!id)
+        return StartResult::TooMany;
+    const StartResult result = Launch(*id, channel);
+    if (result != StartResult::Started)
+        schedule_.Remove(*id);
+    Save();
+    return result;
+}
+
+RecordingControl::ScheduleResult RecordingControl::Schedule(const Channel& channel,
+                                                            const ProgrammeSummary& programme) {
+    const std::int64_t now = Now();
+    if (programme.stop <= now)
+        return ScheduleResult::Ended;
+    for (const ScheduledRecording& entry : schedule_.Entries()) {
+        const bool planned =
+            entry.state == ScheduleState::Scheduled || entry.state == ScheduleState::Running;
+        if (planned && entry.channelId == channel.id && entry.start < programme.stop &&
+            programme.start < entry.stop)
+            return ScheduleResult::AlreadyThere;
+    }
+    ScheduledRecording entry;
+    entry.channelId = channel.id;
+    entry.channelName = Utf8(channel.name);
+    entry.title = programme.title;
+    entry.start = std::max(now, programme.start - kLeadSeconds);
+    entry.stop = programme.stop + MarginSeconds();
+    const std::optional<std::int32_t> id = schedule_.Add(entry);
+    if (!id)
+        return ScheduleResult::NotKept;
+    Save();
+    Poll();
+    const ScheduledRecording* added = schedule_.Find(*id);
+    return added != nullptr && added->state != ScheduleState::Scheduled ? ScheduleResult::Started
+                                                                        : ScheduleResult::Scheduled;
+}
+
+RecordingControl::StartResult RecordingControl::Launch(std::int32_t id, const Channel& channel) {
+    ScheduledRecording* entry = schedule_.Find(id);
+    if (entry == nullptr)
+        return StartResult::NoStream;
+    if (channel.streams.empty())
+        return StartResult::NoStream;
     const Stream& stream = channel.streams[std::size_t(std::clamp<std::int32_t>(
         channel.streamIndex, 0, std::int32_t(channel.streams.size()) - 1))];
-    const std::int64_t now = Now();
-    const std::time_t startTime = static_cast<std::time_t>(now);
-    std::tm local{};
-    localtime_r(&startTime, &local);
-
     const std::filesystem::path folder = RecordingsFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder))
-        return false;
+        return StartResult::NoFolder;
 
+    const std::time_t startTime = static_cast<std::time_t>(Now());
+    std::tm local{};
+    localtime_r(&startTime, &local);
     RecordingRequest request;
     request.address = Utf8(stream.address);
     request.userAgent = Utf8(stream.userAgent);
     request.referrer = Utf8(stream.referrer);
-    request.channel = Utf8(channel.name);
-    request.title = programme ? programme->title : std::string();
+    request.channel = entry->channelName;
+    request.title = entry->title;
+    request.description = entry->description;
     request.file =
         FreeRecordingPath(folder, RecordingFileName(request.channel, request.title, local))
             .string();
-    const int margin = std::clamp(GetIntSetting(kRecordMarginMinutes, kDefaultMarginMinutes), 0,
-                                  kMostMarginMinutes);
-    const std::int64_t stop = programme && programme->stop > now
-                                  ? programme->stop + std::int64_t(margin) * 60
-                                  : now + std::int64_t(kLongestHours) * 3600;
-    request.until = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(stop));
-
-    ScheduledRecording entry;
-    entry.channelId = channel.id;
-    entry.channelName = request.channel;
-    entry.title = request.title;
-    entry.start = now;
-    entry.stop = stop;
-    scheduleId_ = 0;
-    ChangeSchedule(schedulePath_, [&](RecordingSchedule& schedule) {
-        const std::optional<std::int32_t> id = schedule.Add(entry);
-        if (!id)
-            return false;
-        scheduleId_ = *id;
-        schedule.MarkRunning(*id, request.file);
-        return true;
-    });
-    recording_ = std::make_unique<Recording>(std::move(request));
-    poll_.start();
-    return true;
+    request.until = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(entry->stop));
+    schedule_.MarkRunning(id, request.file);
+    running_.push_back({id, channel.id, std::make_unique<lumora::Recording>(std::move(request))});
+    return StartResult::Started;
 }
 
-void RecordingControl::Stop() {
-    if (recording_)
-        recording_->Stop();
+void RecordingControl::Stop(std::string_view channelId) {
+    for (Running& running : running_) {
+        if (running.channelId == channelId)
+            running.recording->Stop();
+    }
 }
 
 void RecordingControl::Poll() {
-    if (recording_ && recording_->Finished())
-        Finish(true);
+    bool changed = false;
+    for (Running& running : running_) {
+        if (running.recording->Finished()) {
+            Finish(running, true);
+            changed = true;
+        }
+    }
+    std::erase_if(running_, [](const Running& running) { return !running.recording; });
+
+    const std::int64_t now = Now();
+    for (std::int32_t id : schedule_.Due(now)) {
+        if (int(running_.size()) >= MostAtOnce())
+            break;
+        const Catalogue* catalogue = TheCatalogue();
+        ScheduledRecording* entry = schedule_.Find(id);
+        const Channel* channel =
+            catalogue != nullptr ? catalogue->FindChannel(entry->channelId) : nullptr;
+        changed = true;
+        if (channel == nullptr) {
+            entry->state = ScheduleState::Failed;
+            entry->error = kChannelGone;
+            continue;
+        }
+        const StartResult result = Launch(id, *channel);
+        if (result != StartResult::Started) {
+            entry = schedule_.Find(id);
+            entry->state = ScheduleState::Failed;
+            entry->error = result == StartResult::NoFolder ? kNoFolder : kNoStream;
+            emit ended(true, QString());
+        }
+    }
+    // What could not start before its end (too many at once) was missed.
+    changed = schedule_.MarkMissed(now) || changed;
+    if (changed)
+        Save();
 }
 
-void RecordingControl::Finish(bool tell) {
-    poll_.stop();
-    const RecordingOutcome outcome = recording_->Wait();
-    const QString file = QString::fromStdString(recording_->Request().file);
-    recording_.reset();
-    if (scheduleId_ != 0) {
-        ChangeSchedule(schedulePath_, [&](RecordingSchedule& schedule) {
-            schedule.MarkEnded(scheduleId_, outcome);
-            return schedule.Find(scheduleId_) != nullptr;
-        });
-    }
-    scheduleId_ = 0;
+void RecordingControl::Finish(Running& running, bool tell) {
+    const RecordingOutcome outcome = running.recording->Wait();
+    const QString file = QString::fromStdString(running.recording->Request().file);
+    running.recording.reset();
+    schedule_.MarkEnded(running.id, outcome);
+    Save();
     const bool failed =
         outcome.status != RecordingStatus::Completed && outcome.status != RecordingStatus::Stopped;
     if (tell)

@@ -1,19 +1,24 @@
 #pragma once
 
-// The main window's recording: the channel on screen recorded on a thread
-// of its own (record/) until the user stops it or, when the guide knows
-// the programme on now, until its end plus the margin setting. Each
-// recording is kept in the user's "Recordings.lmrc". UI thread only.
+// The program's recordings: the channel on screen recorded until the user
+// stops it or, when the guide knows the programme on now, until its end
+// plus the margin setting; programmes of the guide scheduled and recorded
+// when their time comes (from a little before their start). Each runs on a
+// thread of its own (record/); all are kept in the user's
+// "Recordings.lmrc". UI thread only.
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include "record/recording.h"
+#include "record/recording_schedule.h"
 #include "shell/programme_guide.h"
 
 namespace lumora {
@@ -24,26 +29,36 @@ class RecordingControl : public QObject {
     Q_OBJECT
 
 public:
-    // Used for the margin when the setting is not there.
+    // Used when the settings do not say otherwise.
     static constexpr int kDefaultMarginMinutes = 5;
+    static constexpr int kDefaultMostAtOnce = 2;
+    // A scheduled recording starts this long before its programme.
+    static constexpr int kLeadSeconds = 120;
     // A recording without a known end stops after this many hours at the
     // latest, so a forgotten one does not fill the disk.
     static constexpr int kLongestHours = 8;
 
+    enum class StartResult { Started, NoStream, NoFolder, TooMany };
+    enum class ScheduleResult { Scheduled, Started, AlreadyThere, Ended, NotKept };
+
     // `schedulePath`: the recordings data file; what was running when the
     // program last ended is marked failed, what was due meanwhile missed.
-    RecordingControl(QString schedulePath, QObject* parent = nullptr);
-    // Stops a running recording and waits for it, its file kept.
+    explicit RecordingControl(QString schedulePath, QObject* parent = nullptr);
+    // Stops the running recordings and waits for them, their files kept.
     ~RecordingControl() override;
 
-    bool Active() const { return recording_ != nullptr; }
-    // Starts recording `channel`'s stream into the recordings folder; false
-    // when it has no stream or the folder cannot be made.
-    bool Start(const Channel& channel, const std::optional<ProgrammeSummary>& programme);
-    // Asks the running recording to end; `ended` follows.
-    void Stop();
-    // Looks whether the recording has ended (the timer does it every half
-    // second; public so tests can step it).
+    // True while a recording of the channel runs.
+    bool Recording(std::string_view channelId) const;
+    // Records `channel` from now into the recordings folder.
+    StartResult Start(const Channel& channel, const std::optional<ProgrammeSummary>& programme);
+    // Asks the channel's running recordings to end; `ended` follows.
+    void Stop(std::string_view channelId);
+    // Plans the programme's recording; one on now starts at once.
+    ScheduleResult Schedule(const Channel& channel, const ProgrammeSummary& programme);
+
+    const RecordingSchedule& Entries() const { return schedule_; }
+    // Ends what has ended, starts what is due, marks what was missed (the
+    // timer does it every half second; public so tests can step it).
     void Poll();
 
 signals:
@@ -51,13 +66,25 @@ signals:
     void ended(bool failed, const QString& file);
 
 private:
-    // Writes the outcome into the recordings file; tells `ended` when asked.
-    void Finish(bool tell);
+    struct Running {
+        std::int32_t id = 0;
+        std::string channelId;
+        std::unique_ptr<lumora::Recording> recording;
+    };
+
+    StartResult Launch(std::int32_t id, const Channel& channel);
+    void Finish(Running& running, bool tell);
+    void Save();
+    int MostAtOnce() const;
 
     const QString schedulePath_;
-    std::unique_ptr<Recording> recording_;
-    std::int32_t scheduleId_ = 0;
+    RecordingSchedule schedule_;
+    std::vector<Running> running_;
     QTimer poll_;
 };
+
+// The main window's recordings while it exists, else null (UI thread).
+RecordingControl* TheRecordings();
+void SetTheRecordings(RecordingControl* recordings);
 
 }  // namespace lumora

@@ -65,6 +65,7 @@
 #include "shell/position_bar.h"
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
+#include "shell/recording_control.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
@@ -406,6 +407,57 @@ TEST_F(MainFrameTest, RecordRecordsTheChannelShownUntilStoppedAndKeepsItInTheRec
     std::error_code error;
     EXPECT_EQ(std::filesystem::file_size(file, error), std::uintmax_t(done.bytes));
     EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'|').toStdString();
+}
+
+TEST_F(MainFrameTest, ProgrammesAreScheduledRecordedWhenDueAndKeptOverARestart) {
+    const ScratchHome home;
+    test::RecordedMessages messages;
+    SetIntSetting(kRecordMarginMinutes, 0);
+    SetIntSetting(kRecordMostAtOnce, 1);
+    const qint64 size = QFileInfo(test::StreamFolder() + QStringLiteral("/long.ts")).size();
+    test::StreamServer server({QStringLiteral("--pace"), QString::number(size / 20)});
+    ASSERT_GT(server.Port(), 0);
+    MakeFrame({{"de", "one", u"Eins", "n", {server.Url("/long.ts")}},
+               {"de", "two", u"Zwei", "n", {server.Url("/long.ts")}}});
+    RecordingControl& recordings = *TheRecordings();
+    const Channel& one = *FindChannel("de_one");
+    const Channel& two = *FindChannel("de_two");
+    const std::int64_t now = ProgrammeGuide::Now();
+    using Result = RecordingControl::ScheduleResult;
+
+    EXPECT_EQ(recordings.Schedule(one, {1, now - 60, now + 3, "Now"}), Result::Started);
+    EXPECT_TRUE(recordings.Recording("de_one"));
+    EXPECT_EQ(recordings.Schedule(one, {1, now - 60, now + 3, "Now"}), Result::AlreadyThere);
+    EXPECT_EQ(recordings.Schedule(one, {2, now - 600, now - 60, "Past"}), Result::Ended);
+    EXPECT_EQ(recordings.Schedule(one, {3, now + 3600, now + 7200, "Later"}), Result::Scheduled);
+    // One at a time: the second channel's programme waits, and is missed
+    // when its end comes first.
+    EXPECT_EQ(recordings.Schedule(two, {4, now - 30, now + 1, "Crowded"}), Result::Scheduled);
+    EXPECT_EQ(recordings.Start(two, std::nullopt), RecordingControl::StartResult::TooMany);
+
+    const RecordingSchedule* schedule = &recordings.Entries();
+    auto state = [&](const char* title) {
+        for (const ScheduledRecording& entry : schedule->Entries()) {
+            if (entry.title == title)
+                return entry;
+        }
+        return ScheduledRecording{};
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state("Now").state == ScheduleState::Done; }, 10000));
+    EXPECT_GT(state("Now").bytes, 0);
+    EXPECT_TRUE(std::filesystem::exists(state("Now").file));
+    EXPECT_EQ(state("Crowded").state, ScheduleState::Missed);
+    EXPECT_EQ(state("Later").state, ScheduleState::Scheduled);
+    EXPECT_EQ(state("Later").start, now + 3600 - RecordingControl::kLeadSeconds);
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'|').toStdString();
+
+    // The program ends and starts again: the plan is still there.
+    frame_.reset();
+    RecordingControl again(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
+    schedule = &again.Entries();
+    EXPECT_EQ(schedule->Entries().size(), 3u);
+    EXPECT_EQ(state("Now").state, ScheduleState::Done);
+    EXPECT_EQ(state("Later").state, ScheduleState::Scheduled);
 }
 
 TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {
