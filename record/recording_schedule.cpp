@@ -135,8 +135,18 @@ bool RecordingSchedule::Save(const std::u16string& path) const {
 }
 
 std::optional<std::int32_t> RecordingSchedule::Add(ScheduledRecording recording) {
-    if (recording.stop <= recording.start || entries_.size() >= kMaxEntries || nextId_ == INT32_MAX)
+    if (recording.stop <= recording.start || nextId_ == INT32_MAX)
         return std::nullopt;
+    if (entries_.size() >= kMaxEntries) {
+        // Entries are in the order they were added: the first ended one is
+        // the oldest.
+        auto ended = std::find_if(entries_.begin(), entries_.end(), [](const auto& entry) {
+            return entry.state != ScheduleState::Scheduled && entry.state != ScheduleState::Running;
+        });
+        if (ended == entries_.end())
+            return std::nullopt;
+        entries_.erase(ended);
+    }
     recording.id = nextId_++;
     entries_.push_back(std::move(recording));
     return entries_.back().id;

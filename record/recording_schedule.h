@@ -41,7 +41,8 @@ struct ScheduledRecording {
 // named by its id). Standard library only; one thread (the owner's).
 class RecordingSchedule {
 public:
-    // At most this many entries are kept; Add refuses more.
+    // At most this many entries are kept: Add makes room by dropping the
+    // oldest that has ended, and refuses when all are still to come.
     static constexpr std::size_t kMaxEntries = 2000;
 
     // Reads the file; a missing file is an empty schedule (true). False, with

@@ -64,7 +64,7 @@ RecordingControl::~RecordingControl() {
     for (Running& running : running_)
         running.recording->Stop();
     for (Running& running : running_)
-        Finish(running, false);
+        Finish(running);
     running_.clear();
 }
 
@@ -177,10 +177,16 @@ void RecordingControl::Stop(std::string_view channelId) {
 }
 
 void RecordingControl::Poll() {
+    // What a handler of `ended` does (a message box) may run the timer's
+    // next Poll inside this one: the lists are left whole before it is told.
+    if (polling_)
+        return;
+    polling_ = true;
+    std::vector<std::pair<bool, QString>> ends;
     bool changed = false;
     for (Running& running : running_) {
         if (running.recording->Finished()) {
-            Finish(running, true);
+            ends.push_back(Finish(running));
             changed = true;
         }
     }
@@ -191,30 +197,30 @@ void RecordingControl::Poll() {
         if (int(running_.size()) >= MostAtOnce())
             break;
         const Catalogue* catalogue = TheCatalogue();
-        ScheduledRecording* entry = schedule_.Find(id);
-        const Channel* channel =
-            catalogue != nullptr ? catalogue->FindChannel(entry->channelId) : nullptr;
+        const std::string channelId = schedule_.Find(id)->channelId;
+        const Channel* channel = catalogue != nullptr ? catalogue->FindChannel(channelId) : nullptr;
         changed = true;
-        if (channel == nullptr) {
-            entry->state = ScheduleState::Failed;
-            entry->error = kChannelGone;
-            continue;
-        }
-        const StartResult result = Launch(id, *channel);
+        const StartResult result =
+            channel != nullptr ? Launch(id, *channel) : StartResult::NoStream;
         if (result != StartResult::Started) {
-            entry = schedule_.Find(id);
+            ScheduledRecording* entry = schedule_.Find(id);
             entry->state = ScheduleState::Failed;
-            entry->error = result == StartResult::NoFolder ? kNoFolder : kNoStream;
-            emit ended(true, QString());
+            entry->error = channel == nullptr                ? kChannelGone
+                           : result == StartResult::NoFolder ? kNoFolder
+                                                             : kNoStream;
+            ends.emplace_back(true, QString());
         }
     }
     // What could not start before its end (too many at once) was missed.
     changed = schedule_.MarkMissed(now) || changed;
     if (changed)
         Save();
+    polling_ = false;
+    for (const auto& [failed, file] : ends)
+        emit ended(failed, file);
 }
 
-void RecordingControl::Finish(Running& running, bool tell) {
+std::pair<bool, QString> RecordingControl::Finish(Running& running) {
     const RecordingOutcome outcome = running.recording->Wait();
     const QString file = QString::fromStdString(running.recording->Request().file);
     running.recording.reset();
@@ -222,8 +228,7 @@ void RecordingControl::Finish(Running& running, bool tell) {
     Save();
     const bool failed =
         outcome.status != RecordingStatus::Completed && outcome.status != RecordingStatus::Stopped;
-    if (tell)
-        emit ended(failed, file);
+    return {failed, file};
 }
 
 }  // namespace lumora

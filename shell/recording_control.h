@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <QObject>
@@ -73,7 +74,8 @@ private:
     };
 
     StartResult Launch(std::int32_t id, const Channel& channel);
-    void Finish(Running& running, bool tell);
+    // Writes the outcome into the schedule; whether it failed, and its file.
+    std::pair<bool, QString> Finish(Running& running);
     void Save();
     int MostAtOnce() const;
 
@@ -81,6 +83,7 @@ private:
     RecordingSchedule schedule_;
     std::vector<Running> running_;
     QTimer poll_;
+    bool polling_ = false;
 };
 
 // The main window's recordings while it exists, else null (UI thread).

@@ -85,6 +85,29 @@ TEST(RecordingSchedule, ARestartSettlesWhatRanOrWasDueMeanwhile) {
     EXPECT_EQ(schedule.Find(later), nullptr);
 }
 
+RecordingOutcome Completed() {
+    RecordingOutcome outcome;
+    outcome.status = RecordingStatus::Completed;
+    return outcome;
+}
+
+TEST(RecordingSchedule, AFullScheduleMakesRoomByDroppingTheOldestEnded) {
+    RecordingSchedule schedule;
+    for (std::size_t i = 0; i < RecordingSchedule::kMaxEntries; ++i)
+        ASSERT_TRUE(schedule.Add(Programme("planned", kEight + 60 * i, kEight + 60 * i + 60)));
+    EXPECT_FALSE(schedule.Add(Programme("one too many", kEight, kEight + 60)));
+    const std::int32_t first = schedule.Entries()[0].id;
+    const std::int32_t second = schedule.Entries()[1].id;
+    schedule.MarkRunning(second, "/2.ts");
+    schedule.MarkEnded(second, Completed());
+    schedule.MarkRunning(first, "/1.ts");
+    schedule.MarkEnded(first, Completed());
+    EXPECT_TRUE(schedule.Add(Programme("room", kEight, kEight + 60)));
+    EXPECT_EQ(schedule.Entries().size(), RecordingSchedule::kMaxEntries);
+    EXPECT_EQ(schedule.Find(first), nullptr);
+    EXPECT_NE(schedule.Find(second), nullptr);
+}
+
 TEST(RecordingSchedule, RefusesWhatCannotBeAScheduleAndSkipsUnknownEntries) {
     test::ScratchFolder scratch;
     RecordingSchedule schedule;
