@@ -22,6 +22,8 @@ constexpr std::string_view kFile = "f";
 constexpr std::string_view kBytes = "sz";
 constexpr std::string_view kGaps = "gaps";
 constexpr std::string_view kError = "err";
+constexpr std::string_view kKind = "k";
+constexpr std::string_view kReminderKind = "remind";
 
 constexpr ScheduleState kStates[] = {ScheduleState::Scheduled, ScheduleState::Running,
                                      ScheduleState::Done, ScheduleState::Failed,
@@ -65,6 +67,7 @@ std::optional<ScheduledRecording> ReadEntry(const DocNode& node) {
     entry.start = *start;
     entry.stop = *stop;
     entry.state = *state;
+    entry.reminder = node.RequireString(kKind) == kReminderKind;
     entry.channelId = node.RequireString(kChannelId);
     entry.channelName = ToUtf8(node.RequireWString(kChannelName));
     entry.title = ToUtf8(node.RequireWString(kTitle));
@@ -77,6 +80,8 @@ std::optional<ScheduledRecording> ReadEntry(const DocNode& node) {
 }
 
 void WriteEntry(const ScheduledRecording& entry, DocNode& node) {
+    if (entry.reminder)
+        node.SetString(kKind, std::string(kReminderKind));
     node.SetString(kChannelId, entry.channelId);
     node.SetWString(kChannelName, FromUtf8(entry.channelName));
     node.SetWString(kTitle, FromUtf8(entry.title));
@@ -189,7 +194,18 @@ bool RecordingSchedule::MarkMissed(std::int64_t now) {
 std::vector<std::int32_t> RecordingSchedule::Due(std::int64_t now) const {
     std::vector<std::int32_t> due;
     for (const ScheduledRecording& entry : entries_) {
-        if (entry.state == ScheduleState::Scheduled && entry.start <= now && now < entry.stop)
+        if (!entry.reminder && entry.state == ScheduleState::Scheduled && entry.start <= now &&
+            now < entry.stop)
+            due.push_back(entry.id);
+    }
+    return due;
+}
+
+std::vector<std::int32_t> RecordingSchedule::DueReminders(std::int64_t now) const {
+    std::vector<std::int32_t> due;
+    for (const ScheduledRecording& entry : entries_) {
+        if (entry.reminder && entry.state == ScheduleState::Scheduled && entry.start <= now &&
+            now < entry.stop)
             due.push_back(entry.id);
     }
     return due;

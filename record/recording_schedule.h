@@ -20,9 +20,12 @@ enum class ScheduleState {
     Missed,     // its time passed while Lumora was not running
 };
 
-// One recording, planned or made. Times are UTC seconds.
+// One recording, planned or made, or a reminder of a programme (kept with
+// them: it is due from `start`, done once the user was told). Times are UTC
+// seconds.
 struct ScheduledRecording {
     std::int32_t id = 0;  // unique in its schedule, given by Add
+    bool reminder = false;
     std::string channelId;
     std::string channelName;
     std::string title;
@@ -66,6 +69,8 @@ public:
     bool MarkMissed(std::int64_t now);
     // The scheduled recordings whose time has come (start <= now < stop).
     std::vector<std::int32_t> Due(std::int64_t now) const;
+    // The same of the reminders.
+    std::vector<std::int32_t> DueReminders(std::int64_t now) const;
     // Running, with its file.
     void MarkRunning(std::int32_t id, const std::string& file);
     // Done or failed, as the outcome says.

@@ -41,6 +41,7 @@ GuideGridDialog::GuideGridDialog(QWidget* owner, std::vector<Channel*> channels,
     fromStart_ =
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), kFromStartCommand);
     record_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record"), kRecordCommand);
+    remind_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_remind"), kRemindCommand);
     connect(menu_, &QMenu::aboutToShow, this, &GuideGridDialog::UpdateMenu);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), kCloseCommand);
@@ -60,6 +61,7 @@ bool GuideGridDialog::OnCommand(int command) {
     case kDetailsCommand: ShowDetails(); return true;
     case kFromStartCommand: WatchFromStart(); return true;
     case kRecordCommand: Record(); return true;
+    case kRemindCommand: Remind(); return true;
     case kCloseCommand: done(kDialogResultCancel); return true;
     default: return false;
     }
@@ -96,6 +98,28 @@ void GuideGridDialog::UpdateMenu() {
                            InArchive(*channel, *programme));
     record_->setEnabled(channel != nullptr && programme && programme->stop > now &&
                         TheRecordings() != nullptr);
+    remind_->setEnabled(channel != nullptr && programme && programme->start > now &&
+                        TheRecordings() != nullptr);
+}
+
+void GuideGridDialog::Remind() {
+    UpdateMenu();
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    if (!remind_->isEnabled() || channel == nullptr || !programme)
+        return;
+    switch (TheRecordings()->Remind(*channel, *programme)) {
+    case RecordingControl::ScheduleResult::AlreadyThere:
+        ShowTextMessage(this, "msg_reminder_already");
+        break;
+    case RecordingControl::ScheduleResult::Ended:
+        ShowTextMessage(this, "msg_programme_ended");
+        break;
+    case RecordingControl::ScheduleResult::NotKept:
+        ShowTextMessage(this, "msg_recording_cannot_start");
+        break;
+    default: ShowTextMessage(this, "msg_reminder_set"); break;
+    }
 }
 
 void GuideGridDialog::Record() {

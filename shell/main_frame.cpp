@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
@@ -71,6 +72,13 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     programmes_ = new ProgrammeGuide({}, this);
     recording_ = new RecordingControl(UserDataPath(QStringLiteral("Recordings.lmrc")), this);
     SetTheRecordings(recording_);
+    reminders_ = new ReminderNotifier(QDBusConnection::sessionBus(), this);
+    connect(recording_, &RecordingControl::reminderDue, this,
+            [this](const QString& id, const QString& name, const QString& title, qint64) {
+                ShowReminder(id, name, title);
+            });
+    connect(reminders_, &ReminderNotifier::watchRequested, this, &MainFrame::WatchReminded);
+    connect(reminders_, &ReminderNotifier::unavailable, view_, &PlayerView::ShowNotice);
     connect(recording_, &RecordingControl::ended, this,
             [this](bool failed, const QString&) { RecordingEnded(failed); });
     SetTheProgrammeGuide(programmes_);
@@ -269,6 +277,24 @@ void MainFrame::ToggleRecording() {
         ShowTextMessage(this, "msg_recording_too_many", kMessageStyleOk);
         break;
     default: ShowTextMessage(this, "msg_recording_cannot_start", kMessageStyleOk); break;
+    }
+}
+
+void MainFrame::ShowReminder(const QString& channelId, const QString& channelName,
+                             const QString& title) {
+    const std::u16string name = channelName.toStdU16String();
+    const std::u16string body = FormatText(Text("str_reminder_body").toStdU16String(), {name});
+    reminders_->Notify(channelId, title.isEmpty() ? channelName : title,
+                       QString::fromStdU16String(body));
+}
+
+void MainFrame::WatchReminded(const QString& channelId) {
+    Catalogue* catalogue = TheCatalogue();
+    if (Channel* channel =
+            catalogue != nullptr ? catalogue->FindChannel(channelId.toStdString()) : nullptr) {
+        view_->OnMessage(UM_PLAY, channel);
+        raise();
+        activateWindow();
     }
 }
 

@@ -27,6 +27,7 @@
 #include "shell/programme_guide.h"
 #include "shell/programme_title.h"
 #include "shell/recording_control.h"
+#include "shell/reminder_notifier.h"
 #include "shell/track_menu.h"
 
 namespace lumora {
@@ -97,6 +98,8 @@ private:
     // Records the channel shown, or stops the recording.
     void ToggleRecording();
     void RecordingEnded(bool failed);
+    void ShowReminder(const QString& channelId, const QString& channelName, const QString& title);
+    void WatchReminded(const QString& channelId);
     // The handheld size, never more than the screen's available area,
     // centred on it.
     void PlaceOnScreen();
@@ -117,6 +120,7 @@ private:
     QAction* fromStartAction_ = nullptr;
     QAction* recordAction_ = nullptr;
     RecordingControl* recording_ = nullptr;
+    ReminderNotifier* reminders_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;

@@ -114,8 +114,8 @@ RecordingControl::ScheduleResult RecordingControl::Schedule(const Channel& chann
     if (programme.stop <= now)
         return ScheduleResult::Ended;
     for (const ScheduledRecording& entry : schedule_.Entries()) {
-        const bool planned =
-            entry.state == ScheduleState::Scheduled || entry.state == ScheduleState::Running;
+        const bool planned = !entry.reminder && (entry.state == ScheduleState::Scheduled ||
+                                                 entry.state == ScheduleState::Running);
         if (planned && entry.channelId == channel.id && entry.start < programme.stop &&
             programme.start < entry.stop)
             return ScheduleResult::AlreadyThere;
@@ -134,6 +134,29 @@ RecordingControl::ScheduleResult RecordingControl::Schedule(const Channel& chann
     const ScheduledRecording* added = schedule_.Find(*id);
     return added != nullptr && added->state != ScheduleState::Scheduled ? ScheduleResult::Started
                                                                         : ScheduleResult::Scheduled;
+}
+
+RecordingControl::ScheduleResult RecordingControl::Remind(const Channel& channel,
+                                                          const ProgrammeSummary& programme) {
+    const std::int64_t now = Now();
+    if (programme.start <= now)
+        return ScheduleResult::Ended;
+    for (const ScheduledRecording& entry : schedule_.Entries()) {
+        if (entry.reminder && entry.state == ScheduleState::Scheduled &&
+            entry.channelId == channel.id && entry.stop == programme.start)
+            return ScheduleResult::AlreadyThere;
+    }
+    ScheduledRecording entry;
+    entry.reminder = true;
+    entry.channelId = channel.id;
+    entry.channelName = Utf8(channel.name);
+    entry.title = programme.title;
+    entry.start = std::max(now, programme.start - kReminderSeconds);
+    entry.stop = programme.start;
+    if (!schedule_.Add(entry))
+        return ScheduleResult::NotKept;
+    Save();
+    return ScheduleResult::Scheduled;
 }
 
 RecordingControl::StartResult RecordingControl::Launch(std::int32_t id, const Channel& channel) {
@@ -211,6 +234,19 @@ void RecordingControl::Poll() {
             ends.emplace_back(true, QString());
         }
     }
+    struct Reminder {
+        QString channelId, channelName, title;
+        qint64 start;
+    };
+    std::vector<Reminder> reminders;
+    for (std::int32_t id : schedule_.DueReminders(now)) {
+        ScheduledRecording* entry = schedule_.Find(id);
+        entry->state = ScheduleState::Done;
+        reminders.push_back({QString::fromStdString(entry->channelId),
+                             QString::fromStdString(entry->channelName),
+                             QString::fromStdString(entry->title), entry->stop});
+        changed = true;
+    }
     // What could not start before its end (too many at once) was missed.
     changed = schedule_.MarkMissed(now) || changed;
     if (changed)
@@ -218,6 +254,8 @@ void RecordingControl::Poll() {
     polling_ = false;
     for (const auto& [failed, file] : ends)
         emit ended(failed, file);
+    for (const Reminder& reminder : reminders)
+        emit reminderDue(reminder.channelId, reminder.channelName, reminder.title, reminder.start);
 }
 
 std::pair<bool, QString> RecordingControl::Finish(Running& running) {

@@ -35,6 +35,8 @@ public:
     static constexpr int kDefaultMostAtOnce = 2;
     // A scheduled recording starts this long before its programme.
     static constexpr int kLeadSeconds = 120;
+    // A reminder comes this long before its programme.
+    static constexpr int kReminderSeconds = 60;
     // A recording without a known end stops after this many hours at the
     // latest, so a forgotten one does not fill the disk.
     static constexpr int kLongestHours = 8;
@@ -57,6 +59,9 @@ public:
     // Plans the programme's recording; one on now starts at once.
     ScheduleResult Schedule(const Channel& channel, const ProgrammeSummary& programme);
 
+    // A reminder a minute before the programme starts (`reminderDue`).
+    ScheduleResult Remind(const Channel& channel, const ProgrammeSummary& programme);
+
     const RecordingSchedule& Entries() const { return schedule_; }
     // Ends what has ended, starts what is due, marks what was missed (the
     // timer does it every half second; public so tests can step it).
@@ -65,6 +70,9 @@ public:
 signals:
     // A recording ended; `failed` when it ended before it was meant to.
     void ended(bool failed, const QString& file);
+    // A reminder's time has come: the programme starts at `start` (UTC).
+    void reminderDue(const QString& channelId, const QString& channelName, const QString& title,
+                     qint64 start);
 
 private:
     struct Running {

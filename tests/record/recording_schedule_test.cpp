@@ -59,6 +59,7 @@ TEST(RecordingSchedule, SurvivesARestartWithEveryField) {
     EXPECT_EQ(read.error, "the stream was lost");
     EXPECT_EQ(again.Entries()[1].state, ScheduleState::Scheduled);
     // New ids never repeat the ones read.
+    EXPECT_FALSE(again.Entries()[1].reminder);
     const auto next = again.Add(Programme("Wetter", kEight + 6300, kEight + 6600));
     ASSERT_TRUE(next);
     EXPECT_GT(*next, *film);
@@ -78,6 +79,7 @@ TEST(RecordingSchedule, ARestartSettlesWhatRanOrWasDueMeanwhile) {
     EXPECT_EQ(schedule.Find(now)->state, ScheduleState::Scheduled);
     EXPECT_EQ(schedule.Find(later)->state, ScheduleState::Scheduled);
     EXPECT_EQ(schedule.Due(kEight), std::vector<std::int32_t>{now});
+    EXPECT_TRUE(schedule.DueReminders(kEight).empty());
     EXPECT_EQ(schedule.Due(kEight + 60), std::vector<std::int32_t>{later});
     EXPECT_FALSE(schedule.SettleAfterStart(kEight));
     EXPECT_TRUE(schedule.Remove(later));
@@ -89,6 +91,23 @@ RecordingOutcome Completed() {
     RecordingOutcome outcome;
     outcome.status = RecordingStatus::Completed;
     return outcome;
+}
+
+TEST(RecordingSchedule, RemindersAreKeptBesideRecordingsAndDueApart) {
+    test::ScratchFolder scratch;
+    RecordingSchedule schedule;
+    ScheduledRecording reminder = Programme("Tatort", kEight - 60, kEight + 5400);
+    reminder.reminder = true;
+    const auto remind = *schedule.Add(reminder);
+    const auto record = *schedule.Add(Programme("Tatort", kEight - 120, kEight + 5700));
+    ASSERT_TRUE(schedule.Save(scratch.File("Recordings.lmrc")));
+    RecordingSchedule again;
+    ASSERT_TRUE(again.Load(scratch.File("Recordings.lmrc")));
+    EXPECT_TRUE(again.Find(remind)->reminder);
+    EXPECT_FALSE(again.Find(record)->reminder);
+    EXPECT_EQ(again.Due(kEight), std::vector<std::int32_t>{record});
+    EXPECT_EQ(again.DueReminders(kEight), std::vector<std::int32_t>{remind});
+    EXPECT_TRUE(again.DueReminders(kEight - 61).empty());
 }
 
 TEST(RecordingSchedule, AFullScheduleMakesRoomByDroppingTheOldestEnded) {
