@@ -104,6 +104,17 @@ std::filesystem::path FreeRecordingPath(const std::filesystem::path& folder,
     return path;
 }
 
+bool IsRecordingIn(const std::filesystem::path& file, const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(file, error);
+    if (error)
+        return false;
+    const std::filesystem::path home = std::filesystem::weakly_canonical(folder, error);
+    if (error || home.empty())
+        return false;
+    return real.extension() == kExtension && real.parent_path() == home;
+}
+
 std::filesystem::path RecordingsFolder() {
     const char* home = std::getenv("HOME");
     return RecordingsFolderFor(AskXdgUserDir(), home ? home : "");

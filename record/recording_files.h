@@ -29,6 +29,10 @@ std::filesystem::path RecordingsFolderFor(std::string_view videos,
 std::filesystem::path FreeRecordingPath(const std::filesystem::path& folder,
                                         const std::string& name);
 
+// True when `file` is a recording file (".ts") right in `folder`, the only
+// files a recording's removal may delete; links are followed first.
+bool IsRecordingIn(const std::filesystem::path& file, const std::filesystem::path& folder);
+
 // The user's recordings folder: asks xdg-user-dir, reads $HOME. Not made.
 std::filesystem::path RecordingsFolder();
 

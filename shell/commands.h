@@ -18,6 +18,7 @@ inline constexpr int ID_LIVE = 121;            // back to the live picture
 inline constexpr int ID_REWIND = 122;          // 30 s back within what can be played again
 inline constexpr int ID_FORWARD = 123;         // 30 s forward
 inline constexpr int ID_FROM_START = 124;      // the programme on now, from its start (archive)
+inline constexpr int ID_RECORDINGS = 126;      // the recordings list
 inline constexpr int ID_RECORD = 125;          // record the channel shown, or stop recording
 inline constexpr int ID_TRACKS = 109;          // the audio and subtitle tracks
 inline constexpr int ID_APP_ABOUT = 0xE140;    // the about dialog

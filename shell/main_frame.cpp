@@ -28,6 +28,7 @@
 #include "shell/focus_return.h"
 #include "shell/localise.h"
 #include "shell/playback_control.h"
+#include "shell/recordings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -141,6 +142,7 @@ void MainFrame::BuildMenu() {
     tracksEntry_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_tracks"), ID_TRACKS);
     recordAction_ =
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record") + QStringLiteral("\tR"), ID_RECORD);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_recordings"), ID_RECORDINGS);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -160,6 +162,12 @@ void MainFrame::OnCommand(int command) {
     case ID_FROM_START: WatchFromStart(); break;
     case ID_TRACKS: RunTracks(); break;
     case ID_RECORD: ToggleRecording(); break;
+    case ID_RECORDINGS: {
+        RecordingsDialog dialog(QApplication::activeWindow(), *recording_);
+        dialog.exec();
+        repaint();
+        break;
+    }
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:

@@ -192,6 +192,34 @@ RecordingControl::StartResult RecordingControl::Launch(std::int32_t id, const Ch
     return StartResult::Started;
 }
 
+void RecordingControl::StopEntry(std::int32_t id) {
+    for (Running& running : running_) {
+        if (running.id == id)
+            running.recording->Stop();
+    }
+}
+
+bool RecordingControl::Delete(std::int32_t id) {
+    const ScheduledRecording* entry = schedule_.Find(id);
+    if (entry == nullptr)
+        return false;
+    for (Running& running : running_) {
+        if (running.id == id) {
+            running.recording->Stop();
+            Finish(running);
+        }
+    }
+    std::erase_if(running_, [](const Running& running) { return !running.recording; });
+    entry = schedule_.Find(id);
+    if (!entry->file.empty() && IsRecordingIn(entry->file, RecordingsFolder())) {
+        std::error_code error;
+        std::filesystem::remove(entry->file, error);
+    }
+    schedule_.Remove(id);
+    Save();
+    return true;
+}
+
 void RecordingControl::Stop(std::string_view channelId) {
     for (Running& running : running_) {
         if (running.channelId == channelId)

@@ -62,6 +62,13 @@ public:
     // A reminder a minute before the programme starts (`reminderDue`).
     ScheduleResult Remind(const Channel& channel, const ProgrammeSummary& programme);
 
+    // Ends the recording with this id, as Stop does.
+    void StopEntry(std::int32_t id);
+    // Forgets the entry: a scheduled one is cancelled, a running one stopped
+    // first, and a recording's file deleted when it lies in the recordings
+    // folder. False for an unknown id.
+    bool Delete(std::int32_t id);
+
     const RecordingSchedule& Entries() const { return schedule_; }
     // Ends what has ended, starts what is due, marks what was missed (the
     // timer does it every half second; public so tests can step it).

@@ -68,6 +68,29 @@ TEST(FreeRecordingPath, NeverNamesAFileThatIsThere) {
               scratch.Path("One \u2013 2026-12-09 20-00 (3).ts"));
 }
 
+TEST(IsRecordingIn, OnlyRecordingFilesRightInTheFolder) {
+    test::ScratchFolder scratch;
+    const std::filesystem::path folder = scratch.Path("Videos/Lumora");
+    std::filesystem::create_directories(folder / "sub");
+    std::ofstream(scratch.Path("secret.ts")) << "not a recording";
+    std::filesystem::create_symlink(scratch.Path("secret.ts"), folder / "link.ts");
+    const struct {
+        std::filesystem::path file;
+        bool recording;
+    } rows[] = {
+        {folder / "One \u2013 2026-12-09 20-00.ts", true},
+        {folder / "sub/../One.ts", true},
+        {folder / "sub/One.ts", false},
+        {folder / "../secret.ts", false},
+        {folder / "link.ts", false},  // a link to a file elsewhere
+        {folder / "notes.txt", false},
+        {scratch.Path("secret.ts"), false},
+        {"", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(IsRecordingIn(row.file, folder), row.recording) << row.file;
+}
+
 TEST(RecordingsFolder, IsTheVideosFolderOrVideosInTheHomeFolder) {
     const struct {
         std::string videos;

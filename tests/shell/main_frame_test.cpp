@@ -221,6 +221,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_watch_from_start", ID_FROM_START},
         {"menu_tracks", ID_TRACKS},
         {"menu_record", ID_RECORD},
+        {"menu_recordings", ID_RECORDINGS},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -245,7 +246,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[11]->trigger();  // "menu_about"
+    actions[12]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
