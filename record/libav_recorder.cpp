@@ -58,6 +58,11 @@ constexpr int kWriteBufferBytes = 188 * 7 * 4;
 // The recording's first packet is at this media time, so that a packet of
 // another stream a little earlier is never before zero.
 constexpr std::int64_t kStartMicroseconds = 1'000'000;
+// A packet this far before the end of what was recorded, or this far after
+// it, means the stream's clock jumped (the streams of one stream are never
+// that far apart).
+constexpr std::int64_t kJumpBackMicroseconds = 2'000'000;
+constexpr std::int64_t kJumpAheadMicroseconds = 10'000'000;
 // After a gap the next packets follow the last ones at this distance.
 constexpr std::int64_t kGapMicroseconds = 40'000;
 
@@ -429,7 +434,11 @@ private:
         const AVRational inBase = input_->streams[packet.stream_index]->time_base;
         const AVRational outBase = output_->streams[out]->time_base;
         const std::int64_t dtsMicroseconds = av_rescale_q(packet.dts, inBase, AV_TIME_BASE_Q);
-        if (!connectionShift_) {
+        // A new connection, or a stream whose clock jumped (a provider's
+        // restart, a spliced programme): its packets go on right after the
+        // ones recorded, so the file's time runs on without a hole or a
+        // step back.
+        if (!connectionShift_ || IsJump(dtsMicroseconds + *connectionShift_)) {
             connectionShift_ = (recordedEnd_ == AV_NOPTS_VALUE ? kStartMicroseconds
                                                                : recordedEnd_ + kGapMicroseconds) -
                                dtsMicroseconds;
@@ -466,6 +475,12 @@ private:
                 return StopForWriteFailure();
         }
         return true;
+    }
+
+    bool IsJump(std::int64_t recordedMicroseconds) const {
+        return recordedEnd_ != AV_NOPTS_VALUE &&
+               (recordedMicroseconds < recordedEnd_ - kJumpBackMicroseconds ||
+                recordedMicroseconds > recordedEnd_ + kJumpAheadMicroseconds);
     }
 
     bool StopForWriteFailure() {

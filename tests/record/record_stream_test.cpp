@@ -69,6 +69,17 @@ TEST_F(RecordStreamTest, TsAndHlsStreamsBecomeFilesOfTheTimeRecorded) {
     }
 }
 
+TEST_F(RecordStreamTest, AStreamWhoseClockJumpsBackIsRecordedOnInOneRun) {
+    auto server = ServeMedia();
+    const std::filesystem::path file = scratch_.Path("jump.ts");
+    const Wall::time_point start = Wall::now();
+    const RecordingOutcome outcome =
+        RecordStream(RequestFor(LoopbackUrl(server->Port(), "/jump.ts"), file, 7s), {false});
+    const double recorded = SecondsSince(start);
+    EXPECT_EQ(outcome.status, RecordingStatus::Completed) << outcome.error;
+    EXPECT_NEAR(ProbeFile(file).seconds, recorded, kDurationTolerance);
+}
+
 TEST_F(RecordStreamTest, StoppingEndsTheRecordingWithAWholeFile) {
     auto server = ServeMedia();
     const std::filesystem::path file = scratch_.Path("stopped.ts");

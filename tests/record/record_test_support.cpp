@@ -67,6 +67,12 @@ TestMedia::TestMedia() {
     std::ofstream(Root() / "local.m3u8") << "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:30\n"
                                             "#EXTINF:30.0,\nfile://"
                                          << root << "/stream.ts\n#EXT-X-ENDLIST\n";
+    // Four seconds twice over: the clock jumps back where they meet.
+    ready_ =
+        ready_ && RunShell("ffmpeg -nostdin -loglevel error -y -i " + Quoted(root + "/stream.ts") +
+                           " -t 4 -c copy -f mpegts " + Quoted(root + "/four.ts")) == 0;
+    ready_ = ready_ && RunShell("cat " + Quoted(root + "/four.ts") + " " +
+                                Quoted(root + "/four.ts") + " > " + Quoted(root + "/jump.ts")) == 0;
     if (ready_)
         pace_ = int(std::filesystem::file_size(Root() / "stream.ts") / kMediaSeconds);
 }

@@ -23,7 +23,8 @@ class TestMedia {
 public:
     static const TestMedia& Get();
     bool Ready() const { return ready_; }
-    // stream.ts, hls/index.m3u8, local.m3u8 (whose segment is a local file)
+    // stream.ts, hls/index.m3u8, local.m3u8 (whose segment is a local file),
+    // jump.ts (4 s of stream.ts twice: its clock jumps back after 4 s)
     const std::filesystem::path& Root() const { return scratch_.Path(); }
     // Bytes a second of stream.ts.
     int Pace() const { return pace_; }
