@@ -35,6 +35,12 @@ inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // s
 // password is kept apart, never in the settings); empty: no account.
 inline constexpr std::string_view kAccountServer = "account_server";  // string, default empty
 inline constexpr std::string_view kAccountUser = "account_user";      // string, default empty
+// How long a recording of the programme on now goes on after its end, in
+// minutes (guides are often a few minutes off).
+inline constexpr std::string_view kRecordMarginMinutes =
+    "record_margin_minutes";  // integer, default 5
+// How many recordings may run at once.
+inline constexpr std::string_view kRecordMostAtOnce = "record_most_at_once";  // integer, default 2
 // The revision of the settings a file was written by; 0 (absent) for files
 // written before the channel source was stored as the user typed it.
 inline constexpr std::string_view kSettingsRevision = "settings_rev";  // integer, default 0
@@ -44,7 +50,7 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 16> kSettingKinds = {{
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 18> kSettingKinds = {{
     {kFirstRun, SettingKind::Bool},
     {kAutoCU, SettingKind::Bool},
     {kLanguage, SettingKind::String},
@@ -61,6 +67,8 @@ inline constexpr std::array<std::pair<std::string_view, SettingKind>, 16> kSetti
     {kAccountUser, SettingKind::String},
     {kAudioLanguage, SettingKind::String},
     {kSubtitleLanguage, SettingKind::String},
+    {kRecordMarginMinutes, SettingKind::Int},
+    {kRecordMostAtOnce, SettingKind::Int},
 }};
 
 // The kind of a known setting; none for a name the program does not use.

@@ -14,6 +14,7 @@
 #include "shell/localise.h"
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
+#include "shell/recording_control.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 
@@ -39,6 +40,8 @@ GuideGridDialog::GuideGridDialog(QWidget* owner, std::vector<Channel*> channels,
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_details"), kDetailsCommand);
     fromStart_ =
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), kFromStartCommand);
+    record_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record"), kRecordCommand);
+    remind_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_remind"), kRemindCommand);
     connect(menu_, &QMenu::aboutToShow, this, &GuideGridDialog::UpdateMenu);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), kCloseCommand);
@@ -57,6 +60,8 @@ bool GuideGridDialog::OnCommand(int command) {
     case kWatchCommand: Watch(); return true;
     case kDetailsCommand: ShowDetails(); return true;
     case kFromStartCommand: WatchFromStart(); return true;
+    case kRecordCommand: Record(); return true;
+    case kRemindCommand: Remind(); return true;
     case kCloseCommand: done(kDialogResultCancel); return true;
     default: return false;
     }
@@ -91,6 +96,55 @@ void GuideGridDialog::UpdateMenu() {
     const std::int64_t now = ProgrammeGuide::Now();
     fromStart_->setEnabled(channel != nullptr && programme && programme->stop > now &&
                            InArchive(*channel, *programme));
+    record_->setEnabled(channel != nullptr && programme && programme->stop > now &&
+                        TheRecordings() != nullptr);
+    remind_->setEnabled(channel != nullptr && programme && programme->start > now &&
+                        TheRecordings() != nullptr);
+}
+
+void GuideGridDialog::Remind() {
+    UpdateMenu();
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    if (!remind_->isEnabled() || channel == nullptr || !programme)
+        return;
+    switch (TheRecordings()->Remind(*channel, *programme)) {
+    case RecordingControl::ScheduleResult::AlreadyThere:
+        ShowTextMessage(this, "msg_reminder_already");
+        break;
+    case RecordingControl::ScheduleResult::Ended:
+        ShowTextMessage(this, "msg_programme_ended");
+        break;
+    case RecordingControl::ScheduleResult::NotKept:
+        ShowTextMessage(this, "msg_recording_cannot_start");
+        break;
+    default: ShowTextMessage(this, "msg_reminder_set"); break;
+    }
+}
+
+void GuideGridDialog::Record() {
+    UpdateMenu();
+    Channel* channel = grid_->SelectedChannel();
+    const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
+    if (!record_->isEnabled() || channel == nullptr || !programme)
+        return;
+    switch (TheRecordings()->Schedule(*channel, *programme)) {
+    case RecordingControl::ScheduleResult::Scheduled:
+        ShowTextMessage(this, "msg_recording_scheduled");
+        break;
+    case RecordingControl::ScheduleResult::Started:
+        ShowTextMessage(this, "msg_recording_started");
+        break;
+    case RecordingControl::ScheduleResult::AlreadyThere:
+        ShowTextMessage(this, "msg_recording_already");
+        break;
+    case RecordingControl::ScheduleResult::Ended:
+        ShowTextMessage(this, "msg_programme_ended");
+        break;
+    case RecordingControl::ScheduleResult::NotKept:
+        ShowTextMessage(this, "msg_recording_cannot_start");
+        break;
+    }
 }
 
 void GuideGridDialog::WatchFromStart() {

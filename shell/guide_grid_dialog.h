@@ -36,6 +36,8 @@ public:
     static constexpr int kDetailsCommand = 111;
     static constexpr int kCloseCommand = 102;
     static constexpr int kFromStartCommand = 112;
+    static constexpr int kRecordCommand = 113;
+    static constexpr int kRemindCommand = 114;
 
     // `guide` may be null: every row is then empty.
     GuideGridDialog(QWidget* owner, std::vector<Channel*> channels, ProgrammeGuide* guide);
@@ -62,11 +64,17 @@ private:
     void PlayArchived(Channel* channel, const ProgrammeSummary& programme);
     bool InArchive(const Channel& channel, const ProgrammeSummary& programme) const;
     void WatchFromStart();
+    // Plans the recording of the programme chosen (one on now starts).
+    void Record();
+    // A reminder a minute before the programme chosen starts.
+    void Remind();
     // "Watch from start" only for a programme on now that the archive keeps.
     void UpdateMenu();
 
     GuideGridView* grid_ = nullptr;
     QMenu* menu_ = nullptr;
+    QAction* record_ = nullptr;
+    QAction* remind_ = nullptr;
     ProgrammeGuide* guide_ = nullptr;
     bool playRequested_ = false;
     std::optional<ProgrammeSummary> archived_;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
@@ -22,10 +23,12 @@
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
+#include "shell/data_folders.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
 #include "shell/localise.h"
 #include "shell/playback_control.h"
+#include "shell/recordings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/single_instance.h"
@@ -68,6 +71,17 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     setFocusProxy(view_);
 
     programmes_ = new ProgrammeGuide({}, this);
+    recording_ = new RecordingControl(UserDataPath(QStringLiteral("Recordings.lmrc")), this);
+    SetTheRecordings(recording_);
+    reminders_ = new ReminderNotifier(QDBusConnection::sessionBus(), this);
+    connect(recording_, &RecordingControl::reminderDue, this,
+            [this](const QString& id, const QString& name, const QString& title, qint64) {
+                ShowReminder(id, name, title);
+            });
+    connect(reminders_, &ReminderNotifier::watchRequested, this, &MainFrame::WatchReminded);
+    connect(reminders_, &ReminderNotifier::unavailable, view_, &PlayerView::ShowNotice);
+    connect(recording_, &RecordingControl::ended, this,
+            [this](bool failed, const QString&) { RecordingEnded(failed); });
     SetTheProgrammeGuide(programmes_);
     programmeTitle_ = new ProgrammeTitle(*view_, *programmes_, this);
     guide_ = new GuideUpdater(this);
@@ -107,6 +121,8 @@ MainFrame::~MainFrame() {
     programmeTitle_ = nullptr;
     if (mainFrame == this)
         mainFrame = nullptr;
+    if (TheRecordings() == recording_)
+        SetTheRecordings(nullptr);
 }
 
 void MainFrame::BuildMenu() {
@@ -124,6 +140,9 @@ void MainFrame::BuildMenu() {
         SoftKeyBar::AddMenuCommand(*menu_, Text("menu_watch_from_start"), ID_FROM_START);
     connect(menu_, &QMenu::aboutToShow, this, &MainFrame::UpdatePlaybackMenu);
     tracksEntry_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_tracks"), ID_TRACKS);
+    recordAction_ =
+        SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record") + QStringLiteral("\tR"), ID_RECORD);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_recordings"), ID_RECORDINGS);
     menu_->addSeparator();
     SoftKeyBar::AddMenuCommand(*menu_, Text("menu_about"), ID_APP_ABOUT);
     menu_->addSeparator();
@@ -142,6 +161,13 @@ void MainFrame::OnCommand(int command) {
     case ID_FORWARD: view_->Playback().Step(1); break;
     case ID_FROM_START: WatchFromStart(); break;
     case ID_TRACKS: RunTracks(); break;
+    case ID_RECORD: ToggleRecording(); break;
+    case ID_RECORDINGS: {
+        RecordingsDialog dialog(QApplication::activeWindow(), *recording_);
+        dialog.exec();
+        repaint();
+        break;
+    }
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;
     case ID_CHANNEL_UPDATE: RunUpdate(); break;
     case ID_GUIDE_UPDATE:
@@ -215,6 +241,8 @@ void MainFrame::AddPlaybackKeys() {
         {QKeySequence(Qt::Key_MediaTogglePlayPause), ID_PAUSE},
         {QKeySequence(Qt::Key_Pause), ID_PAUSE},
         {QKeySequence(Qt::Key_L), ID_LIVE},
+        {QKeySequence(Qt::Key_R), ID_RECORD},
+        {QKeySequence(Qt::Key_MediaRecord), ID_RECORD},
         {QKeySequence(Qt::SHIFT | Qt::Key_Left), ID_REWIND},
         {QKeySequence(Qt::Key_AudioRewind), ID_REWIND},
         {QKeySequence(Qt::SHIFT | Qt::Key_Right), ID_FORWARD},
@@ -235,6 +263,52 @@ void MainFrame::UpdatePlaybackMenu() {
     pauseAction_->setEnabled(playback.CanPause());
     liveAction_->setEnabled(playback.CanGoLive());
     fromStartAction_->setEnabled(ProgrammeFromStart().has_value());
+    const Channel* shown = view_->ShownChannel();
+    const bool recording = shown != nullptr && recording_->Recording(shown->id);
+    recordAction_->setText(Text(recording ? "menu_stop_recording" : "menu_record") +
+                           QStringLiteral("\tR"));
+    recordAction_->setEnabled(shown != nullptr);
+}
+
+void MainFrame::ToggleRecording() {
+    const Channel* channel = view_->ShownChannel();
+    if (channel == nullptr)
+        return;
+    if (recording_->Recording(channel->id)) {
+        recording_->Stop(channel->id);
+        return;
+    }
+    std::optional<ProgrammeSummary> programme = programmes_->On(channel->id, ProgrammeGuide::Now());
+    switch (recording_->Start(*channel, programme)) {
+    case RecordingControl::StartResult::Started: break;
+    case RecordingControl::StartResult::TooMany:
+        ShowTextMessage(this, "msg_recording_too_many", kMessageStyleOk);
+        break;
+    default: ShowTextMessage(this, "msg_recording_cannot_start", kMessageStyleOk); break;
+    }
+}
+
+void MainFrame::ShowReminder(const QString& channelId, const QString& channelName,
+                             const QString& title) {
+    const std::u16string name = channelName.toStdU16String();
+    const std::u16string body = FormatText(Text("str_reminder_body").toStdU16String(), {name});
+    reminders_->Notify(channelId, title.isEmpty() ? channelName : title,
+                       QString::fromStdU16String(body));
+}
+
+void MainFrame::WatchReminded(const QString& channelId) {
+    Catalogue* catalogue = TheCatalogue();
+    if (Channel* channel =
+            catalogue != nullptr ? catalogue->FindChannel(channelId.toStdString()) : nullptr) {
+        view_->OnMessage(UM_PLAY, channel);
+        raise();
+        activateWindow();
+    }
+}
+
+void MainFrame::RecordingEnded(bool failed) {
+    if (failed)
+        ShowTextMessage(this, "msg_recording_failed", kMessageStyleOk);
 }
 
 std::optional<ProgrammeSummary> MainFrame::ProgrammeFromStart() const {

@@ -26,6 +26,8 @@
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
 #include "shell/programme_title.h"
+#include "shell/recording_control.h"
+#include "shell/reminder_notifier.h"
 #include "shell/track_menu.h"
 
 namespace lumora {
@@ -93,6 +95,11 @@ private:
     // The programme on now of the channel shown, when its archive keeps it.
     std::optional<ProgrammeSummary> ProgrammeFromStart() const;
     void WatchFromStart();
+    // Records the channel shown, or stops the recording.
+    void ToggleRecording();
+    void RecordingEnded(bool failed);
+    void ShowReminder(const QString& channelId, const QString& channelName, const QString& title);
+    void WatchReminded(const QString& channelId);
     // The handheld size, never more than the screen's available area,
     // centred on it.
     void PlaceOnScreen();
@@ -111,6 +118,9 @@ private:
     QAction* pauseAction_ = nullptr;
     QAction* liveAction_ = nullptr;
     QAction* fromStartAction_ = nullptr;
+    QAction* recordAction_ = nullptr;
+    RecordingControl* recording_ = nullptr;
+    ReminderNotifier* reminders_ = nullptr;
     PlayerView* view_ = nullptr;
     SoftKeyBar* softKeys_ = nullptr;
     bool fitted_ = false;

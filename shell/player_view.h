@@ -98,6 +98,8 @@ public:
     // the first request that needs it), so that the window is on screen
     // before libmpv is waited for.
     void EnsurePlayer();
+    // Shows a notice in the status line (until the next status).
+    void ShowNotice(const QString& text) { SetStatus(text); }
     // The status line last given to the title bar.
     const QString& StatusText() const { return statusText_; }
     // True while the control bar is in the playing state.

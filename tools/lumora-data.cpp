@@ -36,6 +36,8 @@ constexpr Verb kVerbs[] = {
      "import-account SERVER USER OUT.lmch [--adult]  (password on standard input)"},
     {"catchup", lumora::tools::RunCatchup,
      "catchup CAT.lmch CHANNEL-ID START STOP [--now TIME] [--catchup-id ID]"},
+    {"record", lumora::tools::RunRecord,
+     "record CAT.lmch CHANNEL-ID --until TIME OUT.ts [--title T] [--description D]"},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
@@ -38,7 +40,9 @@
 #include "player/output_registry.h"
 #include "player/player_texts.h"
 #include "player/video_widget.h"
+#include "player_test_support.h"
 #include "process_state.h"
+#include "record/recording_schedule.h"
 #include "resources/resources.h"
 #include "scratch_folder_qt.h"
 #include "server_process.h"
@@ -61,6 +65,7 @@
 #include "shell/position_bar.h"
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
+#include "shell/recording_control.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
@@ -215,6 +220,8 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
         {"menu_live", ID_LIVE},
         {"menu_watch_from_start", ID_FROM_START},
         {"menu_tracks", ID_TRACKS},
+        {"menu_record", ID_RECORD},
+        {"menu_recordings", ID_RECORDINGS},
         {nullptr, 0},
         {"menu_about", ID_APP_ABOUT},
         {nullptr, 0},
@@ -239,7 +246,7 @@ TEST_F(MainFrameTest, SoftKeysCarryTheMenuOfTheWindow) {
     // A menu entry goes the same road as the command.
     int aboutRuns = 0;
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
-    actions[10]->trigger();  // "menu_about"
+    actions[12]->trigger();  // "menu_about"
     EXPECT_EQ(aboutRuns, 1);
 }
 
@@ -330,6 +337,128 @@ TEST_F(MainFrameTest, ChannelWithoutStreamsSaysSoAndDoesNotPlay) {
     EXPECT_FALSE(view.Controls()->isPlaying());
     EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Stumm"));
     EXPECT_FALSE(view.TitleBar()->status().isEmpty());
+}
+
+// HOME and the folders' settings point at a scratch folder while it lives,
+// so the recordings folder is the scratch folder's.
+class ScratchHome {
+public:
+    ScratchHome() : oldHome_(qgetenv("HOME")), oldConfig_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("HOME", QByteArray::fromStdString(home_.Path().string()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home_.Path() / ".config").string()));
+        QDir().mkpath(test::QtPath(home_, ".config"));
+        QFile dirs(test::QtPath(home_, ".config/user-dirs.dirs"));
+        if (dirs.open(QIODevice::WriteOnly))
+            dirs.write("XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
+    }
+    ~ScratchHome() {
+        qputenv("HOME", oldHome_);
+        if (oldConfig_.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig_);
+    }
+    std::filesystem::path Path(std::string_view name) const { return home_.Path(name); }
+
+private:
+    test::ScratchFolder home_;
+    QByteArray oldHome_;
+    QByteArray oldConfig_;
+};
+
+TEST_F(MainFrameTest, RecordRecordsTheChannelShownUntilStoppedAndKeepsItInTheRecordingsFile) {
+    const ScratchHome home;
+    test::RecordedMessages messages;
+    const qint64 size = QFileInfo(test::StreamFolder() + QStringLiteral("/long.ts")).size();
+    test::StreamServer server({QStringLiteral("--pace"), QString::number(size / 20)});
+    ASSERT_GT(server.Port(), 0);
+    MainFrame& frame = MakeFrame({{"de", "one", u"Eins", "n", {server.Url("/long.ts")}}});
+    ASSERT_TRUE(ShowActive());
+    frame.View().OnMessage(UM_PLAY, FindChannel("de_one"));
+    const std::u16string schedulePath =
+        (folders_.UserFolder() + QStringLiteral("/Recordings.lmrc")).toStdU16String();
+    auto only = [&] {
+        RecordingSchedule schedule;
+        EXPECT_TRUE(schedule.Load(schedulePath));
+        EXPECT_EQ(schedule.Entries().size(), 1u);
+        return schedule.Entries().empty() ? ScheduledRecording{} : schedule.Entries()[0];
+    };
+
+    QTest::keyClick(&frame, Qt::Key_R);
+    ScheduledRecording running = only();
+    EXPECT_EQ(running.state, ScheduleState::Running);
+    EXPECT_EQ(running.channelId, "de_one");
+    const std::filesystem::path file(running.file);
+    EXPECT_EQ(file.parent_path(), home.Path("Filme/Lumora"));
+    EXPECT_TRUE(file.filename().string().starts_with("Eins \u2013 ")) << running.file;
+    // Until the guide knows the programme: long, but not for ever.
+    EXPECT_GT(running.stop - running.start, 3600);
+    emit frame.MenuPopup().aboutToShow();
+    EXPECT_EQ(frame.MenuPopup().actions()[9]->text().section(QLatin1Char('\t'), 0, 0),
+              QString::fromStdU16String(LookupText("menu_stop_recording")));
+
+    // Zapping away or stopping the picture does not stop the recording.
+    frame.View().OnMessage(UM_STOP);
+    QTest::qWait(2500);
+    frame.OnCommand(ID_RECORD);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return only().state != ScheduleState::Running; }, 5000));
+    const ScheduledRecording done = only();
+    EXPECT_EQ(done.state, ScheduleState::Done) << done.error;
+    EXPECT_GT(done.bytes, 0);
+    std::error_code error;
+    EXPECT_EQ(std::filesystem::file_size(file, error), std::uintmax_t(done.bytes));
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'|').toStdString();
+}
+
+TEST_F(MainFrameTest, ProgrammesAreScheduledRecordedWhenDueAndKeptOverARestart) {
+    const ScratchHome home;
+    test::RecordedMessages messages;
+    SetIntSetting(kRecordMarginMinutes, 0);
+    SetIntSetting(kRecordMostAtOnce, 1);
+    const qint64 size = QFileInfo(test::StreamFolder() + QStringLiteral("/long.ts")).size();
+    test::StreamServer server({QStringLiteral("--pace"), QString::number(size / 20)});
+    ASSERT_GT(server.Port(), 0);
+    MakeFrame({{"de", "one", u"Eins", "n", {server.Url("/long.ts")}},
+               {"de", "two", u"Zwei", "n", {server.Url("/long.ts")}}});
+    RecordingControl& recordings = *TheRecordings();
+    const Channel& one = *FindChannel("de_one");
+    const Channel& two = *FindChannel("de_two");
+    const std::int64_t now = ProgrammeGuide::Now();
+    using Result = RecordingControl::ScheduleResult;
+
+    EXPECT_EQ(recordings.Schedule(one, {1, now - 60, now + 3, "Now"}), Result::Started);
+    EXPECT_TRUE(recordings.Recording("de_one"));
+    EXPECT_EQ(recordings.Schedule(one, {1, now - 60, now + 3, "Now"}), Result::AlreadyThere);
+    EXPECT_EQ(recordings.Schedule(one, {2, now - 600, now - 60, "Past"}), Result::Ended);
+    EXPECT_EQ(recordings.Schedule(one, {3, now + 3600, now + 7200, "Later"}), Result::Scheduled);
+    // One at a time: the second channel's programme waits, and is missed
+    // when its end comes first.
+    EXPECT_EQ(recordings.Schedule(two, {4, now - 30, now + 1, "Crowded"}), Result::Scheduled);
+    EXPECT_EQ(recordings.Start(two, std::nullopt), RecordingControl::StartResult::TooMany);
+
+    const RecordingSchedule* schedule = &recordings.Entries();
+    auto state = [&](const char* title) {
+        for (const ScheduledRecording& entry : schedule->Entries()) {
+            if (entry.title == title)
+                return entry;
+        }
+        return ScheduledRecording{};
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state("Now").state == ScheduleState::Done; }, 10000));
+    EXPECT_GT(state("Now").bytes, 0);
+    EXPECT_TRUE(std::filesystem::exists(state("Now").file));
+    EXPECT_EQ(state("Crowded").state, ScheduleState::Missed);
+    EXPECT_EQ(state("Later").state, ScheduleState::Scheduled);
+    EXPECT_EQ(state("Later").start, now + 3600 - RecordingControl::kLeadSeconds);
+    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'|').toStdString();
+
+    // The program ends and starts again: the plan is still there.
+    frame_.reset();
+    RecordingControl again(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
+    schedule = &again.Entries();
+    EXPECT_EQ(schedule->Entries().size(), 3u);
+    EXPECT_EQ(state("Now").state, ScheduleState::Done);
+    EXPECT_EQ(state("Later").state, ScheduleState::Scheduled);
 }
 
 TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {

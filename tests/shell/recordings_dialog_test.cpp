@@ -1,0 +1,121 @@
+// The recordings list: every entry newest first with its state, and Delete
+// that asks first, cancels, and deletes a recording's file only from the
+// recordings folder.
+
+#include <QListWidget>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "process_state.h"
+#include "record/recording_schedule.h"
+#include "scratch_folder_qt.h"
+#include "shell/localise.h"
+#include "shell/recording_control.h"
+#include "shell/recordings_dialog.h"
+#include "shell/show_text_message.h"
+#include "shell_test_support.h"
+
+namespace lumora {
+namespace {
+
+constexpr std::int64_t kEight = 1'765'310'400;
+
+class RecordingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetProcessState();
+        qputenv("HOME", QByteArray::fromStdString(home_.Path().string()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_.Path(".config").string()));
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override {
+        qputenv("HOME", oldHome_);
+        if (oldConfig_.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig_);
+        test::ResetProcessState();
+    }
+
+    // A recording made, with its file, and one planned.
+    void WriteSchedule(const std::filesystem::path& recorded) {
+        std::ofstream(recorded) << "recorded";
+        RecordingSchedule schedule;
+        ScheduledRecording done;
+        done.channelId = "de_one";
+        done.channelName = "Eins";
+        done.title = "Tagesschau";
+        done.start = kEight;
+        done.stop = kEight + 900;
+        const auto id = *schedule.Add(done);
+        schedule.MarkRunning(id, recorded.string());
+        RecordingOutcome outcome;
+        outcome.status = RecordingStatus::Completed;
+        outcome.bytes = 8;
+        schedule.MarkEnded(id, outcome);
+        ScheduledRecording later = done;
+        later.title = "Tatort";
+        later.start = kEight + 86400 * 3650;
+        later.stop = later.start + 5400;
+        schedule.Add(later);
+        ASSERT_TRUE(schedule.Save(path_.toStdU16String()));
+    }
+
+    const QByteArray oldHome_ = qgetenv("HOME");
+    const QByteArray oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+    test::ScratchFolder home_;
+    test::ScratchFolder data_;
+    const std::filesystem::path folder_ = home_.Path("Videos/Lumora");
+    const QString path_ = test::QtPath(data_, "Recordings.lmrc");
+};
+
+TEST_F(RecordingsDialogTest, ListsNewestFirstAndDeletesAfterAskingFirst) {
+    const std::filesystem::path recorded = folder_ / "Eins \u2013 Tagesschau.ts";
+    WriteSchedule(recorded);
+    RecordingControl recordings(path_);
+    RecordingsDialog dialog(nullptr, recordings);
+    QListWidget& list = dialog.List();
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_TRUE(list.item(0)->text().startsWith(QStringLiteral("Tatort\nEins")));
+    EXPECT_TRUE(list.item(0)->text().contains(Text("str_rec_scheduled")));
+    EXPECT_TRUE(list.item(1)->text().startsWith(QStringLiteral("Tagesschau\nEins")));
+    EXPECT_TRUE(list.item(1)->text().contains(Text("str_rec_done")));
+
+    test::RecordedMessages messages;
+    messages.answer = kMessageResultNo;
+    list.setCurrentRow(1);
+    dialog.DispatchCommand(RecordingsDialog::kDeleteCommand);
+    EXPECT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_TRUE(std::filesystem::exists(recorded));
+
+    messages.answer = kMessageResultYes;
+    dialog.DispatchCommand(RecordingsDialog::kDeleteCommand);
+    EXPECT_FALSE(std::filesystem::exists(recorded));
+    ASSERT_EQ(list.count(), 1);
+    EXPECT_TRUE(list.item(0)->text().startsWith(QStringLiteral("Tatort")));
+    // The scheduled one is cancelled; the file keeps what is left.
+    list.setCurrentRow(0);
+    dialog.DispatchCommand(RecordingsDialog::kDeleteCommand);
+    EXPECT_EQ(list.count(), 1);  // the "no recordings" line
+    EXPECT_FALSE(list.item(0)->data(Qt::UserRole).isValid());
+    RecordingSchedule saved;
+    ASSERT_TRUE(saved.Load(path_.toStdU16String()));
+    EXPECT_TRUE(saved.Entries().empty());
+}
+
+TEST_F(RecordingsDialogTest, DeleteNeverRemovesAFileOutsideTheRecordingsFolder) {
+    const std::filesystem::path elsewhere = home_.Path("thesis.ts");
+    WriteSchedule(elsewhere);
+    RecordingControl recordings(path_);
+    const std::int32_t id = recordings.Entries().Entries()[0].id;
+    EXPECT_TRUE(recordings.Delete(id));
+    EXPECT_TRUE(std::filesystem::exists(elsewhere));
+    EXPECT_FALSE(recordings.Delete(id));
+}
+
+}  // namespace
+}  // namespace lumora
