@@ -533,7 +533,7 @@ void ChannelListDialog::closeEvent(QCloseEvent* event) {
 ChannelChoice RunChannelListModal(QWidget* owner) {
     ChannelListDialog dialog(owner);
     dialog.exec();
-    return {dialog.PlayRequested(), dialog.ChosenChannel()};
+    return {dialog.PlayRequested(), dialog.ChosenChannel(), std::nullopt};
 }
 
 }  // namespace lumora

@@ -169,7 +169,7 @@ TEST_F(MainFrameTest, CommandsReachTheirDialogsAndThePlayer) {
     TheShellHooks().settingsDialog = [&](QWidget*) { ++settingsRuns; };
     TheShellHooks().aboutDialog = [&](QWidget*) { ++aboutRuns; };
     TheShellHooks().channelListDialog = [&](QWidget*) {
-        return ChannelChoice{true, FindChannel("fr_two")};
+        return ChannelChoice{true, FindChannel("fr_two"), std::nullopt};
     };
 
     frame.OnCommand(ID_SETTINGS);
@@ -1241,7 +1241,7 @@ TEST_F(GuideGridTest, ANarrowWindowStillShowsAnHourAndAHalfAtBothScales) {
 TEST_F(GuideGridTest, TheGuideCommandPlaysWhatTheGridChose) {
     MainFrame& frame = MakeFrame(TwoChannels());
     TheShellHooks().guideGridDialog = [&](QWidget*) {
-        return ChannelChoice{true, FindChannel("fr_two")};
+        return ChannelChoice{true, FindChannel("fr_two"), std::nullopt};
     };
     frame.OnCommand(ID_GUIDE);
     TheShellHooks().guideGridDialog = {};
