@@ -195,7 +195,7 @@ TEST_F(MainFrameTest, CommandsReachTheirDialogsAndThePlayer) {
 TEST_F(MainFrameTest, ChannelListClosedWithoutChoicePlaysNothing) {
     MainFrame& frame = MakeFrame(TwoChannels());
     TheShellHooks().channelListDialog = [&](QWidget*) {
-        return ChannelChoice{false, FindChannel("de_one")};
+        return ChannelChoice{false, FindChannel("de_one"), std::nullopt};
     };
     frame.OnCommand(ID_CHANNELS);
     EXPECT_TRUE(player_->played.empty());
