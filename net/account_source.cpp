@@ -25,6 +25,11 @@ std::u16string AccountSourceName(const ProviderAccount& account) {
     return FromUtf8(account.server + "#" + account.user);
 }
 
+bool IsAccountSourceName(std::u16string_view source) {
+    return source.find(u'#') != std::u16string_view::npos &&
+           (source.starts_with(u"http://") || source.starts_with(u"https://"));
+}
+
 AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
                             const AccountFetch& fetch) {
     const auto Fetch = [&fetch](const std::string& address) {

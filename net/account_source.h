@@ -56,5 +56,7 @@ AccountImport ImportAccount(const ProviderAccount& account, const AccountImportO
 
 // What the catalogue's origin names as its source: "SERVER#USER".
 std::u16string AccountSourceName(const ProviderAccount& account);
+// True for such a name: the catalogue came from a provider account.
+bool IsAccountSourceName(std::u16string_view source);
 
 }  // namespace lumora

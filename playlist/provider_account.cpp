@@ -351,4 +351,21 @@ std::string MaskSecret(std::string_view text, std::string_view password) {
     return masked;
 }
 
+std::string MaskPasswordParameters(std::string_view text) {
+    static constexpr std::string_view kParameter = "password=";
+    std::string masked;
+    for (;;) {
+        const std::size_t at = text.find(kParameter);
+        if (at == std::string_view::npos)
+            break;
+        masked += text.substr(0, at + kParameter.size());
+        masked += "***";
+        text.remove_prefix(at + kParameter.size());
+        const std::size_t end = text.find_first_of("& \t\r\n\"'#");
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    }
+    masked += text;
+    return masked;
+}
+
 }  // namespace lumora

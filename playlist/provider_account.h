@@ -104,5 +104,9 @@ NamePrefix SplitCountryPrefix(std::string_view name);
 // `text` with the account's password, wherever it stands (also
 // percent-encoded), replaced by "***".
 std::string MaskSecret(std::string_view text, std::string_view password);
+// `text` with the value of every "password=" query parameter replaced by
+// "***": for messages that may name an account's address (its guide's)
+// where the password itself is not at hand.
+std::string MaskPasswordParameters(std::string_view text);
 
 }  // namespace lumora

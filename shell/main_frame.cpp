@@ -18,6 +18,7 @@
 #include "catalogue/text_format.h"
 #include "net/catalogue_update.h"
 #include "net/fetch_url.h"
+#include "playlist/provider_account.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
@@ -368,7 +369,9 @@ void MainFrame::GuideUpdateEnded(GuideUpdater::Outcome outcome, const QString& m
     const bool failed =
         outcome == GuideUpdater::Outcome::Failed || outcome == GuideUpdater::Outcome::NoGuide;
     if (outcome == GuideUpdater::Outcome::Failed)
-        std::fprintf(stderr, "lumora: the guide was not updated: %s\n", qPrintable(message));
+        // An account's guide address carries its password.
+        std::fprintf(stderr, "lumora: the guide was not updated: %s\n",
+                     MaskPasswordParameters(message.toStdString()).c_str());
     if (failed && guideAskedByUser_ && !guideAgain_)
         ShowTextMessage(this, "msg_guide_failed");
     if (!guideAgain_)

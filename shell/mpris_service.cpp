@@ -15,6 +15,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
+#include "net/account_source.h"
 #include "player/media_output.h"
 #include "player/output_registry.h"
 #include "resources/resources.h"
@@ -187,7 +188,12 @@ QVariantMap MprisService::Metadata() const {
         if (const QString flag = FlagFile(*channel->country); !flag.isEmpty())
             metadata.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(flag).toString());
     }
-    if (const Stream* stream = SelectedStream(*channel))
+    // A provider account's addresses carry its password: the desktop never
+    // sees them.
+    const Catalogue* catalogue = TheCatalogue();
+    const bool fromAccount =
+        catalogue != nullptr && IsAccountSourceName(catalogue->Origin().source);
+    if (const Stream* stream = SelectedStream(*channel); stream != nullptr && !fromAccount)
         metadata.insert(QStringLiteral("xesam:url"), QStringView(stream->address).toString());
     return metadata;
 }

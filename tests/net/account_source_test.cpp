@@ -127,6 +127,9 @@ TEST(ProviderAccountTest, NamePrefixesNameTheCountryAndPasswordsNeverShow) {
     }
     EXPECT_EQ(MaskSecret("http://h/live/u/p%26w%2F1/1.ts?password=p&w/1", "p&w/1"),
               "http://h/live/u/***/1.ts?password=***");
+    EXPECT_EQ(MaskPasswordParameters("http://h/xmltv.php?username=u&password=s3%26x&a=1 "
+                                     "failed; password=y"),
+              "http://h/xmltv.php?username=u&password=***&a=1 failed; password=***");
 }
 
 class AccountSourceTest : public ::testing::Test {
@@ -240,6 +243,9 @@ TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsCh
     source.catalogueVersion = written.Name();
     EXPECT_EQ(source.catalogueOrigin.source, source.server);
     EXPECT_EQ(ToUtf8(source.server).find("pw"), std::string::npos);
+    EXPECT_TRUE(IsAccountSourceName(source.server));
+    EXPECT_FALSE(IsAccountSourceName(u"http://lists.example/tv.m3u"));
+    EXPECT_FALSE(IsAccountSourceName(u"/home/me/list#1.m3u"));
     EXPECT_EQ(FetchPlaylist(source, true).answer, CheckAnswer::NotNewer);
 
     // A refused account keeps the catalogue and says why.
