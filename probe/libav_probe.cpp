@@ -3,6 +3,7 @@
 // first use, so libavformat and the ~200 libraries behind it are loaded
 // only by a run that probes.
 
+#include "probe/libav_helpers.h"
 #include "probe/probe_engine.h"
 
 #include <algorithm>
@@ -26,6 +27,8 @@ extern "C" {
 namespace lumora {
 namespace {
 
+using namespace libav;
+
 using Clock = std::chrono::steady_clock;
 
 // The protocols a probe may use, for the address itself and for whatever a
@@ -34,10 +37,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kNetworkProtocols =
     "http,https,tcp,tls,crypto,httpproxy,rtmp,rtmps,rtmpt,rtmpts,rtmpe,rtmpte,rtp,srtp,udp,mmsh,"
     "mmst,srt";
-
-// The player's test patterns: "av://lavfi:" + a generator, run by libavdevice.
-constexpr std::string_view kLavfiPrefix = "av://lavfi:";
-constexpr std::string_view kMmsPrefix = "mms://";
 
 // After the first packet, media is read for the media span of media or this
 // much longer than the span in wall time, whichever ends first, so a stream
@@ -95,53 +94,10 @@ struct FormatContextClose {
 };
 using FormatContext = std::unique_ptr<AVFormatContext, FormatContextClose>;
 
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using Packet = std::unique_ptr<AVPacket, PacketFree>;
-
-// Owns an option list until libavformat has taken what it uses.
-class Options {
-public:
-    Options() = default;
-    Options(const Options&) = delete;
-    Options& operator=(const Options&) = delete;
-    ~Options() { av_dict_free(&dictionary_); }
-    void Set(const char* key, const std::string& value) {
-        av_dict_set(&dictionary_, key, value.c_str(), 0);
-    }
-    AVDictionary** Address() { return &dictionary_; }
-
-private:
-    AVDictionary* dictionary_ = nullptr;
-};
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [&](char p, char t) { return p == lower(t); });
-}
-
-// A header value from a catalogue goes into the request as it is, so one
-// that could end the header line early is not sent at all.
-bool IsSafeHeaderValue(const std::string& value) {
-    return std::none_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
-
 // "15 s", "2.5 s"
 std::string SecondsText(std::chrono::milliseconds span) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", double(span.count()) / 1000);
-    return text;
-}
-
-std::string ErrorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
     return text;
 }
 

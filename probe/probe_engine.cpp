@@ -1,76 +1,21 @@
 #include "probe/probe_engine.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <mutex>
-#include <vector>
+
+#include "probe/engine_module.h"
 
 namespace lumora {
-namespace {
-
-constexpr const char* kModuleName = "lumora-probe-engine.so";
-
-std::vector<std::filesystem::path> ModuleFolders() {
-    std::vector<std::filesystem::path> folders;
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        folders.push_back(self.parent_path());
-        folders.push_back(self.parent_path() / LUMORA_PROBE_ENGINE_RELATIVE_DIR);
-    }
-    // LUMORA_PROBE_ENGINE_DIRS: the configured install folders, separated
-    // by ':'.
-    std::string known = LUMORA_PROBE_ENGINE_DIRS;
-    for (std::size_t start = 0; start <= known.size();) {
-        std::size_t colon = std::min(known.find(':', start), known.size());
-        if (colon > start)
-            folders.emplace_back(known.substr(start, colon - start));
-        start = colon + 1;
-    }
-    return folders;
-}
-
-struct LoadedEngine {
-    ProbeEntry entry = nullptr;
-    std::string problem;
-};
-
-// The module stays loaded until the process ends: probes may run on any
-// thread until then.
-LoadedEngine Load() {
-    LoadedEngine loaded;
-    for (const std::filesystem::path& folder : ModuleFolders()) {
-        std::filesystem::path module = folder / kModuleName;
-        if (!std::filesystem::exists(module))
-            continue;
-        void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            const char* why = dlerror();
-            loaded.problem = module.string() + ": " + (why ? why : "cannot be loaded");
-            continue;
-        }
-        loaded.entry = reinterpret_cast<ProbeEntry>(dlsym(handle, kProbeEntryName));
-        if (loaded.entry != nullptr)
-            return loaded;
-        loaded.problem = module.string() + ": has no " + kProbeEntryName;
-        dlclose(handle);
-    }
-    if (loaded.problem.empty())
-        loaded.problem = std::string("the probing engine ") + kModuleName + " was not found";
-    return loaded;
-}
-
-}  // namespace
 
 ProbeEntry LoadProbeEngine(std::string* problem) {
+    // Loaded once; probes may run on any thread until the process ends.
     static std::once_flag once;
-    static LoadedEngine engine;
-    std::call_once(once, [] { engine = Load(); });
+    static EngineModule engine;
+    std::call_once(once, [] {
+        engine = LoadEngineModule("lumora-probe-engine.so", kProbeEntryName, "the probing engine");
+    });
     if (engine.entry == nullptr && problem != nullptr)
         *problem = engine.problem;
-    return engine.entry;
+    return reinterpret_cast<ProbeEntry>(engine.entry);
 }
 
 }  // namespace lumora

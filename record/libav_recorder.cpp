@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "probe/libav_helpers.h"
 #include "record/record_engine.h"
 
 extern "C" {
@@ -33,6 +34,8 @@ extern "C" {
 namespace lumora {
 namespace {
 
+using namespace libav;
+
 using Clock = std::chrono::steady_clock;
 using WallClock = std::chrono::system_clock;
 
@@ -42,9 +45,6 @@ using WallClock = std::chrono::system_clock;
 constexpr const char* kNetworkProtocols =
     "http,https,tcp,tls,crypto,httpproxy,rtmp,rtmps,rtmpt,rtmpts,rtmpe,rtmpte,rtp,srtp,udp,mmsh,"
     "mmst,srt,rtsp,rtsps";
-
-constexpr std::string_view kLavfiPrefix = "av://lavfi:";
-constexpr std::string_view kMmsPrefix = "mms://";
 
 // Opening a stream (connect, first answer, naming its streams) may take
 // this long.
@@ -102,11 +102,6 @@ struct IoFree {
 };
 using Io = std::unique_ptr<AVIOContext, IoFree>;
 
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using Packet = std::unique_ptr<AVPacket, PacketFree>;
-
 class FileHandle {
 public:
     explicit FileHandle(int fd) : fd_(fd) {}
@@ -121,43 +116,6 @@ public:
 private:
     int fd_;
 };
-
-class Options {
-public:
-    Options() = default;
-    Options(const Options&) = delete;
-    Options& operator=(const Options&) = delete;
-    ~Options() { av_dict_free(&dictionary_); }
-    void Set(const char* key, const std::string& value) {
-        av_dict_set(&dictionary_, key, value.c_str(), 0);
-    }
-    AVDictionary** Address() { return &dictionary_; }
-
-private:
-    AVDictionary* dictionary_ = nullptr;
-};
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [&](char p, char t) { return p == lower(t); });
-}
-
-// A header value goes into the request as it is, so one that could end the
-// header line early is not sent at all.
-bool IsSafeHeaderValue(const std::string& value) {
-    return std::none_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
-
-std::string ErrorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 bool IsCarriedSubtitle(AVCodecID codec) {
     return codec == AV_CODEC_ID_DVB_SUBTITLE || codec == AV_CODEC_ID_DVB_TELETEXT;

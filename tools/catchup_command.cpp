@@ -12,15 +12,13 @@
 #include "document/doc_view.h"
 #include "document/text_encoding.h"
 #include "guide/guide_time.h"
+#include "tools/channel_nodes.h"
 #include "tools/commands.h"
 
 namespace lumora::tools {
 
 namespace {
 
-// The channel's first stream, as the player plays it unless the user
-// chose another.
-constexpr std::string_view kFirstStreamNode = "0";
 constexpr std::string_view kAddressAttribute = "u";
 
 struct CatchupOptions {
@@ -99,18 +97,15 @@ int RunCatchup(const Arguments& args) {
     if (!options)
         return exitCode;
     DocView view;
-    if (!view.LoadFromFile(FromUtf8(options->catalogue)))
-        return Refuse("cannot read the catalogue " + options->catalogue);
-    const std::optional<DocView::Node> channel =
-        FindCatalogueChannel(view.Root(), options->channelId);
-    if (!channel)
-        return Refuse("no channel " + options->channelId + " in " + options->catalogue);
-    DocView::Node stream = *channel;
-    if (!channel->FindChild(kFirstStreamNode, stream))
-        return Refuse("the channel " + options->channelId + " has no stream");
+    std::string problem;
+    const std::optional<ChannelNodes> nodes =
+        ReadChannelNodes(view, options->catalogue, options->channelId, problem);
+    if (!nodes)
+        return Refuse(problem);
 
     const CatchupAddress built = BuildCatchupAddress(
-        ToUtf8(stream.RequireWString(kAddressAttribute)), ReadCatchupAttributes(*channel),
+        ToUtf8(nodes->stream.RequireWString(kAddressAttribute)),
+        ReadCatchupAttributes(nodes->channel),
         CatchupProgramme{options->start, options->stop, options->catchupId}, options->now);
     if (!built)
         return Refuse("no catch-up address: " + std::string(CatchupProblemText(built.problem)));

@@ -11,20 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/catchup_attributes.h"
 #include "document/doc_view.h"
 #include "document/text_encoding.h"
 #include "guide/guide_time.h"
 #include "record/record_stream.h"
+#include "tools/channel_nodes.h"
 #include "tools/commands.h"
 
 namespace lumora::tools {
 
 namespace {
 
-// The channel's first stream, as the player plays it unless the user
-// chose another.
-constexpr std::string_view kFirstStreamNode = "0";
 constexpr std::string_view kAddressAttribute = "u";
 constexpr std::string_view kUserAgentAttribute = "ua";
 constexpr std::string_view kReferrerAttribute = "ref";
@@ -155,22 +152,20 @@ int RunRecord(const Arguments& args) {
     if (!options)
         return exitCode;
     DocView view;
-    if (!view.LoadFromFile(FromUtf8(options->catalogue)))
-        return Refuse("cannot read the catalogue " + options->catalogue);
-    const std::optional<DocView::Node> channel =
-        FindCatalogueChannel(view.Root(), options->channelId);
-    if (!channel)
-        return Refuse("no channel " + options->channelId + " in " + options->catalogue);
-    DocView::Node stream = *channel;
-    if (!channel->FindChild(kFirstStreamNode, stream))
-        return Refuse("the channel " + options->channelId + " has no stream");
+    std::string problem;
+    const std::optional<ChannelNodes> nodes =
+        ReadChannelNodes(view, options->catalogue, options->channelId, problem);
+    if (!nodes)
+        return Refuse(problem);
+    const DocView::Node& channel = nodes->channel;
+    const DocView::Node& stream = nodes->stream;
 
     RecordingRequest request;
     request.address = ToUtf8(stream.RequireWString(kAddressAttribute));
     request.userAgent = ToUtf8(stream.RequireWString(kUserAgentAttribute));
     request.referrer = ToUtf8(stream.RequireWString(kReferrerAttribute));
     request.file = options->file;
-    request.channel = ToUtf8(channel->RequireWString(kNameAttribute));
+    request.channel = ToUtf8(channel.RequireWString(kNameAttribute));
     request.title = options->title;
     request.description = options->description;
     request.until =
