@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/channel.h"
+#include "catalogue/text_fold.h"
 
 namespace lumora {
 
@@ -14,13 +15,8 @@ namespace lumora {
 // Threads: the UI thread only (SearchChannels fills the records' search
 // texts).
 
-// The text in the form searches compare: lower case, accents and other
-// combining marks removed, for the Latin, Greek and Cyrillic letters.
-// Other characters stay as they are.
-std::u16string FoldForSearch(std::u16string_view text);
-
 // The channels of `channels`, in their order, whose name or subtitle
-// contains `query` once both are folded. Blanks around the query do not
+// contains `query` once both are folded (FoldText). Blanks around the query do not
 // count; an empty query keeps every channel.
 std::vector<Channel*> SearchChannels(const std::vector<Channel*>& channels,
                                      std::u16string_view query);

@@ -23,7 +23,7 @@ std::string_view MatchRuleName(MatchRule rule) {
 }
 
 std::string FoldChannelName(std::string_view name) {
-    const std::u16string folded = FoldForSearch(FromUtf8(name));
+    const std::u16string folded = FoldText(FromUtf8(name));
     std::u16string joined;
     joined.reserve(folded.size());
     bool pendingBlank = false;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "catalogue/catalogue_origin.h"
+#include "catalogue/stable_hash.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "net/account_source.h"
@@ -78,13 +79,8 @@ SourceKind KindOfSource(std::u16string_view address) {
 }
 
 std::string PlaylistHash(std::string_view bytes) {
-    // FNV-1a, 64 bits: tells one content from the next; nothing is trusted
-    // on its strength.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
+    // Tells one content from the next; nothing is trusted on its strength.
+    const std::uint64_t hash = StableHash64(bytes);
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;

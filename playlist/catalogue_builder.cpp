@@ -7,6 +7,8 @@
 
 #include "catalogue/catchup_attributes.h"
 #include "catalogue/guide_attributes.h"
+#include "catalogue/stable_hash.h"
+#include "catalogue/text_fold.h"
 #include "document/text_encoding.h"
 #include "playlist/country_codes.h"
 
@@ -64,6 +66,7 @@ constexpr CategoryMapping kCategoryMappings[] = {
     {"soccer", "sp"},
     {"futbol", "sp"},
     {"fussball", "sp"},
+    {"fußball", "sp"},
     {"calcio", "sp"},
     {"sporty", "sp"},
     {"спорт", "sp"},
@@ -210,96 +213,6 @@ constexpr CategoryMapping kCategoryMappings[] = {
     {"развлекательные", "e"},
 };
 
-// Appends the code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-// Lower case without accents for the Latin letters of the shipped languages
-// and lower case for Cyrillic; 0 for a character that is not a letter or
-// digit (it separates words).
-char32_t FoldLetter(char32_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        return c;
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 'a';
-    // Latin-1 letters, upper and lower case, by their base letter.
-    static constexpr std::string_view kLatin1 =
-        "aaaaaaaceeeeiiiidnooooo ouuuuyts"
-        "aaaaaaaceeeeiiiidnooooo ouuuuyty";
-    if (c >= 0xC0 && c <= 0xFF) {
-        char base = kLatin1[c - 0xC0];
-        return base == ' ' ? 0 : char32_t(base);
-    }
-    // Polish letters of Latin Extended-A.
-    switch (c) {
-    case 0x104:
-    case 0x105: return 'a';
-    case 0x106:
-    case 0x107: return 'c';
-    case 0x118:
-    case 0x119: return 'e';
-    case 0x141:
-    case 0x142: return 'l';
-    case 0x143:
-    case 0x144: return 'n';
-    case 0x15A:
-    case 0x15B: return 's';
-    case 0x179:
-    case 0x17A:
-    case 0x17B:
-    case 0x17C: return 'z';
-    default: break;
-    }
-    if (c >= 0x410 && c <= 0x42F)
-        return c + 0x20;
-    if (c >= 0x400 && c <= 0x40F)
-        return c == 0x401 ? 0x435 : c + 0x50;  // "Ё" reads as "е"
-    if (c == 0x451)
-        return 0x435;
-    if (c >= 0x430 && c <= 0x45F)
-        return c;
-    return 0;
-}
-
-// The words of a text, folded; anything but letters and digits separates.
-std::vector<std::string> FoldedWords(std::string_view text) {
-    std::vector<std::string> words;
-    std::string word;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = lead;
-        if (length == 2 && i + 1 < text.size())
-            c = ((lead & 0x1F) << 6) | (text[i + 1] & 0x3F);
-        else if (length == 3 && i + 2 < text.size())
-            c = ((lead & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
-        else if (length > 1)
-            c = 0;
-        i += length;
-        char32_t folded = FoldLetter(c);
-        if (folded != 0) {
-            AppendUtf8(word, folded);
-        } else if (!word.empty()) {
-            words.push_back(std::move(word));
-            word.clear();
-        }
-    }
-    if (!word.empty())
-        words.push_back(std::move(word));
-    return words;
-}
-
 // Node names stay short enough to read in a settings file.
 constexpr std::size_t kMaxNodeBaseLength = 48;
 
@@ -339,16 +252,11 @@ std::string KeepAlphaNumeric(std::string_view text) {
     return kept;
 }
 
-// FNV-1a: a fixed hash, so the same key gets the same node name on every
-// machine and in every catalogue version.
+// The same key gets the same node name on every machine and in every
+// catalogue version.
 std::string KeyHash(std::string_view key) {
-    std::uint32_t hash = 2166136261u;
-    for (unsigned char c : key) {
-        hash ^= c;
-        hash *= 16777619u;
-    }
     char text[9];
-    std::snprintf(text, sizeof text, "%08x", unsigned(hash));
+    std::snprintf(text, sizeof text, "%08x", unsigned(StableHash32(key)));
     return text;
 }
 

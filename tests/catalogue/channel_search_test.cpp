@@ -81,13 +81,5 @@ TEST_F(ChannelSearchTest, SearchKeepsTheOrderAndFollowsAChosenStream) {
     EXPECT_EQ(test::Ids(SearchChannels(AllChannels(), u"1500")), std::vector<std::string>{"de_a"});
 }
 
-TEST(FoldForSearchTest, FoldsLettersOfEachScriptAndKeepsTheRest) {
-    EXPECT_EQ(FoldForSearch(u"ÀÉÎÕÜÇÑÝŸ àéîõüçñýÿ"), u"aeioucnyy aeioucnyy");
-    EXPECT_EQ(FoldForSearch(u"ĄĆĘŁŃŚŹŻ ąćęłńśźż"), u"acelnszz acelnszz");
-    EXPECT_EQ(FoldForSearch(u"ΆΈΉΊΌΎΏ ΪΫ ΐΰ ς"), u"αεηιουω ιυ ιυ σ");
-    EXPECT_EQ(FoldForSearch(u"ПЕРВЫЙ Ёлка ЁЛКА"), u"первый елка елка");
-    EXPECT_EQ(FoldForSearch(u"ß æ Æ 1+2 日本"), u"ß æ æ 1+2 日本");
-}
-
 }  // namespace
 }  // namespace lumora
