@@ -111,9 +111,9 @@ UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer)
     return source;
 }
 
-void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer) {
+std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer) {
     bool enabled = GetBoolSetting(kAutoCU, true);
-    StartAutomaticUpdateCheck(
+    return StartAutomaticUpdateCheck(
         enabled,
         enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer)) : UpdateSource{});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <optional>
 #include <string>
 
@@ -32,7 +33,10 @@ bool SetUpdateServer(const std::u16string& address);
 UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer = {});
 
 // The player view's start: when "AutoCU" is on (default), starts the
-// background check that sets updatePending. Nobody waits for it.
-void StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer = {});
+// background check that sets updatePending. The program does not wait for
+// it; the future is ready when the check has ended, and invalid when none
+// was started.
+std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch,
+                                                 TransferFunction transfer = {});
 
 }  // namespace lumora

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
@@ -76,12 +74,12 @@ TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck) {
     test::ResetProcessState();
     SetBoolSetting(kAutoCU, false);
     std::atomic<int> fetches{0};
-    StartUpdateCheckAtStart([&fetches](const std::u16string&) {
-        ++fetches;
-        return std::unique_ptr<MemoryStream>();
-    });
-    // A started check would have fetched at once on its own thread.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const std::shared_future<void> check =
+        StartUpdateCheckAtStart([&fetches](const std::u16string&) {
+            ++fetches;
+            return std::unique_ptr<MemoryStream>();
+        });
+    EXPECT_FALSE(check.valid());
     EXPECT_EQ(fetches.load(), 0);
     EXPECT_FALSE(updatePending.load());
     test::ResetProcessState();

@@ -25,42 +25,12 @@
 #include "server_process.h"
 #include "shell/localise.h"
 #include "shell/update_dialog.h"
+#include "shell_test_support.h"
 
 namespace lumora {
 namespace {
 
 using namespace std::chrono_literals;
-
-class WidgetEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "update_dialog_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-        ResetSettings();
-        LoadLanguages(FromUtf8(LUMORA_BUILD_DIR "/Languages.lngp"));
-        LoadInterfaceResources(FromUtf8(LUMORA_BUILD_DIR "/Resources.velt"),
-                               FromUtf8(LUMORA_BUILD_DIR "/cbuild.velt"), 96);
-    }
-    void TearDown() override {
-        ReleaseInterfaceResources();
-        ReleaseLanguages();
-        app_.reset();
-    }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WidgetEnvironment);
-
-void SaveScreenshot(QWidget& widget, const QString& name) {
-    const QString dir = QStringLiteral(LUMORA_BUILD_DIR "/screenshots");
-    QDir().mkpath(dir);
-    widget.grab().toImage().scaled(widget.size() * 2).save(dir + "/" + name + ".png");
-}
 
 std::unique_ptr<MemoryStream> Document(const std::string& rootName) {
     DocNode root(rootName);
@@ -111,6 +81,7 @@ class UpdateDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ResetProcessState();
+        test::LoadShippedInterface(96);
         folder = scratch.Path();
         std::unique_ptr<MemoryStream> old = Document("1.0");
         std::ofstream(folder / "Channels.lmch", std::ios::binary)
@@ -159,12 +130,12 @@ TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker)
             if (auto* label = qobject_cast<QLabel*>(DialogItem(dialog, UpdateDialog::kWaitTextId)))
                 waitText = label->text();
             size = dialog->size();
-            SaveScreenshot(*dialog, "update_dialog_checking");
+            test::SaveScreenshot(*dialog, "update_dialog_checking");
             server.markerGate.set_value();
             step = 1;
         } else if (step == 1 && Heading(dialog) != firstHeading) {
             secondHeading = Heading(dialog);
-            SaveScreenshot(*dialog, "update_dialog_downloading");
+            test::SaveScreenshot(*dialog, "update_dialog_downloading");
             server.catalogueGate.set_value();
             return true;
         }
