@@ -7,11 +7,14 @@
 #include <optional>
 #include <utility>
 
+#include "catalogue/catalogue_format.h"
 #include "catalogue/channel_views.h"
 #include "catalogue/guide_attributes.h"
+#include "catalogue/language_pack_format.h"
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
+#include "catalogue/resources_format.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/shown_name.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
@@ -19,25 +22,6 @@
 namespace lumora {
 
 namespace {
-
-// The nine categories, created in this order by every load.
-constexpr std::array<std::string_view, 9> kCategoryKeys = {"l", "mu", "n", "r", "sp",
-                                                           "e", "mo", "k", "ad"};
-
-constexpr std::string_view kCategoryTextPrefix = "cat_";
-constexpr std::string_view kNameTextPrefix = "c_";
-constexpr std::string_view kFlagPrefix = "f_";
-constexpr std::string_view kUnitTextKey = "str_kb";
-
-// Catalogue file attributes.
-constexpr std::string_view kNameAttribute = "n";
-constexpr std::string_view kPAttribute = "p";
-constexpr std::string_view kCategoryAttribute = "c";
-constexpr std::string_view kBitRateAttribute = "b";
-constexpr std::string_view kAddressAttribute = "u";
-// Request headers a stream needs (added to the file's layout; optional).
-constexpr std::string_view kUserAgentAttribute = "ua";
-constexpr std::string_view kReferrerAttribute = "ref";
 
 constexpr char16_t kWrongCategoryMessage[] = u"%s : %s - Wrong category!";
 constexpr char16_t kNoUrlMessage[] = u"%s : %s - No url!";

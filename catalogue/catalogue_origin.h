@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/catalogue_format.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 
@@ -18,11 +19,6 @@ struct CatalogueOrigin {
     std::string etag;          // root "etag": the playlist answer's ETag
     std::string lastModified;  // root "lmod": the playlist answer's Last-Modified
 };
-
-inline constexpr std::string_view kOriginSourceAttribute = "src";
-inline constexpr std::string_view kOriginHashAttribute = "hash";
-inline constexpr std::string_view kOriginEtagAttribute = "etag";
-inline constexpr std::string_view kOriginModifiedAttribute = "lmod";
 
 CatalogueOrigin ReadCatalogueOrigin(const DocNode& root);
 CatalogueOrigin ReadCatalogueOrigin(DocView::Node root);

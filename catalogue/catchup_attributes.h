@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "catalogue/catalogue_format.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 
@@ -18,19 +19,6 @@ namespace lumora {
 // catalogue load (a large catalogue loads no slower for them); a caller
 // reads one channel's on demand (ReadChannelCatchup). Standard library only;
 // any thread.
-
-// Channel, String: the style, one of the names of CatchupStyleName. Absent:
-// the channel has no catch-up.
-inline constexpr std::string_view kCatchupAttribute = "catchup";
-// Channel, WString: the address template of the styles that take one
-// (catchup_address.h). Absent when the playlist gave none.
-inline constexpr std::string_view kCatchupSourceAttribute = "catchup-source";
-// Channel, Int: how many days back the provider keeps programmes. Absent
-// when the playlist does not say.
-inline constexpr std::string_view kCatchupDaysAttribute = "catchup-days";
-// Channel, Int: minutes the programme times are moved earlier by in the
-// address (absent when 0); the playlist writes hours.
-inline constexpr std::string_view kCatchupCorrectionAttribute = "catchup-correction";
 
 // Bounds for untrusted playlists and catalogue files. Real templates are a
 // few dozen to a few hundred bytes; archives keep days to weeks.

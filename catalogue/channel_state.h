@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/settings_format.h"
 #include "document/doc_node.h"
 #include "document/doc_view.h"
 #include "document/large_page_allocator.h"
@@ -13,16 +14,7 @@
 namespace lumora {
 
 // What a channel carries between runs, kept in the settings file's node
-// "channels": one child per channel, named by the channel's id.
-inline constexpr std::string_view kChannelStateNode = "channels";
-inline constexpr std::string_view kFavouriteAttribute = "f";     // Bool, true for a favourite
-inline constexpr std::string_view kStreamIndexAttribute = "cu";  // Int, written when not 0
-// WString, the address of the stream the user chose, beside "cu": an update
-// that reorders the streams moves "cu" to where the address went.
-inline constexpr std::string_view kStreamAddressAttribute = "cu_url";
-// WString, the audio and subtitle tracks the user chose (track_choice.h),
-// written when there is a choice.
-inline constexpr std::string_view kTrackChoiceAttribute = "trk";
+// "channels" (settings_format.h).
 
 struct ChannelState {
     bool favourite = false;

@@ -8,8 +8,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/text_format.h"
 #include "document/large_page_allocator.h"
 #include "document/text_encoding.h"

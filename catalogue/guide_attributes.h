@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_format.h"
 #include "document/doc_view.h"
 
 namespace lumora {
@@ -14,14 +15,6 @@ namespace lumora {
 // channels matched: attributes added to the catalogue file by the playlist
 // import. A reader that does not know them passes them over. Standard
 // library only; any thread.
-
-// Root, WString: the guide addresses the playlists named, comma-separated.
-inline constexpr std::string_view kGuideAddressesAttribute = "url-tvg";
-// Channel, WString: the playlist entry's "tvg-id" and "tvg-name" as written.
-inline constexpr std::string_view kTvgIdAttribute = "tvg-id";
-inline constexpr std::string_view kTvgNameAttribute = "tvg-name";
-// Channel, Int: minutes the channel's guide times are moved by (absent when 0).
-inline constexpr std::string_view kTvgShiftAttribute = "tvg-shift";
 
 // Bounds for untrusted playlists and catalogue files. Real ids and names are
 // a few dozen bytes; real playlists name one to three guides.

@@ -4,8 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "catalogue/setting_names.h"
+#include "catalogue/language_pack_format.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/text_fallbacks.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
@@ -14,12 +15,6 @@ namespace lumora {
 
 namespace {
 
-constexpr std::string_view kPackRoot = "lang_doc_1.0";
-constexpr std::string_view kLanguageNodePrefix = "lang_";
-constexpr std::string_view kNameAttribute = "language";
-constexpr std::string_view kCodeAttribute = "ext";
-constexpr std::string_view kTextAttribute = "text";
-constexpr std::string_view kAppTitleKey = "app_kavri";
 constexpr char16_t kDefaultLanguage[] = u"en";
 
 struct TextEntry {
@@ -83,8 +78,8 @@ void ReadLanguages(const DocNode& root, LanguagePack& pack) {
             pack.current = FindByCode(pack, GetStringSetting(kLanguage, kDefaultLanguage));
             return;
         }
-        std::u16string name = node->GetWString(kNameAttribute);
-        std::u16string code = node->GetWString(kCodeAttribute);
+        std::u16string name = node->GetWString(kLanguageNameAttribute);
+        std::u16string code = node->GetWString(kLanguageCodeAttribute);
         if (name.empty() || code.empty())
             return;  // an incomplete language ends the list, and none is chosen
         pack.languages.push_back(ReadLanguage(*node, std::move(name), std::move(code)));

@@ -7,16 +7,13 @@
 #include <utility>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/setting_names.h"
+#include "catalogue/settings_format.h"
 #include "document/damaged_file.h"
 #include "document/doc_view.h"
 
 namespace lumora {
 
 namespace {
-
-constexpr std::string_view kRootNode = "set";
-constexpr std::string_view kOptionsNode = "options";
 
 template <typename Value>
 using SettingMap = std::map<std::string, Value, std::less<>>;
@@ -159,7 +156,7 @@ bool ReadSettingsFile(const std::u16string& path) {
 
 bool SaveSettings() {
     SettingsStore& store = Store();
-    DocNode root{std::string(kRootNode)};
+    DocNode root{std::string(kSettingsRoot)};
     DocNode* options = root.AddChild(kOptionsNode);
     // A known setting is written from its own map only. Another name used
     // in two maps is written once: the later map's value replaces the

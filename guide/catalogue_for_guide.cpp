@@ -1,16 +1,11 @@
 #include "guide/catalogue_for_guide.h"
 
+#include "catalogue/catalogue_format.h"
 #include "catalogue/guide_attributes.h"
 #include "document/doc_view.h"
 #include "document/text_encoding.h"
 
 namespace lumora {
-
-namespace {
-
-constexpr std::string_view kNameAttribute = "n";
-
-}  // namespace
 
 std::optional<CatalogueForGuide> ReadCatalogueForGuide(const std::string& path) {
     DocView view;

@@ -1,8 +1,8 @@
 #include "net/catalogue_update.h"
 
 #include "catalogue/catalogue.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/text_encoding.h"
 #include "net/account_secret.h"
 #include "net/account_source.h"

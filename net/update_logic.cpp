@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "catalogue/catalogue_format.h"
 #include "catalogue/stream_address.h"
 #include "document/doc_node.h"
 #include "document/file_stream.h"
@@ -209,7 +210,7 @@ bool HasPlayableStream(const DocNode& channel) {
         const DocNode* stream = channel.Child(std::string_view(number, end - number));
         if (stream == nullptr)
             return false;
-        const DocAttribute* address = stream->FindAttribute("u");
+        const DocAttribute* address = stream->FindAttribute(kAddressAttribute);
         if (address != nullptr && address->WString() != nullptr &&
             IsPlayableAddress(*address->WString()))
             return true;

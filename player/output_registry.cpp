@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "player/media_output.h"
 
 namespace lumora {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "catalogue/catalogue_format.h"
 #include "catalogue/catchup_attributes.h"
 #include "catalogue/guide_attributes.h"
 #include "catalogue/stable_hash.h"
@@ -15,15 +16,6 @@
 namespace lumora {
 
 namespace {
-
-// Attribute and node names of the catalogue file.
-constexpr std::string_view kNameAttribute = "n";
-constexpr std::string_view kPTextAttribute = "p";
-constexpr std::string_view kCategoryAttribute = "c";
-constexpr std::string_view kBitRateAttribute = "b";
-constexpr std::string_view kAddressAttribute = "u";
-
-constexpr std::string_view kOtherCategory = "e";
 
 // Words of group titles and database categories and the catalogue key each
 // names: the categories' display texts in every shipped language and their
@@ -449,7 +441,7 @@ void CatalogueBuilder::WriteChannel(DocNode& node, const std::string& key, const
             categories = &record->categories;
     }
     node.SetWString(kNameAttribute, FromUtf8(draft.name));
-    node.SetString(kPTextAttribute, draft.tvgId);
+    node.SetString(kPAttribute, draft.tvgId);
     node.SetString(kCategoryAttribute, std::string(CategoryKeyFor(*categories)));
     WriteGuideAttributes(node, draft);
     WriteCatchupAttributes(draft.catchup, node);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/catalogue_format.h"
 #include "document/doc_node.h"
 #include "playlist/channel_database.h"
 #include "playlist/m3u_playlist.h"
@@ -39,11 +40,6 @@ inline constexpr std::string_view kOwnPlaylistCode = "own";
 // accents ignored: "Sports", "Noticias", "Cinéma", "Детские"); "e" when
 // none has.
 std::string_view CategoryKeyFor(const std::vector<std::string>& categoryNames);
-
-// Attribute names of the catalogue file the builder writes beside the
-// described ones: a stream's request headers.
-inline constexpr std::string_view kUserAgentAttribute = "ua";
-inline constexpr std::string_view kReferrerAttribute = "ref";
 
 // "News;Music" -> {"News", "Music"}.
 // Blanks and tabs off both ends.

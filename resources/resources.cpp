@@ -13,6 +13,7 @@
 #include <QRect>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/resources_format.h"
 #include "document/doc_node.h"
 
 namespace lumora {
@@ -34,8 +35,6 @@ constexpr QRgb kBarLowerBottom = qRgb(17, 20, 32);
 constexpr QRgb kTrackUpper = qRgb(200, 200, 255);
 constexpr QRgb kTrackLower = qRgb(150, 150, 200);
 
-constexpr const char* kImagesNode = "images";
-constexpr const char* kSplashAttribute = "image";
 constexpr const char* kFontFace = "Arial";
 
 // The three pen colours of one image of a set.

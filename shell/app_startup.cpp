@@ -16,8 +16,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/text_format.h"
 #include "document/damaged_file.h"
 #include "net/fetch_url.h"

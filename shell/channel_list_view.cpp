@@ -1,4 +1,5 @@
 #include "shell/channel_list_view.h"
+#include "catalogue/language_pack_format.h"
 #include "shell/programme_guide.h"
 
 #include <QActionGroup>
@@ -54,7 +55,7 @@ QString StreamEntryText(int index, const Stream& stream) {
     return QStringLiteral("%1: %2%3 \u00B7 %4")
         .arg(index + 1)
         .arg(stream.bitRate)
-        .arg(Text("str_kb"), StreamSource(stream.address));
+        .arg(Text(kUnitTextKey), StreamSource(stream.address));
 }
 
 // A printable character (a blank too: it may go on a search begun).

@@ -3,8 +3,8 @@
 #include <QString>
 
 #include "catalogue/channel.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "player/language_spellings.h"
 
 namespace lumora {

@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "resources/resources.h"
 #include "shell/image_button.h"
 #include "shell/localise.h"

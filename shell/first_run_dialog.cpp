@@ -7,8 +7,8 @@
 #include <QPainter>
 
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/text_encoding.h"
 #include "guide/catalogue_for_guide.h"
 #include "net/guide_update.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "player/media_output.h"
 #include "shell/channel_title_bar.h"
 #include "shell/data_folders.h"

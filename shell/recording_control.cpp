@@ -7,8 +7,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/text_encoding.h"
 #include "record/recording_files.h"
 

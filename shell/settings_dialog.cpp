@@ -10,8 +10,8 @@
 #include <QSpinBox>
 
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "net/account_secret.h"
 #include "net/catalogue_update.h"
 #include "resources/resources.h"

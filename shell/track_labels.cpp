@@ -6,8 +6,8 @@
 #include <unicode/uloc.h>
 
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/text_format.h"
 #include "player/language_spellings.h"
 

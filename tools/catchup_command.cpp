@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_format.h"
 #include "catalogue/catchup_address.h"
 #include "catalogue/catchup_attributes.h"
 #include "document/doc_view.h"
@@ -18,8 +19,6 @@
 namespace lumora::tools {
 
 namespace {
-
-constexpr std::string_view kAddressAttribute = "u";
 
 struct CatchupOptions {
     std::string catalogue;

@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "catalogue/catalogue_format.h"
 #include "document/text_encoding.h"
 
 namespace lumora::tools {
 namespace {
-
-// Attribute names of the catalogue file. "ua" and "ref" are the optional
-// request headers a stream may carry.
-constexpr std::string_view kNameAttribute = "n";
-constexpr std::string_view kBitRateAttribute = "b";
-constexpr std::string_view kAddressAttribute = "u";
-constexpr std::string_view kUserAgentAttribute = "ua";
-constexpr std::string_view kReferrerAttribute = "ref";
 
 // The stream nodes of a channel: "0", "1" ... up to the first gap.
 std::vector<const DocNode*> StreamNodes(const DocNode& channel) {

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/language_pack_format.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "tools/commands.h"
@@ -17,13 +18,6 @@
 namespace lumora::tools {
 
 namespace {
-
-// Names of the language pack file.
-constexpr std::string_view kPackRootName = "lang_doc_1.0";
-constexpr std::string_view kLanguageNodePrefix = "lang_";
-constexpr std::string_view kDisplayNameAttribute = "language";
-constexpr std::string_view kCodeAttribute = "ext";
-constexpr std::string_view kTextAttribute = "text";
 
 // A language file is a few kilobytes; anything far larger is not one.
 constexpr std::uintmax_t kMaxLanguageFileBytes = 16u * 1024 * 1024;
@@ -224,8 +218,8 @@ void FillPack(DocNode& pack, const std::vector<LanguageSource>& languages) {
     for (std::size_t index = 0; index < languages.size(); ++index) {
         const LanguageSource& language = languages[index];
         DocNode* node = pack.AddChild(std::string(kLanguageNodePrefix) + std::to_string(index));
-        node->SetWString(kDisplayNameAttribute, FromUtf8(language.displayName));
-        node->SetWString(kCodeAttribute, FromUtf8(language.code));
+        node->SetWString(kLanguageNameAttribute, FromUtf8(language.displayName));
+        node->SetWString(kLanguageCodeAttribute, FromUtf8(language.code));
         for (const auto& [key, text] : language.texts)
             node->AddChild(key)->SetWString(kTextAttribute, FromUtf8(text));
     }
@@ -271,7 +265,7 @@ int RunLang(const Arguments& args) {
               [](const LanguageSource& a, const LanguageSource& b) { return a.order < b.order; });
     WarnAboutMissingTexts(languages);
 
-    DocNode pack{std::string(kPackRootName)};
+    DocNode pack{std::string(kPackRoot)};
     FillPack(pack, languages);
     if (!pack.SaveToFile(FromUtf8(args[1]))) {
         std::fprintf(stderr, "lumora-data lang: %s: cannot be written\n", args[1].c_str());

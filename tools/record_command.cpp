@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_format.h"
 #include "document/doc_view.h"
 #include "document/text_encoding.h"
 #include "guide/guide_time.h"
@@ -22,10 +23,6 @@ namespace lumora::tools {
 
 namespace {
 
-constexpr std::string_view kAddressAttribute = "u";
-constexpr std::string_view kUserAgentAttribute = "ua";
-constexpr std::string_view kReferrerAttribute = "ref";
-constexpr std::string_view kNameAttribute = "n";
 // The longest recording one command makes: a day.
 constexpr std::int64_t kMaxSeconds = 24 * 3600;
 

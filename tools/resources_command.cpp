@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "catalogue/resources_format.h"
 #include "document/doc_node.h"
 #include "document/text_encoding.h"
 #include "tools/commands.h"
@@ -14,9 +15,6 @@ namespace lumora::tools {
 
 namespace {
 
-constexpr std::string_view kResourcesRootName = "resources";
-constexpr std::string_view kImagesNodeName = "images";
-constexpr std::string_view kFlagPrefix = "f_";
 constexpr std::string_view kDefaultFlagFolder = "/usr/share/flags/countries/16x11";
 
 // The public playlists file the United Kingdom under "uk", the flag set
@@ -103,8 +101,8 @@ int RunResources(const Arguments& args) {
         std::fprintf(stderr, "lumora-data resources: warning: %s holds no flag pictures\n",
                      folder.c_str());
 
-    DocNode document{std::string(kResourcesRootName)};
-    DocNode* images = document.AddChild(kImagesNodeName);
+    DocNode document{std::string(kResourcesRoot)};
+    DocNode* images = document.AddChild(kImagesNode);
     for (auto& [code, bytes] : *flags) {
         auto attribute = std::make_unique<DocAttribute>(std::string(kFlagPrefix) + code);
         attribute->SetBlob(std::move(bytes));

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "catalogue/channel_views.h"
-#include "catalogue/setting_names.h"
+#include "catalogue/settings_format.h"
 #include "catalogue_test_support.h"
 
 namespace lumora {

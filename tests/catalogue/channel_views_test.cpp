@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "catalogue/setting_names.h"
+#include "catalogue/settings_format.h"
 #include "catalogue_test_support.h"
 
 namespace lumora {

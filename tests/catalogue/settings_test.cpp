@@ -1,6 +1,6 @@
 #include "catalogue/settings.h"
 
-#include "catalogue/setting_names.h"
+#include "catalogue/settings_format.h"
 #include "catalogue_test_support.h"
 
 namespace lumora {

@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/text_encoding.h"
 #include "net/catalogue_update.h"
 #include "process_state.h"

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "player/media_output.h"
 #include "player/output_registry.h"
 

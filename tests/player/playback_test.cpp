@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/player_event_sink.h"

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "catalogue/text_fallbacks.h"
 #include "player/media_player_host.h"
 #include "player/player_event_sink.h"

@@ -16,8 +16,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "process_state.h"
 #include "shell/about_dialog.h"
 #include "shell/accessible_widgets.h"

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "process_state.h"
 #include "resources/resources.h"
 #include "shell/channel_title_bar.h"

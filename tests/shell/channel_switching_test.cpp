@@ -17,8 +17,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/doc_node.h"
 #include "net/update_logic.h"
 #include "player/media_player_host.h"

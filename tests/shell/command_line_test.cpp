@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/memory_stream.h"
 #include "net/update_logic.h"
 #include "process_state.h"

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/doc_node.h"
 #include "process_state.h"
 #include "scratch_folder.h"

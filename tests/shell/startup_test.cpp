@@ -24,8 +24,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel_views.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "document/doc_node.h"
 #include "net/update_logic.h"
 #include "process_state.h"

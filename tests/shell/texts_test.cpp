@@ -8,8 +8,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/languages.h"
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 #include "process_state.h"
 #include "shell/app_startup.h"
 #include "shell/qt_translations.h"

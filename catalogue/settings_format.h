@@ -7,9 +7,29 @@
 
 namespace lumora {
 
-// Names of the settings the program reads and writes. Each name lives in
-// exactly one of the three settings maps (the comment says which), because
-// all of them are written as attributes of one node.
+// The names of the settings file ("Settings.cfg"), for its reader and
+// writer (settings.cpp) and every user of a setting:
+//
+//   root "set"
+//     "options": one attribute per setting, Bool, Int or WString
+//     "channels": one child per channel, named by the channel's id, with
+//                 what the channel carries between runs (channel_state.h)
+//
+// Each setting name lives in exactly one of the three settings maps (the
+// comment says which), because all of them are written as attributes of one
+// node.
+inline constexpr std::string_view kSettingsRoot = "set";
+inline constexpr std::string_view kOptionsNode = "options";
+inline constexpr std::string_view kChannelStateNode = "channels";
+inline constexpr std::string_view kFavouriteAttribute = "f";     // Bool, true for a favourite
+inline constexpr std::string_view kStreamIndexAttribute = "cu";  // Int, written when not 0
+// WString, the address of the stream the user chose, beside "cu": an update
+// that reorders the streams moves "cu" to where the address went.
+inline constexpr std::string_view kStreamAddressAttribute = "cu_url";
+// WString, the audio and subtitle tracks the user chose (track_choice.h),
+// written when there is a choice.
+inline constexpr std::string_view kTrackChoiceAttribute = "trk";
+
 inline constexpr std::string_view kFirstRun = "first_run";          // boolean, default true
 inline constexpr std::string_view kAutoCU = "AutoCU";               // boolean, default true
 inline constexpr std::string_view kLanguage = "Language";           // string, default "en"
