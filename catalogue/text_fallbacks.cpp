@@ -122,6 +122,15 @@ const FallbackTable& Table() {
          u"The provider refused the user name or password. The channel list stays as it was."},
         {"msg_account_expired",
          u"The provider account has expired or is disabled. The channel list stays as it was."},
+        {"str_recording_refused",
+         u"Not one of Lumora's recordings: only files in the recordings folder play"},
+        {"str_recording_missing", u"The recording's file is gone"},
+        {"msg_recording_no_file",
+         u"Nothing of this entry was recorded, so there is nothing to play."},
+        {"static_record_margin", u"Extra minutes after the end"},
+        {"static_record_at_once", u"Recordings at the same time"},
+        {"str_rec_gaps", u"gaps: %d"},
+        {"str_rec_gap", u"at %s for %d s"},
     };
     return table;
 }

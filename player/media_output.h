@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/track_choice.h"
+#include "record/recording_files.h"
 
 #include "player/playback_position.h"
 
@@ -43,6 +44,14 @@ public:
     virtual void PlayStream(const std::u16string& url, const StreamHeaders& headers) {
         (void)headers;
         Play(url);
+    }
+    // Plays one of the user's recordings: the one kind of local file an
+    // output opens, and only as a checked RecordingToPlay. An output that
+    // cannot play files plays nothing.
+    virtual void PlayRecording(const RecordingToPlay& recording, RecordingGrowth growth) {
+        (void)recording;
+        (void)growth;
+        Stop();
     }
     virtual void Stop() = 0;
     // Places the output's window at client coordinates of its parent,

@@ -274,28 +274,45 @@ void MediaPlayerHost::Play(const std::u16string& url) {
 }
 
 void MediaPlayerHost::PlayStream(const std::u16string& url, const StreamHeaders& headers) {
+    if (BeginRequest(IsPlayableAddress(url)))
+        LoadFile(QString::fromStdU16String(url).toUtf8(), headers);
+}
+
+void MediaPlayerHost::PlayRecording(const RecordingToPlay& recording, RecordingGrowth growth) {
+    if (!BeginRequest(recording.Playable()))
+        return;
+    // The resolved path, absolute, so mpv takes it for a file whatever
+    // its name says.
+    const QByteArray path = QByteArray::fromStdString(recording.File().string());
+    LoadFile(growth == RecordingGrowth::Growing ? "appending://" + path : path, {});
+}
+
+bool MediaPlayerHost::BeginRequest(bool allowed) {
     if (!ready_) {
         // The core has shut down: the play request fails visibly instead
         // of leaving the status empty.
         FailRequest(PlaybackEnd::CannotPlay);
-        return;
+        return false;
     }
     // Whatever the previous request still has to say goes unsaid: the user
     // has moved on.
     CloseRequest();
     request_ = PlayRequest{request_.id + 1};
-    if (!IsPlayableAddress(url)) {
+    if (!allowed) {
         // The address never reaches mpv; what played before ends, so the
         // status line tells the truth.
         SendStop();
         FailRequest(PlaybackEnd::CannotPlay);
-        return;
+        return false;
     }
+    return true;
+}
+
+void MediaPlayerHost::LoadFile(const QByteArray& address, const StreamHeaders& headers) {
     request_.open = true;
     // mpv keeps a pause across files: a new stream always plays.
     if (observed_.paused)
         SetPaused(false);
-    const QByteArray address = QString::fromStdU16String(url).toUtf8();
     QByteArray options = PerFileOptions(headers);
     // Kept for later requests too: a stream the player opens again by itself
     // keeps its tracks.

@@ -33,7 +33,9 @@ class VideoWidget;
 // status change, buffering start/stop, error.
 //
 // Only addresses that IsPlayableAddress accepts reach mpv; any other ends
-// at once as "cannot play". Below mpv, FFmpeg may open network protocols
+// at once as "cannot play". The one exception is a recording of the user's,
+// which comes as a RecordingToPlay (checked against the recordings folder)
+// through PlayRecording. Below mpv, FFmpeg may open network protocols
 // only (see MpvOptionList), so what a stream refers to cannot reach local
 // files either.
 //
@@ -70,6 +72,10 @@ public:
     // Headers go to mpv as options of this file alone ("user-agent",
     // "referrer"), so the next stream starts without them.
     void PlayStream(const std::u16string& url, const StreamHeaders& headers) override;
+    // The file goes to mpv by its resolved path, with the options every
+    // stream has; one still being written is read as it grows (mpv's
+    // "appending://", which waits a few seconds for more at its end).
+    void PlayRecording(const RecordingToPlay& recording, RecordingGrowth growth) override;
     void Stop() override;
     void SetVolume(int volume) override;
     // The video leaves full screen by itself too (Esc, double click); the
@@ -134,6 +140,10 @@ private:
         bool open = false;
     };
 
+    // Starts a request for an address already allowed; false when the
+    // request failed at once.
+    bool BeginRequest(bool allowed);
+    void LoadFile(const QByteArray& address, const StreamHeaders& headers);
     static void OnMpvWakeup(void* context);
     void DrainEvents();
     static Event CopyEvent(const mpv_event& event);

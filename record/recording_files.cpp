@@ -115,6 +115,27 @@ bool IsRecordingIn(const std::filesystem::path& file, const std::filesystem::pat
     return real.extension() == kExtension && real.parent_path() == home;
 }
 
+RecordingToPlay CheckRecordingToPlay(const std::filesystem::path& file,
+                                     const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    // canonical, not weakly_canonical: every part must be there, and what
+    // is checked is what the player will open.
+    const fs::path home = fs::canonical(folder, error);
+    if (error || folder.empty())
+        return {RecordingFileCheck::Missing, {}};
+    const fs::path real = file.empty() ? fs::path() : fs::canonical(file, error);
+    if (error || real.empty())
+        return {RecordingFileCheck::Missing, {}};
+    if (real.parent_path() != home)
+        return {RecordingFileCheck::OutsideFolder, {}};
+    if (!fs::is_regular_file(real, error) || error)
+        return {RecordingFileCheck::NotAFile, {}};
+    if (real.extension() != kExtension)
+        return {RecordingFileCheck::NotARecording, {}};
+    return {RecordingFileCheck::Playable, real};
+}
+
 std::filesystem::path RecordingsFolder() {
     const char* home = std::getenv("HOME");
     return RecordingsFolderFor(AskXdgUserDir(), home ? home : "");

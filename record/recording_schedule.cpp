@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "document/doc_node.h"
@@ -21,6 +22,8 @@ constexpr std::string_view kState = "st";
 constexpr std::string_view kFile = "f";
 constexpr std::string_view kBytes = "sz";
 constexpr std::string_view kGaps = "gaps";
+// The gap log: "AT+LENGTH" in whole seconds, separated by blanks.
+constexpr std::string_view kGapLog = "gl";
 constexpr std::string_view kError = "err";
 constexpr std::string_view kKind = "k";
 constexpr std::string_view kReminderKind = "remind";
@@ -55,6 +58,42 @@ std::optional<std::int32_t> IdOfName(std::string_view name) {
     return std::int32_t(*id);
 }
 
+// A time of the engine's as whole seconds the file can hold.
+double WholeSeconds(double seconds) {
+    constexpr double kMostSeconds = 1e9;
+    return std::isfinite(seconds) && seconds > 0 ? std::floor(std::min(seconds, kMostSeconds)) : 0;
+}
+
+// A log that does not read as one stops at its first unreadable gap.
+std::vector<RecordingGap> ReadGapLog(std::string_view text) {
+    std::vector<RecordingGap> log;
+    while (!text.empty() && log.size() < RecordingSchedule::kMaxGapLog) {
+        const std::size_t blank = text.find(' ');
+        const std::string_view gap = text.substr(0, blank);
+        text = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
+        const std::size_t plus = gap.find('+');
+        if (plus == std::string_view::npos)
+            break;
+        const std::optional<std::int64_t> at = Number(gap.substr(0, plus));
+        const std::optional<std::int64_t> length = Number(gap.substr(plus + 1));
+        if (!at || !length || *at < 0 || *length < 0)
+            break;
+        log.push_back({double(*at), double(*length)});
+    }
+    return log;
+}
+
+std::string GapLogText(const std::vector<RecordingGap>& log) {
+    std::string text;
+    for (const RecordingGap& gap : log) {
+        if (!text.empty())
+            text += ' ';
+        text += std::to_string(std::int64_t(gap.atSeconds)) + '+' +
+                std::to_string(std::int64_t(gap.lengthSeconds));
+    }
+    return text;
+}
+
 std::optional<ScheduledRecording> ReadEntry(const DocNode& node) {
     ScheduledRecording entry;
     std::optional<std::int32_t> id = IdOfName(node.Name());
@@ -75,6 +114,7 @@ std::optional<ScheduledRecording> ReadEntry(const DocNode& node) {
     entry.file = ToUtf8(node.RequireWString(kFile));
     entry.bytes = std::max<std::int64_t>(Number(node.RequireString(kBytes)).value_or(0), 0);
     entry.gaps = std::max(node.GetInt(kGaps, 0), 0);
+    entry.gapLog = ReadGapLog(node.RequireString(kGapLog));
     entry.error = ToUtf8(node.RequireWString(kError));
     return entry;
 }
@@ -96,6 +136,8 @@ void WriteEntry(const ScheduledRecording& entry, DocNode& node) {
         node.SetString(kBytes, std::to_string(entry.bytes));
     if (entry.gaps > 0)
         node.SetInt(kGaps, entry.gaps);
+    if (!entry.gapLog.empty())
+        node.SetString(kGapLog, GapLogText(entry.gapLog));
     if (!entry.error.empty())
         node.SetWString(kError, FromUtf8(entry.error));
 }
@@ -158,6 +200,12 @@ std::optional<std::int32_t> RecordingSchedule::Add(ScheduledRecording recording)
 }
 
 ScheduledRecording* RecordingSchedule::Find(std::int32_t id) {
+    auto found = std::find_if(entries_.begin(), entries_.end(),
+                              [id](const ScheduledRecording& entry) { return entry.id == id; });
+    return found == entries_.end() ? nullptr : &*found;
+}
+
+const ScheduledRecording* RecordingSchedule::Find(std::int32_t id) const {
     auto found = std::find_if(entries_.begin(), entries_.end(),
                               [id](const ScheduledRecording& entry) { return entry.id == id; });
     return found == entries_.end() ? nullptr : &*found;
@@ -227,6 +275,15 @@ void RecordingSchedule::MarkEnded(std::int32_t id, const RecordingOutcome& outco
     entry->state = done ? ScheduleState::Done : ScheduleState::Failed;
     entry->bytes = outcome.bytes;
     entry->gaps = std::int32_t(std::min<std::size_t>(outcome.gaps.size(), INT32_MAX));
+    entry->gapLog.clear();
+    for (const RecordingGap& gap : outcome.gaps) {
+        if (entry->gapLog.size() == kMaxGapLog)
+            break;
+        // Whole seconds; a stream that came back within a second still
+        // left a gap of one.
+        entry->gapLog.push_back(
+            {WholeSeconds(gap.atSeconds), std::max(1.0, WholeSeconds(gap.lengthSeconds + 0.5))});
+    }
     entry->error = outcome.error;
 }
 

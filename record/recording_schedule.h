@@ -36,6 +36,9 @@ struct ScheduledRecording {
     std::string file;  // empty until it records
     std::int64_t bytes = 0;
     std::int32_t gaps = 0;  // times the stream was lost and came back
+    // Where in the recording the stream was lost and for how long, in whole
+    // seconds: the first RecordingSchedule::kMaxGapLog of the gaps.
+    std::vector<RecordingGap> gapLog;
     std::string error;
 };
 
@@ -47,6 +50,8 @@ public:
     // At most this many entries are kept: Add makes room by dropping the
     // oldest that has ended, and refuses when all are still to come.
     static constexpr std::size_t kMaxEntries = 2000;
+    // At most this many gaps of one recording are kept with it.
+    static constexpr std::size_t kMaxGapLog = 20;
 
     // Reads the file; a missing file is an empty schedule (true). False, with
     // the schedule empty, for a file that is not a schedule. Entries the file
@@ -60,6 +65,7 @@ public:
     // after its start or a full schedule.
     std::optional<std::int32_t> Add(ScheduledRecording recording);
     ScheduledRecording* Find(std::int32_t id);
+    const ScheduledRecording* Find(std::int32_t id) const;
     bool Remove(std::int32_t id);
 
     // After a start of the program: what was running when it ended failed,

@@ -108,18 +108,7 @@ void GuideGridDialog::Remind() {
     const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
     if (!remind_->isEnabled() || channel == nullptr || !programme)
         return;
-    switch (TheRecordings()->Remind(*channel, *programme)) {
-    case RecordingControl::ScheduleResult::AlreadyThere:
-        ShowTextMessage(this, "msg_reminder_already");
-        break;
-    case RecordingControl::ScheduleResult::Ended:
-        ShowTextMessage(this, "msg_programme_ended");
-        break;
-    case RecordingControl::ScheduleResult::NotKept:
-        ShowTextMessage(this, "msg_recording_cannot_start");
-        break;
-    default: ShowTextMessage(this, "msg_reminder_set"); break;
-    }
+    ShowTextMessage(this, RemindMessageKey(TheRecordings()->Remind(*channel, *programme)));
 }
 
 void GuideGridDialog::Record() {
@@ -128,23 +117,7 @@ void GuideGridDialog::Record() {
     const std::optional<ProgrammeSummary>& programme = grid_->SelectedProgramme();
     if (!record_->isEnabled() || channel == nullptr || !programme)
         return;
-    switch (TheRecordings()->Schedule(*channel, *programme)) {
-    case RecordingControl::ScheduleResult::Scheduled:
-        ShowTextMessage(this, "msg_recording_scheduled");
-        break;
-    case RecordingControl::ScheduleResult::Started:
-        ShowTextMessage(this, "msg_recording_started");
-        break;
-    case RecordingControl::ScheduleResult::AlreadyThere:
-        ShowTextMessage(this, "msg_recording_already");
-        break;
-    case RecordingControl::ScheduleResult::Ended:
-        ShowTextMessage(this, "msg_programme_ended");
-        break;
-    case RecordingControl::ScheduleResult::NotKept:
-        ShowTextMessage(this, "msg_recording_cannot_start");
-        break;
-    }
+    ShowTextMessage(this, RecordMessageKey(TheRecordings()->Schedule(*channel, *programme)));
 }
 
 void GuideGridDialog::WatchFromStart() {

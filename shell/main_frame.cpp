@@ -167,6 +167,8 @@ void MainFrame::OnCommand(int command) {
         RecordingsDialog dialog(QApplication::activeWindow(), *recording_);
         dialog.exec();
         repaint();
+        if (const auto& chosen = dialog.ChosenRecording())
+            view_->PlayRecording(chosen->file, chosen->name, chosen->growth);
         break;
     }
     case ID_FULLSCREEN: view_->OnMessage(UM_FULLSCREEN); break;

@@ -17,6 +17,7 @@
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/player_texts.h"
+#include "record/recording_files.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
 #include "shell/catalogue_preload.h"
@@ -355,6 +356,45 @@ void PlayerView::PlayAddress(const QString& address, const QString& name) {
     }
     SetPlaying(true);
     PlayStream(address.toStdU16String(), {});
+}
+
+bool PlayerView::PlayRecording(const std::filesystem::path& file, const QString& name,
+                               RecordingGrowth growth) {
+    EnsurePlayer();
+    EndFallback();
+    const RecordingToPlay recording = CheckRecordingToPlay(file, RecordingsFolder());
+    if (!recording.Playable()) {
+        ShowRefusedTarget(name, RecordingRefusal(recording.Check()));
+        return false;
+    }
+    if (player_)
+        player_->Stop();
+    ShowName(nullptr, name);
+    if (!player_ || !player_->Ready()) {
+        SetPlaying(false);
+        SetStatus(PlayerStartFailure());
+        return false;
+    }
+    SetPlaying(true);
+    // A file needs no back buffer, and is never opened again as a stream.
+    lastAddress_.clear();
+    lastHeaders_ = {};
+    playback_->PrepareStream();
+    player_->SetTimeshift(0, {});
+    player_->SetTrackPreference(TrackPreferenceFor(nullptr));
+    player_->PlayRecording(recording, growth);
+    return true;
+}
+
+QString PlayerView::RecordingRefusal(RecordingFileCheck check) {
+    switch (check) {
+    case RecordingFileCheck::Missing: return Text("str_recording_missing");
+    case RecordingFileCheck::Playable:
+    case RecordingFileCheck::NotAFile:
+    case RecordingFileCheck::NotARecording:
+    case RecordingFileCheck::OutsideFolder: break;
+    }
+    return Text("str_recording_refused");
 }
 
 void PlayerView::ShowRefusedTarget(const QString& target, const QString& status) {

@@ -16,6 +16,7 @@
 // Threads: the UI thread only (OnPlayerStatus hands reports made on other
 // threads over to the UI thread first).
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -71,6 +72,13 @@ public:
     // title bar shows `name`, the current channel stays as it was. The
     // caller has checked the address against the stream address rule.
     void PlayAddress(const QString& address, const QString& name);
+    // Plays one of the user's recordings, chosen from the recordings list,
+    // with `name` in the title bar; the current channel stays as it was.
+    // Only a recording file right in the recordings folder plays (checked
+    // here, links resolved); anything else is refused with the reason in
+    // the status line (false). One still being written plays as it grows.
+    bool PlayRecording(const std::filesystem::path& file, const QString& name,
+                       RecordingGrowth growth);
     // Shows why `target` is not played: its name and the status text.
     void ShowRefusedTarget(const QString& target, const QString& status);
 
@@ -147,6 +155,8 @@ private:
     // An archived programme failed: say so and offer the channel live.
     void ArchiveFailed();
     void EndFallback();
+    // Why CheckRecordingToPlay refused a file, in the user's language.
+    static QString RecordingRefusal(RecordingFileCheck check);
 
     ChannelTitleBar* titleBar_ = nullptr;
     ControlBar* controlBar_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QTextBrowser>
 
@@ -13,6 +14,8 @@
 #include "shell/dialog_fonts.h"
 #include "shell/localise.h"
 #include "shell/programme_guide.h"
+#include "shell/recording_control.h"
+#include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 
 namespace lumora {
@@ -75,7 +78,7 @@ QString EpisodeText(const ProgrammeDetails& details) {
 
 ProgrammeDetailsDialog::ProgrammeDetailsDialog(QWidget* owner, const Channel& channel,
                                                ProgrammeDetails details, bool inArchive)
-    : DialogFrame(owner, DialogSize::FullScreen) {
+    : DialogFrame(owner, DialogSize::FullScreen), channel_(channel), programme_(details.summary) {
     setModal(true);
     setFont(DialogTextFont());
     setWindowTitle(Text("menu_details"));
@@ -114,7 +117,15 @@ ProgrammeDetailsDialog::ProgrammeDetailsDialog(QWidget* owner, const Channel& ch
 
     if (canWatch_)
         SoftKeys()->SetKey(SoftKey::Left, Text("menu_watch"), kWatchCommand);
-    SoftKeys()->SetKey(SoftKey::Right, Text("menu_close"), IDCANCEL);
+    menu_ = new QMenu(this);
+    record_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_record") + QStringLiteral("\tR"),
+                                         kRecordCommand);
+    remind_ = SoftKeyBar::AddMenuCommand(*menu_, Text("menu_remind"), kRemindCommand);
+    connect(menu_, &QMenu::aboutToShow, this, &ProgrammeDetailsDialog::UpdateMenu);
+    menu_->addSeparator();
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), IDCANCEL);
+    SoftKeys()->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
+    UpdateMenu();
 
     const QRect area = FullScreenArea();
     OnSize(area.width(), std::max(0, area.height() - BarHeight()));
@@ -123,6 +134,14 @@ ProgrammeDetailsDialog::ProgrammeDetailsDialog(QWidget* owner, const Channel& ch
 ProgrammeDetailsDialog::~ProgrammeDetailsDialog() = default;
 
 bool ProgrammeDetailsDialog::OnCommand(int command) {
+    if (command == kRecordCommand) {
+        Record();
+        return true;
+    }
+    if (command == kRemindCommand) {
+        Remind();
+        return true;
+    }
     if (command != kWatchCommand)
         return false;
     if (canWatch_) {
@@ -130,6 +149,25 @@ bool ProgrammeDetailsDialog::OnCommand(int command) {
         done(kDialogResultOk);
     }
     return true;
+}
+
+void ProgrammeDetailsDialog::UpdateMenu() {
+    const std::int64_t now = ProgrammeGuide::Now();
+    const bool recordings = TheRecordings() != nullptr;
+    record_->setEnabled(recordings && programme_.stop > now);
+    remind_->setEnabled(recordings && programme_.start > now);
+}
+
+void ProgrammeDetailsDialog::Record() {
+    UpdateMenu();
+    if (record_->isEnabled())
+        ShowTextMessage(this, RecordMessageKey(TheRecordings()->Schedule(channel_, programme_)));
+}
+
+void ProgrammeDetailsDialog::Remind() {
+    UpdateMenu();
+    if (remind_->isEnabled())
+        ShowTextMessage(this, RemindMessageKey(TheRecordings()->Remind(channel_, programme_)));
 }
 
 void ProgrammeDetailsDialog::OnSize(int width, int height) {
@@ -147,6 +185,11 @@ void ProgrammeDetailsDialog::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         event->modifiers() == Qt::NoModifier) {
         DispatchCommand(kWatchCommand);
+        return;
+    }
+    if ((event->key() == Qt::Key_R || event->key() == Qt::Key_MediaRecord) &&
+        event->modifiers() == Qt::NoModifier) {
+        DispatchCommand(kRecordCommand);
         return;
     }
     DialogFrame::keyPressEvent(event);

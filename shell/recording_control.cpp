@@ -16,8 +16,6 @@ namespace lumora {
 namespace {
 
 constexpr int kPollMilliseconds = 500;
-constexpr int kMostMarginMinutes = 120;
-constexpr int kMostAtOnceLimit = 8;
 constexpr const char* kChannelGone = "the channel is no longer in the channel list";
 constexpr const char* kNoFolder = "the recordings folder could not be made";
 constexpr const char* kNoStream = "the channel has no stream";
@@ -37,10 +35,34 @@ std::string Utf8(std::u16string_view text) {
 std::int64_t MarginSeconds() {
     return 60 * std::int64_t(std::clamp(
                     GetIntSetting(kRecordMarginMinutes, RecordingControl::kDefaultMarginMinutes), 0,
-                    kMostMarginMinutes));
+                    RecordingControl::kMostMarginMinutes));
 }
 
 }  // namespace
+
+const char* RecordMessageKey(RecordingControl::ScheduleResult result) {
+    using Result = RecordingControl::ScheduleResult;
+    switch (result) {
+    case Result::Scheduled: return "msg_recording_scheduled";
+    case Result::Started: return "msg_recording_started";
+    case Result::AlreadyThere: return "msg_recording_already";
+    case Result::Ended: return "msg_programme_ended";
+    case Result::NotKept: break;
+    }
+    return "msg_recording_cannot_start";
+}
+
+const char* RemindMessageKey(RecordingControl::ScheduleResult result) {
+    using Result = RecordingControl::ScheduleResult;
+    switch (result) {
+    case Result::Scheduled:
+    case Result::Started: return "msg_reminder_set";
+    case Result::AlreadyThere: return "msg_reminder_already";
+    case Result::Ended: return "msg_programme_ended";
+    case Result::NotKept: break;
+    }
+    return "msg_recording_cannot_start";
+}
 
 RecordingControl* TheRecordings() {
     return g_recordings;

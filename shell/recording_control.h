@@ -33,6 +33,9 @@ public:
     // Used when the settings do not say otherwise.
     static constexpr int kDefaultMarginMinutes = 5;
     static constexpr int kDefaultMostAtOnce = 2;
+    // The settings are held within these.
+    static constexpr int kMostMarginMinutes = 120;
+    static constexpr int kMostAtOnceLimit = 8;
     // A scheduled recording starts this long before its programme.
     static constexpr int kLeadSeconds = 120;
     // A reminder comes this long before its programme.
@@ -100,6 +103,11 @@ private:
     QTimer poll_;
     bool polling_ = false;
 };
+
+// The message that tells the user what Schedule did (RecordMessageKey) or
+// what Remind did (RemindMessageKey): a text key of the language pack.
+const char* RecordMessageKey(RecordingControl::ScheduleResult result);
+const char* RemindMessageKey(RecordingControl::ScheduleResult result);
 
 // The main window's recordings while it exists, else null (UI thread).
 RecordingControl* TheRecordings();

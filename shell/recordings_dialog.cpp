@@ -3,9 +3,13 @@
 #include <algorithm>
 
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QPainter>
 
+#include "catalogue/text_format.h"
+#include "player/playback_position.h"
 #include "resources/resources.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
@@ -30,6 +34,33 @@ const char* StateKey(const ScheduledRecording& entry) {
     return "str_rec_scheduled";
 }
 
+// "gaps: 2 (at 12:34 for 31 s; at 30:00 for 12 s)": where in the recording
+// the stream was lost and for how long.
+QString GapsText(const ScheduledRecording& entry) {
+    QStringList log;
+    for (const RecordingGap& gap : entry.gapLog) {
+        const std::u16string at =
+            QString::fromStdString(DurationText(gap.atSeconds)).toStdU16String();
+        log << QString::fromStdU16String(FormatText(Text("str_rec_gap").toStdU16String(),
+                                                    {at, static_cast<int>(gap.lengthSeconds)}));
+    }
+    if (entry.gaps > static_cast<int>(entry.gapLog.size()) && !log.isEmpty())
+        log << QStringLiteral("\u2026");
+    QString text = QString::fromStdU16String(
+        FormatText(Text("str_rec_gaps").toStdU16String(), {static_cast<int>(entry.gaps)}));
+    if (!log.isEmpty())
+        text += QStringLiteral(" (") + log.join(QStringLiteral("; ")) + QLatin1Char(')');
+    return text;
+}
+
+// What the title bar names while a recording plays.
+QString ShownName(const ScheduledRecording& entry) {
+    const QString channel = QString::fromStdString(entry.channelName);
+    if (entry.title.empty())
+        return channel;
+    return channel + QStringLiteral(" \u2013 ") + QString::fromStdString(entry.title);
+}
+
 QString RowText(const ScheduledRecording& entry) {
     const QLocale locale;
     const QDateTime start = QDateTime::fromSecsSinceEpoch(entry.start);
@@ -42,6 +73,8 @@ QString RowText(const ScheduledRecording& entry) {
                         Text(StateKey(entry))};
     if (entry.bytes > 0)
         details << locale.formattedDataSize(entry.bytes);
+    if (entry.gaps > 0)
+        details << GapsText(entry);
     return title + QLatin1Char('\n') + details.join(QStringLiteral(" \u00b7 "));
 }
 
@@ -61,8 +94,13 @@ RecordingsDialog::RecordingsDialog(QWidget* owner, RecordingControl& recordings)
     if (LightTextColour().isValid())
         palette.setColor(QPalette::Text, LightTextColour());
     list_->setPalette(palette);
-    SoftKeys()->SetKey(SoftKey::Left, Text("menu_delete"), kDeleteCommand);
-    SoftKeys()->SetKey(SoftKey::Right, Text("menu_close"), kCloseCommand);
+    connect(list_, &QListWidget::itemActivated, this, [this] { DispatchCommand(kPlayCommand); });
+    menu_ = new QMenu(this);
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_delete"), kDeleteCommand);
+    menu_->addSeparator();
+    SoftKeyBar::AddMenuCommand(*menu_, Text("menu_close"), kCloseCommand);
+    SoftKeys()->SetKey(SoftKey::Left, Text("menu_play"), kPlayCommand);
+    SoftKeys()->SetKeyMenu(SoftKey::Right, Text("menu_menu"), menu_);
     connect(&recordings_, &RecordingControl::ended, this, &RecordingsDialog::Rebuild);
     Rebuild();
     const QRect area = FullScreenArea();
@@ -86,6 +124,7 @@ void RecordingsDialog::Rebuild() {
 
 bool RecordingsDialog::OnCommand(int command) {
     switch (command) {
+    case kPlayCommand: PlaySelected(); return true;
     case kDeleteCommand: DeleteSelected(); return true;
     case kCloseCommand: done(kDialogResultCancel); return true;
     default: return false;
@@ -100,6 +139,39 @@ void RecordingsDialog::DeleteSelected() {
         return;
     recordings_.Delete(item->data(Qt::UserRole).toInt());
     Rebuild();
+}
+
+void RecordingsDialog::PlaySelected() {
+    const QListWidgetItem* item = list_->currentItem();
+    const ScheduledRecording* entry =
+        item != nullptr && item->data(Qt::UserRole).isValid()
+            ? recordings_.Entries().Find(item->data(Qt::UserRole).toInt())
+            : nullptr;
+    if (entry == nullptr)
+        return;
+    if (entry->reminder || entry->file.empty()) {
+        // Planned, missed, or never opened: nothing was recorded.
+        ShowTextMessage(this, "msg_recording_no_file", kMessageStyleOk);
+        return;
+    }
+    chosen_ = Choice{std::filesystem::path(entry->file), ShownName(*entry),
+                     entry->state == ScheduleState::Running ? RecordingGrowth::Growing
+                                                            : RecordingGrowth::Finished};
+    done(kDialogResultOk);
+}
+
+void RecordingsDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        DispatchCommand(kDeleteCommand);
+        return;
+    }
+    DialogFrame::keyPressEvent(event);
+}
+
+void RecordingsDialog::showEvent(QShowEvent* event) {
+    DialogFrame::showEvent(event);
+    // Up and Down choose a recording, Enter plays it.
+    list_->setFocus(Qt::OtherFocusReason);
 }
 
 void RecordingsDialog::OnSize(int width, int height) {

@@ -21,6 +21,7 @@
 #include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/playback_control.h"
+#include "shell/recording_control.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
 #include "shell/track_language_chooser.h"
@@ -50,6 +51,10 @@ const QRect kAccountLabelUnits(6, 186, 150, 10);
 const QRect kAccountServerUnits(6, 198, 150, 12);
 const QRect kAccountUserUnits(6, 214, 73, 12);
 const QRect kAccountPasswordUnits(83, 214, 73, 12);
+const QRect kRecordMarginLabelUnits(6, 234, 110, 10);
+const QRect kRecordMarginFieldUnits(118, 232, 38, 12);
+const QRect kRecordAtOnceLabelUnits(6, 250, 110, 10);
+const QRect kRecordAtOnceFieldUnits(118, 248, 38, 12);
 
 }  // namespace
 
@@ -110,6 +115,16 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(accountServer_, kAccountServerId);
     SetControlId(accountUser_, kAccountUserId);
     SetControlId(accountPassword_, kAccountPasswordId);
+    recordMarginLabel_ = new QLabel(QStringLiteral("static_record_margin"), this);
+    recordMargin_ = new QSpinBox(this);
+    recordMargin_->setRange(0, RecordingControl::kMostMarginMinutes);
+    recordAtOnceLabel_ = new QLabel(QStringLiteral("static_record_at_once"), this);
+    recordAtOnce_ = new QSpinBox(this);
+    recordAtOnce_->setRange(1, RecordingControl::kMostAtOnceLimit);
+    SetControlId(recordMarginLabel_, kRecordMarginLabelId);
+    SetControlId(recordMargin_, kRecordMarginFieldId);
+    SetControlId(recordAtOnceLabel_, kRecordAtOnceLabelId);
+    SetControlId(recordAtOnce_, kRecordAtOnceFieldId);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -139,7 +154,11 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     FillTrackLanguageChooser(*subtitleLanguage_, GetStringSetting(kSubtitleLanguage, u""));
     // 7. The provider account.
     ShowAccount();
-    // 7. The soft keys.
+    // 8. Recordings.
+    recordMargin_->setValue(
+        GetIntSetting(kRecordMarginMinutes, RecordingControl::kDefaultMarginMinutes));
+    recordAtOnce_->setValue(GetIntSetting(kRecordMostAtOnce, RecordingControl::kDefaultMostAtOnce));
+    // 9. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -174,6 +193,8 @@ void SettingsDialog::Store() {
     SetIntSetting(kTimeshiftMinutes, timeshift_->value());
     SetStringSetting(kAudioLanguage, ChosenTrackLanguage(*audioLanguage_));
     SetStringSetting(kSubtitleLanguage, ChosenTrackLanguage(*subtitleLanguage_));
+    SetIntSetting(kRecordMarginMinutes, recordMargin_->value());
+    SetIntSetting(kRecordMostAtOnce, recordAtOnce_->value());
     sourceChanged_ = StoreAccount() || sourceChanged_;
 }
 
@@ -244,6 +265,12 @@ void SettingsDialog::OnSize(int width, int) {
     place(accountUser_, kAccountUserUnits);
     place(accountPassword_, kAccountPasswordUnits);
     for (QLineEdit* field : {accountServer_, accountUser_, accountPassword_})
+        field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
+    place(recordMarginLabel_, kRecordMarginLabelUnits);
+    place(recordMargin_, kRecordMarginFieldUnits);
+    place(recordAtOnceLabel_, kRecordAtOnceLabelUnits);
+    place(recordAtOnce_, kRecordAtOnceFieldUnits);
+    for (QSpinBox* field : {recordMargin_, recordAtOnce_})
         field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
     // The choosers keep the height they need for their font.
     for (QComboBox* chooser : {languages_, audioLanguage_, subtitleLanguage_})

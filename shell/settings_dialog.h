@@ -6,8 +6,9 @@
 // server, a playlist address or a playlist file; empty for the built-in
 // one) and the programme guide's addresses ("guide_sources": comma
 // separated, each may end with a signed offset in hours; empty for the
-// guides the playlist names), and the preferred languages of audio and
-// subtitle tracks (empty: automatic). A full-screen modal dialog with the soft keys OK (0xE790,
+// guides the playlist names), the preferred languages of audio and
+// subtitle tracks (empty: automatic), the provider account, and how
+// recordings run. A full-screen modal dialog with the soft keys OK (0xE790,
 // stores them and ends with 1) and Cancel (0xE791, stores nothing and ends with 2). Choosing a
 // language says at once that it takes effect at the next start; nothing is stored before OK. A
 // changed channel source runs the catalogue update, a changed guide line the guide update, once the
@@ -48,6 +49,10 @@ public:
     static constexpr int kAccountServerId = 1032;
     static constexpr int kAccountUserId = 1033;
     static constexpr int kAccountPasswordId = 1034;
+    static constexpr int kRecordMarginLabelId = 1035;
+    static constexpr int kRecordMarginFieldId = 1036;
+    static constexpr int kRecordAtOnceLabelId = 1037;
+    static constexpr int kRecordAtOnceFieldId = 1038;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -58,6 +63,11 @@ public:
     QLineEdit* SourceField() const { return source_; }
     QLineEdit* GuideField() const { return guide_; }
     QSpinBox* TimeshiftField() const { return timeshift_; }
+    // Recordings: minutes recorded on after a programme's end
+    // ("record_margin_minutes"), how many may run at once
+    // ("record_most_at_once").
+    QSpinBox* RecordMarginField() const { return recordMargin_; }
+    QSpinBox* RecordAtOnceField() const { return recordAtOnce_; }
     // The preferred track languages ("audio_language", "subtitle_language").
     QComboBox* AudioLanguageChooser() const { return audioLanguage_; }
     QComboBox* SubtitleLanguageChooser() const { return subtitleLanguage_; }
@@ -90,6 +100,10 @@ private:
     QLineEdit* guide_ = nullptr;
     QLabel* timeshiftLabel_ = nullptr;
     QSpinBox* timeshift_ = nullptr;
+    QLabel* recordMarginLabel_ = nullptr;
+    QSpinBox* recordMargin_ = nullptr;
+    QLabel* recordAtOnceLabel_ = nullptr;
+    QSpinBox* recordAtOnce_ = nullptr;
     QLabel* audioLanguageLabel_ = nullptr;
     QComboBox* audioLanguage_ = nullptr;
     QLabel* subtitleLanguageLabel_ = nullptr;

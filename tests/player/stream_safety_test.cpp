@@ -2,6 +2,7 @@
 // refers to, or hold it at "Connecting..." for ever; and what the player
 // does when part of it cannot start.
 
+#include <filesystem>
 #include <memory>
 
 #include <QDir>
@@ -22,6 +23,8 @@
 #include "player/video_widget.h"
 #include "player_test_support.h"
 #include "process_state.h"
+#include "record/recording_files.h"
+#include "scratch_folder.h"
 
 namespace lumora::test {
 namespace {
@@ -90,6 +93,40 @@ TEST_F(StreamSafetyTest, HlsSegmentPointingAtALocalFileIsNotPlayed) {
     EXPECT_EQ(host_->Video()->FramesRendered(), 0);
     EXPECT_FALSE(recorder_.Saw(u"Playing"));
     QFile::remove(playlist.fileName());
+}
+
+// A recording of the user's is the one local file the player opens, and
+// only once checked against the recordings folder; one still being written
+// plays too.
+TEST_F(StreamSafetyTest, OnlyACheckedRecordingPlaysAsALocalFile) {
+    const ScratchFolder home;
+    const std::filesystem::path folder = home.Path("Lumora");
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path source =
+        QFile::encodeName(StreamFolder() + "/stream.ts").toStdString();
+    std::filesystem::copy_file(source, folder / "Eins \u2013 Tagesschau.ts");
+    std::filesystem::copy_file(source, home.Path("elsewhere.ts"));
+    const struct {
+        std::filesystem::path file;
+        RecordingGrowth growth;
+        bool plays;
+    } rows[] = {
+        {folder / "Eins \u2013 Tagesschau.ts", RecordingGrowth::Finished, true},
+        {folder / "Eins \u2013 Tagesschau.ts", RecordingGrowth::Growing, true},
+        {home.Path("elsewhere.ts"), RecordingGrowth::Finished, false},
+    };
+    MakeHost();
+    for (const auto& row : rows) {
+        recorder_.reports.clear();
+        host_->PlayRecording(CheckRecordingToPlay(row.file, folder), row.growth);
+        if (row.plays) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return recorder_.Saw(u"Playing"); }, kWaitMs))
+                << row.file;
+        } else {
+            ASSERT_TRUE(WaitForFailure());
+            EXPECT_EQ(host_->Failure(), PlaybackEnd::CannotPlay);
+        }
+    }
 }
 
 class SilentServerTest : public StreamSafetyTest,

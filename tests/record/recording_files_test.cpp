@@ -91,6 +91,59 @@ TEST(IsRecordingIn, OnlyRecordingFilesRightInTheFolder) {
         EXPECT_EQ(IsRecordingIn(row.file, folder), row.recording) << row.file;
 }
 
+TEST(CheckRecordingToPlay, OnlyRegularRecordingFilesRightInTheFolderWithLinksResolved) {
+    test::ScratchFolder scratch;
+    const std::filesystem::path folder = scratch.Path("Videos/Lumora");
+    std::filesystem::create_directories(folder / "sub");
+    std::filesystem::create_directories(folder / "folder.ts");
+    const std::filesystem::path recording =
+        folder / "Eins \u2013 Tagesschau \u2013 2026-12-09 20-00.ts";
+    std::ofstream(recording) << "recorded";
+    std::ofstream(folder / "sub/Nested.ts") << "recorded";
+    std::ofstream(folder / "notes.txt") << "text";
+    std::ofstream(scratch.Path("secret.ts")) << "not a recording";
+    std::filesystem::create_symlink(scratch.Path("secret.ts"), folder / "escape.ts");
+    std::filesystem::create_symlink(recording, folder / "alias.ts");
+    std::filesystem::create_symlink(scratch.Path("Videos"), folder / "up");
+    using Check = RecordingFileCheck;
+    const struct {
+        std::filesystem::path file;
+        Check check;
+        std::filesystem::path opened;  // what the player is given
+    } rows[] = {
+        {recording, Check::Playable, recording},
+        {folder / "sub/../Eins \u2013 Tagesschau \u2013 2026-12-09 20-00.ts", Check::Playable,
+         recording},
+        {folder / "alias.ts", Check::Playable, recording},  // a link that stays inside
+        {folder / "../../secret.ts", Check::OutsideFolder, {}},
+        {folder / "escape.ts", Check::OutsideFolder, {}},  // a link to a file elsewhere
+        {folder / "up/Lumora/../../secret.ts", Check::OutsideFolder, {}},
+        {folder / "sub/Nested.ts", Check::OutsideFolder, {}},
+        {scratch.Path("secret.ts"), Check::OutsideFolder, {}},
+        {"/etc/passwd", Check::OutsideFolder, {}},
+        {folder / "notes.txt", Check::NotARecording, {}},
+        {folder / "folder.ts", Check::NotAFile, {}},
+        {folder / "gone.ts", Check::Missing, {}},
+        {"", Check::Missing, {}},
+    };
+    for (const auto& row : rows) {
+        const RecordingToPlay checked = CheckRecordingToPlay(row.file, folder);
+        EXPECT_EQ(checked.Check(), row.check) << row.file;
+        const std::filesystem::path opened =
+            row.opened.empty() ? row.opened : std::filesystem::canonical(row.opened);
+        EXPECT_EQ(checked.File(), opened) << row.file;
+    }
+}
+
+TEST(CheckRecordingToPlay, NothingPlaysWhenTheFolderIsNotThere) {
+    test::ScratchFolder scratch;
+    std::ofstream(scratch.Path("One.ts")) << "recorded";
+    EXPECT_EQ(CheckRecordingToPlay(scratch.Path("One.ts"), scratch.Path("Videos/Lumora")).Check(),
+              RecordingFileCheck::Missing);
+    EXPECT_EQ(CheckRecordingToPlay(scratch.Path("One.ts"), "").Check(),
+              RecordingFileCheck::Missing);
+}
+
 TEST(RecordingsFolder, IsTheVideosFolderOrVideosInTheHomeFolder) {
     const struct {
         std::string videos;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+#include <utility>
+
 #include "document/doc_node.h"
 #include "record/recording_schedule.h"
 #include "scratch_folder.h"
@@ -22,6 +26,12 @@ ScheduledRecording Programme(std::string title, std::int64_t start, std::int64_t
     entry.start = start;
     entry.stop = stop;
     return entry;
+}
+
+RecordingOutcome Completed() {
+    RecordingOutcome outcome;
+    outcome.status = RecordingStatus::Completed;
+    return outcome;
 }
 
 TEST(RecordingSchedule, SurvivesARestartWithEveryField) {
@@ -65,6 +75,54 @@ TEST(RecordingSchedule, SurvivesARestartWithEveryField) {
     EXPECT_GT(*next, *film);
 }
 
+TEST(RecordingSchedule, KeepsWhereTheStreamWasLostAndForHowLongInWholeSeconds) {
+    test::ScratchFolder scratch;
+    RecordingSchedule schedule;
+    const auto news = *schedule.Add(Programme("Tagesschau", kEight, kEight + 900));
+    RecordingOutcome outcome = Completed();
+    outcome.gaps = {{754.6, 31.4}, {1800, 0.2}, {-1, std::nan("")}};
+    for (int i = 0; i < 30; ++i)
+        outcome.gaps.push_back({2000.0 + i, 5});
+    schedule.MarkEnded(news, outcome);
+    ASSERT_TRUE(schedule.Save(scratch.File("Recordings.lmrc")));
+    RecordingSchedule again;
+    ASSERT_TRUE(again.Load(scratch.File("Recordings.lmrc")));
+    const ScheduledRecording& read = again.Entries()[0];
+    EXPECT_EQ(read.gaps, 33);
+    ASSERT_EQ(read.gapLog.size(), RecordingSchedule::kMaxGapLog);
+    const std::pair<double, double> first[] = {{754, 31}, {1800, 1}, {0, 1}, {2000, 5}};
+    for (std::size_t i = 0; i < std::size(first); ++i) {
+        EXPECT_EQ(read.gapLog[i].atSeconds, first[i].first) << i;
+        EXPECT_EQ(read.gapLog[i].lengthSeconds, first[i].second) << i;
+    }
+}
+
+TEST(RecordingSchedule, AGapLogReadsUpToItsFirstUnreadableGap) {
+    test::ScratchFolder scratch;
+    const struct {
+        std::string text;
+        std::size_t gaps;
+    } rows[] = {
+        {"10+5 20+6", 2}, {"10+5 x+6 30+7", 1}, {"10+5  20+6", 1}, {"-1+5", 0},
+        {"10", 0},        {"10+", 0},           {"+5", 0},         {"", 0},
+    };
+    DocNode root("rec");
+    int id = 1;
+    for (const auto& row : rows) {
+        DocNode* entry = root.AddChild(std::to_string(id++));
+        entry->SetString("b", std::to_string(kEight));
+        entry->SetString("e", std::to_string(kEight + 60));
+        entry->SetString("st", "done");
+        entry->SetString("gl", row.text);
+    }
+    ASSERT_TRUE(root.SaveToFile(scratch.File("Recordings.lmrc")));
+    RecordingSchedule schedule;
+    ASSERT_TRUE(schedule.Load(scratch.File("Recordings.lmrc")));
+    ASSERT_EQ(schedule.Entries().size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(schedule.Entries()[i].gapLog.size(), rows[i].gaps) << rows[i].text;
+}
+
 TEST(RecordingSchedule, ARestartSettlesWhatRanOrWasDueMeanwhile) {
     RecordingSchedule schedule;
     const auto running = *schedule.Add(Programme("running", kEight - 600, kEight + 600));
@@ -85,12 +143,6 @@ TEST(RecordingSchedule, ARestartSettlesWhatRanOrWasDueMeanwhile) {
     EXPECT_TRUE(schedule.Remove(later));
     EXPECT_FALSE(schedule.Remove(later));
     EXPECT_EQ(schedule.Find(later), nullptr);
-}
-
-RecordingOutcome Completed() {
-    RecordingOutcome outcome;
-    outcome.status = RecordingStatus::Completed;
-    return outcome;
 }
 
 TEST(RecordingSchedule, RemindersAreKeptBesideRecordingsAndDueApart) {

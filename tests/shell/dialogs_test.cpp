@@ -4,8 +4,10 @@
 // splash and the About dialog, with pictures of each at two resolutions.
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSpinBox>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -59,35 +62,7 @@ namespace {
 
 using test::FakeOutput;
 using test::TestChannel;
-
-// Acts on the modal dialog of type Dialog as soon as it is up, inside its
-// own event loop. A dialog still open after a few seconds is ended with 99,
-// so a failing test never hangs.
-template <typename Dialog>
-void WhenModal(std::function<void(Dialog&)> action) {
-    auto* timer = new QTimer(QCoreApplication::instance());
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            if ((*waited += 10) > 5000) {
-                timer->deleteLater();
-                timer->stop();
-            }
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        dialog->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
-        action(*dialog);
-        QTimer::singleShot(5000, dialog, [dialog] {
-            if (dialog->isVisible())
-                dialog->done(99);
-        });
-    });
-    timer->start(10);
-}
+using test::WhenModal;
 
 // Shows a dialog as the program does and lets it lay itself out.
 void Show(QWidget& dialog) {
@@ -780,6 +755,36 @@ TEST_F(DialogsTest, AnAccountsPasswordIsKeptForTheUserAloneAndNeverInTheSettings
     }
     EXPECT_TRUE(LoadAccountSecret(folder).empty());
     EXPECT_FALSE(CurrentAccount(FromUtf8(folder)));
+}
+
+TEST_F(DialogsTest, TheRecordingLinesShowTheirSettingsWithinTheirLimitsAndStoreThem) {
+    const struct {
+        std::optional<int> margin, atOnce;  // stored; nothing: never set
+        int shownMargin, shownAtOnce;
+    } rows[] = {
+        {std::nullopt, std::nullopt, 5, 2},
+        {10, 3, 10, 3},
+        {500, 0, 120, 1},
+        {-4, 99, 0, 8},
+    };
+    for (const auto& row : rows) {
+        if (row.margin)
+            SetIntSetting(kRecordMarginMinutes, *row.margin);
+        if (row.atOnce)
+            SetIntSetting(kRecordMostAtOnce, *row.atOnce);
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        EXPECT_EQ(dialog.RecordMarginField()->value(), row.shownMargin);
+        EXPECT_EQ(dialog.RecordAtOnceField()->value(), row.shownAtOnce);
+        // Changed with the keyboard, stored by OK.
+        dialog.RecordMarginField()->setFocus();
+        QTest::keyClick(dialog.RecordMarginField(), Qt::Key_Up);
+        dialog.RecordAtOnceField()->setFocus();
+        QTest::keyClick(dialog.RecordAtOnceField(), Qt::Key_Down);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_EQ(GetIntSetting(kRecordMarginMinutes, -1), std::min(row.shownMargin + 1, 120));
+        EXPECT_EQ(GetIntSetting(kRecordMostAtOnce, -1), std::max(row.shownAtOnce - 1, 1));
+    }
 }
 
 TEST_F(DialogsTest, UnknownStoredLanguageOrNoPackKeepsTheStoredCode) {

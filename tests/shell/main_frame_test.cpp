@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
@@ -66,6 +68,7 @@
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
 #include "shell/recording_control.h"
+#include "shell/recordings_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 #include "shell/soft_key_bar.h"
@@ -459,6 +462,87 @@ TEST_F(MainFrameTest, ProgrammesAreScheduledRecordedWhenDueAndKeptOverARestart) 
     EXPECT_EQ(schedule->Entries().size(), 3u);
     EXPECT_EQ(state("Now").state, ScheduleState::Done);
     EXPECT_EQ(state("Later").state, ScheduleState::Scheduled);
+}
+
+TEST_F(MainFrameTest, ARecordingChosenInTheRecordingsListPlaysOnlyFromTheRecordingsFolder) {
+    const ScratchHome home;
+    test::RecordedMessages messages;
+    const std::filesystem::path folder = home.Path("Filme/Lumora");
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path inside = folder / "Eins \u2013 Tagesschau.ts";
+    const std::filesystem::path outside = home.Path("thesis.ts");
+    std::ofstream(inside) << "recorded";
+    std::ofstream(outside) << "not a recording";
+    RecordingSchedule schedule;
+    const std::int64_t now = ProgrammeGuide::Now();
+    auto add = [&](const char* title, const std::filesystem::path& file) {
+        ScheduledRecording entry;
+        entry.channelId = "de_one";
+        entry.channelName = "Eins";
+        entry.title = title;
+        entry.start = now - 3600;
+        entry.stop = now + (file.empty() ? 3600 : -600);
+        const std::int32_t id = *schedule.Add(entry);
+        if (!file.empty()) {
+            schedule.MarkRunning(id, file.string());
+            RecordingOutcome outcome;
+            outcome.status = RecordingStatus::Completed;
+            outcome.bytes = 8;
+            schedule.MarkEnded(id, outcome);
+        }
+    };
+    add("Tagesschau", inside);
+    add("Elsewhere", outside);
+    add("Later", {});
+    ASSERT_TRUE(QDir().mkpath(folders_.UserFolder()));
+    ASSERT_TRUE(schedule.Save(
+        (folders_.UserFolder() + QStringLiteral("/Recordings.lmrc")).toStdU16String()));
+    MainFrame& frame = MakeFrame(TwoChannels());
+    PlayerView& view = frame.View();
+
+    const struct {
+        QString title;
+        bool plays;
+        QString status;   // the status line after the choice, when refused
+        QString message;  // the message box the list shows instead, if any
+    } rows[] = {
+        {QStringLiteral("Tagesschau"), true, QString(), QString()},
+        {QStringLiteral("Elsewhere"), false, Text("str_recording_refused"), QString()},
+        {QStringLiteral("Later"), false, QString(), Text("msg_recording_no_file")},
+    };
+    for (const auto& row : rows) {
+        messages.texts.clear();
+        player_->recordings.clear();
+        test::WhenModal<RecordingsDialog>([&](RecordingsDialog& dialog) {
+            QListWidget& list = dialog.List();
+            for (int i = 0; i < list.count(); ++i) {
+                if (list.item(i)->text().startsWith(row.title + QLatin1Char('\n')))
+                    list.setCurrentRow(i);
+            }
+            // Enter on the row plays it; a list still open is closed.
+            QTest::keyClick(&list, Qt::Key_Return);
+            if (dialog.isVisible())
+                dialog.DispatchCommand(RecordingsDialog::kCloseCommand);
+        });
+        frame.OnCommand(ID_RECORDINGS);
+        const std::string title = row.title.toStdString();
+        EXPECT_EQ(messages.texts, row.message.isEmpty() ? QStringList() : QStringList{row.message})
+            << title;
+        if (row.plays) {
+            ASSERT_EQ(player_->recordings.size(), 1u) << title;
+            EXPECT_EQ(player_->recordings[0].first, std::filesystem::canonical(inside));
+            EXPECT_EQ(player_->recordings[0].second, RecordingGrowth::Finished);
+            EXPECT_EQ(view.TitleBar()->channelName(), QStringLiteral("Eins \u2013 Tagesschau"));
+            EXPECT_TRUE(view.Playing());
+            EXPECT_EQ(view.ShownChannel(), nullptr);
+        } else {
+            EXPECT_TRUE(player_->recordings.empty()) << title;
+        }
+        if (!row.status.isEmpty()) {
+            EXPECT_EQ(view.StatusText(), row.status) << title;
+            EXPECT_FALSE(view.Playing()) << title;
+        }
+    }
 }
 
 TEST_F(MainFrameTest, StatusFromAnotherThreadArrivesOnTheUiThread) {
@@ -1367,6 +1451,65 @@ TEST_F(GuideGridTest, TheProgrammePageShowsWhatTheGuideKnows) {
     page.show();
     QApplication::processEvents();
     test::SaveScreenshot(page, QStringLiteral("dialog_programme_details"));
+}
+
+TEST_F(GuideGridTest, TheProgrammePageRecordsAndRemindsThroughTheRecordings) {
+    const ScratchHome home;
+    test::RecordedMessages messages;
+    MakeFrame(TwoChannels());
+    const Channel& channel = *FindChannel("de_one");
+    const std::int64_t now = ProgrammeGuide::Now();
+    using Page = ProgrammeDetailsDialog;
+    const struct {
+        const char* title;
+        std::int64_t start, stop;
+        int command;
+        const char* message;  // nothing: the command is not offered
+        bool added;           // a new entry, of this kind and state
+        bool reminder;
+        ScheduleState state;
+    } rows[] = {
+        {"Later", now + 3600, now + 7200, Page::kRecordCommand, "msg_recording_scheduled", true,
+         false, ScheduleState::Scheduled},
+        {"Later", now + 3600, now + 7200, Page::kRemindCommand, "msg_reminder_set", true, true,
+         ScheduleState::Scheduled},
+        {"Later",
+         now + 3600,
+         now + 7200,
+         Page::kRecordCommand,
+         "msg_recording_already",
+         false,
+         false,
+         {}},
+        {"Now", now - 60, now + 600, Page::kRecordCommand, "msg_recording_started", true, false,
+         ScheduleState::Running},
+        {"Now", now - 60, now + 600, Page::kRemindCommand, nullptr, false, false, {}},
+        {"Past", now - 3600, now - 600, Page::kRecordCommand, nullptr, false, false, {}},
+    };
+    const RecordingSchedule& schedule = TheRecordings()->Entries();
+    for (const auto& row : rows) {
+        messages.texts.clear();
+        const std::size_t before = schedule.Entries().size();
+        ProgrammeDetails details;
+        details.summary = {1, row.start, row.stop, row.title};
+        Page page(nullptr, channel, details);
+        if (row.command == Page::kRecordCommand) {
+            QTest::keyClick(&page, Qt::Key_R);
+        } else {
+            // Through the right soft key's menu, as the keyboard reaches it.
+            emit page.Menu().aboutToShow();
+            page.Menu().actions()[1]->trigger();
+        }
+        const QString message = row.message != nullptr ? Text(row.message) : QString();
+        EXPECT_EQ(messages.texts.value(0), message) << row.title;
+        EXPECT_EQ(schedule.Entries().size(), before + (row.added ? 1 : 0)) << row.title;
+        if (!row.added)
+            continue;
+        const ScheduledRecording& last = schedule.Entries().back();
+        EXPECT_EQ(last.title, row.title);
+        EXPECT_EQ(last.reminder, row.reminder) << row.title;
+        EXPECT_EQ(last.state, row.state) << row.title;
+    }
 }
 
 }  // namespace

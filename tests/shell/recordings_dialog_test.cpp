@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,53 @@ TEST_F(RecordingsDialogTest, ListsNewestFirstAndDeletesAfterAskingFirst) {
     RecordingSchedule saved;
     ASSERT_TRUE(saved.Load(path_.toStdU16String()));
     EXPECT_TRUE(saved.Entries().empty());
+}
+
+TEST_F(RecordingsDialogTest, RowsTellWhereTheStreamWasLostAndWhatWasMissedMeanwhile) {
+    const std::int64_t past = kEight;
+    RecordingSchedule schedule;
+    ScheduledRecording entry;
+    entry.channelId = "de_one";
+    entry.channelName = "Eins";
+    entry.start = past;
+    entry.stop = past + 3600;
+    const struct {
+        const char* title;
+        int gaps;  // the recording ran with this many gaps; -1: it never ran
+        QString shown;
+    } rows[] = {
+        {"Reconnected", 2, QStringLiteral("gaps: 2 (at 12:34 for 31 s; at 30:00 for 12 s)")},
+        {"Many", 25, QStringLiteral("gaps: 25 (at 00:00 for 1 s; at 00:01 for 1 s;")},
+        {"Clean", 0, Text("str_rec_done")},
+        {"Passed meanwhile", -1, Text("str_rec_missed")},
+    };
+    for (const auto& row : rows) {
+        entry.title = row.title;
+        const std::int32_t id = *schedule.Add(entry);
+        if (row.gaps < 0)
+            continue;
+        schedule.MarkRunning(id, (folder_ / "x.ts").string());
+        RecordingOutcome outcome;
+        outcome.status = RecordingStatus::Completed;
+        if (row.gaps == 2)
+            outcome.gaps = {{754, 31}, {1800, 12}};
+        for (int i = 0; row.gaps > 2 && i < row.gaps; ++i)
+            outcome.gaps.push_back({double(i), 1});
+        schedule.MarkEnded(id, outcome);
+    }
+    ASSERT_TRUE(schedule.Save(path_.toStdU16String()));
+    // Lumora starts again long after: what was due meanwhile was missed.
+    RecordingControl recordings(path_);
+    RecordingsDialog dialog(nullptr, recordings);
+    QListWidget& list = dialog.List();
+    ASSERT_EQ(list.count(), int(std::size(rows)));
+    for (const auto& row : rows) {
+        const QList<QListWidgetItem*> found =
+            list.findItems(QString::fromUtf8(row.title) + QLatin1Char('\n'), Qt::MatchStartsWith);
+        ASSERT_EQ(found.size(), 1) << row.title;
+        EXPECT_TRUE(found[0]->text().contains(row.shown)) << found[0]->text().toStdString();
+        EXPECT_EQ(found[0]->text().contains(QStringLiteral("gaps:")), row.gaps > 0) << row.title;
+    }
 }
 
 TEST_F(RecordingsDialogTest, DeleteNeverRemovesAFileOutsideTheRecordingsFolder) {

@@ -142,6 +142,12 @@ void FakeOutput::Play(const std::u16string& url) {
     calls.push_back("play");
 }
 
+void FakeOutput::PlayRecording(const RecordingToPlay& recording, RecordingGrowth growth) {
+    if (recording.Playable())
+        recordings.emplace_back(recording.File(), growth);
+    calls.push_back("recording");
+}
+
 void FakeOutput::Stop() {
     calls.push_back("stop");
 }

@@ -3,14 +3,20 @@
 // Helpers of the shell's widget tests: the application object, isolated user
 // folders, small catalogues, a fake player and recorded message boxes.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QByteArray>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include "catalogue/catchup_attributes.h"
 #include "player/media_output.h"
@@ -74,6 +80,8 @@ public:
     FakeOutput(QWidget* parent, const QRect& rect);
     ~FakeOutput() override;
     void Play(const std::u16string& url) override;
+    // Joins "recording" to the calls and the file to `recordings`.
+    void PlayRecording(const RecordingToPlay& recording, RecordingGrowth growth) override;
     void Stop() override;
     void SetVolume(int volume) override;
     void ToggleFullScreen() override;
@@ -104,6 +112,7 @@ public:
     std::vector<TrackPreference> preferences;
 
     std::vector<std::u16string> played;
+    std::vector<std::pair<std::filesystem::path, RecordingGrowth>> recordings;
     PlaybackPosition position;
     int timeshiftSeconds = 0;
     // Every call in order: "play", "stop", "volume".
@@ -114,6 +123,35 @@ private:
     QWidget* parent_;
     bool fullScreen_ = false;
 };
+
+// Acts on the modal dialog of type Dialog as soon as it is up, inside its
+// own event loop. A dialog still open after a few seconds is ended with 99,
+// so a failing test never hangs.
+template <typename Dialog>
+void WhenModal(std::function<void(Dialog&)> action) {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            if ((*waited += 10) > 5000) {
+                timer->deleteLater();
+                timer->stop();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        action(*dialog);
+        QTimer::singleShot(5000, dialog, [dialog] {
+            if (dialog->isVisible())
+                dialog->done(99);
+        });
+    });
+    timer->start(10);
+}
 
 // Replaces the message boxes with a recorder for the object's life.
 class RecordedMessages {
