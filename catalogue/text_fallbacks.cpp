@@ -122,6 +122,7 @@ const FallbackTable& Table() {
          u"The provider refused the user name or password. The channel list stays as it was."},
         {"msg_account_expired",
          u"The provider account has expired or is disabled. The channel list stays as it was."},
+        {"str_video", u"Video"},
     };
     return table;
 }

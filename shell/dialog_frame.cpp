@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 #include "shell/commands.h"
 #include "shell/main_frame.h"
 #include "shell/soft_key_bar.h"
@@ -156,6 +157,7 @@ void DialogFrame::resizeEvent(QResizeEvent* event) {
 void DialogFrame::showEvent(QShowEvent* event) {
     if (!placed_)
         PlaceWindow();
+    NameScrollAreasByTheirWindow(this);
     QDialog::showEvent(event);
 }
 

@@ -110,6 +110,14 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(accountServer_, kAccountServerId);
     SetControlId(accountUser_, kAccountUserId);
     SetControlId(accountPassword_, kAccountPasswordId);
+    // Screen readers name each control by its label.
+    languageLabel_->setBuddy(languages_);
+    sourceLabel_->setBuddy(source_);
+    guideLabel_->setBuddy(guide_);
+    timeshiftLabel_->setBuddy(timeshift_);
+    audioLanguageLabel_->setBuddy(audioLanguage_);
+    subtitleLanguageLabel_->setBuddy(subtitleLanguage_);
+    accountLabel_->setBuddy(accountServer_);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -182,6 +190,8 @@ void SettingsDialog::ShowAccount() {
     accountServer_->setPlaceholderText(QStringLiteral("http://server:8080"));
     accountUser_->setText(QString::fromStdU16String(GetStringSetting(kAccountUser, u"")));
     accountUser_->setPlaceholderText(Text("str_account_user"));
+    accountUser_->setAccessibleName(Text("str_account_user"));
+    accountPassword_->setAccessibleName(Text("str_account_password"));
     // The password is never shown; the field says whether one is kept.
     const bool kept = !LoadAccountSecret(UserDataFolder().toStdString()).empty();
     accountPassword_->setPlaceholderText(
