@@ -9,6 +9,7 @@
 #include "resources/resources.h"
 #include "shell/accessible_widgets.h"
 #include "shell/commands.h"
+#include "shell/focus_outline.h"
 #include "shell/main_frame.h"
 #include "shell/soft_key_bar.h"
 
@@ -158,6 +159,7 @@ void DialogFrame::showEvent(QShowEvent* event) {
     if (!placed_)
         PlaceWindow();
     NameScrollAreasByTheirWindow(this);
+    OutlineFramelessAreas(this);
     QDialog::showEvent(event);
 }
 

@@ -4,6 +4,8 @@
 // change events only to a platform with an accessibility bridge, so that
 // they are announced is the AT-SPI script test's part.)
 
+#include <functional>
+#include <set>
 #include <vector>
 
 #include <QAccessible>
@@ -26,14 +28,20 @@
 #include "shell/channel_list_view.h"
 #include "shell/channel_title_bar.h"
 #include "shell/control_bar.h"
+#include "shell/first_run_dialog.h"
+#include "shell/guide_grid_dialog.h"
 #include "shell/guide_grid_view.h"
 #include "shell/image_button.h"
 #include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/player_view.h"
 #include "shell/position_bar.h"
+#include "shell/programme_details_dialog.h"
+#include "shell/recording_control.h"
+#include "shell/recordings_dialog.h"
 #include "shell/settings_dialog.h"
 #include "shell/soft_key_bar.h"
+#include "shell/update_dialog.h"
 #include "shell/volume_slider.h"
 #include "shell_test_support.h"
 
@@ -279,6 +287,92 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfTheMainWindowWithAVisibleF
     QSignalSpy played(&bar, &ControlBar::playClicked);
     QTest::keyClick(bar.playButton(), Qt::Key_Space);
     EXPECT_EQ(played.count(), 1);
+}
+
+// The controls of a window that Tab should reach: in view, enabled, taking
+// the keyboard from Tab.
+std::vector<QWidget*> TabControls(QWidget& window) {
+    std::vector<QWidget*> controls;
+    for (QWidget* child : window.findChildren<QWidget*>())
+        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus) &&
+            child->focusProxy() == nullptr)
+            controls.push_back(child);
+    return controls;
+}
+
+// Named itself, or by a label (a chooser's name is its value on Linux).
+bool Named(QWidget* control) {
+    QAccessibleInterface* iface = Accessible(control);
+    return iface != nullptr &&
+           (!iface->relations(QAccessible::Label).isEmpty() ||
+            (iface->role() != QAccessible::ComboBox && !iface->text(QAccessible::Name).isEmpty()));
+}
+
+TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVisibleFocus) {
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ASSERT_NE(TheCatalogue(), nullptr);
+    RecordingControl recordings(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
+    ProgrammeDetails details;
+    details.summary = {1, ProgrammeGuide::Now() - 60, ProgrammeGuide::Now() + 60, "News"};
+    details.description = std::string(2000, 'x');  // long enough to scroll
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<QDialog>()> make;
+    };
+    const std::vector<Case> cases = {
+        {"settings", [] { return std::make_unique<SettingsDialog>(nullptr); }},
+        {"first run", [] { return std::make_unique<FirstRunDialog>(nullptr); }},
+        {"about", [] { return std::make_unique<AboutDialog>(nullptr); }},
+        {"update", [] { return std::make_unique<UpdateDialog>(nullptr, nullptr); }},
+        {"channel list", [] { return std::make_unique<ChannelListDialog>(nullptr); }},
+        {"guide grid",
+         [] {
+             return std::make_unique<GuideGridDialog>(
+                 nullptr, std::vector<Channel*>{TheCatalogue()->FindChannel("fr_two")}, nullptr);
+         }},
+        {"recordings",
+         [&recordings] { return std::make_unique<RecordingsDialog>(nullptr, recordings); }},
+        {"programme page",
+         [&details] {
+             return std::make_unique<ProgrammeDetailsDialog>(
+                 nullptr, *TheCatalogue()->FindChannel("de_one"), details, false);
+         }},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QDialog> dialog = row.make();
+        dialog->show();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        EXPECT_FALSE(Accessible(dialog.get())->text(QAccessible::Name).isEmpty());
+        const std::vector<QWidget*> controls = TabControls(*dialog);
+        // Tab, then Shift+Tab, each all the way round.
+        std::set<QWidget*> forward, backward;
+        for (std::size_t i = 0; i <= controls.size(); ++i) {
+            if (QWidget* focused = QApplication::focusWidget()) {
+                forward.insert(focused);
+                QTest::keyClick(focused, Qt::Key_Tab);
+            }
+        }
+        for (std::size_t i = 0; i <= controls.size(); ++i) {
+            if (QWidget* focused = QApplication::focusWidget()) {
+                backward.insert(focused);
+                QTest::keyClick(focused, Qt::Key_Backtab);
+            }
+        }
+        for (QWidget* control : controls) {
+            const std::string name =
+                control->metaObject()->className() + (" " + control->objectName().toStdString());
+            EXPECT_TRUE(forward.count(control) && backward.count(control)) << name;
+            EXPECT_TRUE(Named(control)) << name;
+            // The focus shows: the control looks different with it.
+            control->setFocus(Qt::TabFocusReason);
+            const QImage focused = control->grab().toImage();
+            control->clearFocus();
+            EXPECT_NE(focused, control->grab().toImage()) << name;
+        }
+        dialog->hide();
+    }
 }
 
 }  // namespace
