@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -21,11 +23,13 @@
 #include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
 #include "process_state.h"
+#include "resources/resources.h"
 #include "shell/about_dialog.h"
 #include "shell/accessible_widgets.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_view.h"
+#include "shell/channel_row_delegate.h"
 #include "shell/channel_title_bar.h"
 #include "shell/control_bar.h"
 #include "shell/first_run_dialog.h"
@@ -372,6 +376,50 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVis
             EXPECT_NE(focused, control->grab().toImage()) << name;
         }
         dialog->hide();
+    }
+}
+
+// At 200 % the interface keeps its logical sizes on a screen half as large
+// in logical pixels: 480 x 800 and 1280 x 720 become 240 x 400 and
+// 640 x 360. The main window's and the channel list's texts fit there.
+TEST_F(AccessibleWidgetsTest, AtTwiceTheScaleTheTextsFitTheirPlaces) {
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ASSERT_NE(TheCatalogue(), nullptr);
+    ASSERT_TRUE(BoldFont().has_value());
+    const QFontMetrics bold(*BoldFont());
+    const QFontMetrics small(*SmallBoldFont());
+    auto keysFit = [&bold](SoftKeyBar& keys) {
+        for (SoftKey key : {SoftKey::Left, SoftKey::Right}) {
+            EXPECT_LE(bold.horizontalAdvance(keys.KeyText(key)), keys.KeyRect(key).width())
+                << keys.KeyText(key).toStdString();
+            EXPECT_GE(keys.KeyRect(key).height(), bold.height());
+        }
+    };
+    for (const QSize size : {QSize(240, 400), QSize(640, 360)}) {
+        SCOPED_TRACE(size.width());
+        MainFrame& frame = MakeFrame();
+        frame.resize(size);
+        frame.show();
+        keysFit(frame.SoftKeys());
+        ChannelTitleBar& title = *frame.findChild<ChannelTitleBar*>();
+        // Each of the strip's two lines holds its glyphs (leading aside).
+        EXPECT_GE(title.height() / 2, small.ascent() + small.descent() - 1);
+
+        ChannelListDialog list(nullptr);
+        list.resize(size);
+        list.show();
+        keysFit(*list.SoftKeys());
+        EXPECT_GE(ChannelRowDelegate::RowHeight(), bold.height() + small.height());
+        for (QComboBox* chooser : {list.CountryChooser(), list.CategoryChooser()}) {
+            // The chooser keeps the bar's height; its text fits inside.
+            EXPECT_GE(chooser->height(), chooser->fontMetrics().height());
+            EXPECT_LE(chooser->geometry().right(), size.width());
+        }
+        for (QLabel* label : list.findChildren<QLabel*>())
+            if (label->isVisible())
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                    << label->text().toStdString();
+        frame_.reset();
     }
 }
 
