@@ -131,6 +131,7 @@ const FallbackTable& Table() {
         {"static_record_at_once", u"Recordings at the same time"},
         {"str_rec_gaps", u"gaps: %d"},
         {"str_rec_gap", u"at %s for %d s"},
+        {"str_video", u"Video"},
     };
     return table;
 }

@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <vector>
 
+#include <QAbstractScrollArea>
 #include <QAccessibleWidget>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 
+#include "player/video_widget.h"
 #include "shell/channel_tab_strip.h"
 #include "shell/channel_title_bar.h"
+#include "shell/localise.h"
+#include "shell/main_frame.h"
+#include "shell/player_view.h"
 #include "shell/position_bar.h"
 #include "shell/soft_key_bar.h"
 #include "shell/volume_slider.h"
@@ -212,6 +218,11 @@ public:
         return text == QAccessible::Name ? Strip()->Caption(Tab(part)) : QString();
     }
     QAccessible::Role PartRole(int) const override { return QAccessible::PageTab; }
+    // The strip itself is named by its window.
+    QString text(QAccessible::Text text) const override {
+        const QString own = PaintedPartsInterface::text(text);
+        return own.isEmpty() && text == QAccessible::Name ? widget()->window()->windowTitle() : own;
+    }
     QRect PartRect(int part) const override { return Strip()->TabRect(Tab(part)); }
     QAccessible::State PartState(int part) const override {
         QAccessible::State state;
@@ -291,7 +302,53 @@ private:
     PositionBar* Bar() const { return static_cast<PositionBar*>(widget()); }
 };
 
+// The main window is a window (a plain widget would be a filler).
+class MainWindowInterface final : public QAccessibleWidget {
+public:
+    explicit MainWindowInterface(MainFrame* frame)
+        : QAccessibleWidget(frame, QAccessible::Window) {}
+};
+
+// The playing screen has the keyboard in the main window: it is named by
+// the channel, and the status line describes it, so that a screen reader
+// says what plays when the window opens and whenever the keyboard comes back.
+class PlayerViewInterface final : public QAccessibleWidget {
+public:
+    explicit PlayerViewInterface(PlayerView* view) : QAccessibleWidget(view, QAccessible::Pane) {}
+
+    QString text(QAccessible::Text text) const override {
+        const QString own = QAccessibleWidget::text(text);
+        const ChannelTitleBar* bar = static_cast<PlayerView*>(widget())->TitleBar();
+        if (!own.isEmpty() || bar == nullptr)
+            return own;
+        QAccessibleInterface* strip =
+            QAccessible::queryAccessibleInterface(const_cast<ChannelTitleBar*>(bar));
+        if (text == QAccessible::Name)
+            return strip->child(ChannelTitleBar::kNamePart)->text(QAccessible::Name);
+        if (text == QAccessible::Description)
+            return strip->child(ChannelTitleBar::kStatusPart)->text(QAccessible::Name);
+        return own;
+    }
+};
+
+// The picture: it takes the keyboard when clicked.
+class VideoInterface final : public QAccessibleWidget {
+public:
+    explicit VideoInterface(QWidget* video) : QAccessibleWidget(video, QAccessible::Animation) {}
+
+    QString text(QAccessible::Text text) const override {
+        const QString own = QAccessibleWidget::text(text);
+        return own.isEmpty() && text == QAccessible::Name ? Text("str_video") : own;
+    }
+};
+
 QAccessibleInterface* PaintedWidgetFactory(const QString&, QObject* object) {
+    if (auto* frame = qobject_cast<MainFrame*>(object))
+        return new MainWindowInterface(frame);
+    if (auto* view = qobject_cast<PlayerView*>(object))
+        return new PlayerViewInterface(view);
+    if (auto* video = qobject_cast<VideoWidget*>(object))
+        return new VideoInterface(video);
     if (auto* bar = qobject_cast<ChannelTitleBar*>(object))
         return new TitleBarInterface(bar);
     if (auto* bar = qobject_cast<SoftKeyBar*>(object))
@@ -318,6 +375,16 @@ void InstallAccessibleWidgets() {
         return;
     installed = true;
     QAccessible::installFactory(&PaintedWidgetFactory);
+}
+
+void NameScrollAreasByTheirWindow(QWidget* window) {
+    for (QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>()) {
+        if (area->focusPolicy() == Qt::NoFocus || !area->accessibleName().isEmpty())
+            continue;
+        const QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(area);
+        if (iface == nullptr || iface->text(QAccessible::Name).isEmpty())
+            area->setAccessibleName(window->windowTitle());
+    }
 }
 
 void NotifyAccessibleNameChanged(QWidget* widget, int child) {

@@ -24,6 +24,11 @@ namespace lumora {
 // before the first window; calling it again does nothing.
 void InstallAccessibleWidgets();
 
+// Names the scrolled areas of `window` (lists, text views) that have no
+// name of their own and no label after the window's title: a dialog's one
+// list is what the dialog is about.
+void NameScrollAreasByTheirWindow(QWidget* window);
+
 // Tells assistive technology that the text of the painted part `child` of
 // `widget` changed (-1: the widget's own name).
 void NotifyAccessibleNameChanged(QWidget* widget, int child = -1);

@@ -115,6 +115,10 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     SetControlId(favouritesList_, kFavouritesListId);
     SetControlId(searchLabel_, kSearchLabelId);
     SetControlId(searchField_, kSearchFieldId);
+    // Screen readers name each control by its label.
+    countryLabel_->setBuddy(countryChooser_);
+    categoryLabel_->setBuddy(categoryChooser_);
+    searchLabel_->setBuddy(searchField_);
     setTabOrder(tabStrip_, countryChooser_);
     setTabOrder(countryChooser_, categoryChooser_);
     setTabOrder(categoryChooser_, searchField_);

@@ -83,6 +83,7 @@ ChannelListView::ChannelListView(QWidget* parent, ChannelTab kind)
     setFrameShape(QFrame::NoFrame);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(Text(kind == ChannelTab::Channels ? "tab_channels" : "tab_favorites"));
     if (QStyle* plain = PlainScrollBarStyle())
         verticalScrollBar()->setStyle(plain);
 

@@ -7,7 +7,9 @@
 #include <QScreen>
 
 #include "resources/resources.h"
+#include "shell/accessible_widgets.h"
 #include "shell/commands.h"
+#include "shell/focus_outline.h"
 #include "shell/main_frame.h"
 #include "shell/soft_key_bar.h"
 
@@ -156,6 +158,8 @@ void DialogFrame::resizeEvent(QResizeEvent* event) {
 void DialogFrame::showEvent(QShowEvent* event) {
     if (!placed_)
         PlaceWindow();
+    NameScrollAreasByTheirWindow(this);
+    OutlineFramelessAreas(this);
     QDialog::showEvent(event);
 }
 

@@ -15,7 +15,10 @@
 // off) the title strip with the window title, then PaintClient; a
 // template-size dialog is a bordered pop-up, outlined last in the frame
 // colour.
-// Labels and check boxes are drawn in the light text colour.
+// Labels and check boxes are drawn in the light text colour. At the first
+// show, a frameless list or text view that takes the keyboard is named by
+// the dialog's title when nothing else names it, and is outlined while it
+// has the keyboard.
 //
 // Threads: the UI thread only.
 

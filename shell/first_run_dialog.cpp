@@ -31,6 +31,7 @@ FirstRunDialog::FirstRunDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(languages_, kLanguageChooserId);
     SetControlId(languageLabel_, kLanguageLabelId);
     SetControlId(notice_, kNoticeId);
+    languageLabel_->setBuddy(languages_);
 
     // 1. Not confirmed.
     confirmed_ = false;

@@ -12,6 +12,7 @@
 #include "catalogue/channel.h"
 #include "catalogue/languages.h"
 #include "resources/resources.h"
+#include "shell/focus_outline.h"
 #include "shell/localise.h"
 #include "shell/programme_guide.h"
 
@@ -52,6 +53,9 @@ std::int64_t HalfHourFloor(std::int64_t at) {
 GuideGridView::GuideGridView(QWidget* parent, std::vector<Channel*> channels, ProgrammeGuide* guide)
     : QWidget(parent), channels_(std::move(channels)), guide_(guide) {
     setFocusPolicy(Qt::StrongFocus);
+    // The selection shows with or without the keyboard; the outline says
+    // the grid has it.
+    FocusOutline::Attach(this);
     setAttribute(Qt::WA_OpaquePaintEvent);
     viewStart_ = HalfHourFloor(ProgrammeGuide::Now());
     focusTime_ = ProgrammeGuide::Now();

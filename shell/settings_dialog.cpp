@@ -125,6 +125,16 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     SetControlId(recordMargin_, kRecordMarginFieldId);
     SetControlId(recordAtOnceLabel_, kRecordAtOnceLabelId);
     SetControlId(recordAtOnce_, kRecordAtOnceFieldId);
+    // Screen readers name each control by its label.
+    languageLabel_->setBuddy(languages_);
+    sourceLabel_->setBuddy(source_);
+    guideLabel_->setBuddy(guide_);
+    timeshiftLabel_->setBuddy(timeshift_);
+    audioLanguageLabel_->setBuddy(audioLanguage_);
+    subtitleLanguageLabel_->setBuddy(subtitleLanguage_);
+    accountLabel_->setBuddy(accountServer_);
+    recordMarginLabel_->setBuddy(recordMargin_);
+    recordAtOnceLabel_->setBuddy(recordAtOnce_);
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
@@ -203,6 +213,8 @@ void SettingsDialog::ShowAccount() {
     accountServer_->setPlaceholderText(QStringLiteral("http://server:8080"));
     accountUser_->setText(QString::fromStdU16String(GetStringSetting(kAccountUser, u"")));
     accountUser_->setPlaceholderText(Text("str_account_user"));
+    accountUser_->setAccessibleName(Text("str_account_user"));
+    accountPassword_->setAccessibleName(Text("str_account_password"));
     // The password is never shown; the field says whether one is kept.
     const bool kept = !LoadAccountSecret(UserDataFolder().toStdString()).empty();
     accountPassword_->setPlaceholderText(

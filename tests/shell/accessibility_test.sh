@@ -7,6 +7,11 @@
 # pressing the "Channels" soft key through its action opens the channel
 # list, whose tabs (with their counts, the current one selected), soft keys
 # and rows are there with their texts; its "Close" soft key closes it.
+# Then each window of the main menu (settings, about, guide grid,
+# recordings, the update's message as an alert) is opened through the
+# menu's accessible actions: named by its title, with the controls it must
+# hold, every control in view that takes the keyboard named (a chooser by
+# its label), and Esc closes it.
 #
 # Usage: accessibility_test.sh BUILD_DIR
 # Exit codes: 0 passed, 1 failed, 77 skipped (no X server, dbus-daemon,
@@ -16,6 +21,7 @@ build=$(cd "${1:?usage: accessibility_test.sh BUILD_DIR}" && pwd)
 launcher=/usr/libexec/at-spi-bus-launcher
 [ -x "$launcher" ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
 command -v dbus-daemon >/dev/null 2>&1 || { echo "SKIP: dbus-daemon is not installed"; exit 77; }
+command -v xdotool >/dev/null 2>&1 || { echo "SKIP: xdotool is not installed"; exit 77; }
 # pyatspi comes with the system's python; a python of its own on the PATH
 # does not see it.
 atspi_python=
@@ -69,6 +75,7 @@ done
 program_pid=$!
 
 "$atspi_python" - <<'PY' || fail "the accessible tree is not as expected"
+import subprocess
 import sys
 import time
 
@@ -122,6 +129,35 @@ def press(node):
     names = action_names(node)
     check("Press" in names, f"{node.name}: no press action in {names}")
     node.queryAction().doAction(names.index("Press"))
+
+def labels(node):
+    """The texts of the labels that name a node."""
+    found = []
+    for relation in node.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            found += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return found
+
+# Roles whose name is their value, so that their label names them.
+valued = {pyatspi.ROLE_COMBO_BOX}
+
+def unnamed_controls(window):
+    """The controls in view that take the keyboard but have no name."""
+    bad = []
+    for node in walk(window):
+        states = node.getState()
+        if not (states.contains(pyatspi.STATE_FOCUSABLE) and showing(node)):
+            continue
+        if node.getRole() in (pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_MENU_ITEM):
+            continue
+        named = labels(node) if node.getRole() in valued else (node.name or labels(node))
+        if not named:
+            bad.append(f"{node.getRoleName()} {node.name!r}")
+    return bad
+
+def key(name):
+    subprocess.run(["xdotool", "key", name], check=False)
+    spin(0.2)
 
 def application():
     desktop = pyatspi.Registry.getDesktop(0)
@@ -194,8 +230,85 @@ check(dialog_keys is not None and
 row = until(lambda: find(dialog, pyatspi.ROLE_LIST_ITEM,
                          where=lambda n: n.name.startswith("Lumora Test Card, ")))
 check(row is not None, "no row for the test card with its subtitle")
+unnamed = unnamed_controls(dialog)
+check(not unnamed, f"channel list controls without a name: {unnamed}")
 press(dialog_keys.getChildAtIndex(1))
 check(until(lambda: channel_list() is None, 10), "Close did not close the channel list")
+check(not unnamed_controls(app.getChildAtIndex(0)), "main window controls without a name")
+
+# Every window the main menu opens: the window by its title, what it must
+# hold (role, name, label), every control named. The menu is a popup, which
+# Qt leaves out of the application's children; it is found when it shows.
+menus = []
+def on_showing(event):
+    if event.detail1 == 1 and event.source is not None and event.source.getRole() == pyatspi.ROLE_POPUP_MENU:
+        menus.append(event.source)
+pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+def choose(entry):
+    menus.clear()
+    menu_key.queryAction().doAction(action_names(menu_key).index("ShowMenu"))
+    menu = until(lambda: menus[-1] if menus else None, 10)
+    check(menu is not None, "the Menu soft key showed no menu")
+    item = find(menu, pyatspi.ROLE_MENU_ITEM, where=lambda n: n.name.split("\t")[0] == entry)
+    check(item is not None, f"no menu entry {entry!r}")
+    # With the keyboard, as a user does: the entry's action would hold the
+    # answer until the modal window it opens is closed.
+    def active():
+        for i in range(menu.childCount):
+            node = menu.getChildAtIndex(i)
+            if node.getState().contains(pyatspi.STATE_FOCUSED) or node.getState().contains(pyatspi.STATE_SELECTED):
+                return node.name.split("\t")[0]
+    for _ in range(menu.childCount + 1):
+        key("Down")
+        if until(active, 2) == entry:
+            key("Return")
+            return
+    check(False, f"the keyboard did not reach {entry!r} in the menu")
+def top(name, role=pyatspi.ROLE_DIALOG):
+    app.clearCache()
+    for i in range(app.childCount):
+        window = app.getChildAtIndex(i)
+        if window.getRole() == role and window.name == name and showing(window):
+            return window
+L = "label"  # a control named through its label: (role, label text)
+windows = [
+    ("Settings", "Settings", pyatspi.ROLE_DIALOG, [
+        (L, pyatspi.ROLE_COMBO_BOX, "Language:"),
+        (pyatspi.ROLE_CHECK_BOX, "Check for channel updates at start"),
+        (pyatspi.ROLE_TEXT, "Channel source"),
+        (pyatspi.ROLE_TEXT, "Guide"),
+        (pyatspi.ROLE_SPIN_BUTTON, "Pause live TV, minutes (0: off)"),
+        (L, pyatspi.ROLE_COMBO_BOX, "Audio:"),
+        (L, pyatspi.ROLE_COMBO_BOX, "Subtitles:"),
+        (pyatspi.ROLE_TEXT, "Provider account"),
+        (pyatspi.ROLE_TEXT, "User name"),
+        (pyatspi.ROLE_PASSWORD_TEXT, "Password"),
+        (pyatspi.ROLE_PUSH_BUTTON, "OK"), (pyatspi.ROLE_PUSH_BUTTON, "Cancel")]),
+    ("About", "About Lumora", pyatspi.ROLE_DIALOG, [(pyatspi.ROLE_PUSH_BUTTON, "OK")]),
+    ("TV guide", "TV guide", pyatspi.ROLE_DIALOG, [
+        (pyatspi.ROLE_FILLER, "Lumora Test Card, No programme information"),
+        (pyatspi.ROLE_PUSH_BUTTON, "Watch"), (pyatspi.ROLE_PUSH_BUTTON, "Menu")]),
+    ("Recordings", "Recordings", pyatspi.ROLE_DIALOG, [
+        (pyatspi.ROLE_LIST, "Recordings"),
+        (pyatspi.ROLE_PUSH_BUTTON, "Delete"), (pyatspi.ROLE_PUSH_BUTTON, "Close")]),
+    # Off the network the update ends in a message, which reads as an alert.
+    ("Update channels", "Lumora", pyatspi.ROLE_ALERT, [(pyatspi.ROLE_PUSH_BUTTON, "OK")]),
+]
+for entry, title, role, expected in windows:
+    choose(entry)
+    window = until(lambda: top(title, role), 20)
+    check(window is not None, f"{entry}: no {role} named {title!r}")
+    for row in expected:
+        if row[0] == L:
+            node = until(lambda: find(window, row[1], where=lambda n: row[2] in labels(n)))
+        else:
+            node = until(lambda: find(window, row[0], row[1], showing))
+        check(node is not None, f"{entry}: no {row}")
+    unnamed = unnamed_controls(window)
+    check(not unnamed, f"{entry}: controls without a name: {unnamed}")
+    # Esc ends every one of them.
+    key("Escape")
+    check(until(lambda: top(title, role) is None, 10), f"{entry}: Esc did not close it")
 print("PASS: names, roles, status announced, soft keys pressed through AT-SPI")
 PY
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended"

@@ -4,9 +4,13 @@
 // change events only to a platform with an accessibility bridge, so that
 // they are announced is the AT-SPI script test's part.)
 
+#include <functional>
+#include <set>
 #include <vector>
 
 #include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -19,21 +23,29 @@
 #include "catalogue/settings.h"
 #include "catalogue/settings_format.h"
 #include "process_state.h"
+#include "resources/resources.h"
 #include "shell/about_dialog.h"
 #include "shell/accessible_widgets.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
 #include "shell/channel_list_view.h"
+#include "shell/channel_row_delegate.h"
 #include "shell/channel_title_bar.h"
 #include "shell/control_bar.h"
+#include "shell/first_run_dialog.h"
+#include "shell/guide_grid_dialog.h"
 #include "shell/guide_grid_view.h"
 #include "shell/image_button.h"
 #include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/player_view.h"
 #include "shell/position_bar.h"
+#include "shell/programme_details_dialog.h"
+#include "shell/recording_control.h"
+#include "shell/recordings_dialog.h"
 #include "shell/settings_dialog.h"
 #include "shell/soft_key_bar.h"
+#include "shell/update_dialog.h"
 #include "shell/volume_slider.h"
 #include "shell_test_support.h"
 
@@ -279,6 +291,136 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfTheMainWindowWithAVisibleF
     QSignalSpy played(&bar, &ControlBar::playClicked);
     QTest::keyClick(bar.playButton(), Qt::Key_Space);
     EXPECT_EQ(played.count(), 1);
+}
+
+// The controls of a window that Tab should reach: in view, enabled, taking
+// the keyboard from Tab.
+std::vector<QWidget*> TabControls(QWidget& window) {
+    std::vector<QWidget*> controls;
+    for (QWidget* child : window.findChildren<QWidget*>())
+        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus) &&
+            child->focusProxy() == nullptr)
+            controls.push_back(child);
+    return controls;
+}
+
+// Named itself, or by a label (a chooser's name is its value on Linux).
+bool Named(QWidget* control) {
+    QAccessibleInterface* iface = Accessible(control);
+    return iface != nullptr &&
+           (!iface->relations(QAccessible::Label).isEmpty() ||
+            (iface->role() != QAccessible::ComboBox && !iface->text(QAccessible::Name).isEmpty()));
+}
+
+TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVisibleFocus) {
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ASSERT_NE(TheCatalogue(), nullptr);
+    RecordingControl recordings(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
+    ProgrammeDetails details;
+    details.summary = {1, ProgrammeGuide::Now() - 60, ProgrammeGuide::Now() + 60, "News"};
+    details.description = std::string(2000, 'x');  // long enough to scroll
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<QDialog>()> make;
+    };
+    const std::vector<Case> cases = {
+        {"settings", [] { return std::make_unique<SettingsDialog>(nullptr); }},
+        {"first run", [] { return std::make_unique<FirstRunDialog>(nullptr); }},
+        {"about", [] { return std::make_unique<AboutDialog>(nullptr); }},
+        {"update", [] { return std::make_unique<UpdateDialog>(nullptr, nullptr); }},
+        {"channel list", [] { return std::make_unique<ChannelListDialog>(nullptr); }},
+        {"guide grid",
+         [] {
+             return std::make_unique<GuideGridDialog>(
+                 nullptr, std::vector<Channel*>{TheCatalogue()->FindChannel("fr_two")}, nullptr);
+         }},
+        {"recordings",
+         [&recordings] { return std::make_unique<RecordingsDialog>(nullptr, recordings); }},
+        {"programme page",
+         [&details] {
+             return std::make_unique<ProgrammeDetailsDialog>(
+                 nullptr, *TheCatalogue()->FindChannel("de_one"), details, false);
+         }},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QDialog> dialog = row.make();
+        dialog->show();
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        EXPECT_FALSE(Accessible(dialog.get())->text(QAccessible::Name).isEmpty());
+        const std::vector<QWidget*> controls = TabControls(*dialog);
+        // Tab, then Shift+Tab, each all the way round.
+        std::set<QWidget*> forward, backward;
+        for (std::size_t i = 0; i <= controls.size(); ++i) {
+            if (QWidget* focused = QApplication::focusWidget()) {
+                forward.insert(focused);
+                QTest::keyClick(focused, Qt::Key_Tab);
+            }
+        }
+        for (std::size_t i = 0; i <= controls.size(); ++i) {
+            if (QWidget* focused = QApplication::focusWidget()) {
+                backward.insert(focused);
+                QTest::keyClick(focused, Qt::Key_Backtab);
+            }
+        }
+        for (QWidget* control : controls) {
+            const std::string name =
+                control->metaObject()->className() + (" " + control->objectName().toStdString());
+            EXPECT_TRUE(forward.count(control) && backward.count(control)) << name;
+            EXPECT_TRUE(Named(control)) << name;
+            // The focus shows: the control looks different with it.
+            control->setFocus(Qt::TabFocusReason);
+            const QImage focused = control->grab().toImage();
+            control->clearFocus();
+            EXPECT_NE(focused, control->grab().toImage()) << name;
+        }
+        dialog->hide();
+    }
+}
+
+// At 200 % the interface keeps its logical sizes on a screen half as large
+// in logical pixels: 480 x 800 and 1280 x 720 become 240 x 400 and
+// 640 x 360. The main window's and the channel list's texts fit there.
+TEST_F(AccessibleWidgetsTest, AtTwiceTheScaleTheTextsFitTheirPlaces) {
+    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    ASSERT_NE(TheCatalogue(), nullptr);
+    ASSERT_TRUE(BoldFont().has_value());
+    const QFontMetrics bold(*BoldFont());
+    const QFontMetrics small(*SmallBoldFont());
+    auto keysFit = [&bold](SoftKeyBar& keys) {
+        for (SoftKey key : {SoftKey::Left, SoftKey::Right}) {
+            EXPECT_LE(bold.horizontalAdvance(keys.KeyText(key)), keys.KeyRect(key).width())
+                << keys.KeyText(key).toStdString();
+            EXPECT_GE(keys.KeyRect(key).height(), bold.height());
+        }
+    };
+    for (const QSize size : {QSize(240, 400), QSize(640, 360)}) {
+        SCOPED_TRACE(size.width());
+        MainFrame& frame = MakeFrame();
+        frame.resize(size);
+        frame.show();
+        keysFit(frame.SoftKeys());
+        ChannelTitleBar& title = *frame.findChild<ChannelTitleBar*>();
+        // Each of the strip's two lines holds its glyphs (leading aside).
+        EXPECT_GE(title.height() / 2, small.ascent() + small.descent() - 1);
+
+        ChannelListDialog list(nullptr);
+        list.resize(size);
+        list.show();
+        keysFit(*list.SoftKeys());
+        EXPECT_GE(ChannelRowDelegate::RowHeight(), bold.height() + small.height());
+        for (QComboBox* chooser : {list.CountryChooser(), list.CategoryChooser()}) {
+            // The chooser keeps the bar's height; its text fits inside.
+            EXPECT_GE(chooser->height(), chooser->fontMetrics().height());
+            EXPECT_LE(chooser->geometry().right(), size.width());
+        }
+        for (QLabel* label : list.findChildren<QLabel*>())
+            if (label->isVisible())
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                    << label->text().toStdString();
+        frame_.reset();
+    }
 }
 
 }  // namespace
