@@ -41,10 +41,15 @@ constexpr PlayerText kTextNoStream{"str_status_no_stream"};
 // The stream's number and the channel's number of streams.
 constexpr PlayerText kTextTryingStream{"str_status_trying"};
 
-// A report of a stream that failed by itself: what the fallback acts on
-// (not a stop, not a report while connecting or playing).
-bool IsStreamFailure(const PlayerReport& report) {
-    return report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped;
+// What a report of the player tells the fallback about the stream tried.
+StreamFallback::Event FallbackEventOf(const PlayerReport& report) {
+    using Event = StreamFallback::Event;
+    if (report.code >= 0 && report.end == PlaybackEnd::None)
+        return report.text == Localised(kTextConnecting) ? Event::Connecting : Event::Playing;
+    // A stream that failed by itself (not a stop).
+    if (report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped)
+        return report.end == PlaybackEnd::StreamLost ? Event::Lost : Event::OpenFailed;
+    return Event::Ended;
 }
 
 // Where the player is first created, before the first layout places it.
@@ -185,11 +190,9 @@ void PlayerView::Play(Channel* channel) {
         return;
     }
     SetPlaying(true);
-    if (GetBoolSetting(kAutoFallback, true)) {
-        fallback_.Start(channel->streams.size(),
+    if (GetBoolSetting(kAutoFallback, true))
+        fallback_.Start(channel->streams,
                         static_cast<std::size_t>(stream - channel->streams.data()));
-        fallbackChannel_ = channel;
-    }
     PlayStream(*stream);
 }
 
@@ -257,38 +260,18 @@ void PlayerView::ArchiveFailed() {
 
 void PlayerView::EndFallback() {
     fallback_.Stop();
-    fallbackChannel_ = nullptr;
     ++fallbackRequest_;
     retryTimer_.stop();
-    firstFailure_.clear();
-    tryingText_.clear();
 }
 
 bool PlayerView::FallBack(const PlayerReport& report) {
-    if (!fallback_.Active())
-        return false;
-    if (report.code >= 0 && report.end == PlaybackEnd::None) {
-        // The stream tried is connecting (keep saying which one) or plays.
-        if (!tryingText_.isEmpty() && report.text == Localised(kTextConnecting)) {
-            SetStatus(tryingText_);
-            return true;
-        }
-        tryingText_.clear();
-        return false;
-    }
-    if (!IsStreamFailure(report)) {
-        EndFallback();
-        return false;
-    }
-    if (firstFailure_.isEmpty())
-        firstFailure_ = QString::fromStdU16String(report.text);
-    const bool lost = report.end == PlaybackEnd::StreamLost;
-    const StreamFallback::Step step = lost ? fallback_.OnLost() : fallback_.OnOpenFailed();
+    const StreamFallback::Step step = fallback_.OnReport(FallbackEventOf(report), report.text);
     switch (step.action) {
+    case StreamFallback::Action::ShowReport: return false;
+    case StreamFallback::Action::Ended: EndFallback(); return false;
+    case StreamFallback::Action::ShowTrying: SetStatus(TryingText(step.stream)); return true;
     case StreamFallback::Action::TryStream: {
-        tryingText_ = QString::fromStdU16String(
-            FormatText(Localised(kTextTryingStream), {step.stream + 1, fallback_.Count()}));
-        SetStatus(tryingText_);
+        SetStatus(TryingText(step.stream));
         // Not from inside the player's own report.
         const int request = fallbackRequest_;
         QMetaObject::invokeMethod(
@@ -307,18 +290,21 @@ bool PlayerView::FallBack(const PlayerReport& report) {
         return true;
     case StreamFallback::Action::GiveUp: break;
     }
-    const QString first = firstFailure_;
+    const QString first = QString::fromStdU16String(fallback_.FirstFailure());
     EndFallback();
     SetStatus(first);
     SetPlaying(false);
     return true;
 }
 
+QString PlayerView::TryingText(std::size_t stream) const {
+    return QString::fromStdU16String(
+        FormatText(Localised(kTextTryingStream), {stream + 1, fallback_.Count()}));
+}
+
 void PlayerView::PlayFallbackStream(std::size_t index) {
-    if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ ||
-        index >= fallbackChannel_->streams.size())
-        return;
-    PlayStream(fallbackChannel_->streams[index]);
+    if (const Stream* stream = fallback_.StreamAt(index); stream != nullptr && player_)
+        PlayStream(*stream);
 }
 
 QString PlayerView::PlayerStartFailure() const {
@@ -393,7 +379,7 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
         return;
     }
     lastEnd_ = report.end;
-    if (playback_->Archived() && IsStreamFailure(report) && report.end != PlaybackEnd::StreamLost) {
+    if (playback_->Archived() && FallbackEventOf(report) == StreamFallback::Event::OpenFailed) {
         ArchiveFailed();
         return;
     }

@@ -8,10 +8,9 @@
 //
 // With the setting "auto_fallback" on (the default), a stream that cannot
 // be opened makes the view try the channel's next stream ("Trying stream 2
-// of 3..."), each stream once per play request; a stream that played and
-// was lost is tried once more after 2 s first. When every stream failed,
-// the first failure is shown. The stream that plays in the end is not made
-// the channel's choice.
+// of 3..."), as StreamFallback decides; the view plays the stream it names
+// and shows what it says. The stream that plays in the end is not made the
+// channel's choice.
 //
 // Threads: the UI thread only (OnPlayerStatus hands reports made on other
 // threads over to the UI thread first).
@@ -140,6 +139,8 @@ private:
     // taken as a step of the fallback.
     bool FallBack(const PlayerReport& report);
     void PlayFallbackStream(std::size_t index);
+    // "Trying stream 2 of 3..." for the stream at `stream`.
+    QString TryingText(std::size_t stream) const;
     void PlayStream(const Stream& stream);
     // Every stream reaches the player here.
     void PlayStream(const std::u16string& address, const StreamHeaders& headers,
@@ -166,14 +167,11 @@ private:
     QString statusText_;
     PlaybackEnd lastEnd_ = PlaybackEnd::None;
 
+    // Which of the channel's streams plays next; the view runs its steps.
     StreamFallback fallback_;
-    Channel* fallbackChannel_ = nullptr;
     // Tells a queued fallback step whether its play request is still on.
     int fallbackRequest_ = 0;
     QTimer retryTimer_;
-    QString firstFailure_;
-    // "Trying stream 2 of 3..." while that stream connects.
-    QString tryingText_;
 };
 
 }  // namespace lumora
