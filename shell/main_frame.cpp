@@ -21,12 +21,12 @@
 #include "playlist/provider_account.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
-#include "shell/channel_list_dialog.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/data_folders.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
+#include "shell/interface_collation.h"
 #include "shell/localise.h"
 #include "shell/playback_control.h"
 #include "shell/recordings_dialog.h"
@@ -186,14 +186,14 @@ void MainFrame::OnCommand(int command) {
 }
 
 void MainFrame::RunChannelList() {
-    const ChannelChoice choice = RunChannelListDialog(QApplication::activeWindow());
+    const ChannelChoice choice = RunChannelListDialog(QApplication::activeWindow(), zapOrder_);
     repaint();
     if (choice.playRequested && choice.channel != nullptr)
         view_->OnMessage(UM_PLAY, choice.channel);
 }
 
 void MainFrame::RunGuide() {
-    const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow());
+    const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow(), zapOrder_);
     repaint();
     if (!choice.playRequested || choice.channel == nullptr)
         return;
@@ -407,7 +407,7 @@ void MainFrame::AddZapKeys() {
 bool MainFrame::Zap(ZapDirection direction) {
     const Catalogue* catalogue = TheCatalogue();
     const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
-    Channel* next = ZapNeighbour(ChannelListDialog::RememberedChannels(), current, direction);
+    Channel* next = zapOrder_.Neighbour(current, direction, InterfaceCollation());
     if (next == nullptr)
         return false;
     view_->OnMessage(UM_PLAY, next);

@@ -22,6 +22,7 @@
 #include <QWidget>
 
 #include "catalogue/channel_views.h"
+#include "catalogue/zap_order.h"
 #include "shell/guide_updater.h"
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
@@ -49,10 +50,12 @@ public:
 
     // Plays the channel before or after the current one in the list the
     // user last chose from in the channel list (its tab, country and
-    // category; ChannelListDialog::RememberedChannels), wrapping at the
-    // ends; without a current channel in that list, the first or last.
-    // False when that list is empty.
+    // category; the ZapOrder), wrapping at the ends; without a current
+    // channel in that list, the first or last. False when that list is
+    // empty.
     bool Zap(ZapDirection direction);
+    // Where the user left the channel list, which zapping follows.
+    ZapOrder& Zapping() { return zapOrder_; }
     // Asks whether the playlist (an address or an absolute path) the command
     // line played from should become the channel source; yes stores it and
     // updates the catalogue from it. Nothing is asked when it is already the
@@ -131,6 +134,7 @@ private:
     bool guideAskedByUser_ = false;
     TrackMenu* tracksMenu_ = nullptr;
     QAction* tracksEntry_ = nullptr;
+    ZapOrder zapOrder_;
 };
 
 // The main window while it exists, else null.

@@ -159,6 +159,8 @@ protected:
 
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
+    // Where the channel list is left, as the main window would keep it.
+    ZapOrder zapOrder_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -169,7 +171,7 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
     LoadCatalogue();
     AddFavourite(*Find("fr_three"));
     SetIntSetting(kSelTab, 1);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
 
     EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
@@ -206,7 +208,7 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
 
 TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     QComboBox& countries = *dialog.CountryChooser();
     QComboBox& categories = *dialog.CategoryChooser();
@@ -237,7 +239,7 @@ TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
 
 TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& channels = *dialog.ChannelList();
     ChannelListView& favourites = *dialog.FavouritesList();
@@ -284,7 +286,7 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
 
 TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     QWidget* viewport = list.viewport();
@@ -319,7 +321,7 @@ TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
 
 TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     QWidget* strip = dialog.TabStrip();
     ASSERT_NE(strip, nullptr);
@@ -369,7 +371,7 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
 
 TEST_F(DialogsTest, KeyboardMovesTheSelectionAndEnterPlays) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
         ChannelListView* list = d.ChannelList();
         EXPECT_TRUE(list->hasFocus());
@@ -423,7 +425,7 @@ TEST_F(DialogsTest, PlayFromTheListReachesThePlayerAndTheTitleBar) {
 TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
             QComboBox* countries = d.CountryChooser();
             countries->setCurrentIndex(EntryOf(*countries, Text("c_de")));
@@ -434,7 +436,7 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
         EXPECT_FALSE(dialog.PlayRequested());
     }
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         EXPECT_EQ(dialog.CountryChooser()->currentText(), Text("c_de"));
         EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins", "Zwei"}));
@@ -448,7 +450,7 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
     }
     EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
         EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
@@ -467,7 +469,7 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
     SetBoolSetting(kAutoCU, false);
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.ChannelList()->SelectRow(2);
         dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
@@ -479,11 +481,11 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
 
     // The next run.
     ResetSettings();
-    ChannelListDialog::ForgetRememberedState();
+    zapOrder_ = {};
     LoadSettings(settingsPath.toStdU16String());
     EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
     EXPECT_EQ(Names(*dialog.FavouritesList()), QStringList({"Zwei"}));
@@ -495,7 +497,7 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
 TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.CountryChooser()->setCurrentIndex(3);
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
@@ -504,7 +506,7 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
     ASSERT_TRUE(
         test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->currentIndex(), 0);
     EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins"}));
@@ -512,7 +514,7 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
 
 TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     const int rowHeight = 3 * BarHeight() / 2;
@@ -552,7 +554,7 @@ TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
 
 TEST_F(DialogsTest, WithoutAnyCatalogueTheListIsEmptyAndNothingPlays) {
     ASSERT_EQ(TheCatalogue(), nullptr);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->count(), 1);
     EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
@@ -591,7 +593,7 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "long", longName, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.resize(QSize(360, 600) * dpi / 96);
         QApplication::processEvents();
@@ -621,7 +623,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "same", name, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
         // The first line's ink, against each name drawn in the row font: it
@@ -653,7 +655,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
 TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
     CreateProcessCatalogue((test::BuildDir() + QStringLiteral("/Channels.lmch")).toStdU16String());
     ASSERT_GT(AllChannels().size(), 10000u);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     EXPECT_EQ(list.RowCount(), static_cast<int>(AllChannels().size()));
@@ -1166,7 +1168,7 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
         };
         {
             SetIntSetting(kSelTab, 0);
-            ChannelListDialog dialog(nullptr);
+            ChannelListDialog dialog(nullptr, zapOrder_);
             EXPECT_EQ(BarHeight(), dpi == 96 ? 24 : 48);
             shoot(dialog, "channel_list");
             // The choosers and the list keep clear of each other's frames.
