@@ -64,8 +64,14 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     BuildMenu();
     connect(softKeys_, &SoftKeyBar::commandTriggered, this, &MainFrame::OnCommand);
 
+    // The catalogue first: its messages come while the splash is up, and
+    // the window opens with the current channel.
+    LoadWindowCatalogue(options.cataloguePath);
     view_ = new PlayerView(this, std::move(options));
-    connect(view_, &PlayerView::commandRequested, this, &MainFrame::OnCommand);
+    // The automatic update check ("AutoCU"), which compares versions with
+    // the catalogue's.
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
     connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
     UpdateTracksEntry();
@@ -183,6 +189,16 @@ void MainFrame::OnCommand(int command) {
         break;
     default: break;
     }
+}
+
+void MainFrame::OnViewTick() {
+    // The splash ends first: the update below opens dialogs it would hide.
+    if (view_->TickCount() == PlayerView::kTimerPeriodMs)
+        EndLoadingDialog();
+    // A newer catalogue found by the check at start is offered once, when no
+    // dialog is open.
+    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == this))
+        OnCommand(ID_CHANNEL_UPDATE);
 }
 
 void MainFrame::RunChannelList() {

@@ -1,6 +1,9 @@
 #pragma once
 
-// The main window: the PlayerView above the two soft keys. The left key
+// The main window: the PlayerView above the two soft keys. It loads the
+// catalogue before it makes the view and starts the automatic update
+// check; the view's first timer tick ends the splash, and a newer catalogue
+// that check found is offered at a tick while the window is active. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
 // full screen, settings, catalogue update, guide update, the programme
 // grid (also G), the audio and subtitle tracks (TrackMenu; greyed while the
@@ -90,6 +93,8 @@ protected:
 
 private:
     void BuildMenu();
+    // The start-up work that waits for the view's timer.
+    void OnViewTick();
     void AddZapKeys();
     void AddGuideKeys();
     // Pause, rewind, forward and live: window-wide keys and the menu.

@@ -1,6 +1,5 @@
 #include "shell/player_view.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPointer>
 #include <QThread>
@@ -12,14 +11,10 @@
 #include "catalogue/settings.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
-#include "net/catalogue_update.h"
-#include "net/update_logic.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/player_texts.h"
 #include "resources/resources.h"
-#include "shell/app_startup.h"
-#include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
 #include "shell/channel_tracks.h"
 #include "shell/commands.h"
@@ -29,7 +24,6 @@
 #include "shell/playback_control.h"
 #include "shell/position_bar.h"
 #include "shell/programme_guide.h"
-#include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
 namespace lumora {
@@ -72,17 +66,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     tickCount_ = 0;
     SetStatusListener(this);
 
-    // 2. The catalogue. The one loading on a worker since start-up is taken
-    //    now, waiting for its load to end if need be: its messages come while
-    //    the splash is up, and the window opens with the current channel.
-    if (!options.cataloguePath.empty())
-        CreateProcessCatalogue(options.cataloguePath);
-    else if (CataloguePreload* preload = TheCataloguePreload(); preload && preload->Pending())
-        AdoptPreloadedCatalogue(preload->Take(), true);
-    else
-        CreateUserCatalogue();
-
-    // 3. The bars.
+    // 2. The bars, naming the current channel of the catalogue the main
+    //    window loaded first.
     controlBar_ = new ControlBar(this);
     titleBar_ = new ChannelTitleBar(this);
     connect(controlBar_, &ControlBar::playClicked, this, [this] { OnMessage(UM_PLAY); });
@@ -96,23 +81,19 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
             [this] { PlayStream(std::u16string(lastAddress_), StreamHeaders(lastHeaders_)); });
     ShowCurrentChannelName();
 
-    // 4. The player. The program's own waits for libmpv, which loads while
+    // 3. The player. The program's own waits for libmpv, which loads while
     //    the window is built: it is made once the window has been painted.
     playerAfterPaint_ = !options.playerFactory;
     playerFactory_ = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
     if (!playerAfterPaint_)
         EnsurePlayer();
 
-    // 5. The automatic update check ("AutoCU"), which compares versions
-    //    with the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
-
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
     connect(&retryTimer_, &QTimer::timeout, this,
             [this] { PlayFallbackStream(fallback_.Current()); });
 
-    // 6. The timer.
+    // 4. The timer.
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
     timer_.start();
@@ -392,15 +373,7 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
 
 void PlayerView::Tick() {
     tickCount_ += kTimerPeriodMs;
-
-    // The splash ends first: the update below opens dialogs it would hide.
-    if (tickCount_ == kTimerPeriodMs)
-        EndLoadingDialog();
-
-    // A newer catalogue found by the check at start is offered once, when no
-    // dialog is open.
-    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
-        emit commandRequested(ID_CHANNEL_UPDATE);
+    emit ticked();
 
     playback_->Refresh();
 

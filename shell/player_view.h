@@ -2,9 +2,9 @@
 
 // The playing screen: the ChannelTitleBar at the top (channel name and the
 // player's status), the player in the middle and the ControlBar at the
-// bottom. The view loads the channel catalogue when it is created, starts
-// the automatic update check, runs the half-second timer and is the
-// player's StatusListener.
+// bottom. The view shows the catalogue's current channel, which must be
+// loaded before the view is made (the main window does), runs the
+// half-second timer and is the player's StatusListener.
 //
 // With the setting "auto_fallback" on (the default), a stream that cannot
 // be opened makes the view try the channel's next stream ("Trying stream 2
@@ -42,8 +42,9 @@ using PlayerFactory =
     std::function<std::unique_ptr<MediaOutput>(QWidget* parent, const QRect& rect)>;
 
 struct PlayerViewOptions {
-    // Full path of the catalogue; empty: the user's "Channels.lmch"
-    // (copied from the shipped default at the first start).
+    // Full path of the catalogue the main window loads before it makes the
+    // view; empty: the one loading since start-up, else the user's
+    // "Channels.lmch" (LoadWindowCatalogue).
     std::u16string cataloguePath;
     // Empty: the program's MediaPlayerHost (libmpv).
     PlayerFactory playerFactory;
@@ -80,7 +81,8 @@ public:
     // code puts the control bar back into the not-playing state.
     void OnPlayerStatus(const PlayerReport& report) override;
 
-    // One tick of the 500 ms timer (public so tests can step it).
+    // One tick of the 500 ms timer (public so tests can step it): says
+    // `ticked` first, then refreshes the playback state and the layout.
     void Tick();
     int TickCount() const { return tickCount_; }
 
@@ -112,8 +114,8 @@ public:
     QString ShownName() const;
 
 signals:
-    // A command for the main window (the automatic update).
-    void commandRequested(int command);
+    // A tick of the timer began (TickCount is up to date).
+    void ticked();
     // The status line changed to this text.
     void statusShown(const QString& text);
     // The playing state or what the title bar names changed.
