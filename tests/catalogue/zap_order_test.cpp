@@ -110,18 +110,5 @@ TEST_F(ZapOrderTest, TheListIsTheOneTheChannelListWasLeftOn) {
     }
 }
 
-TEST_F(ZapOrderTest, NeighboursWrapAndAnEmptyListHasNone) {
-    ZapOrder order;
-    order.Place().countryEntry = 1;  // Austria: one channel
-    EXPECT_EQ(order.Neighbour(Find("de_a"), ZapDirection::Next, {}), Find("at_x"));
-    EXPECT_EQ(order.Neighbour(Find("at_x"), ZapDirection::Previous, {}), Find("at_x"));
-    order.Place().countryEntry = 3;  // Germany
-    EXPECT_EQ(order.Neighbour(Find("de_a"), ZapDirection::Next, {}), Find("de_b"));
-    EXPECT_EQ(order.Neighbour(nullptr, ZapDirection::Previous, {}), Find("de_a"));
-
-    SetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Favourites));
-    EXPECT_EQ(order.Neighbour(Find("de_a"), ZapDirection::Next, {}), nullptr);
-}
-
 }  // namespace
 }  // namespace lumora
