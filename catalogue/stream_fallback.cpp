@@ -2,34 +2,63 @@
 
 namespace lumora {
 
-void StreamFallback::Start(std::size_t streamCount, std::size_t first) {
-    count_ = streamCount;
-    current_ = streamCount == 0 ? 0 : first % streamCount;
-    tried_ = streamCount == 0 ? 0 : 1;
+void StreamFallback::Start(std::span<const Stream> streams, std::size_t first) {
+    streams_ = streams;
+    current_ = streams.empty() ? 0 : first % streams.size();
+    tried_ = streams.empty() ? 0 : 1;
     retried_ = false;
-    active_ = streamCount > 0;
+    active_ = !streams.empty();
+    trying_ = false;
+    firstFailure_.clear();
 }
 
-StreamFallback::Step StreamFallback::OnOpenFailed() {
+void StreamFallback::Stop() {
+    // The streams may go with the catalogue once the request is over.
+    streams_ = {};
+    active_ = false;
+    trying_ = false;
+    firstFailure_.clear();
+}
+
+StreamFallback::Step StreamFallback::OnReport(Event event, std::u16string_view text) {
+    if (!active_)
+        return {Action::ShowReport, current_};
+    switch (event) {
+    case Event::Connecting: return {trying_ ? Action::ShowTrying : Action::ShowReport, current_};
+    case Event::Playing: trying_ = false; return {Action::ShowReport, current_};
+    case Event::OpenFailed:
+    case Event::Lost: return OnStreamFailed(event, text);
+    case Event::Ended: break;
+    }
+    Stop();
+    return {Action::Ended, current_};
+}
+
+StreamFallback::Step StreamFallback::OnStreamFailed(Event event, std::u16string_view text) {
+    if (firstFailure_.empty())
+        firstFailure_ = text;
+    if (event == Event::Lost && !retried_) {
+        retried_ = true;
+        return {Action::RetryLater, current_};
+    }
     return NextStream();
 }
 
-StreamFallback::Step StreamFallback::OnLost() {
-    if (!active_ || retried_)
-        return NextStream();
-    retried_ = true;
-    return {Action::RetryLater, current_};
-}
-
 StreamFallback::Step StreamFallback::NextStream() {
-    if (!active_ || tried_ >= count_) {
+    if (tried_ >= streams_.size()) {
         active_ = false;
+        trying_ = false;
         return {Action::GiveUp, current_};
     }
-    current_ = (current_ + 1) % count_;
+    current_ = (current_ + 1) % streams_.size();
     ++tried_;
     retried_ = false;
+    trying_ = true;
     return {Action::TryStream, current_};
+}
+
+const Stream* StreamFallback::StreamAt(std::size_t index) const {
+    return active_ && index < streams_.size() ? &streams_[index] : nullptr;
 }
 
 }  // namespace lumora

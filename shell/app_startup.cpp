@@ -218,6 +218,15 @@ void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages) {
     });
 }
 
+void LoadWindowCatalogue(const std::u16string& path) {
+    if (!path.empty())
+        CreateProcessCatalogue(path);
+    else if (CataloguePreload* preload = TheCataloguePreload(); preload && preload->Pending())
+        AdoptPreloadedCatalogue(preload->Take(), true);
+    else
+        CreateUserCatalogue();
+}
+
 bool ReloadProcessCatalogue() {
     Catalogue* catalogue = ProcessCatalogue().get();
     if (catalogue == nullptr)

@@ -47,8 +47,8 @@ int RunLumora(QApplication& application, const QString& launchTarget);
 void LoadInterfaceResourcesForScreen(const std::u16string& resourcesPath,
                                      const std::u16string& splashPath);
 
-// The process-wide catalogue. The player view creates it while the main
-// window is built; shut-down releases it. Messages about bad catalogue
+// The process-wide catalogue. The main window creates it before its player
+// view; shut-down releases it. Messages about bad catalogue
 // entries are shown as message boxes, at most kMaxCatalogueMessageBoxes per
 // load, followed by one box saying how many more there were.
 inline constexpr int kMaxCatalogueMessageBoxes = 5;
@@ -66,6 +66,10 @@ bool ReloadProcessCatalogue();
 // CreateUserCatalogue.
 void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages);
 void ReleaseProcessCatalogue();
+// The catalogue the main window opens with: the one at `path` when given;
+// else the one loading since start-up (CataloguePreload), waited for, with
+// its messages; else CreateUserCatalogue.
+void LoadWindowCatalogue(const std::u16string& path);
 
 // Installs the catalogue's message sink (message boxes, bounded as above)
 // and the flag lookup of the interface resources.

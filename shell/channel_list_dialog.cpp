@@ -32,36 +32,10 @@
 namespace lumora {
 namespace {
 
-// What the dialog keeps between its openings in one run (never stored).
-struct RememberedState {
-    int channelRow = 0;
-    int favouriteRow = 0;
-    int countryEntry = 0;
-    int categoryEntry = 0;
-};
-RememberedState& Remembered() {
-    static RememberedState state;
-    return state;
-}
-
-// The tab in "sel_tab"; the channel tab when there is none.
-ChannelTab StoredTab() {
-    return ChannelTabFromSetting(GetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Channels)));
-}
-
 // The record of the chosen entry of a chooser (null for the entry for all).
 template <typename Record>
 const Record* EntryRecord(const QComboBox* chooser) {
     return chooser->currentData().value<const Record*>();
-}
-
-// The record behind the remembered entry of a chooser, as the chooser would
-// list it now; null (all) when the entry no longer exists.
-template <typename Record>
-const Record* RememberedRecord(const std::vector<FilterOption<Record>>& options, int entry) {
-    if (entry <= 0 || static_cast<std::size_t>(entry) >= options.size())
-        return nullptr;
-    return options[static_cast<std::size_t>(entry)].record;
 }
 
 // The chooser's entries: `allText` for the entry for all, then the options
@@ -92,8 +66,8 @@ void DrawControlFrame(QPainter& painter, const QWidget* control) {
 
 }  // namespace
 
-ChannelListDialog::ChannelListDialog(QWidget* owner)
-    : DialogFrame(owner, DialogSize::FullScreen, TitleStrip::Hidden) {
+ChannelListDialog::ChannelListDialog(QWidget* owner, ZapOrder& zapOrder)
+    : DialogFrame(owner, DialogSize::FullScreen, TitleStrip::Hidden), zapOrder_(zapOrder) {
     setModal(true);
     setFont(DialogTextFont());
     setWindowTitle(Text("menu_channels"));
@@ -128,7 +102,7 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
     // 1. The result is clear; the tab comes from the settings.
     playRequested_ = false;
     chosen_ = nullptr;
-    currentTab_ = StoredTab();
+    currentTab_ = StoredChannelTab();
 
     // 2. and 3. The labels and the choosers at their remembered entries.
     SetWindowTextByKey(categoryLabel_, "static_genre");
@@ -171,8 +145,8 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
 
     // 8. The remembered rows (scrolled into view once the lists have their
     //    size, see showEvent).
-    channelList_->SelectRow(Remembered().channelRow);
-    favouritesList_->SelectRow(Remembered().favouriteRow);
+    channelList_->SelectRow(zapOrder_.Place().channelRow);
+    favouritesList_->SelectRow(zapOrder_.Place().favouriteRow);
 
     // 9. The tab. The controls get their places first: a control shown
     //    without a size of its own would measure itself.
@@ -189,19 +163,6 @@ ChannelListDialog::ChannelListDialog(QWidget* owner)
 
 ChannelListDialog::~ChannelListDialog() {
     SetIntSetting(kSelTab, SettingOfChannelTab(currentTab_));
-}
-
-void ChannelListDialog::ForgetRememberedState() {
-    Remembered() = {};
-}
-
-std::vector<Channel*> ChannelListDialog::RememberedChannels() {
-    if (StoredTab() == ChannelTab::Favourites)
-        return FavouriteChannels();
-    const TextOrdering ordering = InterfaceCollation();
-    return FilterChannels(
-        RememberedRecord<Country>(CountryOptions(ordering), Remembered().countryEntry),
-        RememberedRecord<Category>(CategoryOptions(ordering), Remembered().categoryEntry));
 }
 
 QWidget* ChannelListDialog::TabStrip() const {
@@ -231,7 +192,8 @@ void ChannelListDialog::FillChooser(Filter filter) {
                             ? ChooserEntries(Text("str_all_countries"), CountryOptions(ordering))
                             : ChooserEntries(Text("str_all_channels"), CategoryOptions(ordering)));
     chooser->setModel(model);
-    const int remembered = countries ? Remembered().countryEntry : Remembered().categoryEntry;
+    const int remembered =
+        countries ? zapOrder_.Place().countryEntry : zapOrder_.Place().categoryEntry;
     // An entry that no longer exists (the catalogue changed) falls back to
     // the entry for all, so a filter is always defined.
     chooser->setCurrentIndex(remembered >= 0 && remembered < chooser->count() ? remembered : 0);
@@ -370,9 +332,9 @@ void ChannelListDialog::SwitchTab(ChannelTab tab) {
 void ChannelListDialog::OnFilterChanged(QComboBox* chooser) {
     FillChannelList();
     if (chooser == countryChooser_)
-        Remembered().countryEntry = chooser->currentIndex();
+        zapOrder_.Place().countryEntry = chooser->currentIndex();
     else
-        Remembered().categoryEntry = chooser->currentIndex();
+        zapOrder_.Place().categoryEntry = chooser->currentIndex();
 }
 
 bool ChannelListDialog::OnCommand(int command) {
@@ -406,7 +368,7 @@ void ChannelListDialog::OpenGuide() {
     // first.
     RememberRows();
     SetIntSetting(kSelTab, SettingOfChannelTab(currentTab_));
-    const ChannelChoice choice = RunGuideGridDialog(this);
+    const ChannelChoice choice = RunGuideGridDialog(this, zapOrder_);
     if (!choice.playRequested || choice.channel == nullptr)
         return;
     playRequested_ = true;
@@ -429,8 +391,8 @@ void ChannelListDialog::RememberRows() {
         const auto found = std::find(whole.begin(), whole.end(), selected);
         return found == whole.end() ? -1 : static_cast<int>(found - whole.begin());
     };
-    Remembered().channelRow = rowInWhole(channelList_, channels_);
-    Remembered().favouriteRow = rowInWhole(favouritesList_, favourites_);
+    zapOrder_.Place().channelRow = rowInWhole(channelList_, channels_);
+    zapOrder_.Place().favouriteRow = rowInWhole(favouritesList_, favourites_);
 }
 
 void ChannelListDialog::ChooseStreamAndPlay(ChannelListView* list, int index) {
@@ -534,8 +496,8 @@ void ChannelListDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-ChannelChoice RunChannelListModal(QWidget* owner) {
-    ChannelListDialog dialog(owner);
+ChannelChoice RunChannelListModal(QWidget* owner, ZapOrder& zapOrder) {
+    ChannelListDialog dialog(owner, zapOrder);
     dialog.exec();
     return {dialog.PlayRequested(), dialog.ChosenChannel(), std::nullopt};
 }

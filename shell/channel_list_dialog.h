@@ -14,10 +14,11 @@
 // down; ending the search hides it again, so the lists otherwise keep
 // their places. The search is not kept between openings.
 //
-// Between openings in one run the dialog remembers the selected row of
-// each list and the chosen country and category; the current tab is the
-// setting "sel_tab", written when the dialog is destroyed. The choosers
-// list their entries in the order of the interface language.
+// Between openings in one run the ZapOrder it is given remembers the
+// selected row of each list and the chosen country and category; the
+// current tab is the setting "sel_tab", written when the dialog is
+// destroyed. The choosers list their entries in the order of the interface
+// language.
 //
 // Keyboard: arrows move in the focused list or chooser (also from the
 // search field), Enter plays, a printable character typed in a list starts
@@ -33,7 +34,8 @@
 
 #include <QString>
 
-#include "shell/channel_tab.h"
+#include "catalogue/channel_tab.h"
+#include "catalogue/zap_order.h"
 #include "shell/dialog_frame.h"
 #include "shell/shell_hooks.h"
 
@@ -64,7 +66,8 @@ public:
     // (ChannelListView).
     static constexpr int kCloseCommand = 102;
 
-    explicit ChannelListDialog(QWidget* owner);
+    // `zapOrder` holds where the user left the list; it outlives the dialog.
+    ChannelListDialog(QWidget* owner, ZapOrder& zapOrder);
     // Writes the current tab to "sel_tab".
     ~ChannelListDialog() override;
 
@@ -91,14 +94,6 @@ public:
     QWidget* TabStrip() const;
     // The list of the current tab.
     ChannelListView* VisibleList() const;
-
-    // Tests: forget the remembered rows and choosers, as at program start.
-    static void ForgetRememberedState();
-
-    // The channels of the list the user last chose from: the favourites, or
-    // the channels of the remembered country and category, by the tab in
-    // "sel_tab" (the search aside). What zapping steps through.
-    static std::vector<Channel*> RememberedChannels();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,6 +133,7 @@ private:
     void AddSelectedToFavourites();
     void RemoveMenuChannelFromFavourites();
 
+    ZapOrder& zapOrder_;
     bool playRequested_ = false;
     Channel* chosen_ = nullptr;
     ChannelTab currentTab_ = ChannelTab::Channels;
@@ -167,6 +163,6 @@ private:
 
 // Runs the channel list modally, owned by `owner`, and returns what the
 // user chose (the shell's RunChannelListDialog).
-ChannelChoice RunChannelListModal(QWidget* owner);
+ChannelChoice RunChannelListModal(QWidget* owner, ZapOrder& zapOrder);
 
 }  // namespace lumora

@@ -20,7 +20,7 @@
 #include <QListView>
 #include <QTimer>
 
-#include "shell/channel_tab.h"
+#include "catalogue/channel_tab.h"
 
 class QMenu;
 

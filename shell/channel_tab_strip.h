@@ -15,7 +15,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "shell/channel_tab.h"
+#include "catalogue/channel_tab.h"
 
 namespace lumora {
 

@@ -6,11 +6,12 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/channel.h"
+#include "catalogue/zap_order.h"
 #include "resources/resources.h"
-#include "shell/channel_list_dialog.h"
 #include "shell/commands.h"
 #include "shell/dialog_fonts.h"
 #include "shell/guide_grid_view.h"
+#include "shell/interface_collation.h"
 #include "shell/localise.h"
 #include "shell/programme_details_dialog.h"
 #include "shell/programme_guide.h"
@@ -173,8 +174,8 @@ void GuideGridDialog::showEvent(QShowEvent* event) {
     grid_->setFocus(Qt::OtherFocusReason);
 }
 
-ChannelChoice RunGuideGridModal(QWidget* owner) {
-    GuideGridDialog dialog(owner, ChannelListDialog::RememberedChannels(), TheProgrammeGuide());
+ChannelChoice RunGuideGridModal(QWidget* owner, const ZapOrder& zapOrder) {
+    GuideGridDialog dialog(owner, zapOrder.Channels(InterfaceCollation()), TheProgrammeGuide());
     dialog.exec();
     return {dialog.PlayRequested(), dialog.ChosenChannel(), dialog.ChosenArchived()};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The programme guide as a grid: a full-screen dialog over the channels of
-// the list the user last had (ChannelListDialog::RememberedChannels), with
+// the list the user last had (the ZapOrder), with
 // the GuideGridView under the title strip. It opens on what is on now, on
 // the row of the channel playing when it is in the list.
 //
@@ -82,8 +82,8 @@ private:
     Channel* chosen_ = nullptr;
 };
 
-// Runs the grid over the remembered channels modally, owned by `owner`
+// Runs the grid over the channels of `zapOrder` modally, owned by `owner`
 // (the shell's RunGuideGridDialog).
-ChannelChoice RunGuideGridModal(QWidget* owner);
+ChannelChoice RunGuideGridModal(QWidget* owner, const ZapOrder& zapOrder);
 
 }  // namespace lumora

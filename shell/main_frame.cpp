@@ -21,12 +21,12 @@
 #include "playlist/provider_account.h"
 #include "resources/resources.h"
 #include "shell/app_startup.h"
-#include "shell/channel_list_dialog.h"
 #include "shell/channel_title_bar.h"
 #include "shell/commands.h"
 #include "shell/data_folders.h"
 #include "shell/dialog_frame.h"
 #include "shell/focus_return.h"
+#include "shell/interface_collation.h"
 #include "shell/localise.h"
 #include "shell/playback_control.h"
 #include "shell/recordings_dialog.h"
@@ -64,8 +64,14 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     BuildMenu();
     connect(softKeys_, &SoftKeyBar::commandTriggered, this, &MainFrame::OnCommand);
 
+    // The catalogue first: its messages come while the splash is up, and
+    // the window opens with the current channel.
+    LoadWindowCatalogue(options.cataloguePath);
     view_ = new PlayerView(this, std::move(options));
-    connect(view_, &PlayerView::commandRequested, this, &MainFrame::OnCommand);
+    // The automatic update check ("AutoCU"), which compares versions with
+    // the catalogue's.
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
     connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
     UpdateTracksEntry();
@@ -187,15 +193,25 @@ void MainFrame::OnCommand(int command) {
     }
 }
 
+void MainFrame::OnViewTick() {
+    // The splash ends first: the update below opens dialogs it would hide.
+    if (view_->TickCount() == PlayerView::kTimerPeriodMs)
+        EndLoadingDialog();
+    // A newer catalogue found by the check at start is offered once, when no
+    // dialog is open.
+    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == this))
+        OnCommand(ID_CHANNEL_UPDATE);
+}
+
 void MainFrame::RunChannelList() {
-    const ChannelChoice choice = RunChannelListDialog(QApplication::activeWindow());
+    const ChannelChoice choice = RunChannelListDialog(QApplication::activeWindow(), zapOrder_);
     repaint();
     if (choice.playRequested && choice.channel != nullptr)
         view_->OnMessage(UM_PLAY, choice.channel);
 }
 
 void MainFrame::RunGuide() {
-    const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow());
+    const ChannelChoice choice = RunGuideGridDialog(QApplication::activeWindow(), zapOrder_);
     repaint();
     if (!choice.playRequested || choice.channel == nullptr)
         return;
@@ -409,7 +425,7 @@ void MainFrame::AddZapKeys() {
 bool MainFrame::Zap(ZapDirection direction) {
     const Catalogue* catalogue = TheCatalogue();
     const Channel* current = catalogue != nullptr ? catalogue->CurrentChannel() : nullptr;
-    Channel* next = ZapNeighbour(ChannelListDialog::RememberedChannels(), current, direction);
+    Channel* next = zapOrder_.Neighbour(current, direction, InterfaceCollation());
     if (next == nullptr)
         return false;
     view_->OnMessage(UM_PLAY, next);

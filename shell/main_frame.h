@@ -1,6 +1,9 @@
 #pragma once
 
-// The main window: the PlayerView above the two soft keys. The left key
+// The main window: the PlayerView above the two soft keys. It loads the
+// catalogue before it makes the view and starts the automatic update
+// check; the view's first timer tick ends the splash, and a newer catalogue
+// that check found is offered at a tick while the window is active. The left key
 // opens the channel list (ID_CHANNELS); the right key opens the menu of
 // full screen, settings, catalogue update, guide update, the programme
 // grid (also G), the audio and subtitle tracks (TrackMenu; greyed while the
@@ -22,6 +25,7 @@
 #include <QWidget>
 
 #include "catalogue/channel_views.h"
+#include "catalogue/zap_order.h"
 #include "shell/guide_updater.h"
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
@@ -49,10 +53,12 @@ public:
 
     // Plays the channel before or after the current one in the list the
     // user last chose from in the channel list (its tab, country and
-    // category; ChannelListDialog::RememberedChannels), wrapping at the
-    // ends; without a current channel in that list, the first or last.
-    // False when that list is empty.
+    // category; the ZapOrder), wrapping at the ends; without a current
+    // channel in that list, the first or last. False when that list is
+    // empty.
     bool Zap(ZapDirection direction);
+    // Where the user left the channel list, which zapping follows.
+    ZapOrder& Zapping() { return zapOrder_; }
     // Asks whether the playlist (an address or an absolute path) the command
     // line played from should become the channel source; yes stores it and
     // updates the catalogue from it. Nothing is asked when it is already the
@@ -87,6 +93,8 @@ protected:
 
 private:
     void BuildMenu();
+    // The start-up work that waits for the view's timer.
+    void OnViewTick();
     void AddZapKeys();
     void AddGuideKeys();
     // Pause, rewind, forward and live: window-wide keys and the menu.
@@ -131,6 +139,7 @@ private:
     bool guideAskedByUser_ = false;
     TrackMenu* tracksMenu_ = nullptr;
     QAction* tracksEntry_ = nullptr;
+    ZapOrder zapOrder_;
 };
 
 // The main window while it exists, else null.

@@ -1,6 +1,5 @@
 #include "shell/player_view.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QPointer>
 #include <QThread>
@@ -12,15 +11,11 @@
 #include "catalogue/settings_format.h"
 #include "catalogue/text_format.h"
 #include "document/text_encoding.h"
-#include "net/catalogue_update.h"
-#include "net/update_logic.h"
 #include "player/media_player_host.h"
 #include "player/output_registry.h"
 #include "player/player_texts.h"
 #include "record/recording_files.h"
 #include "resources/resources.h"
-#include "shell/app_startup.h"
-#include "shell/catalogue_preload.h"
 #include "shell/channel_title_bar.h"
 #include "shell/channel_tracks.h"
 #include "shell/commands.h"
@@ -30,7 +25,6 @@
 #include "shell/playback_control.h"
 #include "shell/position_bar.h"
 #include "shell/programme_guide.h"
-#include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
 namespace lumora {
@@ -42,10 +36,15 @@ constexpr PlayerText kTextNoStream{"str_status_no_stream"};
 // The stream's number and the channel's number of streams.
 constexpr PlayerText kTextTryingStream{"str_status_trying"};
 
-// A report of a stream that failed by itself: what the fallback acts on
-// (not a stop, not a report while connecting or playing).
-bool IsStreamFailure(const PlayerReport& report) {
-    return report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped;
+// What a report of the player tells the fallback about the stream tried.
+StreamFallback::Event FallbackEventOf(const PlayerReport& report) {
+    using Event = StreamFallback::Event;
+    if (report.code >= 0 && report.end == PlaybackEnd::None)
+        return report.text == Localised(kTextConnecting) ? Event::Connecting : Event::Playing;
+    // A stream that failed by itself (not a stop).
+    if (report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped)
+        return report.end == PlaybackEnd::StreamLost ? Event::Lost : Event::OpenFailed;
+    return Event::Ended;
 }
 
 // Where the player is first created, before the first layout places it.
@@ -68,17 +67,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     tickCount_ = 0;
     SetStatusListener(this);
 
-    // 2. The catalogue. The one loading on a worker since start-up is taken
-    //    now, waiting for its load to end if need be: its messages come while
-    //    the splash is up, and the window opens with the current channel.
-    if (!options.cataloguePath.empty())
-        CreateProcessCatalogue(options.cataloguePath);
-    else if (CataloguePreload* preload = TheCataloguePreload(); preload && preload->Pending())
-        AdoptPreloadedCatalogue(preload->Take(), true);
-    else
-        CreateUserCatalogue();
-
-    // 3. The bars.
+    // 2. The bars, naming the current channel of the catalogue the main
+    //    window loaded first.
     controlBar_ = new ControlBar(this);
     titleBar_ = new ChannelTitleBar(this);
     connect(controlBar_, &ControlBar::playClicked, this, [this] { OnMessage(UM_PLAY); });
@@ -92,23 +82,19 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
             [this] { PlayStream(std::u16string(lastAddress_), StreamHeaders(lastHeaders_)); });
     ShowCurrentChannelName();
 
-    // 4. The player. The program's own waits for libmpv, which loads while
+    // 3. The player. The program's own waits for libmpv, which loads while
     //    the window is built: it is made once the window has been painted.
     playerAfterPaint_ = !options.playerFactory;
     playerFactory_ = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
     if (!playerAfterPaint_)
         EnsurePlayer();
 
-    // 5. The automatic update check ("AutoCU"), which compares versions
-    //    with the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
-
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);
     connect(&retryTimer_, &QTimer::timeout, this,
             [this] { PlayFallbackStream(fallback_.Current()); });
 
-    // 6. The timer.
+    // 4. The timer.
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &PlayerView::Tick);
     timer_.start();
@@ -186,11 +172,9 @@ void PlayerView::Play(Channel* channel) {
         return;
     }
     SetPlaying(true);
-    if (GetBoolSetting(kAutoFallback, true)) {
-        fallback_.Start(channel->streams.size(),
+    if (GetBoolSetting(kAutoFallback, true))
+        fallback_.Start(channel->streams,
                         static_cast<std::size_t>(stream - channel->streams.data()));
-        fallbackChannel_ = channel;
-    }
     PlayStream(*stream);
 }
 
@@ -258,38 +242,18 @@ void PlayerView::ArchiveFailed() {
 
 void PlayerView::EndFallback() {
     fallback_.Stop();
-    fallbackChannel_ = nullptr;
     ++fallbackRequest_;
     retryTimer_.stop();
-    firstFailure_.clear();
-    tryingText_.clear();
 }
 
 bool PlayerView::FallBack(const PlayerReport& report) {
-    if (!fallback_.Active())
-        return false;
-    if (report.code >= 0 && report.end == PlaybackEnd::None) {
-        // The stream tried is connecting (keep saying which one) or plays.
-        if (!tryingText_.isEmpty() && report.text == Localised(kTextConnecting)) {
-            SetStatus(tryingText_);
-            return true;
-        }
-        tryingText_.clear();
-        return false;
-    }
-    if (!IsStreamFailure(report)) {
-        EndFallback();
-        return false;
-    }
-    if (firstFailure_.isEmpty())
-        firstFailure_ = QString::fromStdU16String(report.text);
-    const bool lost = report.end == PlaybackEnd::StreamLost;
-    const StreamFallback::Step step = lost ? fallback_.OnLost() : fallback_.OnOpenFailed();
+    const StreamFallback::Step step = fallback_.OnReport(FallbackEventOf(report), report.text);
     switch (step.action) {
+    case StreamFallback::Action::ShowReport: return false;
+    case StreamFallback::Action::Ended: EndFallback(); return false;
+    case StreamFallback::Action::ShowTrying: SetStatus(TryingText(step.stream)); return true;
     case StreamFallback::Action::TryStream: {
-        tryingText_ = QString::fromStdU16String(
-            FormatText(Localised(kTextTryingStream), {step.stream + 1, fallback_.Count()}));
-        SetStatus(tryingText_);
+        SetStatus(TryingText(step.stream));
         // Not from inside the player's own report.
         const int request = fallbackRequest_;
         QMetaObject::invokeMethod(
@@ -308,18 +272,21 @@ bool PlayerView::FallBack(const PlayerReport& report) {
         return true;
     case StreamFallback::Action::GiveUp: break;
     }
-    const QString first = firstFailure_;
+    const QString first = QString::fromStdU16String(fallback_.FirstFailure());
     EndFallback();
     SetStatus(first);
     SetPlaying(false);
     return true;
 }
 
+QString PlayerView::TryingText(std::size_t stream) const {
+    return QString::fromStdU16String(
+        FormatText(Localised(kTextTryingStream), {stream + 1, fallback_.Count()}));
+}
+
 void PlayerView::PlayFallbackStream(std::size_t index) {
-    if (!fallback_.Active() || fallbackChannel_ == nullptr || !player_ ||
-        index >= fallbackChannel_->streams.size())
-        return;
-    PlayStream(fallbackChannel_->streams[index]);
+    if (const Stream* stream = fallback_.StreamAt(index); stream != nullptr && player_)
+        PlayStream(*stream);
 }
 
 QString PlayerView::PlayerStartFailure() const {
@@ -433,7 +400,7 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
         return;
     }
     lastEnd_ = report.end;
-    if (playback_->Archived() && IsStreamFailure(report) && report.end != PlaybackEnd::StreamLost) {
+    if (playback_->Archived() && FallbackEventOf(report) == StreamFallback::Event::OpenFailed) {
         ArchiveFailed();
         return;
     }
@@ -446,15 +413,7 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
 
 void PlayerView::Tick() {
     tickCount_ += kTimerPeriodMs;
-
-    // The splash ends first: the update below opens dialogs it would hide.
-    if (tickCount_ == kTimerPeriodMs)
-        EndLoadingDialog();
-
-    // A newer catalogue found by the check at start is offered once, when no
-    // dialog is open.
-    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
-        emit commandRequested(ID_CHANNEL_UPDATE);
+    emit ticked();
 
     playback_->Refresh();
 

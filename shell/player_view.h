@@ -2,16 +2,15 @@
 
 // The playing screen: the ChannelTitleBar at the top (channel name and the
 // player's status), the player in the middle and the ControlBar at the
-// bottom. The view loads the channel catalogue when it is created, starts
-// the automatic update check, runs the half-second timer and is the
-// player's StatusListener.
+// bottom. The view shows the catalogue's current channel, which must be
+// loaded before the view is made (the main window does), runs the
+// half-second timer and is the player's StatusListener.
 //
 // With the setting "auto_fallback" on (the default), a stream that cannot
 // be opened makes the view try the channel's next stream ("Trying stream 2
-// of 3..."), each stream once per play request; a stream that played and
-// was lost is tried once more after 2 s first. When every stream failed,
-// the first failure is shown. The stream that plays in the end is not made
-// the channel's choice.
+// of 3..."), as StreamFallback decides; the view plays the stream it names
+// and shows what it says. The stream that plays in the end is not made the
+// channel's choice.
 //
 // Threads: the UI thread only (OnPlayerStatus hands reports made on other
 // threads over to the UI thread first).
@@ -44,8 +43,9 @@ using PlayerFactory =
     std::function<std::unique_ptr<MediaOutput>(QWidget* parent, const QRect& rect)>;
 
 struct PlayerViewOptions {
-    // Full path of the catalogue; empty: the user's "Channels.lmch"
-    // (copied from the shipped default at the first start).
+    // Full path of the catalogue the main window loads before it makes the
+    // view; empty: the one loading since start-up, else the user's
+    // "Channels.lmch" (LoadWindowCatalogue).
     std::u16string cataloguePath;
     // Empty: the program's MediaPlayerHost (libmpv).
     PlayerFactory playerFactory;
@@ -89,7 +89,8 @@ public:
     // code puts the control bar back into the not-playing state.
     void OnPlayerStatus(const PlayerReport& report) override;
 
-    // One tick of the 500 ms timer (public so tests can step it).
+    // One tick of the 500 ms timer (public so tests can step it): says
+    // `ticked` first, then refreshes the playback state and the layout.
     void Tick();
     int TickCount() const { return tickCount_; }
 
@@ -121,8 +122,8 @@ public:
     QString ShownName() const;
 
 signals:
-    // A command for the main window (the automatic update).
-    void commandRequested(int command);
+    // A tick of the timer began (TickCount is up to date).
+    void ticked();
     // The status line changed to this text.
     void statusShown(const QString& text);
     // The playing state or what the title bar names changed.
@@ -148,6 +149,8 @@ private:
     // taken as a step of the fallback.
     bool FallBack(const PlayerReport& report);
     void PlayFallbackStream(std::size_t index);
+    // "Trying stream 2 of 3..." for the stream at `stream`.
+    QString TryingText(std::size_t stream) const;
     void PlayStream(const Stream& stream);
     // Every stream reaches the player here.
     void PlayStream(const std::u16string& address, const StreamHeaders& headers,
@@ -176,14 +179,11 @@ private:
     QString statusText_;
     PlaybackEnd lastEnd_ = PlaybackEnd::None;
 
+    // Which of the channel's streams plays next; the view runs its steps.
     StreamFallback fallback_;
-    Channel* fallbackChannel_ = nullptr;
     // Tells a queued fallback step whether its play request is still on.
     int fallbackRequest_ = 0;
     QTimer retryTimer_;
-    QString firstFailure_;
-    // "Trying stream 2 of 3..." while that stream connects.
-    QString tryingText_;
 };
 
 }  // namespace lumora

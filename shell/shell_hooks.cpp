@@ -36,16 +36,16 @@ void EndLoadingDialog() {
     CloseLoadingDialog();
 }
 
-ChannelChoice RunChannelListDialog(QWidget* owner) {
+ChannelChoice RunChannelListDialog(QWidget* owner, ZapOrder& zapOrder) {
     if (auto& hook = TheShellHooks().channelListDialog)
         return hook(owner);
-    return RunChannelListModal(owner);
+    return RunChannelListModal(owner, zapOrder);
 }
 
-ChannelChoice RunGuideGridDialog(QWidget* owner) {
+ChannelChoice RunGuideGridDialog(QWidget* owner, const ZapOrder& zapOrder) {
     if (auto& hook = TheShellHooks().guideGridDialog)
         return hook(owner);
-    return RunGuideGridModal(owner);
+    return RunGuideGridModal(owner, zapOrder);
 }
 
 void RunSettingsDialog(QWidget* owner) {

@@ -18,6 +18,7 @@ namespace lumora {
 
 struct Channel;
 class UpdateRun;
+class ZapOrder;
 
 // What the channel list gives back.
 struct ChannelChoice {
@@ -38,10 +39,12 @@ bool StartLoadingDialog();
 // first timer tick). Does nothing when it was closed or never shown.
 void EndLoadingDialog();
 
-// The channel list, modal.
-ChannelChoice RunChannelListDialog(QWidget* owner);
-// The programme grid, modal: a channel to play when the user chose one.
-ChannelChoice RunGuideGridDialog(QWidget* owner);
+// The channel list, modal; it remembers where the user left it in
+// `zapOrder`.
+ChannelChoice RunChannelListDialog(QWidget* owner, ZapOrder& zapOrder);
+// The programme grid over the channels of `zapOrder`, modal: a channel to
+// play when the user chose one.
+ChannelChoice RunGuideGridDialog(QWidget* owner, const ZapOrder& zapOrder);
 // The settings dialog, modal.
 void RunSettingsDialog(QWidget* owner);
 // The about dialog, modal.

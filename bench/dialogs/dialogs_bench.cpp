@@ -50,6 +50,7 @@
 #include "shell/channel_list_view.h"
 #include "shell/guide_grid_dialog.h"
 #include "shell/guide_grid_view.h"
+#include "shell/interface_collation.h"
 #include "shell/programme_guide.h"
 
 namespace {
@@ -149,12 +150,12 @@ std::vector<int> BiggestCountries(const QComboBox& countries) {
 }
 
 void BM_ChannelListOpen(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
+    lumora::ZapOrder zapOrder;
     lumora::SetIntSetting("sel_tab", 0);
     for (auto _ : state) {
         {
             const Step step;
-            ChannelListDialog dialog(nullptr);
+            ChannelListDialog dialog(nullptr, zapOrder);
             PaintCounter counter(&dialog);
             dialog.show();
             WaitForPaint(counter, 0);
@@ -167,8 +168,8 @@ void BM_ChannelListOpen(benchmark::State& state) {
 
 // From all countries to the country with the most channels and back.
 void BM_ChannelListFilterChange(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
-    ChannelListDialog dialog(nullptr);
+    lumora::ZapOrder zapOrder;
+    ChannelListDialog dialog(nullptr, zapOrder);
     PaintCounter counter(dialog.ChannelList()->viewport());
     dialog.show();
     WaitForPaint(counter, 0);
@@ -187,8 +188,8 @@ void BM_ChannelListFilterChange(benchmark::State& state) {
 
 // Between the two countries with the most channels: a typical choice.
 void BM_ChannelListCountryChange(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
-    ChannelListDialog dialog(nullptr);
+    lumora::ZapOrder zapOrder;
+    ChannelListDialog dialog(nullptr, zapOrder);
     PaintCounter counter(dialog.ChannelList()->viewport());
     dialog.show();
     WaitForPaint(counter, 0);
@@ -208,9 +209,9 @@ void BM_ChannelListCountryChange(benchmark::State& state) {
 }
 
 void BM_ChannelListTabSwitch(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
+    lumora::ZapOrder zapOrder;
     lumora::SetIntSetting("sel_tab", 0);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder);
     PaintCounter counter(&dialog);
     dialog.show();
     WaitForPaint(counter, 0);
@@ -229,9 +230,9 @@ void BM_ChannelListTabSwitch(benchmark::State& state) {
 // A page down the list, on into rows not painted yet: each new row asks the
 // guide what is on.
 void BM_ChannelListPageScroll(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
+    lumora::ZapOrder zapOrder;
     lumora::SetIntSetting("sel_tab", 0);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder);
     PaintCounter counter(dialog.ChannelList()->viewport());
     dialog.show();
     WaitForPaint(counter, 0);
@@ -251,7 +252,7 @@ void BM_ChannelListPageScroll(benchmark::State& state) {
 // at the row of the channel playing: a different one each time, so the
 // guide's answers are new.
 void BM_GuideGridOpen(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
+    lumora::ZapOrder zapOrder;
     lumora::SetIntSetting("sel_tab", 0);
     std::vector<lumora::Channel*>& channels = lumora::AllChannels();
     std::size_t playing = 0;
@@ -260,7 +261,7 @@ void BM_GuideGridOpen(benchmark::State& state) {
         playing = (playing + 7919) % channels.size();
         {
             const Step step;
-            lumora::GuideGridDialog dialog(nullptr, ChannelListDialog::RememberedChannels(),
+            lumora::GuideGridDialog dialog(nullptr, zapOrder.Channels(lumora::InterfaceCollation()),
                                            lumora::TheProgrammeGuide());
             PaintCounter counter(&dialog.Grid());
             dialog.show();
@@ -273,8 +274,8 @@ void BM_GuideGridOpen(benchmark::State& state) {
 }
 
 void BM_GuideGridPageStep(benchmark::State& state) {
-    ChannelListDialog::ForgetRememberedState();
-    lumora::GuideGridDialog dialog(nullptr, ChannelListDialog::RememberedChannels(),
+    lumora::ZapOrder zapOrder;
+    lumora::GuideGridDialog dialog(nullptr, zapOrder.Channels(lumora::InterfaceCollation()),
                                    lumora::TheProgrammeGuide());
     lumora::GuideGridView& grid = dialog.Grid();
     PaintCounter counter(&grid);

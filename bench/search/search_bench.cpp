@@ -137,8 +137,8 @@ int main(int argc, char** argv) {
     std::printf("catalogue: %zu channels in %zu countries\n", lumora::AllChannels().size(),
                 catalogue.Countries().size());
 
-    ChannelListDialog::ForgetRememberedState();
-    ChannelListDialog dialog(nullptr);
+    lumora::ZapOrder zapOrder;
+    ChannelListDialog dialog(nullptr, zapOrder);
     PaintCounter counter(dialog.ChannelList()->viewport());
     dialog.show();
     while (counter.paints == 0)

@@ -212,7 +212,8 @@ TEST_F(AccessibleWidgetsTest, ChannelListExposesItsTitleTabsAndRows) {
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
     ASSERT_NE(TheCatalogue(), nullptr);
     TheCatalogue()->FindChannel("de_one")->favourite = true;
-    ChannelListDialog dialog(nullptr);
+    ZapOrder zapOrder;
+    ChannelListDialog dialog(nullptr, zapOrder);
     dialog.show();
     EXPECT_EQ(Accessible(&dialog)->text(QAccessible::Name), Text("menu_channels"));
 

@@ -103,13 +103,14 @@ protected:
     }
 
     test::IsolatedUserFolders folders_;
+    ZapOrder zapOrder_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
 
 TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
     MakeFrame();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     ShowActive(dialog);
     ChannelListView& list = *dialog.ChannelList();
     ASSERT_TRUE(list.hasFocus());
@@ -162,7 +163,7 @@ TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
     EXPECT_EQ(player_->played.back(), u"http://127.0.0.1:9/zwei.ts");
 
     // The next opening starts without a search, on the channel played.
-    ChannelListDialog next(nullptr);
+    ChannelListDialog next(nullptr, zapOrder_);
     ShowActive(next);
     EXPECT_TRUE(next.SearchField()->text().isEmpty());
     EXPECT_EQ(next.ChannelList()->SelectedChannel(), Find("de_zwei"));
@@ -175,7 +176,7 @@ TEST_F(ChannelSwitchingTest, TypingInTheListSearchesAndReturnPlaysTheMatch) {
 TEST_F(ChannelSwitchingTest, ZappingStepsThroughTheListLastChosenAndWraps) {
     MainFrame& frame = MakeFrame();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, frame.Zapping());
         dialog.CountryChooser()->setCurrentIndex(dialog.CountryChooser()->findText(Text("c_de")));
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
     }
@@ -232,7 +233,7 @@ TEST_F(ChannelSwitchingTest, StreamChosenFromTheRowMenuPlaysAndIsSaved) {
     LoadSettings(settingsPath.toStdU16String());
     SetBoolSetting(kAutoCU, false);
     MakeFrame();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     ShowActive(dialog);
     ChannelListView& list = *dialog.ChannelList();
 
@@ -306,7 +307,7 @@ TEST_F(ChannelSwitchingTest, ChoosersSortAsTheReaderOfTheLanguageExpects) {
         channels.push_back({code, "x", u"X", "n", {u"http://127.0.0.1:9/x.ts"}});
     ASSERT_TRUE(test::WriteCatalogue(path, "1.0", channels));
     CreateProcessCatalogue(path.toStdU16String());
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     QStringList entries;
     for (int i = 1; i < dialog.CountryChooser()->count(); ++i)
         entries << dialog.CountryChooser()->itemText(i);

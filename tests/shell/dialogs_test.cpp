@@ -134,6 +134,8 @@ protected:
 
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
+    // Where the channel list is left, as the main window would keep it.
+    ZapOrder zapOrder_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -144,7 +146,7 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
     LoadCatalogue();
     AddFavourite(*Find("fr_three"));
     SetIntSetting(kSelTab, 1);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
 
     EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
@@ -181,7 +183,7 @@ TEST_F(DialogsTest, FirstOpeningShowsEveryChannelTheStoredTabAndFirstRows) {
 
 TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     QComboBox& countries = *dialog.CountryChooser();
     QComboBox& categories = *dialog.CategoryChooser();
@@ -212,7 +214,7 @@ TEST_F(DialogsTest, FiltersNarrowTheListAndTheCaptionCounts) {
 
 TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& channels = *dialog.ChannelList();
     ChannelListView& favourites = *dialog.FavouritesList();
@@ -259,7 +261,7 @@ TEST_F(DialogsTest, FavouritesAreAddedAndRemovedWithTheCountsAtOnce) {
 
 TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     QWidget* viewport = list.viewport();
@@ -294,7 +296,7 @@ TEST_F(DialogsTest, RightClickAndTapAndHoldOpenTheRowMenu) {
 
 TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     QWidget* strip = dialog.TabStrip();
     ASSERT_NE(strip, nullptr);
@@ -344,7 +346,7 @@ TEST_F(DialogsTest, TabStripSwitchesByTapAndByKeysWithASoundOnlyOnAChange) {
 
 TEST_F(DialogsTest, KeyboardMovesTheSelectionAndEnterPlays) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
         ChannelListView* list = d.ChannelList();
         EXPECT_TRUE(list->hasFocus());
@@ -398,7 +400,7 @@ TEST_F(DialogsTest, PlayFromTheListReachesThePlayerAndTheTitleBar) {
 TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         WhenModal<ChannelListDialog>([](ChannelListDialog& d) {
             QComboBox* countries = d.CountryChooser();
             countries->setCurrentIndex(EntryOf(*countries, Text("c_de")));
@@ -409,7 +411,7 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
         EXPECT_FALSE(dialog.PlayRequested());
     }
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         EXPECT_EQ(dialog.CountryChooser()->currentText(), Text("c_de"));
         EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins", "Zwei"}));
@@ -423,7 +425,7 @@ TEST_F(DialogsTest, RowsChoosersAndTabAreRememberedAcrossOpenings) {
     }
     EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
         EXPECT_EQ(dialog.ChannelList()->SelectedRow(), -1);
@@ -442,7 +444,7 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
     SetBoolSetting(kAutoCU, false);
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.ChannelList()->SelectRow(2);
         dialog.DispatchCommand(ChannelListView::kMenuAddFavourite);
@@ -454,11 +456,11 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
 
     // The next run.
     ResetSettings();
-    ChannelListDialog::ForgetRememberedState();
+    zapOrder_ = {};
     LoadSettings(settingsPath.toStdU16String());
     EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
     EXPECT_EQ(Names(*dialog.FavouritesList()), QStringList({"Zwei"}));
@@ -470,7 +472,7 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
 TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
     LoadCatalogue();
     {
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.CountryChooser()->setCurrentIndex(3);
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
@@ -479,7 +481,7 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
     ASSERT_TRUE(
         test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->currentIndex(), 0);
     EXPECT_EQ(Names(*dialog.ChannelList()), QStringList({"Eins"}));
@@ -487,7 +489,7 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
 
 TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
     LoadCatalogue();
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     const int rowHeight = 3 * BarHeight() / 2;
@@ -527,7 +529,7 @@ TEST_F(DialogsTest, RowsAreDrawnWithBoxFlagNameAndSubtitle) {
 
 TEST_F(DialogsTest, WithoutAnyCatalogueTheListIsEmptyAndNothingPlays) {
     ASSERT_EQ(TheCatalogue(), nullptr);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->count(), 1);
     EXPECT_EQ(dialog.ChannelList()->RowCount(), 0);
@@ -566,7 +568,7 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "long", longName, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.resize(QSize(360, 600) * dpi / 96);
         QApplication::processEvents();
@@ -596,7 +598,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "same", name, "n", {u"http://a"}}}));
         CreateProcessCatalogue(cataloguePath_.toStdU16String());
-        ChannelListDialog dialog(nullptr);
+        ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
         // The first line's ink, against each name drawn in the row font: it
@@ -628,7 +630,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
 TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
     CreateProcessCatalogue((test::BuildDir() + QStringLiteral("/Channels.lmch")).toStdU16String());
     ASSERT_GT(AllChannels().size(), 10000u);
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     ChannelListView& list = *dialog.ChannelList();
     EXPECT_EQ(list.RowCount(), static_cast<int>(AllChannels().size()));
@@ -1171,7 +1173,7 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
         };
         {
             SetIntSetting(kSelTab, 0);
-            ChannelListDialog dialog(nullptr);
+            ChannelListDialog dialog(nullptr, zapOrder_);
             EXPECT_EQ(BarHeight(), dpi == 96 ? 24 : 48);
             shoot(dialog, "channel_list");
             // The choosers and the list keep clear of each other's frames.

@@ -137,7 +137,8 @@ TEST_F(LanguageFallbackTest, DialogsShowNoRawKeyAndNoBlankLabel) {
     ASSERT_TRUE(test::WriteCatalogue(
         path, "1.0", {{"de", "two", u"Zwei", "n", {u"http://a/1", u"http://a/2"}}}));
     CreateProcessCatalogue(path.toStdU16String());
-    ChannelListDialog list(nullptr);
+    ZapOrder zapOrder;
+    ChannelListDialog list(nullptr, zapOrder);
     for (const QLabel* label : list.findChildren<QLabel*>())
         shown << label->text();
     EXPECT_TRUE(shown.contains(QString::fromStdU16String(English("static_search"))))

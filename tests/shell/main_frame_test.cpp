@@ -1027,7 +1027,7 @@ TEST_F(MainFrameTest, AChannelListRowShowsWhatIsOnAndHowFarItHasRun) {
     WriteGuideStore({{"Tagesschau", now - 600, now + 600}});
     MainFrame& frame = MakeFrame(TwoChannels());
     ASSERT_TRUE(QTest::qWaitFor([&] { return frame.Programmes().Ready(); }, 5000));
-    ChannelListDialog dialog(nullptr);
+    ChannelListDialog dialog(nullptr, frame.Zapping());
     dialog.show();
     dialog.resize(360, 600);
     QApplication::processEvents();

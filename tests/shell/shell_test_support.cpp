@@ -14,18 +14,15 @@
 #include "process_state.h"
 #include "resources/resources.h"
 #include "scratch_folder_qt.h"
-#include "shell/channel_list_dialog.h"
 #include "shell/shell_hooks.h"
 #include "shell/show_text_message.h"
 
 namespace lumora::test {
 namespace {
 
-// The shell's part of every ResetProcessState: no hooks, and nothing the
-// channel list remembers between openings.
+// The shell's part of every ResetProcessState: no hooks.
 void ResetShellState() {
     TheShellHooks() = {};
-    ChannelListDialog::ForgetRememberedState();
 }
 const bool kShellStateResets = (AddProcessStateReset(&ResetShellState), true);
 

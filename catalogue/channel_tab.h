@@ -3,6 +3,9 @@
 // The two tabs of the channel list, and the list each of them shows. The
 // numbers are the values of the setting "sel_tab".
 
+#include "catalogue/setting_names.h"
+#include "catalogue/settings.h"
+
 namespace lumora {
 
 enum class ChannelTab { Channels = 0, Favourites = 1 };
@@ -16,6 +19,11 @@ constexpr ChannelTab ChannelTabFromSetting(int value) {
 
 constexpr int SettingOfChannelTab(ChannelTab tab) {
     return static_cast<int>(tab);
+}
+
+// The tab in "sel_tab"; the channel tab when there is none.
+inline ChannelTab StoredChannelTab() {
+    return ChannelTabFromSetting(GetIntSetting(kSelTab, SettingOfChannelTab(ChannelTab::Channels)));
 }
 
 }  // namespace lumora
