@@ -132,6 +132,43 @@ TEST(ProviderAccountTest, NamePrefixesNameTheCountryAndPasswordsNeverShow) {
               "http://h/xmltv.php?username=u&password=***&a=1 failed; password=***");
 }
 
+TEST(ProviderAccountTest, AChannelKeepsItsIdWhenTheProviderRenamesIt) {
+    // One stream (id 7) as two answers of the provider, a day apart.
+    const auto streams = [](const char* name, const char* guideId) {
+        return std::string(R"([{"name":")") + name + R"(","stream_id":7,"epg_channel_id":")" +
+               guideId + R"("},{"name":"Other","stream_id":8}])";
+    };
+    const struct {
+        const char* what;
+        std::string before, after;
+    } rows[] = {
+        {"renamed", streams("Arena Sport", ""), streams("Arena Sport 1", "")},
+        {"new guide id", streams("Arena", "arena.uk"), streams("Arena", "arena1.uk")},
+        {"tags added", streams("UK: Arena", ""), streams("UK: Arena (HD) [Not 24/7]", "")},
+    };
+    const auto channelIds = [](const std::string& answer) {
+        const auto fetch = [&answer](const std::string& address) -> std::optional<std::string> {
+            if (address.find("get_live_streams") != std::string::npos)
+                return answer;
+            if (address.find("action=") != std::string::npos)
+                return "[]";
+            return R"({"user_info":{"auth":1,"status":"Active"}})";
+        };
+        const AccountImport imported = ImportAccount(kAccount, {}, fetch);
+        std::vector<std::string> ids;
+        for (const auto& country : imported.catalogue->Children()) {
+            for (const auto& channel : country->Children())
+                ids.push_back(country->Name() + "_" + channel->Name());
+        }
+        return ids;
+    };
+    for (const auto& row : rows) {
+        const std::vector<std::string> before = channelIds(row.before);
+        EXPECT_EQ(before.size(), 2u) << row.what;
+        EXPECT_EQ(channelIds(row.after), before) << row.what;
+    }
+}
+
 class AccountSourceTest : public ::testing::Test {
 protected:
     AccountSourceTest()
