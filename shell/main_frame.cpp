@@ -344,7 +344,9 @@ void MainFrame::RunUpdate() {
         UpdateGuide(GuideUpdater::When::Stale);
     };
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
-    RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates(), TransferForUpdates()), ui);
+    RunCatalogueUpdate(
+        CurrentUpdateSource(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates()),
+        ui);
 }
 
 void MainFrame::UpdateGuide(GuideUpdater::When when) {

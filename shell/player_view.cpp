@@ -100,7 +100,7 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
 
     // 5. The automatic update check ("AutoCU"), which compares versions
     //    with the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates());
 
     retryTimer_.setSingleShot(true);
     retryTimer_.setInterval(StreamFallback::kRetryDelayMs);

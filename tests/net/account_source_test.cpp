@@ -169,6 +169,34 @@ TEST(ProviderAccountTest, AChannelKeepsItsIdWhenTheProviderRenamesIt) {
     }
 }
 
+TEST(ProviderAccountTest, ACheckSaysTheStatusAndTheLastDay) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    using Outcome = AccountImport::Outcome;
+    const struct {
+        Outcome outcome;
+        std::optional<std::int64_t> expires;
+        std::string_view key;
+        std::string date;
+    } rows[] = {
+        {Outcome::Built, 1803859200, kTextAccountActiveUntil, "2027-03-01"},
+        {Outcome::Built, std::nullopt, kTextAccountActive, ""},
+        {Outcome::Expired, 1000, kTextAccountExpired, ""},
+        {Outcome::Disabled, std::nullopt, kTextAccountDisabled, ""},
+        {Outcome::Refused, std::nullopt, kTextAccountRefused, ""},
+        {Outcome::Unreachable, std::nullopt, kTextAccountUnreachable, ""},
+        {Outcome::NotAnAccount, std::nullopt, kTextAccountNotProvider, ""},
+    };
+    for (const auto& row : rows) {
+        AccountCheck check;
+        check.outcome = row.outcome;
+        check.info.expires = row.expires;
+        const AccountStatusLine line = AccountStatusOf(check);
+        EXPECT_EQ(line.key, row.key);
+        EXPECT_EQ(line.date, row.date) << row.key;
+    }
+}
+
 class AccountSourceTest : public ::testing::Test {
 protected:
     AccountSourceTest()
@@ -292,6 +320,25 @@ TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsCh
     EXPECT_EQ(refused.refusal, kUpdateAccountRefused);
     source.account = Account("old");
     EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountExpired);
+
+    // The password is read on the worker where the settings keep none;
+    // with none kept at all the account refuses without asking the server.
+    source.account = Account("good", "");
+    EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountRefused);
+    source.accountPassword = [](const ProviderAccount& account) {
+        return account.user == "good" ? std::string("pw") : std::string();
+    };
+    EXPECT_EQ(FetchPlaylist(source, true).answer, CheckAnswer::NotNewer);
+    // Showing the adult channels makes the same answers a new catalogue.
+    source.accountShowsAdult = true;
+    const PlaylistFetch adult = FetchPlaylist(source, true);
+    ASSERT_EQ(adult.answer, CheckAnswer::Newer);
+    DocNode shown;
+    ASSERT_TRUE(shown.ReadFrom(*adult.body));
+    std::size_t channels = 0;
+    for (const auto& country : shown.Children())
+        channels += country->Children().size();
+    EXPECT_EQ(channels, 3u);
 }
 
 }  // namespace
