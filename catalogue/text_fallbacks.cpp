@@ -122,6 +122,16 @@ const FallbackTable& Table() {
          u"The provider refused the user name or password. The channel list stays as it was."},
         {"msg_account_expired",
          u"The provider account has expired or is disabled. The channel list stays as it was."},
+        {"button_check_account", u"Check account"},
+        {"check_show_adult", u"Show adult channels"},
+        {"str_account_checking", u"Checking..."},
+        {"str_account_active", u"Active"},
+        {"str_account_active_until", u"Active until %s"},
+        {"str_account_expired", u"Expired"},
+        {"str_account_disabled", u"Disabled by the provider"},
+        {"str_account_refused", u"Wrong user name or password"},
+        {"str_account_unreachable", u"Server not reachable"},
+        {"str_account_not_provider", u"The server does not answer as a provider does"},
     };
     return table;
 }
