@@ -78,8 +78,8 @@ SecretLookup LookupSecret(std::string_view server, std::string_view user) {
     const std::string serverText(server), userText(user);
     GError* error = nullptr;
     const PasswordPointer password(secret_password_lookup_sync(AccountSchema(), nullptr, &error,
-                                                               "server", serverText.c_str(),
-                                                               "user", userText.c_str(), nullptr));
+                                                               "server", serverText.c_str(), "user",
+                                                               userText.c_str(), nullptr));
     const ErrorPointer failure(error);
     if (failure)
         return {};

@@ -98,8 +98,9 @@ void Stop(pid_t pid) {
 
 bool NameHasOwner(const char* name) {
     const std::string command =
-        std::string("dbus-send --session --print-reply --dest=org.freedesktop.DBus "
-                    "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:") +
+        std::string(
+            "dbus-send --session --print-reply --dest=org.freedesktop.DBus "
+            "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:") +
         name + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     std::string reply;
@@ -119,9 +120,9 @@ public:
     explicit SecretSession(With with) {
         WriteFileBytes(home_.Path("bus.conf"), kBusConfig);
         std::string address;
-        bus_ = Start({"dbus-daemon", "--nofork", "--print-address=1",
-                      "--config-file=" + home_ / "bus.conf"},
-                     {}, &address);
+        bus_ = Start(
+            {"dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + home_ / "bus.conf"},
+            {}, &address);
         if (address.empty())
             return;
         setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
@@ -132,9 +133,9 @@ public:
         // on standard input creates its login keyring.
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
             setenv(name, home_.Path().c_str(), 1);
-        keyring_ = Start({"gnome-keyring-daemon", "--foreground", "--unlock",
-                          "--components=secrets"},
-                         "lumora-test", nullptr);
+        keyring_ =
+            Start({"gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"},
+                  "lumora-test", nullptr);
         for (int tries = 0; keyring_ > 0 && tries < 200 && !keyringReady_; ++tries) {
             keyringReady_ = NameHasOwner(kSecretsName);
             if (!keyringReady_)
@@ -184,9 +185,9 @@ TEST(SecretStoreTest, WithoutASecretServiceThePasswordGoesToTheUsersOwnFile) {
         }
         ScratchFolder folder;
         const ProviderAccount account{"http://p.example:8080", "viewer", "s3cret"};
-        EXPECT_EQ(WithoutHanging([] { return LookupSecret("http://p.example:8080", "viewer"); })
-                      .status,
-                  SecretStoreStatus::Unavailable);
+        EXPECT_EQ(
+            WithoutHanging([] { return LookupSecret("http://p.example:8080", "viewer"); }).status,
+            SecretStoreStatus::Unavailable);
         EXPECT_EQ(WithoutHanging([&] { return KeepAccountPassword({}, account, folder / ""); }),
                   PasswordPlace::File);
         struct stat info {};
