@@ -198,4 +198,10 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
 // sends ID_CHANNEL_UPDATE to the main window.
 bool ShouldStartAutomaticUpdate(bool mainWindowActive);
 
+// The check at start found the provider account refused or expired (an
+// update outcome, kUpdateAccountRefused or kUpdateAccountExpired), so the
+// catalogue in use stays: the message key to tell the user, once per run,
+// when the main window is active; empty otherwise. UI thread.
+std::string_view TakeAccountRefusalAtStart(bool mainWindowActive);
+
 }  // namespace lumora

@@ -413,8 +413,15 @@ void PlayerView::Tick() {
 
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
-    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == window()))
+    const bool active = QApplication::activeWindow() == window();
+    if (ShouldStartAutomaticUpdate(active))
         emit commandRequested(ID_CHANNEL_UPDATE);
+    // An account that refused at start keeps the catalogue and says why.
+    if (const std::string_view refusal = TakeAccountRefusalAtStart(active); !refusal.empty()) {
+        QMetaObject::invokeMethod(
+            this, [this, refusal] { ShowTextMessage(window(), refusal, kMessageStyleOk); },
+            Qt::QueuedConnection);
+    }
 
     playback_->Refresh();
 

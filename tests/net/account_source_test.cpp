@@ -341,5 +341,31 @@ TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsCh
     EXPECT_EQ(channels, 3u);
 }
 
+TEST_F(AccountSourceTest, AnAccountRefusedAtStartIsToldOnceWhenTheWindowIsActive) {
+    const struct {
+        const char* user;
+        const char* password;
+        std::string_view message;
+    } rows[] = {
+        {"old", "pw", kMsgAccountExpired},
+        {"good", "wrong", kMsgAccountRefused},
+        {"good", "pw", {}},
+    };
+    for (const auto& row : rows) {
+        ResetUpdateState();
+        UpdateSource source;
+        source.account = Account(row.user, row.password);
+        source.server = AccountSourceName(*source.account);
+        source.fetch = [](const std::u16string& url) {
+            return FetchUrl(kUpdateAgent, url, QuickOptions());
+        };
+        StartAutomaticUpdateCheck(true, source).wait();
+        EXPECT_TRUE(TakeAccountRefusalAtStart(false).empty()) << row.user;
+        EXPECT_EQ(TakeAccountRefusalAtStart(true), row.message) << row.user;
+        EXPECT_TRUE(TakeAccountRefusalAtStart(true).empty()) << row.user;
+    }
+    ResetUpdateState();
+}
+
 }  // namespace
 }  // namespace lumora::test
