@@ -820,6 +820,8 @@ TEST_F(DialogsTest, CheckingTheAccountSaysWhatTheProviderAnswered) {
         dialog.AccountPasswordField()->setText(row.password);
         QTest::mouseClick(dialog.AccountCheckButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(dialog.AccountStatus()->text(), row.status, 20000);
+        if (&row == &rows[0])
+            test::SaveScreenshot(dialog, QStringLiteral("dialog_settings_account_checked"));
     }
     // A check asks; it keeps nothing.
     EXPECT_TRUE(GetStringSetting(kAccountServer, u"").empty());
