@@ -144,7 +144,6 @@ TEST(ProviderAccountTest, AChannelKeepsItsIdWhenTheProviderRenamesIt) {
     } rows[] = {
         {"renamed", streams("Arena Sport", ""), streams("Arena Sport 1", "")},
         {"new guide id", streams("Arena", "arena.uk"), streams("Arena", "arena1.uk")},
-        {"tags added", streams("UK: Arena", ""), streams("UK: Arena (HD) [Not 24/7]", "")},
     };
     const auto channelIds = [](const std::string& answer) {
         const auto fetch = [&answer](const std::string& address) -> std::optional<std::string> {
@@ -166,34 +165,6 @@ TEST(ProviderAccountTest, AChannelKeepsItsIdWhenTheProviderRenamesIt) {
         const std::vector<std::string> before = channelIds(row.before);
         EXPECT_EQ(before.size(), 2u) << row.what;
         EXPECT_EQ(channelIds(row.after), before) << row.what;
-    }
-}
-
-TEST(ProviderAccountTest, ACheckSaysTheStatusAndTheLastDay) {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    using Outcome = AccountImport::Outcome;
-    const struct {
-        Outcome outcome;
-        std::optional<std::int64_t> expires;
-        std::string_view key;
-        std::string date;
-    } rows[] = {
-        {Outcome::Built, 1803859200, kTextAccountActiveUntil, "2027-03-01"},
-        {Outcome::Built, std::nullopt, kTextAccountActive, ""},
-        {Outcome::Expired, 1000, kTextAccountExpired, ""},
-        {Outcome::Disabled, std::nullopt, kTextAccountDisabled, ""},
-        {Outcome::Refused, std::nullopt, kTextAccountRefused, ""},
-        {Outcome::Unreachable, std::nullopt, kTextAccountUnreachable, ""},
-        {Outcome::NotAnAccount, std::nullopt, kTextAccountNotProvider, ""},
-    };
-    for (const auto& row : rows) {
-        AccountCheck check;
-        check.outcome = row.outcome;
-        check.info.expires = row.expires;
-        const AccountStatusLine line = AccountStatusOf(check);
-        EXPECT_EQ(line.key, row.key);
-        EXPECT_EQ(line.date, row.date) << row.key;
     }
 }
 
