@@ -3,8 +3,8 @@
 // The two tabs of the channel list, and the list each of them shows. The
 // numbers are the values of the setting "sel_tab".
 
-#include "catalogue/setting_names.h"
 #include "catalogue/settings.h"
+#include "catalogue/settings_format.h"
 
 namespace lumora {
 

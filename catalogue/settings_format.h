@@ -55,6 +55,8 @@ inline constexpr std::string_view kSubtitleLanguage = "subtitle_language";  // s
 // password is kept apart, never in the settings); empty: no account.
 inline constexpr std::string_view kAccountServer = "account_server";  // string, default empty
 inline constexpr std::string_view kAccountUser = "account_user";      // string, default empty
+// The account's adult channels are in its catalogue (the provider marks them).
+inline constexpr std::string_view kAccountShowAdult = "account_adult";  // boolean, default false
 // How long a recording of the programme on now goes on after its end, in
 // minutes (guides are often a few minutes off).
 inline constexpr std::string_view kRecordMarginMinutes =
@@ -70,24 +72,16 @@ enum class SettingKind { Bool, Int, String };
 // The map each known setting lives in. A file's attribute of another type
 // under one of these names is dropped at load, so it cannot shadow the
 // user's choice, and a save writes the name from its own map only.
-inline constexpr std::array<std::pair<std::string_view, SettingKind>, 18> kSettingKinds = {{
-    {kFirstRun, SettingKind::Bool},
-    {kAutoCU, SettingKind::Bool},
-    {kLanguage, SettingKind::String},
-    {kSelTab, SettingKind::Int},
-    {kSoundVolume, SettingKind::Int},
-    {kCurChannel, SettingKind::String},
-    {kUpdateServer, SettingKind::String},
-    {kAutoFallback, SettingKind::Bool},
-    {kSettingsRevision, SettingKind::Int},
-    {kGuideSources, SettingKind::String},
-    {kGuideLimitMb, SettingKind::Int},
-    {kTimeshiftMinutes, SettingKind::Int},
-    {kAccountServer, SettingKind::String},
-    {kAccountUser, SettingKind::String},
-    {kAudioLanguage, SettingKind::String},
-    {kSubtitleLanguage, SettingKind::String},
-    {kRecordMarginMinutes, SettingKind::Int},
+inline constexpr std::array<std::pair<std::string_view, SettingKind>, 19> kSettingKinds = {{
+    {kFirstRun, SettingKind::Bool},           {kAutoCU, SettingKind::Bool},
+    {kLanguage, SettingKind::String},         {kSelTab, SettingKind::Int},
+    {kSoundVolume, SettingKind::Int},         {kCurChannel, SettingKind::String},
+    {kUpdateServer, SettingKind::String},     {kAutoFallback, SettingKind::Bool},
+    {kSettingsRevision, SettingKind::Int},    {kGuideSources, SettingKind::String},
+    {kGuideLimitMb, SettingKind::Int},        {kTimeshiftMinutes, SettingKind::Int},
+    {kAccountServer, SettingKind::String},    {kAccountUser, SettingKind::String},
+    {kAccountShowAdult, SettingKind::Bool},   {kAudioLanguage, SettingKind::String},
+    {kSubtitleLanguage, SettingKind::String}, {kRecordMarginMinutes, SettingKind::Int},
     {kRecordMostAtOnce, SettingKind::Int},
 }};
 

@@ -132,6 +132,16 @@ const FallbackTable& Table() {
         {"str_rec_gaps", u"gaps: %d"},
         {"str_rec_gap", u"at %s for %d s"},
         {"str_video", u"Video"},
+        {"button_check_account", u"Check account"},
+        {"check_show_adult", u"Show adult channels"},
+        {"str_account_checking", u"Checking..."},
+        {"str_account_active", u"Active"},
+        {"str_account_active_until", u"Active until %s"},
+        {"str_account_expired", u"Expired"},
+        {"str_account_disabled", u"Disabled by the provider"},
+        {"str_account_refused", u"Wrong user name or password"},
+        {"str_account_unreachable", u"Server not reachable"},
+        {"str_account_not_provider", u"The server does not answer as a provider does"},
     };
     return table;
 }

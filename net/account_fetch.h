@@ -5,9 +5,10 @@
 
 namespace lumora {
 
-// ImportAccount with its answers fetched over HTTP(S) (FetchUrl), each
-// bounded to kMaxAccountAnswerBytes. Blocking; any thread.
+// ImportAccount and CheckAccount with their answers fetched over HTTP(S)
+// (FetchUrl), each bounded to kMaxAccountAnswerBytes. Blocking; any thread.
 AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
                             const FetchOptions& fetchOptions);
+AccountCheck CheckAccount(const ProviderAccount& account, const FetchOptions& fetchOptions);
 
 }  // namespace lumora

@@ -30,6 +30,49 @@ bool IsAccountSourceName(std::u16string_view source) {
            (source.starts_with(u"http://") || source.starts_with(u"https://"));
 }
 
+AccountCheck CheckAccount(const ProviderAccount& account, const AccountFetch& fetch) {
+    using Outcome = AccountImport::Outcome;
+    AccountCheck check;
+    std::optional<std::string> answer = fetch(AccountApiAddress(account));
+    if (!answer || answer->size() > kMaxAccountAnswerBytes)
+        return check;
+    const std::optional<AccountInfo> info = ParseAccountInfo(*answer);
+    if (!info) {
+        check.outcome = Outcome::NotAnAccount;
+        return check;
+    }
+    check.info = *info;
+    switch (info->status) {
+    case AccountStatus::Refused: check.outcome = Outcome::Refused; break;
+    case AccountStatus::Expired: check.outcome = Outcome::Expired; break;
+    case AccountStatus::Disabled: check.outcome = Outcome::Disabled; break;
+    case AccountStatus::Active: check.outcome = Outcome::Built; break;
+    }
+    return check;
+}
+
+AccountStatusLine AccountStatusOf(const AccountCheck& check) {
+    using Outcome = AccountImport::Outcome;
+    switch (check.outcome) {
+    case Outcome::Built:
+    case Outcome::NoChannels: break;
+    case Outcome::Unreachable: return {kTextAccountUnreachable, {}};
+    case Outcome::NotAnAccount: return {kTextAccountNotProvider, {}};
+    case Outcome::Refused: return {kTextAccountRefused, {}};
+    case Outcome::Expired: return {kTextAccountExpired, {}};
+    case Outcome::Disabled: return {kTextAccountDisabled, {}};
+    }
+    if (!check.info.expires)
+        return {kTextAccountActive, {}};
+    const std::time_t end = std::time_t(*check.info.expires);
+    std::tm local{};
+    char date[32];
+    if (localtime_r(&end, &local) == nullptr ||
+        std::strftime(date, sizeof date, "%Y-%m-%d", &local) == 0)
+        return {kTextAccountActive, {}};
+    return {kTextAccountActiveUntil, date};
+}
+
 AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
                             const AccountFetch& fetch) {
     const auto Fetch = [&fetch](const std::string& address) {
@@ -40,34 +83,28 @@ AccountImport ImportAccount(const ProviderAccount& account, const AccountImportO
     };
     using Outcome = AccountImport::Outcome;
     AccountImport result;
-    const std::optional<std::string> answer = Fetch(AccountApiAddress(account));
-    if (!answer)
+    const AccountCheck check = CheckAccount(account, fetch);
+    result.outcome = check.outcome;
+    result.info = check.info;
+    if (check.outcome != Outcome::Built)
         return result;
-    const std::optional<AccountInfo> info = ParseAccountInfo(*answer);
-    if (!info) {
-        result.outcome = Outcome::NotAnAccount;
-        return result;
-    }
-    result.info = *info;
-    switch (info->status) {
-    case AccountStatus::Refused: result.outcome = Outcome::Refused; return result;
-    case AccountStatus::Expired: result.outcome = Outcome::Expired; return result;
-    case AccountStatus::Disabled: result.outcome = Outcome::Disabled; return result;
-    case AccountStatus::Active: break;
-    }
+    result.outcome = Outcome::Unreachable;
     const std::string categories =
         Fetch(AccountApiAddress(account, "get_live_categories")).value_or("");
     const std::optional<std::string> streams =
         Fetch(AccountApiAddress(account, "get_live_streams"));
     if (!streams)
         return result;
-    result.streams = ParseAccountStreams(*streams, categories, account, *info, options.showAdult,
-                                         LocalUtcOffset());
+    result.streams = ParseAccountStreams(*streams, categories, account, result.info,
+                                         options.showAdult, LocalUtcOffset());
     if (!result.streams.readable) {
         result.outcome = Outcome::NotAnAccount;
         return result;
     }
-    result.answersHash = PlaylistHash(categories + '\n' + *streams);
+    // Showing the adult channels or not makes another catalogue of the same
+    // answers.
+    result.answersHash =
+        PlaylistHash(categories + '\n' + *streams + (options.showAdult ? "\nadult" : ""));
     CatalogueBuilder builder(nullptr);
     builder.AddPlaylistWithCountry(result.streams.playlist, std::string(kOwnPlaylistCode));
     std::unique_ptr<DocNode> root =

@@ -54,6 +54,31 @@ struct AccountImport {
 AccountImport ImportAccount(const ProviderAccount& account, const AccountImportOptions& options,
                             const AccountFetch& fetch);
 
+// The account's answer alone: its outcome (Built for an active account) and
+// what it says.
+struct AccountCheck {
+    AccountImport::Outcome outcome = AccountImport::Outcome::Unreachable;
+    AccountInfo info;
+};
+AccountCheck CheckAccount(const ProviderAccount& account, const AccountFetch& fetch);
+
+// What a check shows the user: a text key, and for an active account with
+// an end its last day ("2027-03-01", local time) for the key's "%s".
+struct AccountStatusLine {
+    std::string_view key;
+    std::string date;
+};
+AccountStatusLine AccountStatusOf(const AccountCheck& check);
+
+// Text keys of the account's status.
+inline constexpr std::string_view kTextAccountActive = "str_account_active";
+inline constexpr std::string_view kTextAccountActiveUntil = "str_account_active_until";
+inline constexpr std::string_view kTextAccountExpired = "str_account_expired";
+inline constexpr std::string_view kTextAccountDisabled = "str_account_disabled";
+inline constexpr std::string_view kTextAccountRefused = "str_account_refused";
+inline constexpr std::string_view kTextAccountUnreachable = "str_account_unreachable";
+inline constexpr std::string_view kTextAccountNotProvider = "str_account_not_provider";
+
 // What the catalogue's origin names as its source: "SERVER#USER".
 std::u16string AccountSourceName(const ProviderAccount& account);
 // True for such a name: the catalogue came from a provider account.

@@ -70,30 +70,34 @@ bool SetUpdateServer(const std::u16string& address) {
     return true;
 }
 
-std::optional<ProviderAccount> CurrentAccount(const std::u16string& userFolder) {
+std::optional<ProviderAccount> CurrentAccount() {
     const std::optional<std::string> server =
         NormaliseAccountServer(ToUtf8(GetStringSetting(kAccountServer, u"")));
     const std::string user = ToUtf8(GetStringSetting(kAccountUser, u""));
     if (!server || user.empty())
         return std::nullopt;
-    const std::string password = LoadAccountSecret(ToUtf8(userFolder));
-    if (password.empty())
-        return std::nullopt;
-    return ProviderAccount{*server, user, password};
+    return ProviderAccount{*server, user, {}};
 }
 
-UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer) {
+UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer,
+                                 AccountPasswordReader password) {
     UpdateSource source;
     source.server = UpdateServer();
-    // An account, when the user gave one, is the source: the password lies
-    // beside the user's catalogue.
-    if (const Catalogue* catalogue = TheCatalogue()) {
+    // An account, when the user gave one, is the source.
+    source.account = CurrentAccount();
+    if (source.account) {
+        source.server = AccountSourceName(*source.account);
+        source.accountShowsAdult = GetBoolSetting(kAccountShowAdult, false);
+        source.accountPassword = std::move(password);
+    }
+    if (const Catalogue* catalogue = TheCatalogue();
+        catalogue && source.account && !source.accountPassword) {
+        // Without a secret store: the password lies beside the user's catalogue.
         const std::u16string& path = catalogue->Path();
         const std::size_t slash = path.rfind(u'/');
-        source.account =
-            CurrentAccount(slash == std::u16string::npos ? u"." : path.substr(0, slash));
-        if (source.account)
-            source.server = AccountSourceName(*source.account);
+        source.accountPassword =
+            [folder = ToUtf8(slash == std::u16string::npos ? u"." : path.substr(0, slash))](
+                const ProviderAccount&) { return LoadAccountSecret(folder); };
     }
     source.fetch = std::move(fetch);
     source.transfer = std::move(transfer);
@@ -111,11 +115,13 @@ UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer)
     return source;
 }
 
-std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer) {
+std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer,
+                                                 AccountPasswordReader password) {
     bool enabled = GetBoolSetting(kAutoCU, true);
     return StartAutomaticUpdateCheck(
         enabled,
-        enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer)) : UpdateSource{});
+        enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer), std::move(password))
+                : UpdateSource{});
 }
 
 }  // namespace lumora

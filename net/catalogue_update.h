@@ -18,9 +18,9 @@ namespace lumora {
 // settings written before the source was stored as typed, the old built-in
 // default "http://localhost:8080" counts as unset (once).
 std::u16string UpdateServer();
-// The provider account of the settings ("account_server", "account_user")
-// with its password from `userFolder`; none unless all three are there.
-std::optional<ProviderAccount> CurrentAccount(const std::u16string& userFolder);
+// The provider account of the settings ("account_server", "account_user"),
+// without its password (which is kept apart); none unless both are there.
+std::optional<ProviderAccount> CurrentAccount();
 // The built-in default source.
 std::u16string DefaultUpdateServer();
 // What the settings dialog stores: the address as typed (without blanks
@@ -29,14 +29,18 @@ std::u16string DefaultUpdateServer();
 bool SetUpdateServer(const std::u16string& address);
 
 // The server, the catalogue's version text and file path copied from the
-// catalogue in use, and the fetch function to use.
-UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer = {});
+// catalogue in use, and the fetch function to use. An account's password is
+// read by `password` on the worker; without one, from the file beside the
+// catalogue in use (account_secret.h).
+UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer = {},
+                                 AccountPasswordReader password = {});
 
 // The player view's start: when "AutoCU" is on (default), starts the
 // background check that sets updatePending. The program does not wait for
 // it; the future is ready when the check has ended, and invalid when none
 // was started.
 std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch,
-                                                 TransferFunction transfer = {});
+                                                 TransferFunction transfer = {},
+                                                 AccountPasswordReader password = {});
 
 }  // namespace lumora

@@ -92,10 +92,19 @@ namespace {
 // it is new, so there are no validators to ask with.
 PlaylistFetch FetchAccountCatalogue(const UpdateSource& source) {
     PlaylistFetch fetched;
+    ProviderAccount account = *source.account;
+    if (account.password.empty() && source.accountPassword)
+        account.password = source.accountPassword(account);
+    if (account.password.empty()) {
+        // Nothing to log in with: as good as a wrong password.
+        fetched.refusal = kUpdateAccountRefused;
+        return fetched;
+    }
     AccountImportOptions options;
     options.versionInUse = source.catalogueVersion;
+    options.showAdult = source.accountShowsAdult;
     const AccountImport imported =
-        ImportAccount(*source.account, options, [&source](const std::string& address) {
+        ImportAccount(account, options, [&source](const std::string& address) {
             FetchReply reply = Transfer(source, {FromUtf8(address), TransferKind::Playlist, {}});
             std::optional<std::string> body;
             if (reply.body)

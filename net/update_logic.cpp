@@ -20,6 +20,10 @@ namespace lumora {
 std::atomic<int> UpdateOutcome{kUpdateNone};
 std::atomic<bool> updatePending{false};
 std::atomic<bool> autoUpdatePrompted{false};
+namespace {
+// Written by the check at start, taken by the UI thread.
+std::atomic<int> accountRefusalAtStart{0};
+}  // namespace
 
 namespace {
 
@@ -62,6 +66,7 @@ void ResetUpdateState() {
     UpdateOutcome = kUpdateNone;
     updatePending = false;
     autoUpdatePrompted = false;
+    accountRefusalAtStart = 0;
     SetPendingVersion({});
 }
 
@@ -292,6 +297,8 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
             SourceCheck check = CheckSource(source, true);
             if (check.answer == CheckAnswer::Unreachable)
                 UpdateOutcome = kUpdateConnectionError;
+            if (check.playlist && check.playlist->refusal != 0)
+                accountRefusalAtStart = check.playlist->refusal;
             bool newer = check.answer == CheckAnswer::Newer;
             PendingUpdate pending;
             if (newer) {
@@ -318,6 +325,16 @@ bool ShouldStartAutomaticUpdate(bool mainWindowActive) {
         return false;
     bool expected = false;
     return autoUpdatePrompted.compare_exchange_strong(expected, true);
+}
+
+std::string_view TakeAccountRefusalAtStart(bool mainWindowActive) {
+    if (!mainWindowActive)
+        return {};
+    switch (accountRefusalAtStart.exchange(0)) {
+    case kUpdateAccountRefused: return kMsgAccountRefused;
+    case kUpdateAccountExpired: return kMsgAccountExpired;
+    default: return {};
+    }
 }
 
 }  // namespace lumora

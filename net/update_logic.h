@@ -91,6 +91,10 @@ struct TransferRequest {
 };
 using TransferFunction = std::function<FetchReply(const TransferRequest& request)>;
 
+// A provider account's password, read on the worker: the desktop's secret
+// store may keep the caller waiting. Empty when none is kept.
+using AccountPasswordReader = std::function<std::string(const ProviderAccount& account)>;
+
 // Everything a check or a download needs, copied on the UI thread so that
 // workers never read the live catalogue.
 struct UpdateSource {
@@ -101,6 +105,10 @@ struct UpdateSource {
     // The source is this provider account (`server` is then its name,
     // AccountSourceName); its catalogue is written for the user alone.
     std::optional<ProviderAccount> account;
+    // Reads the account's password when `account` holds none.
+    AccountPasswordReader accountPassword;
+    // The account's adult channels are in its catalogue.
+    bool accountShowsAdult = false;
     FetchFunction fetch;
     // Preferred over `fetch` when set: gives the status and validators too.
     TransferFunction transfer;
@@ -189,5 +197,11 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
 // started now because the main window is the active window. The caller then
 // sends ID_CHANNEL_UPDATE to the main window.
 bool ShouldStartAutomaticUpdate(bool mainWindowActive);
+
+// The check at start found the provider account refused or expired (an
+// update outcome, kUpdateAccountRefused or kUpdateAccountExpired), so the
+// catalogue in use stays: the message key to tell the user, once per run,
+// when the main window is active; empty otherwise. UI thread.
+std::string_view TakeAccountRefusalAtStart(bool mainWindowActive);
 
 }  // namespace lumora

@@ -343,10 +343,11 @@ void CatalogueBuilder::AddPlaylistWithCountry(const M3uPlaylist& playlist,
 
 void CatalogueBuilder::AddEntry(const M3uEntry& entry, const std::string& playlistCountry) {
     CleanName clean = CleanDisplayName(entry.displayName);
-    std::string key(WithoutFeed(entry.tvgId));
+    std::string key =
+        !entry.channelKey.empty() ? entry.channelKey : std::string(WithoutFeed(entry.tvgId));
     std::string country = CountryOfList(entry.tvgCountry);
     if (!key.empty()) {
-        if (country.empty())
+        if (country.empty() && entry.channelKey.empty())
             country = CountryOfKey(key);
     } else {
         key = clean.name;

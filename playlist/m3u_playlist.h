@@ -18,7 +18,11 @@ namespace lumora {
 // One playable entry of an M3U playlist: an "#EXTINF" line and the address
 // that follows it. Texts are UTF-8 (Latin-1 lines are converted).
 struct M3uEntry {
-    std::string tvgId;    // the "tvg-id" attribute as written, may be empty
+    std::string tvgId;  // the "tvg-id" attribute as written, may be empty
+    // What the source knows the channel by for good (a provider's stream
+    // id), before the tvg-id and the name: the channel's id in the catalogue
+    // then stays when the provider renames it. Empty for playlists.
+    std::string channelKey;
     std::string tvgName;  // the "tvg-name" attribute, empty when unusable (BoundedTvgText)
     // The "#EXTM3U" line's "tvg-shift" plus the entry's, in minutes.
     std::int32_t tvgShiftMinutes = 0;

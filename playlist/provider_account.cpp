@@ -314,6 +314,7 @@ AccountStreams ParseAccountStreams(std::string_view streamsJson, std::string_vie
         M3uEntry entry;
         entry.displayName = name.rest;
         entry.address = base + std::to_string(*id) + (hls ? ".m3u8" : ".ts");
+        entry.channelKey = kAccountChannelKeyPrefix + std::to_string(*id);
         if (!IsPlayableAddress(entry.address)) {
             ++result.skipped["address refused"];
             continue;

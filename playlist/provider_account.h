@@ -28,6 +28,10 @@ struct ProviderAccount {
     std::string password;
 };
 
+// An account's channel is known by its stream id ("xc1477"), not by its
+// name, so a favourite stays when the provider renames the channel.
+inline constexpr char kAccountChannelKeyPrefix[] = "xc";
+
 // Every answer of the API is refused beyond this size.
 inline constexpr std::size_t kMaxAccountAnswerBytes = 64u * 1024u * 1024u;
 // Streams read at most from one answer.

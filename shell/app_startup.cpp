@@ -20,6 +20,7 @@
 #include "catalogue/settings_format.h"
 #include "catalogue/text_format.h"
 #include "document/damaged_file.h"
+#include "net/account_password.h"
 #include "net/fetch_url.h"
 #include "player/mpv_library.h"
 #include "resources/resources.h"
@@ -256,6 +257,12 @@ TransferFunction TransferForUpdates() {
         if (request.kind == TransferKind::Marker)
             options.totalTimeout = kMarkerTotalTimeout;
         return FetchUrlReply(kUpdateAgent, request.url, request.conditions, options);
+    };
+}
+
+AccountPasswordReader AccountPasswordForUpdates() {
+    return [folder = UserDataFolder().toStdString()](const ProviderAccount& account) {
+        return LoadAccountPasswordQueued(account.server, account.user, folder).password;
     };
 }
 

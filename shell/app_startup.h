@@ -80,5 +80,8 @@ FetchFunction FetchForUpdates();
 // FetchUrlReply as the update code takes it, with the marker's overall
 // time limit.
 TransferFunction TransferForUpdates();
+// A provider account's password as the update's worker reads it: from the
+// desktop's secret store, else from the file in the user's folder.
+AccountPasswordReader AccountPasswordForUpdates();
 
 }  // namespace lumora

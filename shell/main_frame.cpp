@@ -70,7 +70,7 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     view_ = new PlayerView(this, std::move(options));
     // The automatic update check ("AutoCU"), which compares versions with
     // the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates());
+    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates());
     connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
     connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
@@ -199,8 +199,15 @@ void MainFrame::OnViewTick() {
         EndLoadingDialog();
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
-    if (ShouldStartAutomaticUpdate(QApplication::activeWindow() == this))
+    const bool active = QApplication::activeWindow() == this;
+    if (ShouldStartAutomaticUpdate(active))
         OnCommand(ID_CHANNEL_UPDATE);
+    // An account that refused at start keeps the catalogue and says why.
+    if (const std::string_view refusal = TakeAccountRefusalAtStart(active); !refusal.empty()) {
+        QMetaObject::invokeMethod(
+            this, [this, refusal] { ShowTextMessage(this, refusal, kMessageStyleOk); },
+            Qt::QueuedConnection);
+    }
 }
 
 void MainFrame::RunChannelList() {
@@ -362,7 +369,9 @@ void MainFrame::RunUpdate() {
         UpdateGuide(GuideUpdater::When::Stale);
     };
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
-    RunCatalogueUpdate(CurrentUpdateSource(FetchForUpdates(), TransferForUpdates()), ui);
+    RunCatalogueUpdate(
+        CurrentUpdateSource(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates()),
+        ui);
 }
 
 void MainFrame::UpdateGuide(GuideUpdater::When when) {

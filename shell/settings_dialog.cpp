@@ -1,18 +1,26 @@
 #include "shell/settings_dialog.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QSpinBox>
 
 #include "catalogue/languages.h"
 #include "catalogue/settings.h"
 #include "catalogue/settings_format.h"
-#include "net/account_secret.h"
+#include "catalogue/text_format.h"
+#include "document/text_encoding.h"
+#include "net/account_fetch.h"
+#include "net/account_password.h"
 #include "net/catalogue_update.h"
 #include "resources/resources.h"
 #include "shell/commands.h"
@@ -51,10 +59,57 @@ const QRect kAccountLabelUnits(6, 186, 150, 10);
 const QRect kAccountServerUnits(6, 198, 150, 12);
 const QRect kAccountUserUnits(6, 214, 73, 12);
 const QRect kAccountPasswordUnits(83, 214, 73, 12);
-const QRect kRecordMarginLabelUnits(6, 234, 110, 10);
-const QRect kRecordMarginFieldUnits(118, 232, 38, 12);
-const QRect kRecordAtOnceLabelUnits(6, 250, 110, 10);
-const QRect kRecordAtOnceFieldUnits(118, 248, 38, 12);
+const QRect kRecordMarginLabelUnits(6, 290, 110, 10);
+const QRect kRecordMarginFieldUnits(118, 288, 38, 12);
+const QRect kRecordAtOnceLabelUnits(6, 306, 110, 10);
+const QRect kRecordAtOnceFieldUnits(118, 304, 38, 12);
+const QRect kAdultCheckUnits(6, 230, 150, 12);
+const QRect kAccountCheckButtonUnits(6, 246, 60, 14);
+const QRect kAccountStatusUnits(70, 248, 86, 10);
+const QRect kSecretNoticeUnits(6, 264, 150, 20);
+
+constexpr char kTextCheckAccount[] = "button_check_account";
+constexpr char kTextChecking[] = "str_account_checking";
+constexpr char kTextShowAdult[] = "check_show_adult";
+constexpr char kTextPasswordFile[] = "msg_account_password_file";
+
+// The account as the settings hold it, its server as the update reads it
+// (the secret store files the password under that server and the user).
+ProviderAccount AccountOf(const std::u16string& server, const std::u16string& user) {
+    const std::string typed = ToUtf8(server);
+    return {NormaliseAccountServer(typed).value_or(typed), ToUtf8(user), {}};
+}
+
+ProviderAccount StoredAccount() {
+    return AccountOf(GetStringSetting(kAccountServer, u""), GetStringSetting(kAccountUser, u""));
+}
+
+// Runs `work` on the UI thread, if `dialog` is still there then.
+template <typename Work>
+void OnUiThread(QPointer<SettingsDialog> dialog, Work work) {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            application,
+            [dialog, work = std::move(work)] {
+                if (dialog)
+                    work(*dialog);
+            },
+            Qt::QueuedConnection);
+}
+
+// After the settings are confirmed, on the UI thread: where the typed
+// password went, when that is not the secret store.
+void TellWherePasswordWent(PasswordPlace place) {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            application,
+            [place] {
+                ShowTextMessage(TheMainFrame(),
+                                place == PasswordPlace::File ? kTextPasswordFile : kMsgSaveFailed,
+                                kMessageStyleOk);
+            },
+            Qt::QueuedConnection);
+}
 
 }  // namespace
 
@@ -135,9 +190,20 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     accountLabel_->setBuddy(accountServer_);
     recordMarginLabel_->setBuddy(recordMargin_);
     recordAtOnceLabel_->setBuddy(recordAtOnce_);
+    adultCheck_ = new QCheckBox(QString::fromLatin1(kTextShowAdult), this);
+    accountCheck_ = new QPushButton(QString::fromLatin1(kTextCheckAccount), this);
+    accountStatus_ = new QLabel(this);
+    secretNotice_ = new QLabel(this);
+    secretNotice_->setWordWrap(true);
+    secretNotice_->hide();
+    SetControlId(adultCheck_, kAdultCheckId);
+    SetControlId(accountCheck_, kAccountCheckButtonId);
+    SetControlId(accountStatus_, kAccountStatusId);
+    SetControlId(secretNotice_, kSecretNoticeId);
+    connect(accountCheck_, &QPushButton::clicked, this, [this] { CheckAccountNow(); });
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
-    for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
+    for (QCheckBox* check : {updateCheck_, fallbackCheck_, adultCheck_}) {
         ApplyDialogColours(check);
         check->setStyleSheet(
             QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(box));
@@ -215,34 +281,93 @@ void SettingsDialog::ShowAccount() {
     accountUser_->setPlaceholderText(Text("str_account_user"));
     accountUser_->setAccessibleName(Text("str_account_user"));
     accountPassword_->setAccessibleName(Text("str_account_password"));
-    // The password is never shown; the field says whether one is kept.
-    const bool kept = !LoadAccountSecret(UserDataFolder().toStdString()).empty();
+    adultCheck_->setChecked(GetBoolSetting(kAccountShowAdult, false));
+    // The password is never shown; the field says whether one is kept, once
+    // the secret store's worker has looked.
+    accountPassword_->setPlaceholderText(Text("str_account_password"));
+    QPointer<SettingsDialog> self(this);
+    QueuePasswordWork([self, account = StoredAccount(), folder = UserDataFolder().toStdString()] {
+        const KeptPassword kept = LoadAccountPassword(account.server, account.user, folder);
+        const bool has = !kept.password.empty(), runs = kept.secretStoreRuns;
+        OnUiThread(self,
+                   [has, runs](SettingsDialog& dialog) { dialog.ShowKeptPassword(has, runs); });
+    });
+}
+
+void SettingsDialog::ShowKeptPassword(bool kept, bool secretStoreRuns) {
     accountPassword_->setPlaceholderText(
         Text(kept ? "str_account_password_kept" : "str_account_password"));
+    // Without a secret store the user hears where a password goes.
+    secretNotice_->setText(secretStoreRuns ? QString() : Text(kTextPasswordFile));
+    secretNotice_->setVisible(!secretStoreRuns);
 }
 
 bool SettingsDialog::StoreAccount() {
     const std::u16string server = accountServer_->text().trimmed().toStdU16String();
     const std::u16string user = accountUser_->text().trimmed().toStdU16String();
-    const std::string password = accountPassword_->text().toStdString();
+    ProviderAccount now = AccountOf(server, user);
+    now.password = accountPassword_->text().toStdString();
+    const ProviderAccount before = StoredAccount();
     bool changed = server != GetStringSetting(kAccountServer, u"") ||
                    user != GetStringSetting(kAccountUser, u"");
+    const bool adult = adultCheck_->isChecked();
+    // Another set of channels from the same account.
+    changed = (adult != GetBoolSetting(kAccountShowAdult, false) && !server.empty()) || changed;
     SetStringSetting(kAccountServer, server);
     SetStringSetting(kAccountUser, user);
-    const std::string folder = UserDataFolder().toStdString();
-    if (server.empty() || user.empty()) {
-        ForgetAccountSecret(folder);
-        return changed;
-    }
-    if (!password.empty()) {
-        changed = true;
-        // No desktop secret store is used: the user hears where it is kept.
-        if (SaveAccountSecret(folder, password))
-            ShowTextMessage(this, "msg_account_password_file", kMessageStyleOk);
-        else
-            ShowTextMessage(this, "msg_error_save", kMessageStyleOk);
-    }
+    SetBoolSetting(kAccountShowAdult, adult);
+    const bool typed = !now.password.empty() && !server.empty() && !user.empty();
+    changed = typed || changed;
+    // The update this may start reads the password through the same queue,
+    // so it sees the one kept here.
+    QueuePasswordWork([before, now, typed, folder = UserDataFolder().toStdString()] {
+        const PasswordPlace place = KeepAccountPassword(before, now, folder);
+        if (typed && place != PasswordPlace::SecretStore)
+            TellWherePasswordWent(place);
+    });
     return changed;
+}
+
+void SettingsDialog::CheckAccountNow() {
+    ProviderAccount account = AccountOf(accountServer_->text().trimmed().toStdU16String(),
+                                        accountUser_->text().trimmed().toStdU16String());
+    account.password = accountPassword_->text().toStdString();
+    const std::uint64_t request = ++checkRequest_;
+    if (!NormaliseAccountServer(account.server) || account.user.empty()) {
+        ShowAccountStatus({kTextAccountUnreachable, {}});
+        return;
+    }
+    accountStatus_->setText(Text(kTextChecking));
+    QPointer<SettingsDialog> self(this);
+    const auto check = [self, request, account, stored = StoredAccount(),
+                        folder = UserDataFolder().toStdString()]() mutable {
+        // No password typed: the one kept for the account as stored.
+        if (account.password.empty())
+            account.password =
+                LoadAccountPasswordQueued(stored.server, stored.user, folder).password;
+        FetchOptions options;
+        options.totalTimeout = kMarkerTotalTimeout;
+        AccountCheck checked;
+        checked.outcome = AccountImport::Outcome::Refused;
+        if (!account.password.empty())
+            checked = CheckAccount(account, options);
+        OnUiThread(self, [request, line = AccountStatusOf(checked)](SettingsDialog& dialog) {
+            if (dialog.checkRequest_ == request)
+                dialog.ShowAccountStatus(line);
+        });
+    };
+    try {
+        std::thread(check).detach();
+    } catch (const std::system_error&) {
+        ShowAccountStatus({kTextAccountUnreachable, {}});
+    }
+}
+
+void SettingsDialog::ShowAccountStatus(const AccountStatusLine& line) {
+    const QString text = Text(line.key);
+    accountStatus_->setText(line.date.empty() ? text
+                                              : QString::fromStdU16String(FormatText(
+                                                    text.toStdU16String(), {FromUtf8(line.date)})));
 }
 
 void SettingsDialog::OnSize(int width, int) {
@@ -284,10 +409,21 @@ void SettingsDialog::OnSize(int width, int) {
     place(recordAtOnce_, kRecordAtOnceFieldUnits);
     for (QSpinBox* field : {recordMargin_, recordAtOnce_})
         field->resize(field->width(), std::max(field->height(), field->sizeHint().height()));
+    place(adultCheck_, kAdultCheckUnits);
+    place(accountCheck_, kAccountCheckButtonUnits);
+    accountCheck_->resize(std::max(accountCheck_->width(), accountCheck_->sizeHint().width()),
+                          std::max(accountCheck_->height(), accountCheck_->sizeHint().height()));
+    // The status follows the button, however wide its text made it.
+    place(accountStatus_, kAccountStatusUnits);
+    const int statusLeft = std::max(accountStatus_->x(), accountCheck_->geometry().right() + 8);
+    accountStatus_->setGeometry(
+        statusLeft, accountStatus_->y(), std::max(0, rightEdge - statusLeft),
+        std::max(accountStatus_->height(), accountStatus_->sizeHint().height()));
+    place(secretNotice_, kSecretNoticeUnits);
     // The choosers keep the height they need for their font.
     for (QComboBox* chooser : {languages_, audioLanguage_, subtitleLanguage_})
         chooser->resize(chooser->width(), chooser->sizeHint().height());
-    for (QCheckBox* check : {updateCheck_, fallbackCheck_}) {
+    for (QCheckBox* check : {updateCheck_, fallbackCheck_, adultCheck_}) {
         check->resize(
             std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),
             std::max(check->height(), check->sizeHint().height()));

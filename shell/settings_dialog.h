@@ -7,14 +7,23 @@
 // one) and the programme guide's addresses ("guide_sources": comma
 // separated, each may end with a signed offset in hours; empty for the
 // guides the playlist names), the preferred languages of audio and
-// subtitle tracks (empty: automatic), the provider account, and how
-// recordings run. A full-screen modal dialog with the soft keys OK (0xE790,
+// subtitle tracks (empty: automatic), the provider account (server, user
+// name, password, whether its adult channels show) with a check of its
+// status on the server, and how recordings run. A full-screen modal dialog
+// with the soft keys OK (0xE790,
 // stores them and ends with 1) and Cancel (0xE791, stores nothing and ends with 2). Choosing a
 // language says at once that it takes effect at the next start; nothing is stored before OK. A
 // changed channel source runs the catalogue update, a changed guide line the guide update, once the
-// dialog has closed.
+// dialog has closed. The password is read and kept by the secret store's
+// worker (account_password.h) and the check runs on a worker of its own: the
+// UI thread never waits on either.
 //
 // Threads: the UI thread only.
+
+#include <cstdint>
+#include <string>
+
+#include "net/account_source.h"
 
 #include "shell/dialog_frame.h"
 
@@ -22,6 +31,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace lumora {
@@ -53,6 +63,10 @@ public:
     static constexpr int kRecordMarginFieldId = 1036;
     static constexpr int kRecordAtOnceLabelId = 1037;
     static constexpr int kRecordAtOnceFieldId = 1038;
+    static constexpr int kAdultCheckId = 1039;
+    static constexpr int kAccountCheckButtonId = 1040;
+    static constexpr int kAccountStatusId = 1041;
+    static constexpr int kSecretNoticeId = 1042;
 
     explicit SettingsDialog(QWidget* owner);
     ~SettingsDialog() override;
@@ -75,6 +89,16 @@ public:
     QLineEdit* AccountServerField() const { return accountServer_; }
     QLineEdit* AccountUserField() const { return accountUser_; }
     QLineEdit* AccountPasswordField() const { return accountPassword_; }
+    // "account_adult": the account's adult channels show.
+    QCheckBox* AdultCheck() const { return adultCheck_; }
+    QPushButton* AccountCheckButton() const { return accountCheck_; }
+    // What the last check found ("Active until 2027-03-01", "Expired", ...).
+    QLabel* AccountStatus() const { return accountStatus_; }
+    // Shown when no secret store runs: the password then goes to a file.
+    QLabel* SecretNotice() const { return secretNotice_; }
+    // Asks the server in the fields for the account's status, with the
+    // password typed or else the one kept; AccountStatus says the answer.
+    void CheckAccountNow();
     // OK stored a source other than the one in use before.
     bool SourceChanged() const { return sourceChanged_; }
     // OK stored other guide addresses.
@@ -89,6 +113,8 @@ private:
     void ShowAccount();
     // True when the account changed (the channel source then did too).
     bool StoreAccount();
+    void ShowKeptPassword(bool kept, bool secretStoreRuns);
+    void ShowAccountStatus(const AccountStatusLine& line);
 
     QLabel* languageLabel_ = nullptr;
     QComboBox* languages_ = nullptr;
@@ -112,6 +138,12 @@ private:
     QLineEdit* accountServer_ = nullptr;
     QLineEdit* accountUser_ = nullptr;
     QLineEdit* accountPassword_ = nullptr;
+    QCheckBox* adultCheck_ = nullptr;
+    QPushButton* accountCheck_ = nullptr;
+    QLabel* accountStatus_ = nullptr;
+    QLabel* secretNotice_ = nullptr;
+    // Tells the answer of the latest check from those of earlier ones.
+    std::uint64_t checkRequest_ = 0;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
 };

@@ -20,6 +20,8 @@ packages=(
   dbus-daemon dbus-bin libglib2.0-bin weston qt6-wayland
   appstream desktop-file-utils dpkg-dev file
   at-spi2-core python3-pyatspi  # the screen-reader test reads the accessibility bus
+  libsecret-1-dev  # provider passwords in the desktop's secret store
+  gnome-keyring  # the secret store's test runs one on a private session bus
 )
 
 missing=()

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "catalogue/channel_tab.h"
-#include "catalogue/setting_names.h"
+#include "catalogue/settings_format.h"
 #include "catalogue_test_support.h"
 
 namespace lumora {

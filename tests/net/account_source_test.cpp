@@ -132,6 +132,42 @@ TEST(ProviderAccountTest, NamePrefixesNameTheCountryAndPasswordsNeverShow) {
               "http://h/xmltv.php?username=u&password=***&a=1 failed; password=***");
 }
 
+TEST(ProviderAccountTest, AChannelKeepsItsIdWhenTheProviderRenamesIt) {
+    // One stream (id 7) as two answers of the provider, a day apart.
+    const auto streams = [](const char* name, const char* guideId) {
+        return std::string(R"([{"name":")") + name + R"(","stream_id":7,"epg_channel_id":")" +
+               guideId + R"("},{"name":"Other","stream_id":8}])";
+    };
+    const struct {
+        const char* what;
+        std::string before, after;
+    } rows[] = {
+        {"renamed", streams("Arena Sport", ""), streams("Arena Sport 1", "")},
+        {"new guide id", streams("Arena", "arena.uk"), streams("Arena", "arena1.uk")},
+    };
+    const auto channelIds = [](const std::string& answer) {
+        const auto fetch = [&answer](const std::string& address) -> std::optional<std::string> {
+            if (address.find("get_live_streams") != std::string::npos)
+                return answer;
+            if (address.find("action=") != std::string::npos)
+                return "[]";
+            return R"({"user_info":{"auth":1,"status":"Active"}})";
+        };
+        const AccountImport imported = ImportAccount(kAccount, {}, fetch);
+        std::vector<std::string> ids;
+        for (const auto& country : imported.catalogue->Children()) {
+            for (const auto& channel : country->Children())
+                ids.push_back(country->Name() + "_" + channel->Name());
+        }
+        return ids;
+    };
+    for (const auto& row : rows) {
+        const std::vector<std::string> before = channelIds(row.before);
+        EXPECT_EQ(before.size(), 2u) << row.what;
+        EXPECT_EQ(channelIds(row.after), before) << row.what;
+    }
+}
+
 class AccountSourceTest : public ::testing::Test {
 protected:
     AccountSourceTest()
@@ -255,6 +291,51 @@ TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsCh
     EXPECT_EQ(refused.refusal, kUpdateAccountRefused);
     source.account = Account("old");
     EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountExpired);
+
+    // The password is read on the worker where the settings keep none;
+    // with none kept at all the account refuses without asking the server.
+    source.account = Account("good", "");
+    EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountRefused);
+    source.accountPassword = [](const ProviderAccount& account) {
+        return account.user == "good" ? std::string("pw") : std::string();
+    };
+    EXPECT_EQ(FetchPlaylist(source, true).answer, CheckAnswer::NotNewer);
+    // Showing the adult channels makes the same answers a new catalogue.
+    source.accountShowsAdult = true;
+    const PlaylistFetch adult = FetchPlaylist(source, true);
+    ASSERT_EQ(adult.answer, CheckAnswer::Newer);
+    DocNode shown;
+    ASSERT_TRUE(shown.ReadFrom(*adult.body));
+    std::size_t channels = 0;
+    for (const auto& country : shown.Children())
+        channels += country->Children().size();
+    EXPECT_EQ(channels, 3u);
+}
+
+TEST_F(AccountSourceTest, AnAccountRefusedAtStartIsToldOnceWhenTheWindowIsActive) {
+    const struct {
+        const char* user;
+        const char* password;
+        std::string_view message;
+    } rows[] = {
+        {"old", "pw", kMsgAccountExpired},
+        {"good", "wrong", kMsgAccountRefused},
+        {"good", "pw", {}},
+    };
+    for (const auto& row : rows) {
+        ResetUpdateState();
+        UpdateSource source;
+        source.account = Account(row.user, row.password);
+        source.server = AccountSourceName(*source.account);
+        source.fetch = [](const std::u16string& url) {
+            return FetchUrl(kUpdateAgent, url, QuickOptions());
+        };
+        StartAutomaticUpdateCheck(true, source).wait();
+        EXPECT_TRUE(TakeAccountRefusalAtStart(false).empty()) << row.user;
+        EXPECT_EQ(TakeAccountRefusalAtStart(true), row.message) << row.user;
+        EXPECT_TRUE(TakeAccountRefusalAtStart(true).empty()) << row.user;
+    }
+    ResetUpdateState();
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "catalogue/channel.h"
 #include "catalogue/settings.h"
 #include "catalogue/settings_format.h"
+#include "catalogue/zap_order.h"
 #include "process_state.h"
 #include "resources/resources.h"
 #include "shell/about_dialog.h"
@@ -317,6 +318,7 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVis
     CreateProcessCatalogue(cataloguePath_.toStdU16String());
     ASSERT_NE(TheCatalogue(), nullptr);
     RecordingControl recordings(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
+    ZapOrder zapOrder;
     ProgrammeDetails details;
     details.summary = {1, ProgrammeGuide::Now() - 60, ProgrammeGuide::Now() + 60, "News"};
     details.description = std::string(2000, 'x');  // long enough to scroll
@@ -329,7 +331,8 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVis
         {"first run", [] { return std::make_unique<FirstRunDialog>(nullptr); }},
         {"about", [] { return std::make_unique<AboutDialog>(nullptr); }},
         {"update", [] { return std::make_unique<UpdateDialog>(nullptr, nullptr); }},
-        {"channel list", [] { return std::make_unique<ChannelListDialog>(nullptr); }},
+        {"channel list",
+         [&zapOrder] { return std::make_unique<ChannelListDialog>(nullptr, zapOrder); }},
         {"guide grid",
          [] {
              return std::make_unique<GuideGridDialog>(
@@ -406,7 +409,8 @@ TEST_F(AccessibleWidgetsTest, AtTwiceTheScaleTheTextsFitTheirPlaces) {
         // Each of the strip's two lines holds its glyphs (leading aside).
         EXPECT_GE(title.height() / 2, small.ascent() + small.descent() - 1);
 
-        ChannelListDialog list(nullptr);
+        ZapOrder zapOrder;
+        ChannelListDialog list(nullptr, zapOrder);
         list.resize(size);
         list.show();
         keysFit(*list.SoftKeys());

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTest>
@@ -33,10 +34,12 @@
 #include "catalogue/settings_format.h"
 #include "document/text_encoding.h"
 #include "net/account_secret.h"
+#include "net/account_source.h"
 #include "net/catalogue_update.h"
 #include "net/update_logic.h"
 #include "process_state.h"
 #include "resources/resources.h"
+#include "server_process.h"
 #include "shell/about_dialog.h"
 #include "shell/app_startup.h"
 #include "shell/channel_list_dialog.h"
@@ -720,43 +723,103 @@ TEST_F(DialogsTest, TheGuideLineIsStoredTrimmedAndSaysWhenItChanged) {
 }
 
 TEST_F(DialogsTest, AnAccountsPasswordIsKeptForTheUserAloneAndNeverInTheSettings) {
+    // No secret store: the password goes to the user's own file, and the
+    // dialog says so.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/lumora-bus", 1);
     test::RecordedMessages messages;
     const std::string folder = UserDataFolder().toStdString();
     {
         SettingsDialog dialog(nullptr);
         Show(dialog);
+        QTRY_VERIFY(dialog.SecretNotice()->isVisible());
+        EXPECT_EQ(dialog.SecretNotice()->text(), Text("msg_account_password_file"));
         dialog.AccountServerField()->setText(QStringLiteral(" http://provider.example:8080 "));
         dialog.AccountUserField()->setText(QStringLiteral("viewer"));
         dialog.AccountPasswordField()->setText(QStringLiteral("s3cret"));
         dialog.DispatchCommand(ID_SOFTKEY_DONE);
         EXPECT_TRUE(dialog.SourceChanged());
     }
-    EXPECT_EQ(messages.texts, QStringList{Text("msg_account_password_file")});
+    QTRY_COMPARE(messages.texts, QStringList{Text("msg_account_password_file")});
     EXPECT_EQ(GetStringSetting(kAccountServer, u""), u"http://provider.example:8080");
     EXPECT_EQ(LoadAccountSecret(folder), "s3cret");
     struct stat info {};
     ASSERT_EQ(::stat((folder + "/" + kAccountSecretFileName).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    const std::optional<ProviderAccount> account = CurrentAccount(FromUtf8(folder));
+    const std::optional<ProviderAccount> account = CurrentAccount();
     ASSERT_TRUE(account);
-    EXPECT_EQ(account->password, "s3cret");
+    EXPECT_EQ(account->user, "viewer");
+    EXPECT_EQ(AccountPasswordForUpdates()(*account), "s3cret");
     // The settings hold no password, under whatever name.
     for (const auto& [name, kind] : kSettingKinds) {
-        if (kind == SettingKind::String)
+        if (kind == SettingKind::String) {
             EXPECT_EQ(FindStringSetting(name).value_or(u"").find(u"s3cret"), std::u16string::npos);
+        }
     }
 
     // Kept, not shown; an account taken away takes its password with it.
     {
         SettingsDialog dialog(nullptr);
         EXPECT_TRUE(dialog.AccountPasswordField()->text().isEmpty());
-        EXPECT_EQ(dialog.AccountPasswordField()->placeholderText(),
-                  Text("str_account_password_kept"));
+        QTRY_COMPARE(dialog.AccountPasswordField()->placeholderText(),
+                     Text("str_account_password_kept"));
         dialog.AccountServerField()->clear();
         dialog.DispatchCommand(ID_SOFTKEY_DONE);
     }
-    EXPECT_TRUE(LoadAccountSecret(folder).empty());
-    EXPECT_FALSE(CurrentAccount(FromUtf8(folder)));
+    QTRY_VERIFY(LoadAccountSecret(folder).empty());
+    EXPECT_FALSE(CurrentAccount());
+}
+
+TEST_F(DialogsTest, CheckingTheAccountSaysWhatTheProviderAnswered) {
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/lumora-bus", 1);
+    setenv("TZ", "UTC", 1);
+    tzset();
+    test::ServerProcess provider({LUMORA_TEST_PYTHON, LUMORA_PROVIDER_SERVER});
+    ASSERT_GT(provider.Port(), 0);
+    const QString live = QStringLiteral("http://127.0.0.1:%1").arg(provider.Port());
+    const QString dead = QStringLiteral("http://127.0.0.1:%1").arg(test::UnusedPort());
+    const struct {
+        QString server, user, password;
+        QString status;
+    } rows[] = {
+        {live, "good", "pw", Text("str_account_active_until").replace("%s", "2099-01-01")},
+        {live, "old", "pw", Text("str_account_expired")},
+        {live, "good", "wrong", Text("str_account_refused")},
+        {live, "good", "", Text("str_account_refused")},  // none typed, none kept
+        {live, "html", "pw", Text("str_account_not_provider")},
+        {dead, "good", "pw", Text("str_account_unreachable")},
+        {"ftp://127.0.0.1", "good", "pw", Text("str_account_unreachable")},
+    };
+    SettingsDialog dialog(nullptr);
+    Show(dialog);
+    for (const auto& row : rows) {
+        dialog.AccountServerField()->setText(row.server);
+        dialog.AccountUserField()->setText(row.user);
+        dialog.AccountPasswordField()->setText(row.password);
+        QTest::mouseClick(dialog.AccountCheckButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.AccountStatus()->text(), row.status, 20000);
+        if (&row == &rows[0])
+            test::SaveScreenshot(dialog, QStringLiteral("dialog_settings_account_checked"));
+    }
+    // A check asks; it keeps nothing.
+    EXPECT_TRUE(GetStringSetting(kAccountServer, u"").empty());
+}
+
+TEST_F(DialogsTest, AdultChannelsShowOnlyWhenChosenAndChangeTheAccountsCatalogue) {
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/lumora-bus", 1);
+    SetStringSetting(kAccountServer, u"http://provider.example:8080");
+    SetStringSetting(kAccountUser, u"viewer");
+    const struct {
+        bool checked, changed;
+    } rows[] = {{false, false}, {true, true}, {true, false}, {false, true}};
+    for (const auto& row : rows) {
+        SettingsDialog dialog(nullptr);
+        Show(dialog);
+        dialog.AdultCheck()->setChecked(row.checked);
+        dialog.DispatchCommand(ID_SOFTKEY_DONE);
+        EXPECT_EQ(GetBoolSetting(kAccountShowAdult, !row.checked), row.checked);
+        EXPECT_EQ(dialog.SourceChanged(), row.changed) << row.checked;
+        EXPECT_EQ(CurrentUpdateSource({}).accountShowsAdult, row.checked);
+    }
 }
 
 TEST_F(DialogsTest, TheRecordingLinesShowTheirSettingsWithinTheirLimitsAndStoreThem) {
