@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 
 #include "catalogue/languages.h"
@@ -26,6 +29,7 @@
 #include "shell/commands.h"
 #include "shell/data_folders.h"
 #include "shell/dialog_fonts.h"
+#include "shell/focus_outline.h"
 #include "shell/localise.h"
 #include "shell/main_frame.h"
 #include "shell/playback_control.h"
@@ -132,49 +136,75 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     setFont(DialogTextFont());
     // The template's texts are keys; the localisation replaces them.
     setWindowTitle(QStringLiteral("menu_settings"));
-    languageLabel_ = new QLabel(QStringLiteral("static_language"), this);
-    languages_ = new QComboBox(this);
-    updateCheck_ = new QCheckBox(QStringLiteral("check_cupdate"), this);
-    fallbackCheck_ = new QCheckBox(QStringLiteral("check_fallback"), this);
+    // The controls scroll between the title strip and the soft keys, so
+    // every one stays reachable with large text on a small screen.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_ = new QWidget;
+    scroll_->setWidget(content_);
+    scroll_->viewport()->setAutoFillBackground(false);
+    content_->setAutoFillBackground(false);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && content_->isAncestorOf(now))
+            scroll_->ensureWidgetVisible(now);
+    });
+    languageLabel_ = new QLabel(QStringLiteral("static_language"), content_);
+    languages_ = new QComboBox(content_);
+    updateCheck_ = new QCheckBox(QStringLiteral("check_cupdate"), content_);
+    fallbackCheck_ = new QCheckBox(QStringLiteral("check_fallback"), content_);
     SetControlId(languages_, kLanguageChooserId);
     SetControlId(languageLabel_, kLanguageLabelId);
     SetControlId(updateCheck_, kUpdateCheckId);
     SetControlId(fallbackCheck_, kFallbackCheckId);
-    sourceLabel_ = new QLabel(QStringLiteral("static_channel_source"), this);
-    source_ = new QLineEdit(this);
+    sourceLabel_ = new QLabel(QStringLiteral("static_channel_source"), content_);
+    source_ = new QLineEdit(content_);
     SetControlId(sourceLabel_, kSourceLabelId);
     SetControlId(source_, kSourceFieldId);
-    guideLabel_ = new QLabel(QStringLiteral("static_guide"), this);
-    guide_ = new QLineEdit(this);
+    guideLabel_ = new QLabel(QStringLiteral("static_guide"), content_);
+    guide_ = new QLineEdit(content_);
     SetControlId(guideLabel_, kGuideLabelId);
     SetControlId(guide_, kGuideFieldId);
-    timeshiftLabel_ = new QLabel(QStringLiteral("static_timeshift"), this);
-    timeshift_ = new QSpinBox(this);
+    timeshiftLabel_ = new QLabel(QStringLiteral("static_timeshift"), content_);
+    timeshift_ = new QSpinBox(content_);
     timeshift_->setRange(0, PlaybackControl::kMostMinutes);
     SetControlId(timeshiftLabel_, kTimeshiftLabelId);
     SetControlId(timeshift_, kTimeshiftFieldId);
-    audioLanguageLabel_ = new QLabel(QStringLiteral("static_audio_language"), this);
-    audioLanguage_ = new QComboBox(this);
-    subtitleLanguageLabel_ = new QLabel(QStringLiteral("static_subtitle_language"), this);
-    subtitleLanguage_ = new QComboBox(this);
+    audioLanguageLabel_ = new QLabel(QStringLiteral("static_audio_language"), content_);
+    audioLanguage_ = new QComboBox(content_);
+    subtitleLanguageLabel_ = new QLabel(QStringLiteral("static_subtitle_language"), content_);
+    subtitleLanguage_ = new QComboBox(content_);
     SetControlId(audioLanguageLabel_, kAudioLanguageLabelId);
     SetControlId(audioLanguage_, kAudioLanguageChooserId);
     SetControlId(subtitleLanguageLabel_, kSubtitleLanguageLabelId);
     SetControlId(subtitleLanguage_, kSubtitleLanguageChooserId);
-    accountLabel_ = new QLabel(QStringLiteral("static_account"), this);
-    accountServer_ = new QLineEdit(this);
-    accountUser_ = new QLineEdit(this);
-    accountPassword_ = new QLineEdit(this);
+    accountLabel_ = new QLabel(QStringLiteral("static_account"), content_);
+    accountServer_ = new QLineEdit(content_);
+    accountUser_ = new QLineEdit(content_);
+    accountPassword_ = new QLineEdit(content_);
     accountPassword_->setEchoMode(QLineEdit::Password);
     SetControlId(accountLabel_, kAccountLabelId);
     SetControlId(accountServer_, kAccountServerId);
     SetControlId(accountUser_, kAccountUserId);
     SetControlId(accountPassword_, kAccountPasswordId);
-    recordMarginLabel_ = new QLabel(QStringLiteral("static_record_margin"), this);
-    recordMargin_ = new QSpinBox(this);
+    adultCheck_ = new QCheckBox(QString::fromLatin1(kTextShowAdult), content_);
+    accountCheck_ = new QPushButton(QString::fromLatin1(kTextCheckAccount), content_);
+    accountStatus_ = new QLabel(content_);
+    secretNotice_ = new QLabel(content_);
+    secretNotice_->setWordWrap(true);
+    secretNotice_->hide();
+    SetControlId(adultCheck_, kAdultCheckId);
+    SetControlId(accountCheck_, kAccountCheckButtonId);
+    SetControlId(accountStatus_, kAccountStatusId);
+    SetControlId(secretNotice_, kSecretNoticeId);
+    connect(accountCheck_, &QPushButton::clicked, this, [this] { CheckAccountNow(); });
+    // The flat button looks the same with and without the keyboard.
+    FocusOutline::Attach(accountCheck_);
+    recordMarginLabel_ = new QLabel(QStringLiteral("static_record_margin"), content_);
+    recordMargin_ = new QSpinBox(content_);
     recordMargin_->setRange(0, RecordingControl::kMostMarginMinutes);
-    recordAtOnceLabel_ = new QLabel(QStringLiteral("static_record_at_once"), this);
-    recordAtOnce_ = new QSpinBox(this);
+    recordAtOnceLabel_ = new QLabel(QStringLiteral("static_record_at_once"), content_);
+    recordAtOnce_ = new QSpinBox(content_);
     recordAtOnce_->setRange(1, RecordingControl::kMostAtOnceLimit);
     SetControlId(recordMarginLabel_, kRecordMarginLabelId);
     SetControlId(recordMargin_, kRecordMarginFieldId);
@@ -190,17 +220,6 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     accountLabel_->setBuddy(accountServer_);
     recordMarginLabel_->setBuddy(recordMargin_);
     recordAtOnceLabel_->setBuddy(recordAtOnce_);
-    adultCheck_ = new QCheckBox(QString::fromLatin1(kTextShowAdult), this);
-    accountCheck_ = new QPushButton(QString::fromLatin1(kTextCheckAccount), this);
-    accountStatus_ = new QLabel(this);
-    secretNotice_ = new QLabel(this);
-    secretNotice_->setWordWrap(true);
-    secretNotice_->hide();
-    SetControlId(adultCheck_, kAdultCheckId);
-    SetControlId(accountCheck_, kAccountCheckButtonId);
-    SetControlId(accountStatus_, kAccountStatusId);
-    SetControlId(secretNotice_, kSecretNoticeId);
-    connect(accountCheck_, &QPushButton::clicked, this, [this] { CheckAccountNow(); });
     // The box grows with the text at high resolutions.
     const int box = std::max(13, QFontMetrics(font()).height() * 3 / 4);
     for (QCheckBox* check : {updateCheck_, fallbackCheck_, adultCheck_}) {
@@ -225,16 +244,16 @@ SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     guide_->setText(QString::fromStdU16String(GetStringSetting(kGuideSources, u"")));
     // 6. How far back a live stream can be paused and rewound.
     timeshift_->setValue(GetIntSetting(kTimeshiftMinutes, PlaybackControl::kDefaultMinutes));
-    // 6. The preferred track languages.
+    // 7. The preferred track languages.
     FillTrackLanguageChooser(*audioLanguage_, GetStringSetting(kAudioLanguage, u""));
     FillTrackLanguageChooser(*subtitleLanguage_, GetStringSetting(kSubtitleLanguage, u""));
-    // 7. The provider account.
+    // 8. The provider account.
     ShowAccount();
-    // 8. Recordings.
+    // 9. Recordings.
     recordMargin_->setValue(
         GetIntSetting(kRecordMarginMinutes, RecordingControl::kDefaultMarginMinutes));
     recordAtOnce_->setValue(GetIntSetting(kRecordMostAtOnce, RecordingControl::kDefaultMostAtOnce));
-    // 9. The soft keys.
+    // 10. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("button_ok"), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, Text("button_cancel"), ID_SOFTKEY_CANCEL);
 
@@ -300,6 +319,7 @@ void SettingsDialog::ShowKeptPassword(bool kept, bool secretStoreRuns) {
     // Without a secret store the user hears where a password goes.
     secretNotice_->setText(secretStoreRuns ? QString() : Text(kTextPasswordFile));
     secretNotice_->setVisible(!secretStoreRuns);
+    OnSize(width(), height());
 }
 
 bool SettingsDialog::StoreAccount() {
@@ -373,9 +393,12 @@ void SettingsDialog::ShowAccountStatus(const AccountStatusLine& line) {
 void SettingsDialog::OnSize(int width, int) {
     // The template positions; a text longer than the screen is cut at its
     // right margin rather than running off it.
-    const int rightEdge = width - BarMargin();
-    auto place = [rightEdge, this](QWidget* control, const QRect& units) {
-        QRect area = MapDialogRect(units);
+    const QRect client = ClientRect();
+    const int top = BarHeight();
+    scroll_->setGeometry(0, top, width, std::max(0, client.bottom() + 1 - top));
+    const int rightEdge = width - BarMargin() - ScrollBarRoom();
+    auto place = [rightEdge, top, this](QWidget* control, const QRect& units) {
+        QRect area = MapDialogRect(units).translated(0, -top);
         area.setWidth(std::max(0, std::min(area.width(), rightEdge - area.left())));
         control->setGeometry(area);
     };
@@ -428,6 +451,34 @@ void SettingsDialog::OnSize(int width, int) {
             std::max(check->width(), std::min(check->sizeHint().width(), rightEdge - check->x())),
             std::max(check->height(), check->sizeHint().height()));
     }
+    secretNotice_->resize(
+        secretNotice_->width(),
+        std::max(secretNotice_->height(), secretNotice_->heightForWidth(secretNotice_->width())));
+    // The recording lines follow the account's, however many lines its
+    // notice took.
+    const QWidget* accountEnd =
+        secretNotice_->isHidden() ? static_cast<QWidget*>(accountCheck_) : secretNotice_;
+    const int shift = accountEnd->geometry().bottom() + BarMargin() - recordMargin_->y();
+    if (shift > 0) {
+        for (QWidget* control : std::initializer_list<QWidget*>{recordMarginLabel_, recordMargin_,
+                                                                recordAtOnceLabel_, recordAtOnce_})
+            control->move(control->x(), control->y() + shift);
+    }
+    FitContent(width);
+}
+
+int SettingsDialog::ScrollBarRoom() const {
+    // Kept whether the bar shows or not, so showing it moves nothing.
+    return scroll_->verticalScrollBar()->sizeHint().width();
+}
+
+void SettingsDialog::FitContent(int width) {
+    int bottom = 0;
+    for (const QWidget* control : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!control->isHidden())
+            bottom = std::max(bottom, control->geometry().bottom() + 1);
+    }
+    content_->resize(width - ScrollBarRoom(), bottom + BarMargin());
 }
 
 int RunSettingsModal(QWidget* owner) {

@@ -32,6 +32,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 
 namespace lumora {
@@ -115,6 +116,13 @@ private:
     bool StoreAccount();
     void ShowKeptPassword(bool kept, bool secretStoreRuns);
     void ShowAccountStatus(const AccountStatusLine& line);
+    // The width the vertical scroll bar takes from the controls.
+    int ScrollBarRoom() const;
+    // Makes the scrolled content as tall as its controls reach.
+    void FitContent(int width);
+
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
 
     QLabel* languageLabel_ = nullptr;
     QComboBox* languages_ = nullptr;
