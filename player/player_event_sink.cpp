@@ -24,22 +24,16 @@ StatusListener* TheStatusListener() {
     return statusListener;
 }
 
-PlayerReport FormReport(const PlayerSnapshot& snapshot, int code) {
-    if (code == kStatusNotPlaying && snapshot.failure == PlaybackEnd::NotFound)
-        code = kStatusNotFound;
-    if (code >= 0 && snapshot.state == PlayerState::Ended)
-        code = kStatusNotPlaying;
-    return {code, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
+PlayerReport FormReport(const PlayerSnapshot& snapshot, PlayerStatus status) {
+    if (snapshot.state == PlayerState::Ended)
+        status = PlayerStatus::NotPlaying;
+    return {status, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
 }
 
 PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming)
     : snapshot_(std::move(snapshot)),
-      poll_([this] { return buffering_.load(); }, [this] { ReportThroughGate(kStatusInformation); },
-            pollTiming) {}
-
-void PlayerEventSink::StatusChange() {
-    ReportThroughGate(kStatusInformation);
-}
+      poll_([this] { return buffering_.load(); },
+            [this] { ReportThroughGate(PlayerStatus::Going); }, pollTiming) {}
 
 void PlayerEventSink::Buffering(bool start) {
     if (start) {
@@ -49,30 +43,30 @@ void PlayerEventSink::Buffering(bool start) {
         return;
     }
     buffering_.store(false);
-    ReportThroughGate(kStatusInformation);
+    ReportThroughGate(PlayerStatus::Going);
 }
 
 void PlayerEventSink::Error() {
-    ReportThroughGate(kStatusNotPlaying);
+    ReportThroughGate(PlayerStatus::NotPlaying);
 }
 
-void PlayerEventSink::ReportThroughGate(int code) {
+void PlayerEventSink::ReportThroughGate(PlayerStatus status) {
     if (!OnUiThread()) {
         // Formed here, the report would read the player's state and reach
         // widgets from the wrong thread: it is replayed on the UI thread.
         QMetaObject::invokeMethod(
-            &uiContext_, [this, code] { ReportThroughGate(code); }, Qt::QueuedConnection);
+            &uiContext_, [this, status] { ReportThroughGate(status); }, Qt::QueuedConnection);
         return;
     }
     if (errorLatch_.load())
         return;
-    if (code < 0)
+    if (status == PlayerStatus::NotPlaying)
         errorLatch_.store(true);
-    Report(code);
+    Report(status);
 }
 
-void PlayerEventSink::Report(int code) {
-    const PlayerReport report = FormReport(snapshot_(), code);
+void PlayerEventSink::Report(PlayerStatus status) {
+    const PlayerReport report = FormReport(snapshot_(), status);
     if (statusListener != nullptr)
         statusListener->OnPlayerStatus(report);
 }

@@ -11,20 +11,20 @@
 
 namespace lumora {
 
-// Forms the report of `code` from the player's snapshot:
-// - code -1 becomes -2 when the failure is "stream not found";
-// - a non-negative code becomes -1 when the player has opened a stream that
-//   is no longer playing (the stream ended by itself: for a live channel
-//   that means the stream was lost).
+// Forms the report of `status` from the player's snapshot: a report of
+// playback going on says NotPlaying when the player has opened a stream that
+// is no longer playing (the stream ended by itself: for a live channel that
+// means the stream was lost).
 // The text is the snapshot's status text, and the report carries how the
 // last request ended (EndOf).
-PlayerReport FormReport(const PlayerSnapshot& snapshot, int code);
+PlayerReport FormReport(const PlayerSnapshot& snapshot, PlayerStatus status);
 
-// Receives the player's three events, which the host derives from mpv's
-// events: a status change, buffering start/stop, and a failed stream. Each
+// Receives the player's two events, which the host derives from mpv's
+// events: buffering start/stop (a stop also reports a change of state) and
+// a failed stream. Each
 // report is formed from a snapshot the host hands over at that moment and
 // given to the status listener, through the gate: nothing while the error
-// latch is set, and a negative code sets it. The host owns the sink.
+// latch is set, and a NotPlaying report sets it. The host owns the sink.
 //
 // Threads: the UI thread, except ReportThroughGate.
 class PlayerEventSink {
@@ -33,12 +33,10 @@ public:
 
     explicit PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming = {});
 
-    // The player's status changed: report with code 0 (unless latched).
-    void StatusChange();
     // Start: buffering, the latch lifted, the poll started.
-    // Stop: not buffering, then report with code 0 (through the gate).
+    // Stop: not buffering, then report Going (through the gate).
     void Buffering(bool start);
-    // The stream failed: report with code -1 (sets the latch).
+    // The stream failed: report NotPlaying (sets the latch).
     void Error();
     // A new request tells its own failure once, whatever the last one left.
     void ClearErrorLatch() { errorLatch_.store(false); }
@@ -46,7 +44,7 @@ public:
     // The gate in front of the reports. Threads: any; off the UI thread the
     // report is handed to the UI thread by a queued call and formed there,
     // or dropped when the sink has gone by then.
-    void ReportThroughGate(int code);
+    void ReportThroughGate(PlayerStatus status);
 
     // A failure has been reported: further reports are dropped until the
     // next buffering start.
@@ -56,7 +54,7 @@ public:
     const BufferingPoll& Poll() const { return poll_; }
 
 private:
-    void Report(int code);
+    void Report(PlayerStatus status);
 
     SnapshotSource snapshot_;
     std::atomic<bool> errorLatch_{false};

@@ -4,10 +4,10 @@
 
 namespace lumora {
 
-// Status codes of a player report.
-inline constexpr int kStatusInformation = 0;  // playback goes on
-inline constexpr int kStatusNotPlaying = -1;  // failed, or opened but not playing
-inline constexpr int kStatusNotFound = -2;    // failed: the server has no such stream
+// What a report says of playback: it goes on (connecting, buffering,
+// playing), or the player is not playing any more (a failure, or a stream
+// that ended), so the play button offers play again.
+enum class PlayerStatus { Going, NotPlaying };
 
 // How the stream of the last play request ended, carried by every report so
 // that the shell can act on the kind (for instance try another stream of
@@ -25,11 +25,11 @@ enum class PlaybackEnd {
 
 // One report: the status line as the player words it, in the user's
 // language ("Connecting...", "Buffering 40%", "Playing", "Stopped", or the
-// failure), its code, and how the stream ended. A negative code means the
-// player is not playing any more, so the play button should offer play
-// again; `end` is then one of the failures or kStreamLost.
+// failure), whether playback goes on, and how the stream ended. When the
+// player is not playing any more, `end` is one of the failures or
+// StreamLost (NotFound: the server has no such stream).
 struct PlayerReport {
-    int code = kStatusInformation;
+    PlayerStatus status = PlayerStatus::Going;
     std::u16string text;
     PlaybackEnd end = PlaybackEnd::None;
 };

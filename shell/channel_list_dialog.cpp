@@ -122,7 +122,7 @@ ChannelListDialog::ChannelListDialog(QWidget* owner, ZapOrder& zapOrder)
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &ChannelListDialog::OpenSearch);
 
-    // 5. The lists and their menus.
+    // 4. The lists and their menus.
     for (ChannelListView* list : {channelList_, favouritesList_}) {
         connect(list, &ChannelListView::playRequested, this,
                 [this] { DispatchCommand(ID_CHANNELS); });
@@ -135,20 +135,20 @@ ChannelListDialog::ChannelListDialog(QWidget* owner, ZapOrder& zapOrder)
         connect(list, &ChannelListView::searchTyped, this, &ChannelListDialog::StartSearch);
     }
 
-    // 6. The rows.
+    // 5. The rows.
     FillChannelList();
     FillFavouritesList();
 
-    // 7. The soft keys.
+    // 6. The soft keys.
     SoftKeys()->SetKey(SoftKey::Left, Text("menu_play"), ID_CHANNELS);
     SoftKeys()->SetKey(SoftKey::Right, Text("menu_close"), kCloseCommand);
 
-    // 8. The remembered rows (scrolled into view once the lists have their
+    // 7. The remembered rows (scrolled into view once the lists have their
     //    size, see showEvent).
     channelList_->SelectRow(zapOrder_.Place().channelRow);
     favouritesList_->SelectRow(zapOrder_.Place().favouriteRow);
 
-    // 9. The tab. The controls get their places first: a control shown
+    // 8. The tab. The controls get their places first: a control shown
     //    without a size of its own would measure itself.
     const QRect area = FullScreenArea();
     OnSize(area.width(), std::max(0, area.height() - BarHeight()));

@@ -40,7 +40,7 @@ FirstRunDialog::FirstRunDialog(QWidget* owner) : DialogFrame(owner, DialogSize::
     // 3. The soft keys, named in the chosen language below.
     SoftKeys()->SetKey(SoftKey::Left, QString(), ID_SOFTKEY_DONE);
     SoftKeys()->SetKey(SoftKey::Right, QString(), ID_SOFTKEY_CANCEL);
-    // 5. The chosen language, active and shown.
+    // 4. The chosen language, active and shown.
     ApplySelectedLanguage();
 
     connect(languages_, &QComboBox::activated, this, [this] { ApplySelectedLanguage(); });

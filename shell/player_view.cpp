@@ -39,10 +39,11 @@ constexpr PlayerText kTextTryingStream{"str_status_trying"};
 // What a report of the player tells the fallback about the stream tried.
 StreamFallback::Event FallbackEventOf(const PlayerReport& report) {
     using Event = StreamFallback::Event;
-    if (report.code >= 0 && report.end == PlaybackEnd::None)
+    if (report.status == PlayerStatus::Going && report.end == PlaybackEnd::None)
         return report.text == Localised(kTextConnecting) ? Event::Connecting : Event::Playing;
     // A stream that failed by itself (not a stop).
-    if (report.code < 0 && report.end != PlaybackEnd::None && report.end != PlaybackEnd::Stopped)
+    if (report.status == PlayerStatus::NotPlaying && report.end != PlaybackEnd::None &&
+        report.end != PlaybackEnd::Stopped)
         return report.end == PlaybackEnd::StreamLost ? Event::Lost : Event::OpenFailed;
     return Event::Ended;
 }
@@ -407,7 +408,7 @@ void PlayerView::OnPlayerStatus(const PlayerReport& report) {
     if (FallBack(report))
         return;
     SetStatus(QString::fromStdU16String(report.text));
-    if (report.code < 0)
+    if (report.status == PlayerStatus::NotPlaying)
         SetPlaying(false);
 }
 

@@ -33,11 +33,11 @@ protected:
 TEST_F(EventSinkTest, ErrorLatchesUntilNextBufferingStart) {
     Sink().Error();
     ASSERT_EQ(recorder_.reports.size(), 1u);
-    EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.reports[0].status, PlayerStatus::NotPlaying);
     EXPECT_TRUE(Sink().ErrorLatched());
 
     // Latched: status changes and errors are silent.
-    Sink().StatusChange();
+    Sink().ReportThroughGate(PlayerStatus::Going);
     Sink().Error();
     EXPECT_EQ(recorder_.reports.size(), 1u);
     // So is a buffering stop, which still clears the flag.
@@ -52,10 +52,10 @@ TEST_F(EventSinkTest, ErrorLatchesUntilNextBufferingStart) {
     Sink().Buffering(true);
     EXPECT_FALSE(Sink().ErrorLatched());
     ASSERT_EQ(recorder_.reports.size(), 4u);
-    EXPECT_EQ(recorder_.reports[3].code, kStatusInformation);
+    EXPECT_EQ(recorder_.reports[3].status, PlayerStatus::Going);
     Sink().Buffering(false);
     EXPECT_EQ(recorder_.reports.size(), 5u);
-    Sink().StatusChange();
+    Sink().ReportThroughGate(PlayerStatus::Going);
     EXPECT_EQ(recorder_.reports.size(), 6u);
 }
 
@@ -64,7 +64,7 @@ TEST_F(EventSinkTest, ANewRequestTellsItsFailureThroughALatch) {
     Sink().ClearErrorLatch();
     Sink().Error();
     ASSERT_EQ(recorder_.reports.size(), 2u);
-    EXPECT_EQ(recorder_.reports[1].code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.reports[1].status, PlayerStatus::NotPlaying);
     EXPECT_TRUE(Sink().ErrorLatched());
 }
 
@@ -90,47 +90,47 @@ TEST_F(EventSinkTest, PollEndsWhenBufferingStopsOrAfterItsCycles) {
 TEST_F(EventSinkTest, EndedStreamReportsNotPlayingWithoutLatch) {
     // What the host hands over once a live stream has ended by itself.
     snapshot_ = {PlayerState::Ended, PlaybackEnd::None, u"Stream lost"};
-    Sink().StatusChange();
+    Sink().ReportThroughGate(PlayerStatus::Going);
     ASSERT_EQ(recorder_.reports.size(), 1u);
-    EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.reports[0].status, PlayerStatus::NotPlaying);
     EXPECT_EQ(recorder_.reports[0].text, u"Stream lost");
     EXPECT_EQ(recorder_.reports[0].end, PlaybackEnd::StreamLost);
     EXPECT_FALSE(Sink().ErrorLatched());
     // Not latched, so the next status change still reports.
-    Sink().StatusChange();
+    Sink().ReportThroughGate(PlayerStatus::Going);
     EXPECT_EQ(recorder_.reports.size(), 2u);
 }
 
-TEST(FormReport, CodesFollowTheSnapshot) {
+TEST(FormReport, StatusFollowsTheSnapshot) {
     struct Case {
         PlayerState state;
         PlaybackEnd failure;
-        int code;
-        int reported;
+        PlayerStatus status;
+        PlayerStatus reported;
         PlaybackEnd end;
     };
     const Case cases[] = {
-        {PlayerState::Playing, PlaybackEnd::None, kStatusInformation, kStatusInformation,
+        {PlayerState::Playing, PlaybackEnd::None, PlayerStatus::Going, PlayerStatus::Going,
          PlaybackEnd::None},
-        {PlayerState::Failed, PlaybackEnd::NotFound, kStatusNotPlaying, kStatusNotFound,
-         PlaybackEnd::NotFound},
-        {PlayerState::Failed, PlaybackEnd::CannotConnect, kStatusNotPlaying, kStatusNotPlaying,
-         PlaybackEnd::CannotConnect},
-        {PlayerState::Ended, PlaybackEnd::None, kStatusInformation, kStatusNotPlaying,
+        {PlayerState::Failed, PlaybackEnd::NotFound, PlayerStatus::NotPlaying,
+         PlayerStatus::NotPlaying, PlaybackEnd::NotFound},
+        {PlayerState::Failed, PlaybackEnd::CannotConnect, PlayerStatus::NotPlaying,
+         PlayerStatus::NotPlaying, PlaybackEnd::CannotConnect},
+        {PlayerState::Ended, PlaybackEnd::None, PlayerStatus::Going, PlayerStatus::NotPlaying,
          PlaybackEnd::StreamLost},
-        {PlayerState::Stopped, PlaybackEnd::None, kStatusInformation, kStatusInformation,
+        {PlayerState::Stopped, PlaybackEnd::None, PlayerStatus::Going, PlayerStatus::Going,
          PlaybackEnd::Stopped},
     };
     for (const Case& c : cases) {
-        const PlayerReport report = FormReport({c.state, c.failure, u"text"}, c.code);
-        EXPECT_EQ(report.code, c.reported) << int(c.state);
+        const PlayerReport report = FormReport({c.state, c.failure, u"text"}, c.status);
+        EXPECT_EQ(report.status, c.reported) << int(c.state);
         EXPECT_EQ(report.end, c.end) << int(c.state);
         EXPECT_EQ(report.text, u"text");
     }
 }
 
 TEST_F(EventSinkTest, ReportsFromOtherThreadsArriveOnTheUiThread) {
-    std::thread worker([this] { Sink().ReportThroughGate(kStatusInformation); });
+    std::thread worker([this] { Sink().ReportThroughGate(PlayerStatus::Going); });
     worker.join();
     EXPECT_TRUE(recorder_.reports.empty());  // not delivered on the worker
     ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder_.reports.empty(); }, 1000));
@@ -146,8 +146,8 @@ TEST_F(EventSinkTest, WithoutListenerOrSinkReportsAreDropped) {
     // Reports handed to the UI thread are dropped when the sink (with its
     // host) has gone before they arrive.
     std::thread worker([this] {
-        Sink().ReportThroughGate(kStatusInformation);
-        Sink().ReportThroughGate(kStatusNotPlaying);
+        Sink().ReportThroughGate(PlayerStatus::Going);
+        Sink().ReportThroughGate(PlayerStatus::NotPlaying);
     });
     worker.join();
     sink_.reset();

@@ -50,8 +50,11 @@ protected:
     }
 
     bool WaitForFailure(int timeoutMs = kFailureTimeoutMs) {
-        return QTest::qWaitFor([&] { return recorder_.Last() && recorder_.Last()->code < 0; },
-                               timeoutMs);
+        return QTest::qWaitFor(
+            [&] {
+                return recorder_.Last() && recorder_.Last()->status == PlayerStatus::NotPlaying;
+            },
+            timeoutMs);
     }
 
     // Plays the address until frames are painted; checks the report order
@@ -62,7 +65,7 @@ protected:
         const int connecting = recorder_.IndexOf(u"Connecting...");
         ASSERT_GE(connecting, 0);
         EXPECT_LT(connecting, recorder_.IndexOf(u"Playing"));
-        EXPECT_EQ(recorder_.reports[recorder_.IndexOf(u"Playing")].code, kStatusInformation);
+        EXPECT_EQ(recorder_.reports[recorder_.IndexOf(u"Playing")].status, PlayerStatus::Going);
         for (const Report& report : recorder_.reports)
             EXPECT_TRUE(report.onUiThread);
 
@@ -91,7 +94,7 @@ TEST_F(PlaybackTest, TransportStreamOverHttpPlaysAndStops) {
 
     host_->Stop();
     ASSERT_TRUE(WaitForText(u"Stopped"));
-    EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
+    EXPECT_EQ(recorder_.Last()->status, PlayerStatus::Going);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::Stopped);
     EXPECT_EQ(host_->State(), PlayerState::Stopped);
     // No frozen last picture: black once mpv is idle, also at a new size.
@@ -121,7 +124,7 @@ struct FailureRow {
     const char* name;
     enum class Source { DeadPort, MissingPage, WebPage, EmptyAddress } source;
     std::u16string text;
-    int code;
+    PlayerStatus status;
     PlaybackEnd end;
 };
 
@@ -147,7 +150,7 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
     host_->Play(url);
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, row.text);
-    EXPECT_EQ(recorder_.Last()->code, row.code);
+    EXPECT_EQ(recorder_.Last()->status, row.status);
     EXPECT_EQ(recorder_.Last()->end, row.end);
     EXPECT_TRUE(host_->Sink().ErrorLatched());
     EXPECT_FALSE(host_->Sink().IsBuffering());
@@ -162,16 +165,15 @@ TEST_P(PlaybackFailureTest, EndsInFailureWithoutLaterReports) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, PlaybackFailureTest,
-    ::testing::Values(FailureRow{"DeadPort", FailureRow::Source::DeadPort, u"Cannot connect",
-                                 kStatusNotPlaying, PlaybackEnd::CannotConnect},
-                      FailureRow{"MissingPage", FailureRow::Source::MissingPage,
-                                 u"Stream not found", kStatusNotFound, PlaybackEnd::NotFound},
-                      FailureRow{"WebPage", FailureRow::Source::WebPage,
-                                 u"Unrecognized stream format", kStatusNotPlaying,
-                                 PlaybackEnd::UnknownFormat},
-                      FailureRow{"EmptyAddress", FailureRow::Source::EmptyAddress,
-                                 u"Cannot play stream", kStatusNotPlaying,
-                                 PlaybackEnd::CannotPlay}),
+    ::testing::Values(
+        FailureRow{"DeadPort", FailureRow::Source::DeadPort, u"Cannot connect",
+                   PlayerStatus::NotPlaying, PlaybackEnd::CannotConnect},
+        FailureRow{"MissingPage", FailureRow::Source::MissingPage, u"Stream not found",
+                   PlayerStatus::NotPlaying, PlaybackEnd::NotFound},
+        FailureRow{"WebPage", FailureRow::Source::WebPage, u"Unrecognized stream format",
+                   PlayerStatus::NotPlaying, PlaybackEnd::UnknownFormat},
+        FailureRow{"EmptyAddress", FailureRow::Source::EmptyAddress, u"Cannot play stream",
+                   PlayerStatus::NotPlaying, PlaybackEnd::CannotPlay}),
     [](const ::testing::TestParamInfo<FailureRow>& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
@@ -182,7 +184,7 @@ TEST_F(PlaybackTest, ServerKilledMidPlayIsStreamLost) {
     server.Kill();
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Stream lost");
-    EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.Last()->status, PlayerStatus::NotPlaying);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::StreamLost);
     // Not a failure of the control: nothing is latched.
     EXPECT_FALSE(host_->Sink().ErrorLatched());
@@ -195,7 +197,7 @@ TEST_F(PlaybackTest, ServerDyingByItselfMidStreamIsStreamLost) {
     ASSERT_TRUE(WaitForText(u"Playing"));
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Stream lost");
-    EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.Last()->status, PlayerStatus::NotPlaying);
 }
 
 // Serves a playlist of these addresses (written beside the test streams)
@@ -228,7 +230,8 @@ TEST_F(PlaybackTest, PlaylistEntriesThatFailAreNotTheRequestsFailure) {
     // mpv moved through the dead entries by itself; the button never
     // offered play while it did.
     for (const Report& report : recorder_.reports)
-        EXPECT_GE(report.code, 0) << QString::fromStdU16String(report.text).toStdString();
+        EXPECT_EQ(report.status, PlayerStatus::Going)
+            << QString::fromStdU16String(report.text).toStdString();
 
     // When every entry fails, the request fails once.
     recorder_.reports.clear();
@@ -238,7 +241,7 @@ TEST_F(PlaybackTest, PlaylistEntriesThatFailAreNotTheRequestsFailure) {
     QTest::qWait(300);
     int failures = 0;
     for (const Report& report : recorder_.reports)
-        failures += report.code < 0 ? 1 : 0;
+        failures += report.status == PlayerStatus::NotPlaying ? 1 : 0;
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(recorder_.Last()->text, u"Stream not found");
 }
@@ -261,7 +264,8 @@ TEST_F(PlaybackTest, LateFailureOfThePreviousChannelLeavesTheNextAlone) {
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
     for (const Report& report : recorder_.reports)
-        EXPECT_GE(report.code, 0) << QString::fromStdU16String(report.text).toStdString();
+        EXPECT_EQ(report.status, PlayerStatus::Going)
+            << QString::fromStdU16String(report.text).toStdString();
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::None);
 }
 
@@ -307,7 +311,7 @@ TEST_F(PlaybackTest, NextChannelAfterFailureReportsAgain) {
     host_->Play(server.Url("stream.ts"));
     ASSERT_TRUE(WaitForText(u"Playing"));
     EXPECT_FALSE(host_->Sink().ErrorLatched());
-    EXPECT_EQ(recorder_.Last()->code, kStatusInformation);
+    EXPECT_EQ(recorder_.Last()->status, PlayerStatus::Going);
 }
 
 TEST_F(PlaybackTest, EndedStreamReportsNotPlayingWithoutLatch) {
@@ -317,13 +321,13 @@ TEST_F(PlaybackTest, EndedStreamReportsNotPlayingWithoutLatch) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return host_->State() == PlayerState::Ended; }, 15000));
     recorder_.reports.clear();
     PlayerEventSink& sink = const_cast<PlayerEventSink&>(host_->Sink());
-    sink.StatusChange();
+    sink.ReportThroughGate(PlayerStatus::Going);
     ASSERT_EQ(recorder_.reports.size(), 1u);
-    EXPECT_EQ(recorder_.reports[0].code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.reports[0].status, PlayerStatus::NotPlaying);
     EXPECT_EQ(recorder_.reports[0].text, u"Stream lost");
     EXPECT_FALSE(sink.ErrorLatched());
     // Not latched, so the next status change still reports.
-    sink.StatusChange();
+    sink.ReportThroughGate(PlayerStatus::Going);
     EXPECT_EQ(recorder_.reports.size(), 2u);
 }
 
@@ -337,7 +341,8 @@ TEST_F(PlaybackTest, SwitchingChannelsEndsOldStreamQuietly) {
     host_->Play(server.Url("hls/index.m3u8"));
     ASSERT_TRUE(WaitForText(u"Playing"));
     for (const Report& report : recorder_.reports)
-        EXPECT_GE(report.code, 0) << QString::fromStdU16String(report.text).toStdString();
+        EXPECT_EQ(report.status, PlayerStatus::Going)
+            << QString::fromStdU16String(report.text).toStdString();
     EXPECT_LT(recorder_.IndexOf(u"Stopped"), recorder_.IndexOf(u"Connecting..."));
 }
 

@@ -16,7 +16,7 @@ StatusRecorder::~StatusRecorder() {
 
 void StatusRecorder::OnPlayerStatus(const PlayerReport& report) {
     const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-    reports.push_back({report.code, report.text, report.end, onUiThread});
+    reports.push_back({report.status, report.text, report.end, onUiThread});
 }
 
 bool StatusRecorder::Saw(const std::u16string& text) const {

@@ -10,7 +10,7 @@
 namespace lumora::test {
 
 struct Report {
-    int code;
+    PlayerStatus status;
     std::u16string text;
     PlaybackEnd end;
     bool onUiThread;

@@ -56,8 +56,11 @@ protected:
     }
 
     bool WaitForFailure() {
-        return QTest::qWaitFor([&] { return recorder_.Last() && recorder_.Last()->code < 0; },
-                               kWaitMs);
+        return QTest::qWaitFor(
+            [&] {
+                return recorder_.Last() && recorder_.Last()->status == PlayerStatus::NotPlaying;
+            },
+            kWaitMs);
     }
 
     // The player is still fit for the next channel: the test card shows.
@@ -144,7 +147,7 @@ TEST_P(SilentServerTest, EndsAsCannotConnectAtTheDeadline) {
                                .toStdU16String());
     ASSERT_TRUE(WaitForFailure());
     EXPECT_EQ(recorder_.Last()->text, u"Cannot connect");
-    EXPECT_EQ(recorder_.Last()->code, kStatusNotPlaying);
+    EXPECT_EQ(recorder_.Last()->status, PlayerStatus::NotPlaying);
     EXPECT_EQ(recorder_.Last()->end, PlaybackEnd::CannotConnect);
     EXPECT_TRUE(host_->Sink().ErrorLatched());
     EXPECT_FALSE(host_->Sink().IsBuffering());

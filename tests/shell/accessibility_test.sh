@@ -290,7 +290,7 @@ windows = [
         (pyatspi.ROLE_PUSH_BUTTON, "Watch"), (pyatspi.ROLE_PUSH_BUTTON, "Menu")]),
     ("Recordings", "Recordings", pyatspi.ROLE_DIALOG, [
         (pyatspi.ROLE_LIST, "Recordings"),
-        (pyatspi.ROLE_PUSH_BUTTON, "Delete"), (pyatspi.ROLE_PUSH_BUTTON, "Close")]),
+        (pyatspi.ROLE_PUSH_BUTTON, "Play"), (pyatspi.ROLE_PUSH_BUTTON, "Menu")]),
     # Off the network the update ends in a message, which reads as an alert.
     ("Update channels", "Lumora", pyatspi.ROLE_ALERT, [(pyatspi.ROLE_PUSH_BUTTON, "OK")]),
 ]

@@ -1199,7 +1199,7 @@ TEST_F(DialogsTest, AboutShowsTitleVersionAddressesAndRights) {
               QRect(2 * bar, 5 * bar / 4, width - 4 * bar, 5 * bar / 4));
     EXPECT_EQ(dialog.Addresses()->geometry().topLeft(), QPoint(4 * bar / 3, 5 * bar));
     EXPECT_EQ(dialog.Addresses()->width(), width - 8 * bar / 3);
-    // At least the described height, and all its lines with their descenders.
+    // At least the layout's height, and all its lines with their descenders.
     const QLabel* addresses = dialog.Addresses();
     const QRect needed = addresses->fontMetrics().boundingRect(
         QRect(0, 0, addresses->width(), 10000), int(addresses->alignment()), addresses->text());
