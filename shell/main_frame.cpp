@@ -70,7 +70,8 @@ MainFrame::MainFrame(PlayerViewOptions options) {
     view_ = new PlayerView(this, std::move(options));
     // The automatic update check ("AutoCU"), which compares versions with
     // the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates());
+    StartUpdateCheckAtStart(updates_, FetchForUpdates(), TransferForUpdates(),
+                            AccountPasswordForUpdates());
     connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
     connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
@@ -200,10 +201,11 @@ void MainFrame::OnViewTick() {
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
     const bool active = QApplication::activeWindow() == this;
-    if (ShouldStartAutomaticUpdate(active))
+    if (ShouldStartAutomaticUpdate(*updates_, active))
         OnCommand(ID_CHANNEL_UPDATE);
     // An account that refused at start keeps the catalogue and says why.
-    if (const std::string_view refusal = TakeAccountRefusalAtStart(active); !refusal.empty()) {
+    if (const std::string_view refusal = TakeAccountRefusalAtStart(*updates_, active);
+        !refusal.empty()) {
         QMetaObject::invokeMethod(
             this, [this, refusal] { ShowTextMessage(this, refusal, kMessageStyleOk); },
             Qt::QueuedConnection);
@@ -371,7 +373,7 @@ void MainFrame::RunUpdate() {
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
     RunCatalogueUpdate(
         CurrentUpdateSource(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates()),
-        ui);
+        updates_, ui);
 }
 
 void MainFrame::UpdateGuide(GuideUpdater::When when) {
@@ -450,7 +452,7 @@ void MainFrame::OfferChannelSource(const QString& playlist) {
     if (ShowPlainMessage(this, question, QString::fromStdU16String(AppTitle()),
                          kMessageStyleYesNo) != kMessageResultYes)
         return;
-    if (SetUpdateServer(source))
+    if (SetUpdateServer(source, *updates_))
         OnCommand(ID_CHANNEL_UPDATE);
 }
 

@@ -19,6 +19,7 @@
 //
 // Threads: the UI thread only.
 
+#include <memory>
 #include <optional>
 
 #include <QMenu>
@@ -26,6 +27,7 @@
 
 #include "catalogue/channel_views.h"
 #include "catalogue/zap_order.h"
+#include "net/update_state.h"
 #include "shell/guide_updater.h"
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
@@ -76,6 +78,8 @@ public:
     ProgrammeTitle& ProgrammeShown() { return *programmeTitle_; }
 
     PlayerView& View() { return *view_; }
+    // What the catalogue update remembers between its runs.
+    UpdateState& Updates() { return *updates_; }
     SoftKeyBar& SoftKeys() { return *softKeys_; }
     // The popup of the right soft key.
     QMenu& MenuPopup() { return *menu_; }
@@ -140,6 +144,7 @@ private:
     TrackMenu* tracksMenu_ = nullptr;
     QAction* tracksEntry_ = nullptr;
     ZapOrder zapOrder_;
+    std::shared_ptr<UpdateState> updates_ = std::make_shared<UpdateState>();
 };
 
 // The main window while it exists, else null.

@@ -926,7 +926,6 @@ TEST_F(DialogsTest, UpdateCheckSwitchedOffStartsNoCheckAtTheNextStart) {
 
     // The next start.
     ResetSettings();
-    ResetUpdateState();
     LoadSettings(settingsPath.toStdU16String());
     EXPECT_FALSE(GetBoolSetting(kAutoCU, true));
     const int before = server.connections;

@@ -611,7 +611,7 @@ TEST_F(MainFrameTest, FirstTickEndsTheSplashOnceBeforeItStartsAnUpdate) {
     };
     MainFrame& frame = MakeFrame(TwoChannels());
     ASSERT_TRUE(ShowActive());
-    updatePending = true;
+    frame.Updates().SetPending(true);
     frame.View().Tick();
     frame.View().Tick();
     frame.View().Tick();
@@ -626,7 +626,7 @@ TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
     TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) {
         ++updateRuns;
     };
-    updatePending = true;
+    frame.Updates().SetPending(true);
 
     // Another window is active (a dialog is open): not yet.
     QWidget other;
@@ -643,7 +643,7 @@ TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_noupdates")));
 
-    updatePending = true;
+    frame.Updates().SetPending(true);
     frame.View().Tick();
     frame.View().Tick();
     EXPECT_EQ(updateRuns, 1);

@@ -4,8 +4,8 @@
 
 namespace lumora::test {
 
-// Puts back what tests change in the process: the settings, the update
-// check's state, the catalogue's message sink, and what the layers above
+// Puts back what tests change in the process: the settings, the
+// catalogue's message sink, and what the layers above
 // added (AddProcessStateReset), such as the shell's hooks and the channel
 // list's remembered choices. Data a fixture loads on purpose (a language
 // pack, the interface resources and the catalogue's way to their pictures)
