@@ -50,7 +50,8 @@ MainFrame* TheMainFrame() {
     return mainFrame;
 }
 
-MainFrame::MainFrame(PlayerViewOptions options) {
+MainFrame::MainFrame(Application& application, PlayerViewOptions options)
+    : application_(application) {
     mainFrame = this;
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The class name is the first title; the localised one follows at once.
@@ -66,11 +67,11 @@ MainFrame::MainFrame(PlayerViewOptions options) {
 
     // The catalogue first: its messages come while the splash is up, and
     // the window opens with the current channel.
-    LoadWindowCatalogue(options.cataloguePath);
+    application_.LoadWindowCatalogue(options.cataloguePath);
     view_ = new PlayerView(this, std::move(options));
     // The automatic update check ("AutoCU"), which compares versions with
     // the catalogue's.
-    StartUpdateCheckAtStart(updates_, FetchForUpdates(), TransferForUpdates(),
+    StartUpdateCheckAtStart(application_.SharedUpdates(), FetchForUpdates(), TransferForUpdates(),
                             AccountPasswordForUpdates());
     connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
@@ -201,10 +202,10 @@ void MainFrame::OnViewTick() {
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
     const bool active = QApplication::activeWindow() == this;
-    if (ShouldStartAutomaticUpdate(*updates_, active))
+    if (ShouldStartAutomaticUpdate(Updates(), active))
         OnCommand(ID_CHANNEL_UPDATE);
     // An account that refused at start keeps the catalogue and says why.
-    if (const std::string_view refusal = TakeAccountRefusalAtStart(*updates_, active);
+    if (const std::string_view refusal = TakeAccountRefusalAtStart(Updates(), active);
         !refusal.empty()) {
         QMetaObject::invokeMethod(
             this, [this, refusal] { ShowTextMessage(this, refusal, kMessageStyleOk); },
@@ -363,7 +364,7 @@ void MainFrame::RunUpdate() {
     };
     ui.stopPlayback = [this] { view_->OnMessage(UM_STOP); };
     ui.reloadCatalogue = [this] {
-        ReloadProcessCatalogue();
+        application_.ReloadCatalogue();
         view_->OnCatalogueReloaded();
         // Which channels keep an archive is the new catalogue's.
         programmes_->Reopen();
@@ -373,7 +374,7 @@ void MainFrame::RunUpdate() {
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
     RunCatalogueUpdate(
         CurrentUpdateSource(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates()),
-        updates_, ui);
+        application_.SharedUpdates(), ui);
 }
 
 void MainFrame::UpdateGuide(GuideUpdater::When when) {
@@ -452,7 +453,7 @@ void MainFrame::OfferChannelSource(const QString& playlist) {
     if (ShowPlainMessage(this, question, QString::fromStdU16String(AppTitle()),
                          kMessageStyleYesNo) != kMessageResultYes)
         return;
-    if (SetUpdateServer(source, *updates_))
+    if (SetUpdateServer(source, Updates()))
         OnCommand(ID_CHANNEL_UPDATE);
 }
 
