@@ -7,22 +7,12 @@ namespace lumora {
 
 namespace {
 
-StatusListener* statusListener = nullptr;
-
 bool OnUiThread() {
     auto* app = QCoreApplication::instance();
     return app != nullptr && QThread::currentThread() == app->thread();
 }
 
 }  // namespace
-
-void SetStatusListener(StatusListener* listener) {
-    statusListener = listener;
-}
-
-StatusListener* TheStatusListener() {
-    return statusListener;
-}
 
 PlayerReport FormReport(const PlayerSnapshot& snapshot, int code) {
     if (code == kStatusNotPlaying && snapshot.failure == PlaybackEnd::NotFound)
@@ -32,8 +22,10 @@ PlayerReport FormReport(const PlayerSnapshot& snapshot, int code) {
     return {code, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
 }
 
-PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming)
+PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, StatusListener* listener,
+                                 BufferingPollTiming pollTiming)
     : snapshot_(std::move(snapshot)),
+      listener_(listener),
       poll_([this] { return buffering_.load(); }, [this] { ReportThroughGate(kStatusInformation); },
             pollTiming) {}
 
@@ -73,8 +65,8 @@ void PlayerEventSink::ReportThroughGate(int code) {
 
 void PlayerEventSink::Report(int code) {
     const PlayerReport report = FormReport(snapshot_(), code);
-    if (statusListener != nullptr)
-        statusListener->OnPlayerStatus(report);
+    if (listener_ != nullptr)
+        listener_->OnPlayerStatus(report);
 }
 
 }  // namespace lumora

@@ -23,7 +23,7 @@ PlayerReport FormReport(const PlayerSnapshot& snapshot, int code);
 // Receives the player's three events, which the host derives from mpv's
 // events: a status change, buffering start/stop, and a failed stream. Each
 // report is formed from a snapshot the host hands over at that moment and
-// given to the status listener, through the gate: nothing while the error
+// given to the status listener the sink was made with, through the gate: nothing while the error
 // latch is set, and a negative code sets it. The host owns the sink.
 //
 // Threads: the UI thread, except ReportThroughGate.
@@ -31,7 +31,9 @@ class PlayerEventSink {
 public:
     using SnapshotSource = std::function<PlayerSnapshot()>;
 
-    explicit PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming = {});
+    // `listener` (null: reports are formed and dropped) must outlive the sink.
+    PlayerEventSink(SnapshotSource snapshot, StatusListener* listener,
+                    BufferingPollTiming pollTiming = {});
 
     // The player's status changed: report with code 0 (unless latched).
     void StatusChange();
@@ -59,6 +61,7 @@ private:
     void Report(int code);
 
     SnapshotSource snapshot_;
+    StatusListener* const listener_;
     std::atomic<bool> errorLatch_{false};
     std::atomic<bool> buffering_{false};
     // Context of the calls handed to the UI thread: calls still queued when
