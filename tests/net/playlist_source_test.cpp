@@ -14,7 +14,6 @@
 #include "net/playlist_source.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
-#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
@@ -59,11 +58,9 @@ class PlaylistSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        test::ResetProcessState();
         test::WriteFileBytes(CatalogueFile(), OldCatalogue());
         Serve(kPlaylistPath, Playlist());
     }
-    void TearDown() override { test::ResetProcessState(); }
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
     std::string CatalogueOnDisk() const { return test::ReadFileBytes(CatalogueFile()); }

@@ -13,7 +13,6 @@
 #include "net/fetch_url.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
-#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
@@ -109,7 +108,6 @@ class CatalogueUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        test::ResetProcessState();
         oldCatalogue = DocumentBytes(kVersionInUse, "Old channel");
         test::WriteFileBytes(CatalogueFile(), oldCatalogue);
         newCatalogue = DocumentBytes("1.0.1.0", "New channel");
