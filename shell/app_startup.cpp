@@ -221,7 +221,7 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     cataloguePreload.GiveState(SavedChannelStates());
     LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                                     Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
-    program.InstallCatalogueHooks();
+    program.ShowCatalogueMessages();
     InstallQtTranslations(LanguageCode(CurrentLanguage()));
 
     int exitCode = kFirstRunCancelledExitCode;
@@ -274,7 +274,6 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     program.ReleaseCatalogue();
     ReleaseInterfaceResources();
     ReleaseLanguages();
-    SetCatalogueMessageSink({});
     return exitCode;
 }
 

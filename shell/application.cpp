@@ -37,8 +37,14 @@ Application::Application() = default;
 
 Application::~Application() {
     ReleaseCatalogue();
-    if (hooksInstalled_)
-        SetCatalogueMessageSink({});
+}
+
+void Application::TakeCatalogue(std::unique_ptr<Catalogue> catalogue) {
+    ReleaseCatalogue();
+    catalogue_ = std::move(catalogue);
+    if (showMessages_)
+        catalogue_->SetMessageSink(
+            [this](const std::u16string& text) { ShowCatalogueMessage(text); });
 }
 
 void Application::ShowCatalogueMessage(const std::u16string& text) {
@@ -73,8 +79,7 @@ Catalogue& Application::LoadCatalogue(const std::u16string& path) {
 }
 
 bool Application::LoadCatalogueFile(const std::u16string& path) {
-    ReleaseCatalogue();
-    catalogue_ = std::make_unique<Catalogue>();
+    TakeCatalogue(std::make_unique<Catalogue>());
     Catalogue& catalogue = *catalogue_;
     return WithBoundedMessages([&] { return catalogue.LoadCatalogue(path); });
 }
@@ -95,7 +100,7 @@ void Application::AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool sho
         LoadCatalogueFile(Path(PrepareUserCatalogue()));
         return;
     }
-    catalogue_ = std::move(preloaded.catalogue);
+    TakeCatalogue(std::move(preloaded.catalogue));
     catalogue_->Publish();
     if (!showMessages)
         return;
@@ -129,9 +134,8 @@ void Application::ReleaseCatalogue() {
     }
 }
 
-void Application::InstallCatalogueHooks() {
-    hooksInstalled_ = true;
-    SetCatalogueMessageSink([this](const std::u16string& text) { ShowCatalogueMessage(text); });
+void Application::ShowCatalogueMessages() {
+    showMessages_ = true;
 }
 
 }  // namespace lumora

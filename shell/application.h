@@ -6,7 +6,7 @@
 // which hands each part on to whoever needs it; tests make their own.
 //
 // The catalogue's per-entry messages are shown as message boxes once
-// InstallCatalogueHooks has run, at most kMaxCatalogueMessageBoxes per
+// ShowCatalogueMessages has been called, at most kMaxCatalogueMessageBoxes per
 // load, followed by one box saying how many more there were.
 //
 // Threads: the UI thread, but for the update state, which the update's
@@ -27,7 +27,7 @@ inline constexpr int kMaxCatalogueMessageBoxes = 5;
 class Application {
 public:
     Application();
-    // Releases the catalogue and takes back the message sink it installed.
+    // Releases the catalogue.
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -60,9 +60,9 @@ public:
     // The user's catalogue loading beside start-up.
     CataloguePreload& Preload() { return preload_; }
 
-    // Installs the catalogue's message sink (message boxes, bounded as
-    // above); the flag lookup is installed with the interface resources.
-    void InstallCatalogueHooks();
+    // From the next load on, the catalogue's messages are shown (message
+    // boxes, bounded as above).
+    void ShowCatalogueMessages();
 
     // What the catalogue update remembers between its runs; its workers
     // hold it by SharedUpdates.
@@ -77,6 +77,8 @@ private:
         int withheld = 0;
     };
 
+    // Releases the catalogue in use and makes this one the one in use.
+    void TakeCatalogue(std::unique_ptr<Catalogue> catalogue);
     void ShowCatalogueMessage(const std::u16string& text);
     template <typename Load>
     bool WithBoundedMessages(Load load);
@@ -85,7 +87,7 @@ private:
     CataloguePreload preload_;
     std::shared_ptr<UpdateState> updates_ = std::make_shared<UpdateState>();
     MessageCount messageCount_;
-    bool hooksInstalled_ = false;
+    bool showMessages_ = false;
 };
 
 }  // namespace lumora

@@ -731,7 +731,7 @@ TEST_F(MainFrameTest, UpdateFromADeadServerSaysSoAndKeepsTheCatalogue) {
 
 TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     test::RecordedMessages messages;
-    app_.InstallCatalogueHooks();
+    app_.ShowCatalogueMessages();
     std::vector<TestChannel> broken;
     for (int i = 0; i < 300; ++i)
         broken.push_back({"de", "c" + std::to_string(i), u"Kaputt", "n", {}});
@@ -744,14 +744,13 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     messages.texts.clear();
     app_.ReloadCatalogue();
     EXPECT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
-    SetCatalogueMessageSink({});
 }
 
 TEST_F(MainFrameTest, TheWindowTakesTheCatalogueLoadingBesideItBeforeItIsShown) {
     auto channels = TwoChannels();
     channels.push_back({"de", "bad", u"Kaputt", "n", {}});
     test::RecordedMessages messages;
-    app_.InstallCatalogueHooks();
+    app_.ShowCatalogueMessages();
     SetStringSetting(kCurChannel, u"fr_two");
     MainFrame& frame = MakeFrameBesideLoad(channels);
 

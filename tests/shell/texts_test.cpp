@@ -44,7 +44,7 @@ TEST(CatalogueSummaryTest, CountsTheWithheldEntriesInTheUsersLanguage) {
     test::LoadShippedInterface(96);
     test::RecordedMessages messages;
     Application program;
-    program.InstallCatalogueHooks();
+    program.ShowCatalogueMessages();
     std::vector<test::TestChannel> broken;
     for (int i = 0; i < kMaxCatalogueMessageBoxes + 3; ++i)
         broken.push_back({"de", "c" + std::to_string(i), u"Kaputt", "n", {}});

@@ -17,7 +17,6 @@ std::vector<void (*)()>& LayerResets() {
 
 void ResetProcessState() {
     ResetSettings();
-    SetCatalogueMessageSink(nullptr);
     for (void (*reset)() : LayerResets())
         reset();
 }
