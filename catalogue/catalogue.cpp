@@ -33,15 +33,10 @@ ResourceImageLookup& ImageLookup() {
     return lookup;
 }
 
-CatalogueMessageSink& MessageSink() {
-    static CatalogueMessageSink sink;
-    return sink;
-}
-
-void ShowEntryMessage(const CatalogueMessageSink& sink, const char16_t* format,
+void ShowEntryMessage(const CatalogueMessageSink* sink, const char16_t* format,
                       const Country& country, const Channel& channel) {
-    if (sink)
-        sink(FormatText(format, {country.displayName, channel.name}));
+    if (sink != nullptr && *sink)
+        (*sink)(FormatText(format, {country.displayName, channel.name}));
 }
 
 // The UI text of prefix + key, or the key itself widened when it has none.
@@ -145,10 +140,6 @@ void SetResourceImageLookup(ResourceImageLookup lookup) {
     ImageLookup() = std::move(lookup);
 }
 
-void SetCatalogueMessageSink(CatalogueMessageSink sink) {
-    MessageSink() = std::move(sink);
-}
-
 Catalogue* TheCatalogue() {
     return processCatalogue;
 }
@@ -182,7 +173,7 @@ bool ChooseStream(Channel& channel, std::size_t index) {
 struct Catalogue::BuildContext {
     const ChannelStateTable* saved = nullptr;
     std::vector<Channel*>* order = &AllChannels();
-    const CatalogueMessageSink* sink = &MessageSink();
+    const CatalogueMessageSink* sink = nullptr;
     const ResourceImageLookup* flags = &ImageLookup();
     const std::u16string& unit = LookupText(kUnitTextKey);
     std::string key;
@@ -222,6 +213,7 @@ bool Catalogue::LoadCatalogue(const std::u16string& path) {
     std::shared_ptr<const ChannelStateTable> saved = SavedChannelStates();
     BuildContext context;
     context.saved = saved.get();
+    context.sink = &messageSink_;
     const bool read = Build(path, context);
     // With nothing to show the marks from the settings are kept, so the
     // next save does not lose them.
@@ -324,6 +316,7 @@ bool Catalogue::ReloadCatalogue() {
         CreateCategories();
     BuildContext context;
     context.saved = carried.get();
+    context.sink = &messageSink_;
     BuildCountries(document, context);
     SortChannels(*context.order);
     heldState_.reset();
@@ -487,11 +480,11 @@ Channel& Catalogue::BuildChannel(DocView::Node node, Country& country, BuildCont
 
     channel.category = FindCategory(node.RequireString(kCategoryAttribute));
     if (channel.category == nullptr)
-        ShowEntryMessage(*context.sink, kWrongCategoryMessage, country, channel);
+        ShowEntryMessage(context.sink, kWrongCategoryMessage, country, channel);
 
     ReadStreams(node, channel);
     if (channel.streams.empty())
-        ShowEntryMessage(*context.sink, kNoUrlMessage, country, channel);
+        ShowEntryMessage(context.sink, kNoUrlMessage, country, channel);
     return channel;
 }
 

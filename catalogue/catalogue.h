@@ -18,17 +18,16 @@
 
 namespace lumora {
 
-// Platform services the catalogue needs, installed by the shell (and by the
-// data tool and tests). Without them flags are absent and the per-entry
-// messages are dropped. Install them on the UI thread before loading.
+// The flags of the interface resources, installed with them (and by
+// tests). Without it flags are absent. Install it on the UI thread before
+// loading.
 using ResourceImageLookup = std::function<const ResourceImage*(std::string_view name)>;
 void SetResourceImageLookup(ResourceImageLookup lookup);
-// The sink receives each per-entry message ("... - Wrong category!",
+// A sink receives each per-entry message ("... - Wrong category!",
 // "... - No url!") while the catalogue is being built: it must not touch
 // the catalogue or AllChannels, and a hostile file can send one message per
 // channel, so whatever it shows should be bounded.
 using CatalogueMessageSink = std::function<void(const std::u16string& text)>;
-void SetCatalogueMessageSink(CatalogueMessageSink sink);
 
 // The channel catalogue: countries with their channels, the nine categories,
 // the current channel and the version of the file. One per process; the
@@ -50,6 +49,9 @@ public:
     // setting "cur_channel") and makes this the process-wide catalogue.
     // False when the file could not be read: the catalogue is then empty.
     bool LoadCatalogue(const std::u16string& path);
+    // Where the messages of LoadCatalogue and ReloadCatalogue go; without a
+    // sink they are dropped.
+    void SetMessageSink(CatalogueMessageSink sink) { messageSink_ = std::move(sink); }
     // The same load, on any thread, of a catalogue that has not loaded
     // before, away from the process-wide state: the state comes from `saved`
     // (SavedChannelStates, taken on the UI thread), the per-entry messages
@@ -129,6 +131,7 @@ private:
     std::shared_ptr<const ChannelStateTable> CollectState() const;
 
     std::u16string path_;
+    CatalogueMessageSink messageSink_;
     std::string version_;
     CatalogueOrigin origin_;
     std::vector<std::string> guideAddresses_;

@@ -57,7 +57,7 @@ std::u16string UpdateServer() {
     return DefaultUpdateServer();
 }
 
-bool SetUpdateServer(const std::u16string& address) {
+bool SetUpdateServer(const std::u16string& address, UpdateState& updates) {
     std::u16string before = UpdateServer();
     std::u16string wanted = Trimmed(address);
     if (wanted.empty())
@@ -66,7 +66,7 @@ bool SetUpdateServer(const std::u16string& address) {
         SetStringSetting(kUpdateServer, wanted);
     if (UpdateServer() == before)
         return false;
-    updatePending = false;
+    updates.SetPending(false);
     return true;
 }
 
@@ -115,13 +115,15 @@ UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer,
     return source;
 }
 
-std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch, TransferFunction transfer,
+std::shared_future<void> StartUpdateCheckAtStart(std::shared_ptr<UpdateState> updates,
+                                                 FetchFunction fetch, TransferFunction transfer,
                                                  AccountPasswordReader password) {
     bool enabled = GetBoolSetting(kAutoCU, true);
     return StartAutomaticUpdateCheck(
         enabled,
         enabled ? CurrentUpdateSource(std::move(fetch), std::move(transfer), std::move(password))
-                : UpdateSource{});
+                : UpdateSource{},
+        std::move(updates));
 }
 
 }  // namespace lumora

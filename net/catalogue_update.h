@@ -24,9 +24,9 @@ std::optional<ProviderAccount> CurrentAccount();
 // The built-in default source.
 std::u16string DefaultUpdateServer();
 // What the settings dialog stores: the address as typed (without blanks
-// around it); an empty one forgets the setting. True when the source in use changed; a
-// pending update from the old source is then dropped.
-bool SetUpdateServer(const std::u16string& address);
+// around it); an empty one forgets the setting. True when the source in use
+// changed; a pending update from the old source is then dropped from `updates`.
+bool SetUpdateServer(const std::u16string& address, UpdateState& updates);
 
 // The server, the catalogue's version text and file path copied from the
 // catalogue in use, and the fetch function to use. An account's password is
@@ -35,11 +35,12 @@ bool SetUpdateServer(const std::u16string& address);
 UpdateSource CurrentUpdateSource(FetchFunction fetch, TransferFunction transfer = {},
                                  AccountPasswordReader password = {});
 
-// The player view's start: when "AutoCU" is on (default), starts the
-// background check that sets updatePending. The program does not wait for
-// it; the future is ready when the check has ended, and invalid when none
-// was started.
-std::shared_future<void> StartUpdateCheckAtStart(FetchFunction fetch,
+// The main window's start: when "AutoCU" is on (default), starts the
+// background check that sets the pending update of `updates`. The program
+// does not wait for it; the future is ready when the check has ended, and
+// invalid when none was started.
+std::shared_future<void> StartUpdateCheckAtStart(std::shared_ptr<UpdateState> updates,
+                                                 FetchFunction fetch,
                                                  TransferFunction transfer = {},
                                                  AccountPasswordReader password = {});
 

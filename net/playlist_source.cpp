@@ -97,7 +97,7 @@ PlaylistFetch FetchAccountCatalogue(const UpdateSource& source) {
         account.password = source.accountPassword(account);
     if (account.password.empty()) {
         // Nothing to log in with: as good as a wrong password.
-        fetched.refusal = kUpdateAccountRefused;
+        fetched.refusal = UpdateOutcome::AccountRefused;
         return fetched;
     }
     AccountImportOptions options;
@@ -113,9 +113,9 @@ PlaylistFetch FetchAccountCatalogue(const UpdateSource& source) {
         });
     using Outcome = AccountImport::Outcome;
     switch (imported.outcome) {
-    case Outcome::Refused: fetched.refusal = kUpdateAccountRefused; return fetched;
+    case Outcome::Refused: fetched.refusal = UpdateOutcome::AccountRefused; return fetched;
     case Outcome::Expired:
-    case Outcome::Disabled: fetched.refusal = kUpdateAccountExpired; return fetched;
+    case Outcome::Disabled: fetched.refusal = UpdateOutcome::AccountExpired; return fetched;
     case Outcome::Built: break;
     default: return fetched;
     }

@@ -35,10 +35,10 @@ struct PlaylistFetch {
     CheckAnswer answer = CheckAnswer::Unreachable;
     bool isPlaylist = false;  // the body is a playlist (a header, or a playlist path)
     // A provider account's: the body is the catalogue itself, built at the
-    // check; `refusal` says why an account gave none (an update outcome,
-    // kUpdateAccountRefused or kUpdateAccountExpired; 0 for none).
+    // check; `refusal` says why an account gave none (AccountRefused or
+    // AccountExpired; None for none).
     bool prebuilt = false;
-    int refusal = 0;
+    UpdateOutcome refusal = UpdateOutcome::None;
     std::unique_ptr<MemoryStream> body;
     HttpValidators validators;
     std::string hash;  // of the body's bytes

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
-#include <mutex>
 #include <thread>
 
 #include "catalogue/catalogue_format.h"
@@ -16,59 +15,6 @@
 #include "net/playlist_source.h"
 
 namespace lumora {
-
-std::atomic<int> UpdateOutcome{kUpdateNone};
-std::atomic<bool> updatePending{false};
-std::atomic<bool> autoUpdatePrompted{false};
-namespace {
-// Written by the check at start, taken by the UI thread.
-std::atomic<int> accountRefusalAtStart{0};
-}  // namespace
-
-namespace {
-
-// A text cannot be atomic; the check thread and the update run meet here.
-struct PendingSlot {
-    std::mutex mutex;
-    PendingUpdate pending;
-};
-
-PendingSlot& ThePendingSlot() {
-    static PendingSlot slot;
-    return slot;
-}
-
-}  // namespace
-
-void SetPendingUpdate(const PendingUpdate& pending) {
-    PendingSlot& slot = ThePendingSlot();
-    std::lock_guard lock(slot.mutex);
-    slot.pending = pending;
-}
-
-PendingUpdate PendingUpdateFound() {
-    PendingSlot& slot = ThePendingSlot();
-    std::lock_guard lock(slot.mutex);
-    return slot.pending;
-}
-
-void SetPendingVersion(const std::string& version) {
-    PendingUpdate pending;
-    pending.version = version;
-    SetPendingUpdate(pending);
-}
-
-std::string PendingVersion() {
-    return PendingUpdateFound().version;
-}
-
-void ResetUpdateState() {
-    UpdateOutcome = kUpdateNone;
-    updatePending = false;
-    autoUpdatePrompted = false;
-    accountRefusalAtStart = 0;
-    SetPendingVersion({});
-}
 
 namespace {
 
@@ -199,10 +145,10 @@ CheckAnswer AskForNewerCatalogue(const UpdateSource& source) {
     return AskServerForNewerCatalogue(source).answer;
 }
 
-bool CheckCatalogueUpdate(const UpdateSource& source) {
+bool CheckCatalogueUpdate(const UpdateSource& source, UpdateState& state) {
     CheckResult result = AskServerForNewerCatalogue(source);
     if (result.answer == CheckAnswer::Unreachable)
-        UpdateOutcome = kUpdateConnectionError;
+        state.SetOutcome(UpdateOutcome::ConnectionError);
     return result.answer == CheckAnswer::Newer;
 }
 
@@ -287,18 +233,20 @@ StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& p
     return StoreResult::Stored;
 }
 
-std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source) {
-    if (!enabled)
+std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source,
+                                                   std::shared_ptr<UpdateState> state) {
+    if (!enabled || !state)
         return {};
     try {
         std::promise<void> done;
         std::shared_future<void> finished = done.get_future().share();
-        std::thread([source = std::move(source), done = std::move(done)]() mutable {
+        std::thread([source = std::move(source), state = std::move(state),
+                     done = std::move(done)]() mutable {
             SourceCheck check = CheckSource(source, true);
             if (check.answer == CheckAnswer::Unreachable)
-                UpdateOutcome = kUpdateConnectionError;
-            if (check.playlist && check.playlist->refusal != 0)
-                accountRefusalAtStart = check.playlist->refusal;
+                state->SetOutcome(UpdateOutcome::ConnectionError);
+            if (check.playlist && check.playlist->refusal != UpdateOutcome::None)
+                state->SetAccountRefusalAtStart(check.playlist->refusal);
             bool newer = check.answer == CheckAnswer::Newer;
             PendingUpdate pending;
             if (newer) {
@@ -307,9 +255,9 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
                 pending.playlistFetch = std::move(check.playlist);
                 pending.playlistSource = source.server;
             }
-            // The finding first: whoever sees updatePending also sees it.
-            SetPendingUpdate(pending);
-            updatePending = newer;
+            // The finding first: whoever sees the flag also sees it.
+            state->SetPendingUpdate(pending);
+            state->SetPending(newer);
             done.set_value();
         }).detach();
         return finished;
@@ -320,19 +268,18 @@ std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource so
     }
 }
 
-bool ShouldStartAutomaticUpdate(bool mainWindowActive) {
-    if (!mainWindowActive || !updatePending.load())
+bool ShouldStartAutomaticUpdate(UpdateState& state, bool mainWindowActive) {
+    if (!mainWindowActive || !state.Pending())
         return false;
-    bool expected = false;
-    return autoUpdatePrompted.compare_exchange_strong(expected, true);
+    return state.MarkAutomaticUpdateStarted();
 }
 
-std::string_view TakeAccountRefusalAtStart(bool mainWindowActive) {
+std::string_view TakeAccountRefusalAtStart(UpdateState& state, bool mainWindowActive) {
     if (!mainWindowActive)
         return {};
-    switch (accountRefusalAtStart.exchange(0)) {
-    case kUpdateAccountRefused: return kMsgAccountRefused;
-    case kUpdateAccountExpired: return kMsgAccountExpired;
+    switch (state.TakeAccountRefusalAtStart()) {
+    case UpdateOutcome::AccountRefused: return kMsgAccountRefused;
+    case UpdateOutcome::AccountExpired: return kMsgAccountExpired;
     default: return {};
     }
 }

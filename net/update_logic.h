@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -13,6 +12,7 @@
 #include "document/doc_node.h"
 #include "document/memory_stream.h"
 #include "net/fetch_reply.h"
+#include "net/update_state.h"
 #include "playlist/provider_account.h"
 
 // The catalogue update: the check against the update server's marker, the
@@ -22,27 +22,6 @@
 // catalogue's version and path are copied into an UpdateSource on the UI
 // thread before any worker starts.
 namespace lumora {
-
-// Outcome values of one update run.
-enum UpdateOutcomeValue : int {
-    kUpdateConnectionError = -1,  // the marker or the catalogue could not be fetched or used
-    kUpdateNone = 0,              // no newer catalogue (or the dialog was ended first)
-    kUpdateReplaced = 1,          // "Channels.lmch" was replaced
-    kUpdateSaveFailed = -2,       // a new catalogue came but could not be written
-    kUpdateAccountRefused = -3,   // the provider account's user name or password is wrong
-    kUpdateAccountExpired = -4,   // the provider account has expired or is disabled
-};
-
-// Process-wide update state. Written by worker threads and read by the UI
-// thread, hence atomic.
-//   UpdateOutcome      result of the last check or update run (-1, 0, 1).
-//   updatePending      the background check found a newer catalogue that has
-//                      not been downloaded yet.
-//   autoUpdatePrompted the automatic update has been started in this run;
-//                      never cleared.
-extern std::atomic<int> UpdateOutcome;
-extern std::atomic<bool> updatePending;
-extern std::atomic<bool> autoUpdatePrompted;
 
 // Text keys of the update's dialog heading, wait text and messages.
 inline constexpr std::string_view kTextCheckUpdates = "str_check_updates";
@@ -54,29 +33,6 @@ inline constexpr std::string_view kMsgNoUpdates = "msg_noupdates";
 inline constexpr std::string_view kMsgSaveFailed = "msg_error_save";
 inline constexpr std::string_view kMsgAccountRefused = "msg_account_refused";
 inline constexpr std::string_view kMsgAccountExpired = "msg_account_expired";
-
-struct PlaylistFetch;
-
-// What the background check found with updatePending: the marker version,
-// so the download that follows can tell the announced catalogue from
-// anything else, or that the source served a playlist. For a playlist the
-// checked body is kept with the address it came from, so the update that
-// follows builds from it instead of fetching the playlist a second time.
-// Any thread.
-struct PendingUpdate {
-    std::string version;
-    bool playlist = false;
-    std::shared_ptr<const PlaylistFetch> playlistFetch;
-    std::u16string playlistSource;  // the source address the body came from
-};
-void SetPendingUpdate(const PendingUpdate& pending);
-PendingUpdate PendingUpdateFound();
-// The version part alone.
-void SetPendingVersion(const std::string& version);
-std::string PendingVersion();
-
-// Puts the values above back to their start values (tests only).
-void ResetUpdateState();
 
 // Fetches one URL; null when the transfer failed. Called on worker threads.
 using FetchFunction = std::function<std::unique_ptr<MemoryStream>(const std::u16string& url)>;
@@ -154,9 +110,9 @@ CheckResult AskServerForNewerCatalogue(const UpdateSource& source);
 CheckAnswer AskForNewerCatalogue(const UpdateSource& source);
 
 // True when the marker names a newer version than the catalogue in use;
-// sets UpdateOutcome to -1 when the marker cannot be fetched. Blocking;
-// worker threads only.
-bool CheckCatalogueUpdate(const UpdateSource& source);
+// sets the state's outcome to ConnectionError when the marker cannot be
+// fetched. Blocking; worker threads only.
+bool CheckCatalogueUpdate(const UpdateSource& source, UpdateState& state);
 
 // What a downloaded catalogue must be before it may replace the one in use:
 // the version the marker announced (compared as version texts), or, when
@@ -187,21 +143,23 @@ StoreResult WriteCatalogueFile(const MemoryStream& body, const std::u16string& p
                                bool userOnly = false);
 
 // The check at start: when `enabled` (the "AutoCU" setting), starts a
-// detached worker that sets updatePending to the answer of the source's
-// check (CheckCatalogueUpdate for an update server). The future (invalid when nothing was started)
-// is ready when the worker is done; the program does not wait for it, tests do.
-std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source);
+// detached worker that sets the state's pending update to the answer of
+// the source's check (CheckCatalogueUpdate for an update server). The
+// future (invalid when nothing was started) is ready when the worker is
+// done; the program does not wait for it, tests do.
+std::shared_future<void> StartAutomaticUpdateCheck(bool enabled, UpdateSource source,
+                                                   std::shared_ptr<UpdateState> state);
 
 // The timer's half of the automatic update, called on every tick on the UI
 // thread: true (once per process run) when a pending update should be
 // started now because the main window is the active window. The caller then
 // sends ID_CHANNEL_UPDATE to the main window.
-bool ShouldStartAutomaticUpdate(bool mainWindowActive);
+bool ShouldStartAutomaticUpdate(UpdateState& state, bool mainWindowActive);
 
-// The check at start found the provider account refused or expired (an
-// update outcome, kUpdateAccountRefused or kUpdateAccountExpired), so the
-// catalogue in use stays: the message key to tell the user, once per run,
-// when the main window is active; empty otherwise. UI thread.
-std::string_view TakeAccountRefusalAtStart(bool mainWindowActive);
+// The check at start found the provider account refused or expired
+// (UpdateOutcome::AccountRefused or AccountExpired), so the catalogue in use
+// stays: the message key to tell the user, once per run, when the main
+// window is active; empty otherwise. UI thread.
+std::string_view TakeAccountRefusalAtStart(UpdateState& state, bool mainWindowActive);
 
 }  // namespace lumora

@@ -8,33 +8,34 @@
 
 namespace lumora {
 
-std::shared_ptr<UpdateRun> UpdateRun::Create(UpdateSource source) {
-    return std::shared_ptr<UpdateRun>(new UpdateRun(std::move(source)));
+std::shared_ptr<UpdateRun> UpdateRun::Create(UpdateSource source,
+                                             std::shared_ptr<UpdateState> state) {
+    return std::shared_ptr<UpdateRun>(new UpdateRun(std::move(source), std::move(state)));
 }
 
 bool UpdateRun::Start(std::function<void()> changed) {
-    UpdateOutcome = kUpdateNone;
+    state_->SetOutcome(UpdateOutcome::None);
     changed_ = std::move(changed);
     try {
         std::thread([run = shared_from_this()] { DownloadCatalogue(run); }).detach();
         return true;
     } catch (const std::system_error&) {
-        Finish(kUpdateNone);
+        Finish(UpdateOutcome::None);
         return false;
     }
 }
 
-int UpdateRun::Conclude() {
+UpdateOutcome UpdateRun::Conclude() {
     int phase = Running;
     if (phase_.compare_exchange_strong(phase, Abandoned))
-        return kUpdateNone;
+        return UpdateOutcome::None;
     // The worker claimed the replacement just before the dialog ended; its
     // rename is about to finish and decides what the user is told.
     while (phase == Committing) {
         std::this_thread::yield();
         phase = phase_.load();
     }
-    return phase == Finished ? outcome_.load() : kUpdateNone;
+    return phase == Finished ? outcome_.load() : UpdateOutcome::None;
 }
 
 void UpdateRun::SetStage(UpdateStage stage) {
@@ -52,14 +53,14 @@ bool UpdateRun::ClaimCommit() {
     return phase_.compare_exchange_strong(phase, Committing);
 }
 
-void UpdateRun::Finish(int outcome) {
+void UpdateRun::Finish(UpdateOutcome outcome) {
     outcome_ = outcome;
     int phase = phase_.load();
     bool finished = false;
     while (!finished && (phase == Running || phase == Committing))
         finished = phase_.compare_exchange_weak(phase, Finished);
     if (finished) {
-        UpdateOutcome = outcome;
+        state_->SetOutcome(outcome);
         SetStage(UpdateStage::Finished);
     }
     workerDone_ = true;
@@ -67,21 +68,21 @@ void UpdateRun::Finish(int outcome) {
 
 namespace {
 
-int OutcomeOfStore(StoreResult result) {
+UpdateOutcome OutcomeOfStore(StoreResult result) {
     switch (result) {
-    case StoreResult::Stored: return kUpdateReplaced;
+    case StoreResult::Stored: return UpdateOutcome::Replaced;
     case StoreResult::NotACatalogue:
         // Whatever came back was not the catalogue: to the user this is the
         // same as an unreachable file.
-        return kUpdateConnectionError;
+        return UpdateOutcome::ConnectionError;
     case StoreResult::WriteFailed:
         // The new catalogue could not be put in place: the user must hear
         // that the update failed, not that there was none, and not blame
         // the connection for a full disk.
-        return kUpdateSaveFailed;
+        return UpdateOutcome::SaveFailed;
     case StoreResult::Abandoned: break;
     }
-    return kUpdateNone;
+    return UpdateOutcome::None;
 }
 
 }  // namespace
@@ -90,19 +91,21 @@ namespace {
 
 // The playlist's catalogue, from the playlist the check fetched (this run's
 // or the one at start), or fetched anew when no checked body is at hand.
-int StorePlaylistCatalogue(const UpdateSource& source, std::shared_ptr<const PlaylistFetch> fetched,
-                           const std::function<bool()>& claim) {
+UpdateOutcome StorePlaylistCatalogue(const UpdateSource& source,
+                                     std::shared_ptr<const PlaylistFetch> fetched,
+                                     const std::function<bool()>& claim) {
     if (!fetched) {
         fetched = std::make_shared<PlaylistFetch>(FetchPlaylist(source, false));
         if (fetched->answer != CheckAnswer::Newer)
-            return fetched->answer == CheckAnswer::Unreachable ? kUpdateConnectionError
-                                                               : kUpdateNone;
+            return fetched->answer == CheckAnswer::Unreachable ? UpdateOutcome::ConnectionError
+                                                               : UpdateOutcome::None;
     }
     std::unique_ptr<MemoryStream> catalogue =
         BuildPlaylistCatalogue(*fetched, source, std::chrono::system_clock::now());
     fetched.reset();
     if (!catalogue)
-        return kUpdateConnectionError;  // nothing playable: the playlist is not a usable source
+        return UpdateOutcome::ConnectionError;  // nothing playable: the playlist is not a usable
+                                                // source
     return OutcomeOfStore(
         WriteCatalogueFile(*catalogue, source.cataloguePath, claim, source.account.has_value()));
 }
@@ -111,12 +114,13 @@ int StorePlaylistCatalogue(const UpdateSource& source, std::shared_ptr<const Pla
 
 void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     const UpdateSource& source = run->source_;
-    PendingUpdate pending = PendingUpdateFound();
+    UpdateState& state = *run->state_;
+    PendingUpdate pending = state.PendingUpdateFound();
     ExpectedCatalogue expected{pending.version, source.catalogueVersion};
     bool playlist = source.account || KindOfSource(source.server) != SourceKind::UpdateServer ||
                     pending.playlist;
     std::shared_ptr<const PlaylistFetch> fetched;
-    if (updatePending.load()) {
+    if (state.Pending()) {
         // The playlist the check at start fetched, when it came from this
         // source: it crosses the network once.
         if (pending.playlistSource == source.server)
@@ -125,11 +129,12 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
         SourceCheck check = CheckSource(source, true);
         if (check.answer != CheckAnswer::Newer) {
             // An account that refused says why; the catalogue in use stays.
-            if (check.playlist && check.playlist->refusal != 0)
+            if (check.playlist && check.playlist->refusal != UpdateOutcome::None)
                 run->Finish(check.playlist->refusal);
             else
-                run->Finish(check.answer == CheckAnswer::Unreachable ? kUpdateConnectionError
-                                                                     : kUpdateNone);
+                run->Finish(check.answer == CheckAnswer::Unreachable
+                                ? UpdateOutcome::ConnectionError
+                                : UpdateOutcome::None);
             return;
         }
         expected.markerVersion = check.markerVersion;
@@ -138,11 +143,11 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     }
     // A dialog ended during the check leaves the pending update for later.
     if (run->phase_.load() == UpdateRun::Abandoned) {
-        run->Finish(kUpdateNone);
+        run->Finish(UpdateOutcome::None);
         return;
     }
-    updatePending = false;
-    SetPendingUpdate({});
+    state.SetPending(false);
+    state.SetPendingUpdate({});
 
     run->SetStage(UpdateStage::Downloading);
     auto claim = [&run] { return run->ClaimCommit(); };
@@ -153,7 +158,7 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     std::unique_ptr<MemoryStream> body =
         Transfer(source, {CatalogueUrl(source.server), TransferKind::Catalogue, {}}).body;
     if (!body) {
-        run->Finish(kUpdateConnectionError);
+        run->Finish(UpdateOutcome::ConnectionError);
         return;
     }
     StoreResult stored = StoreCatalogue(*body, source.cataloguePath, expected, claim);
@@ -161,21 +166,22 @@ void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run) {
     run->Finish(OutcomeOfStore(stored));
 }
 
-int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui) {
-    std::shared_ptr<UpdateRun> run = UpdateRun::Create(std::move(source));
+UpdateOutcome RunCatalogueUpdate(UpdateSource source, std::shared_ptr<UpdateState> state,
+                                 const UpdateUi& ui) {
+    std::shared_ptr<UpdateRun> run = UpdateRun::Create(std::move(source), std::move(state));
     if (ui.runDialog)
         ui.runDialog(run);
-    int outcome = run->Conclude();
+    UpdateOutcome outcome = run->Conclude();
     auto show = [&ui](std::string_view key) {
         if (ui.showMessage)
             ui.showMessage(key);
     };
     switch (outcome) {
-    case kUpdateConnectionError: show(kMsgErrorConnection); break;
-    case kUpdateSaveFailed: show(kMsgSaveFailed); break;
-    case kUpdateAccountRefused: show(kMsgAccountRefused); break;
-    case kUpdateAccountExpired: show(kMsgAccountExpired); break;
-    case kUpdateReplaced:
+    case UpdateOutcome::ConnectionError: show(kMsgErrorConnection); break;
+    case UpdateOutcome::SaveFailed: show(kMsgSaveFailed); break;
+    case UpdateOutcome::AccountRefused: show(kMsgAccountRefused); break;
+    case UpdateOutcome::AccountExpired: show(kMsgAccountExpired); break;
+    case UpdateOutcome::Replaced:
         // The player may be playing from the old catalogue's records, which
         // the reload destroys: stop it first.
         if (ui.stopPlayback)
@@ -184,8 +190,7 @@ int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui) {
             ui.reloadCatalogue();
         show(kMsgCatalogueUpdated);
         break;
-    case kUpdateNone: show(kMsgNoUpdates); break;
-    default: break;
+    case UpdateOutcome::None: show(kMsgNoUpdates); break;
     }
     return outcome;
 }

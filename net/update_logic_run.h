@@ -22,13 +22,15 @@ enum class UpdateStage {
 // shared_ptr, so a dialog ended early leaves the run alive for the worker.
 class UpdateRun : public std::enable_shared_from_this<UpdateRun> {
 public:
-    static std::shared_ptr<UpdateRun> Create(UpdateSource source);
+    // The run reports its outcome to `state` and takes its pending update.
+    static std::shared_ptr<UpdateRun> Create(UpdateSource source,
+                                             std::shared_ptr<UpdateState> state);
 
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
-    // UI thread, from the dialog's initialisation: sets UpdateOutcome to 0
-    // and starts the detached worker (DownloadCatalogue). `changed` is
+    // UI thread, from the dialog's initialisation: sets the state's outcome
+    // to None and starts the detached worker (DownloadCatalogue). `changed` is
     // called on the worker thread whenever Stage() changes, never once
     // Conclude() has abandoned the run, and possibly just after a Conclude()
     // that found the run finished; so it must only hand the news over to the
@@ -42,30 +44,32 @@ public:
 
     // UI thread, once the dialog has ended: the outcome to report. A worker
     // still running is told to leave the catalogue file alone and the answer
-    // is 0; a worker that is just renaming the new file over the old one is
+    // is None; a worker that is just renaming the new file over the old one is
     // waited for (the rename is a single system call).
-    int Conclude();
+    UpdateOutcome Conclude();
 
 private:
-    explicit UpdateRun(UpdateSource source) : source_(std::move(source)) {}
+    UpdateRun(UpdateSource source, std::shared_ptr<UpdateState> state)
+        : source_(std::move(source)), state_(std::move(state)) {}
     friend void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run);
 
     enum Phase : int { Running, Committing, Finished, Abandoned };
 
     void SetStage(UpdateStage stage);
     bool ClaimCommit();
-    void Finish(int outcome);
+    void Finish(UpdateOutcome outcome);
 
     const UpdateSource source_;
+    const std::shared_ptr<UpdateState> state_;
     std::function<void()> changed_;  // set before the worker starts, then only read
     std::atomic<UpdateStage> stage_{UpdateStage::Checking};
     std::atomic<int> phase_{Running};
-    std::atomic<int> outcome_{kUpdateNone};
+    std::atomic<UpdateOutcome> outcome_{UpdateOutcome::None};
     std::atomic<bool> workerDone_{false};
 };
 
-// The worker routine of the wait dialog: checks (unless updatePending says
-// a newer catalogue is known), downloads, checks the body and replaces the
+// The worker routine of the wait dialog: checks (unless the state's pending
+// update says a newer catalogue is known), downloads, checks the body and replaces the
 // catalogue file, then finishes the run. Runs on its own thread.
 void DownloadCatalogue(const std::shared_ptr<UpdateRun>& run);
 
@@ -81,9 +85,10 @@ struct UpdateUi {
 };
 
 // The main window's handler of ID_CHANNEL_UPDATE: runs the dialog, then by
-// the outcome shows "msg_error_connection" (-1), or stops playback, reloads
-// the catalogue and shows "msg_cupdated" (1), or shows "msg_noupdates" (0).
-// Returns the outcome it reported. UI thread.
-int RunCatalogueUpdate(UpdateSource source, const UpdateUi& ui);
+// the outcome shows "msg_error_connection" (ConnectionError), or stops
+// playback, reloads the catalogue and shows "msg_cupdated" (Replaced), or
+// shows "msg_noupdates" (None). Returns the outcome it reported. UI thread.
+UpdateOutcome RunCatalogueUpdate(UpdateSource source, std::shared_ptr<UpdateState> state,
+                                 const UpdateUi& ui);
 
 }  // namespace lumora

@@ -19,8 +19,6 @@ namespace lumora {
 
 namespace {
 
-MediaPlayerHost* currentHost = nullptr;
-
 // Reply ids of asynchronous requests and observed properties. A loadfile's
 // reply id is kLoadFileFirst plus the number of its play request.
 enum class Request : std::uint64_t {
@@ -164,10 +162,6 @@ QByteArray TrackFileOptions(const TrackPreference& preference) {
 
 }  // namespace
 
-MediaPlayerHost* ThePlayerHost() {
-    return currentHost;
-}
-
 // A plain copy of what the host needs from an mpv event: mpv's event memory
 // is only valid until the next mpv_wait_event.
 struct MediaPlayerHost::Event {
@@ -206,8 +200,8 @@ MediaPlayerHost::Started MediaPlayerHost::Create(QWidget* parent, const QRect& r
 MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const PlayerOptions& options,
                                  MpvHandle mpv)
     : MediaOutput(kName),
-      sink_(
-          std::make_unique<PlayerEventSink>([this] { return Snapshot(); }, options.bufferingPoll)),
+      sink_(std::make_unique<PlayerEventSink>([this] { return Snapshot(); }, options.listener,
+                                              options.bufferingPoll)),
       mpv_(std::move(mpv)) {
     failureCauseTimer_.setSingleShot(true);
     failureCauseTimer_.setInterval(kFailureCauseWaitMs);
@@ -220,7 +214,6 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
     video_->setGeometry(rect);
     video_->hide();
     window_ = video_;
-    currentHost = this;
 
     mpv_request_log_messages(mpv_.get(), "warn");
     mpv_observe_property(mpv_.get(), std::uint64_t(Observed::PausedForCache), kPausedForCache,
@@ -249,8 +242,6 @@ MediaPlayerHost::MediaPlayerHost(QWidget* parent, const QRect& rect, const Playe
 }
 
 MediaPlayerHost::~MediaPlayerHost() {
-    if (currentHost == this)
-        currentHost = nullptr;
     // Order matters: the render context goes before the core, and no
     // wake-up may arrive for a host that is half gone.
     if (video_)

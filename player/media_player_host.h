@@ -216,8 +216,4 @@ private:
     bool tracksSettled_ = false;
 };
 
-// The process-wide current player host: set by the host's construction,
-// cleared by its destruction. UI thread only.
-MediaPlayerHost* ThePlayerHost();
-
 }  // namespace lumora

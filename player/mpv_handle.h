@@ -19,6 +19,8 @@ struct MpvHandleDeleter {
 };
 using MpvHandle = std::unique_ptr<mpv_handle, MpvHandleDeleter>;
 
+class StatusListener;
+
 struct PlayerOptions {
     // mpv's audio output list. Empty: the environment variable
     // LUMORA_MPV_AO when set (tests use "null"), else "pipewire,pulse,alsa".
@@ -32,6 +34,9 @@ struct PlayerOptions {
     std::string renderApi = "sw";
     // How the status line is kept fresh while the player buffers.
     BufferingPollTiming bufferingPoll{};
+    // Where the player's reports go (null: they are formed and dropped).
+    // It must outlive the player.
+    StatusListener* listener = nullptr;
 };
 
 // What FFmpeg may open below mpv: the network protocols of the playable

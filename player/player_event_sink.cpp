@@ -7,8 +7,6 @@ namespace lumora {
 
 namespace {
 
-StatusListener* statusListener = nullptr;
-
 bool OnUiThread() {
     auto* app = QCoreApplication::instance();
     return app != nullptr && QThread::currentThread() == app->thread();
@@ -16,22 +14,16 @@ bool OnUiThread() {
 
 }  // namespace
 
-void SetStatusListener(StatusListener* listener) {
-    statusListener = listener;
-}
-
-StatusListener* TheStatusListener() {
-    return statusListener;
-}
-
 PlayerReport FormReport(const PlayerSnapshot& snapshot, PlayerStatus status) {
     if (snapshot.state == PlayerState::Ended)
         status = PlayerStatus::NotPlaying;
     return {status, snapshot.statusText, EndOf(snapshot.state, snapshot.failure)};
 }
 
-PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming)
+PlayerEventSink::PlayerEventSink(SnapshotSource snapshot, StatusListener* listener,
+                                 BufferingPollTiming pollTiming)
     : snapshot_(std::move(snapshot)),
+      listener_(listener),
       poll_([this] { return buffering_.load(); },
             [this] { ReportThroughGate(PlayerStatus::Going); }, pollTiming) {}
 
@@ -67,8 +59,8 @@ void PlayerEventSink::ReportThroughGate(PlayerStatus status) {
 
 void PlayerEventSink::Report(PlayerStatus status) {
     const PlayerReport report = FormReport(snapshot_(), status);
-    if (statusListener != nullptr)
-        statusListener->OnPlayerStatus(report);
+    if (listener_ != nullptr)
+        listener_->OnPlayerStatus(report);
 }
 
 }  // namespace lumora

@@ -23,15 +23,18 @@ PlayerReport FormReport(const PlayerSnapshot& snapshot, PlayerStatus status);
 // events: buffering start/stop (a stop also reports a change of state) and
 // a failed stream. Each
 // report is formed from a snapshot the host hands over at that moment and
-// given to the status listener, through the gate: nothing while the error
-// latch is set, and a NotPlaying report sets it. The host owns the sink.
+// given to the status listener the sink was made with, through the gate:
+// nothing while the error latch is set, and a NotPlaying report sets it. The
+// host owns the sink.
 //
 // Threads: the UI thread, except ReportThroughGate.
 class PlayerEventSink {
 public:
     using SnapshotSource = std::function<PlayerSnapshot()>;
 
-    explicit PlayerEventSink(SnapshotSource snapshot, BufferingPollTiming pollTiming = {});
+    // `listener` (null: reports are formed and dropped) must outlive the sink.
+    PlayerEventSink(SnapshotSource snapshot, StatusListener* listener,
+                    BufferingPollTiming pollTiming = {});
 
     // Start: buffering, the latch lifted, the poll started.
     // Stop: not buffering, then report Going (through the gate).
@@ -57,6 +60,7 @@ private:
     void Report(PlayerStatus status);
 
     SnapshotSource snapshot_;
+    StatusListener* const listener_;
     std::atomic<bool> errorLatch_{false};
     std::atomic<bool> buffering_{false};
     // Context of the calls handed to the UI thread: calls still queued when

@@ -44,10 +44,4 @@ public:
     virtual void OnPlayerStatus(const PlayerReport& report) = 0;
 };
 
-// The process-wide listener (null: reports are formed and dropped). The
-// view installs itself before it creates the player and removes itself
-// (null) before it is destroyed. UI thread only.
-void SetStatusListener(StatusListener* listener);
-StatusListener* TheStatusListener();
-
 }  // namespace lumora

@@ -42,65 +42,9 @@
 namespace lumora {
 namespace {
 
-// The summary after the catalogue's first messages: one "%d", the number of
-// entries not shown.
-constexpr char kMoreEntriesKey[] = "msg_more_entries";
-
 // The splash gets at most this long to appear before the main window is
 // built; start-up goes on as soon as it has been painted.
 constexpr int kSplashHeadStartMs = 300;
-
-std::unique_ptr<Catalogue>& ProcessCatalogue() {
-    static std::unique_ptr<Catalogue> catalogue;
-    return catalogue;
-}
-
-// Counts the catalogue's messages of one load, so that a catalogue with
-// thousands of bad entries costs the user a few boxes, not thousands.
-struct CatalogueMessageCount {
-    int shown = 0;
-    int withheld = 0;
-};
-CatalogueMessageCount& MessageCount() {
-    static CatalogueMessageCount count;
-    return count;
-}
-
-// The owner of a message about the catalogue: the splash while start-up
-// shows it, so that the message comes over it; else none.
-QWidget* CatalogueMessageOwner() {
-    const MainFrame* frame = TheMainFrame();
-    if (frame != nullptr && frame->isVisible())
-        return nullptr;
-    return TheLoadingDialog();
-}
-
-void ShowCatalogueMessage(const std::u16string& text) {
-    CatalogueMessageCount& count = MessageCount();
-    if (count.shown >= kMaxCatalogueMessageBoxes) {
-        ++count.withheld;
-        return;
-    }
-    ++count.shown;
-    // The default caption, a single OK button.
-    ShowPlainMessage(CatalogueMessageOwner(), QString::fromStdU16String(text), QString());
-}
-
-// Runs one catalogue load with its messages counted, then tells how many
-// were withheld.
-template <typename Load>
-bool WithBoundedMessages(Load load) {
-    MessageCount() = {};
-    const bool loaded = load();
-    if (const int withheld = MessageCount().withheld; withheld > 0) {
-        const std::u16string format = LookupTextOr(
-            kMoreEntriesKey, u"%d more entries of the channel catalogue were not accepted.");
-        ShowPlainMessage(CatalogueMessageOwner(),
-                         QString::fromStdU16String(FormatText(format, {withheld})), QString());
-    }
-    MessageCount() = {};
-    return loaded;
-}
 
 std::u16string Path(const QString& path) {
     return path.toStdU16String();
@@ -177,74 +121,6 @@ void LoadInterfaceResourcesForScreen(const std::u16string& resourcesPath,
         ratio = screen->devicePixelRatio();
     }
     LoadInterfaceResources(resourcesPath, splashPath, logicalDpiY, ratio);
-}
-
-Catalogue& CreateProcessCatalogue(const std::u16string& path) {
-    LoadProcessCatalogue(path);
-    return *ProcessCatalogue();
-}
-
-bool LoadProcessCatalogue(const std::u16string& path) {
-    ReleaseProcessCatalogue();
-    ProcessCatalogue() = std::make_unique<Catalogue>();
-    Catalogue& catalogue = *ProcessCatalogue();
-    return WithBoundedMessages([&] { return catalogue.LoadCatalogue(path); });
-}
-
-Catalogue& CreateUserCatalogue() {
-    const std::u16string path = Path(PrepareUserCatalogue());
-    // A user catalogue that cannot be read is kept for the user to recover,
-    // and the shipped one takes its place.
-    if (!LoadProcessCatalogue(path) && SetDamagedFileAside(path))
-        LoadProcessCatalogue(Path(PrepareUserCatalogue()));
-    return *ProcessCatalogue();
-}
-
-void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages) {
-    ReleaseProcessCatalogue();
-    const std::u16string path = preloaded.catalogue->Path();
-    if (!preloaded.read && SetDamagedFileAside(path)) {
-        LoadProcessCatalogue(Path(PrepareUserCatalogue()));
-        return;
-    }
-    ProcessCatalogue() = std::move(preloaded.catalogue);
-    ProcessCatalogue()->Publish();
-    if (!showMessages)
-        return;
-    WithBoundedMessages([&] {
-        for (const std::u16string& text : preloaded.messages)
-            ShowCatalogueMessage(text);
-        MessageCount().withheld += preloaded.withheld;
-        return true;
-    });
-}
-
-void LoadWindowCatalogue(const std::u16string& path) {
-    if (!path.empty())
-        CreateProcessCatalogue(path);
-    else if (CataloguePreload* preload = TheCataloguePreload(); preload && preload->Pending())
-        AdoptPreloadedCatalogue(preload->Take(), true);
-    else
-        CreateUserCatalogue();
-}
-
-bool ReloadProcessCatalogue() {
-    Catalogue* catalogue = ProcessCatalogue().get();
-    if (catalogue == nullptr)
-        return false;
-    return WithBoundedMessages([&] { return catalogue->ReloadCatalogue(); });
-}
-
-void ReleaseProcessCatalogue() {
-    if (auto& catalogue = ProcessCatalogue()) {
-        catalogue->ReleaseCatalogue();
-        catalogue.reset();
-    }
-}
-
-void InstallCatalogueHooks() {
-    // The flag lookup is installed by LoadInterfaceResources.
-    SetCatalogueMessageSink(&ShowCatalogueMessage);
 }
 
 FetchFunction FetchForUpdates() {
@@ -329,7 +205,9 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     LoadSettingsOptions(Path(settingsPath));
     // The catalogue loads while the rest is made. A first start, whose
     // dialog may change the language, loads it with the window instead.
-    CataloguePreload cataloguePreload;
+    // The program's state that outlives the main window.
+    Application program;
+    CataloguePreload& cataloguePreload = program.Preload();
     if (!GetBoolSetting(kFirstRun, true)) {
         // The main window waits for the catalogue, and the player for
         // libmpv only once the window is on screen: libmpv's loader waits
@@ -343,7 +221,7 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     cataloguePreload.GiveState(SavedChannelStates());
     LoadInterfaceResourcesForScreen(Path(ShippedDataPath(QString::fromLatin1(kResourcesFileName))),
                                     Path(ShippedDataPath(QString::fromLatin1(kSplashFileName))));
-    InstallCatalogueHooks();
+    program.ShowCatalogueMessages();
     InstallQtTranslations(LanguageCode(CurrentLanguage()));
 
     int exitCode = kFirstRunCancelledExitCode;
@@ -365,7 +243,7 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
     if (startMainWindow && !terminated) {
         // The window is gone before the settings are saved; the catalogue it
         // made lives on until after the save.
-        MainFrame frame;
+        MainFrame frame(program);
         // The message loop ends with 1 when the main window is closed.
         QObject::connect(&frame, &MainFrame::closed, &application,
                          [] { QCoreApplication::exit(kNormalExitCode); });
@@ -391,12 +269,11 @@ int RunLumora(QApplication& application, const QString& launchTarget) {
 
     // The favourite marks the settings keep come from the catalogue.
     if (cataloguePreload.Pending())
-        AdoptPreloadedCatalogue(cataloguePreload.Take(), false);
+        program.AdoptPreloadedCatalogue(cataloguePreload.Take(), false);
     SaveSettingsOrSayWhy(settingsPath);
-    ReleaseProcessCatalogue();
+    program.ReleaseCatalogue();
     ReleaseInterfaceResources();
     ReleaseLanguages();
-    SetCatalogueMessageSink({});
     return exitCode;
 }
 

@@ -12,13 +12,11 @@
 #include <QString>
 
 #include "net/update_logic.h"
-#include "shell/catalogue_preload.h"
+#include "shell/application.h"
 
 class QApplication;
 
 namespace lumora {
-
-class Catalogue;
 
 // Exit codes.
 inline constexpr int kNormalExitCode = 1;  // the main window was closed
@@ -46,34 +44,6 @@ int RunLumora(QApplication& application, const QString& launchTarget);
 // drawn for the screen's real pixels.
 void LoadInterfaceResourcesForScreen(const std::u16string& resourcesPath,
                                      const std::u16string& splashPath);
-
-// The process-wide catalogue. The main window creates it before its player
-// view; shut-down releases it. Messages about bad catalogue
-// entries are shown as message boxes, at most kMaxCatalogueMessageBoxes per
-// load, followed by one box saying how many more there were.
-inline constexpr int kMaxCatalogueMessageBoxes = 5;
-Catalogue& CreateProcessCatalogue(const std::u16string& path);
-// The same; true when the file could be read.
-bool LoadProcessCatalogue(const std::u16string& path);
-// The process-wide catalogue from the user's "Channels.lmch" (made from the
-// shipped one at the first start). A user file that cannot be read is kept
-// as "Channels.lmch.bad" and the shipped catalogue is copied again and used.
-Catalogue& CreateUserCatalogue();
-bool ReloadProcessCatalogue();
-// Makes a catalogue loaded on a worker thread (CataloguePreload) the
-// process-wide one; with `showMessages` its messages are shown, bounded as at
-// a load. A user file that could not be read goes the way it goes in
-// CreateUserCatalogue.
-void AdoptPreloadedCatalogue(PreloadedCatalogue preloaded, bool showMessages);
-void ReleaseProcessCatalogue();
-// The catalogue the main window opens with: the one at `path` when given;
-// else the one loading since start-up (CataloguePreload), waited for, with
-// its messages; else CreateUserCatalogue.
-void LoadWindowCatalogue(const std::u16string& path);
-
-// Installs the catalogue's message sink (message boxes, bounded as above)
-// and the flag lookup of the interface resources.
-void InstallCatalogueHooks();
 
 // FetchUrl as the update code takes it.
 FetchFunction FetchForUpdates();

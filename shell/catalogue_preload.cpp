@@ -12,8 +12,6 @@
 namespace lumora {
 namespace {
 
-CataloguePreload* livingPreload = nullptr;
-
 // The room a load's small allocations take (names, subtitles, lists) at
 // 100,000 channels, with some to spare.
 constexpr std::size_t kLoadHeapBytes = std::size_t{16} << 20;
@@ -55,17 +53,11 @@ void GrowThreadHeap(std::size_t bytes) {
 
 }  // namespace
 
-CataloguePreload::CataloguePreload() {
-    livingPreload = this;
-}
-
 CataloguePreload::~CataloguePreload() {
     if (!stateGiven_)
         GiveState(SavedChannelStates());
     if (worker_.joinable())
         worker_.join();
-    if (livingPreload == this)
-        livingPreload = nullptr;
 }
 
 void CataloguePreload::Start(const std::u16string& path, std::size_t maxMessages,
@@ -130,10 +122,6 @@ PreloadedCatalogue CataloguePreload::Take() {
         worker_.join();
     pending_ = false;
     return std::exchange(result_, {});
-}
-
-CataloguePreload* TheCataloguePreload() {
-    return livingPreload;
 }
 
 }  // namespace lumora

@@ -34,8 +34,7 @@ struct PreloadedCatalogue {
 
 class CataloguePreload {
 public:
-    // Registers as the process's preload (TheCataloguePreload) while it lives.
-    CataloguePreload();
+    CataloguePreload() = default;
     // Waits for a load that is still running.
     ~CataloguePreload();
     CataloguePreload(const CataloguePreload&) = delete;
@@ -68,8 +67,5 @@ private:
     PreloadedCatalogue result_;
     bool pending_ = false;
 };
-
-// The living preload; null when none was made.
-CataloguePreload* TheCataloguePreload();
 
 }  // namespace lumora

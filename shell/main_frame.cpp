@@ -50,7 +50,8 @@ MainFrame* TheMainFrame() {
     return mainFrame;
 }
 
-MainFrame::MainFrame(PlayerViewOptions options) {
+MainFrame::MainFrame(Application& application, PlayerViewOptions options)
+    : application_(application) {
     mainFrame = this;
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The class name is the first title; the localised one follows at once.
@@ -66,11 +67,12 @@ MainFrame::MainFrame(PlayerViewOptions options) {
 
     // The catalogue first: its messages come while the splash is up, and
     // the window opens with the current channel.
-    LoadWindowCatalogue(options.cataloguePath);
+    application_.LoadWindowCatalogue(options.cataloguePath);
     view_ = new PlayerView(this, std::move(options));
     // The automatic update check ("AutoCU"), which compares versions with
     // the catalogue's.
-    StartUpdateCheckAtStart(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates());
+    StartUpdateCheckAtStart(application_.SharedUpdates(), FetchForUpdates(), TransferForUpdates(),
+                            AccountPasswordForUpdates());
     connect(view_, &PlayerView::ticked, this, &MainFrame::OnViewTick);
     tracksMenu_ = new TrackMenu(*view_, this);
     connect(view_, &PlayerView::tracksChanged, this, &MainFrame::UpdateTracksEntry);
@@ -200,10 +202,11 @@ void MainFrame::OnViewTick() {
     // A newer catalogue found by the check at start is offered once, when no
     // dialog is open.
     const bool active = QApplication::activeWindow() == this;
-    if (ShouldStartAutomaticUpdate(active))
+    if (ShouldStartAutomaticUpdate(Updates(), active))
         OnCommand(ID_CHANNEL_UPDATE);
     // An account that refused at start keeps the catalogue and says why.
-    if (const std::string_view refusal = TakeAccountRefusalAtStart(active); !refusal.empty()) {
+    if (const std::string_view refusal = TakeAccountRefusalAtStart(Updates(), active);
+        !refusal.empty()) {
         QMetaObject::invokeMethod(
             this, [this, refusal] { ShowTextMessage(this, refusal, kMessageStyleOk); },
             Qt::QueuedConnection);
@@ -361,7 +364,7 @@ void MainFrame::RunUpdate() {
     };
     ui.stopPlayback = [this] { view_->OnMessage(UM_STOP); };
     ui.reloadCatalogue = [this] {
-        ReloadProcessCatalogue();
+        application_.ReloadCatalogue();
         view_->OnCatalogueReloaded();
         // Which channels keep an archive is the new catalogue's.
         programmes_->Reopen();
@@ -371,7 +374,7 @@ void MainFrame::RunUpdate() {
     ui.showMessage = [this](std::string_view key) { ShowTextMessage(this, key); };
     RunCatalogueUpdate(
         CurrentUpdateSource(FetchForUpdates(), TransferForUpdates(), AccountPasswordForUpdates()),
-        ui);
+        application_.SharedUpdates(), ui);
 }
 
 void MainFrame::UpdateGuide(GuideUpdater::When when) {
@@ -450,7 +453,7 @@ void MainFrame::OfferChannelSource(const QString& playlist) {
     if (ShowPlainMessage(this, question, QString::fromStdU16String(AppTitle()),
                          kMessageStyleYesNo) != kMessageResultYes)
         return;
-    if (SetUpdateServer(source))
+    if (SetUpdateServer(source, Updates()))
         OnCommand(ID_CHANNEL_UPDATE);
 }
 

@@ -26,6 +26,7 @@
 
 #include "catalogue/channel_views.h"
 #include "catalogue/zap_order.h"
+#include "shell/application.h"
 #include "shell/guide_updater.h"
 #include "shell/player_view.h"
 #include "shell/programme_guide.h"
@@ -41,7 +42,9 @@ class SoftKeyBar;
 class MainFrame : public QWidget {
     Q_OBJECT
 public:
-    explicit MainFrame(PlayerViewOptions options = {});
+    // `application` holds the catalogue and the update state; it outlives
+    // the window.
+    explicit MainFrame(Application& application, PlayerViewOptions options = {});
     ~MainFrame() override;
 
     // Runs a command by its identifier (commands.h); unknown ones are ignored.
@@ -76,6 +79,8 @@ public:
     ProgrammeTitle& ProgrammeShown() { return *programmeTitle_; }
 
     PlayerView& View() { return *view_; }
+    // What the catalogue update remembers between its runs.
+    UpdateState& Updates() { return application_.Updates(); }
     SoftKeyBar& SoftKeys() { return *softKeys_; }
     // The popup of the right soft key.
     QMenu& MenuPopup() { return *menu_; }
@@ -140,6 +145,7 @@ private:
     TrackMenu* tracksMenu_ = nullptr;
     QAction* tracksEntry_ = nullptr;
     ZapOrder zapOrder_;
+    Application& application_;
 };
 
 // The main window while it exists, else null.

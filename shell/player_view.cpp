@@ -52,10 +52,13 @@ StreamFallback::Event FallbackEventOf(const PlayerReport& report) {
 constexpr int kFirstPlayerInset = 4;
 constexpr int kFirstPlayerBottomReserve = 32;
 
-std::unique_ptr<MediaOutput> MakeMediaPlayerHost(QWidget* parent, const QRect& rect) {
+std::unique_ptr<MediaOutput> MakeMediaPlayerHost(QWidget* parent, const QRect& rect,
+                                                 StatusListener* listener) {
     // Without a host the view says why at once and again at each play
     // request (PlayerStartFailure).
-    return MediaPlayerHost::Create(parent, rect).host;
+    PlayerOptions options;
+    options.listener = listener;
+    return MediaPlayerHost::Create(parent, rect, options).host;
 }
 
 }  // namespace
@@ -64,9 +67,8 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
 
-    // 1. The tick counter starts at 0; the view hears the player from now on.
+    // 1. The tick counter starts at 0.
     tickCount_ = 0;
-    SetStatusListener(this);
 
     // 2. The bars, naming the current channel of the catalogue the main
     //    window loaded first.
@@ -86,7 +88,11 @@ PlayerView::PlayerView(QWidget* parent, PlayerViewOptions options) : QWidget(par
     // 3. The player. The program's own waits for libmpv, which loads while
     //    the window is built: it is made once the window has been painted.
     playerAfterPaint_ = !options.playerFactory;
-    playerFactory_ = options.playerFactory ? options.playerFactory : &MakeMediaPlayerHost;
+    // The program's own player reports to the view, which outlives it.
+    playerFactory_ =
+        options.playerFactory ? options.playerFactory : [this](QWidget* parent, const QRect& rect) {
+            return MakeMediaPlayerHost(parent, rect, this);
+        };
     if (!playerAfterPaint_)
         EnsurePlayer();
 
@@ -125,8 +131,6 @@ void PlayerView::EnsurePlayer() {
 
 PlayerView::~PlayerView() {
     timer_.stop();
-    if (TheStatusListener() == this)
-        SetStatusListener(nullptr);
     playback_->SetPlayer(nullptr);
     if (player_) {
         player_->Stop();

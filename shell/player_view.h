@@ -45,7 +45,7 @@ using PlayerFactory =
 struct PlayerViewOptions {
     // Full path of the catalogue the main window loads before it makes the
     // view; empty: the one loading since start-up, else the user's
-    // "Channels.lmch" (LoadWindowCatalogue).
+    // "Channels.lmch" (Application::LoadWindowCatalogue).
     std::u16string cataloguePath;
     // Empty: the program's MediaPlayerHost (libmpv).
     PlayerFactory playerFactory;

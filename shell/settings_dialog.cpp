@@ -131,7 +131,8 @@ std::u16string ChosenLanguageCode(const QComboBox& chooser) {
     return LanguageCode(index);
 }
 
-SettingsDialog::SettingsDialog(QWidget* owner) : DialogFrame(owner, DialogSize::FullScreen) {
+SettingsDialog::SettingsDialog(QWidget* owner, UpdateState* updates)
+    : DialogFrame(owner, DialogSize::FullScreen), updates_(updates) {
     setModal(true);
     setFont(DialogTextFont());
     // The template's texts are keys; the localisation replaces them.
@@ -280,7 +281,9 @@ void SettingsDialog::Store() {
     SetStringSetting(kLanguage, ChosenLanguageCode(*languages_));
     SetBoolSetting(kAutoCU, updateCheck_->isChecked());
     SetBoolSetting(kAutoFallback, fallbackCheck_->isChecked());
-    sourceChanged_ = SetUpdateServer(source_->text().toStdU16String());
+    UpdateState nonePending;
+    sourceChanged_ =
+        SetUpdateServer(source_->text().toStdU16String(), updates_ ? *updates_ : nonePending);
     const std::u16string guide = guide_->text().trimmed().toStdU16String();
     guideChanged_ = guide != GetStringSetting(kGuideSources, u"");
     if (guideChanged_)
@@ -482,10 +485,10 @@ void SettingsDialog::FitContent(int width) {
 }
 
 int RunSettingsModal(QWidget* owner) {
-    SettingsDialog dialog(owner);
+    MainFrame* frame = TheMainFrame();
+    SettingsDialog dialog(owner, frame != nullptr ? &frame->Updates() : nullptr);
     const int result = dialog.exec();
     // After the dialog has gone, as if the user had chosen the command.
-    MainFrame* frame = TheMainFrame();
     for (const auto& [changed, command] : {std::pair(dialog.SourceChanged(), ID_CHANNEL_UPDATE),
                                            std::pair(dialog.GuideChanged(), ID_GUIDE_UPDATE)}) {
         if (changed && frame != nullptr)

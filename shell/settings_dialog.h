@@ -24,6 +24,7 @@
 #include <string>
 
 #include "net/account_source.h"
+#include "net/update_state.h"
 
 #include "shell/dialog_frame.h"
 
@@ -69,7 +70,9 @@ public:
     static constexpr int kAccountStatusId = 1041;
     static constexpr int kSecretNoticeId = 1042;
 
-    explicit SettingsDialog(QWidget* owner);
+    // `updates`, when given, loses its pending update when the channel
+    // source changes; a dialog made without it has none to drop.
+    explicit SettingsDialog(QWidget* owner, UpdateState* updates = nullptr);
     ~SettingsDialog() override;
 
     QComboBox* LanguageChooser() const { return languages_; }
@@ -154,6 +157,7 @@ private:
     std::uint64_t checkRequest_ = 0;
     bool sourceChanged_ = false;
     bool guideChanged_ = false;
+    UpdateState* updates_ = nullptr;
 };
 
 // Runs the settings dialog modally, owned by `owner` (the shell's

@@ -114,11 +114,11 @@ int RunList(const Arguments& args) {
         return 1;
     }
 
-    SetCatalogueMessageSink([](const std::u16string& text) {
+    Catalogue catalogue;
+    catalogue.SetMessageSink([](const std::u16string& text) {
         std::string line = ToUtf8(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
     });
-    Catalogue catalogue;
     if (!catalogue.LoadCatalogue(FromUtf8(options->catalogue))) {
         std::fprintf(stderr, "lumora-data list: cannot read the catalogue '%s'\n",
                      options->catalogue.c_str());
@@ -153,7 +153,6 @@ int RunList(const Arguments& args) {
             PrintChannel(*channel, current);
     }
     std::fflush(stdout);
-    SetCatalogueMessageSink(nullptr);
     ReleaseLanguages();
     return 0;
 }

@@ -64,15 +64,15 @@ struct StartMark : lumora::StatusListener {
 struct Screen {
     Screen() {
         parent.resize(320, 240);
-        host = lumora::MediaPlayerHost::Create(&parent, QRect(0, 0, 320, 240)).host;
+        lumora::PlayerOptions options;
+        options.listener = &mark;
+        host = lumora::MediaPlayerHost::Create(&parent, QRect(0, 0, 320, 240), options).host;
         if (host) {
             host->Window()->show();
             mark.video = host->Video();
         }
         parent.show();
-        lumora::SetStatusListener(&mark);
     }
-    ~Screen() { lumora::SetStatusListener(nullptr); }
     StartMark mark;
     QWidget parent;
     std::unique_ptr<lumora::MediaPlayerHost> host;

@@ -139,13 +139,13 @@ TEST_F(CatalogueTest, FindChannelSearchesCountriesInCodeOrder) {
 
 TEST_F(CatalogueTest, BrokenEntriesAreReportedAndStillListed) {
     UseLanguage({{"c_de", u"Germany"}});
-    CollectMessages();
     test::WriteCatalogue(cataloguePath, "v",
                          {{"de",
                            {Plain("bad", u"Bad 100% TV", "nonsense"),
                             {"mute", u"Mute %s %d", "n", {}},
                             {"nameless", u"", "", {}}}}});
     Catalogue catalogue;
+    CollectMessages(catalogue);
     catalogue.LoadCatalogue(cataloguePath);
     // Channels are built in node order: bad, mute, nameless.
     EXPECT_EQ(messages,
@@ -176,8 +176,8 @@ TEST_F(CatalogueTest, ThousandsOfBrokenChannelsGiveOneMessageEachAndNothingMore)
     }
     ASSERT_TRUE(root.SaveToFile(cataloguePath));
     std::size_t count = 0;
-    SetCatalogueMessageSink([&count](const std::u16string&) { ++count; });
     Catalogue catalogue;
+    catalogue.SetMessageSink([&count](const std::u16string&) { ++count; });
     catalogue.LoadCatalogue(cataloguePath);
     EXPECT_EQ(count, 20000u);
     EXPECT_EQ(AllChannels().size(), 20000u);
@@ -357,7 +357,6 @@ TEST_F(CatalogueTest, WriteChannelStateWritesEveryChannelAndEmptyChildrenForTheO
 // Files whose names were changed in place, so that two nodes share one name
 // (no writer of the program makes such a file).
 TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt) {
-    CollectMessages();
     test::WriteCatalogue(cataloguePath, "1",
                          {{"de", {Plain("ard", u"Das Erste"), Plain("zd2", u"Second ARD", "bad")}},
                           {"d2", {Plain("x", u"Second Germany", "bad")}}});
@@ -375,6 +374,7 @@ TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
     test::WriteBytes(folder.Path("Channels.lmch"), bytes);
 
     Catalogue catalogue;
+    CollectMessages(catalogue);
     ASSERT_TRUE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_EQ(catalogue.Countries().size(), 1u);
     EXPECT_EQ(Ids(AllChannels()), (std::vector<std::string>{"de_ard"}));
@@ -384,7 +384,6 @@ TEST_F(CatalogueTest, OfTwoNodesWithOneNameTheFirstCountsAndTheSecondIsNotBuilt)
 }
 
 TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut) {
-    CollectMessages();
     test::WriteCatalogue(cataloguePath, "1",
                          {{"de", {Plain("bad", u"Bad", "x"), Plain("zdf", u"ZDF")}}});
     std::ifstream in(folder.Path("Channels.lmch"), std::ios::binary);
@@ -392,6 +391,7 @@ TEST_F(CatalogueTest, AFileCutShortShowsNoMessageOfTheEntriesBeforeTheCut) {
     test::WriteBytes(folder.Path("Channels.lmch"), bytes.substr(0, bytes.size() - 1));
 
     Catalogue catalogue;
+    CollectMessages(catalogue);
     EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
     EXPECT_TRUE(AllChannels().empty());
     EXPECT_TRUE(messages.empty());
@@ -473,8 +473,8 @@ TEST_F(CatalogueTest, AFailedReloadKeepsTheVersionAndTheMarks) {
 }
 
 TEST_F(CatalogueTest, AReloadAfterAMissingFirstFileCreatesTheCategories) {
-    CollectMessages();
     Catalogue catalogue;
+    CollectMessages(catalogue);
     EXPECT_FALSE(catalogue.LoadCatalogue(cataloguePath));
     WriteSmallCatalogue();
     ASSERT_TRUE(catalogue.ReloadCatalogue());
@@ -536,7 +536,6 @@ TEST_F(CatalogueTest, ALoadOnAWorkerThreadPublishedIsTheSameCatalogueAsALoad) {
                             Plain("zdf", u"ZDF", "e")}}});
     const ResourceImage* flag = reinterpret_cast<const ResourceImage*>(&flag);
     SetResourceImageLookup([&](std::string_view name) { return name == "f_de" ? flag : nullptr; });
-    CollectMessages();
     // What a channel shows and keeps, in AllChannels order.
     auto describe = [] {
         std::vector<std::u16string> rows;
@@ -548,6 +547,7 @@ TEST_F(CatalogueTest, ALoadOnAWorkerThreadPublishedIsTheSameCatalogueAsALoad) {
         return rows;
     };
     Catalogue loaded;
+    CollectMessages(loaded);
     ASSERT_TRUE(loaded.LoadCatalogue(cataloguePath));
     const std::vector<std::u16string> expected = describe();
     const std::vector<std::u16string> expectedMessages = std::exchange(messages, {});

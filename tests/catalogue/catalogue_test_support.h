@@ -144,9 +144,9 @@ protected:
         SetResourceImageLookup(nullptr);
     }
 
-    // Installs a sink that collects the catalogue's messages.
-    void CollectMessages() {
-        SetCatalogueMessageSink([this](const std::u16string& text) { messages.push_back(text); });
+    // Gives the catalogue a sink that collects its messages.
+    void CollectMessages(Catalogue& catalogue) {
+        catalogue.SetMessageSink([this](const std::u16string& text) { messages.push_back(text); });
     }
 
     ScratchFolder folder;

@@ -288,14 +288,14 @@ TEST_F(AccountSourceTest, AnAccountSourceUpdatesItsCatalogueOnlyWhenItsStreamsCh
     source.account->password = "wrong";
     const PlaylistFetch refused = FetchPlaylist(source, true);
     EXPECT_EQ(refused.answer, CheckAnswer::Unreachable);
-    EXPECT_EQ(refused.refusal, kUpdateAccountRefused);
+    EXPECT_EQ(refused.refusal, UpdateOutcome::AccountRefused);
     source.account = Account("old");
-    EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountExpired);
+    EXPECT_EQ(FetchPlaylist(source, true).refusal, UpdateOutcome::AccountExpired);
 
     // The password is read on the worker where the settings keep none;
     // with none kept at all the account refuses without asking the server.
     source.account = Account("good", "");
-    EXPECT_EQ(FetchPlaylist(source, true).refusal, kUpdateAccountRefused);
+    EXPECT_EQ(FetchPlaylist(source, true).refusal, UpdateOutcome::AccountRefused);
     source.accountPassword = [](const ProviderAccount& account) {
         return account.user == "good" ? std::string("pw") : std::string();
     };
@@ -323,19 +323,18 @@ TEST_F(AccountSourceTest, AnAccountRefusedAtStartIsToldOnceWhenTheWindowIsActive
         {"good", "pw", {}},
     };
     for (const auto& row : rows) {
-        ResetUpdateState();
+        auto updates = std::make_shared<UpdateState>();
         UpdateSource source;
         source.account = Account(row.user, row.password);
         source.server = AccountSourceName(*source.account);
         source.fetch = [](const std::u16string& url) {
             return FetchUrl(kUpdateAgent, url, QuickOptions());
         };
-        StartAutomaticUpdateCheck(true, source).wait();
-        EXPECT_TRUE(TakeAccountRefusalAtStart(false).empty()) << row.user;
-        EXPECT_EQ(TakeAccountRefusalAtStart(true), row.message) << row.user;
-        EXPECT_TRUE(TakeAccountRefusalAtStart(true).empty()) << row.user;
+        StartAutomaticUpdateCheck(true, source, updates).wait();
+        EXPECT_TRUE(TakeAccountRefusalAtStart(*updates, false).empty()) << row.user;
+        EXPECT_EQ(TakeAccountRefusalAtStart(*updates, true), row.message) << row.user;
+        EXPECT_TRUE(TakeAccountRefusalAtStart(*updates, true).empty()) << row.user;
     }
-    ResetUpdateState();
 }
 
 }  // namespace

@@ -42,11 +42,12 @@ TEST(CatalogueUpdateSettings, OnlyASourceTheUserChoseIsStored) {
         {u"", false, nullptr},
     };
     for (const Row& row : rows) {
-        updatePending = true;
-        EXPECT_EQ(SetUpdateServer(row.typed), row.changed);
+        UpdateState updates;
+        updates.SetPending(true);
+        EXPECT_EQ(SetUpdateServer(row.typed, updates), row.changed);
         EXPECT_EQ(UpdateServer(), row.inUse ? std::u16string(row.inUse) : DefaultUpdateServer());
         EXPECT_EQ(FindStringSetting(kUpdateServer).has_value(), row.inUse != nullptr);
-        EXPECT_EQ(updatePending.load(), !row.changed)
+        EXPECT_EQ(updates.Pending(), !row.changed)
             << "a pending update of the old source is dropped";
     }
     test::ResetProcessState();
@@ -60,7 +61,8 @@ TEST(CatalogueUpdateSettings, TheOldDefaultTypedNowIsKept) {
     test::ScratchFolder folder;
     const std::u16string path = folder.File("Settings.cfg");
     LoadSettings(path);
-    EXPECT_TRUE(SetUpdateServer(u"http://localhost:8080"));
+    UpdateState updates;
+    EXPECT_TRUE(SetUpdateServer(u"http://localhost:8080", updates));
     EXPECT_EQ(UpdateServer(), u"http://localhost:8080");
     ASSERT_TRUE(SaveSettings());
 
@@ -74,14 +76,15 @@ TEST(CatalogueUpdateSettings, AutoCUOffStartsNoCheck) {
     test::ResetProcessState();
     SetBoolSetting(kAutoCU, false);
     std::atomic<int> fetches{0};
+    auto updates = std::make_shared<UpdateState>();
     const std::shared_future<void> check =
-        StartUpdateCheckAtStart([&fetches](const std::u16string&) {
+        StartUpdateCheckAtStart(updates, [&fetches](const std::u16string&) {
             ++fetches;
             return std::unique_ptr<MemoryStream>();
         });
     EXPECT_FALSE(check.valid());
     EXPECT_EQ(fetches.load(), 0);
-    EXPECT_FALSE(updatePending.load());
+    EXPECT_FALSE(updates->Pending());
     test::ResetProcessState();
 }
 

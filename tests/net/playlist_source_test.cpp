@@ -14,7 +14,6 @@
 #include "net/playlist_source.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
-#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
@@ -59,11 +58,9 @@ class PlaylistSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        test::ResetProcessState();
         test::WriteFileBytes(CatalogueFile(), OldCatalogue());
         Serve(kPlaylistPath, Playlist());
     }
-    void TearDown() override { test::ResetProcessState(); }
 
     std::filesystem::path CatalogueFile() const { return user.Path() / "Channels.lmch"; }
     std::string CatalogueOnDisk() const { return test::ReadFileBytes(CatalogueFile()); }
@@ -89,7 +86,7 @@ protected:
     }
 
     // The update as the menu command runs it; the messages the user sees.
-    int Run(const UpdateSource& source) {
+    UpdateOutcome Run(const UpdateSource& source) {
         UpdateUi ui;
         ui.runDialog = [](const std::shared_ptr<UpdateRun>& run) {
             auto finished = std::make_shared<std::promise<void>>();
@@ -103,7 +100,7 @@ protected:
         };
         ui.showMessage = [this](std::string_view key) { messages.push_back(std::string(key)); };
         messages.clear();
-        return RunCatalogueUpdate(source, ui);
+        return RunCatalogueUpdate(source, updates, ui);
     }
 
     std::unique_ptr<DocNode> Installed() const {
@@ -112,6 +109,7 @@ protected:
         return root;
     }
 
+    std::shared_ptr<UpdateState> updates = std::make_shared<UpdateState>();
     ScratchFolder served;
     ScratchFolder user;
     TestServer server{served.Path()};
@@ -120,7 +118,7 @@ protected:
 
 TEST_F(PlaylistSourceTest, PlaylistAddressBuildsTheCatalogueWithHeadersAndOrigin) {
     const std::u16string address = server.Url(kPlaylistPath);
-    EXPECT_EQ(Run(Source(address)), kUpdateReplaced);
+    EXPECT_EQ(Run(Source(address)), UpdateOutcome::Replaced);
     EXPECT_EQ(messages, std::vector<std::string>{"msg_cupdated"});
     std::unique_ptr<DocNode> root = Installed();
     EXPECT_EQ(ParseVersion(root->Name())[3], 1);
@@ -142,10 +140,10 @@ TEST_F(PlaylistSourceTest, PlaylistAddressBuildsTheCatalogueWithHeadersAndOrigin
 
 TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVersion) {
     const std::u16string address = server.Url(kPlaylistPath);
-    ASSERT_EQ(Run(Source(address)), kUpdateReplaced);
+    ASSERT_EQ(Run(Source(address)), UpdateOutcome::Replaced);
     const std::string first = CatalogueOnDisk();
 
-    EXPECT_EQ(Run(Source(address)), kUpdateNone);
+    EXPECT_EQ(Run(Source(address)), UpdateOutcome::None);
     EXPECT_EQ(messages, std::vector<std::string>{"msg_noupdates"});
     EXPECT_EQ(CatalogueOnDisk(), first);
     // The server's validators made the second answer "not modified".
@@ -154,7 +152,7 @@ TEST_F(PlaylistSourceTest, UnchangedPlaylistIsNoUpdateAndAChangedOneIsTheNextVer
     EXPECT_EQ(asked.body, nullptr);
 
     Serve(kPlaylistPath, Playlist("#EXTINF:-1,Gamma\nhttp://streams.example/gamma\n"));
-    EXPECT_EQ(Run(Source(address)), kUpdateReplaced);
+    EXPECT_EQ(Run(Source(address)), UpdateOutcome::Replaced);
     std::unique_ptr<DocNode> root = Installed();
     EXPECT_EQ(ParseVersion(root->Name())[3], 2);
     EXPECT_NE(root->Child("own")->Child("Gamma"), nullptr);
@@ -166,21 +164,21 @@ TEST_F(PlaylistSourceTest, LocalPlaylistFileIsASource) {
     test::WriteFileBytes(file,
                          "#EXTM3U\n#EXTINF:-1,Local\nhttp://streams.example/local\n"
                          "#EXTINF:-1,Relative\nrelative.m3u8\n");
-    EXPECT_EQ(Run(Source(FromUtf8(file.string()))), kUpdateReplaced);
+    EXPECT_EQ(Run(Source(FromUtf8(file.string()))), UpdateOutcome::Replaced);
     std::unique_ptr<DocNode> root = Installed();
     ASSERT_NE(root->Child("own"), nullptr);
     EXPECT_NE(root->Child("own")->Child("Local"), nullptr);
     EXPECT_EQ(root->Child("own")->Child("Relative"), nullptr) << "nothing to resolve it against";
 
     EXPECT_EQ(Run(Source(FromUtf8((user.Path() / "missing.m3u").string()))),
-              kUpdateConnectionError);
+              UpdateOutcome::ConnectionError);
 }
 
 TEST_F(PlaylistSourceTest, ServerAddressThatServesAPlaylistIsTakenAsOne) {
     // No marker there; the address itself answers with a playlist.
     Serve("/provider", Playlist());
     EXPECT_EQ(KindOfSource(server.Url("/provider")), SourceKind::UpdateServer);
-    EXPECT_EQ(Run(Source(server.Url("/provider"))), kUpdateReplaced);
+    EXPECT_EQ(Run(Source(server.Url("/provider"))), UpdateOutcome::Replaced);
     EXPECT_NE(Installed()->Child("fr"), nullptr);
 }
 
@@ -191,12 +189,12 @@ TEST_F(PlaylistSourceTest, AnAutomaticUpdateFetchesThePlaylistOnce) {
     for (const char* path : {kPlaylistPath, "/provider"}) {
         SCOPED_TRACE(path);
         const UpdateSource source = Source(server.Url(path));
-        std::shared_future<void> checked = StartAutomaticUpdateCheck(true, source);
+        std::shared_future<void> checked = StartAutomaticUpdateCheck(true, source, updates);
         ASSERT_TRUE(checked.valid());
         ASSERT_EQ(checked.wait_for(60s), std::future_status::ready);
-        ASSERT_TRUE(updatePending.load());
+        ASSERT_TRUE(updates->Pending());
 
-        EXPECT_EQ(Run(source), kUpdateReplaced);
+        EXPECT_EQ(Run(source), UpdateOutcome::Replaced);
         EXPECT_EQ(ReadCatalogueOrigin(*Installed()).source, server.Url(path));
         int fetches = 0;
         for (const std::string& request : server.Requests())
@@ -224,7 +222,7 @@ TEST_F(PlaylistSourceTest, UnusableListsKeepTheOldCatalogue) {
     for (const Row& row : rows) {
         Serve("/bad.m3u", row.body);
         server.SetRule("/bad.m3u", row.rule);
-        EXPECT_EQ(Run(Source(server.Url("/bad.m3u"))), kUpdateConnectionError) << row.what;
+        EXPECT_EQ(Run(Source(server.Url("/bad.m3u"))), UpdateOutcome::ConnectionError) << row.what;
         EXPECT_EQ(messages, std::vector<std::string>{row.expected}) << row.what;
         EXPECT_EQ(CatalogueOnDisk(), old) << row.what;
     }
@@ -261,7 +259,7 @@ TEST_F(PlaylistSourceTest, LargeProviderListWithHeadersGroupsAndLatin1Names) {
                 ".ts|Referer=http%3A%2F%2Fr.example%2F\r\n";
     }
     Serve("/provider.m3u", list);
-    ASSERT_EQ(Run(Source(server.Url("/provider.m3u"))), kUpdateReplaced);
+    ASSERT_EQ(Run(Source(server.Url("/provider.m3u"))), UpdateOutcome::Replaced);
     std::unique_ptr<DocNode> root = Installed();
     const DocNode* own = root->Child("own");
     ASSERT_NE(own, nullptr);

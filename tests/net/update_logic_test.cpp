@@ -13,7 +13,6 @@
 #include "net/fetch_url.h"
 #include "net/update_logic.h"
 #include "net/update_logic_run.h"
-#include "process_state.h"
 #include "test_server.h"
 
 namespace lumora {
@@ -109,7 +108,6 @@ class CatalogueUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.Running());
-        test::ResetProcessState();
         oldCatalogue = DocumentBytes(kVersionInUse, "Old channel");
         test::WriteFileBytes(CatalogueFile(), oldCatalogue);
         newCatalogue = DocumentBytes("1.0.1.0", "New channel");
@@ -177,8 +175,8 @@ protected:
         return ui;
     }
 
-    int Run(std::u16string base = {}) {
-        return RunCatalogueUpdate(Source(std::move(base)), RecordingUi());
+    UpdateOutcome Run(std::u16string base = {}) {
+        return RunCatalogueUpdate(Source(std::move(base)), updates, RecordingUi());
     }
 
     void ExpectOldCatalogueKept(const char* what) {
@@ -194,6 +192,7 @@ protected:
     std::mutex mutex;
     std::vector<UpdateStage> stages;
     std::vector<std::string> events;
+    std::shared_ptr<UpdateState> updates = std::make_shared<UpdateState>();
 };
 
 TEST_F(CatalogueUpdateTest, CheckAnswersByTheMarkersVersion) {
@@ -206,40 +205,40 @@ TEST_F(CatalogueUpdateTest, CheckAnswersByTheMarkersVersion) {
     };
     for (const Row& row : rows) {
         ServeMarker(row.marker);
-        EXPECT_EQ(CheckCatalogueUpdate(Source()), row.newer) << row.marker;
-        EXPECT_EQ(UpdateOutcome.load(), kUpdateNone) << row.marker;
+        EXPECT_EQ(CheckCatalogueUpdate(Source(), *updates), row.newer) << row.marker;
+        EXPECT_EQ(updates->Outcome(), UpdateOutcome::None) << row.marker;
     }
 }
 
 TEST_F(CatalogueUpdateTest, CheckOfAnUnusableMarkerAnswersNoWithoutAnError) {
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
-    EXPECT_FALSE(CheckCatalogueUpdate(Source()));
+    EXPECT_FALSE(CheckCatalogueUpdate(Source(), *updates));
     Serve(kMarkerPath, "1.2.3.4 is not a document");
     server.ClearRules();
-    EXPECT_FALSE(CheckCatalogueUpdate(Source()));
-    EXPECT_EQ(UpdateOutcome.load(), kUpdateNone);
+    EXPECT_FALSE(CheckCatalogueUpdate(Source(), *updates));
+    EXPECT_EQ(updates->Outcome(), UpdateOutcome::None);
 }
 
 TEST_F(CatalogueUpdateTest, CheckOfAnUnreachableMarkerSetsTheConnectionError) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
-    EXPECT_FALSE(CheckCatalogueUpdate(Source(dead)));
-    EXPECT_EQ(UpdateOutcome.load(), kUpdateConnectionError);
+    EXPECT_FALSE(CheckCatalogueUpdate(Source(dead), *updates));
+    EXPECT_EQ(updates->Outcome(), UpdateOutcome::ConnectionError);
 }
 
 TEST_F(CatalogueUpdateTest, NewerCatalogueReplacesTheFileThenPlaybackStopsBeforeTheReload) {
-    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(Run(), UpdateOutcome::Replaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
     EXPECT_FALSE(TemporaryLeftBehind());
     EXPECT_EQ(events, (std::vector<std::string>{"stop", "reload new", "msg_cupdated"}));
     EXPECT_EQ(stages, (std::vector<UpdateStage>{UpdateStage::Downloading, UpdateStage::Finished}));
-    EXPECT_EQ(UpdateOutcome.load(), kUpdateReplaced);
+    EXPECT_EQ(updates->Outcome(), UpdateOutcome::Replaced);
 }
 
 TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing) {
     for (const char* marker : {"1.0.0.5", "1.0.0.5.7", "1.0"}) {
         ServeMarker(marker);
         events.clear();
-        EXPECT_EQ(Run(), kUpdateNone) << marker;
+        EXPECT_EQ(Run(), UpdateOutcome::None) << marker;
         EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"})) << marker;
     }
     EXPECT_EQ(RequestsFor(kCataloguePath), 0);
@@ -248,14 +247,14 @@ TEST_F(CatalogueUpdateTest, EqualOrOlderMarkerDownloadsNothing) {
 
 TEST_F(CatalogueUpdateTest, UnreachableServerReportsTheConnectionError) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
-    EXPECT_EQ(Run(dead), kUpdateConnectionError);
+    EXPECT_EQ(Run(dead), UpdateOutcome::ConnectionError);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"}));
     ExpectOldCatalogueKept("refused");
 }
 
 TEST_F(CatalogueUpdateTest, ErrorPageAsMarkerMeansNoUpdate) {
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
-    EXPECT_EQ(Run(), kUpdateNone);
+    EXPECT_EQ(Run(), UpdateOutcome::None);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"}));
     ExpectOldCatalogueKept("marker 404");
 }
@@ -289,7 +288,7 @@ TEST_F(CatalogueUpdateTest, UnusableCatalogueBodyKeepsTheOldFile) {
             Serve(kCataloguePath, newCatalogue);
         server.SetRule(kCataloguePath, row.rule);
         events.clear();
-        EXPECT_EQ(Run(), kUpdateConnectionError) << row.what;
+        EXPECT_EQ(Run(), UpdateOutcome::ConnectionError) << row.what;
         EXPECT_EQ(events, (std::vector<std::string>{"msg_error_connection"})) << row.what;
         ExpectOldCatalogueKept(row.what);
     }
@@ -300,14 +299,14 @@ TEST_F(CatalogueUpdateTest, RedirectedMarkerAndCatalogueAreFollowed) {
     Serve("/moved/Channels.lmch", newCatalogue);
     server.SetRule(kMarkerPath, R"({"mode":"redirect","to":"/moved/cupdate.dat"})");
     server.SetRule(kCataloguePath, R"({"mode":"redirect","to":"/moved/Channels.lmch"})");
-    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(Run(), UpdateOutcome::Replaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 }
 
 TEST_F(CatalogueUpdateTest, UnwritableCatalogueFolderReportsTheSaveFailure) {
     UpdateSource source = Source();
     source.cataloguePath = FromUtf8((user.Path() / "gone" / "Channels.lmch").string());
-    EXPECT_EQ(RunCatalogueUpdate(source, RecordingUi()), kUpdateSaveFailed);
+    EXPECT_EQ(RunCatalogueUpdate(source, updates, RecordingUi()), UpdateOutcome::SaveFailed);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_error_save"}));
     ExpectOldCatalogueKept("other folder");
 }
@@ -317,28 +316,28 @@ TEST_F(CatalogueUpdateTest, RootNameIsReadByTheVersionRule) {
     ServeMarker("1.0.1-beta");
     newCatalogue = DocumentBytes("1.0.1-beta", "Beta channel");
     Serve(kCataloguePath, newCatalogue);
-    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(Run(), UpdateOutcome::Replaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 }
 
 // The background check remembers which version it saw, so the update it
 // starts takes only that catalogue.
 TEST_F(CatalogueUpdateTest, PendingUpdateTakesOnlyTheVersionTheCheckFound) {
-    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source());
+    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(), updates);
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
-    ASSERT_TRUE(updatePending.load());
-    EXPECT_EQ(PendingVersion(), "1.0.1.0");
+    ASSERT_TRUE(updates->Pending());
+    EXPECT_EQ(updates->PendingVersion(), "1.0.1.0");
     Serve(kCataloguePath, DocumentBytes("1.0.0.9", "Stale copy"));
-    EXPECT_EQ(Run(), kUpdateConnectionError);
+    EXPECT_EQ(Run(), UpdateOutcome::ConnectionError);
     ExpectOldCatalogueKept("stale catalogue behind a pending update");
 }
 
 TEST_F(CatalogueUpdateTest, PendingUpdateSkipsTheCheckAndIsConsumed) {
-    updatePending = true;
+    updates->SetPending(true);
     server.SetRule(kMarkerPath, R"({"mode":"404"})");
-    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(Run(), UpdateOutcome::Replaced);
     EXPECT_EQ(RequestsFor(kMarkerPath), 0);
-    EXPECT_FALSE(updatePending.load());
+    EXPECT_FALSE(updates->Pending());
 }
 
 // The user ends the wait dialog while the catalogue is still on its way: the
@@ -357,7 +356,7 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheDownloadReportsNoUpdateAndKeepsT
             std::this_thread::sleep_for(5ms);
         callsAtEnd = calls->load();  // the dialog ends here (Esc)
     };
-    EXPECT_EQ(RunCatalogueUpdate(Source(), ui), kUpdateNone);
+    EXPECT_EQ(RunCatalogueUpdate(Source(), updates, ui), UpdateOutcome::None);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"}));
 
     // Only the worker holds the run now; it lets go when it is done.
@@ -370,7 +369,7 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheDownloadReportsNoUpdateAndKeepsT
 }
 
 TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing) {
-    updatePending = false;
+    updates->SetPending(false);
     server.SetRule(kMarkerPath, R"({"mode":"delay","seconds":0.5})");
     std::weak_ptr<UpdateRun> leftBehind;
     UpdateUi ui = RecordingUi();
@@ -378,7 +377,7 @@ TEST_F(CatalogueUpdateTest, DialogEndedDuringTheCheckDownloadsNothing) {
         leftBehind = run;
         run->Start({});
     };
-    EXPECT_EQ(RunCatalogueUpdate(Source(), ui), kUpdateNone);
+    EXPECT_EQ(RunCatalogueUpdate(Source(), updates, ui), UpdateOutcome::None);
     for (int waited = 0; !leftBehind.expired() && waited < 1000; ++waited)
         std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(leftBehind.expired());
@@ -395,7 +394,7 @@ TEST_F(CatalogueUpdateTest, PublishedFolderServesAWorkingUpdate) {
                           (source.Path() / "new.lmch").string() + "' '" + served.Path().string() +
                           "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    EXPECT_EQ(Run(), kUpdateReplaced);
+    EXPECT_EQ(Run(), UpdateOutcome::Replaced);
     EXPECT_EQ(CatalogueOnDisk(), newCatalogue);
 
     // A file that is no catalogue is refused and nothing is laid out.
@@ -416,56 +415,54 @@ TEST_F(CatalogueUpdateTest, CheckAtStartIsOnlyStartedWhenEnabled) {
         ++fetches;
         return std::unique_ptr<MemoryStream>();
     };
-    EXPECT_FALSE(StartAutomaticUpdateCheck(false, counting).valid());
+    EXPECT_FALSE(StartAutomaticUpdateCheck(false, counting, updates).valid());
     EXPECT_EQ(fetches, 0);
-    EXPECT_FALSE(updatePending.load());
+    EXPECT_FALSE(updates->Pending());
 
-    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source());
+    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(), updates);
     ASSERT_TRUE(done.valid());
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
-    EXPECT_TRUE(updatePending.load());
+    EXPECT_TRUE(updates->Pending());
     EXPECT_EQ(RequestsFor(kCataloguePath), 0);  // the check alone downloads nothing
 }
 
 TEST_F(CatalogueUpdateTest, CheckAtStartAgainstADeadServerStartsNothing) {
     std::u16string dead = FromUtf8("http://127.0.0.1:" + std::to_string(test::UnusedPort()));
-    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(dead));
+    std::shared_future<void> done = StartAutomaticUpdateCheck(true, Source(dead), updates);
     ASSERT_EQ(done.wait_for(30s), std::future_status::ready);
-    EXPECT_FALSE(updatePending.load());
+    EXPECT_FALSE(updates->Pending());
     for (int tick = 0; tick < 3; ++tick)
-        EXPECT_FALSE(ShouldStartAutomaticUpdate(true));
+        EXPECT_FALSE(ShouldStartAutomaticUpdate(*updates, true));
 }
 
 TEST(AutomaticUpdate, StartsOnceAndOnlyWhileTheMainWindowIsActive) {
-    test::ResetProcessState();
-    EXPECT_FALSE(ShouldStartAutomaticUpdate(true)) << "nothing pending";
-    updatePending = true;
+    UpdateState updates;
+    EXPECT_FALSE(ShouldStartAutomaticUpdate(updates, true)) << "nothing pending";
+    updates.SetPending(true);
     for (int tick = 0; tick < 5; ++tick)
-        EXPECT_FALSE(ShouldStartAutomaticUpdate(false)) << "a dialog is open";
-    EXPECT_FALSE(autoUpdatePrompted.load());
-    EXPECT_TRUE(ShouldStartAutomaticUpdate(true)) << "first tick after the dialog closed";
-    EXPECT_TRUE(autoUpdatePrompted.load());
+        EXPECT_FALSE(ShouldStartAutomaticUpdate(updates, false)) << "a dialog is open";
+    EXPECT_FALSE(updates.AutomaticUpdateStarted());
+    EXPECT_TRUE(ShouldStartAutomaticUpdate(updates, true)) << "first tick after the dialog closed";
+    EXPECT_TRUE(updates.AutomaticUpdateStarted());
     // Even when a later check finds another newer catalogue: once per run.
-    updatePending = true;
+    updates.SetPending(true);
     for (int tick = 0; tick < 5; ++tick)
-        EXPECT_FALSE(ShouldStartAutomaticUpdate(true));
-    test::ResetProcessState();
+        EXPECT_FALSE(ShouldStartAutomaticUpdate(updates, true));
 }
 
 TEST(AutomaticUpdate, TicksOnSeveralThreadsStartItOnce) {
-    test::ResetProcessState();
-    updatePending = true;
+    UpdateState updates;
+    updates.SetPending(true);
     std::atomic<int> started{0};
     std::vector<std::thread> tickers;
     for (int i = 0; i < 4; ++i)
         tickers.emplace_back([&] {
             for (int tick = 0; tick < 1000; ++tick)
-                started += ShouldStartAutomaticUpdate(true);
+                started += ShouldStartAutomaticUpdate(updates, true);
         });
     for (std::thread& ticker : tickers)
         ticker.join();
     EXPECT_EQ(started.load(), 1);
-    test::ResetProcessState();
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ class EventSinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A short poll: 10 ms, 20 cycles.
-        sink_ = std::make_unique<PlayerEventSink>([this] { return snapshot_; },
+        sink_ = std::make_unique<PlayerEventSink>([this] { return snapshot_; }, &recorder_,
                                                   BufferingPollTiming{10, 20});
     }
 
@@ -138,10 +138,10 @@ TEST_F(EventSinkTest, ReportsFromOtherThreadsArriveOnTheUiThread) {
 }
 
 TEST_F(EventSinkTest, WithoutListenerOrSinkReportsAreDropped) {
-    SetStatusListener(nullptr);
-    Sink().Error();  // formed and dropped
-    EXPECT_TRUE(Sink().ErrorLatched());
-    SetStatusListener(&recorder_);
+    PlayerEventSink quiet([this] { return snapshot_; }, nullptr);
+    quiet.Error();  // formed and dropped
+    EXPECT_TRUE(quiet.ErrorLatched());
+    EXPECT_TRUE(recorder_.reports.empty());
 
     // Reports handed to the UI thread are dropped when the sink (with its
     // host) has gone before they arrive.

@@ -5,15 +5,6 @@
 
 namespace lumora::test {
 
-StatusRecorder::StatusRecorder() {
-    SetStatusListener(this);
-}
-
-StatusRecorder::~StatusRecorder() {
-    if (TheStatusListener() == this)
-        SetStatusListener(nullptr);
-}
-
 void StatusRecorder::OnPlayerStatus(const PlayerReport& report) {
     const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     reports.push_back({report.status, report.text, report.end, onUiThread});

@@ -16,11 +16,9 @@ struct Report {
     bool onUiThread;
 };
 
-// Listens from its construction to its destruction.
+// Given to the player or sink it listens to (PlayerOptions::listener).
 class StatusRecorder : public StatusListener {
 public:
-    StatusRecorder();
-    ~StatusRecorder() override;
     void OnPlayerStatus(const PlayerReport& report) override;
 
     std::vector<Report> reports;

@@ -47,6 +47,7 @@ protected:
 
     MediaPlayerHost& MakeHost(PlayerOptions options = {}) {
         options.audioOutput = "null";
+        options.listener = &recorder_;
         MediaPlayerHost::Started started =
             MediaPlayerHost::Create(&parent_, QRect(40, 30, 320, 240), options);
         host_ = std::move(started.host);

@@ -103,7 +103,7 @@ protected:
         parent_.resize(400, 300);
         parent_.show();
         MediaPlayerHost::Started started =
-            MediaPlayerHost::Create(&parent_, QRect(40, 30, 320, 240), PlayerOptions{"null"});
+            MediaPlayerHost::Create(&parent_, QRect(40, 30, 320, 240), Options());
         host_ = std::move(started.host);
         ASSERT_TRUE(host_ && host_->Ready());
         host_->Window()->show();
@@ -118,6 +118,13 @@ protected:
     }
 
     QWidget parent_;
+    // A silent player that reports to the recorder.
+    PlayerOptions Options() {
+        PlayerOptions options{"null"};
+        options.listener = &recorder_;
+        return options;
+    }
+
     StatusRecorder recorder_;
     std::unique_ptr<MediaPlayerHost> host_;
 };

@@ -75,7 +75,7 @@ protected:
 
     void TearDown() override {
         frame_.reset();
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
     }
 
@@ -87,13 +87,15 @@ protected:
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         return *frame_;
     }
 
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
+    // The program's state, which outlives the window.
+    Application app_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -210,7 +212,7 @@ TEST_F(AccessibleWidgetsTest, SoftKeysArePressableButtonsAndTheMenuKeyHasAPopup)
 }
 
 TEST_F(AccessibleWidgetsTest, ChannelListExposesItsTitleTabsAndRows) {
-    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    app_.LoadCatalogue(cataloguePath_.toStdU16String());
     ASSERT_NE(TheCatalogue(), nullptr);
     TheCatalogue()->FindChannel("de_one")->favourite = true;
     ZapOrder zapOrder;
@@ -315,7 +317,7 @@ bool Named(QWidget* control) {
 }
 
 TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVisibleFocus) {
-    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    app_.LoadCatalogue(cataloguePath_.toStdU16String());
     ASSERT_NE(TheCatalogue(), nullptr);
     RecordingControl recordings(folders_.UserFolder() + QStringLiteral("/Recordings.lmrc"));
     ZapOrder zapOrder;
@@ -387,7 +389,7 @@ TEST_F(AccessibleWidgetsTest, TabReachesEveryControlOfEachDialogNamedAndWithAVis
 // in logical pixels: 480 x 800 and 1280 x 720 become 240 x 400 and
 // 640 x 360. The main window's and the channel list's texts fit there.
 TEST_F(AccessibleWidgetsTest, AtTwiceTheScaleTheTextsFitTheirPlaces) {
-    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    app_.LoadCatalogue(cataloguePath_.toStdU16String());
     ASSERT_NE(TheCatalogue(), nullptr);
     ASSERT_TRUE(BoldFont().has_value());
     const QFontMetrics bold(*BoldFont());

@@ -65,7 +65,7 @@ protected:
 
     void TearDown() override {
         frame_.reset();
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
     }
 
@@ -89,7 +89,7 @@ protected:
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         return *frame_;
     }
@@ -104,6 +104,8 @@ protected:
 
     test::IsolatedUserFolders folders_;
     ZapOrder zapOrder_;
+    // The program's state, which outlives the window.
+    Application app_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -306,7 +308,7 @@ TEST_F(ChannelSwitchingTest, ChoosersSortAsTheReaderOfTheLanguageExpects) {
     for (const char* code : {"zw", "eg", "cy", "al", "af"})
         channels.push_back({code, "x", u"X", "n", {u"http://127.0.0.1:9/x.ts"}});
     ASSERT_TRUE(test::WriteCatalogue(path, "1.0", channels));
-    CreateProcessCatalogue(path.toStdU16String());
+    app_.LoadCatalogue(path.toStdU16String());
     ChannelListDialog dialog(nullptr, zapOrder_);
     QStringList entries;
     for (int i = 1; i < dialog.CountryChooser()->count(); ++i)
@@ -354,7 +356,7 @@ protected:
         EXPECT_TRUE(test::WriteCatalogue(path, "1.0", channels));
         PlayerViewOptions options;
         options.cataloguePath = path.toStdU16String();
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         frame_->show();
         frame_->View().EnsurePlayer();

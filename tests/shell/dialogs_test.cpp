@@ -85,7 +85,7 @@ protected:
 
     void TearDown() override {
         frame_.reset();
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
     }
 
@@ -103,7 +103,7 @@ protected:
 
     void LoadCatalogue() {
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", Channels()));
-        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        app_.LoadCatalogue(cataloguePath_.toStdU16String());
         ASSERT_NE(TheCatalogue(), nullptr);
         ASSERT_EQ(AllChannels().size(), 4u);
     }
@@ -117,7 +117,7 @@ protected:
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         return *frame_;
     }
@@ -139,6 +139,8 @@ protected:
     QString cataloguePath_;
     // Where the channel list is left, as the main window would keep it.
     ZapOrder zapOrder_;
+    // The program's state, which outlives the window.
+    Application app_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -455,14 +457,14 @@ TEST_F(DialogsTest, TabAndFavouritesSurviveARestartButRowsDoNot) {
         dialog.DispatchCommand(ChannelListDialog::kCloseCommand);
     }
     ASSERT_TRUE(SaveSettings());
-    ReleaseProcessCatalogue();
+    app_.ReleaseCatalogue();
 
     // The next run.
     ResetSettings();
     zapOrder_ = {};
     LoadSettings(settingsPath.toStdU16String());
     EXPECT_EQ(GetIntSetting(kSelTab, -1), 1);
-    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    app_.LoadCatalogue(cataloguePath_.toStdU16String());
     ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CurrentTab(), ChannelTab::Favourites);
@@ -483,7 +485,7 @@ TEST_F(DialogsTest, ChooserEntryGoneAfterACatalogueChangeFallsBackToAll) {
     // A catalogue with a single country.
     ASSERT_TRUE(
         test::WriteCatalogue(cataloguePath_, "2.0", {{"de", "one", u"Eins", "n", {u"http://a"}}}));
-    CreateProcessCatalogue(cataloguePath_.toStdU16String());
+    app_.LoadCatalogue(cataloguePath_.toStdU16String());
     ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
     EXPECT_EQ(dialog.CountryChooser()->currentIndex(), 0);
@@ -570,7 +572,7 @@ TEST_F(DialogsTest, LongNamesNeverRunIntoTheSubtitle) {
             u"all";
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "long", longName, "n", {u"http://a"}}}));
-        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        app_.LoadCatalogue(cataloguePath_.toStdU16String());
         ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         dialog.resize(QSize(360, 600) * dpi / 96);
@@ -600,7 +602,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
         const std::u16string& name = names[i];
         ASSERT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0",
                                          {{"de", "same", name, "n", {u"http://a"}}}));
-        CreateProcessCatalogue(cataloguePath_.toStdU16String());
+        app_.LoadCatalogue(cataloguePath_.toStdU16String());
         ChannelListDialog dialog(nullptr, zapOrder_);
         Show(dialog);
         const QImage shot = dialog.ChannelList()->viewport()->grab().toImage();
@@ -631,7 +633,7 @@ TEST_F(DialogsTest, ReloadedRecordsShowTheirOwnTexts) {
 }
 
 TEST_F(DialogsTest, ShippedCatalogueOpensWithEveryChannelAndScrolls) {
-    CreateProcessCatalogue((test::BuildDir() + QStringLiteral("/Channels.lmch")).toStdU16String());
+    app_.LoadCatalogue((test::BuildDir() + QStringLiteral("/Channels.lmch")).toStdU16String());
     ASSERT_GT(AllChannels().size(), 10000u);
     ChannelListDialog dialog(nullptr, zapOrder_);
     Show(dialog);
@@ -913,7 +915,7 @@ TEST_F(DialogsTest, UpdateCheckSwitchedOffStartsNoCheckAtTheNextStart) {
     MakeFrame();
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections > 0; }, 5000));
     frame_.reset();
-    ReleaseProcessCatalogue();
+    app_.ReleaseCatalogue();
 
     {
         SettingsDialog dialog(nullptr);
@@ -926,7 +928,6 @@ TEST_F(DialogsTest, UpdateCheckSwitchedOffStartsNoCheckAtTheNextStart) {
 
     // The next start.
     ResetSettings();
-    ResetUpdateState();
     LoadSettings(settingsPath.toStdU16String());
     EXPECT_FALSE(GetBoolSetting(kAutoCU, true));
     const int before = server.connections;
@@ -1223,7 +1224,7 @@ TEST_F(DialogsTest, ScreenshotsAt96And192Dpi) {
     for (int dpi : {96, 192}) {
         SCOPED_TRACE(dpi);
         test::LoadShippedInterface(dpi);
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         LoadCatalogue();
         AddFavourite(*Find("de_two"));
         const QSize area = QSize(360, 600) * dpi / 96;

@@ -60,7 +60,8 @@ int Run(const QString& folder, QSize size, int dpi) {
     PlayerViewOptions options;
     // An empty catalogue: the test card is played by its address.
     options.cataloguePath = catalogueFolder.filePath(QStringLiteral("none.lmch")).toStdU16String();
-    LoadWindowCatalogue(options.cataloguePath);
+    Application program;
+    program.LoadWindowCatalogue(options.cataloguePath);
     PlayerView view(nullptr, options);
     view.resize(size);
     view.show();

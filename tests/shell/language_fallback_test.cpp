@@ -97,7 +97,7 @@ protected:
     }
 
     void TearDown() override {
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
         test::LoadShippedInterface(96);
     }
@@ -112,6 +112,7 @@ protected:
     }
 
     test::IsolatedUserFolders folders_;
+    Application app_;
     test::ScratchFolder folder_;
     std::unique_ptr<DocNode> shipped_;
     std::set<std::string> added_;
@@ -136,7 +137,7 @@ TEST_F(LanguageFallbackTest, DialogsShowNoRawKeyAndNoBlankLabel) {
     const QString path = folders_.DataHome() + QStringLiteral("/Channels.lmch");
     ASSERT_TRUE(test::WriteCatalogue(
         path, "1.0", {{"de", "two", u"Zwei", "n", {u"http://a/1", u"http://a/2"}}}));
-    CreateProcessCatalogue(path.toStdU16String());
+    app_.LoadCatalogue(path.toStdU16String());
     ZapOrder zapOrder;
     ChannelListDialog list(nullptr, zapOrder);
     for (const QLabel* label : list.findChildren<QLabel*>())

@@ -92,8 +92,7 @@ protected:
 
     void TearDown() override {
         frame_.reset();
-        preload_.reset();
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
     }
 
@@ -108,7 +107,7 @@ protected:
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         // What the view tells a new player (its volume) has a test of its
         // own; the tests below follow the calls from here on.
@@ -129,7 +128,7 @@ protected:
     MediaPlayerHost* MakeRealPlayerFrame() {
         PlayerViewOptions options;
         options.cataloguePath = cataloguePath_.toStdU16String();
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         frame_->resize(360, 640);
         frame_->show();
         frame_->View().EnsurePlayer();
@@ -146,21 +145,21 @@ protected:
     // on a worker thread, as at a start after the first.
     MainFrame& MakeFrameBesideLoad(const std::vector<TestChannel>& channels) {
         EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels));
-        preload_ = std::make_unique<CataloguePreload>();
-        preload_->Start(cataloguePath_.toStdU16String(), kMaxCatalogueMessageBoxes);
+        app_.Preload().Start(cataloguePath_.toStdU16String(), kMaxCatalogueMessageBoxes);
         PlayerViewOptions options;
         options.playerFactory = [this](QWidget* parent, const QRect& rect) {
             auto output = std::make_unique<FakeOutput>(parent, rect);
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         return *frame_;
     }
 
     test::IsolatedUserFolders folders_;
     QString cataloguePath_;
-    std::unique_ptr<CataloguePreload> preload_;
+    // The program's state, which outlives the window.
+    Application app_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };
@@ -615,7 +614,7 @@ TEST_F(MainFrameTest, FirstTickEndsTheSplashOnceBeforeItStartsAnUpdate) {
     };
     MainFrame& frame = MakeFrame(TwoChannels());
     ASSERT_TRUE(ShowActive());
-    updatePending = true;
+    frame.Updates().SetPending(true);
     frame.View().Tick();
     frame.View().Tick();
     frame.View().Tick();
@@ -630,7 +629,7 @@ TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
     TheShellHooks().updateDialog = [&](QWidget*, const std::shared_ptr<UpdateRun>&) {
         ++updateRuns;
     };
-    updatePending = true;
+    frame.Updates().SetPending(true);
 
     // Another window is active (a dialog is open): not yet.
     QWidget other;
@@ -647,7 +646,7 @@ TEST_F(MainFrameTest, PendingUpdateIsOfferedOnceAndOnlyWhileTheWindowIsActive) {
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(messages.texts[0], QString::fromStdU16String(LookupText("msg_noupdates")));
 
-    updatePending = true;
+    frame.Updates().SetPending(true);
     frame.View().Tick();
     frame.View().Tick();
     EXPECT_EQ(updateRuns, 1);
@@ -736,7 +735,7 @@ TEST_F(MainFrameTest, UpdateFromADeadServerSaysSoAndKeepsTheCatalogue) {
 
 TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
     test::RecordedMessages messages;
-    InstallCatalogueHooks();
+    app_.ShowCatalogueMessages();
     std::vector<TestChannel> broken;
     for (int i = 0; i < 300; ++i)
         broken.push_back({"de", "c" + std::to_string(i), u"Kaputt", "n", {}});
@@ -747,23 +746,22 @@ TEST_F(MainFrameTest, BadCatalogueCostsTheUserOnlyAFewMessages) {
 
     // The next load counts afresh.
     messages.texts.clear();
-    ReloadProcessCatalogue();
+    app_.ReloadCatalogue();
     EXPECT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
-    SetCatalogueMessageSink({});
 }
 
 TEST_F(MainFrameTest, TheWindowTakesTheCatalogueLoadingBesideItBeforeItIsShown) {
     auto channels = TwoChannels();
     channels.push_back({"de", "bad", u"Kaputt", "n", {}});
     test::RecordedMessages messages;
-    InstallCatalogueHooks();
+    app_.ShowCatalogueMessages();
     SetStringSetting(kCurChannel, u"fr_two");
     MainFrame& frame = MakeFrameBesideLoad(channels);
 
     // Built, not shown yet: the catalogue is in, its message has been shown
     // and the title strip names the current channel.
     EXPECT_FALSE(frame.isVisible());
-    EXPECT_FALSE(preload_->Pending());
+    EXPECT_FALSE(app_.Preload().Pending());
     ASSERT_NE(TheCatalogue(), nullptr);
     EXPECT_EQ(messages.texts.size(), 1);
     EXPECT_EQ(frame.View().ShownName(), QStringLiteral("Deux"));
@@ -811,7 +809,7 @@ TEST_F(MainFrameTest, APlaylistFromTheCommandLineIsOfferedAsTheChannelSource) {
 TEST_F(MainFrameTest, TheProgramsPlayerIsMadeOnceTheWindowHasBeenPainted) {
     PlayerViewOptions options;
     options.cataloguePath = cataloguePath_.toStdU16String();
-    frame_ = std::make_unique<MainFrame>(std::move(options));
+    frame_ = std::make_unique<MainFrame>(app_, std::move(options));
     // Built without waiting for libmpv; painted, the view makes its player.
     EXPECT_EQ(frame_->View().Player(), nullptr);
     frame_->resize(360, 640);
@@ -1089,7 +1087,7 @@ TEST_F(MainFrameTest, PlayerThatCannotStartSaysSoAndTheProgramStaysUsable) {
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
         QApplication::processEvents();
         // One box at start naming what failed.
         EXPECT_EQ(messages.texts, QStringList{QString::fromStdU16String(row.reason)});

@@ -89,6 +89,7 @@ protected:
     }
 
     test::IsolatedUserFolders folders_;
+    Application app_;
     QString settingsPath_;
 };
 
@@ -436,12 +437,12 @@ TEST_F(StartupTest, AfterTheFirstStartADamagedCatalogueIsSetAsideAndTheFavourite
     LoadSettings(settingsPath_.toStdU16String());
     SetBoolSetting(kFirstRun, false);
     const QString shipped = test::BuildDir() + QStringLiteral("/Channels.lmch");
-    CreateProcessCatalogue(shipped.toStdU16String());
+    app_.LoadCatalogue(shipped.toStdU16String());
     ASSERT_FALSE(AllChannels().empty());
     const std::string favourite = AllChannels().front()->id;
     AddFavourite(*AllChannels().front());
     ASSERT_TRUE(SaveSettings());
-    ReleaseProcessCatalogue();
+    app_.ReleaseCatalogue();
     ResetSettings();
     const QString user = folders_.UserFolder() + QStringLiteral("/Channels.lmch");
     QFile damaged(user);

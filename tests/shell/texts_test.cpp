@@ -43,18 +43,19 @@ TEST(CatalogueSummaryTest, CountsTheWithheldEntriesInTheUsersLanguage) {
     SetStringSetting(kLanguage, u"de");
     test::LoadShippedInterface(96);
     test::RecordedMessages messages;
-    InstallCatalogueHooks();
+    Application program;
+    program.ShowCatalogueMessages();
     std::vector<test::TestChannel> broken;
     for (int i = 0; i < kMaxCatalogueMessageBoxes + 3; ++i)
         broken.push_back({"de", "c" + std::to_string(i), u"Kaputt", "n", {}});
     const QString path = folders.DataHome() + QStringLiteral("/Channels.lmch");
     ASSERT_TRUE(test::WriteCatalogue(path, "1.0", broken));
-    CreateProcessCatalogue(path.toStdU16String());
+    program.LoadCatalogue(path.toStdU16String());
     ASSERT_EQ(messages.texts.size(), kMaxCatalogueMessageBoxes + 1);
     EXPECT_TRUE(messages.texts.back().startsWith(QStringLiteral("3 weitere")))
         << messages.texts.back().toStdString();
 
-    ReleaseProcessCatalogue();
+    program.ReleaseCatalogue();
     test::ResetProcessState();
     test::LoadShippedInterface(96);
 }

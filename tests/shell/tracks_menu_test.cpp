@@ -61,12 +61,12 @@ protected:
             player_ = output.get();
             return output;
         };
-        frame_ = std::make_unique<MainFrame>(std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
     }
 
     void TearDown() override {
         frame_.reset();
-        ReleaseProcessCatalogue();
+        app_.ReleaseCatalogue();
         test::ResetProcessState();
     }
 
@@ -98,6 +98,8 @@ protected:
     }
 
     test::IsolatedUserFolders folders_;
+    // The program's state, which outlives the window.
+    Application app_;
     std::unique_ptr<MainFrame> frame_;
     FakeOutput* player_ = nullptr;
 };

@@ -141,7 +141,8 @@ TEST_F(UpdateDialogTest, ShowsTheWaitTextsChangesItsHeadingAndEndsWithTheWorker)
         }
         return false;
     });
-    EXPECT_EQ(RunCatalogueUpdate(Source(), Ui()), kUpdateReplaced);
+    EXPECT_EQ(RunCatalogueUpdate(Source(), std::make_shared<UpdateState>(), Ui()),
+              UpdateOutcome::Replaced);
     EXPECT_EQ(firstHeading, QString::fromUtf16(LookupText("str_check_updates").c_str()));
     EXPECT_EQ(secondHeading, QString::fromUtf16(LookupText("str_down_channels").c_str()));
     EXPECT_FALSE(firstHeading.isEmpty());
@@ -162,7 +163,8 @@ TEST_F(UpdateDialogTest, EscWhileTheWorkerRunsReportsNoUpdateAndTheWorkerLeavesT
         QTest::keyClick(dialog, Qt::Key_Escape);
         return true;
     });
-    EXPECT_EQ(RunCatalogueUpdate(Source(), Ui()), kUpdateNone);
+    EXPECT_EQ(RunCatalogueUpdate(Source(), std::make_shared<UpdateState>(), Ui()),
+              UpdateOutcome::None);
     EXPECT_EQ(events, (std::vector<std::string>{"msg_noupdates"}));
     EXPECT_EQ(OpenUpdateDialog(), nullptr);
 

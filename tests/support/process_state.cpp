@@ -4,7 +4,6 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/settings.h"
-#include "net/update_logic.h"
 
 namespace lumora::test {
 namespace {
@@ -18,8 +17,6 @@ std::vector<void (*)()>& LayerResets() {
 
 void ResetProcessState() {
     ResetSettings();
-    ResetUpdateState();
-    SetCatalogueMessageSink(nullptr);
     for (void (*reset)() : LayerResets())
         reset();
 }

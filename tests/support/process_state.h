@@ -4,10 +4,9 @@
 
 namespace lumora::test {
 
-// Puts back what tests change in the process: the settings, the update
-// check's state, the catalogue's message sink, and what the layers above
-// added (AddProcessStateReset), such as the shell's hooks and the channel
-// list's remembered choices. Data a fixture loads on purpose (a language
+// Puts back what tests change in the process: the settings, and what the
+// layers above added (AddProcessStateReset), such as the shell's hooks and
+// the channel list's remembered choices. Data a fixture loads on purpose (a language
 // pack, the interface resources and the catalogue's way to their pictures)
 // stays: the fixture that loads it releases it.
 void ResetProcessState();
