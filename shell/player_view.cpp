@@ -316,18 +316,23 @@ void PlayerView::ReportPlayerStartFailure() {
         Qt::QueuedConnection);
 }
 
-void PlayerView::PlayAddress(const QString& address, const QString& name) {
-    EnsurePlayer();
+bool PlayerView::StartOver(const QString& name) {
     if (player_)
         player_->Stop();
     ShowName(nullptr, name);
     if (!player_ || !player_->Ready()) {
         SetPlaying(false);
         SetStatus(PlayerStartFailure());
-        return;
+        return false;
     }
     SetPlaying(true);
-    PlayStream(address.toStdU16String(), {});
+    return true;
+}
+
+void PlayerView::PlayAddress(const QString& address, const QString& name) {
+    EnsurePlayer();
+    if (StartOver(name))
+        PlayStream(address.toStdU16String(), {});
 }
 
 bool PlayerView::PlayRecording(const std::filesystem::path& file, const QString& name,
@@ -339,15 +344,8 @@ bool PlayerView::PlayRecording(const std::filesystem::path& file, const QString&
         ShowRefusedTarget(name, RecordingRefusal(recording.Check()));
         return false;
     }
-    if (player_)
-        player_->Stop();
-    ShowName(nullptr, name);
-    if (!player_ || !player_->Ready()) {
-        SetPlaying(false);
-        SetStatus(PlayerStartFailure());
+    if (!StartOver(name))
         return false;
-    }
-    SetPlaying(true);
     // A file needs no back buffer, and is never opened again as a stream.
     lastAddress_.clear();
     lastHeaders_ = {};

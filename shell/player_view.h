@@ -144,6 +144,9 @@ private:
     void ReportPlayerStartFailure();
     QString PlayerStartFailure() const;
     void ShowName(const Channel* channel, const QString& name);
+    // Stops what plays and names `name`; false (the failure shown) when no
+    // player is ready to play anything.
+    bool StartOver(const QString& name);
     QRect PlayerRect() const;
     // Fallback to the channel's other streams. True when the report was
     // taken as a step of the fallback.
