@@ -46,12 +46,12 @@
 #include "document/text_encoding.h"
 #include "guide/guide_import.h"
 #include "resources/resources.h"
-#include "shell/channel_list_dialog.h"
-#include "shell/channel_list_view.h"
-#include "shell/guide_grid_dialog.h"
-#include "shell/guide_grid_view.h"
-#include "shell/interface_collation.h"
-#include "shell/programme_guide.h"
+#include "shell/app/interface_collation.h"
+#include "shell/dialogs/channel_list_dialog.h"
+#include "shell/dialogs/channel_list_view.h"
+#include "shell/dialogs/guide_grid_dialog.h"
+#include "shell/dialogs/guide_grid_view.h"
+#include "shell/main_window/programme_guide.h"
 
 namespace {
 

@@ -26,8 +26,8 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/settings.h"
 #include "document/doc_node.h"
-#include "shell/channel_list_dialog.h"
-#include "shell/channel_list_view.h"
+#include "shell/dialogs/channel_list_dialog.h"
+#include "shell/dialogs/channel_list_view.h"
 
 namespace {
 

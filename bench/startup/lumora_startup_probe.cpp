@@ -30,11 +30,11 @@
 #include <QPointer>
 
 #include "catalogue/catalogue.h"
-#include "shell/app_startup.h"
-#include "shell/data_folders.h"
-#include "shell/loading_dialog.h"
-#include "shell/main_frame.h"
-#include "shell/player_view.h"
+#include "shell/app/app_startup.h"
+#include "shell/app/data_folders.h"
+#include "shell/dialogs/loading_dialog.h"
+#include "shell/main_window/main_frame.h"
+#include "shell/main_window/player_view.h"
 #include "startup_marks.h"
 
 namespace {

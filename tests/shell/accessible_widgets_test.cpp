@@ -25,29 +25,29 @@
 #include "catalogue/zap_order.h"
 #include "process_state.h"
 #include "resources/resources.h"
-#include "shell/about_dialog.h"
-#include "shell/accessible_widgets.h"
-#include "shell/app_startup.h"
-#include "shell/channel_list_dialog.h"
-#include "shell/channel_list_view.h"
-#include "shell/channel_row_delegate.h"
-#include "shell/channel_title_bar.h"
-#include "shell/control_bar.h"
-#include "shell/first_run_dialog.h"
-#include "shell/guide_grid_dialog.h"
-#include "shell/guide_grid_view.h"
-#include "shell/image_button.h"
-#include "shell/localise.h"
-#include "shell/main_frame.h"
-#include "shell/player_view.h"
-#include "shell/position_bar.h"
-#include "shell/programme_details_dialog.h"
-#include "shell/recording_control.h"
-#include "shell/recordings_dialog.h"
-#include "shell/settings_dialog.h"
-#include "shell/soft_key_bar.h"
-#include "shell/update_dialog.h"
-#include "shell/volume_slider.h"
+#include "shell/app/app_startup.h"
+#include "shell/app/localise.h"
+#include "shell/desktop/accessible_widgets.h"
+#include "shell/dialogs/about_dialog.h"
+#include "shell/dialogs/channel_list_dialog.h"
+#include "shell/dialogs/channel_list_view.h"
+#include "shell/dialogs/channel_row_delegate.h"
+#include "shell/dialogs/first_run_dialog.h"
+#include "shell/dialogs/guide_grid_dialog.h"
+#include "shell/dialogs/guide_grid_view.h"
+#include "shell/dialogs/programme_details_dialog.h"
+#include "shell/dialogs/recordings_dialog.h"
+#include "shell/dialogs/settings_dialog.h"
+#include "shell/dialogs/update_dialog.h"
+#include "shell/main_window/channel_title_bar.h"
+#include "shell/main_window/control_bar.h"
+#include "shell/main_window/main_frame.h"
+#include "shell/main_window/player_view.h"
+#include "shell/main_window/recording_control.h"
+#include "shell/widgets/image_button.h"
+#include "shell/widgets/position_bar.h"
+#include "shell/widgets/soft_key_bar.h"
+#include "shell/widgets/volume_slider.h"
 #include "shell_test_support.h"
 
 namespace lumora {
@@ -422,10 +422,12 @@ TEST_F(AccessibleWidgetsTest, AtTwiceTheScaleTheTextsFitTheirPlaces) {
             EXPECT_GE(chooser->height(), chooser->fontMetrics().height());
             EXPECT_LE(chooser->geometry().right(), size.width());
         }
-        for (QLabel* label : list.findChildren<QLabel*>())
-            if (label->isVisible())
+        for (QLabel* label : list.findChildren<QLabel*>()) {
+            if (label->isVisible()) {
                 EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
                     << label->text().toStdString();
+            }
+        }
         frame_.reset();
     }
 }

@@ -12,10 +12,10 @@
 #include "catalogue/settings_format.h"
 #include "process_state.h"
 #include "resources/resources.h"
-#include "shell/channel_title_bar.h"
-#include "shell/control_bar.h"
-#include "shell/image_button.h"
-#include "shell/volume_slider.h"
+#include "shell/main_window/channel_title_bar.h"
+#include "shell/main_window/control_bar.h"
+#include "shell/widgets/image_button.h"
+#include "shell/widgets/volume_slider.h"
 
 namespace lumora {
 namespace {

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "scratch_folder_qt.h"
-#include "shell/data_folders.h"
+#include "shell/app/data_folders.h"
 #include "shell_test_support.h"
 
 namespace lumora {

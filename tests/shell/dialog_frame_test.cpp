@@ -14,10 +14,10 @@
 #include "catalogue/settings.h"
 #include "process_state.h"
 #include "resources/resources.h"
-#include "shell/commands.h"
-#include "shell/dialog_frame.h"
-#include "shell/localise.h"
-#include "shell/soft_key_bar.h"
+#include "shell/app/commands.h"
+#include "shell/app/localise.h"
+#include "shell/dialogs/dialog_frame.h"
+#include "shell/widgets/soft_key_bar.h"
 #include "shell_test_support.h"
 
 namespace lumora {

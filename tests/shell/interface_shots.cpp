@@ -19,10 +19,10 @@
 #include "player/media_player_host.h"
 #include "player/video_widget.h"
 #include "resources/resources.h"
-#include "shell/app_startup.h"
-#include "shell/channel_title_bar.h"
-#include "shell/control_bar.h"
-#include "shell/player_view.h"
+#include "shell/app/app_startup.h"
+#include "shell/main_window/channel_title_bar.h"
+#include "shell/main_window/control_bar.h"
+#include "shell/main_window/player_view.h"
 
 namespace lumora {
 namespace {

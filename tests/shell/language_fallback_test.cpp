@@ -18,11 +18,11 @@
 #include "document/doc_node.h"
 #include "process_state.h"
 #include "scratch_folder.h"
-#include "shell/app_startup.h"
-#include "shell/channel_list_dialog.h"
-#include "shell/channel_list_model.h"
-#include "shell/channel_list_view.h"
-#include "shell/settings_dialog.h"
+#include "shell/app/app_startup.h"
+#include "shell/dialogs/channel_list_dialog.h"
+#include "shell/dialogs/channel_list_model.h"
+#include "shell/dialogs/channel_list_view.h"
+#include "shell/dialogs/settings_dialog.h"
 #include "shell_test_support.h"
 
 namespace lumora {

@@ -13,10 +13,10 @@
 #include "process_state.h"
 #include "record/recording_schedule.h"
 #include "scratch_folder_qt.h"
-#include "shell/localise.h"
-#include "shell/recording_control.h"
-#include "shell/recordings_dialog.h"
-#include "shell/show_text_message.h"
+#include "shell/app/localise.h"
+#include "shell/dialogs/recordings_dialog.h"
+#include "shell/dialogs/show_text_message.h"
+#include "shell/main_window/recording_control.h"
 #include "shell_test_support.h"
 
 namespace lumora {

@@ -15,8 +15,8 @@
 #include "catalogue/channel.h"
 #include "process_state.h"
 #include "scratch_folder_qt.h"
-#include "shell/recording_control.h"
-#include "shell/reminder_notifier.h"
+#include "shell/desktop/reminder_notifier.h"
+#include "shell/main_window/recording_control.h"
 
 namespace lumora {
 namespace {

@@ -14,8 +14,8 @@
 #include "process_state.h"
 #include "resources/resources.h"
 #include "scratch_folder_qt.h"
-#include "shell/shell_hooks.h"
-#include "shell/show_text_message.h"
+#include "shell/app/shell_hooks.h"
+#include "shell/dialogs/show_text_message.h"
 
 namespace lumora::test {
 namespace {

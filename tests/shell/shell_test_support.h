@@ -21,7 +21,7 @@
 #include "catalogue/catchup_attributes.h"
 #include "player/media_output.h"
 #include "scratch_folder_qt.h"
-#include "shell/show_text_message.h"
+#include "shell/dialogs/show_text_message.h"
 
 class QWidget;
 

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "scratch_folder_qt.h"
-#include "shell/single_instance.h"
+#include "shell/desktop/single_instance.h"
 #include "shell_test_support.h"
 
 namespace lumora {

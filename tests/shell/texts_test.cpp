@@ -11,9 +11,9 @@
 #include "catalogue/settings.h"
 #include "catalogue/settings_format.h"
 #include "process_state.h"
-#include "shell/app_startup.h"
-#include "shell/qt_translations.h"
-#include "shell/shell_hooks.h"
+#include "shell/app/app_startup.h"
+#include "shell/app/qt_translations.h"
+#include "shell/app/shell_hooks.h"
 #include "shell_test_support.h"
 
 namespace lumora {

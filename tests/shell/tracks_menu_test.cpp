@@ -18,12 +18,12 @@
 #include "catalogue/settings_format.h"
 #include "document/doc_node.h"
 #include "process_state.h"
-#include "shell/app_startup.h"
-#include "shell/commands.h"
-#include "shell/main_frame.h"
-#include "shell/settings_dialog.h"
-#include "shell/track_labels.h"
-#include "shell/track_menu.h"
+#include "shell/app/app_startup.h"
+#include "shell/app/commands.h"
+#include "shell/dialogs/settings_dialog.h"
+#include "shell/main_window/main_frame.h"
+#include "shell/main_window/track_labels.h"
+#include "shell/main_window/track_menu.h"
 #include "shell_test_support.h"
 
 namespace lumora {

@@ -23,8 +23,8 @@
 #include "resources/resources.h"
 #include "scratch_folder.h"
 #include "server_process.h"
-#include "shell/localise.h"
-#include "shell/update_dialog.h"
+#include "shell/app/localise.h"
+#include "shell/dialogs/update_dialog.h"
 #include "shell_test_support.h"
 
 namespace lumora {

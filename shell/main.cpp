@@ -1,7 +1,0 @@
-// Lumora, a live internet-TV player.
-
-#include "shell/app_startup.h"
-
-int main(int argc, char* argv[]) {
-    return lumora::RunProgram(argc, argv);
-}
