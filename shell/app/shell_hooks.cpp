@@ -69,7 +69,7 @@ void RunUpdateDialog(QWidget* owner, const std::shared_ptr<UpdateRun>& run) {
         hook(owner, run);
         return;
     }
-    RunUpdateWaitDialog(owner, run);
+    RunUpdateModal(owner, run);
 }
 
 }  // namespace lumora

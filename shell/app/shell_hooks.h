@@ -1,8 +1,9 @@
 #pragma once
 
 // The places where the start-up sequence and the main window reach the
-// dialogs of the program. Each function calls the installed override when
-// there is one (tests), else the program's own dialog.
+// dialogs of the program. Each Run...Dialog calls the installed override
+// when there is one (tests), else the program's own dialog, whose entry is
+// the matching Run...Modal beside the dialog.
 //
 // Threads: the UI thread only.
 

@@ -74,7 +74,7 @@ void UpdateDialog::OnRunChanged() {
     }
 }
 
-void RunUpdateWaitDialog(QWidget* owner, const std::shared_ptr<UpdateRun>& run) {
+void RunUpdateModal(QWidget* owner, const std::shared_ptr<UpdateRun>& run) {
     UpdateDialog dialog(owner, run);
     dialog.exec();
 }

@@ -46,6 +46,6 @@ private:
 
 // Runs the wait dialog for `run` modally, owned by `owner`. This is what the
 // main window's update command shows (the shell's RunUpdateDialog).
-void RunUpdateWaitDialog(QWidget* owner, const std::shared_ptr<UpdateRun>& run);
+void RunUpdateModal(QWidget* owner, const std::shared_ptr<UpdateRun>& run);
 
 }  // namespace lumora

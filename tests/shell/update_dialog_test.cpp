@@ -101,7 +101,7 @@ protected:
         UpdateUi ui;
         ui.runDialog = [this](const std::shared_ptr<UpdateRun>& run) {
             lastRun = run;
-            RunUpdateWaitDialog(nullptr, run);
+            RunUpdateModal(nullptr, run);
         };
         ui.stopPlayback = [this] { events.push_back("stop"); };
         ui.reloadCatalogue = [this] { events.push_back("reload"); };
