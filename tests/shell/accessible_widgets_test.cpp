@@ -80,14 +80,8 @@ protected:
     }
 
     MainFrame& MakeFrame() {
-        PlayerViewOptions options;
-        options.cataloguePath = cataloguePath_.toStdU16String();
-        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
-            auto output = std::make_unique<FakeOutput>(parent, rect);
-            player_ = output.get();
-            return output;
-        };
-        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
+        frame_ =
+            std::make_unique<MainFrame>(app_, test::FakePlayerOptions(cataloguePath_, player_));
         frame_->resize(360, 640);
         return *frame_;
     }

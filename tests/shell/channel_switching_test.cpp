@@ -82,14 +82,7 @@ protected:
             {"de", "muenchen", u"München TV", "n", {u"http://127.0.0.1:9/m.ts"}},
             {"fr", "trois", u"Trois", "n", {u"http://127.0.0.1:9/trois.ts"}}};
         EXPECT_TRUE(test::WriteCatalogue(path, "1.0", channels));
-        PlayerViewOptions options;
-        options.cataloguePath = path.toStdU16String();
-        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
-            auto output = std::make_unique<FakeOutput>(parent, rect);
-            player_ = output.get();
-            return output;
-        };
-        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, test::FakePlayerOptions(path, player_));
         frame_->resize(360, 640);
         return *frame_;
     }

@@ -100,14 +100,8 @@ protected:
     MainFrame& MakeFrame(const std::vector<TestChannel>& channels,
                          const std::u16string& guideAddresses = {}) {
         EXPECT_TRUE(test::WriteCatalogue(cataloguePath_, "1.0", channels, guideAddresses));
-        PlayerViewOptions options;
-        options.cataloguePath = cataloguePath_.toStdU16String();
-        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
-            auto output = std::make_unique<FakeOutput>(parent, rect);
-            player_ = output.get();
-            return output;
-        };
-        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
+        frame_ =
+            std::make_unique<MainFrame>(app_, test::FakePlayerOptions(cataloguePath_, player_));
         frame_->resize(360, 640);
         // What the view tells a new player (its volume) has a test of its
         // own; the tests below follow the calls from here on.

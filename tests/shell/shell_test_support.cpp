@@ -114,6 +114,17 @@ bool WriteCatalogue(const QString& path, const std::string& version,
     return root.SaveToFile(path.toStdU16String());
 }
 
+PlayerViewOptions FakePlayerOptions(const QString& cataloguePath, FakeOutput*& player) {
+    PlayerViewOptions options;
+    options.cataloguePath = cataloguePath.toStdU16String();
+    options.playerFactory = [&player](QWidget* parent, const QRect& rect) {
+        auto output = std::make_unique<FakeOutput>(parent, rect);
+        player = output.get();
+        return output;
+    };
+    return options;
+}
+
 FakeOutput::FakeOutput(QWidget* parent, const QRect& rect) : MediaOutput("m"), parent_(parent) {
     window_ = new QWidget(parent);
     window_->setGeometry(rect);

@@ -22,6 +22,7 @@
 #include "player/media_output.h"
 #include "scratch_folder_qt.h"
 #include "shell/dialogs/show_text_message.h"
+#include "shell/main_window/player_view.h"
 
 class QWidget;
 
@@ -72,6 +73,12 @@ struct TestChannel {
 bool WriteCatalogue(const QString& path, const std::string& version,
                     const std::vector<TestChannel>& channels,
                     const std::u16string& guideAddresses = {});
+
+class FakeOutput;
+
+// Main-window options that load `cataloguePath` and give the view a
+// FakeOutput, kept in `player` once it is made.
+PlayerViewOptions FakePlayerOptions(const QString& cataloguePath, FakeOutput*& player);
 
 // A player that only records what it is told. Its window is a plain child
 // widget; full screen makes the window top-level, as the real player does.

@@ -54,14 +54,7 @@ protected:
         ASSERT_TRUE(test::WriteCatalogue(path, "1.0",
                                          {{"de", "one", u"Eins", "n", {u"http://127.0.0.1:9/1"}},
                                           {"de", "two", u"Zwei", "n", {u"http://127.0.0.1:9/2"}}}));
-        PlayerViewOptions options;
-        options.cataloguePath = path.toStdU16String();
-        options.playerFactory = [this](QWidget* parent, const QRect& rect) {
-            auto output = std::make_unique<FakeOutput>(parent, rect);
-            player_ = output.get();
-            return output;
-        };
-        frame_ = std::make_unique<MainFrame>(app_, std::move(options));
+        frame_ = std::make_unique<MainFrame>(app_, test::FakePlayerOptions(path, player_));
     }
 
     void TearDown() override {
